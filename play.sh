@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# ./play.sh kolvo2|pellax [options]: installs what is missing, builds in Release,
+# prepares the game's data folder and starts the game. Options are passed to the host
+# layer (see host/README.md), for example: --headless --script s.txt --shots dir
+set -euo pipefail
+cd "$(dirname "$0")"
+game=${1:-}
+case "$game" in
+  kolvo2|pellax) shift ;;
+  *) echo "usage: ./play.sh kolvo2|pellax [options]" >&2; exit 2 ;;
+esac
+. tools/install-deps.sh
+install_deps
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DGP2X_TESTS=OFF -DGP2X_BENCH=OFF >/dev/null
+cmake --build build-release -j "$(nproc)"
+
+exe=build-release/$game/$game
+[ "$game" = pellax ] && exe=build-release/pellax/game/pellax
+if [ ! -x "$exe" ]; then
+  echo "The program $game is not there yet: the build has no $exe."
+  exit 1
+fi
+# The game reads and writes its data in the folder it starts in.
+data=run/$game
+mkdir -p "$data"
+if [ -x tools/prepare-data.sh ]; then tools/prepare-data.sh "$game" "$data"; fi
+[ -x host/play-options.sh ] && eval "$(host/play-options.sh "$@")"
+cd "$data" && exec "../../$exe"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test with CTest; then does the same
+# under AddressSanitizer + UndefinedBehaviorSanitizer unless --quick is given.
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/install-deps.sh
+install_deps
+
+quick=0
+for a in "$@"; do
+  case "$a" in
+    --quick) quick=1 ;;
+    *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+  esac
+done
+
+jobs=$(nproc)
+run_suite() {  # folder, extra cmake flags...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+}
+
+if [ $quick -eq 0 ]; then
+  echo "== sanitizer build (build-asan) =="
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DGP2X_SANITIZE=ON -DGP2X_BENCH=OFF
+fi
+echo "== build =="
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
