@@ -25,6 +25,10 @@ run_suite() {  # folder, extra cmake flags...
 if [ $quick -eq 0 ]; then
   echo "== sanitizer build (build-asan) =="
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DGP2X_SANITIZE=ON -DGP2X_BENCH=OFF
+  if grep -rqs --include=CMakeLists.txt 'THREADS' tests; then
+    echo "== threaded tests under ThreadSanitizer (build-tsan) =="
+    run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DGP2X_TSAN=ON -DGP2X_BENCH=OFF
+  fi
 fi
 echo "== build =="
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -5,6 +5,10 @@ if(GP2X_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(GP2X_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
@@ -18,10 +22,14 @@ function(project_add_subdirs)
   endforeach()
 endfunction()
 
-# project_add_test(NAME name SOURCES files... LIBS targets...)
-# One GoogleTest executable, its cases registered with CTest one by one.
+# project_add_test(NAME name SOURCES files... LIBS targets... [THREADS])
+# One GoogleTest executable, its cases registered with CTest one by one. THREADS marks a
+# program whose tests exercise threads: only those are built in the ThreadSanitizer build.
 function(project_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADS" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(GP2X_TSAN AND NOT T_THREADS)
+    return()
+  endif()
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(${T_NAME} ${T_SOURCES})
