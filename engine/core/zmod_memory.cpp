@@ -1,0 +1,131 @@
+#include "engine/core/zmod_memory.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+enum : uint32_t { LIST_GROWTH = 256, BLOCK_HEADER = 4 };
+}
+
+ClassZMemory::~ClassZMemory() {
+  CloseDictionary();
+  delete[] listblocks_;
+  delete[] listsizes_;
+  listblocks_ = nullptr;
+  listsizes_ = nullptr;
+  listcapacity_ = 0;
+}
+
+void* ClassZMemory::Alloc(uint32_t bytes) {
+  if (bytes == 0) return nullptr;
+  return new (std::nothrow) uint8_t[bytes];
+}
+
+void ClassZMemory::DeAlloc(void* block) { delete[] static_cast<uint8_t*>(block); }
+
+void ClassZMemory::Copy(void* dst, const void* src, int bytes, bool /*overlap*/) {
+  // Always a move: a plain copy of overlapping ranges is undefined whatever the flag says.
+  if (bytes <= 0 || dst == src || dst == nullptr || src == nullptr) return;
+  std::memmove(dst, src, static_cast<size_t>(bytes));
+}
+
+void ClassZMemory::Set(void* dst, uint8_t value, int bytes) {
+  if (bytes <= 0 || dst == nullptr) return;
+  std::memset(dst, value, static_cast<size_t>(bytes));
+}
+
+void ClassZMemory::Set16(void* dst, uint16_t value, uint32_t count) {
+  uint8_t* p = static_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; i++) std::memcpy(p + 2u * i, &value, 2);
+}
+
+void ClassZMemory::Set24(void* dst, uint32_t value, uint32_t count) {
+  uint8_t* p = static_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; i++, p += 3) {
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+    p[2] = static_cast<uint8_t>(value >> 16);
+  }
+}
+
+void ClassZMemory::Set32(void* dst, uint32_t value, uint32_t count) {
+  uint8_t* p = static_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; i++) std::memcpy(p + 4u * i, &value, 4);
+}
+
+int ClassZMemory::Compare(const void* a, const void* b, int bytes) {
+  if (bytes <= 0) return 0;
+  const uint8_t* x = static_cast<const uint8_t*>(a);
+  const uint8_t* y = static_cast<const uint8_t*>(b);
+  for (int i = 0; i < bytes; i++)
+    if (x[i] != y[i]) return static_cast<int>(x[i]) - static_cast<int>(y[i]);
+  return 0;
+}
+
+void* ClassZMemory::AllocList(uint32_t bytes) {
+  if (bytes == 0 || bytes > UINT32_MAX - BLOCK_HEADER) return nullptr;
+  uint32_t slot = listcapacity_;
+  for (uint32_t i = 0; i < listcapacity_; i++) {
+    if (listsizes_[i] == 0) {
+      slot = i;
+      break;
+    }
+  }
+  if (slot == listcapacity_) {
+    // Grow into new arrays so a failure leaves the list as it was.
+    uint32_t capacity = listcapacity_ + LIST_GROWTH;
+    void** blocks = new (std::nothrow) void*[capacity];
+    uint32_t* sizes = new (std::nothrow) uint32_t[capacity];
+    if (blocks == nullptr || sizes == nullptr) {
+      delete[] blocks;
+      delete[] sizes;
+      return nullptr;
+    }
+    for (uint32_t i = 0; i < capacity; i++) {
+      blocks[i] = i < listcapacity_ ? listblocks_[i] : nullptr;
+      sizes[i] = i < listcapacity_ ? listsizes_[i] : 0;
+    }
+    delete[] listblocks_;
+    delete[] listsizes_;
+    listblocks_ = blocks;
+    listsizes_ = sizes;
+    listcapacity_ = capacity;
+  }
+  uint8_t* block = new (std::nothrow) uint8_t[bytes + BLOCK_HEADER];
+  if (block == nullptr) return nullptr;
+  listblocks_[slot] = block;
+  listsizes_[slot] = bytes + BLOCK_HEADER;
+  std::memcpy(block, &slot, BLOCK_HEADER);
+  return block + BLOCK_HEADER;
+}
+
+void ClassZMemory::DeAllocList(void* pointer) {
+  if (pointer == nullptr) return;
+  uint8_t* block = static_cast<uint8_t*>(pointer) - BLOCK_HEADER;
+  // Only a block this list holds is freed, and its header is read only once the list
+  // vouches for it: a double free or a foreign pointer must neither touch freed memory
+  // nor clear another block's slot.
+  uint32_t slot = 0;
+  bool held = false;
+  for (uint32_t i = 0; i < listcapacity_ && !held; i++) {
+    if (listblocks_[i] == block) {
+      slot = i;
+      held = true;
+    }
+  }
+  if (!held) return;
+  uint32_t stored = 0;
+  std::memcpy(&stored, block, BLOCK_HEADER);
+  if (stored != slot) return;
+  listblocks_[slot] = nullptr;
+  listsizes_[slot] = 0;
+  delete[] block;
+}
+
+uint32_t ClassZMemory::InUse() const {
+  if (listcapacity_ == 0) return 0;
+  uint32_t total = listcapacity_ * 8u;
+  for (uint32_t i = 0; i < listcapacity_; i++) total += listsizes_[i];
+  return total;
+}
