@@ -1,0 +1,780 @@
+// The ZPK pack archive: the pack calls of ClassZFile.
+//
+// Every size and offset read from a pack is checked in 64-bit arithmetic before use: the
+// header at Open (exact header size, the table inside the file, the table's offsets in
+// ascending order inside the data area) and each record when it is read (exact record
+// size, its data inside the data area), so that a hostile pack gives an error result.
+
+#include <cstring>
+#include <initializer_list>
+
+#include "engine/core/zmod_device.h"
+#include "engine/core/zmod_file.h"
+#include "engine/core/zmod_memory.h"
+
+namespace {
+
+constexpr uint32_t MOVE_CHUNK = 32768;
+constexpr char DEFAULT_VENDOR[4] = {'Z', 'O', 'L', 'T'};
+// The most a stored kind can expand: the codec's longest phrase per 9-bit code, zlib's
+// deflate limit of about 1032:1. A larger unpacked size is a corrupt record.
+constexpr uint64_t CODEC_MAX_RATIO = 192;
+constexpr uint64_t ZLIB_MAX_RATIO = 1032;
+
+uint32_t GetU32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void EncodeHeader(uint8_t* out, const ZPK_HEADER& h) {
+  std::memcpy(out, h.magic, 4);
+  std::memcpy(out + 4, h.vendor, 4);
+  PutU32(out + 8, h.headersize);
+  out[12] = h.version;
+  std::memcpy(out + 13, h.reserved1, 3);
+  PutU32(out + 16, h.count);
+  PutU32(out + 20, h.checksum);
+  out[24] = static_cast<uint8_t>(h.reserved2);
+  out[25] = static_cast<uint8_t>(h.reserved2 >> 8);
+  std::memcpy(out + 26, h.reserved3, 2);
+}
+
+void DecodeHeader(ZPK_HEADER& h, const uint8_t* in) {
+  std::memcpy(h.magic, in, 4);
+  std::memcpy(h.vendor, in + 4, 4);
+  h.headersize = GetU32(in + 8);
+  h.version = in[12];
+  std::memcpy(h.reserved1, in + 13, 3);
+  h.count = GetU32(in + 16);
+  h.checksum = GetU32(in + 20);
+  h.reserved2 = static_cast<uint16_t>(in[24] | in[25] << 8);
+  std::memcpy(h.reserved3, in + 26, 2);
+}
+
+// The checksum of the header as it will be written, its checksum field counted as 0.
+uint32_t HeaderChecksum(const ZPK_HEADER& h) {
+  ZPK_HEADER copy = h;
+  copy.checksum = 0;
+  uint8_t bytes[ZPK_HEADER_SIZE];
+  EncodeHeader(bytes, copy);
+  return ZFile_QuickChecksum(bytes, ZPK_HEADER_SIZE);
+}
+
+void EncodeRecord(uint8_t* out, const ZPK_FILEINFO& r) {
+  PutU32(out, r.recordsize);
+  std::memcpy(out + 4, r.name, ZPK_NAME_SIZE);
+  PutU32(out + 68, r.dataoffset);
+  PutU32(out + 72, r.unpacked);
+  PutU32(out + 76, r.stored);
+  out[80] = r.compression;
+  out[81] = r.reserved1;
+  out[82] = static_cast<uint8_t>(r.reserved2);
+  out[83] = static_cast<uint8_t>(r.reserved2 >> 8);
+  PutU32(out + 84, r.filetime);
+  PutU32(out + 88, r.timeadded);
+}
+
+void DecodeRecord(ZPK_FILEINFO& r, const uint8_t* in) {
+  r.recordsize = GetU32(in);
+  std::memcpy(r.name, in + 4, ZPK_NAME_SIZE);
+  r.name[ZPK_NAME_SIZE - 1] = 0;
+  r.dataoffset = GetU32(in + 68);
+  r.unpacked = GetU32(in + 72);
+  r.stored = GetU32(in + 76);
+  r.compression = in[80];
+  r.reserved1 = in[81];
+  r.reserved2 = static_cast<uint16_t>(in[82] | in[83] << 8);
+  r.filetime = GetU32(in + 84);
+  r.timeadded = GetU32(in + 88);
+}
+
+bool IsSeparator(uint32_t c) { return c == '/' || c == '\\'; }
+
+template <typename Char>
+void StoreName(char* out, const Char* name) {
+  out[0] = 0;
+  if (!name) return;
+  uint32_t n = ClassZStd::StrLen(name);
+  uint32_t start = n;
+  while (start > 0 && !IsSeparator(static_cast<uint32_t>(name[start - 1]))) start--;
+  const Char* part = name + start;
+  uint32_t length = n - start;
+  const uint32_t limit = ZPK_NAME_SIZE - 1;
+  uint32_t keep = length;      // characters taken from the front
+  uint32_t extstart = length;  // where the kept extension starts
+  uint32_t extlength = 0;
+  if (length > limit) {
+    uint32_t dot = length;
+    for (uint32_t i = length; i > 0; i--) {
+      if (part[i - 1] == '.') {
+        dot = i - 1;
+        break;
+      }
+    }
+    if (dot < length) {
+      extstart = dot;
+      extlength = length - dot;
+      if (extlength > 32) extlength = 32;
+      keep = limit - extlength;
+    } else {
+      keep = limit;
+    }
+  }
+  uint32_t o = 0;
+  for (uint32_t i = 0; i < keep; i++) out[o++] = static_cast<char>(part[i] & 0xFF);
+  for (uint32_t i = 0; i < extlength; i++) {
+    out[o++] = static_cast<char>(part[extstart + i] & 0xFF);
+  }
+  out[o] = 0;
+}
+
+// A name for extraction: a plain store name that cannot leave the target folder.
+bool SafeStoreName(const char* name) {
+  return name[0] != 0 && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
+}
+
+struct Buffer {
+  uint8_t* data = nullptr;
+  explicit Buffer(uint64_t bytes) {
+    if (bytes > 0 && bytes <= UINT32_MAX) {
+      data = static_cast<uint8_t*>(ClassZMemory::Alloc(static_cast<uint32_t>(bytes)));
+    }
+  }
+  ~Buffer() { ClassZMemory::DeAlloc(data); }
+  uint8_t* release() {
+    uint8_t* d = data;
+    data = nullptr;
+    return d;
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+};
+
+}  // namespace
+
+void ZFile_CheckStoreName(char* out, const char* name) { StoreName(out, name); }
+void ZFile_CheckStoreName(char* out, const uint16_t* name) { StoreName(out, name); }
+
+uint32_t ZFile_QuickChecksum(const void* block, uint32_t length) {
+  char digest[33];
+  ClassZStd::MD5Data(digest, block, length);
+  return GetU32(reinterpret_cast<const uint8_t*>(digest) + 5) + ZPK_CHECKSUM_ADD;
+}
+
+// ---- recognising a pack ---------------------------------------------------------------
+
+void ClassZFile::DetectPack() {
+  ForgetPack();
+  uint64_t filesize = Size();
+  uint8_t bytes[ZPK_V1_HEADER_SIZE];
+  Seek(0);
+  if (!Read(bytes, 4)) return;
+  if (std::memcmp(bytes, "ZPCK", 4) == 0) {
+    Seek(0);
+    if (!Read(bytes, ZPK_V1_HEADER_SIZE)) return;
+    ZPK_HEADER h{};
+    std::memcpy(h.magic, "ZPCK", 4);
+    std::memcpy(h.vendor, bytes + 4, 4);
+    h.headersize = ZPK_HEADER_SIZE;
+    h.version = ZPK_VERSION_1;
+    h.count = GetU32(bytes + 16);
+    if (ZPK_V1_HEADER_SIZE + uint64_t{ZPK_V1_ENTRY_SIZE} * h.count > filesize) return;
+    h.checksum = HeaderChecksum(h);
+    packheader = h;
+    packvalid = 1;
+    return;
+  }
+  Seek(0);
+  if (!Read(bytes, ZPK_HEADER_SIZE) || std::memcmp(bytes, "ZPK2", 4) != 0) return;
+  ZPK_HEADER h;
+  DecodeHeader(h, bytes);
+  if (h.headersize != ZPK_HEADER_SIZE || h.checksum != HeaderChecksum(h)) return;
+  if (ZPK_HEADER_SIZE + uint64_t{4} * h.count > filesize) return;
+  packheader = h;
+  packvalid = 1;
+  if (!CheckPackTable(static_cast<uint32_t>(filesize))) ForgetPack();
+}
+
+// The offset table: each record inside the data area, in ascending order, at least a
+// record apart. The writers rely on this to size the entries they move.
+int ClassZFile::CheckPackTable(uint32_t filesize) {
+  uint32_t count = packheader.count;
+  if (count == 0) return 1;
+  Buffer table(uint64_t{4} * count);
+  if (!table.data) return 0;
+  uint32_t tablestart = filesize - 4 * count;
+  Seek(tablestart);
+  if (!Read(table.data, 4 * count)) return 0;
+  uint64_t next = ZPK_HEADER_SIZE;
+  for (uint32_t i = 0; i < count; i++) {
+    uint64_t offset = GetU32(table.data + 4 * i);
+    if (offset < next) return 0;
+    next = offset + ZPK_RECORD_SIZE;
+  }
+  return next <= tablestart;
+}
+
+int ClassZFile::PackValid() const { return fileopen && packvalid; }
+
+uint32_t ClassZFile::PackContainFiles() const { return PackValid() ? packheader.count : 0; }
+
+int ClassZFile::PackGetVendor(char* out) const {
+  if (!out || !PackValid()) return 0;
+  std::memcpy(out, packheader.vendor, 4);
+  out[4] = 0;
+  return 1;
+}
+
+int ClassZFile::WritePackHeader() {
+  packheader.checksum = HeaderChecksum(packheader);
+  uint8_t bytes[ZPK_HEADER_SIZE];
+  EncodeHeader(bytes, packheader);
+  Seek(0);
+  return Write(bytes, ZPK_HEADER_SIZE);
+}
+
+int ClassZFile::PackChangeVendor(const char* vendor) {
+  if (!vendor || !PackValid()) return 0;
+  if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return 0;
+  for (int i = 0; i < 4; i++) packheader.vendor[i] = vendor[i];
+  return WritePackHeader();
+}
+
+// ---- reading --------------------------------------------------------------------------
+
+int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, uint32_t index, bool local) {
+  if (!info || !PackValid() || index >= packheader.count) return 0;
+  std::memset(info, 0, sizeof(*info));
+  info->recordsize = ZPK_RECORD_SIZE;
+  uint64_t filesize = Size();
+  uint32_t count = packheader.count;
+  if (packheader.version == ZPK_VERSION_1) {
+    uint8_t entry[ZPK_V1_ENTRY_SIZE];
+    uint64_t tableend = ZPK_V1_HEADER_SIZE + uint64_t{ZPK_V1_ENTRY_SIZE} * count;
+    Seek(ZPK_V1_HEADER_SIZE + ZPK_V1_ENTRY_SIZE * index);
+    if (tableend > filesize || !Read(entry, ZPK_V1_ENTRY_SIZE)) return 0;
+    entry[127] = 0;
+    uint32_t offset = GetU32(entry + 128);
+    uint32_t stored = GetU32(entry + 136);
+    if (offset < tableend || offset + uint64_t{stored} > filesize) return 0;
+    ZFile_CheckStoreName(info->name, reinterpret_cast<const char*>(entry));
+    info->dataoffset = offset;
+    info->unpacked = GetU32(entry + 132);
+    info->stored = stored;
+    info->compression = entry[140];
+  } else {
+    uint64_t tablestart = filesize - uint64_t{4} * count;
+    if (uint64_t{4} * count > filesize) return 0;
+    uint8_t bytes[ZPK_RECORD_SIZE];
+    Seek(static_cast<uint32_t>(tablestart + 4 * index));
+    if (!Read(bytes, 4)) return 0;
+    uint32_t offset = GetU32(bytes);
+    if (offset < ZPK_HEADER_SIZE || offset + uint64_t{ZPK_RECORD_SIZE} > tablestart) return 0;
+    Seek(offset);
+    if (!Read(bytes, ZPK_RECORD_SIZE)) return 0;
+    ZPK_FILEINFO r;
+    DecodeRecord(r, bytes);
+    if (r.recordsize != ZPK_RECORD_SIZE) return 0;
+    r.dataoffset = offset + ZPK_RECORD_SIZE;
+    if (r.dataoffset + uint64_t{r.stored} > tablestart) return 0;
+    *info = r;
+  }
+  if (local) {
+    ClassZDevice device;
+    int64_t shift = device.LocalTimeOffset();
+    for (uint32_t* t : {&info->filetime, &info->timeadded}) {
+      int64_t v = static_cast<int64_t>(*t) + shift;
+      *t = v < 0 ? 0 : v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    }
+  }
+  return 1;
+}
+
+int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, const uint16_t* name, bool local) {
+  uint32_t index;
+  return PackSearchFile(name, index) && PackGetFileInfo(info, index, local);
+}
+
+int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, const char* name, bool local) {
+  uint32_t index;
+  return PackSearchFile(name, index) && PackGetFileInfo(info, index, local);
+}
+
+int ClassZFile::FindStoreName(const char* storename, uint32_t& index) {
+  if (!PackValid()) return 0;
+  uint32_t count = packheader.count;
+  if (nameindex) {
+    uint32_t slots = indexslots < count ? indexslots : count;
+    for (uint32_t i = 0; i < slots; i++) {
+      if (ClassZStd::StrEqual(nameindex[i], storename, false)) {
+        index = i;
+        return 1;
+      }
+    }
+    return 0;
+  }
+  ZPK_FILEINFO info;
+  for (uint32_t i = 0; i < count; i++) {
+    if (PackGetFileInfo(&info, i, false) && ClassZStd::StrEqual(info.name, storename, false)) {
+      index = i;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int ClassZFile::PackSearchFile(const uint16_t* name, uint32_t& index) {
+  char storename[ZPK_NAME_SIZE];
+  ZFile_CheckStoreName(storename, name);
+  return name && FindStoreName(storename, index);
+}
+
+int ClassZFile::PackSearchFile(const char* name, uint32_t& index) {
+  char storename[ZPK_NAME_SIZE];
+  ZFile_CheckStoreName(storename, name);
+  return name && FindStoreName(storename, index);
+}
+
+ZPK_INDEXSLOT* ClassZFile::PackBuildIndex() {
+  if (!PackValid()) return nullptr;
+  uint32_t count = packheader.count;
+  Buffer array(uint64_t{ZPK_NAME_SIZE} * count);
+  if (!array.data) return nullptr;
+  std::memset(array.data, 0, ZPK_NAME_SIZE * count);
+  nameindex = nullptr;  // read the records themselves while filling
+  ZPK_INDEXSLOT* slots = reinterpret_cast<ZPK_INDEXSLOT*>(array.data);
+  ZPK_FILEINFO info;
+  for (uint32_t i = 0; i < count; i++) {
+    if (PackGetFileInfo(&info, i, false)) std::memcpy(slots[i], info.name, ZPK_NAME_SIZE);
+  }
+  PackUseIndex(slots, count);
+  array.release();
+  return slots;
+}
+
+void ClassZFile::PackUseIndex(ZPK_INDEXSLOT* index, uint32_t slots) {
+  nameindex = index;
+  indexslots = index ? slots : 0;
+}
+
+int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, uint32_t index) {
+  buffer = nullptr;
+  size = 0;
+  if (!PackValid()) return ZPK_NOPACK;
+  ZPK_FILEINFO info;
+  if (!PackGetFileInfo(&info, index, false)) return ZPK_NOTFOUND;
+  uint8_t kind = info.compression;
+  if (kind > ZPK_STORE_ZLIB) return ZPK_BADDATA;
+  if (kind == ZPK_STORE_RAW && info.stored != info.unpacked) return ZPK_BADDATA;
+  if (info.unpacked == 0) return ZPK_OK;
+  uint64_t bound = kind == ZPK_STORE_CODEC ? info.stored * CODEC_MAX_RATIO
+                                           : info.stored * ZLIB_MAX_RATIO + 1024;
+  if (kind != ZPK_STORE_RAW && info.unpacked > bound) return ZPK_BADDATA;
+
+  Seek(info.dataoffset);
+  Buffer out(info.unpacked);
+  if (!out.data) return ZPK_NOMEMORY;
+  if (kind == ZPK_STORE_RAW) {
+    if (!Read(out.data, info.unpacked)) return ZPK_FAILED;
+  } else {
+    Buffer stored(info.stored);
+    if (!stored.data) return ZPK_NOMEMORY;
+    if (!Read(stored.data, info.stored)) return ZPK_FAILED;
+    uint32_t length = info.unpacked;
+    int ok;
+    if (kind == ZPK_STORE_CODEC) {
+      ClassZMemory codec;
+      ok = codec.UnCompress(out.data, length, stored.data, info.stored);
+    } else {
+      ok = ClassZMemory::UnCompressZLib(out.data, length, stored.data, info.stored);
+    }
+    if (!ok || length != info.unpacked) return ZPK_BADDATA;
+  }
+  size = info.unpacked;
+  buffer = out.release();
+  return ZPK_OK;
+}
+
+int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, const uint16_t* name) {
+  buffer = nullptr;
+  size = 0;
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackGetFileData(buffer, size, index);
+}
+
+int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, const char* name) {
+  buffer = nullptr;
+  size = 0;
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackGetFileData(buffer, size, index);
+}
+
+int ClassZFile::PackExtractFile(const uint16_t* folder, uint32_t index, bool overwrite) {
+  if (!PackValid()) return ZPK_NOPACK;
+  if (index >= packheader.count) return ZPK_NOTFOUND;
+  ZPK_FILEINFO info;
+  if (!PackGetFileInfo(&info, index, false)) return ZPK_FAILED;
+  // The stored name is untrusted: keep only a plain name inside the folder.
+  char storename[ZPK_NAME_SIZE];
+  ZFile_CheckStoreName(storename, info.name);
+  if (!SafeStoreName(storename)) return ZPK_FAILED;
+
+  uint16_t target[ZFILE_NAME_CAPACITY];
+  if (!folder || !CompleteName(target, folder)) return ZPK_FAILED;
+  uint32_t n = ClassZStd::StrLen(target);
+  if (n == 0 || target[n - 1] != '/') target[n++] = '/';
+  uint32_t namelength = ClassZStd::StrLen(storename);
+  if (n + namelength > ZFILE_MAX_FULLNAME) return ZPK_FAILED;
+  ClassZStd::StrCpy(target + n, storename, ZPK_NAME_SIZE);
+
+  ClassZFile out;
+  if (!overwrite && out.Exists(target)) return ZPK_EXISTS;
+  uint8_t* data;
+  uint32_t size;
+  int result = PackGetFileData(data, size, index);
+  if (result != ZPK_OK) return result;
+  if (!out.New(target)) {
+    result = ZPK_FAILED;
+  } else if (size > 0 && !out.Write(data, size)) {
+    out.Close();
+    out.Delete(target);  // never leave a half-written file behind
+    result = ZPK_FAILED;
+  }
+  ClassZMemory::DeAlloc(data);
+  return result;
+}
+
+int ClassZFile::PackExtractFile(const uint16_t* folder, const uint16_t* name, bool overwrite) {
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackExtractFile(folder, index, overwrite);
+}
+
+int ClassZFile::PackExtractFile(const char* folder, uint32_t index, bool overwrite) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  if (!PackValid()) return ZPK_NOPACK;
+  if (!ZFile_WidenName(wide, folder)) return ZPK_FAILED;
+  return PackExtractFile(wide, index, overwrite);
+}
+
+int ClassZFile::PackExtractFile(const char* folder, const char* name, bool overwrite) {
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackExtractFile(folder, index, overwrite);
+}
+
+// ---- writing --------------------------------------------------------------------------
+
+int ClassZFile::PackNew(const uint16_t* name, const uint16_t* vendor) {
+  Close();
+  if (!name || GetAttributes(name) != 0) return ZPK_EXISTS;
+  if (!New(name)) return ZPK_FAILED;
+  ZPK_HEADER h{};
+  std::memcpy(h.magic, "ZPK2", 4);
+  std::memcpy(h.vendor, DEFAULT_VENDOR, 4);
+  if (vendor) {
+    for (int i = 0; i < 4; i++) {
+      h.vendor[i] = static_cast<char>(vendor[i] & 0xFF);
+      if (vendor[i] == 0) break;
+    }
+  }
+  h.headersize = ZPK_HEADER_SIZE;
+  h.version = ZPK_VERSION_2;
+  packheader = h;
+  if (!WritePackHeader()) {
+    Close();
+    return ZPK_FAILED;
+  }
+  packvalid = 1;
+  Seek(0);
+  return ZPK_OK;
+}
+
+int ClassZFile::PackNew(const char* name, const char* vendor) {
+  uint16_t wname[ZFILE_NAME_CAPACITY], wvendor[5] = {0, 0, 0, 0, 0};
+  if (!ZFile_WidenName(wname, name)) {
+    Close();
+    return ZPK_FAILED;
+  }
+  if (vendor) {
+    for (int i = 0; i < 4 && vendor[i]; i++) wvendor[i] = static_cast<uint8_t>(vendor[i]);
+  }
+  return PackNew(wname, vendor ? wvendor : nullptr);
+}
+
+// Reads the offset table (count slots, room for one more) and where it starts.
+int ClassZFile::ReadPackTable(uint32_t* table, uint32_t& tablestart) {
+  uint32_t count = packheader.count;
+  tablestart = Size() - 4 * count;
+  if (count == 0) return 1;
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
+  Seek(tablestart);
+  if (!Read(bytes, 4 * count)) return 0;
+  for (uint32_t i = count; i > 0; i--) table[i - 1] = GetU32(bytes + 4 * (i - 1));
+  return 1;
+}
+
+namespace {
+// Writes the table, little-endian, in place of the native values.
+void EncodeTable(uint32_t* table, uint32_t count) {
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
+  for (uint32_t i = 0; i < count; i++) PutU32(bytes + 4 * i, table[i]);
+}
+}  // namespace
+
+int ClassZFile::PackAddFileData(const uint16_t* name, const void* data, uint32_t size,
+                                bool overwrite, uint8_t compression, uint32_t filetime) {
+  if (!PackValid()) return ZPK_NOPACK;
+  if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return ZPK_FAILED;
+  ZPK_FILEINFO record{};
+  ZFile_CheckStoreName(record.name, name);
+  uint32_t replace = 0;
+  bool found = FindStoreName(record.name, replace);
+  if (found && !overwrite) return ZPK_EXISTS;
+  nameindex = nullptr;  // the entries change under it
+  indexslots = 0;
+
+  // The stored form: compressed only when that saves at least 5 bytes.
+  if (!data) size = 0;
+  uint64_t room = uint64_t{size} + size / 100 + 12;
+  if (room < 18) room = 18;  // a codec stream of one byte is 18 bytes long
+  Buffer work(size ? room : 0);
+  if (size && !work.data) return ZPK_NOMEMORY;
+  uint32_t stored = 0;
+  uint8_t kind = ZPK_STORE_RAW;
+  if (size) {
+    uint32_t length = static_cast<uint32_t>(room);
+    int ok = 0;
+    if (compression == ZPK_STORE_CODEC) {
+      ClassZMemory codec;
+      ok = codec.Compress(work.data, length, data, size);
+    } else if (compression == ZPK_STORE_ZLIB) {
+      ok = ClassZMemory::CompressZLib(work.data, length, data, size);
+    }
+    if (ok && uint64_t{length} + 4 < size) {
+      stored = length;
+      kind = compression;
+    } else {
+      std::memcpy(work.data, data, size);
+      stored = size;
+    }
+  }
+  ClassZDevice device;
+  record.recordsize = ZPK_RECORD_SIZE;
+  record.unpacked = size;
+  record.stored = stored;
+  record.compression = kind;
+  record.filetime = filetime;
+  record.timeadded = device.TimestampNow(false);
+
+  uint32_t count = packheader.count;
+  Buffer tablebuffer(uint64_t{4} * (count + 1));
+  if (!tablebuffer.data) return ZPK_NOMEMORY;
+  uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  uint32_t tablestart;
+  if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
+
+  uint64_t entrylength = uint64_t{ZPK_RECORD_SIZE} + stored;
+  uint64_t dataend;
+  uint32_t at;
+  if (found) {
+    uint32_t start = table[replace];
+    uint32_t end = replace + 1 < count ? table[replace + 1] : tablestart;
+    int64_t growth = static_cast<int64_t>(entrylength) - (end - start);
+    if (tablestart + growth + 4 * uint64_t{count} > UINT32_MAX) return ZPK_FAILED;
+    if (!MoveData(static_cast<uint32_t>(start + entrylength), end, tablestart - end,
+                  MOVE_CHUNK)) {
+      return ZPK_FAILED;
+    }
+    for (uint32_t i = replace + 1; i < count; i++) {
+      table[i] = static_cast<uint32_t>(table[i] + growth);
+    }
+    dataend = tablestart + growth;
+    at = start;
+  } else {
+    if (tablestart + entrylength + 4 * (uint64_t{count} + 1) > UINT32_MAX) return ZPK_FAILED;
+    at = tablestart;
+    table[count++] = at;
+    dataend = tablestart + entrylength;
+  }
+
+  uint8_t bytes[ZPK_RECORD_SIZE];
+  EncodeRecord(bytes, record);
+  Seek(at);
+  if (!Write(bytes, ZPK_RECORD_SIZE) || (stored && !Write(work.data, stored))) {
+    return ZPK_FAILED;
+  }
+  EncodeTable(table, count);
+  Seek(static_cast<uint32_t>(dataend));
+  if (!Write(table, 4 * count)) return ZPK_FAILED;
+  packheader.count = count;
+  packheader.version = ZPK_VERSION_2;
+  if (!WritePackHeader()) return ZPK_FAILED;
+  return SetSize(static_cast<uint32_t>(dataend + 4 * uint64_t{count})) ? ZPK_OK : ZPK_FAILED;
+}
+
+int ClassZFile::PackAddFileData(const char* name, const void* data, uint32_t size,
+                                bool overwrite, uint8_t compression, uint32_t filetime) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  if (!PackValid()) return ZPK_NOPACK;
+  if (!ZFile_WidenName(wide, name)) return ZPK_FAILED;
+  return PackAddFileData(wide, data, size, overwrite, compression, filetime);
+}
+
+int ClassZFile::PackAddFile(const uint16_t* filename, bool overwrite, uint8_t compression) {
+  if (!PackValid()) return ZPK_NOPACK;
+  if (packheader.count >= ZPK_MAX_ENTRIES) return ZPK_FULL;
+  uint32_t index;
+  if (!filename) return ZPK_NOTFOUND;
+  if (!overwrite && PackSearchFile(filename, index)) return ZPK_EXISTS;
+
+  // Relative names are taken against this object's current folder.
+  uint16_t full[ZFILE_NAME_CAPACITY];
+  if (!CompleteName(full, filename)) return ZPK_NOTFOUND;
+  ClassZFile source;
+  uint32_t filetime = 0;
+  Z_FILEINFO info;
+  if (source.GetInformation(&info, full, false)) {
+    filetime = ClassZStd::DateTimeToTimestamp(&info.modified);
+  }
+  if (!source.Open(full, ZFILE_MODE_READ)) return ZPK_NOTFOUND;
+  uint32_t size = source.Size();
+  Buffer data(size);
+  if (size && !data.data) return ZPK_NOMEMORY;
+  if (size && !source.Read(data.data, size)) return ZPK_FAILED;
+  source.Close();
+  return PackAddFileData(filename, data.data, size, overwrite, compression, filetime);
+}
+
+int ClassZFile::PackAddFile(const char* filename, bool overwrite, uint8_t compression) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  if (!PackValid()) return ZPK_NOPACK;
+  if (!ZFile_WidenName(wide, filename)) return ZPK_NOTFOUND;
+  return PackAddFile(wide, overwrite, compression);
+}
+
+int ClassZFile::PackDeleteFile(uint32_t index) {
+  if (!PackValid()) return ZPK_NOPACK;
+  if (index >= packheader.count) return ZPK_NOTFOUND;
+  if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return ZPK_FAILED;
+  nameindex = nullptr;
+  indexslots = 0;
+  uint32_t count = packheader.count;
+  Buffer tablebuffer(uint64_t{4} * (count + 1));
+  if (!tablebuffer.data) return ZPK_NOMEMORY;
+  uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  uint32_t tablestart;
+  if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
+
+  uint32_t start = table[index];
+  uint32_t end = index + 1 < count ? table[index + 1] : tablestart;
+  uint32_t removed = end - start;
+  if (!MoveData(start, end, tablestart - end, MOVE_CHUNK)) return ZPK_FAILED;
+  for (uint32_t i = index; i + 1 < count; i++) table[i] = table[i + 1] - removed;
+  count--;
+  uint32_t dataend = tablestart - removed;
+  if (count > 0) {
+    EncodeTable(table, count);
+    Seek(dataend);
+    if (!Write(table, 4 * count)) return ZPK_FAILED;
+  }
+  packheader.count = count;
+  packheader.version = ZPK_VERSION_2;
+  if (!WritePackHeader()) return ZPK_FAILED;
+  return SetSize(dataend + 4 * count) ? ZPK_OK : ZPK_FAILED;
+}
+
+int ClassZFile::PackDeleteFile(const uint16_t* name) {
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackDeleteFile(index);
+}
+
+int ClassZFile::PackDeleteFile(const char* name) {
+  if (!PackValid()) return ZPK_NOPACK;
+  uint32_t index;
+  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  return PackDeleteFile(index);
+}
+
+// Writes the version-2 form beside the pack as "<name>_tmp" and renames it over the
+// pack, so that the pack is whole at every moment.
+int ClassZFile::ConvertPackFile() {
+  if (!PackValid() || packheader.version != ZPK_VERSION_1) return 0;
+  uint16_t tmpname[ZFILE_NAME_CAPACITY];
+  uint32_t n = ClassZStd::StrLen(ownname);
+  if (n + 4 > ZFILE_MAX_FULLNAME) return 0;
+  ClassZStd::StrCpy(tmpname, ownname, ZFILE_NAME_CAPACITY);
+  ClassZStd::StrCat(tmpname, "_tmp");
+  ClassZFile out;
+  if (out.GetAttributes(tmpname) != 0) return 0;
+
+  uint32_t count = packheader.count;
+  ZPK_HEADER h{};
+  std::memcpy(h.magic, "ZPK2", 4);
+  std::memcpy(h.vendor, packheader.vendor, 4);
+  h.headersize = ZPK_HEADER_SIZE;
+  h.version = ZPK_VERSION_2;
+  h.count = count;
+  h.checksum = HeaderChecksum(h);
+  Buffer tablebuffer(uint64_t{4} * count);
+  if (count && !tablebuffer.data) return 0;
+  uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  if (!out.New(tmpname)) return 0;
+
+  uint8_t bytes[ZPK_RECORD_SIZE];
+  EncodeHeader(bytes, h);
+  bool ok = out.Write(bytes, ZPK_HEADER_SIZE);
+  for (uint32_t i = 0; i < count && ok; i++) {
+    ZPK_FILEINFO info;
+    ok = PackGetFileInfo(&info, i, false);
+    if (!ok) break;
+    uint32_t from = info.dataoffset;
+    table[i] = out.Tell();
+    info.recordsize = ZPK_RECORD_SIZE;
+    info.dataoffset = 0;
+    EncodeRecord(bytes, info);
+    ok = out.Write(bytes, ZPK_RECORD_SIZE);
+    if (ok && info.stored) {
+      Buffer chunk(info.stored < MOVE_CHUNK ? info.stored : MOVE_CHUNK);
+      ok = chunk.data != nullptr;
+      for (uint32_t done = 0; ok && done < info.stored;) {
+        uint32_t piece = info.stored - done < MOVE_CHUNK ? info.stored - done : MOVE_CHUNK;
+        Seek(from + done);
+        ok = Read(chunk.data, piece) && out.Write(chunk.data, piece);
+        done += piece;
+      }
+    }
+  }
+  if (ok && count) {
+    EncodeTable(table, count);
+    ok = out.Write(table, 4 * count);
+  }
+  out.Close();
+  if (!ok) {
+    out.Delete(tmpname);
+    return 0;
+  }
+  uint16_t packname[ZFILE_NAME_CAPACITY];
+  ClassZStd::StrCpy(packname, ownname, ZFILE_NAME_CAPACITY);
+  Close();
+  if (!out.Rename(packname, tmpname)) {
+    out.Delete(tmpname);
+    Open(packname, ZFILE_MODE_UPDATE);
+    return 0;
+  }
+  return Open(packname, ZFILE_MODE_UPDATE) && PackValid() ? 1 : 0;
+}
