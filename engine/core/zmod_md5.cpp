@@ -1,6 +1,7 @@
 // MD5 message digest (RFC 1321).
 #include <cstring>
 
+#include "engine/core/zmod_file.h"
 #include "engine/core/zmod_std.h"
 
 namespace {
@@ -33,6 +34,14 @@ void ToHex(char* out, const uint8_t digest[16]) {
   }
   out[32] = 0;
 }
+
+void Finish(char* out, ZMD5CONTEXT* context) {
+  uint8_t digest[16];
+  ClassZStd::MD5Finalize(digest, context);
+  ToHex(out, digest);
+}
+
+enum : uint32_t { FILE_BLOCK = 8192 };
 
 }  // namespace
 
@@ -125,9 +134,7 @@ void ClassZStd::MD5Data(char* out, const void* data, uint32_t size) {
   ZMD5CONTEXT context;
   MD5Init(&context);
   if (data != nullptr) MD5Update(&context, data, size);
-  uint8_t digest[16];
-  MD5Finalize(digest, &context);
-  ToHex(out, digest);
+  Finish(out, &context);
 }
 
 void ClassZStd::MD5Str(char* out, const char* s) { MD5Data(out, s, StrLen(s)); }
@@ -145,7 +152,35 @@ void ClassZStd::MD5Str(char* out, const uint16_t* s) {
     }
     MD5Update(&context, chunk, k);
   }
-  uint8_t digest[16];
-  MD5Finalize(digest, &context);
-  ToHex(out, digest);
+  Finish(out, &context);
+}
+
+void ClassZStd::MD5File(char* out, ClassZFile* file) {
+  ZMD5CONTEXT context;
+  MD5Init(&context);
+  if (file != nullptr && file->IsOpen()) {
+    // Only bytes that were really read are hashed: a failed read ends the digest rather
+    // than feeding it stale buffer contents.
+    uint32_t size = file->Size();
+    uint32_t position = file->Tell();
+    uint32_t remaining = position < size ? size - position : 0;
+    uint8_t block[FILE_BLOCK];
+    while (remaining > 0) {
+      uint32_t n = remaining < FILE_BLOCK ? remaining : FILE_BLOCK;
+      if (!file->Read(block, n)) break;
+      MD5Update(&context, block, n);
+      remaining -= n;
+    }
+  }
+  Finish(out, &context);
+}
+
+void ClassZStd::MD5File(char* out, const char* name) {
+  ClassZFile file;
+  if (name != nullptr && file.Open(name, ZFILE_MODE_READ)) {
+    MD5File(out, &file);
+    file.Close();
+    return;
+  }
+  MD5File(out, static_cast<ClassZFile*>(nullptr));
 }
