@@ -100,6 +100,7 @@ class ClassZInput {
 
  private:
   void Queue(uint8_t type, uint32_t code);
+  void ClickPress(int32_t x, int32_t y, uint8_t button, uint8_t type);
   void RemoveEvent(uint32_t index, Z_INPUTEVENT* out);
   void ReleaseHold(uint32_t action);
   template <typename Match>

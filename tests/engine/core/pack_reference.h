@@ -172,6 +172,18 @@ inline RefEntry RawEntry(const std::string& name, const Bytes& data) {
   return e;
 }
 
+// An entry stored with zlib itself.
+inline RefEntry ZlibEntry(const std::string& name, const Bytes& data) {
+  RefEntry e = RawEntry(name, {});
+  e.kind = 2;
+  e.unpacked = static_cast<uint32_t>(data.size());
+  uLongf n = compressBound(data.size());
+  e.stored.resize(n);
+  EXPECT_EQ(compress2(e.stored.data(), &n, data.data(), data.size(), 9), Z_OK);
+  e.stored.resize(n);
+  return e;
+}
+
 inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Game-like data: repetitive rows with some variation, so every kind compresses.

@@ -125,13 +125,7 @@ TEST_F(PackTest, EngineReadsReferencePacks) {
   uint32_t length = static_cast<uint32_t>(codec.stored.size());
   ASSERT_EQ(memory.Compress(codec.stored.data(), length, big.data(), codec.unpacked), 1);
   codec.stored.resize(length);
-  RefEntry zl = RawEntry("zlib.bin", {});
-  zl.kind = 2;
-  zl.unpacked = codec.unpacked;
-  uLongf zn = compressBound(big.size());
-  zl.stored.resize(zn);
-  ASSERT_EQ(compress2(zl.stored.data(), &zn, big.data(), big.size(), 9), Z_OK);
-  zl.stored.resize(zn);
+  RefEntry zl = ZlibEntry("zlib.bin", big);
   RefEntry raw = RawEntry("Raw.Bin", Text("hello"));
   raw.filetime = 1000;
   raw.timeadded = 2000;
@@ -315,13 +309,7 @@ TEST_F(PackTest, ExtractWritesPlainNamesInsideTheFolder) {
 
 TEST_F(PackTest, VersionOnePacksAreReadAndConvertedOnChange) {
   Bytes big = Compressible(4000, 'v');
-  RefEntry zl = RawEntry("gfx\\deep\\image.png", {});
-  zl.kind = 2;
-  zl.unpacked = static_cast<uint32_t>(big.size());
-  uLongf zn = compressBound(big.size());
-  zl.stored.resize(zn);
-  ASSERT_EQ(compress2(zl.stored.data(), &zn, big.data(), big.size(), 6), Z_OK);
-  zl.stored.resize(zn);
+  RefEntry zl = ZlibEntry("gfx\\deep\\image.png", big);
   std::vector<RefEntry> entries = {RawEntry("sfx/boom.wav", Text("boom")), RawEntry("empty", {}), zl};
   ASSERT_TRUE(WriteWholeFile(name, RefWriteV1(entries)));
 
@@ -374,13 +362,7 @@ TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
 // error result; never a crash, an overflow or a huge allocation.
 TEST_F(PackTest, HostileFieldsGiveErrors) {
   Bytes data = Compressible(600, 'h');
-  RefEntry zl = RawEntry("z.bin", {});
-  zl.kind = 2;
-  zl.unpacked = static_cast<uint32_t>(data.size());
-  uLongf zn = compressBound(data.size());
-  zl.stored.resize(zn);
-  ASSERT_EQ(compress2(zl.stored.data(), &zn, data.data(), data.size(), 6), Z_OK);
-  zl.stored.resize(zn);
+  RefEntry zl = ZlibEntry("z.bin", data);
   const Bytes good = RefWriteV2({RawEntry("a.bin", Text("first entry")), zl});
   const size_t rec0 = 28, rec1 = 28 + 92 + 11, table = good.size() - 8;
 
