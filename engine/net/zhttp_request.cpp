@@ -111,7 +111,9 @@ ZHTTPRequest::ZHTTPRequest(const char* url) {
   const int32_t colon = ClassZStd::StrFind(host, ':');
   if (colon >= 0) {
     for (const char* p = host + colon + 1; *p; ++p) {
-      if (*p >= '0' && *p <= '9' && port < 1000000) port = port * 10 + static_cast<uint32_t>(*p - '0');
+      // Clamped past any valid port: a port outside 1..65535 is refused when sent.
+      if (*p >= '0' && *p <= '9') port = port * 10 + static_cast<uint32_t>(*p - '0');
+      if (port > 1000000) port = 1000000;
     }
     host[colon] = 0;
   }

@@ -53,10 +53,12 @@ int ZNetStack::Push(const void* data, uint32_t length) {
 }
 
 // Checks the frame of `total` bytes at start and, with out set, writes its payload
-// unescaped. Returns the payload length, or -1 when the frame is damaged: a wrong length,
-// check bytes or end marker, an escape of length 0 or one that runs past the payload, or
-// a marker outside a run.
-int32_t ZNetStack::Decode(uint32_t total, uint8_t* out) const {
+// unescaped. Returns the payload length; -1 when the frame is damaged: a wrong length,
+// check bytes or end marker, an escape of length 0 or one that runs past the payload, or a
+// marker outside a run; -2 when the `available` bytes show no damage yet but the frame is
+// incomplete. Damage is caught as early as it shows, so a junk header that claims a long
+// length cannot hold back a good frame that follows it.
+int32_t ZNetStack::Decode(uint32_t total, uint32_t available, uint8_t* out) const {
   const uint32_t end = total - 4;  // offset of c1
   uint32_t weighted = 0, low = 0, number = 0, payload = 0;
   auto take = [&](uint32_t p) {
@@ -68,15 +70,19 @@ int32_t ZNetStack::Decode(uint32_t total, uint8_t* out) const {
   };
   uint32_t p = 4;
   while (p < end) {
+    if (p >= available) return -2;
     const uint8_t b = take(p);
     if (b == 0xFF && p + 1 < end) {
+      if (p + 1 >= available) return -2;
       const uint8_t next = At(p + 1);
       if (next == 0xFA || next == 0xFB) return -1;
       if (next == 0xFF) {
         if (p + 2 >= end) return -1;
+        if (p + 2 >= available) return -2;
         take(p + 1);
         const uint8_t n = take(p + 2);
         if (n == 0 || n > end - (p + 3)) return -1;
+        if (p + 3 + n > available) return -2;
         for (uint32_t i = 0; i < n; ++i) {
           const uint8_t r = take(p + 3 + i);
           if (out) out[payload + i] = r;
@@ -90,9 +96,12 @@ int32_t ZNetStack::Decode(uint32_t total, uint8_t* out) const {
     ++payload;
     ++p;
   }
-  if (At(end + 2) != 0xFF || At(end + 3) != 0xFB) return -1;
-  if (At(end) != static_cast<uint8_t>(weighted)) return -1;
-  if (At(end + 1) != static_cast<uint8_t>(~low & 0x7F)) return -1;
+  // The trailer is checked byte by byte as it arrives.
+  if (available > end && At(end) != static_cast<uint8_t>(weighted)) return -1;
+  if (available > end + 1 && At(end + 1) != static_cast<uint8_t>(~low & 0x7F)) return -1;
+  if (available > end + 2 && At(end + 2) != 0xFF) return -1;
+  if (available > end + 3 && At(end + 3) != 0xFB) return -1;
+  if (available < total) return -2;
   return static_cast<int32_t>(payload);
 }
 
@@ -115,8 +124,8 @@ int ZNetStack::ScanZolt(uint32_t& outStart, uint32_t& outLength) {
         Discard(1);
         continue;
       }
-      if (count < total) break;  // wait for the rest
-      const int32_t payload = Decode(total, nullptr);
+      const int32_t payload = Decode(total, count, nullptr);
+      if (payload == -2) break;  // wait for the rest
       if (payload < 0) {
         Discard(1);
         continue;
@@ -163,7 +172,7 @@ int ZNetStack::Pop(void* out, uint32_t& length) {
     length = n;
     return ZNET_POP_NONE;
   }
-  Decode(frameTotal, static_cast<uint8_t*>(out));
+  Decode(frameTotal, count, static_cast<uint8_t*>(out));
   Discard(frameTotal);
   length = n;
   const int kind = frameKind;

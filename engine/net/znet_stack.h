@@ -47,7 +47,7 @@ class ZNetStack {
  private:
   uint8_t At(uint32_t offset) const;
   void Discard(uint32_t bytes);
-  int32_t Decode(uint32_t total, uint8_t* out) const;
+  int32_t Decode(uint32_t total, uint32_t available, uint8_t* out) const;
 
   bool scanned = false;
   uint8_t* buffer = nullptr;
