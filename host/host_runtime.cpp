@@ -72,6 +72,11 @@ Runtime::Runtime(const Settings& s) : settings(s) {
     std::sort(settings.shot_at_ms.begin(), settings.shot_at_ms.end());
     schedule_next_shot(0);
   }
+  if (!s.headless) {
+    std::string error;
+    frontend_ = make_sdl_window(s.scale, &error);
+    if (!frontend_) fail(error);
+  }
   if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
     std::string error;
     sink_ = make_wav_sink(s.wav_path, &error);
@@ -120,9 +125,23 @@ void Runtime::tick() {
     std::fprintf(stderr, "gp2x host: run ended at %lld ms\n", static_cast<long long>(settings.until_ms));
     end_run(0);
   }
-  if (frontend_ && !frontend_->pump()) {
-    std::fprintf(stderr, "gp2x host: window closed\n");
-    end_run(0);
+  if (frontend_) {
+    switch (frontend_->pump()) {
+      case Frontend::Event::kQuit:
+        std::fprintf(stderr, "gp2x host: window closed\n");
+        end_run(0);
+      case Frontend::Event::kScreenshot: {
+        char name[48];
+        std::snprintf(name, sizeof name, "shot-%08llu.png", static_cast<unsigned long long>(now / 1000000));
+        const std::string path = (settings.shots_dir.empty() ? std::string(".") : settings.shots_dir) + "/" + name;
+        std::string error;
+        if (save_screenshot(path, &error)) std::fprintf(stderr, "gp2x host: screenshot %s\n", path.c_str());
+        else std::fprintf(stderr, "gp2x host: %s\n", error.c_str());
+        break;
+      }
+      case Frontend::Event::kNone:
+        break;
+    }
   }
 }
 
@@ -164,16 +183,16 @@ void Runtime::take_due_shots(uint64_t now) {
     const uint64_t due = next_shot_ns_;
     char name[48];
     std::snprintf(name, sizeof name, "/shot-%08llu.png", static_cast<unsigned long long>(due / 1000000));
-    save_screenshot(settings.shots_dir + name);
+    std::string error;
+    if (!save_screenshot(settings.shots_dir + name, &error)) fail(error);
     schedule_next_shot(due + 1);
   }
 }
 
-void Runtime::save_screenshot(const std::string& path) {
+bool Runtime::save_screenshot(const std::string& path, std::string* error) {
   std::vector<uint8_t> rgb(kScreenWidth * kScreenHeight * 3);
   framebuffer_to_rgb(framebuffer_memory(shown_framebuffer()), fb_format, rgb.data());
-  std::string error;
-  if (!write_png(path, rgb.data(), kScreenWidth, kScreenHeight, &error)) fail(error);
+  return write_png(path, rgb.data(), kScreenWidth, kScreenHeight, error);
 }
 
 void Runtime::finish() {

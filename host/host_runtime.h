@@ -63,8 +63,8 @@ class Runtime {
   [[noreturn]] void end_run(int code);
   // Finishes the audio file and closes the window, as at the end of a run.
   void finish();
-  // The screen as a PNG file (a failure stops the run).
-  void save_screenshot(const std::string& path);
+  // The screen as a PNG file.
+  bool save_screenshot(const std::string& path, std::string* error);
 
   DeviceTable devices;
   std::atomic<bool> dsp_open{false};
