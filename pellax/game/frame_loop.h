@@ -1,0 +1,26 @@
+// Start-up, the frame loop and the game step: the spine of the game.
+#pragma once
+
+#include <cstdint>
+
+// The program: start-up, then frames until the player quits; then the hand-over to the
+// console's menu. Returns only when that hand-over fails (0) or the hardware cannot be
+// opened (1).
+int pellax_main();
+// One-time set-up of the game; returns 0, or -1 when the pools cannot be allocated.
+int game_init();
+void game_shutdown();
+// One step: measures the frame's time, then runs the current state's step.
+void game_step(uint32_t buttons);
+// Buttons pressed since the previous call (one latch shared by every caller).
+uint32_t read_new_buttons();
+// SELECT advances the audio setting once per press.
+void cycle_audio_setting(uint32_t buttons);
+// The pause screen of the playing state (entered with START held).
+void run_pause_screen();
+// Waits out the frame: at least 30 ms, then the vertical blank within 35.5 / 53.3 ms.
+void pace_frame();
+// The frame-time step as an 8.8 tick count, from tenths of a millisecond.
+int32_t tick_step_for(uint32_t dt);
+// Puts the frame loop's globals back to their start values (a fresh run in one process).
+void reset_frame_loop_state();
