@@ -178,6 +178,18 @@ void run_pause_screen() {
   loop_sound_start();
 }
 
+void handle_volume_buttons(uint32_t buttons) {
+  if (buttons & kButtonVolUp) volume_up();
+  else if (buttons & kButtonVolDown) volume_down();
+}
+
+void award_extra_life() {
+  if (player_dead || game_score < next_life_score + 30000) return;
+  sfx_play(4);
+  ++lives;
+  next_life_score += 30000;
+}
+
 void pace_frame() {
   while (timer_elapsed() <= 299) {
   }
@@ -248,16 +260,11 @@ int pellax_main() {
   cycle_audio_setting(buttons);
 
   for (;;) {
-    if (buttons & kButtonVolUp) volume_up();
-    else if (buttons & kButtonVolDown) volume_down();
+    handle_volume_buttons(buttons);
     ++frame_counter;
     if (game_state == kStatePlaying && (buttons & kButtonStart)) run_pause_screen();
     game_step(buttons);
-    if (!player_dead && game_score >= next_life_score + 30000) {
-      sfx_play(4);
-      ++lives;
-      next_life_score += 30000;
-    }
+    award_extra_life();
     if (quit_requested) return quit_path();
     lines_drawn = 0;
     sprites_drawn = 0;

@@ -18,6 +18,10 @@ uint32_t read_new_buttons();
 void cycle_audio_setting(uint32_t buttons);
 // The pause screen of the playing state (entered with START held).
 void run_pause_screen();
+// VOL+ raises the volume, else VOL- lowers it (both held: only up).
+void handle_volume_buttons(uint32_t buttons);
+// One life for every 30,000 points, at most one a frame, none while the ship is dead.
+void award_extra_life();
 // Waits out the frame: at least 30 ms, then the vertical blank within 35.5 / 53.3 ms.
 void pace_frame();
 // The frame-time step as an 8.8 tick count, from tenths of a millisecond.
