@@ -24,6 +24,9 @@ namespace {
 constexpr const char* kMenuFolder = "/usr/gp2x";
 constexpr const char* kMenuProgram = "/usr/gp2x/gp2xmenu";
 
+// The button word read at the end of the previous frame.
+uint32_t frame_buttons = 0;
+
 void camera_home() {
   camera_x = 0xE000;
   camera_y = 0x10800;
@@ -33,15 +36,6 @@ int hand_over_to_menu() {
   gp2x::chdir(kMenuFolder);
   gp2x::execl(kMenuProgram, kMenuProgram, static_cast<const char*>(nullptr));
   return 0;
-}
-
-int quit_path() {
-  music_off();
-  loop_sound_stop();
-  game_shutdown();
-  audio_shutdown();
-  video_close();  // after the audio: halting the second core uses the register window
-  return hand_over_to_menu();
 }
 
 void start_title_decorations() {
@@ -217,10 +211,12 @@ void reset_frame_loop_state() {
   respawn_pause = 0;
   respawn_timer = 0;
   camera_x = camera_y = 0;
+  frame_buttons = 0;
+  timer_start_a = timer_start_b = 0;
   mt_reset();
 }
 
-int pellax_main() {
+int pellax_start() {
   world_image_mode = 1;
   if (video_open() != 0) {
     std::fprintf(stderr, "pellax: cannot open the screen; back to the menu\n");
@@ -256,25 +252,44 @@ int pellax_main() {
   read_new_buttons();
   log_clear();
   timer_mark();
-  uint32_t buttons = read_buttons();
-  cycle_audio_setting(buttons);
+  frame_buttons = read_buttons();
+  cycle_audio_setting(frame_buttons);
+  return 0;
+}
 
-  for (;;) {
-    handle_volume_buttons(buttons);
-    ++frame_counter;
-    if (game_state == kStatePlaying && (buttons & kButtonStart)) run_pause_screen();
-    game_step(buttons);
-    award_extra_life();
-    if (quit_requested) return quit_path();
-    lines_drawn = 0;
-    sprites_drawn = 0;
-    draw_frame();
-    video_copy_view(px(camera_x), px(camera_y));
-    pace_frame();
-    video_flip();
-    log_clear();
-    timer_mark();
-    buttons = read_buttons();
-    cycle_audio_setting(buttons);
+bool pellax_frame() {
+  const uint32_t buttons = frame_buttons;
+  handle_volume_buttons(buttons);
+  ++frame_counter;
+  if (game_state == kStatePlaying && (buttons & kButtonStart)) run_pause_screen();
+  game_step(buttons);
+  award_extra_life();
+  if (quit_requested) return false;
+  lines_drawn = 0;
+  sprites_drawn = 0;
+  draw_frame();
+  video_copy_view(px(camera_x), px(camera_y));
+  pace_frame();
+  video_flip();
+  log_clear();
+  timer_mark();
+  frame_buttons = read_buttons();
+  cycle_audio_setting(frame_buttons);
+  return true;
+}
+
+void shut_down_for_hand_over() {
+  music_off();
+  loop_sound_stop();
+  game_shutdown();
+  audio_shutdown();
+  video_close();  // after the audio: halting the second core uses the register window
+}
+
+int pellax_main() {
+  if (pellax_start() != 0) return 1;
+  while (pellax_frame()) {
   }
+  shut_down_for_hand_over();
+  return hand_over_to_menu();
 }

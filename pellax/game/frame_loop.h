@@ -7,6 +7,11 @@
 // console's menu. Returns only when that hand-over fails (0) or the hardware cannot be
 // opened (1).
 int pellax_main();
+// Its parts: the start-up (0, or 1 when the hardware cannot be opened), one pass of the
+// frame loop (false once the player has quit) and the shutdown before the hand-over.
+int pellax_start();
+bool pellax_frame();
+void shut_down_for_hand_over();
 // One-time set-up of the game; returns 0, or -1 when the pools cannot be allocated.
 int game_init();
 void game_shutdown();

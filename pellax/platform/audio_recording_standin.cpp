@@ -1,9 +1,11 @@
 #include "pellax/platform/audio_recording_standin.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "pellax/game/random.h"
 #include "pellax/platform/audio.h"
+#include "pellax/platform/video.h"
 
 int32_t master_volume_copy = 0;
 
@@ -13,6 +15,7 @@ audio_call audio_log[kAudioLogCapacity];
 int audio_log_start = 0;
 int audio_log_size = 0;
 int32_t master_volume = 144;
+bool echo = false;
 
 void record(const char* name, int32_t arg = 0, int32_t detail = 0, const char* path = "") {
   const int slot = (audio_log_start + audio_log_size) % kAudioLogCapacity;
@@ -25,6 +28,7 @@ void record(const char* name, int32_t arg = 0, int32_t detail = 0, const char* p
   c.detail = detail;
   std::strncpy(c.path, path ? path : "", sizeof c.path - 1);
   c.path[sizeof c.path - 1] = '\0';
+  if (echo) std::fprintf(stderr, "audio: %s %d %d %s\n", c.name, int(arg), int(detail), c.path);
 }
 
 }  // namespace
@@ -40,9 +44,11 @@ void audio_standin_reset() {
   master_volume_copy = 0;
 }
 int32_t audio_master_volume() { return master_volume; }
+void audio_standin_echo(bool on) { echo = on; }
 
 void audio_init() { record("audio_init"); }
-void audio_shutdown() { record("audio_shutdown"); }
+// Halting the second core needs the register window: note whether it was still open.
+void audio_shutdown() { record("audio_shutdown", 0, io_regs != nullptr); }
 void music_load(const char* path) { record("music_load", 0, 0, path); }
 void music_on() { record("music_on"); }
 void music_off() { record("music_off"); }

@@ -8,7 +8,8 @@
 struct audio_call {
   char name[20];   // the function called, e.g. "music_load"
   int32_t arg;     // its number argument (sfx_play: n; loop_sound_level: the level), else 0
-  int32_t detail;  // sfx_play(3): the effect chosen (1..3); the volume after a volume call
+  int32_t detail;  // sfx_play: the effect triggered; volume calls: the volume after;
+                   // audio_shutdown: 1 when the register window was still open
   char path[64];   // music_load: the path (cut to 63 characters)
 };
 
@@ -22,3 +23,5 @@ void audio_log_clear();
 void audio_standin_reset();
 // The volume the block would hold now.
 int32_t audio_master_volume();
+// Also prints each call on stderr ("audio: name arg detail path").
+void audio_standin_echo(bool on);

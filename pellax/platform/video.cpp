@@ -38,6 +38,7 @@ int fail(const char* what) {
 }  // namespace
 
 int video_open() {
+  video_close();  // a second open starts over rather than leak the first
   static const char* const kFramebuffers[2] = {"/dev/fb0", "/dev/fb1"};
   for (int i = 0; i < 2; ++i) {
     fb_fd[i] = gp2x::open(kFramebuffers[i], O_RDWR);

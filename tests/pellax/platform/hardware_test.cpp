@@ -153,6 +153,7 @@ TEST_F(HardwareTest, ViewCopyIsPixelExactAndHeldInsideTheCanvas) {
 }
 
 TEST_F(HardwareTest, VerticalBlankFollowsTheSyncBit) {
+  video_close();
   gp2x::host::Settings s;
   s.poll_ns = 100000;  // reads move the virtual clock, as a spinning program does
   gp2x::host::configure(s);
