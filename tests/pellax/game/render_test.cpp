@@ -9,6 +9,7 @@
 #include "pellax/game/render_glow.h"
 #include "pellax/game/render_lines.h"
 #include "pellax/game/run_state.h"
+#include "pellax/game/stroke_font.h"
 
 using LineTest = CanvasTest;
 
@@ -281,4 +282,50 @@ TEST(LogTest, TheEleventhLineOverwritesTheFirstSlot) {
   EXPECT_EQ(std::string(msg_log[1]).size(), 99u);
   log_clear();
   EXPECT_EQ(msg_log_next, -1);
+}
+
+TEST_F(CanvasTest, ArrowHasAHeadOfTwoStrokes) {
+  lines_drawn = 0;
+  draw_arrow(canvas, 100 * 256, 100 * 256, 200 * 256, 100 * 256);
+  EXPECT_EQ(lines_drawn, 3);
+  // The head points back towards the start, 20 degrees either side, 10 pixels long.
+  EXPECT_NE(at(191, 97), 0);
+  EXPECT_NE(at(191, 103), 0);
+  EXPECT_EQ(at(210, 100), 0);
+}
+
+TEST_F(CanvasTest, SpriteBlitSkipsTransparentAndWhitePixels) {
+  const uint16_t sprite[9] = {0, 0x0801, 0, 0x0801, 0x0801, 0x0801, 0, 0x0801, 0};
+  at(50, 50) = 0xFFFF;
+  at(50, 49) = 0x0800;
+  sprites_drawn = 0;
+  blend_sprite_additive(canvas, 50, 50, sprite, 3, 3);
+  EXPECT_EQ(sprites_drawn, 1);
+  EXPECT_EQ(at(50, 50), 0xFFFF);
+  EXPECT_EQ(at(50, 49), 0x1001);
+  EXPECT_EQ(at(49, 49), 0);
+  EXPECT_EQ(count_lit(), 5);
+  blend_sprite_additive(canvas, 0, 0, sprite, 3, 3);  // half off the canvas: clipped
+  EXPECT_EQ(at(1, 0), 0x0801);
+}
+
+// A scene of every primitive, pinned by its hash: any change to the pixels they write
+// shows here.
+TEST_F(CanvasTest, GoldenSceneOfEveryPrimitive) {
+  build_glow_sprites();
+  for (int i = 0; i < 24; ++i) {
+    const int32_t a = 300 * 256 + i * 1111, b = 200 * 256 + i * 777;
+    draw_line(canvas, a, b, a + 90 * 256 - i * 900, b + 40 * 256 + i * 500, uint16_t(0x0841 * (i % 9)));
+    draw_line_gradient(canvas, b, a, b + 60 * 256, a - i * 700, 0xF800, uint16_t(0x001F + i));
+    draw_line_additive(canvas, 20 + i, 600, 200, 620 + i * 3, 0x1082);
+  }
+  draw_glow_line(canvas, 100 * 256 + 33, 500 * 256, 300 * 256, 540 * 256 - 77, 3, 0x78, 0x32D0);
+  draw_text_glow(canvas, "PELLAX 0123456789!?@", 40, 40, 0x300, 1, 0x78, 0xF650);
+  draw_text_fx(canvas, "SCORE 12,345", 40, 80, 0x2BC, 0x8410);
+  draw_glow(canvas, 600 * 256 + 99, 600 * 256 + 201);
+  for (int s = 0; s < kGlowSpriteCount; ++s) draw_glow_sprite(canvas, 500 + 21 * s, 700, glow_sprites[s]);
+  draw_rect_outline(canvas, 5, 5, 700, 100, 0x8410);
+  uint64_t h = 1469598103934665603ull;
+  for (int i = 0; i < kCanvasPixels; ++i) h = (h ^ canvas[i]) * 1099511628211ull;
+  EXPECT_EQ(h, 0xdca333bcfece4ecbull) << std::hex << h;
 }
