@@ -252,6 +252,9 @@ int pellax_start() {
   read_new_buttons();
   log_clear();
   timer_mark();
+  // The step's own mark too: unset, the first step would last as long as the timer has
+  // been running (up to 583 s).
+  timer_mark_b();
   frame_buttons = read_buttons();
   cycle_audio_setting(frame_buttons);
   return 0;
