@@ -5,7 +5,7 @@
 #include "host/gp2x_seam.h"
 #include "pellax/game/data_files.h"
 #include "pellax/game/game_states.h"
-#include "pellax/game/later_parts.h"
+#include "pellax/game/game_standins.h"
 #include "pellax/game/msg_log.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/random.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "pellax/game/fixed_math.h"
-#include "pellax/game/later_parts.h"
+#include "pellax/game/game_standins.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/random.h"
 #include "pellax/game/run_state.h"

@@ -2,7 +2,7 @@
 
 #include "frame_fixture.h"
 #include "host/gp2x_buttons.h"
-#include "pellax/game/later_parts.h"
+#include "pellax/game/game_standins.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/particles.h"
 #include "pellax/game/random.h"

@@ -163,11 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<walk_case>& i) { return std::string(i.param.name); });
 
 TEST_F(PoolTest, ClearingHelpersFreeWhatTheyName) {
-  struct spec {
+  struct object_kind {
     uint16_t kind, flags;
   };
-  const spec objects[] = {{1, 0}, {2, 3}, {18, 3}, {5, 3}, {0, 2}, {20, 1}, {7, 0x20}};
-  for (const spec& s : objects) {
+  const object_kind objects[] = {{1, 0}, {2, 3}, {18, 3}, {5, 3}, {0, 2}, {20, 1}, {7, 0x20}};
+  for (const object_kind& s : objects) {
     game_object& o = object_at(alloc_object());
     o.kind = s.kind;
     o.flags = s.flags;

@@ -1,7 +1,7 @@
-// Stand-ins for the parts of the game that come later (screens, ship, messages and high
-// scores, enemies, stage director, level flow). Each does the least that lets the frame
-// loop run and be tested; each is deleted from later_parts.cpp when its real version
-// lands, without touching the callers.
+// Stand-ins for what the game does not have yet (the screens, the ship, messages and high
+// scores, the enemies, the stage director and the level flow's steps). Each does the
+// least that lets the frame loop run and be tested, and is deleted from
+// game_standins.cpp when its real version lands, without touching the callers.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "pellax/game/later_parts.h"
+#include "pellax/game/game_standins.h"
 
 #include <cstring>
 
