@@ -1,5 +1,7 @@
 #include "pellax/game/draw_passes.h"
 
+#include <cstdint>
+
 #include "pellax/game/object_pool.h"
 #include "pellax/game/render_glow.h"
 #include "pellax/game/render_lines.h"
@@ -11,6 +13,12 @@ namespace {
 bool in_camera_window(int32_t x, int32_t y) {
   const int64_t dx = int64_t(x) - camera_x, dy = int64_t(y) - camera_y;
   return dx >= 0 && dx <= 0x13FFF && dy >= 0 && dy < 0xF000;
+}
+
+bool fits_int32(const int64_t (&v)[4]) {
+  for (int64_t x : v)
+    if (x > INT32_MAX || x < INT32_MIN) return false;
+  return true;
 }
 
 }  // namespace
@@ -45,8 +53,14 @@ void draw_objects(uint16_t* surface) {
     const bool ship = o.kind == 1;
     const int32_t n = o.segment_count > kMaxSegments ? kMaxSegments : o.segment_count;
     for (int32_t k = 0; k < n; ++k) {
-      const int32_t x1 = o.x + o.world_x1[k], y1 = o.y + o.world_y1[k];
-      const int32_t x2 = o.x + o.world_x2[k], y2 = o.y + o.world_y2[k];
+      const int64_t ends[4] = {int64_t(o.x) + o.world_x1[k], int64_t(o.y) + o.world_y1[k],
+                               int64_t(o.x) + o.world_x2[k], int64_t(o.y) + o.world_y2[k]};
+      if (!fits_int32(ends)) {
+        ++clipped_draws;  // an object thrown far out of the world: nothing to see
+        continue;
+      }
+      const int32_t x1 = int32_t(ends[0]), y1 = int32_t(ends[1]);
+      const int32_t x2 = int32_t(ends[2]), y2 = int32_t(ends[3]);
       if (ship && respawn_pause) draw_line(surface, x1, y1, x2, y2, 0xF8A5);
       else if (o.colour_a[k] == o.colour_b[k]) draw_line(surface, x1, y1, x2, y2, o.colour_a[k]);
       else draw_line_gradient(surface, x1, y1, x2, y2, o.colour_a[k], o.colour_b[k]);

@@ -271,6 +271,31 @@ TEST_F(PassTest, ObjectsDrawTheirSegmentsAndTheShipItsRespawnColour) {
   EXPECT_EQ(count_lit(), 0);
 }
 
+TEST_F(PassTest, ObjectsAnywhereNeverDrawOutsideTheCanvas) {
+  const int32_t positions[] = {INT32_MIN, -1000000, -5 * 256, 0, 700 * 256, 767 * 256,
+                               5000 * 256, INT32_MAX};
+  for (int32_t x : positions)
+    for (int32_t y : positions) {
+      game_object& o = object_at(alloc_object());
+      o.flags = kObjDrawn;
+      o.kind = 9;
+      o.x = x;
+      o.y = y;
+      o.segment_count = 2;
+      for (int k = 0; k < 2; ++k) {
+        o.world_x1[k] = -40 * 256;
+        o.world_y1[k] = 30 * 256 * (k ? 1 : -1);
+        o.world_x2[k] = 40 * 256;
+        o.world_y2[k] = -30 * 256;
+        o.colour_a[k] = 0x1234;
+        o.colour_b[k] = uint16_t(k ? 0x1234 : 0x4321);
+      }
+    }
+  clipped_draws = 0;
+  draw_objects(canvas);  // the guard zones are checked on tear-down
+  EXPECT_GT(clipped_draws, 0);
+}
+
 TEST(LogTest, TheEleventhLineOverwritesTheFirstSlot) {
   log_clear();
   for (int i = 0; i < 11; ++i) log_add(("LINE " + std::to_string(i)).c_str());
