@@ -55,7 +55,9 @@ uint16_t pack(rgb c) {
     int i = int(v * float(max) + 0.5f);
     return i < 0 ? 0 : i > max ? max : i;
   };
-  return uint16_t((q(c.r, 31) << 11) | (q(c.g, 63) << 5) | q(c.b, 31));
+  // Green stays even: the game's picture conversions take blue from bits 1-5, so an odd
+  // green would leak into blue.
+  return uint16_t((q(c.r, 31) << 11) | ((q(c.g, 63) & ~1) << 5) | q(c.b, 31));
 }
 
 rgb unpack(uint16_t p) {
@@ -144,40 +146,41 @@ void level_walls(uint16_t* img, int level, rgb fill, rgb edge) {
 
 void clear(uint16_t* img) { std::memset(img, 0, sizeof(uint16_t) * N * N); }
 
-// The title and level-select picture: open zone art in rows 0-180, the title in rows
-// 264-503 and locked zone art in rows 581-761, zone bands in the level select's columns.
+// The title and level-select picture. Rows 0-180 hold the open zone art and rows 581-761
+// the locked art, zone z in columns 239 + 60z .. 289 + 60z (the level select shows rows
+// 80 - 20z .. 180 of it in the zone's frame); rows 264-503, columns 224-543 are the title
+// screen, kept dark where the title text goes.
 void title_sheet(uint16_t* img) {
   clear(img);
-  const int band_left[5] = {479, 419, 359, 299, 239};
   const rgb zone_colour[5] = {{0.3f, 0.6f, 1.0f}, {1.0f, 0.35f, 0.3f}, {0.4f, 1.0f, 0.5f},
                               {0.9f, 0.5f, 1.0f}, {1.0f, 0.8f, 0.3f}};
   for (int z = 0; z < 5; ++z) {
-    const int cx = band_left[z] + 29;
-    // Open: a lit planet in its band.
+    const int left = 239 + 60 * z;
+    // Open: a lit planet over a tinted cloud.
     for (int y = 0; y <= 180; ++y)
-      for (int x = band_left[z] + 1; x < band_left[z] + 58; ++x) {
+      for (int x = left; x <= left + 50; ++x) {
         const float n = fbm(float(x), float(y), 40.0f, 31u + uint32_t(z));
-        put(img, x, y, {zone_colour[z].r * n * 0.35f, zone_colour[z].g * n * 0.35f,
-                        zone_colour[z].b * n * 0.35f});
+        put(img, x, y, {zone_colour[z].r * n * 0.4f, zone_colour[z].g * n * 0.4f,
+                        zone_colour[z].b * n * 0.4f});
       }
-    planet(img, cx, 90 + 12 * z, 22, zone_colour[z], 77u + uint32_t(z));
-    // Locked: the same band dark, crossed by bars.
+    planet(img, left + 25, 135, 20, zone_colour[z], 77u + uint32_t(z));
+    // Locked: the same band dark, behind bars.
     for (int y = 581; y <= 761; ++y)
-      for (int x = band_left[z] + 1; x < band_left[z] + 58; ++x) {
-        const bool bar = (x - band_left[z]) % 14 < 3;
+      for (int x = left; x <= left + 50; ++x) {
+        const bool bar = (x - left) % 12 < 3;
         put(img, x, y, bar ? rgb{0.35f, 0.35f, 0.4f} : rgb{0.05f, 0.05f, 0.08f});
       }
   }
-  // Title: a nebula behind a ringed planet.
+  // Title: a nebula, and a small ringed planet in the lower left corner.
   for (int y = 264; y <= 503; ++y)
     for (int x = 224; x <= 543; ++x) {
       const float n = fbm(float(x), float(y), 120.0f, 5u);
-      float v = (n - 0.45f) / 0.55f;
+      float v = (n - 0.35f) / 0.65f;
       v = v < 0.0f ? 0.0f : v;
-      put(img, x, y, {0.5f * v * v, 0.15f * v, 0.8f * v * v});
+      put(img, x, y, {0.7f * v * v, 0.25f * v, 1.0f * v * v});
     }
-  planet(img, 470, 440, 46, {0.9f, 0.55f, 0.3f}, 9u);
-  ring(img, 470, 440, 70.0f, 3.0f, {0.4f, 0.35f, 0.3f});
+  planet(img, 266, 462, 20, {0.9f, 0.55f, 0.3f}, 9u);
+  ring(img, 266, 462, 30.0f, 2.0f, {0.4f, 0.35f, 0.3f});
 }
 
 }  // namespace
