@@ -4,6 +4,7 @@
 #include <set>
 #include <unistd.h>
 
+#include "host/host_audio_sink.h"
 #include "host/host_frontend.h"
 #include "host/host_registers.h"
 
@@ -42,9 +43,27 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   battery.store(s.battery);
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);
+  if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
+    std::string error;
+    sink_ = make_wav_sink(s.wav_path, &error);
+    if (!sink_) fail(error);
+  }
 }
 
-Runtime::~Runtime() = default;
+AudioSink* Runtime::audio_sink() {
+  std::lock_guard<std::mutex> lock(sink_mutex_);
+  if (!sink_) {
+    if (settings.audio == "sdl" || (settings.audio.empty() && !settings.headless)) {
+      std::string error;
+      sink_ = make_sdl_sink(&error);
+      if (!sink_) log_once("sdl audio", error + ": no sound");
+    }
+    if (!sink_) sink_ = make_null_sink();
+  }
+  return sink_.get();
+}
+
+Runtime::~Runtime() { devices.close_all(); }
 
 Runtime& runtime() {
   if (Runtime* rt = g_runtime.load(std::memory_order_acquire)) return *rt;
@@ -103,6 +122,10 @@ void Runtime::take_due_shots(uint64_t) {}
 
 void Runtime::finish() {
   if (finished_.exchange(true)) return;
+  {
+    std::lock_guard<std::mutex> lock(sink_mutex_);
+    if (sink_) sink_->finish();
+  }
   frontend_.reset();
 }
 

@@ -22,6 +22,7 @@ struct Settings {
   int fb_green_length = 6;     // 16 bpp: 6 = RGB565, 5 = RGB555
   int fb_xres_virtual = 320;
 
+  bool dsp = true;                    // false: "/dev/dsp" cannot be opened
   uint32_t dsp_fragment_size = 4096;  // OSS buffer when the program asks for none
   uint32_t dsp_fragments = 4;
   std::string audio;           // "sdl", "wav" or "null"; empty: sdl with a window, else null
