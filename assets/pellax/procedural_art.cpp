@@ -216,13 +216,15 @@ void built_in_intensity(int which, uint8_t* out) {
     for (int x = 0; x < M; ++x) {
       float v;
       if (which == 0) {
-        v = fbm(float(x), float(y), 64.0f, 404u);  // A: soft clouds
+        // A: soft clouds
+        v = (fbm(float(x), float(y), 64.0f, 404u) - 0.25f) / 0.6f;
       } else {
-        // B: a hexagonal-ish plate pattern
+        // B: a checker of plates with a cloudy surface
         const float n = fbm(float(x), float(y), 32.0f, 505u);
-        v = ((x / 24 + y / 24) % 2 == 0 ? 0.6f : 0.35f) * n + 0.15f * n;
+        v = ((x / 24 + y / 24) % 2 == 0 ? 1.0f : 0.55f) * n;
       }
-      int q = int(v * v * 15.0f + 0.5f);
+      v = v < 0.0f ? 0.0f : v;
+      int q = int(v * 15.0f + 0.5f);
       out[y * M + x] = uint8_t(q < 0 ? 0 : q > 15 ? 15 : q);
     }
   }
