@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "canvas_fixture.h"
@@ -9,6 +10,7 @@
 #include "pellax/game/render_glow.h"
 #include "pellax/game/render_lines.h"
 #include "pellax/game/run_state.h"
+#include "pellax/game/score_popups.h"
 #include "pellax/game/stroke_font.h"
 
 using LineTest = CanvasTest;
@@ -353,4 +355,17 @@ TEST_F(CanvasTest, GoldenSceneOfEveryPrimitive) {
   uint64_t h = 1469598103934665603ull;
   for (int i = 0; i < kCanvasPixels; ++i) h = (h ^ canvas[i]) * 1099511628211ull;
   EXPECT_EQ(h, 0xdca333bcfece4ecbull) << std::hex << h;
+}
+
+TEST_F(PassTest, ScorePopupTextStopsAtFourCharacters) {
+  score_popup& p = popup_at(alloc_score_popup());
+  p.size = 0x300;
+  p.x = 300 * 256;
+  p.y = 300 * 256;
+  std::memcpy(p.text, "1111", 4);  // full: no NUL inside the field
+  p.colour = 0x4141;               // "AA" if read as text
+  p.shadow_colour = 0x4141;
+  lines_drawn = 0;
+  draw_score_popups(canvas);
+  EXPECT_EQ(lines_drawn, 2 * 4);  // shadow and text, four one-stroke digits
 }
