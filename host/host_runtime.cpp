@@ -1,11 +1,18 @@
 #include "host/host_runtime.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "host/host_audio_sink.h"
 #include "host/host_frontend.h"
+#include "host/host_png.h"
 #include "host/host_registers.h"
 
 namespace gp2x::host {
@@ -43,6 +50,28 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   battery.store(s.battery);
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);
+  if (!s.script_path.empty()) {
+    std::ifstream in(s.script_path, std::ios::binary);
+    if (!in) fail("cannot read the button script \"" + s.script_path + "\": " + std::strerror(errno));
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<ScriptEvent> events;
+    std::string error;
+    if (!parse_button_script(text.str(), &events, &error))
+      fail("button script \"" + s.script_path + "\" " + error);
+    input.set_script(std::move(events));
+  }
+  if (!s.shots_dir.empty()) {
+    if (::mkdir(s.shots_dir.c_str(), 0755) != 0 && errno != EEXIST)
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
+    struct stat st {};
+    if (::stat(s.shots_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": not a folder");
+    if (::access(s.shots_dir.c_str(), W_OK | X_OK) != 0)
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
+    std::sort(settings.shot_at_ms.begin(), settings.shot_at_ms.end());
+    schedule_next_shot(0);
+  }
   if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
     std::string error;
     sink_ = make_wav_sink(s.wav_path, &error);
@@ -118,7 +147,34 @@ void Runtime::sleep_ns(uint64_t ns) {
   tick();
 }
 
-void Runtime::take_due_shots(uint64_t) {}
+void Runtime::schedule_next_shot(uint64_t after_ns) {
+  uint64_t next = UINT64_MAX;
+  const auto& at = settings.shot_at_ms;
+  while (next_shot_at_ < at.size() && at[next_shot_at_] * 1000000ull < after_ns) ++next_shot_at_;
+  if (next_shot_at_ < at.size()) next = at[next_shot_at_] * 1000000ull;
+  if (settings.shot_every_ms) {
+    const uint64_t every = settings.shot_every_ms * 1000000ull;
+    next = std::min(next, (after_ns / every + 1) * every);
+  }
+  next_shot_ns_ = next;
+}
+
+void Runtime::take_due_shots(uint64_t now) {
+  while (next_shot_ns_ <= now) {
+    const uint64_t due = next_shot_ns_;
+    char name[48];
+    std::snprintf(name, sizeof name, "/shot-%08llu.png", static_cast<unsigned long long>(due / 1000000));
+    save_screenshot(settings.shots_dir + name);
+    schedule_next_shot(due + 1);
+  }
+}
+
+void Runtime::save_screenshot(const std::string& path) {
+  std::vector<uint8_t> rgb(kScreenWidth * kScreenHeight * 3);
+  framebuffer_to_rgb(framebuffer_memory(shown_framebuffer()), fb_format, rgb.data());
+  std::string error;
+  if (!write_png(path, rgb.data(), kScreenWidth, kScreenHeight, &error)) fail(error);
+}
 
 void Runtime::finish() {
   if (finished_.exchange(true)) return;

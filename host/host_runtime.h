@@ -63,6 +63,8 @@ class Runtime {
   [[noreturn]] void end_run(int code);
   // Finishes the audio file and closes the window, as at the end of a run.
   void finish();
+  // The screen as a PNG file (a failure stops the run).
+  void save_screenshot(const std::string& path);
 
   DeviceTable devices;
   std::atomic<bool> dsp_open{false};
@@ -71,6 +73,7 @@ class Runtime {
 
  private:
   void take_due_shots(uint64_t now);
+  void schedule_next_shot(uint64_t after_ns);
   std::unique_ptr<Frontend> frontend_;
   std::mutex sink_mutex_;
   std::unique_ptr<AudioSink> sink_;
