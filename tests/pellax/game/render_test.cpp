@@ -266,8 +266,12 @@ TEST_F(PassTest, ObjectsDrawTheirSegmentsAndTheShipItsRespawnColour) {
   respawn_pause = 0;
   EXPECT_EQ(at(300, 300), 0xF8A5);
   std::fill(canvas, canvas + kCanvasPixels, 0);
-  o.flags = 0;  // hidden
   shield_on = 1;
+  draw_objects(canvas);
+  EXPECT_NE(at(300 + 17, 300), 0);  // the shield ring around the ship
+  EXPECT_EQ(at(300 + 12, 300), 0);
+  std::fill(canvas, canvas + kCanvasPixels, 0);
+  o.flags = 0;  // hidden: neither the ship nor its ring
   draw_objects(canvas);
   shield_on = 0;
   EXPECT_EQ(count_lit(), 0);
@@ -296,6 +300,21 @@ TEST_F(PassTest, ObjectsAnywhereNeverDrawOutsideTheCanvas) {
   clipped_draws = 0;
   draw_objects(canvas);  // the guard zones are checked on tear-down
   EXPECT_GT(clipped_draws, 0);
+}
+
+TEST_F(CanvasTest, LogDrawsItsLinesOldestFirst) {
+  log_clear();
+  log_draw(canvas, 10, 10);
+  EXPECT_EQ(count_lit(), 0);
+  log_add("1");
+  log_add("");
+  log_add("1");
+  log_draw(canvas, 10, 10);
+  // Two non-empty lines, 18 pixels apart, from (x + 8, y + 6); '1' is a stroke 3 pixels in.
+  EXPECT_EQ(at(10 + 8 + 3, 10 + 6), 0xFFFF);
+  EXPECT_EQ(at(10 + 8 + 3, 10 + 6 + 18), 0xFFFF);
+  EXPECT_EQ(at(10 + 8 + 3, 10 + 6 + 36), 0);
+  log_clear();
 }
 
 TEST(LogTest, TheEleventhLineOverwritesTheFirstSlot) {
