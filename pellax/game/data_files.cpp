@@ -1,0 +1,71 @@
+#include "pellax/game/data_files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "pellax/game/canvas.h"
+#include "pellax/game/random.h"
+#include "pellax/game/world_image.h"
+#include "pellax/platform/audio.h"
+
+int32_t music_file_size_bytes = 0;
+
+int32_t load_image_file(const char* name, int32_t slot) {
+  uint16_t* target = image_slot(slot);
+  if (!target) return -1;
+  std::FILE* f = std::fopen(name, "rb");
+  if (!f) {
+    std::fprintf(stderr, "pellax: cannot open picture %s: %s\n", name, std::strerror(errno));
+    return -1;
+  }
+  const size_t got = std::fread(target, sizeof(uint16_t), kCanvasPixels, f);
+  std::fclose(f);
+  if (got != size_t(kCanvasPixels)) {
+    std::fprintf(stderr, "pellax: picture %s is short: %zu of %d pixels\n", name, got,
+                 kCanvasPixels);
+    return -1;
+  }
+  return 0;
+}
+
+int32_t create_marker_file(const char* name) {
+  std::FILE* f = std::fopen(name, "wb");
+  if (!f) {
+    std::fprintf(stderr, "pellax: cannot create %s: %s\n", name, std::strerror(errno));
+    return -1;
+  }
+  // Flush just this file rather than every file system.
+  const bool synced = std::fflush(f) == 0 && fsync(fileno(f)) == 0;
+  const bool closed = std::fclose(f) == 0;
+  if (!synced || !closed) {
+    std::fprintf(stderr, "pellax: cannot write %s: %s\n", name, std::strerror(errno));
+    return -1;
+  }
+  return 0;
+}
+
+int32_t play_random_custom_music() {
+  // A track can vanish after the caller's probe: bound the draws rather than loop forever.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char path[32];
+    std::snprintf(path, sizeof path, "custommusic/%d.ogg", int(random_range(0, 10)) + 1);
+    if (std::FILE* f = std::fopen(path, "r")) {
+      std::fclose(f);
+      music_load(path);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void music_file_size() {
+  std::FILE* f = std::fopen("music.dat", "rb");
+  if (!f) return;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long size = std::ftell(f);
+    if (size >= 0) music_file_size_bytes = int32_t(size);
+  }
+  std::fclose(f);
+}

@@ -1,0 +1,263 @@
+#include "pellax/game/render_lines.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <cstdlib>
+#include <utility>
+
+#include "pellax/game/canvas.h"
+#include "pellax/game/fixed_math.h"
+
+int32_t lines_drawn = 0;
+int32_t sprites_drawn = 0;
+int32_t clipped_draws = 0;
+
+namespace {
+
+// Lines with an end further than this from the canvas (24.8, 65,536 pixels) are dropped
+// whole: no object ever gets there, and the fixed-point steps would overflow.
+constexpr int32_t kFarLimit = 1 << 24;
+
+bool far_away(int32_t v) { return v > kFarLimit || v < -kFarLimit; }
+
+// Adds (channel x w) >> 8 per channel, w in 0..256; a white pixel cannot brighten.
+inline void add_weighted(uint16_t* p, uint16_t c, int32_t w) {
+  const uint16_t v = *p;
+  if (v == 0xFFFF) return;
+  int32_t r = (v >> 11) + (((c >> 11) * w) >> 8);
+  int32_t g = ((v >> 5) & 63) + ((((c >> 5) & 63) * w) >> 8);
+  int32_t b = (v & 31) + (((c & 31) * w) >> 8);
+  if (r > 31) r = 31;
+  if (g > 63) g = 63;
+  if (b > 31) b = 31;
+  *p = uint16_t((r << 11) | (g << 5) | b);
+}
+
+struct clip_tracker {
+  bool clipped = false;
+  ~clip_tracker() {
+    if (clipped) ++clipped_draws;
+  }
+};
+
+// One colour for every pixel of the line.
+struct solid_colour {
+  uint16_t c;
+  void swap_ends() {}
+  uint16_t first_end() const { return c; }
+  uint16_t second_end() const { return c; }
+  void begin_interior(int32_t) {}
+  uint16_t next_interior() { return c; }
+};
+
+// Colour running from one end to the other, channels held as 16.16.
+struct gradient_colour {
+  uint16_t c1, c2;
+  int32_t r = 0, g = 0, b = 0, dr = 0, dg = 0, db = 0;
+  void swap_ends() { std::swap(c1, c2); }
+  uint16_t first_end() const { return c1; }
+  uint16_t second_end() const { return c2; }
+  void begin_interior(int32_t n) {
+    r = (c1 >> 11) * 65536;
+    g = ((c1 >> 5) & 63) * 65536;
+    b = (c1 & 31) * 65536;
+    if (n > 0) {
+      dr = ((c2 >> 11) * 65536 - r) / n;
+      dg = (((c2 >> 5) & 63) * 65536 - g) / n;
+      db = ((c2 & 31) * 65536 - b) / n;
+    }
+  }
+  static int32_t channel(int32_t& v, int32_t step, int32_t max) {
+    v += step;
+    if (v < 0) v = 0;
+    if (v > max * 65536) v = max * 65536;
+    return (v + 0x7FFF) >> 16;
+  }
+  uint16_t next_interior() {
+    const int32_t rr = channel(r, dr, 31), gg = channel(g, dg, 63), bb = channel(b, db, 31);
+    return uint16_t((rr << 11) | (gg << 5) | bb);
+  }
+};
+
+template <typename Colour>
+void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour colour) {
+  if (x1 == x2 && y1 == y2) return;
+  ++lines_drawn;
+  if (far_away(x1) || far_away(y1) || far_away(x2) || far_away(y2)) {
+    ++clipped_draws;
+    return;
+  }
+  clip_tracker clip;
+  // 22.10 fixed point.
+  int32_t ax = x1 * 4, ay = y1 * 4, bx = x2 * 4, by = y2 * 4;
+  const bool x_major = std::abs(bx - ax) > std::abs(by - ay);
+  int32_t major1 = x_major ? ax : ay, minor1 = x_major ? ay : ax;
+  int32_t major2 = x_major ? bx : by, minor2 = x_major ? by : bx;
+  if (major1 > major2) {
+    std::swap(major1, major2);
+    std::swap(minor1, minor2);
+    colour.swap_ends();
+  }
+  const int32_t gradient =
+      int32_t((int64_t(minor2 - minor1) * 1024) / int64_t(major2 - major1));
+
+  auto plot = [&](int32_t major, int32_t minor, uint16_t c, int32_t w) {
+    const int32_t x = x_major ? major : minor, y = x_major ? minor : major;
+    if (!on_canvas(x, y)) {
+      clip.clipped = true;
+      return;
+    }
+    add_weighted(s + y * kCanvasSize + x, c, w);
+  };
+
+  // First end.
+  const int32_t mend = (major1 + 512) & ~1023;
+  const int32_t nend = minor1 + int32_t((int64_t(gradient) * (mend - major1)) >> 10);
+  const int32_t gap = (mend - major1 + 512) & 1023;
+  const int32_t f = nend & 1023;
+  plot(mend >> 10, nend >> 10, colour.first_end(), ((1024 - f) * gap) >> 12);
+  plot(mend >> 10, (nend >> 10) + 1, colour.first_end(), (f * gap) >> 12);
+
+  // Second end.
+  const int32_t mend2 = (major2 + 512) & ~1023;
+  const int32_t nend2 = minor2 + int32_t((int64_t(gradient) * (mend2 - major2)) >> 10);
+  const int32_t gap2 = (major2 + 512) & 1023;
+  const int32_t f2 = nend2 & 1023;
+  plot(mend2 >> 10, nend2 >> 10, colour.second_end(), ((1024 - f2) * gap2) >> 12);
+  plot(mend2 >> 10, (nend2 >> 10) + 1, colour.second_end(), (f2 * gap2) >> 12);
+
+  // Interior: the major pixels strictly between the two end pixels.
+  int32_t first = (mend >> 10) + 1;
+  int32_t last = mend2 >> 10;  // exclusive
+  colour.begin_interior(last - first);
+  int32_t pos = nend + gradient;
+  if (first < 0 && last > first) {
+    // Off the canvas before pixel 0: skip those steps (the colour steps too).
+    const int32_t skip = (last < 0 ? last : 0) - first;
+    for (int32_t k = 0; k < skip; ++k) colour.next_interior();
+    pos += int32_t(int64_t(gradient) * skip);
+    first += skip;
+    clip.clipped = true;
+  }
+  if (last > kCanvasSize) {
+    last = kCanvasSize;
+    clip.clipped = true;
+  }
+  for (int32_t p = first; p < last; ++p) {
+    const uint16_t c = colour.next_interior();
+    const int32_t fr = pos & 1023;
+    plot(p, pos >> 10, c, (1024 - fr) >> 2);
+    plot(p, (pos >> 10) + 1, c, fr >> 2);
+    pos += gradient;
+  }
+}
+
+}  // namespace
+
+void add_pixel(uint16_t* pixel, uint16_t colour) { *pixel = add_saturate(*pixel, colour); }
+
+void draw_line_additive(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                        uint16_t colour) {
+  auto far_px = [](int32_t v) { return v > (kFarLimit >> 8) || v < -(kFarLimit >> 8); };
+  if (far_px(x1) || far_px(y1) || far_px(x2) || far_px(y2)) {
+    ++clipped_draws;
+    return;
+  }
+  clip_tracker clip;
+  const int32_t dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
+  const int32_t sx = x2 >= x1 ? 1 : -1, sy = y2 >= y1 ? 1 : -1;
+  int32_t x = x1, y = y1;
+  auto plot = [&]() {
+    if (on_canvas(x, y)) add_pixel(s + y * kCanvasSize + x, colour);
+    else clip.clipped = true;
+  };
+  if (dx > dy) {
+    int32_t error = 2 * dy - dx;
+    for (int32_t i = 0; i <= dx; ++i) {
+      plot();
+      if (error >= 0) {
+        error -= 2 * dx;
+        y += sy;
+      }
+      error += 2 * dy;
+      x += sx;
+    }
+  } else {
+    int32_t error = 2 * dx - dy;
+    for (int32_t i = 0; i <= dy; ++i) {
+      plot();
+      if (error >= 0) {
+        error -= 2 * dy;
+        x += sx;
+      }
+      error += 2 * dx;
+      y += sy;
+    }
+  }
+}
+
+void draw_line_additive_fx(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                           uint16_t colour) {
+  draw_line_additive(s, (x1 + 128) >> 8, (y1 + 128) >> 8, (x2 + 128) >> 8, (y2 + 128) >> 8,
+                     colour);
+}
+
+void draw_rect_outline(uint16_t* s, int32_t x, int32_t y, int32_t width, int32_t height,
+                       uint16_t colour) {
+  clip_tracker clip;
+  auto store = [&](int32_t px, int32_t py) {
+    if (on_canvas(px, py)) s[py * kCanvasSize + px] = colour;
+    else clip.clipped = true;
+  };
+  // Only the part of each edge that can be on the canvas is visited.
+  auto lo = [](int32_t a) { return a < -1 ? -1 : a; };
+  auto hi = [](int32_t b) { return b > kCanvasSize ? kCanvasSize : b; };
+  if (width > 0) {
+    for (int32_t c = lo(x); c < hi(x + width); ++c) {
+      store(c, y);
+      store(c, y + height - 1);
+    }
+  }
+  if (height > 0) {
+    for (int32_t r = lo(y); r < hi(y + height); ++r) {
+      store(x, r);
+      store(x + width - 1, r);
+    }
+  }
+}
+
+void draw_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint16_t colour) {
+  wu_line(s, x1, y1, x2, y2, solid_colour{colour});
+}
+
+void draw_line_gradient(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                        uint16_t colour1, uint16_t colour2) {
+  wu_line(s, x1, y1, x2, y2, gradient_colour{colour1, colour2});
+}
+
+void draw_glow_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t count,
+                    int32_t spacing, uint16_t colour) {
+  const float nx = float(y1 - y2) / 256.0f, ny = float(x2 - x1) / 256.0f;
+  const float len = std::sqrt(nx * nx + ny * ny);
+  if (len == 0.0f) return;
+  const int32_t ox = round_to_int(nx / len * float(spacing));
+  const int32_t oy = round_to_int(ny / len * float(spacing));
+  for (int32_t i = 1; i <= count; ++i) {
+    draw_line(s, x1 + i * ox, y1 + i * oy, x2 + i * ox, y2 + i * oy, colour);
+    draw_line(s, x1 - i * ox, y1 - i * oy, x2 - i * ox, y2 - i * oy, colour);
+  }
+}
+
+void draw_arrow(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  draw_line(s, x1, y1, x2, y2, 0xFFFF);
+  const float ux0 = float(x1 - x2) / 256.0f, uy0 = float(y1 - y2) / 256.0f;
+  const float len = std::sqrt(ux0 * ux0 + uy0 * uy0);
+  if (len == 0.0f) return;
+  const float ux = ux0 / len, uy = uy0 / len;
+  for (float turn : {0.348889f, -0.348889f}) {
+    const float c = std::cos(turn), sn = std::sin(turn);
+    const float rx = ux * c - uy * sn, ry = ux * sn + uy * c;
+    draw_line(s, x2, y2, x2 + round_to_int(10.0f * rx * 256.0f),
+              y2 + round_to_int(10.0f * ry * 256.0f), 0xFFFF);
+  }
+}

@@ -1,0 +1,27 @@
+// Stand-in for the second-core audio path: the audio commands of audio.h are recorded
+// rather than sent, so that the game runs (and tests see which music and effects it asked
+// for) until the real audio driver replaces this file.
+#pragma once
+
+#include <cstdint>
+
+struct audio_call {
+  char name[20];   // the function called, e.g. "music_load"
+  int32_t arg;     // its number argument (sfx_play: n; loop_sound_level: the level), else 0
+  int32_t detail;  // sfx_play: the effect triggered; volume calls: the volume after;
+                   // audio_shutdown: 1 when the register window was still open
+  char path[64];   // music_load: the path (cut to 63 characters)
+};
+
+constexpr int kAudioLogCapacity = 16384;
+
+// Calls recorded since the last clear; the oldest are dropped past the capacity.
+int audio_call_count();
+const audio_call& audio_call_at(int i);
+void audio_log_clear();
+// Starts over: empty log, volume 144, audio not initialised.
+void audio_standin_reset();
+// The volume the block would hold now.
+int32_t audio_master_volume();
+// Also prints each call on stderr ("audio: name arg detail path").
+void audio_standin_echo(bool on);
