@@ -23,6 +23,6 @@ fi
 # The game reads and writes its data in the folder it starts in.
 data=run/$game
 mkdir -p "$data"
-if [ -x tools/prepare-data.sh ]; then tools/prepare-data.sh "$game" "$data"; fi
+tools/prepare-data.sh "$game" "$data" build-release
 [ -x host/play-options.sh ] && eval "$(host/play-options.sh "$@")"
 cd "$data" && exec "../../$exe"
