@@ -33,6 +33,14 @@ inline uint32_t Max(Field f) { return (1u << f.width) - 1; }
 inline uint32_t Ch(uint32_t w, int c) { return w >> (8 * c) & 0xFF; }
 inline uint32_t Word(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
 
+// Opacity pre-scale of a colour word as the rule writes it: red and blue in one product,
+// green in another. For opacities up to 255 it is each channel times a / 256; larger
+// property words spill red into blue exactly as the formula does.
+inline uint32_t ScaleWord(uint32_t c, uint64_t a) {
+  if (a <= 255) return Word(uint32_t(Ch(c, 0) * a >> 8), uint32_t(Ch(c, 1) * a >> 8), uint32_t(Ch(c, 2) * a >> 8));
+  return uint32_t((uint64_t(c & 0xFF00FF) * a >> 8) & 0xFF00FF) | uint32_t((uint64_t(c & 0xFF00) * a >> 8) & 0xFF00);
+}
+
 // Pack written from the field table: top bits of each channel.
 inline uint32_t Pack(int format, uint32_t w) {
   if (format == 1) return w & 0xFF;
@@ -156,8 +164,7 @@ inline bool PixelRule(int format, uint32_t d, uint32_t c, uint32_t f, uint32_t p
   c &= 0xFFFFFF;
   if (f & 8) {
     if (f & 0x30) {
-      c = Word(uint32_t(Ch(c, 0) * a >> 8) & 0xFF, uint32_t(Ch(c, 1) * a >> 8) & 0xFF,
-               uint32_t(Ch(c, 2) * a >> 8) & 0xFF);
+      c = ScaleWord(c, a);
     } else if (a <= 254) {
       if (Quantise(format, uint32_t(a)) == 0) return false;
       c = Word((Ch(d, 0) * (256 - a) >> 8) + (Ch(c, 0) * a >> 8), (Ch(d, 1) * (256 - a) >> 8) + (Ch(c, 1) * a >> 8),
@@ -192,10 +199,7 @@ inline uint32_t FillPixel(int format, uint32_t d, uint32_t colour, uint32_t f, u
     colour = Word(Ch(colour, 0) / 2 + Ch(prop, 0) / 2, Ch(colour, 1) / 2 + Ch(prop, 1) / 2,
                   Ch(colour, 2) / 2 + Ch(prop, 2) / 2);
   }
-  auto scale = [&](uint32_t c) {
-    return Word(uint32_t(Ch(c, 0) * a >> 8) & 0xFF, uint32_t(Ch(c, 1) * a >> 8) & 0xFF,
-                uint32_t(Ch(c, 2) * a >> 8) & 0xFF);
-  };
+  auto scale = [&](uint32_t c) { return ScaleWord(c, a); };
   bool opac = f & 8;
   if (opac) {
     if (f & 0x30) {
