@@ -266,11 +266,17 @@ TEST(InternalFont, ExpandsIntoAVariableWidthFont) {
 TEST(InternalFont, TruncatedOrMissingDataFails) {
   TestEngine e;
   Z2DSurface font;
-  // The same expansion with a truncated stream: the decoder reports it.
-  ClassZMemory memory;
-  static uint8_t out[zfont::kBytes];
-  uint32_t length = sizeof(out);
-  EXPECT_EQ(memory.UnCompress(out, length, zinternalfont, zinternalfont_size / 2), 0);
+  // Truncated anywhere in its codes, or cut before its header ends: bad data.
+  for (uint32_t cut : {zinternalfont_size - 1, zinternalfont_size / 2, 17u, 15u, 0u}) {
+    Z2DSurface f;
+    EXPECT_EQ(ZDisplay_CreateInternalFont(&e.display, &f, &e.memory, 1, zinternalfont, cut), 1) << cut;
+  }
+  // A stream that expands to more than the strip is bad data as well.
+  static uint8_t bigger[zfont::kBytes + 10] = {};
+  static uint8_t packed[zfont::kBytes + 64];
+  uint32_t length = sizeof(packed);
+  ASSERT_EQ(e.memory.Compress(packed, length, bigger, sizeof(bigger)), 1);
+  EXPECT_EQ(ZDisplay_CreateInternalFont(&e.display, &font, &e.memory, 1, packed, length), 1);
   EXPECT_EQ(ZDisplay_CreateInternalFont(nullptr, &font, &e.memory, 1), 4);
   EXPECT_EQ(ZDisplay_CreateInternalFont(&e.display, nullptr, &e.memory, 1), 4);
   e.display.backbufferformat = 9;
