@@ -158,7 +158,7 @@ int Z2DSurface::DrawRect(const tagRECT* rect, uint32_t colour, int32_t flags, ui
   const int32_t l = rect->left, t = rect->top, r = rect->right - 1, b = rect->bottom - 1;
   DrawLine(l, t, r, t, colour, flags, property);
   if (b != t) DrawLine(l, b, r, b, colour, flags, property);
-  if (b - t >= 2) {
+  if (int64_t(b) - t >= 2) {
     DrawLine(l, t + 1, l, b - 1, colour, flags, property);
     if (r != l) DrawLine(r, t + 1, r, b - 1, colour, flags, property);
   }
