@@ -286,6 +286,27 @@ TEST(Primitives, GoldenLineFansAndOvals) {
   EXPECT_EQ(first, 0xAAFD6E91u) << std::hex << first;
 }
 
+// Golden picture of the four rectangle workers on 5:6:5 over a gradient, with odd and
+// even edges.
+TEST(FillRect, GoldenRectangleWorkers) {
+  TestEngine e;
+  Z2DSurface s;
+  MakeSurface(e, s, 45, 31, 4);
+  for (int32_t y = 0; y < 31; ++y)
+    for (int32_t x = 0; x < 45; ++x) s.PutPixel(x, y, uint32_t(x * 5) | uint32_t(y * 8) << 8 | uint32_t(x + y) << 17, 0, 0);
+  const struct {
+    tagRECT r;
+    int32_t flags;
+    uint32_t property;
+  } fills[] = {
+      {{1, 1, 20, 12}, 8, 100},  {{3, 2, 30, 9}, 8, 192},   {{20, 10, 44, 30}, 8, 64},
+      {{0, 15, 17, 29}, 0x10, 0}, {{9, 5, 38, 21}, 0x20, 0}, {{5, 20, 40, 27}, 0x18, 160},
+      {{-4, -4, 8, 8}, 0x0C, 0x60FF0000},
+  };
+  for (const auto& f : fills) s.FillRect(&f.r, 0x4080C0, f.flags, f.property);
+  EXPECT_EQ(LogicalChecksum(s), 0x4AE4D765u) << std::hex << LogicalChecksum(s);
+}
+
 // --- colour-key helpers -------------------------------------------------------------------
 
 TEST(ColourKeyHelpers, ReplaceColorAndAutoSetColorKey) {
