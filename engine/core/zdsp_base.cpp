@@ -62,6 +62,9 @@ void ClassZDisplayBase::Resume() { suspended = 0; }
 
 int ClassZDisplayBase::RegisterLoader(ClassZLoaderBase* loader) {
   if (!loader) return 0;
+  // A loader held twice would be deleted twice.
+  for (ClassZLoaderBase* slot : loaders)
+    if (slot == loader) return 1;
   for (ClassZLoaderBase*& slot : loaders) {
     if (!slot) {
       slot = loader;
