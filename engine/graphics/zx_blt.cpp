@@ -54,8 +54,10 @@ inline void PixelLoop(ZX_BLT_ARGS, uint32_t key, Op op) {
 
 // 16-bit pixels two per 32-bit word: a leading pixel alone when the destination is not
 // word-aligned, then pairs, then a trailing pixel. pairop works on a pair with doubled
-// masks; op on one pixel. With a key, a fully transparent pair is skipped with one
-// compare and a pair holding one key pixel writes only the other.
+// masks; op on one pixel. With a key, the pair is compared with the doubled key in one
+// go and each half that matches keeps the destination's pixel. A fully transparent pair
+// is stored back unchanged rather than skipped: without a branch in it the compiler turns
+// the loop into vector code, which beats skipping on every picture we measured.
 template <bool Keyed, class Op, class PairOp>
 inline void PairLoop(ZX_BLT_ARGS, uint32_t key, Op op, PairOp pairop) {
   const uint32_t key2 = key | key << 16;
@@ -115,7 +117,7 @@ void CopyKeyT(ZX_BLT_ARGS, uint32_t key) {
   }
 }
 
-// Runs a per-format kernel: make(F) returns the op for format F. 8-bit surfaces copy.
+// Runs kernel.run<F, Keyed>() for the surface's format; 8-bit surfaces only copy.
 template <bool Keyed, class Kernel>
 void ByFormat(ZX_BLT_ARGS, uint32_t key, Kernel kernel) {
   switch (format) {
