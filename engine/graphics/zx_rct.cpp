@@ -121,23 +121,6 @@ struct SubKernel {
 
 }  // namespace
 
-namespace {
-
-// Fills count pixels of size bytes with a pattern: the first few stored one by one, then
-// copies of what is already written, doubling each time, so the bulk runs at the speed
-// of the C library's block copy.
-void FillPattern(uint8_t* d, uint32_t value, uint32_t count, int bytes) {
-  const size_t total = size_t(count) * bytes;
-  size_t done = 0;
-  for (uint32_t i = 0; i < count && i < 16; ++i, done += bytes) ZSurf_StorePixel(d + done, uint32_t(bytes) * 8, value);
-  while (done < total) {
-    const size_t n = done < total - done ? done : total - done;
-    std::memcpy(d + done, d, n);
-    done += n;
-  }
-}
-
-}  // namespace
 
 void ZxRctFill(ZX_RCT_ARGS) {
   (void)format;
@@ -152,7 +135,9 @@ void ZxRctFill(ZX_RCT_ARGS) {
     uint8_t* d = buffer + (ptrdiff_t(rect->top + r) * stride + rect->left) * bytes;
     switch (bits) {
       case 8: ClassZMemory::Set(d, uint8_t(colour), int(count)); break;
-      default: FillPattern(d, colour, count, bytes); break;
+      case 16: ClassZMemory::Set16(d, uint16_t(colour), count); break;
+      case 24: ClassZMemory::Set24(d, colour, count); break;
+      default: ClassZMemory::Set32(d, colour, count); break;
     }
   }
 }
