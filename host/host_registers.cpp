@@ -70,7 +70,7 @@ void check_known(uint32_t off, bool known, const char* what) {
 
 uint16_t reg_read16(uint32_t off) {
   Runtime& rt = runtime();
-  const uint32_t pressed = rt.input.pressed(rt.clock.now_ns());
+  auto pressed_now = [&rt] { return rt.input.pressed(rt.clock.now_ns()); };
   switch (off) {
     case reg::kTimer:
       rt.poll();
@@ -83,9 +83,10 @@ uint16_t reg_read16(uint32_t off) {
       return in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF;
     case reg::kPortC:
       rt.poll();
-      return static_cast<uint16_t>(0x00FF | ((~pressed & 0xFF00)));
+      return static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00));
     case reg::kPortD: {
       rt.poll();
+      const uint32_t pressed = pressed_now();
       uint16_t v = 0xFFFF;
       if (pressed & buttons::kVolDown) v &= ~0x0040;
       if (pressed & buttons::kVolUp) v &= ~0x0080;
@@ -94,7 +95,7 @@ uint16_t reg_read16(uint32_t off) {
     }
     case reg::kPortM:
       rt.poll();
-      return static_cast<uint16_t>(0xFF00 | (~pressed & 0xFF));
+      return static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF));
     default:
       check_known(off, known_register(off), "register");
       return load(g_regs[off / 2]);

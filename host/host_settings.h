@@ -25,7 +25,8 @@ struct Settings {
   bool dsp = true;                    // false: "/dev/dsp" cannot be opened
   uint32_t dsp_fragment_size = 4096;  // OSS buffer when the program asks for none
   uint32_t dsp_fragments = 4;
-  std::string audio;           // "sdl", "wav" or "null"; empty: sdl with a window, else null
+  std::string audio;           // "sdl", "wav", "null" or (tests) "capture"; empty: sdl with a
+                               // window, wav with a wav_path, else null
   std::string wav_path;        // recorded audio (implies audio "wav" unless audio is set)
 
   std::string script_path;     // headless button script

@@ -189,6 +189,26 @@ TEST_F(DspTest, WavRecordingKeepsTheSoundAndItsGaps) {
   rmdir(dir);
 }
 
+TEST_F(DspTest, CaptureHandsTestsWhatWasWritten) {
+  settings_.audio = "capture";
+  reconfigure();
+  open_cd_quality();
+  const std::vector<uint8_t> first(100, 0x33), second(8, 0x44);
+  ASSERT_EQ(gp2x::write(dsp_, first.data(), first.size()), 100);
+  host::CapturedAudio got = host::take_captured_audio();
+  EXPECT_EQ(got.rate, 44100u);
+  EXPECT_EQ(got.bits, 16);
+  EXPECT_EQ(got.channels, 2);
+  EXPECT_EQ(got.bytes, first);
+  gp2x::usleep(1000);  // 100 bytes play in 0.57 ms: the device then runs dry
+  ASSERT_EQ(gp2x::write(dsp_, second.data(), second.size()), 8);
+  got = host::take_captured_audio();
+  ASSERT_GE(got.bytes.size(), 8u);
+  // Dry from 0.567 ms to 1 ms: 76.4 bytes of time, whole frames of silence.
+  EXPECT_EQ(got.bytes.size() - 8, 76u);
+  EXPECT_EQ(got.bytes.back(), 0x44);
+}
+
 TEST_F(DspTest, UnwritableRecordingStopsTheRun) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   settings_.wav_path = "/nonexistent/folder/out.wav";
