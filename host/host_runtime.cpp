@@ -46,7 +46,7 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   fb_format.xres_virtual = s.fb_xres_virtual;
   if (fb_format.size() > kFramebufferCapacity || fb_format.xres_virtual < kScreenWidth)
     fail("framebuffer format does not fit the emulated framebuffer");
-  clock.reset(s.virtual_clock);
+  clock.reset(s.virtual_clock, s.stall_ms);
   battery.store(s.battery);
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);

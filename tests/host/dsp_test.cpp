@@ -128,6 +128,19 @@ TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
   EXPECT_TRUE(ended.load());
 }
 
+TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
+  settings_.stall_ms = 20;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::thread writer([&] {
+    std::vector<uint8_t> block(8192, 5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 8192);
+  });
+  writer.join();  // as a driver that joins its thread before closing the device
+  // The writer moved time as far as the device needed to take 24 KB into a 4 KB buffer.
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
+}
+
 TEST_F(DspTest, OneOpenAtATimeAndNoRecording) {
   dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
   ASSERT_GT(dsp_, 0);
