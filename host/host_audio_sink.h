@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace gp2x::host {
 
@@ -36,6 +37,20 @@ class AudioSink {
 };
 
 std::unique_ptr<AudioSink> make_null_sink();
+// Keeps everything in memory for tests (gaps as silence); take() hands it over.
+class CaptureSink : public AudioSink {
+ public:
+  void start(const AudioFormat& format) override;
+  void put(const void* bytes, size_t count) override;
+  void gap(size_t count) override;
+  void finish() override {}
+  void take(AudioFormat* format, std::vector<uint8_t>* bytes);
+
+ private:
+  std::mutex mutex_;
+  AudioFormat format_;
+  std::vector<uint8_t> bytes_;
+};
 // Creates (truncates) the file now, so that a bad path is reported at once; null with a
 // message on failure. The file is a valid WAV file after every write.
 std::unique_ptr<AudioSink> make_wav_sink(const std::string& path, std::string* error);

@@ -46,7 +46,7 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   fb_format.xres_virtual = s.fb_xres_virtual;
   if (fb_format.size() > kFramebufferCapacity || fb_format.xres_virtual < kScreenWidth)
     fail("framebuffer format does not fit the emulated framebuffer");
-  clock.reset(s.virtual_clock);
+  clock.reset(s.virtual_clock, s.stall_ms);
   battery.store(s.battery);
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);
@@ -92,6 +92,7 @@ AudioSink* Runtime::audio_sink() {
       sink_ = make_sdl_sink(&error);
       if (!sink_) log_once("sdl audio", error + ": no sound");
     }
+    if (!sink_ && settings.audio == "capture") sink_ = std::make_unique<CaptureSink>();
     if (!sink_) sink_ = make_null_sink();
   }
   return sink_.get();
@@ -245,6 +246,18 @@ void set_second_core_observer(RegisterObserver observer) {
   std::lock_guard<std::mutex> lock(rt.control_mutex);
   rt.control_observer = std::move(observer);
 }
+CapturedAudio take_captured_audio() {
+  Runtime& rt = runtime();
+  CapturedAudio out;
+  if (rt.settings.audio != "capture") return out;
+  AudioFormat format;
+  static_cast<CaptureSink*>(rt.audio_sink())->take(&format, &out.bytes);
+  out.rate = format.rate;
+  out.bits = format.bits;
+  out.channels = format.channels;
+  return out;
+}
+
 std::string recorded_chdir() {
   Runtime& rt = runtime();
   std::lock_guard<std::mutex> lock(rt.handover_mutex);

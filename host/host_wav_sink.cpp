@@ -117,6 +117,26 @@ class WavSink : public AudioSink {
 
 std::unique_ptr<AudioSink> make_null_sink() { return std::make_unique<NullSink>(); }
 
+void CaptureSink::start(const AudioFormat& format) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  format_ = format;
+}
+void CaptureSink::put(const void* bytes, size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uint8_t* p = static_cast<const uint8_t*>(bytes);
+  bytes_.insert(bytes_.end(), p, p + count);
+}
+void CaptureSink::gap(size_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bytes_.insert(bytes_.end(), count, format_.bits == 8 ? 0x80 : 0);
+}
+void CaptureSink::take(AudioFormat* format, std::vector<uint8_t>* bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  *format = format_;
+  bytes->swap(bytes_);
+  bytes_.clear();
+}
+
 std::unique_ptr<AudioSink> make_wav_sink(const std::string& path, std::string* error) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {

@@ -128,6 +128,19 @@ TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
   EXPECT_TRUE(ended.load());
 }
 
+TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
+  settings_.stall_ms = 20;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::thread writer([&] {
+    std::vector<uint8_t> block(8192, 5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 8192);
+  });
+  writer.join();  // as a driver that joins its thread before closing the device
+  // The writer moved time as far as the device needed to take 24 KB into a 4 KB buffer.
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
+}
+
 TEST_F(DspTest, OneOpenAtATimeAndNoRecording) {
   dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
   ASSERT_GT(dsp_, 0);
@@ -187,6 +200,26 @@ TEST_F(DspTest, WavRecordingKeepsTheSoundAndItsGaps) {
   host::configure(quiet_settings());  // finishes the recording
   std::remove(path.c_str());
   rmdir(dir);
+}
+
+TEST_F(DspTest, CaptureHandsTestsWhatWasWritten) {
+  settings_.audio = "capture";
+  reconfigure();
+  open_cd_quality();
+  const std::vector<uint8_t> first(100, 0x33), second(8, 0x44);
+  ASSERT_EQ(gp2x::write(dsp_, first.data(), first.size()), 100);
+  host::CapturedAudio got = host::take_captured_audio();
+  EXPECT_EQ(got.rate, 44100u);
+  EXPECT_EQ(got.bits, 16);
+  EXPECT_EQ(got.channels, 2);
+  EXPECT_EQ(got.bytes, first);
+  gp2x::usleep(1000);  // 100 bytes play in 0.57 ms: the device then runs dry
+  ASSERT_EQ(gp2x::write(dsp_, second.data(), second.size()), 8);
+  got = host::take_captured_audio();
+  ASSERT_GE(got.bytes.size(), 8u);
+  // Dry from 0.567 ms to 1 ms: 76.4 bytes of time, whole frames of silence.
+  EXPECT_EQ(got.bytes.size() - 8, 76u);
+  EXPECT_EQ(got.bytes.back(), 0x44);
 }
 
 TEST_F(DspTest, UnwritableRecordingStopsTheRun) {
