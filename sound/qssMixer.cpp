@@ -9,7 +9,7 @@
 namespace {
 
 inline int32_t soundValue(const uint8_t* data, bool bits8, uint32_t index) {
-  if (bits8) return (data[index] - 128) << 8;
+  if (bits8) return (data[index] - 128) * 256;
   int16_t v;
   memcpy(&v, data + 2 * static_cast<size_t>(index), 2);
   return v;
