@@ -44,9 +44,13 @@ struct FakeDriver : qssDriver {
             std::this_thread::yield();
             continue;
           }
-          std::lock_guard<std::recursive_mutex> hold(lock);
-          callback(user, buffer.data(), static_cast<int>(buffer.size()));
+          {
+            std::lock_guard<std::recursive_mutex> hold(lock);
+            callback(user, buffer.data(), static_cast<int>(buffer.size()));
+          }
           ++calls;
+          // A real writer waits on the device here; let the game thread in.
+          std::this_thread::yield();
         }
       });
     return 0;
