@@ -22,6 +22,10 @@ class qssChannel {
   void pause();            // no effect on a stopped channel
   void resume();
   bool playing() const;  // neither paused nor stopped
+  // The same without ordering, for the mixer, which sees every data change under the lock.
+  bool playingNow() const {
+    return !paused_.load(std::memory_order_relaxed) && !stopped_.load(std::memory_order_relaxed);
+  }
   bool paused() const;
   bool stopped() const;
   bool isFree() const;  // stopped and not paused
@@ -141,7 +145,13 @@ class qssMusicChannel : public qssChannel {
   // cannot be played (none loaded, track count outside 1..32).
   bool bind(const qssMusic* music);
   // Row and tick engine for one output frame; false when the song ended in this frame.
-  bool advanceFrame();
+  bool advanceFrame() {
+    if (tick != ticksPerRow && frameInTick < samplesPerTick) {
+      ++frameInTick;
+      return true;
+    }
+    return advanceTick();
+  }
   // Recomputes samplesPerTick from the output rate, frequency and tempo.
   void computeSamplesPerTick();
   // Tick effects of one track (ticks 1..speed-1 of a row).
@@ -167,6 +177,7 @@ class qssMusicChannel : public qssChannel {
   uint32_t ticksPerSecond = 50;
 
  private:
+  bool advanceTick();  // a frame that reads a row or starts a tick
   void readRow();
   bool advancePosition();
   uint32_t stepFor(int32_t period) const;

@@ -83,7 +83,7 @@ void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
     int32_t ml = 0, mr = 0, sl = 0, sr = 0;
     for (uint32_t i = 0; i < nm; ++i) {
       qssMusicChannel& c = *playingMusics[i];
-      if (!c.playing()) continue;
+      if (!c.playingNow()) continue;
       if (c.dirty) c.computeSamplesPerTick();
       if (!c.advanceFrame()) continue;
       for (uint32_t t = 0; t < c.tracks; ++t) {
@@ -106,7 +106,7 @@ void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
     }
     for (uint32_t i = 0; i < ns; ++i) {
       qssSoundChannel& c = *playingSounds[i];
-      if (c.playing()) c.mixFrame(rate, two, sl, sr);
+      if (c.playingNow()) c.mixFrame(rate, two, sl, sr);
     }
     int32_t left = ml + (sl >> 7);
     int32_t right = mr + (sr >> 7);

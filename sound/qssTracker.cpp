@@ -87,7 +87,7 @@ void qssMusicChannel::computeSamplesPerTick() {
   dirty = false;
 }
 
-bool qssMusicChannel::advanceFrame() {
+bool qssMusicChannel::advanceTick() {
   if (tick == ticksPerRow) {
     if (patternDelay > 0) {
       --patternDelay;
