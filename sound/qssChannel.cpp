@@ -96,7 +96,13 @@ uint32_t qssSoundChannel::position(uint32_t u) {
   return u;
 }
 
-uint32_t qssSoundChannel::position() const { return position_ >> shift(); }
+uint32_t qssSoundChannel::position() const {
+  // The writer moves the position every frame.
+  enter();
+  uint32_t p = position_ >> shift();
+  leave();
+  return p;
+}
 
 uint32_t qssSoundChannel::length() const { return length_ >> shift(); }
 
@@ -134,6 +140,11 @@ uint32_t qssMusicChannel::position(uint32_t u) {
   return u;
 }
 
-uint32_t qssMusicChannel::position() const { return order * 64 + row; }
+uint32_t qssMusicChannel::position() const {
+  enter();
+  uint32_t p = order * 64 + row;
+  leave();
+  return p;
+}
 
 uint32_t qssMusicChannel::length() const { return songLength * 64; }

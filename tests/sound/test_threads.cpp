@@ -45,6 +45,7 @@ TEST(SpeakerThreads, StopReplayAndReloadWhileMixing) {
     if (ch < 0) ch = s.playSound(&sounds[which], QSS_ANY_CHANNEL);
     ASSERT_GE(ch, 0);
     if (round % 5 == 0) letWriterRun(s.fake, 1);
+    EXPECT_LE(s.channel(ch)->position(), s.channel(ch)->length());
     s.channel(ch)->stop();
     // Once stop returns the mixer is done with the data: replace it.
     if (round % 7 == 0) {
@@ -55,6 +56,7 @@ TEST(SpeakerThreads, StopReplayAndReloadWhileMixing) {
       int m = s.playMusic(&music, QSS_ANY_CHANNEL);
       if (m >= 0) {
         s.channel(m)->position(64 + round % 64);
+        EXPECT_LT(s.channel(m)->position(), s.channel(m)->length());
         s.channel(m)->volume(round % 70);
         s.channel(m)->pan(round % 300);
       }
