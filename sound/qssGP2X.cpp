@@ -53,6 +53,7 @@ int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, 
   gp2x::ioctl(fd_, QSS_SNDCTL_DSP_STEREO, &value);
 
   quit_ = false;
+  writerDone_ = false;
   suspended_ = false;
   opened_ = true;
   thread_ = std::thread(&qssGP2X::writer, this);
@@ -61,6 +62,10 @@ int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, 
 
 void qssGP2X::writer() {
   const struct timespec nap = {0, 50000};
+  struct Done {
+    std::atomic<bool>& flag;
+    ~Done() { flag = true; }
+  } done{writerDone_};
   while (!quit_.load()) {
     gp2x::nanosleep(&nap, nullptr);
     if (suspended_.load() || quit_.load()) continue;
@@ -87,6 +92,10 @@ int qssGP2X::close() {
   // The writer must be gone before its descriptor and ring are: a descriptor number can be
   // reused by the next file the program opens.
   quit_ = true;
+  // Wait on the device's clock rather than in join alone: a writer blocked in a paced write
+  // or its nap goes on only as that clock moves, and on some clocks only our sleeps move it.
+  const struct timespec poll = {0, 1000000};
+  while (!writerDone_.load()) gp2x::nanosleep(&poll, nullptr);
   if (thread_.joinable()) thread_.join();
   opened_ = false;
   suspended_ = true;

@@ -45,6 +45,7 @@ class qssGP2X : public qssDriver {
 
   std::thread thread_;
   std::atomic<bool> quit_{false};
+  std::atomic<bool> writerDone_{true};
   int fd_ = -1;
   uint32_t fragments_ = 0;
   int32_t current_ = 0;
