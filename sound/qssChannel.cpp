@@ -136,6 +136,7 @@ uint32_t qssMusicChannel::position(uint32_t u) {
   order = u / 64;
   row = u % 64;
   pattern = orders[order];
+  songEnded = false;
   leave();
   return u;
 }

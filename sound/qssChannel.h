@@ -175,10 +175,11 @@ class qssMusicChannel : public qssChannel {
   uint32_t jumpRow = QSS_NO_JUMP;
   uint32_t patternDelay = 0;
   uint32_t ticksPerSecond = 50;
+  bool songEnded = false;  // stop at the next row
 
  private:
   bool advanceTick();  // a frame that reads a row or starts a tick
   void readRow();
-  bool advancePosition();
+  void advancePosition();
   uint32_t stepFor(int32_t period) const;
 };

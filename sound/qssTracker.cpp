@@ -75,6 +75,7 @@ bool qssMusicChannel::bind(const qssMusic* music) {
   restart = (r == 127 || r >= songLength) ? 0 : r;
   jumpOrder = jumpRow = QSS_NO_JUMP;
   patternDelay = 0;
+  songEnded = false;
   return true;
 }
 
@@ -91,9 +92,13 @@ bool qssMusicChannel::advanceTick() {
   if (tick == ticksPerRow) {
     if (patternDelay > 0) {
       --patternDelay;
+    } else if (songEnded) {
+      paused_ = false;
+      stopped_ = true;
+      return false;
     } else {
       readRow();
-      if (!advancePosition()) return false;
+      advancePosition();
     }
     tick = 0;
   } else if (frameInTick < samplesPerTick) {
@@ -266,32 +271,33 @@ void qssMusicChannel::readRow() {
   }
 }
 
-bool qssMusicChannel::advancePosition() {
+// The end of a song without loop is noted here and acted on at the next row, so the last
+// row plays for its full length like every other.
+void qssMusicChannel::advancePosition() {
   if (jumpOrder == QSS_NO_JUMP) {
-    if (++row > 63) {
+    if (row < 63) {
+      ++row;
+    } else if (order + 1 < songLength) {
       row = 0;
-      if (++order >= songLength) {
-        if (!loop_) {
-          paused_ = false;
-          stopped_ = true;
-          return false;
-        }
-        order = restart;
-      }
+      pattern = orders[++order];
+    } else if (loop_) {
+      row = 0;
+      order = restart;
       pattern = orders[order];
+    } else {
+      songEnded = true;
     }
-    return true;
+    return;
   }
   if (jumpOrder >= songLength) {
-    paused_ = false;
-    stopped_ = true;
-    return false;
+    songEnded = true;
+    jumpOrder = QSS_NO_JUMP;
+    return;
   }
   order = jumpOrder;
   pattern = orders[order];
   row = jumpRow;
   jumpOrder = QSS_NO_JUMP;
-  return true;
 }
 
 void qssMusicChannel::tickEffects(qssTrack& t) {

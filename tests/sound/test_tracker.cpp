@@ -56,8 +56,8 @@ struct Player {
       bool rowFrame = c->tick == c->ticksPerRow && c->patternDelay == 0;
       uint32_t at = c->position();
       frames(1);
-      if (rowFrame) rows.push_back(at);
       if (c->stopped()) break;
+      if (rowFrame) rows.push_back(at);
     }
     return rows;
   }
@@ -298,6 +298,23 @@ TEST(ModSequencing, SongEndsAfterLastOrderOrLoopsToRestart) {
   m.restart = 127;
   Player p(m, 8000, true);
   EXPECT_EQ(p.rowsRead(129).back(), 0u);
+}
+
+TEST(ModSequencing, RenderedLengthIsTheSongsLength) {
+  // Two patterns of notes and effects without tempo changes: 128 rows of 967 frames at
+  // 8000 Hz, the last one played whole; the song stops on the frame that would read row 129.
+  std::vector<uint8_t> image = demoModule(4, 2);
+  qssMusic music;
+  ASSERT_EQ(music.load(image.data(), image.size(), false), 0);
+  FakeSpeaker s;
+  ASSERT_EQ(s.open(8000, 16, false, 1, 8), 0);
+  ASSERT_EQ(s.playMusic(&music, QSS_ANY_CHANNEL), 0);
+  uint32_t frames = 0;
+  while (!s.channel(0)->stopped() && frames < 200000) {
+    s.pump(2);
+    ++frames;
+  }
+  EXPECT_EQ(frames, 128u * 967 + 1);
 }
 
 TEST(ModSequencing, PatternDelayHoldsRows) {
