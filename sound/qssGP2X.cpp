@@ -54,6 +54,7 @@ int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, 
 
   quit_ = false;
   writerDone_ = false;
+  written_ = 0;
   suspended_ = false;
   opened_ = true;
   thread_ = std::thread(&qssGP2X::writer, this);
@@ -76,6 +77,7 @@ void qssGP2X::writer() {
     }
     // A failed write drops this fragment; the next one follows as usual.
     (void)gp2x::write(fd_, fragment, static_cast<size_t>(fragmentBytes_));
+    written_.fetch_add(1);
     current_ = (current_ + 1) % static_cast<int32_t>(fragments_);
   }
 }

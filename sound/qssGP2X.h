@@ -37,7 +37,10 @@ class qssGP2X : public qssDriver {
   int32_t fragmentBytes() const { return fragmentBytes_; }
   uint32_t ringBytes() const { return ringBytes_; }
   int32_t bytesPerFrame() const { return bytesPerFrame_; }
+  uint32_t frequency() const { return freq_; }
   const uint8_t* ring() const { return ring_; }
+  // Fragments handed to the device since open.
+  uint64_t fragmentsWritten() const { return written_.load(); }
 
  private:
   void writer();
@@ -46,6 +49,7 @@ class qssGP2X : public qssDriver {
   std::thread thread_;
   std::atomic<bool> quit_{false};
   std::atomic<bool> writerDone_{true};
+  std::atomic<uint64_t> written_{0};
   int fd_ = -1;
   uint32_t fragments_ = 0;
   int32_t current_ = 0;

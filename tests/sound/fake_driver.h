@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -49,8 +50,9 @@ struct FakeDriver : qssDriver {
             callback(user, buffer.data(), static_cast<int>(buffer.size()));
           }
           ++calls;
-          // A real writer waits on the device here; let the game thread in.
-          std::this_thread::yield();
+          // A real writer waits on the device here, which lets the game thread in; a yield
+          // alone can starve it of the lock.
+          std::this_thread::sleep_for(std::chrono::microseconds(20));
         }
       });
     return 0;
