@@ -1,6 +1,7 @@
 #include "sound/qssGP2X.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -64,9 +65,13 @@ int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, 
 void qssGP2X::writer() {
   const struct timespec nap = {0, 50000};
   struct Done {
-    std::atomic<bool>& flag;
-    ~Done() { flag = true; }
-  } done{writerDone_};
+    qssGP2X& d;
+    ~Done() {
+      std::lock_guard<std::mutex> hold(d.doneLock_);
+      d.writerDone_ = true;
+      d.doneSignal_.notify_all();
+    }
+  } done{*this};
   while (!quit_.load()) {
     gp2x::nanosleep(&nap, nullptr);
     if (suspended_.load() || quit_.load()) continue;
@@ -94,10 +99,19 @@ int qssGP2X::close() {
   // The writer must be gone before its descriptor and ring are: a descriptor number can be
   // reused by the next file the program opens.
   quit_ = true;
-  // Wait on the device's clock rather than in join alone: a writer blocked in a paced write
-  // or its nap goes on only as that clock moves, and on some clocks only our sleeps move it.
-  const struct timespec poll = {0, 1000000};
-  while (!writerDone_.load()) gp2x::nanosleep(&poll, nullptr);
+  // A writer blocked in a paced write or in its nap goes on only as the device's clock
+  // moves, and on some clocks only our own sleeps move it: nap as briefly as the writer,
+  // then give it a moment to finish before moving the clock again.
+  const struct timespec nap = {0, 50000};
+  {
+    std::unique_lock<std::mutex> hold(doneLock_);
+    while (!writerDone_) {
+      hold.unlock();
+      gp2x::nanosleep(&nap, nullptr);
+      hold.lock();
+      doneSignal_.wait_for(hold, std::chrono::milliseconds(5), [this] { return writerDone_.load(); });
+    }
+  }
   if (thread_.joinable()) thread_.join();
   opened_ = false;
   suspended_ = true;

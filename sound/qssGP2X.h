@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -49,6 +50,8 @@ class qssGP2X : public qssDriver {
   std::thread thread_;
   std::atomic<bool> quit_{false};
   std::atomic<bool> writerDone_{true};
+  std::mutex doneLock_;
+  std::condition_variable doneSignal_;
   std::atomic<uint64_t> written_{0};
   int fd_ = -1;
   uint32_t fragments_ = 0;
