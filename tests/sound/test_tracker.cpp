@@ -458,6 +458,30 @@ TEST(ModEffects, VolumeEffects) {
   }
 }
 
+TEST(ModEffects, PortamentoAndVibratoGoOnUnderAVolumeSlide) {
+  ModBuilder m = oneSample();
+  m.samples[0].volume = 40;
+  m.cell(0, 0, 0, 1, 428, 0, 0);
+  m.cell(0, 0, 1, 1, 428, 0x4, 0x48);
+  m.cell(0, 1, 0, 0, 381, 0x3, 0x10);  // new target, speed 16
+  m.cell(0, 2, 0, 0, 0, 0x5, 0x20);    // portamento on, volume up 2 a tick
+  m.cell(0, 2, 1, 0, 0, 0x6, 0x03);    // vibrato on, volume down 3 a tick
+  Player p(m);
+  auto porta = p.ticks(15, 0);
+  ASSERT_EQ(porta.size(), 15u);
+  // Row 1 slides 428 -> 381 in 16s; row 2 (ticks 12..14) holds the target, volume + 2.
+  EXPECT_EQ(porta[12].period, 381);
+  EXPECT_EQ(porta[13].volume, 42);
+  EXPECT_EQ(porta[14].volume, 44);
+  EXPECT_EQ(porta[14].effVolume, 44);
+  Player q(m);
+  auto vib = q.ticks(15, 1);
+  // The vibrato memory (speed 4, depth 8) runs on: positions 20, 24 on row 2's ticks.
+  EXPECT_EQ(vib[13].step, static_cast<uint32_t>(q.speaker.stepTable[428 + 8 * sine[20] / 128]));
+  EXPECT_EQ(vib[13].volume, 37);
+  EXPECT_EQ(vib[14].volume, 34);
+}
+
 TEST(ModEffects, NoteCut) {
   for (int y : {0, 3}) {
     ModBuilder m = oneSample();
