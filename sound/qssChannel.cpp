@@ -33,12 +33,18 @@ void qssChannel::stop() {
   leave();
 }
 
+// Inside the section, so a sound that ends meanwhile is not left stopped and paused (never
+// free again).
 void qssChannel::pause() {
+  enter();
   if (!stopped_) paused_ = true;
+  leave();
 }
 
 void qssChannel::resume() {
+  enter();
   if (!stopped_) paused_ = false;
+  leave();
 }
 
 bool qssChannel::playing() const { return !paused_ && !stopped_; }
