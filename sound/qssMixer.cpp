@@ -86,7 +86,7 @@ void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
       if (!c.playingNow()) continue;
       if (c.dirty) c.computeSamplesPerTick();
       if (!c.advanceFrame()) continue;
-      for (uint32_t t = 0; t < c.tracks; ++t) {
+      for (uint32_t t = 0, n = c.tracks; t < n; ++t) {
         qssTrack& k = c.track[t];
         const qssModSample& s = c.samples[k.sample];
         if (!s.data) continue;
