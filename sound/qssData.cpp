@@ -1,0 +1,272 @@
+#include "sound/qssData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "sound/qssBytes.h"
+#include "sound/qssUtility.h"
+
+namespace {
+
+// Reads a whole file into a new[] buffer. 0, -200 cannot open, -300 empty, -10 no memory.
+int readFile(const char* path, uint8_t** out, size_t* size) {
+  char full[4096];
+  if (!path || !qssUtility::fullPathName(full, path, sizeof full)) return -200;
+  FILE* f = fopen(full, "rb");
+  if (!f) return -200;
+  long n = -1;
+  if (fseek(f, 0, SEEK_END) == 0) n = ftell(f);
+  if (n <= 0 || fseek(f, 0, SEEK_SET) != 0) {
+    fclose(f);
+    return -300;
+  }
+  uint8_t* buffer = new (std::nothrow) uint8_t[static_cast<size_t>(n)];
+  if (!buffer) {
+    fclose(f);
+    return -10;
+  }
+  // A file that shrank under us keeps the bytes actually read.
+  size_t got = fread(buffer, 1, static_cast<size_t>(n), f);
+  fclose(f);
+  if (got == 0) {
+    delete[] buffer;
+    return -300;
+  }
+  *out = buffer;
+  *size = got;
+  return 0;
+}
+
+constexpr uint32_t kModSongLength = 950;
+constexpr uint32_t kModOrders = 952;
+constexpr uint32_t kModSignature = 1080;
+constexpr uint32_t kMaxOrders = 128;
+
+}  // namespace
+
+// ---- qssMusic ----
+
+qssMusic::qssMusic() {}
+
+qssMusic::~qssMusic() { destroy(); }
+
+void qssMusic::destroy() {
+  if (owned_) delete[] image_;
+  image_ = nullptr;
+  owned_ = false;
+  size_ = 0;
+  tracks_ = patterns_ = songLength_ = 0;
+}
+
+uint32_t qssMusic::translatePTSign(const signed char* s) {
+  if (qssUtility::getUpAlpha(s[0]) == 'M' && qssUtility::getUpAlpha(s[2]) == 'K') return 4;
+  if (qssUtility::getUpAlpha(s[1]) != 'C' && qssUtility::getUpAlpha(s[2]) != 'C') return 0;
+  int d = std::max(qssUtility::getDigit(s[0]), 0);
+  int second = qssUtility::getDigit(s[1]);
+  return static_cast<uint32_t>(second >= 0 ? d * 10 + second : d);
+}
+
+uint32_t qssMusic::getNumPattern(const uint8_t* header, uint32_t songLength) {
+  uint32_t highest = 0;
+  for (uint32_t i = 0; i < std::min(songLength, kMaxOrders); ++i)
+    highest = std::max<uint32_t>(highest, header[kModOrders + i]);
+  return highest + 1;
+}
+
+size_t qssMusic::moduleSize(const uint8_t* h) {
+  uint32_t tracks = translatePTSign(reinterpret_cast<const signed char*>(h + kModSignature));
+  if (tracks == 0) return 0;
+  size_t size = QSS_MOD_HEADER + static_cast<size_t>(tracks) * getNumPattern(h, h[kModSongLength]) * 256;
+  for (int k = 0; k < 31; ++k) size += static_cast<size_t>(qssBe16(h + 20 + 30 * k + 22)) * 2;
+  return size;
+}
+
+int qssMusic::load(const void* image, size_t size, bool copy) {
+  destroy();
+  if (!image) return -10;
+  const uint8_t* h = static_cast<const uint8_t*>(image);
+  if (size < QSS_MOD_HEADER) return -300;
+  uint32_t tracks = translatePTSign(reinterpret_cast<const signed char*>(h + kModSignature));
+  if (tracks == 0) return -100;
+  uint32_t songLength = std::min<uint32_t>(h[kModSongLength], kMaxOrders);
+  if (songLength == 0) return -300;
+  uint32_t patterns = getNumPattern(h, songLength);
+  size_t patternEnd = QSS_MOD_HEADER + static_cast<size_t>(tracks) * patterns * 256;
+  if (size < patternEnd) return -300;
+  // Keep only what the module uses; samples cut short at the end are clamped when bound.
+  size_t keep = std::min(size, moduleSize(h));
+  keep = std::max(keep, patternEnd);
+  if (copy) {
+    uint8_t* own = new (std::nothrow) uint8_t[keep];
+    if (!own) return -10;
+    memcpy(own, h, keep);
+    image_ = own;
+    owned_ = true;
+  } else {
+    image_ = h;
+  }
+  size_ = keep;
+  tracks_ = tracks;
+  patterns_ = patterns;
+  songLength_ = songLength;
+  baseRate_ = 44100;
+  speed_ = 128;
+  frequency_ = 44100;
+  return 0;
+}
+
+int qssMusic::load(const void* image, bool copy) {
+  if (!image) {
+    destroy();
+    return -10;
+  }
+  size_t size = moduleSize(static_cast<const uint8_t*>(image));
+  return load(image, size ? size : QSS_MOD_HEADER, copy);
+}
+
+int qssMusic::load(const char* path) {
+  destroy();
+  uint8_t* buffer = nullptr;
+  size_t size = 0;
+  int r = readFile(path, &buffer, &size);
+  if (r != 0) return r;
+  r = load(buffer, size, false);
+  if (r != 0) {
+    delete[] buffer;
+    return r;
+  }
+  owned_ = true;
+  return 0;
+}
+
+void qssMusic::volume(uint32_t v) { volume_ = std::min<uint32_t>(v, 64); }
+void qssMusic::pan(uint32_t p) { pan_ = std::min<uint32_t>(p, 255); }
+void qssMusic::frequency(uint32_t f) {
+  frequency_ = f;
+  speed_ = static_cast<int32_t>(qssUtility::speedOf(f, baseRate_));
+}
+void qssMusic::speed(uint32_t s) {
+  speed_ = static_cast<int32_t>(s);
+  frequency_ = qssUtility::frequencyOf(baseRate_, s);
+}
+
+// ---- qssSound ----
+
+qssSound::qssSound() {}
+
+qssSound::~qssSound() { destroy(); }
+
+void qssSound::destroy() {
+  if (owned_) delete[] data_;
+  data_ = nullptr;
+  owned_ = false;
+  frames_ = 0;
+}
+
+int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBytes) {
+  if (size < 20 || memcmp(img + 12, "fmt ", 4) != 0) return -300;
+  uint32_t fmtBytes = qssLe32(img + 16);
+  // The fields read below must lie inside the chunk and the image.
+  if (fmtBytes < 16 || fmtBytes > size - 20) return -100;
+  const uint8_t* body = img + 20;
+  uint16_t tag = qssLe16(body + 0);
+  uint16_t channels = qssLe16(body + 2);
+  uint32_t rate = qssLe32(body + 4);
+  uint16_t bits = qssLe16(body + 14);
+  if ((bits != 4 && bits != 8 && bits != 16) || (channels != 1 && channels != 2)) return -100;
+  if (rate == 0) return -100;
+
+  // Walk the chunks to "data"; odd-sized chunks are followed by a pad byte.
+  uint64_t at = 20 + static_cast<uint64_t>(fmtBytes) + (fmtBytes & 1);
+  uint64_t n = 0;
+  for (;;) {
+    if (at + 8 > size) return -300;
+    uint32_t chunk = qssLe32(img + at + 4);
+    if (memcmp(img + at, "data", 4) == 0) {
+      n = std::min<uint64_t>(chunk, size - (at + 8));
+      break;
+    }
+    at += 8 + static_cast<uint64_t>(chunk) + (chunk & 1);
+  }
+  const uint8_t* bytes = img + at + 8;
+  *dataBytes = static_cast<uint32_t>(std::min<uint64_t>(n, UINT32_MAX));
+
+  uint32_t frames = 0;
+  if (bits == 4) {
+    if (tag != 2 || init_MSADPCM(body, fmtBytes) != 0) return -100;
+    uint8_t* pcm = const_cast<uint8_t*>(bytes);
+    uint32_t pcmBytes = *dataBytes;
+    if (decode_MSADPCM(&pcm, &pcmBytes, false) != 0) return -100;
+    data_ = pcm;
+    owned_ = true;
+    bits8_ = false;
+    frames = pcmBytes / 2;
+  } else {
+    uint64_t count = bits == 8 ? n : n / 2;
+    if (count / channels >= QSS_MAX_SOUND_FRAMES) return -100;
+    if (copy) {
+      uint8_t* own = new (std::nothrow) uint8_t[n ? n : 1];
+      if (!own) return -10;
+      memcpy(own, bytes, n);
+      data_ = own;
+    } else {
+      data_ = bytes;
+    }
+    owned_ = copy;
+    bits8_ = bits == 8;
+    frames = static_cast<uint32_t>(count);
+  }
+  stereo_ = channels == 2;
+  if (stereo_) frames /= 2;
+  if (frames >= QSS_MAX_SOUND_FRAMES) {
+    destroy();
+    return -100;
+  }
+  frames_ = frames;
+  sampleRate_ = rate;
+  speed_ = 128;
+  frequency_ = rate;
+  return 0;
+}
+
+int qssSound::load(const void* image, size_t size, bool copy) {
+  destroy();
+  if (!image) return -10;
+  uint32_t dataBytes = 0;
+  int r = parse(static_cast<const uint8_t*>(image), size, copy, &dataBytes);
+  if (r != 0) destroy();
+  return r;
+}
+
+int qssSound::load(const void* image, bool copy) {
+  // Trusted image: bound only by the address space.
+  size_t room = SIZE_MAX - reinterpret_cast<uintptr_t>(image);
+  return load(image, room, copy);
+}
+
+int qssSound::load(const char* path) {
+  destroy();
+  uint8_t* buffer = nullptr;
+  size_t size = 0;
+  int r = readFile(path, &buffer, &size);
+  if (r != 0) return r;
+  uint32_t dataBytes = 0;
+  r = parse(buffer, size, true, &dataBytes);
+  delete[] buffer;
+  if (r == 0 && dataBytes == 0) r = -300;
+  if (r != 0) destroy();
+  return r;
+}
+
+void qssSound::volume(uint32_t v) { volume_ = std::min<uint32_t>(v, 64); }
+void qssSound::pan(uint32_t p) { pan_ = std::min<uint32_t>(p, 255); }
+void qssSound::frequency(uint32_t f) {
+  frequency_ = f;
+  speed_ = static_cast<int32_t>(qssUtility::speedOf(f, sampleRate_));
+}
+void qssSound::speed(uint32_t s) {
+  speed_ = static_cast<int32_t>(s);
+  frequency_ = qssUtility::frequencyOf(sampleRate_, s);
+}

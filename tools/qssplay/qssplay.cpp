@@ -1,0 +1,132 @@
+// qssplay: plays a MOD or WAV file through the sound library's speaker to the console's
+// OSS device, which the host layer turns into the speakers (window mode) or a WAV file
+// (headless, --out).
+//
+//   qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]
+//           [--out FILE.wav] FILE
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/gp2x_seam.h"
+#include "sound/qssGP2X.h"
+#include "sound/qssSpeaker.h"
+#include "tools/qssplay/qss_pacer.h"
+
+namespace {
+
+int usage() {
+  fprintf(stderr,
+          "usage: qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]\n"
+          "               [--out FILE.wav] FILE\n"
+          "Plays a MOD module or a WAV sample. Headless, --out records to a WAV file.\n");
+  return 2;
+}
+
+bool number(const char* text, unsigned long max, unsigned long* out) {
+  char* end = nullptr;
+  unsigned long v = strtoul(text, &end, 10);
+  if (!*text || *end || v > max) return false;
+  *out = v;
+  return true;
+}
+
+double seconds(const struct timeval& a, const struct timeval& b) {
+  return (b.tv_sec - a.tv_sec) + (b.tv_usec - a.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  unsigned long rate = 44100, bits = 16, limit = 0;
+  bool stereo = true, loop = false;
+  const char* path = nullptr;
+  const char* out = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](unsigned long max, unsigned long* v) {
+      return i + 1 < argc && number(argv[++i], max, v);
+    };
+    if (a == "--rate") {
+      if (!value(192000, &rate) || rate < 4000) return usage();
+    } else if (a == "--bits") {
+      if (!value(16, &bits) || (bits != 8 && bits != 16)) return usage();
+    } else if (a == "--seconds") {
+      if (!value(86400, &limit)) return usage();
+    } else if (a == "--mono") {
+      stereo = false;
+    } else if (a == "--loop") {
+      loop = true;
+    } else if (a == "--no-loop") {
+      loop = false;
+    } else if (a == "--out") {
+      if (i + 1 >= argc) return usage();
+      out = argv[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return usage();
+    } else if (!path) {
+      path = argv[i];
+    } else {
+      return usage();
+    }
+  }
+  if (!path) return usage();
+  if (out) {
+    // The host layer reads these on its first use, which comes below.
+    setenv("GP2X_AUDIO", "wav", 1);
+    setenv("GP2X_WAV", out, 1);
+  }
+  // A looping file without a time limit would never end headless.
+  if (loop && limit == 0) limit = 60;
+
+  qssMusic music;
+  qssSound sound;
+  // A WAV needs "fmt " at byte 12, which a module's name field hardly holds: try it first.
+  int soundResult = sound.load(path);
+  int musicResult = soundResult == 0 ? -1 : music.load(path);
+  if (musicResult != 0 && soundResult != 0) {
+    fprintf(stderr, "qssplay: %s: not a module (%d) nor a WAV sample (%d)\n", path, musicResult,
+            soundResult);
+    return 1;
+  }
+
+  qssSpeaker speaker;
+  int r = speaker.open(static_cast<uint32_t>(rate), static_cast<uint32_t>(bits), stereo, 1, 8);
+  if (r != 0) {
+    fprintf(stderr, "qssplay: cannot open the output (%d)\n", r);
+    return 1;
+  }
+  int channel;
+  if (soundResult != 0) {
+    music.loop(loop);
+    channel = speaker.playMusic(&music, QSS_ANY_CHANNEL);
+  } else {
+    sound.loop(loop);
+    channel = speaker.playSound(&sound, QSS_ANY_CHANNEL);
+  }
+  if (channel < 0) {
+    fprintf(stderr, "qssplay: cannot play %s (%d)\n", path, channel);
+    return 1;
+  }
+
+  // Our speaker made a qssGP2X: the pacer keeps it fed when the host's clock is virtual.
+  qssWriterPacer pacer(static_cast<qssGP2X*>(speaker.driver));
+  struct timeval start, now;
+  gp2x::gettimeofday(&start);
+  for (;;) {
+    pacer.sleep(10000);
+    gp2x::gettimeofday(&now);
+    if (limit && seconds(start, now) >= static_cast<double>(limit)) break;
+    if (speaker.channel(channel)->stopped()) {
+      // Let the last fragments reach the device.
+      pacer.sleep(100000);
+      break;
+    }
+  }
+  gp2x::gettimeofday(&now);
+  speaker.close();
+  printf("qssplay: %s: %.2f s at %lu Hz, %lu-bit %s\n", path, seconds(start, now), rate, bits,
+         stereo ? "stereo" : "mono");
+  return 0;
+}
