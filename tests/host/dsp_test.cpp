@@ -102,9 +102,10 @@ TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
   open_cd_quality(0x2000B);
   std::atomic<uint64_t> bytes{0};
   std::atomic<bool> ended{false};
-  std::thread writer([&] {
+  const int fd = dsp_;  // the fixture's copy is cleared below while the writer still runs
+  std::thread writer([&bytes, &ended, fd] {
     std::vector<uint8_t> block(8192, 3);
-    while (gp2x::write(dsp_, block.data(), block.size()) == 8192) bytes += 8192;
+    while (gp2x::write(fd, block.data(), block.size()) == 8192) bytes += 8192;
     ended = true;
   });
   // Time moves in 1 ms steps, each once the writer has filled the buffer and waits for a
