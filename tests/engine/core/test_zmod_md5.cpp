@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unistd.h>
 
+#include "engine/core/zmod_file.h"
 #include "engine/core/zmod_std.h"
 
 namespace {
@@ -60,6 +64,38 @@ TEST(MD5, UpdatesInPiecesMatchOneBlock) {
     for (int i = 0; i < 16; i++) snprintf(hex + 2 * i, 3, "%02x", digest[i]);
     EXPECT_STREQ(hex, whole) << piece;
   }
+}
+
+TEST(MD5, FilesHashExactlyTheBytesFromThePositionToTheEnd) {
+  char path[] = "/tmp/zmd5XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  std::string data;
+  for (int i = 0; i < 20000; i++) data += static_cast<char>('a' + i % 26);  // > two blocks
+  ASSERT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+  close(fd);
+
+  char want[33], out[33];
+  ClassZStd::MD5Data(want, data.data(), 20000);
+  ClassZStd::MD5File(out, path);
+  EXPECT_STREQ(out, want);
+
+  ClassZFile file;
+  ASSERT_EQ(file.Open(path, ZFILE_MODE_READ), 1);
+  file.Seek(5);
+  ClassZStd::MD5Data(want, data.data() + 5, 19995);
+  ClassZStd::MD5File(out, &file);
+  EXPECT_STREQ(out, want);
+  file.Seek(20000);  // at the end: the digest of nothing
+  ClassZStd::MD5File(out, &file);
+  EXPECT_STREQ(out, "d41d8cd98f00b204e9800998ecf8427e");
+  file.Close();
+  unlink(path);
+
+  ClassZStd::MD5File(out, "/nonexistent/zmd5");
+  EXPECT_STREQ(out, "d41d8cd98f00b204e9800998ecf8427e");
+  ClassZStd::MD5File(out, static_cast<ClassZFile*>(nullptr));
+  EXPECT_STREQ(out, "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 }  // namespace
