@@ -1,6 +1,7 @@
 // Image loading into Z2DSurface (the loader callbacks) and the BMP writer.
 #include "engine/graphics/zsurf_2d_load.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/core/zdsp_base.h"
@@ -8,6 +9,7 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_std.h"
 #include "engine/graphics/zldr_bmp.h"
+#include "engine/graphics/zx_pixel.h"
 
 int Z2DSurface_LoadImage(Z2DSurface* surface, const void* data, uint32_t size, uint8_t format,
                          uint32_t flags) {
@@ -64,6 +66,45 @@ inline uint32_t PackOpaque(uint8_t format, uint32_t w, uint32_t replacement) {
   return p ? p : replacement;
 }
 
+// Colour words (or palette indices) of one run stored row by row at unrotated positions:
+// one tight loop per format, bounded by the buffer.
+template <int F>
+void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+  constexpr int Bytes = ZxFmt<F>::Bytes;
+  const uint32_t width = info->width;
+  const uint8_t* data = static_cast<const uint8_t*>(info->data);
+  uint32_t x = info->pixelpos % width, y = info->pixelpos / width;
+  for (uint32_t i = 0; i < count;) {
+    const uint32_t n = std::min(count - i, width - x);
+    if (y < uint32_t(s->rows) && x < uint32_t(s->rowlength)) {
+      const uint32_t m = std::min(n, uint32_t(s->rowlength) - x);
+      uint8_t* out = s->buffer + (size_t(y) * size_t(s->stride) + x) * Bytes;
+      if (info->indexed) {
+        const uint8_t* idx = data + i;
+        for (uint32_t k = 0; k < m; ++k, out += Bytes)
+          ZxStore<Bytes>(out, PackOpaque(F, s->palette[idx[k]], replacement));
+      } else {
+        const uint8_t* w = data + 4 * size_t(i);
+        for (uint32_t k = 0; k < m; ++k, out += Bytes, w += 4)
+          ZxStore<Bytes>(out, PackOpaque(F, ZSurf_Load32(w), replacement));
+      }
+    }
+    i += n;
+    x = 0;
+    ++y;
+  }
+}
+
+void StoreRows(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+  switch (s->format) {
+    case ZFMT_RGB444: return StoreRowsT<ZFMT_RGB444>(s, info, count, replacement);
+    case ZFMT_RGB555: return StoreRowsT<ZFMT_RGB555>(s, info, count, replacement);
+    case ZFMT_RGB565: return StoreRowsT<ZFMT_RGB565>(s, info, count, replacement);
+    case ZFMT_RGB888: return StoreRowsT<ZFMT_RGB888>(s, info, count, replacement);
+    default: return StoreRowsT<ZFMT_XRGB8888>(s, info, count, replacement);
+  }
+}
+
 }  // namespace
 
 int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
@@ -101,6 +142,11 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
     return Z2D_OK;
   }
   const bool plain = !display || (!display->axisexchange && display->xstep > 0 && display->ystep > 0);
+  if (plain && !dither && format != ZFMT_INDEX8) {
+    StoreRows(surface, info, count, replacement);
+    info->pixelpos += count;
+    return Z2D_OK;
+  }
   const uint32_t bytes = surface->bits / 8;
   const int64_t rowlength = surface->rowlength, rows = surface->rows;
   uint32_t x = info->pixelpos % width, y = info->pixelpos / width;
