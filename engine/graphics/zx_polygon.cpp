@@ -52,12 +52,12 @@ void ZxSpan_Walk(Z2DSurface* s, int64_t xa, int64_t ya, int64_t xb, int64_t yb, 
     std::swap(va, vb);
   }
   const int64_t d = ((yb - ya) >> 1) + 1;
-  const int64_t kx = (xb - xa) * 512 / d;
+  const int64_t kx = ZxSpan_Div((xb - xa) * 512, d);
   int64_t k[3] = {0, 0, 0}, v[3] = {0, 0, 0};
   const int64_t f = 1024 - (ya & 1023);
   int64_t x = xa + ((f * kx) >> 10);
   for (int i = 0; i < n; ++i) {
-    k[i] = (vb[i] - va[i]) * 512 / d;
+    k[i] = ZxSpan_Div((vb[i] - va[i]) * 512, d);
     v[i] = va[i] + ((f * k[i]) >> 10);
   }
   const int64_t first = ya >> 10, last = (yb >> 10) - 1;
@@ -262,7 +262,7 @@ RowValues StartRow(const ZX_RS_ARGS& a, int32_t r, int n) {
   const int64_t frac = 1024 - (lx & 1023);
   const int64_t skip = (lx >> 10) < a.clipleft ? a.clipleft - (lx >> 10) : 0;
   for (int i = 0; i < n; ++i) {
-    const int64_t du = (int64_t(rt[1 + i]) - l[1 + i]) * 512 / d;
+    const int64_t du = ZxSpan_Div((int64_t(rt[1 + i]) - l[1 + i]) * 512, d);
     rv.v[i] = l[1 + i] + ((frac * du) >> 10) + du * skip;
     rv.dv[i] = du;
   }

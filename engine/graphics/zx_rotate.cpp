@@ -22,8 +22,8 @@ void RowStart(const ZX_RS_ARGS& a, int32_t r, int64_t& u, int64_t& v, int64_t& d
   const int64_t d = ((int64_t(rt[0]) - lx) >> 1) + 1;
   const int64_t frac = 1024 - (lx & 1023);
   const int64_t skip = (lx >> 10) < a.clipleft ? a.clipleft - (lx >> 10) : 0;
-  du = (int64_t(rt[1]) - l[1]) * 512 / d;
-  dv = (int64_t(rt[2]) - l[2]) * 512 / d;
+  du = ZxSpan_Div((int64_t(rt[1]) - l[1]) * 512, d);
+  dv = ZxSpan_Div((int64_t(rt[2]) - l[2]) * 512, d);
   u = l[1] + ((frac * du) >> 10) + du * skip;
   v = l[2] + ((frac * dv) >> 10) + dv * skip;
 }
@@ -51,7 +51,8 @@ void TextureRows(const ZX_RS_ARGS& a, Pixel pixel) {
       const uint32_t cu = uint32_t(uint64_t(u >> 10)), cv = uint32_t(uint64_t(v >> 10));
       size_t at;
       if (Plus) at = (cu & mask) + (size_t(cv & mask) << shift);
-      else at = cu % cols + size_t(cv % rows) * size_t(a.sstride);
+      else  // most samples lie inside the source: divide only to wrap
+        at = (cu < cols ? cu : cu % cols) + size_t(cv < rows ? cv : cv % rows) * size_t(a.sstride);
       pixel(p, ZxLoad<Bytes>(a.src + at * Bytes));
       u += du;
       v += dv;

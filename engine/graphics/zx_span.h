@@ -6,6 +6,13 @@
 
 #include "engine/graphics/zx_polygon.h"
 
+// n / d truncated toward zero; 32-bit division when both fit (the common case, and many
+// times cheaper than a 64-bit one).
+inline int64_t ZxSpan_Div(int64_t n, int64_t d) {
+  if (n == int32_t(n) && d == int32_t(d) && !(n == INT32_MIN && d == -1)) return int32_t(n) / int32_t(d);
+  return n / d;
+}
+
 // First and last row a polygon with these corner rows (22.10) can touch inside the clip;
 // false when none.
 bool ZxSpan_Rows(const Z2DSurface* s, int64_t miny, int64_t maxy, int32_t& top, int32_t& end);
