@@ -68,8 +68,8 @@ class ClassZDisplayBase {
   virtual void Suspend();
   virtual void Resume();
 
-  // Takes ownership in the lowest free slot: 1; null or all slots taken: 0 (the caller
-  // keeps the loader).
+  // Takes ownership in the lowest free slot: 1 (also for a loader already registered,
+  // which keeps its one slot); null or all slots taken: 0 (the caller keeps the loader).
   int RegisterLoader(ClassZLoaderBase* loader);
   // Clears the first slot holding the loader (the display no longer owns it): 1; null or
   // not registered: 0.
@@ -190,6 +190,10 @@ void ZDisplay_CreatePaletteLookup(const uint32_t* palette, uint8_t* out, const u
 // own creation result.
 int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
                                 ClassZMemory* memory, uint32_t flags);
+// The same from another compressed strip (the stream must expand to exactly 4956 bytes).
+int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
+                                ClassZMemory* memory, uint32_t flags, const uint8_t* stream,
+                                uint32_t size);
 
 // The compressed strip (engine codec) and the sizes it expands to.
 enum : uint32_t {

@@ -57,28 +57,18 @@ void ClassZStd::MD5Transform(uint32_t state[4], const uint8_t block[64]) {
   uint32_t x[16];
   MD5Decode(x, block, 64);
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-  for (int i = 0; i < 64; i++) {
-    uint32_t f;
-    int g;
-    if (i < 16) {
-      f = (b & c) | (~b & d);
-      g = i;
-    } else if (i < 32) {
-      f = (b & d) | (c & ~d);
-      g = (5 * i + 1) & 15;
-    } else if (i < 48) {
-      f = b ^ c ^ d;
-      g = (3 * i + 5) & 15;
-    } else {
-      f = c ^ (b | ~d);
-      g = (7 * i) & 15;
-    }
+  // Four rounds of sixteen steps, each written out so the round function is fixed.
+  auto step = [&](uint32_t f, int i, int g) {
     uint32_t t = d;
     d = c;
     c = b;
     b = b + Rotl(a + f + kAdd[i] + x[g], kShift[i]);
     a = t;
-  }
+  };
+  for (int i = 0; i < 16; i++) step((b & c) | (~b & d), i, i);
+  for (int i = 16; i < 32; i++) step((b & d) | (c & ~d), i, (5 * i + 1) & 15);
+  for (int i = 32; i < 48; i++) step(b ^ c ^ d, i, (3 * i + 5) & 15);
+  for (int i = 48; i < 64; i++) step(c ^ (b | ~d), i, (7 * i) & 15);
   state[0] += a;
   state[1] += b;
   state[2] += c;

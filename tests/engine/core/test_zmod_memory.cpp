@@ -62,6 +62,11 @@ TEST(Memory, FillsAndCompare) {
   EXPECT_EQ(w[2], 0xDEADBEEFu);
   EXPECT_EQ(w[3], 0u);
 
+  uint8_t pattern[7] = {};
+  ZMemory_Set(pattern, 0x04030201, 6);
+  const uint8_t wantpattern[7] = {1, 2, 3, 4, 1, 2, 0};
+  EXPECT_EQ(std::memcmp(pattern, wantpattern, 7), 0);
+
   const uint8_t x[] = {1, 2, 200}, y[] = {1, 2, 10};
   EXPECT_EQ(ClassZMemory::Compare(x, y, 3), 190);
   EXPECT_EQ(ClassZMemory::Compare(y, x, 3), -190);

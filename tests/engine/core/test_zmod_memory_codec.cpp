@@ -124,6 +124,18 @@ TEST(Codec, OneByteMakesAnEighteenByteStream) {
   for (size_t room : {0, 13, 16, 17}) EXPECT_FALSE(Pack({0x41}, stream, room)) << room;
 }
 
+TEST(Codec, HandTracedRunStream) {
+  // 30 x 'a' splits into phrases of 1..7 bytes and a final "aa": codes 97, then the
+  // entry being defined each time (256..261), then entry 0 again; eight 9-bit codes.
+  const Bytes want = {0, 0, 0, 0, 0, 0, 0, 0, 25, 0, 0, 0, 30, 0, 0, 0,
+                      0x30, 0xC0, 0x20, 0x30, 0x28, 0x1C, 0x12, 0x0B, 0x00};
+  Bytes stream, out;
+  ASSERT_TRUE(Pack(Bytes(30, 'a'), stream, 30));
+  EXPECT_EQ(stream, want);
+  ASSERT_TRUE(Unpack(want, out, 30));
+  EXPECT_EQ(out, Bytes(30, 'a'));
+}
+
 TEST(Codec, ShortInputsNeverCompress) {
   Bytes stream;
   for (size_t n = 2; n <= 23; n++) EXPECT_FALSE(Pack(Bytes(n, 'a'), stream, 64)) << n;

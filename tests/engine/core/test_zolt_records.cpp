@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -136,8 +137,7 @@ TEST(Records, StartDataBoundsFolderAndCommandLine) {
   EXPECT_EQ(std::string(data.commandline), command.substr(0, ZOLTDATA_COMMANDSIZE - 1));
   EXPECT_EQ(Narrow(data.name).size(), ZOLTDATA_NAMESIZE - 1u);
   ASSERT_EQ(chdir(cwd), 0);
-  std::string cleanup = std::string("rm -rf ") + base;
-  EXPECT_EQ(std::system(cleanup.c_str()), 0);
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace
