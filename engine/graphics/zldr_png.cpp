@@ -194,7 +194,7 @@ int ZLoader_PNG::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
 // Checks every chunk length and the header, and gathers what the decode needs. Nothing is
 // delivered yet.
 int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
-  bool haveheader = false;
+  bool haveheader = false, haveplte = false;
   uint64_t idattotal = 0;
   SeekSet(8);
   // Fewer than 12 bytes at the end cannot hold a chunk: they are ignored, as trailing
@@ -220,6 +220,7 @@ int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
       h->alpha = h->colourtype >> 2 & 1;
     } else if (type == kTypePLTE) {
       if (len % 3 || len > 768) return Z2D_FAILED;
+      haveplte = true;
     } else if (type == kTypeIDAT) {
       ++h->idatcount;
       idattotal += len;
@@ -232,6 +233,8 @@ int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
   if (h->compression || h->filter) return Z2D_NOTHANDLED;
   if (!ValidDepth(h->colourtype, h->depth)) return Z2D_FAILED;
   if (h->idatcount == 0) return Z2D_FAILED;
+  // Indices without a palette would all show as transparent black.
+  if (h->palette && !haveplte) return Z2D_FAILED;
   h->idattotal = uint32_t(idattotal);  // the chunks lie inside the data: fits
 
   uint64_t raw = 0;

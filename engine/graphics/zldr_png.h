@@ -4,7 +4,7 @@
 //
 // Results: 3 wrong signature, compression or filter method not 0; 1 bad structure (a chunk
 // length past the data, a missing, short or repeated IHDR, an invalid depth / colour type
-// pair, a zero size, a bad PLTE, no IDAT, compressed data that fail to inflate to exactly
+// pair, a zero size, a bad or (palette images) missing PLTE, no IDAT, compressed data that fail to inflate to exactly
 // the image's size); 2 no memory; else the first non-zero callback result.
 #pragma once
 

@@ -136,7 +136,13 @@ inline Bytes MakePng(const PngSpec& s) {
   Be32(ihdr, s.height);
   ihdr.insert(ihdr.end(), {s.depth, s.colourtype, 0, 0, s.interlace});
   PngChunk(out, "IHDR", ihdr);
-  if (!s.plte.empty()) PngChunk(out, "PLTE", s.plte);
+  if (!s.plte.empty()) {
+    PngChunk(out, "PLTE", s.plte);
+  } else if (s.colourtype == 3) {  // a palette image needs one: grey steps
+    Bytes plte;
+    for (uint32_t i = 0; i < (1u << s.depth); ++i) plte.insert(plte.end(), 3, uint8_t(i * 255 / ((1u << s.depth) - 1)));
+    PngChunk(out, "PLTE", plte);
+  }
   if (!s.trns.empty()) PngChunk(out, "tRNS", s.trns);
   const size_t step = s.idatsplit ? s.idatsplit : z.size();
   for (size_t at = 0; at < z.size(); at += step) {

@@ -274,6 +274,7 @@ TEST(PngLoader, BadFilesAreRefusedBeforeTheSurfaceIsCreated) {
       {"repeated IHDR", FromChunks({{"IHDR", Ihdr(2, 1, 8, 2)}, {"IHDR", Ihdr(2, 1, 8, 2)}, {"IDAT", rgb2x1}}), 1},
       {"no IDAT", FromChunks({{"IHDR", Ihdr(2, 1, 8, 2)}, {"IEND", {}}}), 1},
       {"PLTE not a multiple of 3", FromChunks({{"IHDR", Ihdr(2, 1, 8, 3)}, {"PLTE", Bytes(5, 0)}, {"IDAT", rgb2x1}}), 1},
+      {"palette image without PLTE", FromChunks({{"IHDR", Ihdr(2, 1, 8, 3)}, {"IDAT", rgb2x1}}), 1},
       {"PLTE over 256 entries", FromChunks({{"IHDR", Ihdr(2, 1, 8, 3)}, {"PLTE", Bytes(771, 0)}, {"IDAT", rgb2x1}}), 1},
       {"length past the data", longlen, 1},
       {"length that wraps the position", wrapping, 1},
