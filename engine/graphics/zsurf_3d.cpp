@@ -60,15 +60,15 @@ void RotateAxis(int32_t& p, int32_t& q, int32_t c, int32_t s) {
   q = Clamp32(nq);
 }
 
-uint32_t Light(uint32_t colour, int32_t level) {
+}  // namespace
+
+Z3DSurface::~Z3DSurface() { Free(); }
+
+uint32_t Z3DSurface::LitColour(uint32_t colour, int32_t level) {
   const uint32_t l = uint32_t(level);
   return ((colour & 0xFF) * l / 256) | ((colour >> 8 & 0xFF) * l / 256) << 8 |
          ((colour >> 16 & 0xFF) * l / 256) << 16;
 }
-
-}  // namespace
-
-Z3DSurface::~Z3DSurface() { Free(); }
 
 Z3DSurface* Z3DSurface::LinkZCD(ZCD* context) {
   zcd = context;
@@ -347,7 +347,7 @@ int32_t Z3DSurface::LightLevel(int32_t nx, int32_t ny, int32_t nz) const {
 uint32_t Z3DSurface::CalculateColor(uint32_t polygon, uint32_t colour) {
   if (polygon >= polygoncapacity) return colour;
   const ZPOLYGON3D& p = polygons[polygon];
-  return Light(colour, LightLevel(p.cnx, p.cny, p.cnz));
+  return LitColour(colour, LightLevel(p.cnx, p.cny, p.cnz));
 }
 
 void Z3DSurface::VertexLighting() {
@@ -405,7 +405,7 @@ uint32_t Z3DSurface::PrepareRender(uint32_t width, uint32_t height, bool cull) {
                   by = p->b->py >> 16, cx = p->c->px >> 16, cy = p->c->py >> 16;
     const int64_t cross = (ax - bx) * (cy - by) - (ay - by) * (cx - bx);
     if (cull && cross >= 0) continue;
-    p->litcolour = Light(p->colour, LightLevel(p->cnx, p->cny, p->cnz));
+    p->litcolour = LitColour(p->colour, LightLevel(p->cnx, p->cny, p->cnz));
     visible[n++] = p;
   }
   SortPolygons(n);

@@ -121,6 +121,8 @@ class Z3DSurface {
   void VertexLighting();
   uint32_t CalculateColor(uint32_t polygon, uint32_t colour);
 
+  // Each channel of colour times level / 256.
+  static uint32_t LitColour(uint32_t colour, int32_t level);
   static int32_t DotProduct(const ZVECTOR3D* a, const ZVECTOR3D* b);
   static void CrossProduct(ZVECTOR3D* out, const ZVECTOR3D* u, const ZVECTOR3D* v);
   static void Normalize(ZVECTOR3D* v);

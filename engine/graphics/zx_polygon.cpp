@@ -14,10 +14,6 @@ int16_t Bound(int64_t v, int32_t rowlength) {
   return int16_t(v < -1 ? -1 : v > rowlength ? rowlength : v);
 }
 
-int32_t Clamp32(int64_t v) {
-  return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
-}
-
 }  // namespace
 
 void ZxSpan_MapCorner(const Z2DSurface* s, int64_t& x, int64_t& y) {
@@ -76,13 +72,13 @@ void ZxSpan_Walk(Z2DSurface* s, int64_t xa, int64_t ya, int64_t xb, int64_t yb, 
       int32_t* lrec = s->spanleftrec + 4 * r;
       int32_t* rrec = s->spanrightrec + 4 * r;
       if (x < lrec[0]) {
-        lrec[0] = Clamp32(x);
-        for (int i = 0; i < n; ++i) lrec[1 + i] = Clamp32(v[i]);
+        lrec[0] = ZxClamp32(x);
+        for (int i = 0; i < n; ++i) lrec[1 + i] = ZxClamp32(v[i]);
         s->spanleft[r] = Bound(px, s->rowlength);
       }
       if (x > rrec[0]) {
-        rrec[0] = Clamp32(x);
-        for (int i = 0; i < n; ++i) rrec[1 + i] = Clamp32(v[i]);
+        rrec[0] = ZxClamp32(x);
+        for (int i = 0; i < n; ++i) rrec[1 + i] = ZxClamp32(v[i]);
         s->spanright[r] = Bound(px - 1, s->rowlength);
       }
     }
@@ -136,11 +132,7 @@ void Z2DSurface_ScanPolyLine(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, 
   if (s && s->spanleft) ZxSpan_Walk(s, x1, y1, x2, y2, a, b, 3);
 }
 
-namespace {
-
-// Steps 2-5 of every triangle: map the corners, find the rows, reset them and walk the
-// three sides with n values per corner. False when nothing can be visible.
-bool WalkTriangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int64_t (*v)[3], int n,
+bool ZxSpan_Triangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int64_t (*v)[3], int n,
                   int32_t& top, int32_t& end) {
   for (int i = 0; i < 3; ++i) ZxSpan_MapCorner(s, x[i], y[i]);
   const int64_t minx = std::min({x[0], x[1], x[2]}), maxx = std::max({x[0], x[1], x[2]});
@@ -157,14 +149,12 @@ bool WalkTriangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int64_t
   return true;
 }
 
-}  // namespace
-
 void Z2DSurface_FillPolyV(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                           int32_t x3, int32_t y3, uint32_t colour, int32_t flags, uint32_t property) {
   if (!s || !s->Lock()) return;
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int32_t top, end;
-  if (WalkTriangle(s, x, y, nullptr, 0, top, end)) {
+  if (ZxSpan_Triangle(s, x, y, nullptr, 0, top, end)) {
     for (int32_t r = top; r <= end; ++r) {
       if (s->spanright[r] < 0) continue;
       const tagRECT rect{std::max<int32_t>(s->spanleft[r], 0), r, s->spanright[r] + 1, r + 1};
@@ -176,9 +166,9 @@ void Z2DSurface_FillPolyV(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int
 
 void Z2DSurface_FillPoly(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3,
                          int32_t y3, uint32_t colour, int32_t flags, uint32_t property) {
-  Z2DSurface_FillPolyV(s, Clamp32(int64_t(x1) * 1024), Clamp32(int64_t(y1) * 1024),
-                       Clamp32(int64_t(x2) * 1024), Clamp32(int64_t(y2) * 1024),
-                       Clamp32(int64_t(x3) * 1024), Clamp32(int64_t(y3) * 1024), colour, flags,
+  Z2DSurface_FillPolyV(s, ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024),
+                       ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024),
+                       ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), colour, flags,
                        property);
 }
 
@@ -195,7 +185,7 @@ void Z2DSurface_GradientPolyV(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1
     v[i][2] = int64_t(c[i] & 0xFF0000) >> 6;
   }
   int32_t top, end;
-  if (WalkTriangle(s, x, y, v, 3, top, end)) {
+  if (ZxSpan_Triangle(s, x, y, v, 3, top, end)) {
     const ZX_RS_ARGS a = ZxSpan_Args(s, top, end);
     if (flags & 0x40) ZxRsBltGradientDith(a);
     else ZxRsBltGradient(a);
@@ -206,9 +196,9 @@ void Z2DSurface_GradientPolyV(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1
 void Z2DSurface_GradientPoly(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1, int32_t x2,
                              int32_t y2, uint32_t c2, int32_t x3, int32_t y3, uint32_t c3,
                              int32_t flags) {
-  Z2DSurface_GradientPolyV(s, Clamp32(int64_t(x1) * 1024), Clamp32(int64_t(y1) * 1024), c1,
-                           Clamp32(int64_t(x2) * 1024), Clamp32(int64_t(y2) * 1024), c2,
-                           Clamp32(int64_t(x3) * 1024), Clamp32(int64_t(y3) * 1024), c3, flags);
+  Z2DSurface_GradientPolyV(s, ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024), c1,
+                           ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024), c2,
+                           ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), c3, flags);
 }
 
 void Z2DSurface_GradientRect(Z2DSurface* s, const tagRECT* rect, uint32_t tl, uint32_t tr,
@@ -244,17 +234,7 @@ void Z2DSurface_GradientRectH(Z2DSurface* s, const tagRECT* rect, uint32_t left,
   Z2DSurface_GradientRect(s, rect, left, right, left, right, flags);
 }
 
-// ---- gradient rows -------------------------------------------------------------------------
-
-namespace {
-
-// A row's channel start values and steps in 16.16, from the span records.
-struct RowValues {
-  int64_t v[3], dv[3];
-};
-
-RowValues StartRow(const ZX_RS_ARGS& a, int32_t r, int n) {
-  RowValues rv{};
+void ZxSpan_RowStart(const ZX_RS_ARGS& a, int32_t r, int n, int64_t* v, int64_t* dv) {
   const int32_t* l = a.leftrec + 4 * r;
   const int32_t* rt = a.rightrec + 4 * r;
   const int64_t lx = l[0];
@@ -262,12 +242,32 @@ RowValues StartRow(const ZX_RS_ARGS& a, int32_t r, int n) {
   const int64_t frac = 1024 - (lx & 1023);
   const int64_t skip = (lx >> 10) < a.clipleft ? a.clipleft - (lx >> 10) : 0;
   for (int i = 0; i < n; ++i) {
-    const int64_t du = ZxSpan_Div((int64_t(rt[1 + i]) - l[1 + i]) * 512, d);
-    rv.v[i] = l[1 + i] + ((frac * du) >> 10) + du * skip;
-    rv.dv[i] = du;
+    dv[i] = ZxSpan_Div((int64_t(rt[1 + i]) - l[1 + i]) * 512, d);
+    v[i] = l[1 + i] + ((frac * dv[i]) >> 10) + dv[i] * skip;
   }
-  return rv;
 }
+
+bool ZxBlt_NormaliseFlags(uint8_t format, int32_t flags, uint32_t& f, uint32_t& property) {
+  f = uint32_t(flags) & 0xFF;
+  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
+  const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
+  if (f & ZBLT_OPACITY) {
+    const uint32_t a = coloured ? property >> 24 : property;
+    uint32_t q = 0;
+    if (a > 254) {
+      f &= ~ZBLT_OPACITY;
+    } else {
+      q = ZSurf_QuantiseOpacity(format, a);
+      if (q == 0) return false;
+    }
+    if (coloured) property = (property & 0xFFFFFF) | q << 24;
+  }
+  return true;
+}
+
+// ---- gradient rows -------------------------------------------------------------------------
+
+namespace {
 
 inline uint32_t PackGradient(uint8_t format, int64_t r, int64_t g, int64_t b) {
   switch (format) {
@@ -293,14 +293,15 @@ void GradientRows(const ZX_RS_ARGS& a) {
   const uint32_t bytes = a.bits / 8;
   for (int32_t r = a.top; r <= a.end; ++r) {
     if (a.right[r] < 0) continue;
-    RowValues rv = StartRow(a, r, 3);
-    for (int i = 0; i < 3; ++i) {
-      rv.v[i] *= 64;
-      rv.dv[i] *= 64;
+    int64_t v[3], dv[3];
+    ZxSpan_RowStart(a, r, 3, v, dv);
+    for (int i = 0; i < 3; ++i) {  // 16.16: the channel's integer value in bits 16-23
+      v[i] *= 64;
+      dv[i] *= 64;
     }
     uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * bytes;
     for (int32_t x = a.left[r], j = 0; x <= a.right[r]; ++x, ++j, p += bytes) {
-      int64_t cr = rv.v[0], cg = rv.v[1], cb = rv.v[2];
+      int64_t cr = v[0], cg = v[1], cb = v[2];
       if (Dither && a.bits == 16) {
         const uint32_t d = uint32_t(r + j);
         if (a.format == ZFMT_RGB444) {
@@ -315,7 +316,7 @@ void GradientRows(const ZX_RS_ARGS& a) {
         }
       }
       ZSurf_StorePixel(p, a.bits, PackGradient(a.format, cr, cg, cb));
-      for (int i = 0; i < 3; ++i) rv.v[i] += rv.dv[i];
+      for (int i = 0; i < 3; ++i) v[i] += dv[i];
     }
   }
 }

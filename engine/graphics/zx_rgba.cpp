@@ -4,6 +4,7 @@
 
 #include "engine/graphics/zsurf_2drgba.h"
 #include "engine/graphics/zx_pixel.h"
+#include "engine/graphics/zx_span.h"
 
 namespace {
 
@@ -205,20 +206,9 @@ void ZxBltRGBAGenericPlus(int32_t x, int32_t y, int32_t top, const tagRECT* rect
 int Z2DSurface_BltFastRGBA(Z2DSurface* dst, int32_t x, int32_t y, Z2DSurfaceRGBA* src,
                            const tagRECT* srcrect, int32_t flags, uint32_t property) {
   if (!dst || !src) return Z2D_BADARG;
-  uint32_t f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
+  uint32_t f;
+  if (!ZxBlt_NormaliseFlags(dst->format, flags, f, property)) return Z2D_NOTHING;
   const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
-  if (f & ZBLT_OPACITY) {
-    const uint32_t a = coloured ? property >> 24 : property;
-    if (a > 254) {
-      f &= ~ZBLT_OPACITY;
-    } else {
-      const uint32_t q = ZSurf_QuantiseOpacity(dst->format, a);
-      if (q == 0) return Z2D_NOTHING;
-      if (coloured) property = (property & 0xFFFFFF) | q << 24;
-      else property = q;
-    }
-  }
   tagRECT rect;
   const int positions = dst->GetBltFastPositions(x, y, &rect, srcrect, src);
   if (positions != Z2D_OK) return positions;

@@ -10,24 +10,6 @@
 
 namespace {
 
-int32_t Clamp32(int64_t v) {
-  return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
-}
-
-// Source start values and steps of a row, as the gradient rows find them (22.10).
-void RowStart(const ZX_RS_ARGS& a, int32_t r, int64_t& u, int64_t& v, int64_t& du, int64_t& dv) {
-  const int32_t* l = a.leftrec + 4 * r;
-  const int32_t* rt = a.rightrec + 4 * r;
-  const int64_t lx = l[0];
-  const int64_t d = ((int64_t(rt[0]) - lx) >> 1) + 1;
-  const int64_t frac = 1024 - (lx & 1023);
-  const int64_t skip = (lx >> 10) < a.clipleft ? a.clipleft - (lx >> 10) : 0;
-  du = ZxSpan_Div((int64_t(rt[1]) - l[1]) * 512, d);
-  dv = ZxSpan_Div((int64_t(rt[2]) - l[2]) * 512, d);
-  u = l[1] + ((frac * du) >> 10) + du * skip;
-  v = l[2] + ((frac * dv) >> 10) + dv * skip;
-}
-
 // Square power-of-two sources of side 64-1024 wrap with a mask.
 bool PlusSource(const ZX_RS_ARGS& a) {
   const int32_t n = a.srowlength;
@@ -44,8 +26,10 @@ void TextureRows(const ZX_RS_ARGS& a, Pixel pixel) {
   while ((1 << shift) < a.sstride) ++shift;
   for (int32_t r = a.top; r <= a.end; ++r) {
     if (a.right[r] < 0) continue;
-    int64_t u, v, du, dv;
-    RowStart(a, r, u, v, du, dv);
+    int64_t uv[2], duv[2];
+    ZxSpan_RowStart(a, r, 2, uv, duv);
+    int64_t u = uv[0], v = uv[1];
+    const int64_t du = duv[0], dv = duv[1];
     uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * Bytes;
     for (int32_t x = a.left[r]; x <= a.right[r]; ++x, p += Bytes) {
       const uint32_t cu = uint32_t(uint64_t(u >> 10)), cv = uint32_t(uint64_t(v >> 10));
@@ -144,26 +128,6 @@ void ZxRsBltGeneric(const ZX_RS_ARGS& a) {
 
 namespace {
 
-// Blit flags and property after the normalisation shared by textured triangles and the
-// transformed blit; false when the opacity quantises to 0.
-bool NormaliseFlags(uint8_t format, int32_t flags, uint32_t& f, uint32_t& property) {
-  f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
-  const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
-  if (f & ZBLT_OPACITY) {
-    const uint32_t a = coloured ? property >> 24 : property;
-    uint32_t q = 0;
-    if (a > 254) {
-      f &= ~ZBLT_OPACITY;
-    } else {
-      q = ZSurf_QuantiseOpacity(format, a);
-      if (q == 0) return false;
-    }
-    if (coloured) property = (property & 0xFFFFFF) | q << 24;
-  }
-  return true;
-}
-
 // Hands the spans to the worker the flags call for.
 void RunTexture(ZX_RS_ARGS a, const Z2DSurface* src, uint32_t f, uint32_t property) {
   a.src = src->buffer;
@@ -204,24 +168,14 @@ int Z2DSurface_TexturePolyV(Z2DSurface* s, int32_t x1, int32_t y1, int32_t sx1, 
   // A texture of another pixel size would be read past its end.
   if (s->format != src->format) return Z2D_FORMATS;
   uint32_t f, prop = property;
-  if (!NormaliseFlags(s->format, flags, f, prop)) return Z2D_NOTHING;
+  if (!ZxBlt_NormaliseFlags(s->format, flags, f, prop)) return Z2D_NOTHING;
   s->Lock();
   src->Lock();
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int64_t v[3][3] = {{sx1, sy1, 0}, {sx2, sy2, 0}, {sx3, sy3, 0}};
   for (auto& c : v) MapSource(src, c[0], c[1]);
-  for (int i = 0; i < 3; ++i) ZxSpan_MapCorner(s, x[i], y[i]);
-  const int64_t minx = std::min({x[0], x[1], x[2]}), maxx = std::max({x[0], x[1], x[2]});
-  const int64_t miny = std::min({y[0], y[1], y[2]}), maxy = std::max({y[0], y[1], y[2]});
   int32_t top, end;
-  if (maxx >= 1024 && (maxy >> 10) - 1 >= 0 && (miny >> 10) < s->rows && (minx >> 10) < s->rowlength &&
-      ZxSpan_Rows(s, miny, maxy, top, end)) {
-    ZxSpan_Reset(s, top, end);
-    for (int i = 0; i < 3; ++i) {
-      const int j = (i + 1) % 3;
-      ZxSpan_Walk(s, x[i], y[i], x[j], y[j], v[i], v[j], 2);
-    }
-    ZxSpan_Clip(s, top, end);
+  if (ZxSpan_Triangle(s, x, y, v, 2, top, end)) {
     RunTexture(ZxSpan_Args(s, top, end), src, f, prop);
   }
   src->Unlock();
@@ -233,7 +187,7 @@ int Z2DSurface_TexturePoly(Z2DSurface* s, int32_t x1, int32_t y1, int32_t sx1, i
                            int32_t x2, int32_t y2, int32_t sx2, int32_t sy2, int32_t x3,
                            int32_t y3, int32_t sx3, int32_t sy3, Z2DSurface* src, int32_t flags,
                            uint32_t property) {
-  auto v = [](int32_t c) { return Clamp32(int64_t(c) * 1024); };
+  auto v = [](int32_t c) { return ZxClamp32(int64_t(c) * 1024); };
   return Z2DSurface_TexturePolyV(s, v(x1), v(y1), v(sx1), v(sy1), v(x2), v(y2), v(sx2), v(sy2),
                                  v(x3), v(y3), v(sx3), v(sy3), src, flags, property);
 }
@@ -252,10 +206,10 @@ int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const
       px = int64_t(x) - int64_t(src->GetWidth()) / 2;
       py = int64_t(y) - int64_t(src->GetHeight()) / 2;
     }
-    return s->BltFast(Clamp32(px), Clamp32(py), src, srcrect, r.flags, r.property);
+    return s->BltFast(ZxClamp32(px), ZxClamp32(py), src, srcrect, r.flags, r.property);
   }
   uint32_t f, prop = r.property;
-  if (!NormaliseFlags(s->format, r.flags, f, prop)) return Z2D_NOTHING;
+  if (!ZxBlt_NormaliseFlags(s->format, r.flags, f, prop)) return Z2D_NOTHING;
   r.flags = int32_t((uint32_t(r.flags) & ~0xFFu) | f);
   r.property = prop;
   if (s->format != src->format) return Z2D_FORMATS;
