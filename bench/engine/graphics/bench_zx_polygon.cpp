@@ -82,8 +82,33 @@ void TexturedMeshFrame(benchmark::State& state) {
   state.counters["triangles"] = double(p);
 }
 
+// Building a 512-triangle mesh polygon by polygon: outside list mode every SetPolygon
+// recomputes all vertex normals (O(V * P)); in list mode they are computed once at the end.
+void BuildMesh(benchmark::State& state) {
+  TestEngine e;
+  const bool list = state.range(0) != 0;
+  for (auto _ : state) {
+    Z3DSurface mesh;
+    mesh.LinkZCD(&e.zcd);
+    mesh.Create(17 * 17, 512);
+    if (list) mesh.StartList();
+    for (int j = 0; j < 17; ++j)
+      for (int i = 0; i < 17; ++i) mesh.SetVertex(uint32_t(j * 17 + i), i * 10, j * 10, (i * j) % 7);
+    uint32_t p = 0;
+    for (int j = 0; j < 16; ++j)
+      for (int i = 0; i < 16; ++i) {
+        const uint32_t v = uint32_t(j * 17 + i);
+        mesh.SetPolygon(p++, v, v + 1, v + 17, 0xFFFFFF);
+        mesh.SetPolygon(p++, v + 1, v + 18, v + 17, 0xFFFFFF);
+      }
+    if (list) mesh.EndList();
+    benchmark::DoNotOptimize(mesh.vertices);
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BuildMesh)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyFullScreen);
 BENCHMARK(RotateScaleFullScreen)->Arg(0)->Arg(1);
 BENCHMARK(TexturedMeshFrame);

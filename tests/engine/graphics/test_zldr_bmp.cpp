@@ -1,6 +1,8 @@
 // BMP reader and writer: every width at every depth loads upright, header variants that
 // are refused, and the written file against its layout, our reader and SDL's reader.
 #include <dlfcn.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -227,4 +229,23 @@ TEST(BmpWriter, ReadBackBySdl) {
     }
   freeSurface(surf);
   dlclose(sdl);
+}
+
+TEST(BmpWriter, AWriteThatFailsHalfWayRemovesTheFile) {
+  // A file-size limit makes the writes past 4 KB fail, as a full disk would.
+  TestEngine e;
+  Z2DSurface s;
+  MakeSurface(e, s, 200, 200, ZFMT_RGB565);
+  const std::string name = TempName("partial");
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int r = Z2DSurface_WriteBmp(&s, name.c_str(), nullptr);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(access(name.c_str(), F_OK), -1);
 }

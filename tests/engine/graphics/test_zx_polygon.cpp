@@ -276,3 +276,36 @@ TEST(RotateScale, GoldenSweep) {
     EXPECT_EQ(h, golden[rotation]) << int(rotation);
   }
 }
+
+TEST(Polygon, NothingOutsideTheClipAtAnyRotation) {
+  // Triangles and turned blits with corners near and far, on each display rotation: the
+  // pixels outside the logical clip rectangle keep the canary colour.
+  for (uint8_t rotation = 0; rotation < 4; ++rotation) {
+    TestEngine e(rotation);
+    Z2DSurface s, tex;
+    MakeSurface(e, s, 20, 16, ZFMT_RGB565);
+    MakeSurface(e, tex, 5, 3, ZFMT_RGB565);
+    Card(tex);
+    s.Clear(0x00FF00);
+    const tagRECT clip{3, 2, 15, 12};
+    s.SetClipper(&clip);
+    uint32_t r = 12345 + rotation;
+    auto next = [&](int32_t range) {
+      r = r * 1103515245u + 12345;
+      return int32_t((r >> 8) % uint32_t(2 * range + 1)) - range;
+    };
+    for (int i = 0; i < 200; ++i) {
+      const int32_t range = i % 3 == 0 ? 40 : i % 3 == 1 ? 5000 : 2000000;
+      Z2DSurface_FillPoly(&s, next(range), next(range), next(range), next(range), next(range), next(range), 0x102030, 0x10, 0);
+      Z2DSurface_GradientPoly(&s, next(range), next(range), 0xFF, next(range), next(range), 0xFF00, next(range), next(range), 0xFF0000, 0x40);
+      Z2DSurface_TexturePoly(&s, next(range), next(range), next(9), next(9), next(range), next(range), next(9), next(9),
+                             next(range), next(range), next(9), next(9), &tex, 0, 0);
+      Z2DSurface_Blt(&s, next(30), next(30), &tex, nullptr, uint16_t(next(4096)), uint32_t(1 + next(0x40000) + 0x40000), uint8_t(i & 3), 0, 0);
+    }
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 20; ++x)
+        if (x < 3 || x >= 15 || y < 2 || y >= 12) {
+          ASSERT_EQ(s.GetPixel(x, y), ZSurf_Expand(4, ZSurf_Pack(4, 0x00FF00))) << int(rotation) << " " << x << "," << y;
+        }
+  }
+}
