@@ -40,7 +40,7 @@ inline void PngChunk(Bytes& out, const char* type, const Bytes& body) {
   Be32(out, uint32_t(crc32(0, out.data() + at, uInt(out.size() - at))));
 }
 
-struct PngSpec {
+struct PngPicture {
   uint32_t width = 1, height = 1;
   uint8_t colourtype = 2, depth = 8, interlace = 0;
   // samples[(y * width + x) * channels + c], each below 2^depth
@@ -69,7 +69,7 @@ inline uint8_t PaethPredict(int a, int b, int c) {
 
 // Packed, filtered rows of a w x h sub-image whose pixel (i, j) is source (x(i), y(j)).
 template <class PixelAt>
-void PngRows(const PngSpec& s, uint32_t w, uint32_t h, PixelAt at, Bytes& raw, uint32_t& rowcounter) {
+void PngRows(const PngPicture& s, uint32_t w, uint32_t h, PixelAt at, Bytes& raw, uint32_t& rowcounter) {
   const uint32_t ch = PngChannels(s.colourtype), bits = ch * s.depth;
   const uint32_t rowbytes = (w * bits + 7) / 8, bpp = bits < 8 ? 1 : bits / 8;
   Bytes prev(rowbytes, 0), cur(rowbytes);
@@ -106,7 +106,7 @@ void PngRows(const PngSpec& s, uint32_t w, uint32_t h, PixelAt at, Bytes& raw, u
   }
 }
 
-inline Bytes MakePng(const PngSpec& s) {
+inline Bytes MakePng(const PngPicture& s) {
   const uint32_t ch = PngChannels(s.colourtype);
   auto sample = [&](uint32_t x, uint32_t y, uint32_t c) { return s.samples[(size_t(y) * s.width + x) * ch + c]; };
   Bytes raw;
@@ -155,7 +155,7 @@ inline Bytes MakePng(const PngSpec& s) {
 }
 
 // Deterministic samples for a spec (every value of the depth appears).
-inline void FillSamples(PngSpec& s, uint32_t seed = 1) {
+inline void FillSamples(PngPicture& s, uint32_t seed = 1) {
   const uint32_t ch = PngChannels(s.colourtype), max = (1u << s.depth) - 1;
   s.samples.resize(size_t(s.width) * s.height * ch);
   uint32_t r = seed * 2654435761u + 12345;
@@ -166,7 +166,7 @@ inline void FillSamples(PngSpec& s, uint32_t seed = 1) {
 }
 
 // Expected colour word / index of pixel (x, y) of a spec (no key applied).
-inline uint32_t ExpectedPng(const PngSpec& s, uint32_t x, uint32_t y) {
+inline uint32_t ExpectedPng(const PngPicture& s, uint32_t x, uint32_t y) {
   const uint32_t ch = PngChannels(s.colourtype);
   const uint16_t* p = &s.samples[(size_t(y) * s.width + x) * ch];
   auto eight = [&](uint32_t v) -> uint32_t {

@@ -39,12 +39,12 @@ void ForEachVariant(const Bytes& good, F f) {
 
 std::vector<Bytes> PngFixtures() {
   std::vector<Bytes> out;
-  PngSpec rgb;
+  PngPicture rgb;
   rgb.width = 5;
   rgb.height = 4;
   FillSamples(rgb, 1);
   out.push_back(MakePng(rgb));
-  PngSpec pal;
+  PngPicture pal;
   pal.width = 6;
   pal.height = 5;
   pal.colourtype = 3;
@@ -54,7 +54,7 @@ std::vector<Bytes> PngFixtures() {
   pal.trns = {0, 255};
   FillSamples(pal, 2);
   out.push_back(MakePng(pal));
-  PngSpec grey;
+  PngPicture grey;
   grey.width = 3;
   grey.height = 3;
   grey.colourtype = 4;

@@ -17,7 +17,7 @@ int Load(const Bytes& png, RecordingSurface& rec) {
   return loader.Start(&rec, png.data(), uint32_t(png.size()), 6, 1);
 }
 
-void ExpectDecoded(const PngSpec& s, const RecordingSurface& rec, const char* what) {
+void ExpectDecoded(const PngPicture& s, const RecordingSurface& rec, const char* what) {
   ASSERT_EQ(rec.width, s.width) << what;
   ASSERT_EQ(rec.height, s.height) << what;
   EXPECT_EQ(rec.indexed, s.colourtype == 3 ? 1u : 0u) << what;
@@ -40,7 +40,7 @@ TEST(PngLoader, EveryColourTypeDepthAndInterlace) {
   for (const Case& c : kValid)
     for (uint8_t interlace = 0; interlace < 2; ++interlace)
       for (auto& sz : sizes) {
-        PngSpec s;
+        PngPicture s;
         s.width = sz[0];
         s.height = sz[1];
         s.colourtype = c.type;
@@ -63,7 +63,7 @@ TEST(PngLoader, EachFilterTypeOnEveryRow) {
   const Case cases[] = {{2, 8}, {6, 16}, {0, 2}, {3, 4}, {4, 8}};
   for (const Case& c : cases)
     for (int f = 0; f < 5; ++f) {
-      PngSpec s;
+      PngPicture s;
       s.width = 13;
       s.height = 6;
       s.colourtype = c.type;
@@ -80,7 +80,7 @@ TEST(PngLoader, PaethTiesPickLeftThenAbove) {
   // Left a, above b, upper-left c: distances |b - c|, |a - c|, |a + b - 2c|.
   // (a, b, c) = (10, 30, 20): all at 10/10/0 -> c; (20, 20, 10): pa = pb -> a;
   // (10, 20, 20): pb = pc = 10 > pa = 0 -> a; (20, 10, 20): pa = 10, pb = 0 -> b.
-  PngSpec s;
+  PngPicture s;
   s.width = 2;
   s.height = 2;
   s.colourtype = 0;
@@ -98,7 +98,7 @@ TEST(PngLoader, PaethTiesPickLeftThenAbove) {
 TEST(PngLoader, Adam7WidthsOneToNine) {
   for (uint32_t w = 1; w <= 9; ++w)
     for (uint32_t h = 1; h <= 9; h += 4) {
-      PngSpec s;
+      PngPicture s;
       s.width = w;
       s.height = h;
       s.colourtype = 0;
@@ -112,7 +112,7 @@ TEST(PngLoader, Adam7WidthsOneToNine) {
 }
 
 TEST(PngLoader, ChunkLayoutVariants) {
-  PngSpec base;
+  PngPicture base;
   base.width = 21;
   base.height = 11;
   base.colourtype = 6;
@@ -126,7 +126,7 @@ TEST(PngLoader, ChunkLayoutVariants) {
                         {"foreign chunk between IDATs", 16, true, false},
                         {"chunk after IEND", 0, false, true}};
   for (const Variant& v : variants) {
-    PngSpec s = base;
+    PngPicture s = base;
     s.idatsplit = v.split;
     s.foreignbetween = v.foreign;
     s.afteriend = v.afteriend;
@@ -142,7 +142,7 @@ TEST(PngLoader, ChunkLayoutVariants) {
 }
 
 TEST(PngLoader, PaletteAndTransparency) {
-  PngSpec s;
+  PngPicture s;
   s.width = 6;
   s.height = 2;
   s.colourtype = 3;
@@ -178,7 +178,7 @@ TEST(PngLoader, ColourAndGreyKeys) {
       {0, 8, {0, 200}, {200, 201}},
   };
   for (const KeyCase& c : cases) {
-    PngSpec s;
+    PngPicture s;
     s.width = 2;
     s.height = 1;
     s.colourtype = c.type;
@@ -191,7 +191,7 @@ TEST(PngLoader, ColourAndGreyKeys) {
     EXPECT_EQ(rec.pixels[1], ExpectedPng(s, 1, 0)) << int(c.type) << "/" << int(c.depth);
   }
   // A colour tRNS shorter than its three samples is ignored.
-  PngSpec s;
+  PngPicture s;
   s.width = 1;
   s.colourtype = 2;
   s.samples = {1, 2, 3};
@@ -205,7 +205,7 @@ namespace {
 
 // A valid RGB PNG with its IHDR fields replaced.
 Bytes WithHeader(uint32_t w, uint32_t h, uint8_t depth, uint8_t type, uint8_t comp, uint8_t filt) {
-  PngSpec s;
+  PngPicture s;
   s.width = 2;
   s.height = 2;
   FillSamples(s);
@@ -309,7 +309,7 @@ TEST(PngLoader, CompressedDataMustInflateToExactlyTheImage) {
 }
 
 TEST(PngLoader, CallbackResultsEndTheLoad) {
-  PngSpec s;
+  PngPicture s;
   s.width = 3;
   s.height = 3;
   s.colourtype = 3;

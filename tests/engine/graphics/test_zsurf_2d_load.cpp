@@ -37,7 +37,7 @@ struct LoadEngine : TestEngine {
 
 // One row of RGBA pixels as a PNG.
 Bytes RgbaRow(const std::vector<uint32_t>& words) {
-  PngSpec s;
+  PngPicture s;
   s.width = uint32_t(words.size());
   s.height = 1;
   s.colourtype = 6;
@@ -80,7 +80,7 @@ TEST(SurfaceLoad, KeyZeroMarksExactlyTheTransparentPixels) {
     EXPECT_EQ(Stored(s, 5, 0), ZSurf_Pack(c.format, 0x405060));
   }
   // On 8-bit surfaces an index whose palette entry is not opaque becomes 0.
-  PngSpec pal;
+  PngPicture pal;
   pal.width = 3;
   pal.colourtype = 3;
   pal.samples = {5, 4, 0};
@@ -134,7 +134,7 @@ TEST(SurfaceLoad, LoaderChain) {
   e.display.RegisterLoader(new CountingLoader(&asked));
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
-  PngSpec spec;
+  PngPicture spec;
   FillSamples(spec);
   Bytes bad = MakePng(spec);
   bad[bad.size() - 20] ^= 0x55;  // inside the compressed data
@@ -152,7 +152,7 @@ TEST(SurfaceLoad, LoaderChain) {
 }
 
 TEST(SurfaceLoad, EveryRotationShowsTheImageUpright) {
-  PngSpec spec;
+  PngPicture spec;
   spec.width = 7;
   spec.height = 5;
   FillSamples(spec, 11);
@@ -173,7 +173,7 @@ TEST(SurfaceLoad, EveryRotationShowsTheImageUpright) {
 }
 
 TEST(SurfaceLoad, ReloadIgnoresANarrowedClip) {
-  PngSpec spec;
+  PngPicture spec;
   spec.width = 6;
   spec.height = 4;
   FillSamples(spec, 5);
@@ -195,7 +195,7 @@ TEST(SurfaceLoad, RemapIntoTheDisplayPalette) {
   dpal[7] = 0x0000FF;  // red, engine colour word
   dpal[9] = 0x00FF00;
   e.display.SetPalette(dpal.data(), 0, 256);
-  PngSpec spec;
+  PngPicture spec;
   spec.width = 2;
   spec.colourtype = 3;
   spec.samples = {1, 2};  // index 0 stays 0 (the transparent index)
@@ -214,7 +214,7 @@ TEST(SurfaceLoad, RemapIntoTheDisplayPalette) {
 }
 
 TEST(SurfaceLoad, FromAFile) {
-  PngSpec spec;
+  PngPicture spec;
   spec.width = 3;
   spec.height = 2;
   FillSamples(spec, 8);

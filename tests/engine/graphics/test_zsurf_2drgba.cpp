@@ -71,7 +71,7 @@ TEST(RgbaSurface, CreationChecks) {
 TEST(RgbaSurface, LoadKeepsAlpha) {
   TestEngine e;
   e.display.RegisterLoader(new ZLoader_PNG);
-  ldrtest::PngSpec spec;
+  ldrtest::PngPicture spec;
   spec.width = 2;
   spec.colourtype = 6;
   spec.samples = {200, 100, 50, 128, 0, 0, 0, 0};

@@ -242,3 +242,24 @@ TEST(Mesh, TexelStreamsStayInsideTheTables) {
   info.texelsdelivered = 0xFFFFFFF0u;  // far past the vertices
   EXPECT_EQ(mesh.LdrOnTexelStream(&info), 0);
 }
+
+TEST(Mesh, BindingAgainScalesFromTheGivenCoordinates) {
+  TestEngine e;
+  Z2DSurface tex, big;
+  MakeSurface(e, tex, 32, 16, ZFMT_RGB565);
+  MakeSurface(e, big, 64, 64, ZFMT_RGB565);
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 1), 0);
+  mesh.SetPolygon(0, 0, 0, 0, 10, 0, 0, 0, 10, 0, 1);
+  mesh.BindTexture(0, 128, 64, 256, 0, 0, 256, &tex);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 32 * 4);  // half the width, in 22.10 pixels
+  EXPECT_EQ(mesh.polygons[0].v[0], 64 * 16 * 4);
+  mesh.BindTexture(&tex);
+  mesh.BindTexture(&tex);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 32 * 4);
+  mesh.BindTexture(&big);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 64 * 4);
+  mesh.BindTexture(nullptr);
+  EXPECT_EQ(mesh.polygons[0].texture, nullptr);
+}
