@@ -309,3 +309,27 @@ TEST(Polygon, NothingOutsideTheClipAtAnyRotation) {
         }
   }
 }
+
+TEST(Polygon, GoldenTriangleScenes) {
+  // Flat fills with effects, gouraud with and without dithering, textured with key and
+  // effects, on three formats; one checksum each.
+  const uint8_t formats[] = {ZFMT_RGB444, ZFMT_RGB565, ZFMT_XRGB8888};
+  const uint32_t golden[] = {3573413877u, 2260060085u, 2670173261u};
+  for (int k = 0; k < 3; ++k) {
+    TestEngine e;
+    Z2DSurface s, tex;
+    MakeSurface(e, s, 48, 40, formats[k]);
+    MakeSurface(e, tex, 8, 8, formats[k]);
+    Card(tex);
+    tex.SetColorKey(tex.GetPixel(2, 2));
+    s.Clear(0x303030);
+    Z2DSurface_FillPoly(&s, 2, 2, 30, 5, 8, 30, 0xC08040, 0, 0);
+    Z2DSurface_FillPoly(&s, 20, 1, 46, 20, 10, 25, 0x2080F0, 0x08, 100);
+    Z2DSurface_FillPolyV(&s, 5000, 30000, 40000, 39000, 47000, 15000, 0x404040, 0x10, 0);
+    Z2DSurface_GradientPoly(&s, 0, 39, 0x0000FF, 24, 20, 0x00FF00, 47, 39, 0xFF0000, 0);
+    Z2DSurface_GradientPoly(&s, 0, 0, 0xFFFFFF, 47, 0, 0x102030, 24, 18, 0x808080, 0x40);
+    Z2DSurface_TexturePoly(&s, 4, 20, 0, 0, 28, 16, 8, 0, 12, 38, 0, 8, &tex, 0x01, 0);
+    Z2DSurface_TexturePoly(&s, 30, 22, -4, -4, 46, 38, 12, 12, 26, 38, 0, 12, &tex, 0x0C, 0x80FF8040);
+    EXPECT_EQ(LogicalChecksum(s), golden[k]) << int(formats[k]);
+  }
+}
