@@ -8,6 +8,7 @@
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
 #include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zsurf_2drgba.h"
 #include "engine/graphics/zsurf_3d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 #include "tests/engine/graphics/ldr_test_images.h"
@@ -138,6 +139,11 @@ TEST(HostileInput, IntoRealSurfacesAtEveryRotation) {
         const int r = Z2DSurface_LoadImage(&s, b.data(), uint32_t(b.size()),
                                            n % 2 ? ZFMT_RGB565 : ZFMT_INDEX8, 1 | LDR_DITHER);
         ASSERT_TRUE(Allowed(r)) << r;
+        Z2DSurfaceRGBA rgba;
+        rgba.LinkZCD(&e.zcd);
+        const int q = rgba.LoadImage(b.data(), uint32_t(b.size()), n % 2 ? ZFMT_RGB565 : ZFMT_XRGB8888,
+                                     1 | LDR_DITHER | (n % 3 ? uint32_t(LDR_PREMULTIPLIED) : 0u));
+        ASSERT_TRUE(Allowed(q)) << q;
       });
     }
   }
