@@ -1,0 +1,181 @@
+#include "engine/net/znet_stack.h"
+
+#include "engine/core/zmod_memory.h"
+#include "engine/net/znet_frame.h"
+
+ZNetStack::~ZNetStack() { DeAlloc(); }
+
+int ZNetStack::Alloc(uint32_t size) {
+  DeAlloc();
+  buffer = static_cast<uint8_t*>(ClassZMemory::Alloc(size));
+  if (!buffer) return 0;
+  capacity = size;
+  return 1;
+}
+
+void ZNetStack::DeAlloc() {
+  ClassZMemory::DeAlloc(buffer);
+  buffer = nullptr;
+  start = capacity = count = 0;
+  frameLength = frameStart = frameTotal = 0;
+  scanned = found = false;
+  frameKind = 0;
+}
+
+uint8_t ZNetStack::At(uint32_t offset) const {
+  uint32_t at = start + offset;
+  if (at >= capacity) at -= capacity;
+  return buffer[at];
+}
+
+void ZNetStack::Discard(uint32_t bytes) {
+  start += bytes;
+  if (start >= capacity) start -= capacity;
+  count -= bytes;
+}
+
+int ZNetStack::Push(const void* data, uint32_t length) {
+  if (!buffer) return 0;
+  if (length > capacity - count) {
+    uint32_t s, n;
+    ScanZolt(s, n);  // frees the room taken by junk
+    if (length > capacity - count) return 0;
+  }
+  uint32_t at = start + count;
+  if (at >= capacity) at -= capacity;
+  const uint32_t first = length < capacity - at ? length : capacity - at;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  ClassZMemory::Copy(buffer + at, bytes, static_cast<int32_t>(first), true);
+  ClassZMemory::Copy(buffer, bytes + first, static_cast<int32_t>(length - first), true);
+  count += length;
+  if (!found) scanned = false;
+  return 1;
+}
+
+// Checks the frame of `total` bytes at start and, with out set, writes its payload
+// unescaped. Returns the payload length; -1 when the frame is damaged: a wrong length,
+// check bytes or end marker, an escape of length 0 or one that runs past the payload, or a
+// marker outside a run; -2 when the `available` bytes show no damage yet but the frame is
+// incomplete. Damage is caught as early as it shows, so a junk header that claims a long
+// length cannot hold back a good frame that follows it.
+int32_t ZNetStack::Decode(uint32_t total, uint32_t available, uint8_t* out) const {
+  const uint32_t end = total - 4;  // offset of c1
+  uint32_t weighted = 0, low = 0, number = 0, payload = 0;
+  auto take = [&](uint32_t p) {
+    const uint8_t b = At(p);
+    ++number;
+    weighted += b * number;
+    low += b & 0x7F;
+    return b;
+  };
+  uint32_t p = 4;
+  while (p < end) {
+    if (p >= available) return -2;
+    const uint8_t b = take(p);
+    if (b == 0xFF && p + 1 < end) {
+      if (p + 1 >= available) return -2;
+      const uint8_t next = At(p + 1);
+      if (next == 0xFA || next == 0xFB) return -1;
+      if (next == 0xFF) {
+        if (p + 2 >= end) return -1;
+        if (p + 2 >= available) return -2;
+        take(p + 1);
+        const uint8_t n = take(p + 2);
+        if (n == 0 || n > end - (p + 3)) return -1;
+        if (p + 3 + n > available) return -2;
+        for (uint32_t i = 0; i < n; ++i) {
+          const uint8_t r = take(p + 3 + i);
+          if (out) out[payload + i] = r;
+        }
+        payload += n;
+        p += 3 + n;
+        continue;
+      }
+    }
+    if (out) out[payload] = b;
+    ++payload;
+    ++p;
+  }
+  // The trailer is checked byte by byte as it arrives.
+  if (available > end && At(end) != static_cast<uint8_t>(weighted)) return -1;
+  if (available > end + 1 && At(end + 1) != static_cast<uint8_t>(~low & 0x7F)) return -1;
+  if (available > end + 2 && At(end + 2) != 0xFF) return -1;
+  if (available > end + 3 && At(end + 3) != 0xFB) return -1;
+  if (available < total) return -2;
+  return static_cast<int32_t>(payload);
+}
+
+int ZNetStack::ScanZolt(uint32_t& outStart, uint32_t& outLength) {
+  if (!buffer) {
+    outStart = outLength = 0;
+    return 0;
+  }
+  if (!scanned) {
+    found = false;
+    frameLength = frameTotal = 0;
+    while (count >= 2) {
+      if (At(0) != 0xFF || At(1) != 0xFA) {
+        Discard(1);
+        continue;
+      }
+      if (count < 4) break;  // the length has not arrived yet
+      const uint32_t total = At(2) | (At(3) << 8);
+      if (total < ZNET_FRAME_OVERHEAD || total > capacity) {
+        Discard(1);
+        continue;
+      }
+      const int32_t payload = Decode(total, count, nullptr);
+      if (payload == -2) break;  // wait for the rest
+      if (payload < 0) {
+        Discard(1);
+        continue;
+      }
+      found = true;
+      frameStart = start;
+      frameTotal = total;
+      frameLength = static_cast<uint32_t>(payload);
+      // Pings are told by their raw form: a data payload FF FC goes out escaped.
+      frameKind = ZNET_POP_DATA;
+      if (total == 10 && At(4) == 0xFF) {
+        if (At(5) == 0xFC) frameKind = ZNET_POP_PING_REQUEST;
+        if (At(5) == 0xFD) frameKind = ZNET_POP_PING_REPLY;
+      }
+      break;
+    }
+    // A lone byte that is not the first half of a start marker can never begin a frame.
+    if (!found && count == 1 && At(0) != 0xFF) Discard(1);
+    scanned = true;
+  }
+  outStart = found ? frameStart : 0;
+  outLength = found ? frameLength : 0;
+  return found ? 1 : 0;
+}
+
+uint32_t ZNetStack::Peek() {
+  uint32_t s, n;
+  ScanZolt(s, n);
+  return n;
+}
+
+bool ZNetStack::HasMessage() {
+  uint32_t s, n;
+  return ScanZolt(s, n) == 1;
+}
+
+int ZNetStack::Pop(void* out, uint32_t& length) {
+  uint32_t s, n;
+  if (!ScanZolt(s, n)) {
+    length = 0;
+    return ZNET_POP_NONE;
+  }
+  if (n > length || (n > 0 && !out)) {
+    length = n;
+    return ZNET_POP_NONE;
+  }
+  Decode(frameTotal, count, static_cast<uint8_t*>(out));
+  Discard(frameTotal);
+  length = n;
+  const int kind = frameKind;
+  found = scanned = false;
+  return kind;
+}
