@@ -1,0 +1,156 @@
+#include "host/host_runtime.h"
+
+#include <cstdio>
+#include <set>
+#include <unistd.h>
+
+#include "host/host_frontend.h"
+#include "host/host_registers.h"
+
+namespace gp2x::host {
+namespace {
+
+std::atomic<Runtime*> g_runtime{nullptr};
+std::mutex g_runtime_mutex;
+
+std::mutex g_log_mutex;
+std::set<std::string>& logged_keys() {
+  static std::set<std::string> keys;
+  return keys;
+}
+
+}  // namespace
+
+void log_once(const std::string& key, const std::string& message) {
+  std::lock_guard<std::mutex> lock(g_log_mutex);
+  if (logged_keys().insert(key).second) std::fprintf(stderr, "gp2x host: %s\n", message.c_str());
+}
+
+void fail(const std::string& message) {
+  std::fprintf(stderr, "gp2x host: %s\n", message.c_str());
+  std::fflush(nullptr);
+  _exit(2);
+}
+
+Runtime::Runtime(const Settings& s) : settings(s) {
+  fb_format.bpp = s.fb_bpp;
+  fb_format.green_length = s.fb_green_length;
+  fb_format.xres_virtual = s.fb_xres_virtual;
+  if (fb_format.size() > kFramebufferCapacity || fb_format.xres_virtual < kScreenWidth)
+    fail("framebuffer format does not fit the emulated framebuffer");
+  clock.reset(s.virtual_clock);
+  battery.store(s.battery);
+  timer_offset.store(s.timer_start);
+  registers_reset(s.mem940_fill);
+}
+
+Runtime::~Runtime() = default;
+
+Runtime& runtime() {
+  if (Runtime* rt = g_runtime.load(std::memory_order_acquire)) return *rt;
+  std::lock_guard<std::mutex> lock(g_runtime_mutex);
+  if (!g_runtime.load()) {
+    Settings s;
+    std::string error;
+    if (!settings_from_env(&s, &error)) fail(error);
+    g_runtime.store(new Runtime(s), std::memory_order_release);
+  }
+  return *g_runtime.load();
+}
+
+void configure(const Settings& s) {
+  std::lock_guard<std::mutex> lock(g_runtime_mutex);
+  delete g_runtime.exchange(nullptr);
+  g_runtime.store(new Runtime(s), std::memory_order_release);
+}
+
+void Runtime::tick() {
+  if (!Clock::on_main_thread()) return;
+  const uint64_t now = clock.now_ns();
+  take_due_shots(now);
+  if (settings.until_ms >= 0 && now >= static_cast<uint64_t>(settings.until_ms) * 1000000) {
+    std::fprintf(stderr, "gp2x host: run ended at %lld ms\n", static_cast<long long>(settings.until_ms));
+    end_run(0);
+  }
+  if (frontend_ && !frontend_->pump()) {
+    std::fprintf(stderr, "gp2x host: window closed\n");
+    end_run(0);
+  }
+}
+
+void Runtime::poll() {
+  if (clock.is_virtual() && Clock::on_main_thread()) clock.advance(settings.poll_ns);
+  tick();
+}
+
+int Runtime::shown_framebuffer() const {
+  int fb = shown_fb.load();
+  return fb < 0 ? 0 : fb;
+}
+
+void Runtime::frame_done() {
+  if (!Clock::on_main_thread()) return;
+  if (frontend_) frontend_->present(framebuffer_memory(shown_framebuffer()), fb_format);
+  tick();
+}
+
+void Runtime::sleep_ns(uint64_t ns) {
+  clock.wait_until(clock.now_ns() + ns);
+  tick();
+}
+
+void Runtime::take_due_shots(uint64_t) {}
+
+void Runtime::finish() {
+  if (finished_.exchange(true)) return;
+  frontend_.reset();
+}
+
+void Runtime::end_run(int code) {
+  finish();
+  std::fflush(nullptr);
+  _exit(code);
+}
+
+// Controls of gp2x_host.h.
+
+const Settings& settings() { return runtime().settings; }
+uint64_t now_ns() { return runtime().clock.now_ns(); }
+void advance_ns(uint64_t ns) {
+  runtime().clock.advance(ns);
+  runtime().tick();
+}
+void set_timer(uint32_t count) {
+  Runtime& rt = runtime();
+  rt.timer_offset.store(static_cast<int64_t>(count) -
+                        static_cast<int64_t>(counts_in(rt.clock.now_ns(), kTimerRate) & 0xFFFFFFFFu));
+}
+void set_buttons(uint32_t pressed) { runtime().input.set_held(pressed); }
+void set_battery(uint16_t reading) { runtime().battery.store(reading); }
+uint8_t* framebuffer(int index) { return framebuffer_memory(index); }
+uint32_t framebuffer_phys(int index) { return framebuffer_phys_address(index); }
+int shown_framebuffer() { return runtime().shown_framebuffer(); }
+std::vector<uint8_t> screen_rgb() {
+  Runtime& rt = runtime();
+  std::vector<uint8_t> rgb(kScreenWidth * kScreenHeight * 3);
+  framebuffer_to_rgb(framebuffer_memory(rt.shown_framebuffer()), rt.fb_format, rgb.data());
+  return rgb;
+}
+uint8_t* second_core_memory() { return second_core_memory_base(); }
+std::vector<RegisterWrite> second_core_writes() {
+  Runtime& rt = runtime();
+  std::lock_guard<std::mutex> lock(rt.control_mutex);
+  return rt.control_writes;
+}
+void set_second_core_observer(RegisterObserver observer) {
+  Runtime& rt = runtime();
+  std::lock_guard<std::mutex> lock(rt.control_mutex);
+  rt.control_observer = std::move(observer);
+}
+std::string recorded_chdir() {
+  Runtime& rt = runtime();
+  std::lock_guard<std::mutex> lock(rt.handover_mutex);
+  return rt.chdir_recorded;
+}
+
+}  // namespace gp2x::host

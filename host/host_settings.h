@@ -1,0 +1,42 @@
+// Settings of the host layer: what the environment (GP2X_* variables) or a test asks for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gp2x::host {
+
+struct Settings {
+  bool headless = true;        // no window; input from a script, pictures as PNG files
+  bool virtual_clock = true;   // time moves only when the program sleeps or polls
+  int scale = 3;               // window: integer scale of the 320x240 picture
+
+  uint32_t timer_start = 0;              // hardware timer count at time 0
+  int64_t epoch_seconds = 1767225600;    // virtual clock: wall time at time 0 (2026-01-01)
+  uint32_t poll_ns = 2000;               // virtual time one spinning register read costs
+  uint16_t battery = 1000;               // "/dev/batt" reading (900 and above: full)
+  int blit_busy_polls = 2;               // reads of the 2D engine status that see it busy
+
+  int fb_bpp = 16;             // framebuffer format as the ioctls report it
+  int fb_green_length = 6;     // 16 bpp: 6 = RGB565, 5 = RGB555
+  int fb_xres_virtual = 320;
+
+  uint32_t dsp_fragment_size = 4096;  // OSS buffer when the program asks for none
+  uint32_t dsp_fragments = 4;
+  std::string audio;           // "sdl", "wav" or "null"; empty: sdl with a window, else null
+  std::string wav_path;        // recorded audio (implies audio "wav" unless audio is set)
+
+  std::string script_path;     // headless button script
+  std::string shots_dir;       // headless screenshots
+  std::vector<uint32_t> shot_at_ms;
+  uint32_t shot_every_ms = 0;
+  int64_t until_ms = -1;       // end the run at this time (ms), -1: never
+  std::string exec_program;    // run this instead of ending on a program hand-over
+  uint8_t mem940_fill = 0;     // initial bytes of the second core's memory
+};
+
+// Reads the GP2X_* environment variables. On a bad value returns false with a message.
+bool settings_from_env(Settings* out, std::string* error);
+
+}  // namespace gp2x::host
