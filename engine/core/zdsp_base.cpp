@@ -1,0 +1,324 @@
+#include "engine/core/zdsp_base.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+
+#include <cstring>
+
+#include "engine/core/zmod_memory.h"
+#include "engine/graphics/zldr_base.h"
+#include "host/gp2x_seam.h"
+
+// ---------------------------------------------------------------------------------------
+// Device handles.
+
+int32_t zdeviceptr[2] = {-1, -1};
+volatile uint32_t* zdevicereg_ptr = nullptr;
+volatile uint16_t* zdevicereg_ptr16 = nullptr;
+
+int HandleDevicePtr(bool close) {
+  if (!close) {
+    HandleDevicePtr(true);
+    zdeviceptr[0] = gp2x::open("/dev/mem", O_RDWR);
+    zdeviceptr[1] = gp2x::open("/dev/fb0", O_RDWR);
+    if (zdeviceptr[0] >= 0 && zdeviceptr[1] >= 0) {
+      void* window = gp2x::mmap(nullptr, ZDEVICE_REGSIZE, PROT_READ | PROT_WRITE, MAP_SHARED,
+                                zdeviceptr[0], off_t(ZDEVICE_REGBASE));
+      if (window != MAP_FAILED && window) {
+        zdevicereg_ptr = static_cast<volatile uint32_t*>(window);
+        zdevicereg_ptr16 = static_cast<volatile uint16_t*>(window);
+        return 1;
+      }
+    }
+    // Fall through: close whatever did open.
+  }
+  if (zdevicereg_ptr) gp2x::munmap(const_cast<uint32_t*>(zdevicereg_ptr), ZDEVICE_REGSIZE);
+  zdevicereg_ptr = nullptr;
+  zdevicereg_ptr16 = nullptr;
+  for (int32_t& fd : zdeviceptr) {
+    if (fd >= 0) gp2x::close(fd);
+    fd = -1;
+  }
+  return 0;
+}
+
+int RegisterDisplayLoaders(ClassZDisplay*) { return 1; }
+
+// ---------------------------------------------------------------------------------------
+// ClassZDisplayBase
+
+ClassZDisplayBase::ClassZDisplayBase()
+    : loaders{}, xstep(1), ystep(1), axisexchange(0), fullscreen(0), suspended(0) {}
+
+ClassZDisplayBase::~ClassZDisplayBase() {
+  for (ClassZLoaderBase*& loader : loaders) {
+    delete loader;
+    loader = nullptr;
+  }
+}
+
+void ClassZDisplayBase::Suspend() { suspended = 1; }
+void ClassZDisplayBase::Resume() { suspended = 0; }
+
+int ClassZDisplayBase::RegisterLoader(ClassZLoaderBase* loader) {
+  if (!loader) return 0;
+  for (ClassZLoaderBase*& slot : loaders) {
+    if (!slot) {
+      slot = loader;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int ClassZDisplayBase::UnRegisterLoader(ClassZLoaderBase* loader) {
+  if (!loader) return 0;
+  for (ClassZLoaderBase*& slot : loaders) {
+    if (slot == loader) {
+      slot = nullptr;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// ClassZDisplay: state, palette, suspend
+
+ClassZDisplay::ClassZDisplay()
+    : window(nullptr),
+      fliprect{0, 0, 0, 0},
+      zcd(nullptr),
+      palette{},
+      palettecache{},
+      palettecacheformat(0),
+      palettelookup(nullptr),
+      framebuffer(nullptr),
+      fbwidth(0),
+      fbheight(0),
+      virtualwidth(0),
+      virtualheight(0),
+      wipeposition(0),
+      rendersize(0),
+      bitsperpixel(0),
+      fbformat(0),
+      backbufferformat(0),
+      rotation(0),
+      systemrotation(0),
+      palettechanged(0) {}
+
+ClassZDisplay::~ClassZDisplay() {
+  Close();
+  ClassZMemory::DeAlloc(palettelookup);
+  palettelookup = nullptr;
+}
+
+int ClassZDisplay::Open(int* win, ZCD* context, uint8_t, uint32_t width, uint32_t height, bool) {
+  if (backbufferformat) Close();
+  if (!width || !height) return 4;
+  zcd = context;
+  window = win;
+  const ZOLTCONFIG* config = context ? context->config : nullptr;
+  fullscreen = config ? config->fullscreen : 0;
+  SetRotation(config ? config->rotation : 0);
+  suspended = 0;
+  systemrotation = 0;
+  // No framebuffer can be mapped by this display alone.
+  return 1;
+}
+
+void ClassZDisplay::Close() {
+  if (!backbufferformat) return;
+  if (suspended) Resume();
+  if (framebuffer) gp2x::munmap(framebuffer, size_t(fbwidth) * fbheight * bitsperpixel / 8);
+  framebuffer = nullptr;
+  ClassZMemory::DeAlloc(palettelookup);
+  palettelookup = nullptr;
+  backbufferformat = 0;
+}
+
+void ClassZDisplay::Suspend() {
+  if (backbufferformat && !suspended) suspended = 1;
+}
+
+void ClassZDisplay::Resume() {
+  if (!backbufferformat || !suspended) return;
+  virtualwidth = fbwidth;
+  virtualheight = fbheight;
+  suspended = 0;
+  systemrotation = 0;
+}
+
+void ClassZDisplay::SetRotation(uint8_t r) {
+  static const struct {
+    uint8_t exchange;
+    int8_t xstep, ystep;
+  } table[4] = {{0, 1, 1}, {1, 1, -1}, {0, -1, -1}, {1, -1, 1}};
+  rotation = r < 4 ? r : 0;
+  axisexchange = table[rotation].exchange;
+  xstep = table[rotation].xstep;
+  ystep = table[rotation].ystep;
+}
+
+void ClassZDisplay::SetPalette(const uint32_t* colours, uint8_t first, uint32_t count) {
+  if (colours) {
+    const uint32_t end = uint32_t(first) + count < 256 ? uint32_t(first) + count : 256;
+    for (uint32_t i = first; i < end; ++i) {
+      const uint32_t c = colours[i];
+      palette[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    }
+  }
+  palettechanged = 1;
+  palettecacheformat = 0;
+}
+
+int ClassZDisplay::GetVideoMemory(uint32_t& total, uint32_t& free) {
+  total = 0;
+  free = 0;
+  return 3;
+}
+
+// ---------------------------------------------------------------------------------------
+// Mapping. Arithmetic wraps like the console's 32-bit registers did instead of
+// overflowing; callers clip the results against their buffers.
+
+namespace {
+inline int32_t Wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
+}  // namespace
+
+void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) const {
+  if (axisexchange) {
+    const int64_t t = x;
+    x = y;
+    y = t;
+  }
+  if (xstep < 0) x = int64_t(w) - x - 1;
+  if (ystep < 0) y = int64_t(h) - y - 1;
+}
+
+void ClassZDisplay::VirtualPos(int32_t& x, int32_t& y, uint32_t w, uint32_t h) const {
+  int64_t x64 = x, y64 = y;
+  VirtualPos(x64, y64, w, h);
+  x = Wrap(x64);
+  y = Wrap(y64);
+}
+
+void ClassZDisplay::VirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
+  if (!rect) return;
+  int64_t l = rect->left, t = rect->top, r = rect->right, b = rect->bottom;
+  if (axisexchange) {
+    int64_t s = l;
+    l = t;
+    t = s;
+    s = r;
+    r = b;
+    b = s;
+  }
+  if (xstep < 0) {
+    const int64_t nl = int64_t(w) - r;
+    r = int64_t(w) - l;
+    l = nl;
+  }
+  if (ystep < 0) {
+    const int64_t nt = int64_t(h) - b;
+    b = int64_t(h) - t;
+    t = nt;
+  }
+  rect->left = Wrap(l);
+  rect->top = Wrap(t);
+  rect->right = Wrap(r);
+  rect->bottom = Wrap(b);
+}
+
+void ClassZDisplay::ReVirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
+  if (!rect) return;
+  int64_t l = rect->left, t = rect->top, r = rect->right, b = rect->bottom;
+  if (ystep < 0) {
+    const int64_t nt = int64_t(h) - b;
+    b = int64_t(h) - t;
+    t = nt;
+  }
+  if (xstep < 0) {
+    const int64_t nl = int64_t(w) - r;
+    r = int64_t(w) - l;
+    l = nl;
+  }
+  if (axisexchange) {
+    int64_t s = l;
+    l = t;
+    t = s;
+    s = r;
+    r = b;
+    b = s;
+  }
+  rect->left = Wrap(l);
+  rect->top = Wrap(t);
+  rect->right = Wrap(r);
+  rect->bottom = Wrap(b);
+}
+
+void ClassZDisplay::VirtualRectPos(int64_t& x, int64_t& y, tagRECT* rect, uint32_t w,
+                                   uint32_t h, uint32_t rw, uint32_t rh) const {
+  VirtualPos(x, y, w, h);
+  if (!rect) return;
+  VirtualRect(rect, rw, rh);
+  if (xstep < 0) x += int64_t(rect->left) - rect->right + 1;
+  if (ystep < 0) y += int64_t(rect->top) - rect->bottom + 1;
+}
+
+void ClassZDisplay::VirtualRectPos(int32_t& x, int32_t& y, tagRECT* rect, uint32_t w,
+                                   uint32_t h, uint32_t rw, uint32_t rh) const {
+  int64_t x64 = x, y64 = y;
+  VirtualRectPos(x64, y64, rect, w, h, rw, rh);
+  x = Wrap(x64);
+  y = Wrap(y64);
+}
+
+void ClassZDisplay::VirtualRotation(uint16_t& angle) const {
+  if (xstep < 0) angle = uint16_t(4096 - (angle & 0xFFF));
+  if (ystep < 0) angle = uint16_t(2048 - (angle & 0xFFF));
+  if (axisexchange) angle = uint16_t(1024 - (angle & 0xFFF));
+  angle &= 0xFFF;
+}
+
+void ClassZDisplay::VirtualDPad(uint32_t& code, const ZBUTTONLIST* list) const {
+  if (!list) return;
+  const uint32_t up = list->button[ZBUTTONLIST_UP], down = list->button[ZBUTTONLIST_DOWN];
+  const uint32_t left = list->button[ZBUTTONLIST_LEFT], right = list->button[ZBUTTONLIST_RIGHT];
+  // Clockwise order: a quarter turn moves each direction one place on.
+  const uint32_t ring[4] = {up, right, down, left};
+  const int r = (int(rotation) - int(systemrotation) + 4) % 4;
+  if (r == 0) return;
+  for (int i = 0; i < 4; ++i) {
+    if (code == ring[i]) {
+      code = ring[(i + r) % 4];
+      return;
+    }
+  }
+}
+
+void ClassZDisplay::VirtualMouse(int32_t& x, int32_t& y) const {
+  const int64_t vw = virtualwidth, vh = virtualheight, W = fbwidth, H = fbheight;
+  int64_t px = x, py = y, t;
+  switch (systemrotation) {
+    case 1: t = py; py = vw - px; px = t; break;
+    case 2: px = vw - px; py = vh - py; break;
+    case 3: t = vh - py; py = px; px = t; break;
+  }
+  switch (rotation) {
+    case 1: t = H - py; py = px; px = t; break;
+    case 2: px = W - px; py = H - py; break;
+    case 3: t = py; py = W - px; px = t; break;
+  }
+  x = Wrap(px);
+  y = Wrap(py);
+}
+
+void ClassZDisplay::VirtualTilt(int32_t& x, int32_t& y) const {
+  const int64_t px = x, py = y;
+  switch (rotation) {
+    case 1: x = Wrap(-py); y = Wrap(px); break;
+    case 2: x = Wrap(-px); y = Wrap(-py); break;
+    case 3: x = Wrap(py); y = Wrap(-px); break;
+  }
+}

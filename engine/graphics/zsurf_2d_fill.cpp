@@ -1,0 +1,275 @@
+// Fills and primitives: rectangle fill with blit effects, lines, outlines, ovals and the
+// two colour-key helpers.
+#include <cstddef>
+#include <utility>
+
+#include "engine/core/zdsp_base.h"
+#include "engine/core/zmod_math.h"
+#include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zx_rct.h"
+
+namespace {
+
+inline int32_t Clamp32(int64_t v) {
+  return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
+inline uint32_t MaxChannel(uint32_t c) {
+  uint32_t m = c & 0xFF;
+  if ((c >> 8 & 0xFF) > m) m = c >> 8 & 0xFF;
+  if ((c >> 16 & 0xFF) > m) m = c >> 16 & 0xFF;
+  return m;
+}
+
+// Each channel of a colour word times a / 256 (red and blue in one product, green in
+// another), wide enough for any opacity.
+inline uint32_t ScaleRBG(uint32_t c, uint64_t a) {
+  return uint32_t((uint64_t(c & 0xFF00FF) * a >> 8) & 0xFF00FF) |
+         uint32_t((uint64_t(c & 0xFF00) * a >> 8) & 0xFF00);
+}
+
+}  // namespace
+
+int Z2DSurface::FillRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
+  return FillRectV(rect, colour, flags, property, true);
+}
+
+int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property,
+                          bool logical) {
+  if (!Created() || !buffer) return Z2D_OK;
+  uint32_t f = uint32_t(flags) & 0xFF;
+  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
+  const uint32_t a = (f & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
+
+  if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
+    const uint32_t m = MaxChannel(colour);
+    colour = ((property & 0xFF) * m >> 8) | ((property & 0xFF00) * m >> 8 & 0xFF00) |
+             uint32_t(uint64_t(property & 0xFF0000) * m >> 8 & 0xFF0000);
+  } else if (f & ZBLT_COLORIZE) {
+    colour = property & 0xFFFFFF;
+  } else if (f & ZBLT_TINT) {
+    colour = (colour >> 1 & 0x7F7F7F) + (property >> 1 & 0x7F7F7F);
+  }
+  f &= ~(ZBLT_COLORIZE | ZBLT_TINT);
+
+  if (f & ZBLT_OPACITY) {
+    if (f & (ZBLT_ADD | ZBLT_SUB)) {
+      colour = ScaleRBG(colour, a);
+      f &= ~ZBLT_OPACITY;
+    } else if (a > 254) {
+      f &= ~ZBLT_OPACITY;
+    } else if (ZSurf_QuantiseOpacity(format, a) == 0) {
+      return Z2D_OK;
+    }
+  }
+
+  tagRECT r;
+  if (!rect) {
+    r = clip;
+  } else {
+    r = *rect;
+    if (logical) MapRect(&r);
+    if (!ClipRect(&r)) return Z2D_OK;
+  }
+  if (r.left >= r.right || r.top >= r.bottom) return Z2D_OK;
+  ++lockcount;
+  // 8-bit surfaces premultiply the index like a channel and fill with it.
+  if (f & ZBLT_OPACITY) colour = ScaleRBG(colour, a);
+  const uint32_t p = ZSurf_Pack(format, colour);
+  if (f & ZBLT_OPACITY) ZxRctOpac(&r, buffer, stride, bits, format, p, a);
+  else if (f & ZBLT_ADD) ZxRctAlpha(&r, buffer, stride, bits, format, p);
+  else if (f & ZBLT_SUB) ZxRctSub(&r, buffer, stride, bits, format, p);
+  else ZxRctFill(&r, buffer, stride, bits, format, p);
+  Unlock();
+  return Z2D_OK;
+}
+
+void Z2DSurface::PutPixelRowV(int32_t x, int32_t y, uint32_t count, uint32_t colour, int32_t flags,
+                              uint32_t property, bool logical) {
+  const tagRECT r = {x < 0 ? 0 : x, y, Clamp32(int64_t(x) + count), Clamp32(int64_t(y) + 1)};
+  FillRectV(&r, colour, flags, property, logical);
+}
+
+void Z2DSurface::PutPixelRow(int32_t x, int32_t y, uint32_t count, uint32_t colour, int32_t flags,
+                             uint32_t property) {
+  PutPixelRowV(x, y, count, colour, flags, property, true);
+}
+
+void Z2DSurface::Clear(uint32_t colour) {
+  FillRectV(nullptr, colour, 0, 0, false);
+  ReleaseTable(vwftable);
+  vwftable = nullptr;
+  ReleaseTable(masktable);
+  masktable = nullptr;
+}
+
+int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour, int32_t flags,
+                         uint32_t property) {
+  if (y1 == y2) {
+    const int32_t lo = x1 < x2 ? x1 : x2, hi = x1 < x2 ? x2 : x1;
+    const tagRECT r = {lo < 0 ? 0 : lo, y1, Clamp32(int64_t(hi) + 1), Clamp32(int64_t(y1) + 1)};
+    return FillRectV(&r, colour, flags, property, true);
+  }
+  if (!Created() || !buffer) return Z2D_OK;
+  ++lockcount;
+  int64_t ax = x1, ay = y1, bx = x2, by = y2;
+  if (ay > by) {
+    std::swap(ax, bx);
+    std::swap(ay, by);
+  }
+  const int64_t sx = bx - ax >= 0 ? 1 : -1;
+  const int64_t adx = bx - ax >= 0 ? bx - ax : ax - bx, ady = by - ay;
+  const bool xmajor = adx > ady;
+  const int64_t major = xmajor ? adx : ady, minor = xmajor ? ady : adx;
+
+  // Pixel i lies at major offset i and minor offset floor(i * minor / major), which is what
+  // stepping the error term from 0 gives. Only the steps whose pixels can fall inside the
+  // logical clip rectangle are walked.
+  tagRECT lc = clip;
+  if (const ClassZDisplay* d = Display()) d->ReVirtualRect(&lc, uint32_t(rowlength), uint32_t(rows));
+  int64_t ilo = 0, ihi = major;
+  auto limit = [&](int64_t start, int64_t step, int64_t lo, int64_t hi) {
+    // start + step * i within [lo, hi), step +1 or -1.
+    int64_t a = step > 0 ? lo - start : start - (hi - 1), b = step > 0 ? hi - 1 - start : start - lo;
+    if (a > ilo) ilo = a;
+    if (b < ihi) ihi = b;
+  };
+  if (xmajor) {
+    limit(ax, sx, lc.left, lc.right);
+  } else {
+    limit(ay, 1, lc.top, lc.bottom);
+  }
+  // The minor coordinate grows with i: bound i by where it enters and leaves the clip.
+  const int64_t mstart = xmajor ? ay : ax, mstep = xmajor ? 1 : sx;
+  const int64_t mlo = xmajor ? lc.top : lc.left, mhi = xmajor ? lc.bottom : lc.right;
+  if (minor > 0) {
+    // Offsets k (0 <= k <= minor) with mstart + mstep * k inside [mlo, mhi).
+    int64_t klo = mstep > 0 ? mlo - mstart : mstart - (mhi - 1);
+    int64_t khi = mstep > 0 ? mhi - 1 - mstart : mstart - mlo;
+    if (klo > 0) {
+      // Smallest i with floor(i * minor / major) >= klo.
+      const __int128 n = __int128(klo) * major;
+      const int64_t i = int64_t((n + minor - 1) / minor);
+      if (i > ilo) ilo = i;
+    }
+    if (khi < 0) ihi = -1;
+    else if (khi < minor) {
+      // Largest i with floor(i * minor / major) <= khi.
+      const __int128 n = __int128(khi + 1) * major - 1;
+      const int64_t i = int64_t(n / minor);
+      if (i < ihi) ihi = i;
+    }
+  }
+  for (int64_t i = ilo; i <= ihi; ++i) {
+    const int64_t k = int64_t(__int128(i) * minor / (major ? major : 1));
+    int64_t px = xmajor ? ax + sx * i : ax + sx * k;
+    int64_t py = xmajor ? ay + k : ay + i;
+    MapPos(px, py);
+    if (px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom)
+      PutPixelRaw(int32_t(px), int32_t(py), colour, flags, property, buffer);
+  }
+  Unlock();
+  return Z2D_OK;
+}
+
+int Z2DSurface::DrawRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
+  if (!rect || rect->left >= rect->right || rect->top >= rect->bottom) return Z2D_OK;
+  const int32_t l = rect->left, t = rect->top, r = rect->right - 1, b = rect->bottom - 1;
+  DrawLine(l, t, r, t, colour, flags, property);
+  if (b != t) DrawLine(l, b, r, b, colour, flags, property);
+  if (b - t >= 2) {
+    DrawLine(l, t + 1, l, b - 1, colour, flags, property);
+    if (r != l) DrawLine(r, t + 1, r, b - 1, colour, flags, property);
+  }
+  return Z2D_OK;
+}
+
+namespace {
+
+// 16.16 sine and cosine of the engine's math service (0 without one).
+inline int64_t Cos(const ZCD* zcd, uint32_t i) {
+  return zcd && zcd->math ? zcd->math->Cos(i) : 0;
+}
+inline int64_t Sin(const ZCD* zcd, uint32_t i) {
+  return zcd && zcd->math ? zcd->math->Sin(i) : 0;
+}
+
+// Arithmetic shift of a 64-bit product by 16.
+inline int64_t Fix16(int64_t v) { return v >= 0 ? v >> 16 : -((-v + 0xFFFF) >> 16); }
+
+}  // namespace
+
+int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
+                         uint32_t property) {
+  if (!Created() || !buffer) return Z2D_OK;
+  const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
+  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
+  const int64_t marker = 999999;
+  int64_t p = marker;
+  for (uint32_t i = 0; i < 1024; ++i) {
+    const int64_t h = Fix16(Cos(zcd, i) * ary);
+    if (h >= p) continue;
+    if (p == marker) {
+      p = h;
+      continue;
+    }
+    p = h;
+    const int64_t w = Fix16(Sin(zcd, i) * arx);
+    DrawLine(Clamp32(cx - w), Clamp32(cy - h), Clamp32(cx + w), Clamp32(cy - h), colour, flags, property);
+    if (h != 0)
+      DrawLine(Clamp32(cx - w), Clamp32(cy + h), Clamp32(cx + w), Clamp32(cy + h), colour, flags, property);
+  }
+  return Z2D_OK;
+}
+
+int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
+                         uint32_t property) {
+  if (!Created() || !buffer) return Z2D_OK;
+  const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
+  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
+  const int64_t marker = 999999;
+  int64_t p = marker, q = -1;
+  for (uint32_t i = 0; i < 1024; ++i) {
+    const int64_t h = Fix16(Cos(zcd, i) * ary);
+    if (h >= p) continue;
+    if (p == marker) {
+      p = h;
+      q = -1;
+      continue;
+    }
+    const int64_t w = Fix16(Sin(zcd, i) * arx);
+    const int64_t n = w == q ? w : w > q ? q + 1 : q - 1;
+    for (int64_t row : {cy - h, cy + h}) {
+      DrawLine(Clamp32(cx - w), Clamp32(row), Clamp32(cx - n), Clamp32(row), colour, flags, property);
+      DrawLine(Clamp32(cx + w), Clamp32(row), Clamp32(cx + n), Clamp32(row), colour, flags, property);
+      if (h == 0) break;
+    }
+    p = h;
+    q = w;
+  }
+  return Z2D_OK;
+}
+
+uint32_t Z2DSurface::AutoSetColorKey(int32_t x, int32_t y) {
+  uint32_t c = 0;
+  if (Created() && buffer) {
+    int64_t bx = x, by = y;
+    MapPos(bx, by);
+    if (bx >= 0 && by >= 0 && bx < rowlength && by < rows) c = GetPixelRaw(int32_t(bx), int32_t(by), buffer);
+  }
+  colorkey = ZSurf_Pack(format, c);
+  return c;
+}
+
+int Z2DSurface::ReplaceColor(uint32_t newcolour, uint32_t oldcolour, bool invert) {
+  if (!Created() || !buffer) return 0;
+  const uint32_t n = ZSurf_Pack(format, newcolour), o = ZSurf_Pack(format, oldcolour);
+  const uint32_t bytes = bits / 8;
+  for (int32_t r = clip.top; r < clip.bottom; ++r) {
+    uint8_t* p = buffer + (ptrdiff_t(r) * stride + clip.left) * bytes;
+    for (int32_t c = clip.left; c < clip.right; ++c, p += bytes) {
+      if ((ZSurf_LoadPixel(p, bits) == o) != invert) ZSurf_StorePixel(p, bits, n);
+    }
+  }
+  return 1;
+}
