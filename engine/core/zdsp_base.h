@@ -190,6 +190,10 @@ void ZDisplay_CreatePaletteLookup(const uint32_t* palette, uint8_t* out, const u
 // own creation result.
 int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
                                 ClassZMemory* memory, uint32_t flags);
+// The same from another compressed strip (the stream must expand to exactly 4956 bytes).
+int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
+                                ClassZMemory* memory, uint32_t flags, const uint8_t* stream,
+                                uint32_t size);
 
 // The compressed strip (engine codec) and the sizes it expands to.
 enum : uint32_t {

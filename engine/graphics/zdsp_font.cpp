@@ -6,14 +6,19 @@
 
 int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface, ClassZMemory* memory,
                                 uint32_t flags) {
-  if (!display || !surface || !memory) return Z2D_BADARG;
+  return ZDisplay_CreateInternalFont(display, surface, memory, flags, zinternalfont, zinternalfont_size);
+}
+
+int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface, ClassZMemory* memory,
+                                uint32_t flags, const uint8_t* stream, uint32_t size) {
+  if (!display || !surface || !memory || !stream) return Z2D_BADARG;
   uint8_t* strip = static_cast<uint8_t*>(ClassZMemory::Alloc(ZINTERNALFONT_UNPACKED));
   if (!strip) return Z2D_NOMEMORY;
   surface->LinkZCD(display->zcd);
   int result = surface->Create(ZINTERNALFONT_WIDTH, ZINTERNALFONT_HEIGHT, display->backbufferformat, flags);
   if (result == Z2D_OK) {
     uint32_t length = ZINTERNALFONT_UNPACKED;
-    if (!memory->UnCompress(strip, length, zinternalfont, zinternalfont_size) ||
+    if (!memory->UnCompress(strip, length, stream, size) ||
         length != ZINTERNALFONT_UNPACKED) {
       result = Z2D_FAILED;
     } else {
