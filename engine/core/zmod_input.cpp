@@ -278,7 +278,7 @@ int32_t ClassZInput::GetWheelScroll() {
 
 void ClassZInput::SetRepeatRates(uint32_t, uint32_t) {}
 
-int ClassZInput::GetTiltData(void*, int32_t*, int32_t*) { return 3; }
+int ClassZInput::GetTiltData(ZCD*, int32_t*, int32_t*) { return 3; }
 
 const uint16_t* ClassZInput::SlotName(int32_t key) const {
   if (!names || key < 1 || key > 255) return nullptr;
