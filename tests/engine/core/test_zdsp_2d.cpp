@@ -110,6 +110,15 @@ TEST_F(ZDisplayOpen, RefusalsLeaveItClosed) {
     EXPECT_EQ(e.display.framebuffer, nullptr);
     EXPECT_EQ(e.display.backbufferformat, 0);
   }
+  for (uint8_t format : {uint8_t(32), uint8_t(6)}) {
+    Reconfigure(Fb(16, 6, 320));
+    Engine e;
+    e.config.backbufferformat = format;
+    e.config.surfaceflags = 0x10;  // kind 0: a creation that makes no surface
+    EXPECT_EQ(e.Open(), 1) << int(format);
+    EXPECT_EQ(e.display.framebuffer, nullptr);
+    EXPECT_EQ(e.display.backbufferformat, 0);
+  }
 }
 
 TEST_F(ZDisplayOpen, OpenWhileOpenClosesFirst) {

@@ -211,15 +211,14 @@ TEST_F(ZoltStart, DisplayFailuresGiveTheirMessages) {
     EXPECT_EQ(app.calls, (Calls{"create", "plugin"}));
     EXPECT_EQ(app.GetAppStatus(), ZSTATUS_STOPPED);
   }
+  // A zero size never reaches the display: the check refuses it first.
   RecordingApp zero;
   zero.setup = [](ZOLTCONFIG& c) {
     GameConfig(c);
-    c.width = 0;  // passes no check: the display refuses it
+    c.width = 0;
   };
-  // Width 0 is refused by the check first ("Obscure ..."); the display's own refusal is
-  // reached through Open directly.
   EXPECT_EQ(zero.StartFramework(0), 1);
-  EXPECT_EQ(zero.display.Open(nullptr, &zero.zcd, 32, 0, 240, true), 4);
+  EXPECT_EQ(zero.Error(), "Obscure display sizes not supported");
 }
 
 TEST_F(ZoltStart, ConnectionsAreCappedAt16) {
