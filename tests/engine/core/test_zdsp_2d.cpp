@@ -1,5 +1,7 @@
 // Display open and presentation on the host's framebuffer in every format it can report.
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "tests/engine/core/test_zolt_fixture.h"
 
@@ -153,26 +155,55 @@ TEST_F(ZDisplayOpen, FontFlagAndBackFlipFlag) {
 
 using ZDisplayFlip = ZoltHostTest;
 
-TEST_F(ZDisplayFlip, ConvertsIntoA555Framebuffer) {
-  Reconfigure(Fb(16, 5, 320));
+struct FlipFormatCase {
+  int bpp, green;
+  uint8_t backbuffer;
+};
+
+class ZDisplayFlipFormats : public ZoltHostTest,
+                            public ::testing::WithParamInterface<FlipFormatCase> {};
+
+// The framebuffer's bytes for a colour word 0x00BBGGRR, written out per format.
+std::vector<uint8_t> Stored(uint32_t c, int bpp, int green) {
+  const uint32_t r = c & 0xFF, g = c >> 8 & 0xFF, b = c >> 16 & 0xFF;
+  uint32_t v;
+  switch (bpp) {
+    case 16:
+      v = green == 6 ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+      return {uint8_t(v), uint8_t(v >> 8)};
+    case 24: return {uint8_t(b), uint8_t(g), uint8_t(r)};
+    default: return {uint8_t(b), uint8_t(g), uint8_t(r), 0};
+  }
+}
+
+TEST_P(ZDisplayFlipFormats, FramebufferHoldsThePackedColours) {
+  const FlipFormatCase& k = GetParam();
+  Reconfigure(Fb(k.bpp, k.green, 320));
   Engine e;
+  e.config.backbufferformat = k.backbuffer;
   ASSERT_EQ(e.Open(), 0);
-  // Colours exact in 5:6:5 and 5:5:5 (each channel a multiple of 8, green of 8 too).
-  const uint32_t colours[3] = {0x00F08010, 0x00081018, 0x00FFFFFF};
-  const uint16_t packed555[3] = {uint16_t((0x10 >> 3) << 10 | (0x80 >> 3) << 5 | (0xF0 >> 3)),
-                                 uint16_t((0x18 >> 3) << 10 | (0x10 >> 3) << 5 | (0x08 >> 3)),
-                                 0x7FFF};
+  // Channels that are multiples of 8 survive every format unchanged.
+  const uint32_t colours[3] = {0x00F08010, 0x00081018, 0x00F8F8F8};
   for (int i = 0; i < 3; ++i) {
     tagRECT r{i * 100, 0, i * 100 + 100, 240};
     e.display.backbuffer.FillRect(&r, colours[i], 0, 0);
   }
   e.display.Flip(false);
   const uint8_t* fb = Framebuffer();
+  const uint32_t bytes = uint32_t(k.bpp / 8), stride = 320 * bytes;
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Pixel16(fb, 640, i * 100, 0), packed555[i]) << i;
-    EXPECT_EQ(Pixel16(fb, 640, i * 100 + 99, 239), packed555[i]) << i;
+    const std::vector<uint8_t> want = Stored(colours[i], k.bpp, k.green);
+    for (const auto& [x, y] : {std::pair<int, int>{i * 100, 0}, {i * 100 + 99, 239}}) {
+      const std::vector<uint8_t> got(fb + y * stride + x * bytes, fb + y * stride + (x + 1) * bytes);
+      EXPECT_EQ(got, want) << i << " at " << x << "," << y;
+    }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, ZDisplayFlipFormats,
+                         ::testing::Values(FlipFormatCase{16, 6, 32}, FlipFormatCase{16, 6, 6},
+                                           FlipFormatCase{16, 5, 32}, FlipFormatCase{24, 8, 32},
+                                           FlipFormatCase{32, 8, 32}));
 
 TEST_F(ZDisplayFlip, WiderLineLengthIsTheOneStride) {
   Reconfigure(Fb(16, 6, 400));
