@@ -62,6 +62,9 @@ void ClassZDisplayBase::Resume() { suspended = 0; }
 
 int ClassZDisplayBase::RegisterLoader(ClassZLoaderBase* loader) {
   if (!loader) return 0;
+  // A loader held twice would be deleted twice.
+  for (ClassZLoaderBase* slot : loaders)
+    if (slot == loader) return 1;
   for (ClassZLoaderBase*& slot : loaders) {
     if (!slot) {
       slot = loader;
@@ -179,11 +182,11 @@ int ClassZDisplay::GetVideoMemory(uint32_t& total, uint32_t& free) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Mapping. Arithmetic wraps like the console's 32-bit registers did instead of
-// overflowing; callers clip the results against their buffers.
+// Mapping. Results beyond the 32-bit range stop at its ends, so that a rectangle or a
+// position far off the buffer stays off it on the same side.
 
 namespace {
-inline int32_t Wrap(int64_t v) { return int32_t(uint32_t(uint64_t(v))); }
+inline int32_t Clamp(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
 }  // namespace
 
 void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) const {
@@ -199,8 +202,8 @@ void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) c
 void ClassZDisplay::VirtualPos(int32_t& x, int32_t& y, uint32_t w, uint32_t h) const {
   int64_t x64 = x, y64 = y;
   VirtualPos(x64, y64, w, h);
-  x = Wrap(x64);
-  y = Wrap(y64);
+  x = Clamp(x64);
+  y = Clamp(y64);
 }
 
 void ClassZDisplay::VirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
@@ -224,10 +227,10 @@ void ClassZDisplay::VirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
     b = int64_t(h) - t;
     t = nt;
   }
-  rect->left = Wrap(l);
-  rect->top = Wrap(t);
-  rect->right = Wrap(r);
-  rect->bottom = Wrap(b);
+  rect->left = Clamp(l);
+  rect->top = Clamp(t);
+  rect->right = Clamp(r);
+  rect->bottom = Clamp(b);
 }
 
 void ClassZDisplay::ReVirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
@@ -251,10 +254,10 @@ void ClassZDisplay::ReVirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
     r = b;
     b = s;
   }
-  rect->left = Wrap(l);
-  rect->top = Wrap(t);
-  rect->right = Wrap(r);
-  rect->bottom = Wrap(b);
+  rect->left = Clamp(l);
+  rect->top = Clamp(t);
+  rect->right = Clamp(r);
+  rect->bottom = Clamp(b);
 }
 
 void ClassZDisplay::VirtualRectPos(int64_t& x, int64_t& y, tagRECT* rect, uint32_t w,
@@ -270,8 +273,8 @@ void ClassZDisplay::VirtualRectPos(int32_t& x, int32_t& y, tagRECT* rect, uint32
                                    uint32_t h, uint32_t rw, uint32_t rh) const {
   int64_t x64 = x, y64 = y;
   VirtualRectPos(x64, y64, rect, w, h, rw, rh);
-  x = Wrap(x64);
-  y = Wrap(y64);
+  x = Clamp(x64);
+  y = Clamp(y64);
 }
 
 void ClassZDisplay::VirtualRotation(uint16_t& angle) const {
@@ -310,15 +313,15 @@ void ClassZDisplay::VirtualMouse(int32_t& x, int32_t& y) const {
     case 2: px = W - px; py = H - py; break;
     case 3: t = py; py = W - px; px = t; break;
   }
-  x = Wrap(px);
-  y = Wrap(py);
+  x = Clamp(px);
+  y = Clamp(py);
 }
 
 void ClassZDisplay::VirtualTilt(int32_t& x, int32_t& y) const {
   const int64_t px = x, py = y;
   switch (rotation) {
-    case 1: x = Wrap(-py); y = Wrap(px); break;
-    case 2: x = Wrap(-px); y = Wrap(-py); break;
-    case 3: x = Wrap(py); y = Wrap(-px); break;
+    case 1: x = Clamp(-py); y = Clamp(px); break;
+    case 2: x = Clamp(-px); y = Clamp(-py); break;
+    case 3: x = Clamp(py); y = Clamp(-px); break;
   }
 }

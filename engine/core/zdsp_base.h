@@ -68,8 +68,8 @@ class ClassZDisplayBase {
   virtual void Suspend();
   virtual void Resume();
 
-  // Takes ownership in the lowest free slot: 1; null or all slots taken: 0 (the caller
-  // keeps the loader).
+  // Takes ownership in the lowest free slot: 1 (also for a loader already registered,
+  // which keeps its one slot); null or all slots taken: 0 (the caller keeps the loader).
   int RegisterLoader(ClassZLoaderBase* loader);
   // Clears the first slot holding the loader (the display no longer owns it): 1; null or
   // not registered: 0.

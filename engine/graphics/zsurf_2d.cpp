@@ -277,12 +277,6 @@ namespace {
 
 inline uint32_t Ch(uint32_t c, int shift) { return c >> shift & 0xFF; }
 
-// Each channel of a colour word scaled by a / 256, wide enough for any opacity.
-inline uint32_t ScaleChannels(uint32_t c, uint64_t a) {
-  return uint32_t((uint64_t(c & 0xFF00FF) * a >> 8) & 0xFF00FF) |
-         uint32_t((uint64_t(c & 0xFF00) * a >> 8) & 0xFF00);
-}
-
 }  // namespace
 
 void Z2DSurface::PutPixelRaw(int32_t x, int32_t y, uint32_t colour, int32_t flags,
@@ -291,24 +285,13 @@ void Z2DSurface::PutPixelRaw(int32_t x, int32_t y, uint32_t colour, int32_t flag
   if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
   const uint32_t a = (f & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
 
-  // Colour effects.
-  if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
-    uint32_t m = Ch(colour, 0);
-    if (Ch(colour, 8) > m) m = Ch(colour, 8);
-    if (Ch(colour, 16) > m) m = Ch(colour, 16);
-    colour = ((property & 0xFF) * m >> 8) | ((property & 0xFF00) * m >> 8 & 0xFF00) |
-             uint32_t(uint64_t(property & 0xFF0000) * m >> 8 & 0xFF0000);
-  } else if (f & ZBLT_COLORIZE) {
-    colour = property & 0xFFFFFF;
-  } else if (f & ZBLT_TINT) {
-    colour = (colour >> 1 & 0x7F7F7F) + (property >> 1 & 0x7F7F7F);
-  }
+  colour = ZSurf_ColourEffects(colour, f, property);
 
   uint8_t* p = buf + (ptrdiff_t(y) * stride + x) * (bits / 8);
   uint32_t out = colour & 0xFFFFFF;
   if (f & ZBLT_OPACITY) {
     if (f & (ZBLT_ADD | ZBLT_SUB)) {
-      out = ScaleChannels(out, a);
+      out = ZSurf_ScaleColour(out, a);
     } else if (a <= 254) {
       if (ZSurf_QuantiseOpacity(format, a) == 0) return;
       const uint32_t d = GetPixelRaw(x, y, buf);

@@ -78,7 +78,8 @@ class Z2DSurface : public Z2DSurfaceBase {
 
   // --- blits ----------------------------------------------------------------------------
   // Copies srcrect of src (null: all of it) to (x, y) with the blit flags. 0, 1 (a
-  // surface not created), 4 (null source, nothing visible), 10 (opacity quantised to 0),
+  // surface not created, an 8-bit source without a display palette), 4 (null source,
+  // nothing visible), 10 (opacity quantised to 0),
   // 11 (into an 8-bit surface from another format), 12 (a pixel buffer missing).
   // src may be this surface; overlapping areas are handled.
   int BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, int32_t flags,

@@ -41,7 +41,7 @@ bool Overlaps(const Z2DSurface* dst, const Z2DSurface* src, int32_t x, int32_t y
 
 int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, int32_t flags,
                         uint32_t property) {
-  if (!src) return Z2D_BADARG;
+  if (!src || !zcd) return Z2D_BADARG;
   uint32_t f = uint32_t(flags) & 0xFF;
   if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
   const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);

@@ -14,20 +14,6 @@ inline int32_t Clamp32(int64_t v) {
   return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
 }
 
-inline uint32_t MaxChannel(uint32_t c) {
-  uint32_t m = c & 0xFF;
-  if ((c >> 8 & 0xFF) > m) m = c >> 8 & 0xFF;
-  if ((c >> 16 & 0xFF) > m) m = c >> 16 & 0xFF;
-  return m;
-}
-
-// Each channel of a colour word times a / 256 (red and blue in one product, green in
-// another), wide enough for any opacity.
-inline uint32_t ScaleRBG(uint32_t c, uint64_t a) {
-  return uint32_t((uint64_t(c & 0xFF00FF) * a >> 8) & 0xFF00FF) |
-         uint32_t((uint64_t(c & 0xFF00) * a >> 8) & 0xFF00);
-}
-
 }  // namespace
 
 int Z2DSurface::FillRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
@@ -36,25 +22,18 @@ int Z2DSurface::FillRect(const tagRECT* rect, uint32_t colour, int32_t flags, ui
 
 int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property,
                           bool logical) {
+  if (!zcd) return Z2D_BADARG;
   if (!Created() || !buffer) return Z2D_OK;
   uint32_t f = uint32_t(flags) & 0xFF;
   if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
   const uint32_t a = (f & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
 
-  if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
-    const uint32_t m = MaxChannel(colour);
-    colour = ((property & 0xFF) * m >> 8) | ((property & 0xFF00) * m >> 8 & 0xFF00) |
-             uint32_t(uint64_t(property & 0xFF0000) * m >> 8 & 0xFF0000);
-  } else if (f & ZBLT_COLORIZE) {
-    colour = property & 0xFFFFFF;
-  } else if (f & ZBLT_TINT) {
-    colour = (colour >> 1 & 0x7F7F7F) + (property >> 1 & 0x7F7F7F);
-  }
+  colour = ZSurf_ColourEffects(colour, f, property);
   f &= ~(ZBLT_COLORIZE | ZBLT_TINT);
 
   if (f & ZBLT_OPACITY) {
     if (f & (ZBLT_ADD | ZBLT_SUB)) {
-      colour = ScaleRBG(colour, a);
+      colour = ZSurf_ScaleColour(colour, a);
       f &= ~ZBLT_OPACITY;
     } else if (a > 254) {
       f &= ~ZBLT_OPACITY;
@@ -74,7 +53,7 @@ int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, u
   if (r.left >= r.right || r.top >= r.bottom) return Z2D_OK;
   ++lockcount;
   // 8-bit surfaces premultiply the index like a channel and fill with it.
-  if (f & ZBLT_OPACITY) colour = ScaleRBG(colour, a);
+  if (f & ZBLT_OPACITY) colour = ZSurf_ScaleColour(colour, a);
   const uint32_t p = ZSurf_Pack(format, colour);
   if (f & ZBLT_OPACITY) ZxRctOpac(&r, buffer, stride, bits, format, p, a);
   else if (f & ZBLT_ADD) ZxRctAlpha(&r, buffer, stride, bits, format, p);
@@ -105,6 +84,7 @@ void Z2DSurface::Clear(uint32_t colour) {
 
 int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour, int32_t flags,
                          uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
   if (y1 == y2) {
     const int32_t lo = x1 < x2 ? x1 : x2, hi = x1 < x2 ? x2 : x1;
     const tagRECT r = {lo < 0 ? 0 : lo, y1, Clamp32(int64_t(hi) + 1), Clamp32(int64_t(y1) + 1)};
@@ -173,11 +153,12 @@ int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_
 }
 
 int Z2DSurface::DrawRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
   if (!rect || rect->left >= rect->right || rect->top >= rect->bottom) return Z2D_OK;
   const int32_t l = rect->left, t = rect->top, r = rect->right - 1, b = rect->bottom - 1;
   DrawLine(l, t, r, t, colour, flags, property);
   if (b != t) DrawLine(l, b, r, b, colour, flags, property);
-  if (b - t >= 2) {
+  if (int64_t(b) - t >= 2) {
     DrawLine(l, t + 1, l, b - 1, colour, flags, property);
     if (r != l) DrawLine(r, t + 1, r, b - 1, colour, flags, property);
   }
@@ -201,6 +182,7 @@ inline int64_t Fix16(int64_t v) { return v >= 0 ? v >> 16 : -((-v + 0xFFFF) >> 1
 
 int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
                          uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
   if (!Created() || !buffer) return Z2D_OK;
   const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
   const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
@@ -224,6 +206,7 @@ int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
 
 int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
                          uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
   if (!Created() || !buffer) return Z2D_OK;
   const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
   const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;

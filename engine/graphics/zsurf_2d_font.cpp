@@ -193,7 +193,7 @@ uint32_t Z2DSurface::GetFontWidthV(const uint16_t* text, bool firstline) const {
 template <class Char>
 int Z2DSurface::DrawFontT(int32_t x, int32_t y, Z2DSurface* font, const Char* text, int32_t flags,
                           uint32_t property) {
-  if (!font || !text) return Z2D_BADARG;
+  if (!font || !text || !zcd) return Z2D_BADARG;
   if (!Created() || !buffer || !font->Created() || !font->buffer) return Z2D_FAILED;
   const FontGeometry g(font);
   if (!g.Usable()) return Z2D_BADARG;

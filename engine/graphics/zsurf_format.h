@@ -83,6 +83,29 @@ inline uint32_t ZSurf_Expand(uint32_t format, uint32_t p) {
   }
 }
 
+// The colour effects of the blit flags on a colour word: colorize and tint together scale
+// the property colour by the colour's largest channel; colorize alone takes the property
+// colour; tint alone mixes both half and half.
+inline uint32_t ZSurf_ColourEffects(uint32_t colour, uint32_t flags, uint32_t property) {
+  if ((flags & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
+    uint32_t m = colour & 0xFF;
+    if ((colour >> 8 & 0xFF) > m) m = colour >> 8 & 0xFF;
+    if ((colour >> 16 & 0xFF) > m) m = colour >> 16 & 0xFF;
+    return ((property & 0xFF) * m >> 8) | ((property & 0xFF00) * m >> 8 & 0xFF00) |
+           uint32_t(uint64_t(property & 0xFF0000) * m >> 8 & 0xFF0000);
+  }
+  if (flags & ZBLT_COLORIZE) return property & 0xFFFFFF;
+  if (flags & ZBLT_TINT) return (colour >> 1 & 0x7F7F7F) + (property >> 1 & 0x7F7F7F);
+  return colour;
+}
+
+// Each channel of a colour word times a / 256 (red and blue in one product, green in
+// another), wide enough for any property word.
+inline uint32_t ZSurf_ScaleColour(uint32_t c, uint64_t a) {
+  return uint32_t((uint64_t(c & 0xFF00FF) * a >> 8) & 0xFF00FF) |
+         uint32_t((uint64_t(c & 0xFF00) * a >> 8) & 0xFF00);
+}
+
 // Opacity quantised to what the format can show; 0 means nothing is drawn.
 inline uint32_t ZSurf_QuantiseOpacity(uint32_t format, uint32_t a) {
   if (format == ZFMT_RGB444) return a & ~0xFu;

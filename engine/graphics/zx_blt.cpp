@@ -24,22 +24,40 @@ inline void ForRows(ZX_BLT_ARGS, Row row) {
   }
 }
 
-// One pixel at a time: out = op(dst pixel, src pixel); keyed loops skip key pixels.
+// One row of 16- or 32-bit pixels as plain arrays (source and destination never overlap
+// here), written as a select so that the compiler can work on many pixels at once.
+template <class T, bool Keyed, class Op>
+inline void TypedRow(T* __restrict d, const T* __restrict s, int32_t w, uint32_t key, Op op) {
+  for (int32_t i = 0; i < w; ++i) {
+    const uint32_t sp = s[i], dp = d[i];
+    d[i] = T(Keyed && sp == key ? dp : op(dp, sp));
+  }
+}
+
+// One pixel at a time: out = op(dst pixel, src pixel); keyed loops leave key pixels.
 template <int Bytes, bool Keyed, class Op>
 inline void PixelLoop(ZX_BLT_ARGS, uint32_t key, Op op) {
   ForRows<Bytes>(ZX_BLT_PASS, [&](uint8_t* d, const uint8_t* s, int32_t w) {
-    for (int32_t i = 0; i < w; ++i, d += Bytes, s += Bytes) {
-      const uint32_t sp = ZxLoad<Bytes>(s);
-      if (Keyed && sp == key) continue;
-      ZxStore<Bytes>(d, op(ZxLoad<Bytes>(d), sp));
+    if constexpr (Bytes == 2) {
+      TypedRow<uint16_t, Keyed>(reinterpret_cast<uint16_t*>(d), reinterpret_cast<const uint16_t*>(s), w, key, op);
+    } else if constexpr (Bytes == 4) {
+      TypedRow<uint32_t, Keyed>(reinterpret_cast<uint32_t*>(d), reinterpret_cast<const uint32_t*>(s), w, key, op);
+    } else {
+      for (int32_t i = 0; i < w; ++i, d += Bytes, s += Bytes) {
+        const uint32_t sp = ZxLoad<Bytes>(s);
+        if (Keyed && sp == key) continue;
+        ZxStore<Bytes>(d, op(ZxLoad<Bytes>(d), sp));
+      }
     }
   });
 }
 
 // 16-bit pixels two per 32-bit word: a leading pixel alone when the destination is not
 // word-aligned, then pairs, then a trailing pixel. pairop works on a pair with doubled
-// masks; op on one pixel. With a key, a fully transparent pair is skipped with one
-// compare and a pair holding one key pixel writes only the other.
+// masks; op on one pixel. With a key, the pair is compared with the doubled key in one
+// go and each half that matches keeps the destination's pixel. A fully transparent pair
+// is stored back unchanged rather than skipped: without a branch in it the compiler turns
+// the loop into vector code, which beats skipping on every picture we measured.
 template <bool Keyed, class Op, class PairOp>
 inline void PairLoop(ZX_BLT_ARGS, uint32_t key, Op op, PairOp pairop) {
   const uint32_t key2 = key | key << 16;
@@ -55,12 +73,11 @@ inline void PairLoop(ZX_BLT_ARGS, uint32_t key, Op op, PairOp pairop) {
     for (; i + 2 <= w; i += 2, d += 4, s += 4) {
       const uint32_t sp = ZSurf_Load32(s);
       if (Keyed) {
-        if (sp == key2) continue;
         const uint32_t dp = ZSurf_Load32(d);
-        uint32_t out = pairop(dp, sp);
-        if ((sp & 0xFFFF) == key) out = (out & 0xFFFF0000u) | (dp & 0xFFFF);
-        else if ((sp >> 16) == key) out = (out & 0xFFFF) | (dp & 0xFFFF0000u);
-        ZSurf_Store32(d, out);
+        // Keep the destination half where the source half is the key.
+        const uint32_t x = sp ^ key2;
+        const uint32_t keep = ((x & 0xFFFF) ? 0u : 0xFFFFu) | ((x >> 16) ? 0u : 0xFFFF0000u);
+        ZSurf_Store32(d, (pairop(dp, sp) & ~keep) | (dp & keep));
       } else {
         ZSurf_Store32(d, pairop(ZSurf_Load32(d), sp));
       }
@@ -100,7 +117,7 @@ void CopyKeyT(ZX_BLT_ARGS, uint32_t key) {
   }
 }
 
-// Runs a per-format kernel: make(F) returns the op for format F. 8-bit surfaces copy.
+// Runs kernel.run<F, Keyed>() for the surface's format; 8-bit surfaces only copy.
 template <bool Keyed, class Kernel>
 void ByFormat(ZX_BLT_ARGS, uint32_t key, Kernel kernel) {
   switch (format) {
@@ -335,6 +352,28 @@ void ZxBltColorConvert(uint8_t* dst, const uint8_t* src, int32_t dstride, int32_
         *cacheformat = dformat;
       }
       const int db = ZSurf_FormatBits(dformat) / 8;
+      if (db == 2) {
+        // 16-bit targets: a local table of half-words, two pixels per word store.
+        uint16_t lut[256];
+        for (int i = 0; i < 256; ++i) lut[i] = uint16_t(cache[i]);
+        for (int32_t r = 0; r < height; ++r) {
+          uint8_t* d = dst + ptrdiff_t(r) * dstride * 2;
+          const uint8_t* s = src + ptrdiff_t(r) * sstride;
+          int32_t i = 0;
+          if ((reinterpret_cast<uintptr_t>(d) & 2) && width > 0) {
+            ZSurf_Store16(d, lut[s[0]]);
+            i = 1;
+          }
+          for (; i + 4 <= width; i += 4) {
+            const uint32_t q = ZSurf_Load32(s + i);
+            ZSurf_Store32(d + 2 * i, uint32_t(lut[q & 0xFF]) | uint32_t(lut[q >> 8 & 0xFF]) << 16);
+            ZSurf_Store32(d + 2 * i + 4, uint32_t(lut[q >> 16 & 0xFF]) | uint32_t(lut[q >> 24]) << 16);
+          }
+          for (; i + 2 <= width; i += 2) ZSurf_Store32(d + 2 * i, uint32_t(lut[s[i]]) | uint32_t(lut[s[i + 1]]) << 16);
+          if (i < width) ZSurf_Store16(d + 2 * i, lut[s[i]]);
+        }
+        return;
+      }
       for (int32_t r = 0; r < height; ++r) {
         uint8_t* d = dst + ptrdiff_t(r) * dstride * db;
         const uint8_t* s = src + ptrdiff_t(r) * sstride;

@@ -1,4 +1,5 @@
 // Display base: rotation mapping, loader registry, palette, suspend.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include "engine/graphics/zldr_base.h"
@@ -160,6 +161,10 @@ TEST(DisplayLoaders, SixteenSlotsOwnedByTheDisplay) {
     }
     EXPECT_EQ(d.RegisterLoader(extra), 0);
     EXPECT_EQ(d.RegisterLoader(nullptr), 0);
+    // Registering a held loader again takes no second slot (nor a second delete).
+    EXPECT_EQ(d.RegisterLoader(first), 1);
+    EXPECT_EQ(d.loaders[0], first);
+    EXPECT_EQ(d.loaders[15] != first, true);
     EXPECT_EQ(d.UnRegisterLoader(&stranger), 0);
     EXPECT_EQ(d.UnRegisterLoader(nullptr), 0);
     // A freed slot is the next one taken; the unregistered loader is the caller's again.
@@ -171,6 +176,18 @@ TEST(DisplayLoaders, SixteenSlotsOwnedByTheDisplay) {
     EXPECT_EQ(deleted, 1);
   }
   EXPECT_EQ(deleted, 17);
+}
+
+TEST(DisplayDevices, NotOpenIsMinusOneAndClosingTouchesNoOtherDescriptor) {
+  EXPECT_EQ(zdeviceptr[0], -1);
+  EXPECT_EQ(zdeviceptr[1], -1);
+  EXPECT_EQ(zdevicereg_ptr, nullptr);
+  // Closing with nothing open leaves descriptor 0 (standard input) alone.
+  const bool stdin_open = fcntl(0, F_GETFD) != -1;
+  EXPECT_EQ(HandleDevicePtr(true), 0);
+  EXPECT_EQ(fcntl(0, F_GETFD) != -1, stdin_open);
+  EXPECT_EQ(zdeviceptr[0], -1);
+  EXPECT_EQ(zdeviceptr[1], -1);
 }
 
 TEST(DisplayPalette, SetPaletteStaysInsideItsEntries) {

@@ -122,6 +122,8 @@ TEST(Wipe, MosaicCrossFadeAndThresholdMap) {
   s.e.display.Wipe(&s.dst, &s.from, &s.to, 0x8000, 5, nullptr, 0);  // b = 32
   EXPECT_EQ(s.dst.GetPixel(0, 0), s.from.GetPixel(16, 16));
   EXPECT_EQ(s.dst.GetPixel(63, 47), s.from.GetPixel(48, 47));
+  s.e.display.Wipe(&s.dst, &s.from, &s.to, 0x10000, 5, nullptr, 0);  // b = 64: one block
+  for (uint32_t c : LogicalPixels(s.dst)) ASSERT_EQ(c, s.from.GetPixel(32, 32));
   // Cross-fade: from at 0, to at full, a blend between.
   s.e.display.Wipe(&s.dst, &s.from, &s.to, 0, 6, nullptr, 0);
   EXPECT_EQ(LogicalPixels(s.dst), LogicalPixels(s.from));
@@ -141,6 +143,10 @@ TEST(Wipe, MosaicCrossFadeAndThresholdMap) {
   std::vector<uint8_t> untouched(64 * 48, 0xAB);
   s.e.display.MapScreenWipe(untouched.data(), 64, 48, 1);
   EXPECT_EQ(untouched[0], 0xAB);
+  s.e.display.Wipe(&s.dst, &s.from, &s.to, 0, 7, map.data(), 0);
+  for (int32_t y = 0; y < 48; ++y)
+    for (int32_t x = 0; x < 64; ++x)
+      ASSERT_EQ(s.dst.GetPixel(x, y), map[size_t(x + 64 * y)] == 0 ? s.to.GetPixel(x, y) : s.from.GetPixel(x, y));
   s.e.display.Wipe(&s.dst, &s.from, &s.to, 0x8000, 7, map.data(), 0);
   for (int32_t y = 0; y < 48; ++y)
     for (int32_t x = 0; x < 64; ++x) {

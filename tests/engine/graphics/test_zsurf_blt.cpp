@@ -354,6 +354,27 @@ TEST(BltFast, RotationsShowTheSameLogicalPicture) {
   }
 }
 
+// Whole rows of surfaces of one row length go as one block copy (row padding included).
+TEST(BltFast, WholeRowsAsOneBlock) {
+  for (uint8_t rot = 0; rot < 4; ++rot)
+    for (uint32_t w : {8u, 7u}) {
+      TestEngine e(rot);
+      Z2DSurface src, dst;
+      MakeSurface(e, src, w, w, 4);
+      MakeSurface(e, dst, w, w + 4, 4);
+      for (int32_t y = 0; y < int32_t(w); ++y)
+        for (int32_t x = 0; x < int32_t(w); ++x) src.PutPixel(x, y, uint32_t(x * 30 + y * 0x1E00 + 1), 0, 0);
+      tagRECT clip = {0, 3, int32_t(w), int32_t(w) + 2};
+      dst.SetClipper(&clip);
+      ASSERT_EQ(dst.BltFast(0, 1, &src, nullptr, 0, 0), 0);
+      for (int32_t y = 0; y < int32_t(w) + 4; ++y)
+        for (int32_t x = 0; x < int32_t(w); ++x) {
+          const bool in = y >= 3 && y < int32_t(w) + 1;  // source rows 2 .. w - 1
+          ASSERT_EQ(dst.GetPixel(x, y), in ? src.GetPixel(x, y - 1) : 0u) << int(rot) << " " << w << " " << x << "," << y;
+        }
+    }
+}
+
 TEST(BltFast, LeftClippedSourceStartsAtTheMatchingColumn) {
   TestEngine e;
   Z2DSurface src, dst;

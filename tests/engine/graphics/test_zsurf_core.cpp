@@ -147,9 +147,16 @@ TEST(SurfaceCreate, WithoutContextNothingHappens) {
   EXPECT_EQ(s.Lock(), nullptr);
   s.PutPixel(0, 0, 1, 0, 0);
   EXPECT_EQ(s.GetPixel(0, 0), 0u);
-  EXPECT_EQ(s.FillRect(nullptr, 1, 0, 0), 0);
+  EXPECT_EQ(s.FillRect(nullptr, 1, 0, 0), 4);
+  EXPECT_EQ(s.DrawLine(0, 0, 5, 5, 1, 0, 0), 4);
+  tagRECT r = {0, 0, 2, 2};
+  EXPECT_EQ(s.DrawRect(&r, 1, 0, 0), 4);
+  EXPECT_EQ(s.FillOval(0, 0, 2, 2, 1, 0, 0), 4);
+  EXPECT_EQ(s.DrawOval(0, 0, 2, 2, 1, 0, 0), 4);
   Z2DSurface t;
-  EXPECT_EQ(s.BltFast(0, 0, &t, nullptr, 0, 0), 1);
+  EXPECT_EQ(s.BltFast(0, 0, &t, nullptr, 0, 0), 4);
+  EXPECT_EQ(s.DrawFont(0, 0, &t, "a", 0, 0), 4);
+  EXPECT_EQ(s.GetWidth(), 0u);
 }
 
 TEST(SurfaceCreate, FreeReleasesEverything) {

@@ -59,13 +59,15 @@ TEST(FillRect, TableAgainstOracle) {
   const uint32_t props[] = {100, 128, 64, 192, 32, 224, 16, 240, 7, 15, 255, 300,
                             0x80336699, 0xC0102030, 0x05FFFFFF};
   const uint32_t colours[] = {0x00FF8040, 0x00123456};
+  // Width 9 pads its rows; width 8 does not, so its whole rows are filled as one block.
+  for (int32_t W : {9, 8})
   for (uint8_t fmt = 1; fmt <= 6; ++fmt) {
     Z2DSurface s;
-    MakeSurface(e, s, 9, 3, fmt);
+    MakeSurface(e, s, uint32_t(W), 3, fmt);
     std::vector<tagRECT> rects;
     for (int32_t x = 0; x < 4; ++x)
       for (int32_t w = 1; w <= 5; ++w) rects.push_back({x, x & 1, x + w, 3});
-    rects.push_back({0, 0, 9, 3});     // whole rows of a padded surface
+    rects.push_back({0, 0, W, 3});     // whole rows
     rects.push_back({-3, -2, 40, 2});  // clipped
     for (uint32_t f : flags)
       for (uint32_t prop : props)
@@ -74,7 +76,7 @@ TEST(FillRect, TableAgainstOracle) {
             Pattern(s, 77);
             std::vector<uint32_t> expect;
             for (int32_t y = 0; y < 3; ++y)
-              for (int32_t x = 0; x < 9; ++x) {
+              for (int32_t x = 0; x < W; ++x) {
                 const uint32_t d = Raw(s, x, y);
                 const bool in = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
                 expect.push_back(in ? oracle::FillPixel(fmt, d, colour, f, prop) : d);
@@ -82,7 +84,7 @@ TEST(FillRect, TableAgainstOracle) {
             s.FillRect(&r, colour, int32_t(f), prop);
             std::vector<uint32_t> got;
             for (int32_t y = 0; y < 3; ++y)
-              for (int32_t x = 0; x < 9; ++x) got.push_back(Raw(s, x, y));
+              for (int32_t x = 0; x < W; ++x) got.push_back(Raw(s, x, y));
             ASSERT_EQ(got, expect) << "format " << int(fmt) << " flags " << std::hex << f << " prop " << prop
                                    << " colour " << colour << std::dec << " rect " << r.left << "," << r.top
                                    << "-" << r.right << "," << r.bottom;
@@ -284,6 +286,27 @@ TEST(Primitives, GoldenLineFansAndOvals) {
     EXPECT_EQ(sum, first) << int(rot);
   }
   EXPECT_EQ(first, 0xAAFD6E91u) << std::hex << first;
+}
+
+// Golden picture of the four rectangle workers on 5:6:5 over a gradient, with odd and
+// even edges.
+TEST(FillRect, GoldenRectangleWorkers) {
+  TestEngine e;
+  Z2DSurface s;
+  MakeSurface(e, s, 45, 31, 4);
+  for (int32_t y = 0; y < 31; ++y)
+    for (int32_t x = 0; x < 45; ++x) s.PutPixel(x, y, uint32_t(x * 5) | uint32_t(y * 8) << 8 | uint32_t(x + y) << 17, 0, 0);
+  const struct {
+    tagRECT r;
+    int32_t flags;
+    uint32_t property;
+  } fills[] = {
+      {{1, 1, 20, 12}, 8, 100},  {{3, 2, 30, 9}, 8, 192},   {{20, 10, 44, 30}, 8, 64},
+      {{0, 15, 17, 29}, 0x10, 0}, {{9, 5, 38, 21}, 0x20, 0}, {{5, 20, 40, 27}, 0x18, 160},
+      {{-4, -4, 8, 8}, 0x0C, 0x60FF0000},
+  };
+  for (const auto& f : fills) s.FillRect(&f.r, 0x4080C0, f.flags, f.property);
+  EXPECT_EQ(LogicalChecksum(s), 0x4AE4D765u) << std::hex << LogicalChecksum(s);
 }
 
 // --- colour-key helpers -------------------------------------------------------------------
