@@ -47,6 +47,16 @@ std::vector<RegisterWrite> second_core_writes();
 using RegisterObserver = std::function<void(uint32_t offset, uint16_t value)>;
 void set_second_core_observer(RegisterObserver observer);
 
+// With Settings::audio "capture": what "/dev/dsp" received since the last call (times it
+// ran dry as silence), in the format last set.
+struct CapturedAudio {
+  uint32_t rate = 0;
+  int bits = 0;
+  int channels = 0;
+  std::vector<uint8_t> bytes;
+};
+CapturedAudio take_captured_audio();
+
 // The last directory change the layer kept from the real file system ("/usr/gp2x").
 std::string recorded_chdir();
 

@@ -22,9 +22,6 @@ void real_sleep(uint64_t ns) {
   }
 }
 
-// A waiting thread of a virtual clock is let go when the main thread has not moved time for
-// this long (it may be blocked on that very thread), so the program can never hang here.
-constexpr auto kStallLimit = std::chrono::seconds(5);
 constexpr uint64_t kRealSlice = 5000000;  // ns between cancel checks of a real wait
 
 }  // namespace
@@ -38,8 +35,9 @@ uint64_t ns_for_counts(uint64_t counts, uint64_t rate) {
   return whole * kNsPerSecond + (part * kNsPerSecond + rate - 1) / rate;
 }
 
-void Clock::reset(bool is_virtual) {
+void Clock::reset(bool is_virtual, uint32_t stall_ms) {
   virtual_ = is_virtual;
+  stall_ms_ = stall_ms ? stall_ms : 1;
   virtual_ns_.store(0);
   real_start_ns_ = steady_ns();
 }
@@ -89,16 +87,18 @@ void Clock::wait_until(uint64_t t, const std::function<bool()>& cancelled) {
   uint64_t seen = virtual_ns_.load();
   auto last_move = std::chrono::steady_clock::now();
   while (virtual_ns_.load() < t && !(cancelled && cancelled())) {
-    changed_.wait_for(lock, std::chrono::milliseconds(200));
+    changed_.wait_for(lock, std::chrono::milliseconds(std::min<uint32_t>(200, stall_ms_)));
     uint64_t now = virtual_ns_.load();
     if (now != seen) {
       seen = now;
       last_move = std::chrono::steady_clock::now();
-    } else if (std::chrono::steady_clock::now() - last_move > kStallLimit) {
+    } else if (std::chrono::steady_clock::now() - last_move > std::chrono::milliseconds(stall_ms_)) {
       static std::atomic<bool> told{false};
       if (!told.exchange(true))
-        std::fprintf(stderr, "gp2x host: virtual time stands still; a waiting thread goes on\n");
-      break;
+        std::fprintf(stderr, "gp2x host: the main thread keeps virtual time still; a waiting thread moves it\n");
+      lock.unlock();
+      advance_to(t);
+      lock.lock();
     }
   }
   waiters_.fetch_sub(1);

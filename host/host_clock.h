@@ -16,8 +16,11 @@ constexpr uint64_t kNsPerSecond = 1000000000ull;
 
 class Clock {
  public:
-  // Starts again at time 0. Only when no other thread uses the clock.
-  void reset(bool is_virtual);
+  // Starts again at time 0. Only when no other thread uses the clock. When the main thread
+  // of a virtual clock keeps time still for stall_ms of real time while another thread
+  // waits, it is blocked outside the seam (joining that very thread, say): the waiting
+  // thread then moves time itself, as real time would flow, so the program cannot hang.
+  void reset(bool is_virtual, uint32_t stall_ms = 1000);
 
   bool is_virtual() const { return virtual_; }
   uint64_t now_ns() const;
@@ -42,6 +45,7 @@ class Clock {
   std::atomic<uint64_t> virtual_ns_{0};
   std::atomic<int> waiters_{0};
   uint64_t real_start_ns_ = 0;
+  uint32_t stall_ms_ = 1000;
   std::mutex mutex_;
   std::condition_variable changed_;
 };

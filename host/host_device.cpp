@@ -90,8 +90,13 @@ std::shared_ptr<Device> open_device(const std::string& path, int flags, bool* is
   return nullptr;
 }
 
-DeviceTable::~DeviceTable() {
-  for (auto& entry : devices_) {
+void DeviceTable::close_all() {
+  std::unordered_map<int, std::shared_ptr<Device>> devices;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    devices.swap(devices_);
+  }
+  for (auto& entry : devices) {
     entry.second->closed();
     ::close(entry.first);
   }

@@ -30,7 +30,8 @@ std::shared_ptr<Device> open_device(const std::string& path, int flags, bool* is
 // never collides with a real file's.
 class DeviceTable {
  public:
-  ~DeviceTable();
+  ~DeviceTable() { close_all(); }
+  void close_all();
   int add(std::shared_ptr<Device> device);
   std::shared_ptr<Device> find(int fd);
   std::shared_ptr<Device> remove(int fd);

@@ -1,7 +1,7 @@
 #include "host/host_input.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 
@@ -32,7 +32,9 @@ bool parse_button_script(const std::string& text, std::vector<ScriptEvent>* even
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::string content = line.substr(0, line.find('#'));
-    std::replace(content.begin(), content.end(), '+', ' ');
+    // '+' joins names ("a+b"), but ends "vol+".
+    for (size_t i = 0; i + 1 < content.size(); ++i)
+      if (content[i] == '+' && std::isalnum(static_cast<unsigned char>(content[i + 1]))) content[i] = ' ';
     std::replace(content.begin(), content.end(), '\t', ' ');
     std::istringstream words(content);
     std::string word;

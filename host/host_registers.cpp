@@ -70,7 +70,7 @@ void check_known(uint32_t off, bool known, const char* what) {
 
 uint16_t reg_read16(uint32_t off) {
   Runtime& rt = runtime();
-  const uint32_t pressed = rt.input.pressed(rt.clock.now_ns());
+  auto pressed_now = [&rt] { return rt.input.pressed(rt.clock.now_ns()); };
   switch (off) {
     case reg::kTimer:
       rt.poll();
@@ -83,9 +83,10 @@ uint16_t reg_read16(uint32_t off) {
       return in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF;
     case reg::kPortC:
       rt.poll();
-      return static_cast<uint16_t>(0x00FF | ((~pressed & 0xFF00)));
+      return static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00));
     case reg::kPortD: {
       rt.poll();
+      const uint32_t pressed = pressed_now();
       uint16_t v = 0xFFFF;
       if (pressed & buttons::kVolDown) v &= ~0x0040;
       if (pressed & buttons::kVolUp) v &= ~0x0080;
@@ -94,7 +95,7 @@ uint16_t reg_read16(uint32_t off) {
     }
     case reg::kPortM:
       rt.poll();
-      return static_cast<uint16_t>(0xFF00 | (~pressed & 0xFF));
+      return static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF));
     default:
       check_known(off, known_register(off), "register");
       return load(g_regs[off / 2]);
@@ -222,56 +223,108 @@ bool in_vblank() {
   return phase >= kNsPerSecond - kVblankNs * 60;
 }
 
+namespace {
+
+enum class Window { kNone, kRegisters, kBlitter };
+
+// Which register window an access of n bytes at address falls in, and its offset there. An
+// access that starts in a window but runs past its end is refused (reads give all ones).
+Window locate(const volatile void* address, size_t n, uint32_t* off, bool* refused) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(address);
+  *refused = false;
+  struct Span {
+    Window window;
+    const void* base;
+    size_t size;
+  };
+  const Span spans[] = {{Window::kRegisters, g_regs, sizeof g_regs}, {Window::kBlitter, g_blit, sizeof g_blit}};
+  for (const Span& s : spans) {
+    const uintptr_t b = reinterpret_cast<uintptr_t>(s.base);
+    if (p < b || p - b >= s.size) continue;
+    *off = static_cast<uint32_t>(p - b);
+    if (!in_range(p, n, s.base, s.size)) {
+      log_once("straddle", "a register access runs past the end of its window: refused");
+      *refused = true;
+    }
+    return s.window;
+  }
+  return Window::kNone;
+}
+
+}  // namespace
+
 uint16_t hw_read16(const volatile void* address) {
-  uintptr_t p = reinterpret_cast<uintptr_t>(address);
-  if (in_range(p, 2, g_regs, sizeof g_regs))
-    return reg_read16(static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_regs)) & ~1u);
-  if (in_range(p, 2, g_blit, sizeof g_blit)) {
-    uint32_t off = static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_blit));
-    uint32_t word = blit_read32(off & ~3u);
-    return static_cast<uint16_t>(off & 2 ? word >> 16 : word);
+  uint32_t off = 0;
+  bool refused = false;
+  switch (locate(address, 2, &off, &refused)) {
+    case Window::kRegisters:
+      return refused ? 0xFFFF : reg_read16(off & ~1u);
+    case Window::kBlitter: {
+      if (refused) return 0xFFFF;
+      const uint32_t word = blit_read32(off & ~3u);
+      return static_cast<uint16_t>(off & 2 ? word >> 16 : word);
+    }
+    case Window::kNone:
+      break;
   }
   return __atomic_load_n(static_cast<const volatile uint16_t*>(address), __ATOMIC_RELAXED);
 }
 
 uint32_t hw_read32(const volatile void* address) {
-  uintptr_t p = reinterpret_cast<uintptr_t>(address);
-  if (in_range(p, 4, g_regs, sizeof g_regs)) {
-    uint32_t off = static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_regs)) & ~1u;
-    if (off == reg::kTimer) {
-      runtime().poll();
-      return timer_count();
-    }
-    return reg_read16(off) | static_cast<uint32_t>(reg_read16(off + 2)) << 16;
+  uint32_t off = 0;
+  bool refused = false;
+  switch (locate(address, 4, &off, &refused)) {
+    case Window::kRegisters:
+      if (refused) return 0xFFFFFFFFu;
+      off &= ~1u;
+      if (off == reg::kTimer) {
+        runtime().poll();
+        return timer_count();
+      }
+      return reg_read16(off) | static_cast<uint32_t>(reg_read16(off + 2)) << 16;
+    case Window::kBlitter:
+      return refused ? 0xFFFFFFFFu : blit_read32(off & ~3u);
+    case Window::kNone:
+      break;
   }
-  if (in_range(p, 4, g_blit, sizeof g_blit))
-    return blit_read32(static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_blit)) & ~3u);
   return __atomic_load_n(static_cast<const volatile uint32_t*>(address), __ATOMIC_RELAXED);
 }
 
 void hw_write16(volatile void* address, uint16_t value) {
-  uintptr_t p = reinterpret_cast<uintptr_t>(address);
-  if (in_range(p, 2, g_regs, sizeof g_regs))
-    return reg_write16(static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_regs)) & ~1u, value);
-  if (in_range(p, 2, g_blit, sizeof g_blit)) {
-    uint32_t off = static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_blit));
-    uint32_t word = load(g_blit[off / 4]);
-    word = off & 2 ? (word & 0xFFFF) | static_cast<uint32_t>(value) << 16 : (word & 0xFFFF0000u) | value;
-    return blit_write32(off & ~3u, word);
+  uint32_t off = 0;
+  bool refused = false;
+  switch (locate(address, 2, &off, &refused)) {
+    case Window::kRegisters:
+      if (!refused) reg_write16(off & ~1u, value);
+      return;
+    case Window::kBlitter: {
+      if (refused) return;
+      uint32_t word = load(g_blit[off / 4]);
+      word = off & 2 ? (word & 0xFFFF) | static_cast<uint32_t>(value) << 16 : (word & 0xFFFF0000u) | value;
+      return blit_write32(off & ~3u, word);
+    }
+    case Window::kNone:
+      break;
   }
   __atomic_store_n(static_cast<volatile uint16_t*>(address), value, __ATOMIC_RELAXED);
 }
 
 void hw_write32(volatile void* address, uint32_t value) {
-  uintptr_t p = reinterpret_cast<uintptr_t>(address);
-  if (in_range(p, 4, g_regs, sizeof g_regs)) {
-    uint32_t off = static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_regs)) & ~1u;
-    reg_write16(off, static_cast<uint16_t>(value));
-    reg_write16(off + 2, static_cast<uint16_t>(value >> 16));
-    return;
+  uint32_t off = 0;
+  bool refused = false;
+  switch (locate(address, 4, &off, &refused)) {
+    case Window::kRegisters:
+      if (refused) return;
+      off &= ~1u;
+      reg_write16(off, static_cast<uint16_t>(value));
+      reg_write16(off + 2, static_cast<uint16_t>(value >> 16));
+      return;
+    case Window::kBlitter:
+      if (!refused) blit_write32(off & ~3u, value);
+      return;
+    case Window::kNone:
+      break;
   }
-  if (in_range(p, 4, g_blit, sizeof g_blit))
-    return blit_write32(static_cast<uint32_t>(p - reinterpret_cast<uintptr_t>(g_blit)) & ~3u, value);
   __atomic_store_n(static_cast<volatile uint32_t*>(address), value, __ATOMIC_RELAXED);
 }
 

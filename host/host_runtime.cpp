@@ -1,10 +1,18 @@
 #include "host/host_runtime.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/host_audio_sink.h"
 #include "host/host_frontend.h"
+#include "host/host_png.h"
 #include "host/host_registers.h"
 
 namespace gp2x::host {
@@ -38,13 +46,59 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   fb_format.xres_virtual = s.fb_xres_virtual;
   if (fb_format.size() > kFramebufferCapacity || fb_format.xres_virtual < kScreenWidth)
     fail("framebuffer format does not fit the emulated framebuffer");
-  clock.reset(s.virtual_clock);
+  clock.reset(s.virtual_clock, s.stall_ms);
   battery.store(s.battery);
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);
+  if (!s.script_path.empty()) {
+    std::ifstream in(s.script_path, std::ios::binary);
+    if (!in) fail("cannot read the button script \"" + s.script_path + "\": " + std::strerror(errno));
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<ScriptEvent> events;
+    std::string error;
+    if (!parse_button_script(text.str(), &events, &error))
+      fail("button script \"" + s.script_path + "\" " + error);
+    input.set_script(std::move(events));
+  }
+  if (!s.shots_dir.empty()) {
+    if (::mkdir(s.shots_dir.c_str(), 0755) != 0 && errno != EEXIST)
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
+    struct stat st {};
+    if (::stat(s.shots_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": not a folder");
+    if (::access(s.shots_dir.c_str(), W_OK | X_OK) != 0)
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
+    std::sort(settings.shot_at_ms.begin(), settings.shot_at_ms.end());
+    schedule_next_shot(0);
+  }
+  if (!s.headless) {
+    std::string error;
+    frontend_ = make_sdl_window(s.scale, &error);
+    if (!frontend_) fail(error);
+  }
+  if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
+    std::string error;
+    sink_ = make_wav_sink(s.wav_path, &error);
+    if (!sink_) fail(error);
+  }
 }
 
-Runtime::~Runtime() = default;
+AudioSink* Runtime::audio_sink() {
+  std::lock_guard<std::mutex> lock(sink_mutex_);
+  if (!sink_) {
+    if (settings.audio == "sdl" || (settings.audio.empty() && !settings.headless)) {
+      std::string error;
+      sink_ = make_sdl_sink(&error);
+      if (!sink_) log_once("sdl audio", error + ": no sound");
+    }
+    if (!sink_ && settings.audio == "capture") sink_ = std::make_unique<CaptureSink>();
+    if (!sink_) sink_ = make_null_sink();
+  }
+  return sink_.get();
+}
+
+Runtime::~Runtime() { devices.close_all(); }
 
 Runtime& runtime() {
   if (Runtime* rt = g_runtime.load(std::memory_order_acquire)) return *rt;
@@ -72,9 +126,23 @@ void Runtime::tick() {
     std::fprintf(stderr, "gp2x host: run ended at %lld ms\n", static_cast<long long>(settings.until_ms));
     end_run(0);
   }
-  if (frontend_ && !frontend_->pump()) {
-    std::fprintf(stderr, "gp2x host: window closed\n");
-    end_run(0);
+  if (frontend_) {
+    switch (frontend_->pump()) {
+      case Frontend::Event::kQuit:
+        std::fprintf(stderr, "gp2x host: window closed\n");
+        end_run(0);
+      case Frontend::Event::kScreenshot: {
+        char name[48];
+        std::snprintf(name, sizeof name, "shot-%08llu.png", static_cast<unsigned long long>(now / 1000000));
+        const std::string path = (settings.shots_dir.empty() ? std::string(".") : settings.shots_dir) + "/" + name;
+        std::string error;
+        if (save_screenshot(path, &error)) std::fprintf(stderr, "gp2x host: screenshot %s\n", path.c_str());
+        else std::fprintf(stderr, "gp2x host: %s\n", error.c_str());
+        break;
+      }
+      case Frontend::Event::kNone:
+        break;
+    }
   }
 }
 
@@ -99,10 +167,41 @@ void Runtime::sleep_ns(uint64_t ns) {
   tick();
 }
 
-void Runtime::take_due_shots(uint64_t) {}
+void Runtime::schedule_next_shot(uint64_t after_ns) {
+  uint64_t next = UINT64_MAX;
+  const auto& at = settings.shot_at_ms;
+  while (next_shot_at_ < at.size() && at[next_shot_at_] * 1000000ull < after_ns) ++next_shot_at_;
+  if (next_shot_at_ < at.size()) next = at[next_shot_at_] * 1000000ull;
+  if (settings.shot_every_ms) {
+    const uint64_t every = settings.shot_every_ms * 1000000ull;
+    next = std::min(next, (after_ns / every + 1) * every);
+  }
+  next_shot_ns_ = next;
+}
+
+void Runtime::take_due_shots(uint64_t now) {
+  while (next_shot_ns_ <= now) {
+    const uint64_t due = next_shot_ns_;
+    char name[48];
+    std::snprintf(name, sizeof name, "/shot-%08llu.png", static_cast<unsigned long long>(due / 1000000));
+    std::string error;
+    if (!save_screenshot(settings.shots_dir + name, &error)) fail(error);
+    schedule_next_shot(due + 1);
+  }
+}
+
+bool Runtime::save_screenshot(const std::string& path, std::string* error) {
+  std::vector<uint8_t> rgb(kScreenWidth * kScreenHeight * 3);
+  framebuffer_to_rgb(framebuffer_memory(shown_framebuffer()), fb_format, rgb.data());
+  return write_png(path, rgb.data(), kScreenWidth, kScreenHeight, error);
+}
 
 void Runtime::finish() {
   if (finished_.exchange(true)) return;
+  {
+    std::lock_guard<std::mutex> lock(sink_mutex_);
+    if (sink_) sink_->finish();
+  }
   frontend_.reset();
 }
 
@@ -147,6 +246,18 @@ void set_second_core_observer(RegisterObserver observer) {
   std::lock_guard<std::mutex> lock(rt.control_mutex);
   rt.control_observer = std::move(observer);
 }
+CapturedAudio take_captured_audio() {
+  Runtime& rt = runtime();
+  CapturedAudio out;
+  if (rt.settings.audio != "capture") return out;
+  AudioFormat format;
+  static_cast<CaptureSink*>(rt.audio_sink())->take(&format, &out.bytes);
+  out.rate = format.rate;
+  out.bits = format.bits;
+  out.channels = format.channels;
+  return out;
+}
+
 std::string recorded_chdir() {
   Runtime& rt = runtime();
   std::lock_guard<std::mutex> lock(rt.handover_mutex);

@@ -20,6 +20,7 @@
 namespace gp2x::host {
 
 class Frontend;
+class AudioSink;
 
 class Runtime {
  public:
@@ -62,12 +63,20 @@ class Runtime {
   [[noreturn]] void end_run(int code);
   // Finishes the audio file and closes the window, as at the end of a run.
   void finish();
+  // The screen as a PNG file.
+  bool save_screenshot(const std::string& path, std::string* error);
 
   DeviceTable devices;
+  std::atomic<bool> dsp_open{false};
+  // Where "/dev/dsp" output goes (chosen by the settings on first use).
+  AudioSink* audio_sink();
 
  private:
   void take_due_shots(uint64_t now);
+  void schedule_next_shot(uint64_t after_ns);
   std::unique_ptr<Frontend> frontend_;
+  std::mutex sink_mutex_;
+  std::unique_ptr<AudioSink> sink_;
   uint64_t next_shot_ns_ = UINT64_MAX;
   size_t next_shot_at_ = 0;
   std::atomic<bool> finished_{false};

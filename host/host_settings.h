@@ -15,6 +15,7 @@ struct Settings {
   uint32_t timer_start = 0;              // hardware timer count at time 0
   int64_t epoch_seconds = 1767225600;    // virtual clock: wall time at time 0 (2026-01-01)
   uint32_t poll_ns = 2000;               // virtual time one spinning register read costs
+  uint32_t stall_ms = 1000;              // real time before a waiting thread moves time itself
   uint16_t battery = 1000;               // "/dev/batt" reading (900 and above: full)
   int blit_busy_polls = 2;               // reads of the 2D engine status that see it busy
 
@@ -22,9 +23,11 @@ struct Settings {
   int fb_green_length = 6;     // 16 bpp: 6 = RGB565, 5 = RGB555
   int fb_xres_virtual = 320;
 
+  bool dsp = true;                    // false: "/dev/dsp" cannot be opened
   uint32_t dsp_fragment_size = 4096;  // OSS buffer when the program asks for none
   uint32_t dsp_fragments = 4;
-  std::string audio;           // "sdl", "wav" or "null"; empty: sdl with a window, else null
+  std::string audio;           // "sdl", "wav", "null" or (tests) "capture"; empty: sdl with a
+                               // window, wav with a wav_path, else null
   std::string wav_path;        // recorded audio (implies audio "wav" unless audio is set)
 
   std::string script_path;     // headless button script

@@ -243,7 +243,13 @@ TEST_F(HostTest, UnknownRegisterIsLoggedOnceAndKeepsItsValue) {
   EXPECT_EQ(reg16(0x0100), 0xFFFF);
   set_reg16(0x0100, 0x1234);
   EXPECT_EQ(reg16(0x0100), 0x1234);
+  // An access running past the end of the window touches nothing beyond it.
+  uint8_t* regs = registers();
+  poke32(regs + 0xFFFE, 0);
+  EXPECT_EQ(peek32(regs + 0xFFFE), 0xFFFFFFFFu);
+  EXPECT_EQ(reg16(0xFFFE), 0xFFFF);
   const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("runs past the end"), std::string::npos);
   EXPECT_NE(log.find("0x0100"), std::string::npos);
   EXPECT_EQ(log.find("0x0100"), log.rfind("0x0100"));
 }

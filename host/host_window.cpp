@@ -1,0 +1,172 @@
+// The window front end: the screen scaled by a whole factor, the keyboard and game
+// controllers as the console's buttons.
+#include <SDL.h>
+#include <vector>
+
+#include "host/gp2x_buttons.h"
+#include "host/gp2x_host.h"
+#include "host/host_frontend.h"
+
+namespace gp2x::host {
+namespace {
+
+namespace b = gp2x::buttons;
+
+struct KeyBinding {
+  SDL_Scancode key;
+  uint32_t button;
+};
+// Arrows are the stick (kept apart: two arrows make a diagonal); the rest as in README.md.
+constexpr KeyBinding kKeys[] = {
+    {SDL_SCANCODE_Z, b::kA},           {SDL_SCANCODE_X, b::kB},          {SDL_SCANCODE_A, b::kX},
+    {SDL_SCANCODE_S, b::kY},           {SDL_SCANCODE_Q, b::kL},          {SDL_SCANCODE_W, b::kR},
+    {SDL_SCANCODE_RETURN, b::kStart},  {SDL_SCANCODE_BACKSPACE, b::kSelect},
+    {SDL_SCANCODE_MINUS, b::kVolDown}, {SDL_SCANCODE_KP_MINUS, b::kVolDown},
+    {SDL_SCANCODE_EQUALS, b::kVolUp},  {SDL_SCANCODE_KP_PLUS, b::kVolUp}, {SDL_SCANCODE_C, b::kPush},
+};
+struct PadBinding {
+  SDL_GameControllerButton pad;
+  uint32_t button;
+};
+// Face buttons by position: the console has A left, B right, X bottom, Y top.
+constexpr PadBinding kPad[] = {
+    {SDL_CONTROLLER_BUTTON_X, b::kA},          {SDL_CONTROLLER_BUTTON_B, b::kB},
+    {SDL_CONTROLLER_BUTTON_A, b::kX},          {SDL_CONTROLLER_BUTTON_Y, b::kY},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, b::kL}, {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, b::kR},
+    {SDL_CONTROLLER_BUTTON_START, b::kStart},  {SDL_CONTROLLER_BUTTON_BACK, b::kSelect},
+    {SDL_CONTROLLER_BUTTON_LEFTSTICK, b::kPush},
+};
+constexpr int kStickDeadZone = 16000;
+constexpr Uint64 kPumpEveryMs = 4;
+
+class SdlWindow : public Frontend {
+ public:
+  SdlWindow(SDL_Window* window, SDL_Renderer* renderer) : window_(window), renderer_(renderer) {}
+  ~SdlWindow() override {
+    for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
+    if (texture_) SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
+  }
+
+  void present(const uint8_t* fb, const FbFormat& format) override {
+    const bool direct = format.bpp == 16;
+    const Uint32 pixel = !direct ? SDL_PIXELFORMAT_RGB24
+                         : format.green_length == 5 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565;
+    if (!texture_ || pixel != texture_format_) {
+      if (texture_) SDL_DestroyTexture(texture_);
+      texture_ = SDL_CreateTexture(renderer_, pixel, SDL_TEXTUREACCESS_STREAMING, kScreenWidth, kScreenHeight);
+      texture_format_ = pixel;
+      if (!texture_) return;
+    }
+    if (direct) {
+      SDL_UpdateTexture(texture_, nullptr, fb, static_cast<int>(format.line_length()));
+    } else {
+      rgb_.resize(kScreenWidth * kScreenHeight * 3);
+      framebuffer_to_rgb(fb, format, rgb_.data());
+      SDL_UpdateTexture(texture_, nullptr, rgb_.data(), kScreenWidth * 3);
+    }
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    pump_now_ = true;  // a frame is a good moment to take in the keys
+  }
+
+  Event pump() override {
+    const Uint64 now = SDL_GetTicks64();
+    if (!pump_now_ && now - last_pump_ < kPumpEveryMs) return Event::kNone;
+    pump_now_ = false;
+    last_pump_ = now;
+    Event result = Event::kNone;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+      switch (e.type) {
+        case SDL_QUIT:
+          return Event::kQuit;
+        case SDL_WINDOWEVENT:
+          if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Event::kQuit;
+          break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+          if (e.key.keysym.scancode < SDL_NUM_SCANCODES) keys_[e.key.keysym.scancode] = e.type == SDL_KEYDOWN;
+          if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_F12 && !e.key.repeat)
+            result = Event::kScreenshot;
+          break;
+        case SDL_CONTROLLERDEVICEADDED:
+          if (SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which)) controllers_.push_back(c);
+          break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+          for (size_t i = 0; i < controllers_.size(); ++i)
+            if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controllers_[i])) == e.cdevice.which) {
+              SDL_GameControllerClose(controllers_[i]);
+              controllers_.erase(controllers_.begin() + static_cast<long>(i));
+              break;
+            }
+          break;
+        default:
+          break;
+      }
+    }
+    set_buttons(read_buttons());
+    return result;
+  }
+
+ private:
+  uint32_t read_buttons() const {
+    const std::vector<bool>& keys = keys_;
+    bool up = keys[SDL_SCANCODE_UP], down = keys[SDL_SCANCODE_DOWN];
+    bool left = keys[SDL_SCANCODE_LEFT], right = keys[SDL_SCANCODE_RIGHT];
+    uint32_t pressed = 0;
+    for (const KeyBinding& k : kKeys)
+      if (keys[k.key]) pressed |= k.button;
+    for (SDL_GameController* c : controllers_) {
+      for (const PadBinding& p : kPad)
+        if (SDL_GameControllerGetButton(c, p.pad)) pressed |= p.button;
+      const int x = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX);
+      const int y = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY);
+      up |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_UP) || y < -kStickDeadZone;
+      down |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_DOWN) || y > kStickDeadZone;
+      left |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_LEFT) || x < -kStickDeadZone;
+      right |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) || x > kStickDeadZone;
+      if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERLEFT) > kStickDeadZone) pressed |= b::kVolDown;
+      if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > kStickDeadZone) pressed |= b::kVolUp;
+    }
+    return pressed | b::stick_from_arrows(up, down, left, right);
+  }
+
+  SDL_Window* window_;
+  SDL_Renderer* renderer_;
+  SDL_Texture* texture_ = nullptr;
+  Uint32 texture_format_ = 0;
+  std::vector<uint8_t> rgb_;
+  std::vector<SDL_GameController*> controllers_;
+  std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);  // held, from key events
+  Uint64 last_pump_ = 0;
+  bool pump_now_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0) {
+    *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
+    return nullptr;
+  }
+  SDL_Window* window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED,
+                                        SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
+                                        kScreenHeight * scale, 0);
+  SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+  if (!renderer) {
+    *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
+    if (window) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
+    return nullptr;
+  }
+  SDL_RenderSetLogicalSize(renderer, kScreenWidth, kScreenHeight);
+  SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  return std::make_unique<SdlWindow>(window, renderer);
+}
+
+}  // namespace gp2x::host

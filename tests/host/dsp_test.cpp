@@ -1,0 +1,232 @@
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <linux/soundcard.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/host/host_fixture.h"
+
+namespace {
+
+using namespace gp2x;  // host:: controls
+
+constexpr uint32_t kStereo16Rate = 176400;
+
+uint64_t ns_for_bytes(uint64_t bytes, uint64_t rate) { return (bytes * 1000000000ull + rate - 1) / rate; }
+
+class DspTest : public HostTest {
+ protected:
+  void TearDown() override {
+    if (dsp_ > 0) gp2x::close(dsp_);
+    HostTest::TearDown();
+  }
+  // Opens "/dev/dsp" as both games do: 44,100 Hz, signed 16-bit, stereo.
+  void open_cd_quality(int fragment_request = 0) {
+    dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
+    ASSERT_GT(dsp_, 0);
+    int v = 44100;
+    ASSERT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_SPEED, &v), 0);
+    v = AFMT_S16_LE;
+    ASSERT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_SETFMT, &v), 0);
+    v = 1;
+    ASSERT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_STEREO, &v), 0);
+    if (fragment_request) {
+      ASSERT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_SETFRAGMENT, &fragment_request), 0);
+    }
+  }
+  audio_buf_info space() {
+    audio_buf_info info{};
+    EXPECT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_GETOSPACE, &info), 0);
+    return info;
+  }
+  int dsp_ = 0;
+};
+
+TEST_F(DspTest, IoctlsAnswerTheValuesInForce) {
+  dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
+  ASSERT_GT(dsp_, 0);
+  struct Case {
+    unsigned long request;
+    int asked, answered;
+  };
+  const Case cases[] = {
+      {SNDCTL_DSP_SETFMT, AFMT_QUERY, AFMT_U8},    // the device opens unsigned 8-bit
+      {SNDCTL_DSP_SPEED, 44100, 44100},            {SNDCTL_DSP_SPEED, 1, 4000},
+      {SNDCTL_DSP_SPEED, 22050, 22050},            {SNDCTL_DSP_SETFMT, AFMT_S16_LE, AFMT_S16_LE},
+      {SNDCTL_DSP_SETFMT, AFMT_MU_LAW, AFMT_S16_LE}, {SNDCTL_DSP_STEREO, 1, 1},
+      {SNDCTL_DSP_STEREO, 0, 0},                   {SNDCTL_DSP_CHANNELS, 2, 2},
+      {SNDCTL_DSP_SETFRAGMENT, 0x2000B, 0x2000B},  {SNDCTL_DSP_SETFRAGMENT, 0x7FFF0003, 0x01000004},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.request << " " << c.asked);
+    int v = c.asked;
+    EXPECT_EQ(gp2x::ioctl(dsp_, c.request, &v), 0);
+    EXPECT_EQ(v, c.answered);
+  }
+  int v = 0;
+  EXPECT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_GETISPACE, &v), -1);
+}
+
+TEST_F(DspTest, FragmentRequestSetsTheBufferThatGetOSpaceReports) {
+  open_cd_quality(0x2000B);  // 2 fragments of 2048 bytes
+  audio_buf_info info = space();
+  EXPECT_EQ(info.fragsize, 2048);
+  EXPECT_EQ(info.fragstotal, 2);
+  EXPECT_EQ(info.fragments, 2);
+  EXPECT_EQ(info.bytes, 4096);
+  std::vector<uint8_t> block(4096, 1);
+  EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 4096);
+  EXPECT_EQ(host::now_ns(), 0u);  // it fitted: no wait
+  EXPECT_EQ(space().bytes, 0);
+  host::advance_ns(ns_for_bytes(2048, kStereo16Rate));
+  info = space();
+  EXPECT_EQ(info.bytes, 2048);
+  EXPECT_EQ(info.fragments, 1);
+}
+
+TEST_F(DspTest, WritesBlockUntilTheDeviceHasPlayedEnough) {
+  open_cd_quality(0x2000B);
+  std::vector<uint8_t> block(8192, 1);
+  // The first 4096 bytes fill the buffer; the rest goes in as the device drains.
+  EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 8192);
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(4096, kStereo16Rate));
+  EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 8192);
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(12288, kStereo16Rate));
+}
+
+TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
+  open_cd_quality(0x2000B);
+  std::atomic<uint64_t> bytes{0};
+  std::atomic<bool> ended{false};
+  std::thread writer([&] {
+    std::vector<uint8_t> block(8192, 3);
+    while (gp2x::write(dsp_, block.data(), block.size()) == 8192) bytes += 8192;
+    ended = true;
+  });
+  // Time moves in 1 ms steps, each once the writer has filled the buffer and waits for a
+  // whole fragment to come free.
+  auto wait_for_full_buffer = [&] {
+    while (space().fragments > 0) std::this_thread::yield();
+  };
+  wait_for_full_buffer();
+  const uint64_t start = host::now_ns();
+  while (host::now_ns() - start < 1000000000u) {
+    gp2x::usleep(1000);
+    wait_for_full_buffer();
+    const uint64_t played = (host::now_ns() - start) * kStereo16Rate / 1000000000u;
+    EXPECT_LE(bytes.load(), played + 4096);  // never ahead of the device
+    EXPECT_GE(bytes.load() + 8192 + 2048, played);  // never starved
+  }
+  // Closing the device ends a write that waits.
+  gp2x::close(dsp_);
+  dsp_ = 0;
+  writer.join();
+  EXPECT_TRUE(ended.load());
+}
+
+TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
+  settings_.stall_ms = 20;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::thread writer([&] {
+    std::vector<uint8_t> block(8192, 5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp2x::write(dsp_, block.data(), block.size()), 8192);
+  });
+  writer.join();  // as a driver that joins its thread before closing the device
+  // The writer moved time as far as the device needed to take 24 KB into a 4 KB buffer.
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
+}
+
+TEST_F(DspTest, OneOpenAtATimeAndNoRecording) {
+  dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
+  ASSERT_GT(dsp_, 0);
+  EXPECT_EQ(gp2x::open("/dev/dsp", O_WRONLY), -1);
+  EXPECT_EQ(errno, EBUSY);
+  EXPECT_EQ(gp2x::open("/dev/dsp", O_RDONLY), -1);
+  gp2x::close(dsp_);
+  dsp_ = gp2x::open("/dev/dsp", O_WRONLY);
+  EXPECT_GT(dsp_, 0);
+  settings_.dsp = false;
+  reconfigure();
+  dsp_ = 0;
+  EXPECT_EQ(gp2x::open("/dev/dsp", O_WRONLY), -1);
+}
+
+std::vector<uint8_t> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+TEST_F(DspTest, WavRecordingKeepsTheSoundAndItsGaps) {
+  char dir[] = "/tmp/gp2x_wav_XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string path = std::string(dir) + "/out.wav";
+  settings_.wav_path = path;
+  reconfigure();
+  open_cd_quality();
+  std::vector<uint8_t> first(4000, 0x11), second(400, 0x22);
+  ASSERT_EQ(gp2x::write(dsp_, first.data(), first.size()), 4000);
+  // 4000 bytes play in ~22.7 ms; 10 ms more of nothing is silence in the recording.
+  gp2x::usleep(static_cast<uint32_t>(ns_for_bytes(4000, kStereo16Rate) / 1000) + 10000);
+  ASSERT_EQ(gp2x::write(dsp_, second.data(), second.size()), 400);
+
+  const std::vector<uint8_t> wav = read_file(path);  // complete after every write
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+  EXPECT_EQ(le32(wav, 24), 44100u);
+  EXPECT_EQ(le32(wav, 28), kStereo16Rate);
+  EXPECT_EQ(wav[22], 2);
+  EXPECT_EQ(wav[34], 16);
+  const uint32_t data = le32(wav, 40);
+  EXPECT_EQ(le32(wav, 4), 36 + data);
+  ASSERT_EQ(wav.size(), 44u + data);
+  const uint32_t silence = data - 4400;
+  EXPECT_NEAR(silence, 1764, 8);  // 10 ms at 176,400 bytes a second
+  EXPECT_EQ(silence % 4, 0u);     // whole frames
+  EXPECT_EQ(wav[44], 0x11);
+  EXPECT_EQ(wav[44 + 3999], 0x11);
+  EXPECT_EQ(wav[44 + 4000], 0);
+  EXPECT_EQ(wav[44 + 4000 + silence], 0x22);
+  EXPECT_EQ(wav.back(), 0x22);
+  gp2x::close(dsp_);
+  dsp_ = 0;
+  host::configure(quiet_settings());  // finishes the recording
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
+TEST_F(DspTest, CaptureHandsTestsWhatWasWritten) {
+  settings_.audio = "capture";
+  reconfigure();
+  open_cd_quality();
+  const std::vector<uint8_t> first(100, 0x33), second(8, 0x44);
+  ASSERT_EQ(gp2x::write(dsp_, first.data(), first.size()), 100);
+  host::CapturedAudio got = host::take_captured_audio();
+  EXPECT_EQ(got.rate, 44100u);
+  EXPECT_EQ(got.bits, 16);
+  EXPECT_EQ(got.channels, 2);
+  EXPECT_EQ(got.bytes, first);
+  gp2x::usleep(1000);  // 100 bytes play in 0.57 ms: the device then runs dry
+  ASSERT_EQ(gp2x::write(dsp_, second.data(), second.size()), 8);
+  got = host::take_captured_audio();
+  ASSERT_GE(got.bytes.size(), 8u);
+  // Dry from 0.567 ms to 1 ms: 76.4 bytes of time, whole frames of silence.
+  EXPECT_EQ(got.bytes.size() - 8, 76u);
+  EXPECT_EQ(got.bytes.back(), 0x44);
+}
+
+TEST_F(DspTest, UnwritableRecordingStopsTheRun) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  settings_.wav_path = "/nonexistent/folder/out.wav";
+  EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
+              "cannot write the audio recording \"/nonexistent/folder/out.wav\"");
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/gp2x_buttons.h"
+#include "host/host_input.h"
+#include "tests/host/host_fixture.h"
+
+namespace {
+
+using namespace gp2x;  // host:: controls
+namespace b = gp2x::buttons;
+
+TEST(ButtonScript, ReadsTimesAndButtons) {
+  const std::string text =
+      "# start the game\n"
+      "0 none\n"
+      "500   start      # press start\n"
+      "600 none\r\n"
+      "\n"
+      "1000 a+b up left\n"
+      "1000 up-left UP\n"
+      "2000 vol- vol++push select\n"
+      "2500\tdownright x y l r\n"
+      "3000 up down right\n";
+  std::vector<host::ScriptEvent> events;
+  std::string error;
+  ASSERT_TRUE(host::parse_button_script(text, &events, &error)) << error;
+  const std::vector<std::pair<uint64_t, uint32_t>> expected = {
+      {0, 0},
+      {500, b::kStart},
+      {600, 0},
+      {1000, b::kA | b::kB | b::kUpLeft},
+      {1000, b::kUpLeft | b::kUp},
+      {2000, b::kVolDown | b::kVolUp | b::kPush | b::kSelect},
+      {2500, b::kDownRight | b::kX | b::kY | b::kL | b::kR},
+      {3000, b::kRight},
+  };
+  ASSERT_EQ(events.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(events[i].ms, expected[i].first) << i;
+    EXPECT_EQ(events[i].buttons, expected[i].second) << i;
+  }
+}
+
+TEST(ButtonScript, BadLinesAreNamed) {
+  struct Case {
+    const char* text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"0 none\n100 jump\n", "line 2: unknown button \"jump\""},
+      {"abc start\n", "line 1: expected a time in milliseconds first"},
+      {"-5 start\n", "line 1: expected a time"},
+      {"100 a\n50 b\n", "line 2: time goes back"},
+      {"# fine\n100\n", "line 2: no buttons"},
+      {"100 none a\n", "line 1: \"none\" together with buttons"},
+      {"99999999999999 a\n", "line 1: expected a time"},
+  };
+  for (const Case& c : cases) {
+    std::vector<host::ScriptEvent> events;
+    std::string error;
+    EXPECT_FALSE(host::parse_button_script(c.text, &events, &error)) << c.text;
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  }
+}
+
+class ScriptedRunTest : public HostTest {
+ protected:
+  std::string write_script(const std::string& text) {
+    char name[] = "/tmp/gp2x_script_XXXXXX";
+    const int fd = mkstemp(name);
+    EXPECT_GE(fd, 0);
+    ::close(fd);
+    std::ofstream(name) << text;
+    files_.push_back(name);
+    return name;
+  }
+  void TearDown() override {
+    for (const std::string& f : files_) std::remove(f.c_str());
+    HostTest::TearDown();
+  }
+  std::vector<std::string> files_;
+};
+
+TEST_F(ScriptedRunTest, ButtonsFollowTheScriptOverVirtualTime) {
+  settings_.script_path = write_script("100 a\n250 up left start\n400 none\n");
+  reconfigure();
+  struct Step {
+    uint32_t at_ms;
+    uint16_t port_m, port_c;
+  };
+  const Step steps[] = {{0, 0xFFFF, 0xFFFF},   {99, 0xFFFF, 0xFFFF}, {100, 0xFFFF, 0xEFFF},
+                        {250, 0xFFFD, 0xFEFF}, {399, 0xFFFD, 0xFEFF}, {400, 0xFFFF, 0xFFFF}};
+  for (const Step& s : steps) {
+    gp2x::usleep(static_cast<uint32_t>(s.at_ms * 1000 - host::now_ns() / 1000));
+    EXPECT_EQ(reg16(0x1198), s.port_m) << s.at_ms;
+    EXPECT_EQ(reg16(0x1184), s.port_c) << s.at_ms;
+  }
+}
+
+TEST_F(ScriptedRunTest, BadScriptStopsTheRunNamingTheLine) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  settings_.script_path = write_script("100 a\n200 turbo\n");
+  EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2), "line 2: unknown button \"turbo\"");
+  settings_.script_path = "/nonexistent/script.txt";
+  EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
+              "cannot read the button script \"/nonexistent/script.txt\"");
+}
+
+}  // namespace

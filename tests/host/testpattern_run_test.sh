@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The example program runs headless from a script to its hand-over, leaving screenshots,
+# and runs in a window under SDL's dummy video driver.
+set -euo pipefail
+program=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+cd "$tmp"
+fail() { echo "FAILED: $1" >&2; exit 1; }
+
+printf '# hold right, then Start + Select\n0 none\n300 right a\n1200 start+select\n' > s.txt
+GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_SHOT_AT=500,1000 GP2X_UNTIL=5000 "$program" 2>err.txt ||
+  fail "headless run exit code"
+grep -q 'hands over to "/usr/gp2x/gp2xmenu"' err.txt || fail "hand-over on Start + Select"
+[ -s shots/shot-00000500.png ] && [ -s shots/shot-00001000.png ] || fail "screenshots"
+cmp -s shots/shot-00000500.png shots/shot-00001000.png && fail "the square moved between the shots"
+
+# A run that never presses Start + Select ends at its time.
+GP2X_UNTIL=100 "$program" 2>err.txt || fail "run-end exit code"
+grep -q 'run ended at 100 ms' err.txt || fail "run-end message"
+
+SDL_VIDEODRIVER=dummy GP2X_HEADLESS=0 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_UNTIL=200 "$program" 2>err.txt ||
+  fail "window run: $(cat err.txt)"
+echo "testpattern: all good"
