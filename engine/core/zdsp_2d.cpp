@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "engine/core/zmod_platform.h"
+#include "engine/core/zmod_std.h"
+#include "engine/graphics/zsurf_2d_load.h"
 #include "host/gp2x_seam.h"
 
 namespace {
@@ -282,9 +284,81 @@ void ClassZDisplay2D::FlipCopy(void* dst, const void* src, int32_t dxstep, int32
   }
 }
 
+// ---------------------------------------------------------------------------------------
+// Surfaces bound to the engine context
+
+namespace {
+
+// An 8-bit file name as the 16-bit name the loaders take.
+struct WideName {
+  explicit WideName(const char* name) {
+    if (name) ClassZStd::StrCpy(text, name, int32_t(sizeof text / sizeof text[0]));
+  }
+  uint16_t text[512] = {};
+};
+
+}  // namespace
+
 int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, uint32_t width, uint32_t height,
                                    uint32_t flags) {
   if (!surface) return Z2D_BADARG;
-  surface->LinkZCD(zcd);
-  return surface->Create(width, height, backbufferformat, flags);
+  return surface->LinkZCD(zcd)->Create(width, height, backbufferformat, flags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const void* data, uint32_t size,
+                                   uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), data, size, backbufferformat, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const char* filename, uint32_t loadflags) {
+  return CreateSurface(surface, filename ? WideName(filename).text : nullptr, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const uint16_t* filename,
+                                   uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), filename, backbufferformat, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, uint32_t width, uint32_t height,
+                                   uint32_t flags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->Create(width, height, backbufferformat, flags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const void* data, uint32_t size,
+                                   uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->LoadImage(data, size, backbufferformat, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const char* filename,
+                                   uint32_t loadflags) {
+  return CreateSurface(surface, filename ? WideName(filename).text : nullptr, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const uint16_t* filename,
+                                   uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->LoadImage(filename, backbufferformat, loadflags);
+}
+
+int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, uint32_t vertices, uint32_t polygons) {
+  if (!mesh) return Z2D_BADARG;
+  return mesh->LinkZCD(zcd)->Create(vertices, polygons);
+}
+
+int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const void* data, uint32_t size) {
+  if (!mesh) return Z2D_BADARG;
+  return mesh->LinkZCD(zcd)->LoadModel(data, size);
+}
+
+int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const char* filename) {
+  return CreateSurface(mesh, filename ? WideName(filename).text : nullptr);
+}
+
+int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const uint16_t* filename) {
+  if (!mesh) return Z2D_BADARG;
+  return mesh->LinkZCD(zcd)->LoadModel(filename);
 }

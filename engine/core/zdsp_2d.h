@@ -20,6 +20,8 @@
 
 #include "engine/core/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_2drgba.h"
+#include "engine/graphics/zsurf_3d.h"
 
 class ClassZDisplay2D : public ClassZDisplay {
  public:
@@ -61,9 +63,22 @@ class ClassZDisplay2D : public ClassZDisplay {
   void FlipCopy(void* dst, const void* src, int32_t dxstep, int32_t dystep, int32_t sxstep,
                 int32_t systep, uint32_t width, uint32_t height) const;
 
-  // Links the context into the surface and creates it in the back-buffer format; returns
-  // the surface's own result.
+  // The CreateSurface family: link the context into the target, then create or load it in
+  // the back-buffer format and return that call's own result (4 for a null target). Image
+  // and model data go through the loaders registered with this display; the data stays
+  // the caller's. 8-bit file names are widened (at most 511 characters).
   int CreateSurface(Z2DSurface* surface, uint32_t width, uint32_t height, uint32_t flags);
+  int CreateSurface(Z2DSurface* surface, const void* data, uint32_t size, uint32_t loadflags);
+  int CreateSurface(Z2DSurface* surface, const char* filename, uint32_t loadflags);
+  int CreateSurface(Z2DSurface* surface, const uint16_t* filename, uint32_t loadflags);
+  int CreateSurface(Z2DSurfaceRGBA* surface, uint32_t width, uint32_t height, uint32_t flags);
+  int CreateSurface(Z2DSurfaceRGBA* surface, const void* data, uint32_t size, uint32_t loadflags);
+  int CreateSurface(Z2DSurfaceRGBA* surface, const char* filename, uint32_t loadflags);
+  int CreateSurface(Z2DSurfaceRGBA* surface, const uint16_t* filename, uint32_t loadflags);
+  int CreateSurface(Z3DSurface* mesh, uint32_t vertices, uint32_t polygons);
+  int CreateSurface(Z3DSurface* mesh, const void* data, uint32_t size);
+  int CreateSurface(Z3DSurface* mesh, const char* filename);
+  int CreateSurface(Z3DSurface* mesh, const uint16_t* filename);
 
   // Frees the three surfaces and unlinks them from the context. The framework calls it
   // before the services the surfaces allocate from are destroyed.

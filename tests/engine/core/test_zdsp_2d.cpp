@@ -3,6 +3,11 @@
 #include <utility>
 #include <vector>
 
+#include <fstream>
+
+#include "engine/graphics/zldr_3ds.h"
+#include "engine/graphics/zldr_bmp.h"
+#include "tests/engine/core/temp_dir.h"
 #include "tests/engine/core/test_zolt_fixture.h"
 
 namespace {
@@ -347,13 +352,75 @@ TEST_F(ZDisplayFlip, FlipCopyStepsAndZeroFill) {
   EXPECT_EQ(dst[2], src[1]);
 }
 
-TEST_F(ZDisplayFlip, CreateSurfaceUsesTheBackBufferFormat) {
+namespace {
+
+// A 2 x 1 24-bit bottom-up BMP: a red and a blue pixel.
+std::vector<uint8_t> TinyBmp() {
+  std::vector<uint8_t> b = {'B', 'M'};
+  auto le32 = [&b](uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  };
+  auto le16 = [&b](uint32_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+  };
+  le32(54 + 8), le32(0), le32(54);              // file header
+  le32(40), le32(2), le32(1), le16(1), le16(24);  // information header
+  le32(0), le32(8), le32(0), le32(0), le32(0), le32(0);
+  const uint8_t row[8] = {0, 0, 255, 255, 0, 0, 0, 0};  // B G R, B G R, padding
+  b.insert(b.end(), row, row + 8);
+  return b;
+}
+
+}  // namespace
+
+TEST_F(ZDisplayFlip, CreateSurfaceFamilyUsesTheBackBufferFormat) {
+  TempDir dir;
   Engine e;
   e.config.backbufferformat = 6;
   ASSERT_EQ(e.Open(), 0);
-  Z2DSurface s;
-  EXPECT_EQ(e.display.CreateSurface(&s, 33, 10, 1), 0);
-  EXPECT_EQ(s.format, 6);
-  EXPECT_EQ(s.GetWidth(), 33u);
-  EXPECT_EQ(e.display.CreateSurface(nullptr, 33, 10, 1), 4);
+  ASSERT_EQ(e.display.RegisterLoader(new ZLoader_BMP), 1);
+  ASSERT_EQ(e.display.RegisterLoader(new ZLoader_3DS), 1);
+  const std::vector<uint8_t> bmp = TinyBmp();
+  {
+    std::ofstream out(dir / "tiny.bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+  }
+  const std::string file = dir / "tiny.bmp";
+  std::vector<uint16_t> wide(file.begin(), file.end());
+  wide.push_back(0);
+
+  Z2DSurface plain;
+  EXPECT_EQ(e.display.CreateSurface(&plain, 33u, 10u, 1u), 0);
+  EXPECT_EQ(plain.zcd, &e.zolt.zcd);
+  EXPECT_EQ(plain.format, 6);
+  EXPECT_EQ(plain.GetWidth(), 33u);
+
+  // The image forms: memory, 8-bit and 16-bit names, for both kinds of surface.
+  Z2DSurface images[3];
+  EXPECT_EQ(e.display.CreateSurface(&images[0], bmp.data(), uint32_t(bmp.size()), 1u), 0);
+  EXPECT_EQ(e.display.CreateSurface(&images[1], file.c_str(), 1u), 0);
+  EXPECT_EQ(e.display.CreateSurface(&images[2], wide.data(), 1u), 0);
+  for (Z2DSurface& s : images) {
+    EXPECT_EQ(s.format, 6);
+    EXPECT_EQ(s.GetWidth(), 2u);
+    EXPECT_EQ(s.GetPixel(0, 0), 0x0000FFu);
+    EXPECT_EQ(s.GetPixel(1, 0), 0xFF0000u);
+  }
+  Z2DSurfaceRGBA rgba[4];
+  EXPECT_EQ(e.display.CreateSurface(&rgba[0], 5u, 4u, 1u), 0);
+  EXPECT_EQ(e.display.CreateSurface(&rgba[1], bmp.data(), uint32_t(bmp.size()), 1u), 0);
+  EXPECT_EQ(e.display.CreateSurface(&rgba[2], file.c_str(), 1u), 0);
+  EXPECT_EQ(e.display.CreateSurface(&rgba[3], wide.data(), 1u), 0);
+  for (Z2DSurfaceRGBA& s : rgba) EXPECT_EQ(s.targetformat, 6);
+  EXPECT_EQ(rgba[1].GetWidth(), 2u);
+
+  // Meshes: not a model is "no loader takes it".
+  Z3DSurface mesh;
+  EXPECT_EQ(e.display.CreateSurface(&mesh, 8u, 4u), 0);
+  EXPECT_EQ(mesh.zcd, &e.zolt.zcd);
+  EXPECT_EQ(e.display.CreateSurface(&mesh, bmp.data(), uint32_t(bmp.size())), 3);
+
+  EXPECT_EQ(e.display.CreateSurface(static_cast<Z2DSurface*>(nullptr), 33u, 10u, 1u), 4);
+  EXPECT_EQ(e.display.CreateSurface(static_cast<Z3DSurface*>(nullptr), 8u, 4u), 4);
 }
