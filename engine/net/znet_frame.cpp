@@ -1,5 +1,7 @@
 #include "engine/net/znet_frame.h"
 
+#include <cstring>
+
 #include "engine/core/zmod_memory.h"
 
 const uint8_t ZNET_PING_REQUEST[10] = {0xFF, 0xFA, 0x0A, 0x00, 0xFF, 0xFC, 0xF7, 0x04, 0xFF, 0xFB};
@@ -14,10 +16,9 @@ void WalkEscapes(const uint8_t* payload, uint32_t length, Emit emit) {
   uint32_t i = 0;
   uint32_t runStart = 0;
   while (i < length) {
-    if (payload[i] != 0xFF) {
-      ++i;
-      continue;
-    }
+    const void* ff = std::memchr(payload + i, 0xFF, length - i);
+    if (!ff) break;
+    i = static_cast<uint32_t>(static_cast<const uint8_t*>(ff) - payload);
     if (i > runStart) emit(payload + runStart, i - runStart);
     uint32_t n = length - i;
     if (n > 255) n = 255;

@@ -20,6 +20,7 @@ void ZNetStack::DeAlloc() {
   frameLength = frameStart = frameTotal = 0;
   scanned = found = false;
   frameKind = 0;
+  walk = Walk{};
 }
 
 uint8_t ZNetStack::At(uint32_t offset) const {
@@ -29,6 +30,7 @@ uint8_t ZNetStack::At(uint32_t offset) const {
 }
 
 void ZNetStack::Discard(uint32_t bytes) {
+  walk = Walk{};  // a walk belongs to the candidate at start
   start += bytes;
   if (start >= capacity) start -= capacity;
   count -= bytes;
@@ -52,57 +54,66 @@ int ZNetStack::Push(const void* data, uint32_t length) {
   return 1;
 }
 
-// Checks the frame of `total` bytes at start and, with out set, writes its payload
-// unescaped. Returns the payload length; -1 when the frame is damaged: a wrong length,
-// check bytes or end marker, an escape of length 0 or one that runs past the payload, or a
-// marker outside a run; -2 when the `available` bytes show no damage yet but the frame is
-// incomplete. Damage is caught as early as it shows, so a junk header that claims a long
-// length cannot hold back a good frame that follows it.
-int32_t ZNetStack::Decode(uint32_t total, uint32_t available, uint8_t* out) const {
-  const uint32_t end = total - 4;  // offset of c1
-  uint32_t weighted = 0, low = 0, number = 0, payload = 0;
+// Walks the frame of walk.total bytes at start from where the walk stopped and, with out
+// set, writes its payload unescaped. Returns the payload length; -1 when the frame is
+// damaged: a wrong length, check bytes or end marker, an escape of length 0 or one that
+// runs past the payload, or a marker outside a run; -2 when the `available` bytes show no
+// damage yet but the frame is incomplete (the walk keeps its place for the next call).
+// Damage is caught as early as it shows, so a junk header claiming a long length cannot
+// hold back a good frame behind it.
+int32_t ZNetStack::Decode(Walk& walk, uint32_t available, uint8_t* out) const {
+  // Locals, not the walk itself: stores through out could alias it and slow every byte.
+  Walk w = walk;
+  const uint32_t end = w.total - 4;  // offset of c1
   auto take = [&](uint32_t p) {
     const uint8_t b = At(p);
-    ++number;
-    weighted += b * number;
-    low += b & 0x7F;
+    ++w.number;
+    w.weighted += b * w.number;
+    w.low += b & 0x7F;
     return b;
   };
-  uint32_t p = 4;
-  while (p < end) {
-    if (p >= available) return -2;
-    const uint8_t b = take(p);
+  auto wait = [&] {
+    walk = w;
+    return -2;
+  };
+  while (w.p < end) {
+    const uint32_t p = w.p;
+    if (p >= available) return wait();
+    const uint8_t b = At(p);
     if (b == 0xFF && p + 1 < end) {
-      if (p + 1 >= available) return -2;
+      if (p + 1 >= available) return wait();
       const uint8_t next = At(p + 1);
       if (next == 0xFA || next == 0xFB) return -1;
       if (next == 0xFF) {
         if (p + 2 >= end) return -1;
-        if (p + 2 >= available) return -2;
-        take(p + 1);
-        const uint8_t n = take(p + 2);
+        if (p + 2 >= available) return wait();
+        const uint8_t n = At(p + 2);
         if (n == 0 || n > end - (p + 3)) return -1;
-        if (p + 3 + n > available) return -2;
+        if (p + 3 + n > available) return wait();
+        take(p);
+        take(p + 1);
+        take(p + 2);
         for (uint32_t i = 0; i < n; ++i) {
           const uint8_t r = take(p + 3 + i);
-          if (out) out[payload + i] = r;
+          if (out) out[w.payload + i] = r;
         }
-        payload += n;
-        p += 3 + n;
+        w.payload += n;
+        w.p = p + 3 + n;
         continue;
       }
     }
-    if (out) out[payload] = b;
-    ++payload;
-    ++p;
+    take(p);
+    if (out) out[w.payload] = b;
+    ++w.payload;
+    w.p = p + 1;
   }
   // The trailer is checked byte by byte as it arrives.
-  if (available > end && At(end) != static_cast<uint8_t>(weighted)) return -1;
-  if (available > end + 1 && At(end + 1) != static_cast<uint8_t>(~low & 0x7F)) return -1;
+  if (available > end && At(end) != static_cast<uint8_t>(w.weighted)) return -1;
+  if (available > end + 1 && At(end + 1) != static_cast<uint8_t>(~w.low & 0x7F)) return -1;
   if (available > end + 2 && At(end + 2) != 0xFF) return -1;
   if (available > end + 3 && At(end + 3) != 0xFB) return -1;
-  if (available < total) return -2;
-  return static_cast<int32_t>(payload);
+  if (available < w.total) return wait();
+  return static_cast<int32_t>(w.payload);
 }
 
 int ZNetStack::ScanZolt(uint32_t& outStart, uint32_t& outLength) {
@@ -124,8 +135,10 @@ int ZNetStack::ScanZolt(uint32_t& outStart, uint32_t& outLength) {
         Discard(1);
         continue;
       }
-      const int32_t payload = Decode(total, count, nullptr);
+      if (walk.total != total) walk = Walk{total};
+      const int32_t payload = Decode(walk, count, nullptr);
       if (payload == -2) break;  // wait for the rest
+      walk = Walk{};
       if (payload < 0) {
         Discard(1);
         continue;
@@ -172,7 +185,8 @@ int ZNetStack::Pop(void* out, uint32_t& length) {
     length = n;
     return ZNET_POP_NONE;
   }
-  Decode(frameTotal, count, static_cast<uint8_t*>(out));
+  Walk w{frameTotal};
+  Decode(w, count, static_cast<uint8_t*>(out));
   Discard(frameTotal);
   length = n;
   const int kind = frameKind;

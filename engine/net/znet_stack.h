@@ -47,7 +47,13 @@ class ZNetStack {
  private:
   uint8_t At(uint32_t offset) const;
   void Discard(uint32_t bytes);
-  int32_t Decode(uint32_t total, uint32_t available, uint8_t* out) const;
+  // Where the check of the frame candidate at start stands.
+  struct Walk {
+    uint32_t total = 0;  // the candidate's length; 0: none
+    uint32_t p = 4;      // next offset to look at
+    uint32_t weighted = 0, low = 0, number = 0, payload = 0;
+  };
+  int32_t Decode(Walk& walk, uint32_t available, uint8_t* out) const;
 
   bool scanned = false;
   uint8_t* buffer = nullptr;
@@ -59,4 +65,5 @@ class ZNetStack {
   uint32_t frameTotal = 0;   // its wire length
   bool found = false;
   uint8_t frameKind = 0;     // ZNET_POP_* of the found frame
+  Walk walk;
 };

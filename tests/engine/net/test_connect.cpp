@@ -500,3 +500,15 @@ TEST(Connect, ServerRoleAcceptsReadsAndReusesSlots) {
   EXPECT_EQ(0, s.conn.SendRaw(reinterpret_cast<const uint8_t*>("x"), 1, 17));
   for (int fd : raw) close(fd);
 }
+
+TEST(Connect, HostNamesAreLookedUpAndUrlFormsSend) {
+  LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\nok"}, LoopbackServer::End::kClose});
+  Client c;
+  const std::string url = "http://localhost:" + std::to_string(server.Port()) + "/p?q=a%26b";
+  ASSERT_EQ(1, c.conn.SendHTTPGet(url.c_str()));
+  GamePostReply(server, c);
+  ASSERT_FALSE(c.capture.messages.empty());
+  EXPECT_EQ("127.0.0.1", c.capture.messages[0].data) << "message 0 carries the looked-up address";
+  ASSERT_EQ(1u, server.Requests().size());
+  EXPECT_EQ(0u, server.Requests()[0].find("GET /p?q=a%26b HTTP/1.0\r\nHost: localhost\r\n"));
+}

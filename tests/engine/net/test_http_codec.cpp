@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/core/zmod_file.h"
+#include "engine/core/zmod_platform.h"
+#include "engine/core/zmod_std.h"
 #include "engine/net/zmod_connect.h"
 
 namespace {
@@ -275,4 +277,35 @@ TEST(HttpCodec, DottedAddresses) {
   EXPECT_STREQ("192.168.0.1", text);
   EXPECT_EQ(14, ClassZConnect::IPAtoA(text, 0xFFFFFFFF));
   EXPECT_STREQ("255.255.255.255", text);
+}
+
+namespace {
+uint64_t g_micros = 0;
+uint64_t FixedNow() { return g_micros; }
+}  // namespace
+
+TEST(HttpCodec, BoundaryEndsWithTheClockInHex) {
+  // Count() = 0xDEADBEEF ms, a value with the sign bit set.
+  g_micros = 0xDEADBEEFull * 1000ull;
+  ZPlatform_SetClock(FixedNow, nullptr);
+  char boundary[41];
+  ClassZConnect::GenerateBoundary(boundary, 40);
+  EXPECT_EQ(std::string(32, '-') + "DEADBEEF", boundary);
+  char shortOne[5];
+  ClassZConnect::GenerateBoundary(shortOne, 4);
+  EXPECT_STREQ("BEEF", shortOne);
+  ZPlatform_SetClock(nullptr, nullptr);
+}
+
+// What this layer leans on in the core's text routines.
+TEST(HttpCodec, CoreTextContracts) {
+  char field[8];
+  ClassZStd::StrCpy(field, "0123456789", sizeof field);
+  EXPECT_STREQ("0123456", field) << "cut and terminated";
+  EXPECT_EQ(5u, ClassZStd::StrLen("0123456789", 5));
+  char hex[16];
+  ClassZStd::IntToStr(hex, static_cast<int32_t>(0x80000000u), 16, false);
+  EXPECT_STREQ("80000000", hex);
+  EXPECT_EQ(1, ClassZStd::StrEqual("gzip", "gzip", true));
+  EXPECT_EQ(0, ClassZStd::StrEqual("gzip", "GZIP", true));
 }

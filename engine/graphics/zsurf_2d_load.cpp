@@ -1,0 +1,220 @@
+// Image loading into Z2DSurface (the loader callbacks) and the BMP writer.
+#include "engine/graphics/zsurf_2d_load.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/core/zdsp_base.h"
+#include "engine/core/zmod_file.h"
+#include "engine/core/zmod_memory.h"
+#include "engine/core/zmod_std.h"
+#include "engine/graphics/zldr_bmp.h"
+#include "engine/graphics/zx_pixel.h"
+
+int Z2DSurface_LoadImage(Z2DSurface* surface, const void* data, uint32_t size, uint8_t format,
+                         uint32_t flags) {
+  if ((flags & 0xF) > 3) return Z2D_BADARG;
+  if (!surface || !surface->zcd) return Z2D_BADARG;
+  Z2DSurfaceLoadTarget target(surface);
+  return ZLoader_Dispatch(surface->zcd->display, &target, data, size, format, flags);
+}
+
+int Z2DSurface_LoadImage(Z2DSurface* surface, const uint16_t* filename, uint8_t format,
+                         uint32_t flags) {
+  if (!surface || !surface->zcd) return Z2D_BADARG;
+  uint8_t* block = nullptr;
+  uint32_t size = 0;
+  const int r = ZLoader_ReadFile(surface->zcd, filename, block, size);
+  if (r) return r;
+  const int result = Z2DSurface_LoadImage(surface, block, size, format, flags);
+  surface->zcd->memory->DeAllocList(block);
+  return result;
+}
+
+int Z2DSurface_LdrOnCreate(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
+  if (!surface || !info) return Z2D_BADARG;
+  const int r = surface->Create(info->width, info->height, info->format, info->flags);
+  if (r) return r;
+  // A creation kind of 0 with a configuration default of 0 creates nothing.
+  if (!surface->Created()) return Z2D_FAILED;
+  surface->SetColorKey(0);
+  return Z2D_OK;
+}
+
+int Z2DSurface_LdrOnPaletteStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
+  if (!surface || !info) return Z2D_BADARG;
+  const uint32_t p = info->palettepos;
+  if (p > 255) return Z2D_NOTHING;
+  uint32_t n = info->size / 4;
+  if (n > 256 - p) n = 256 - p;
+  if (n && info->data) std::memcpy(surface->palette + p, info->data, n * 4);
+  info->palettepos = p + n;
+  if (surface->palettelookup) {
+    if (surface->zcd && surface->zcd->memory) surface->zcd->memory->DeAllocList(surface->palettelookup);
+    surface->palettelookup = nullptr;
+  }
+  return Z2D_OK;
+}
+
+namespace {
+
+// Stored value of one loaded colour word on a surface of more than 8 bits: 0 for a
+// transparent pixel, the replacement for an opaque pixel that would pack to 0.
+inline uint32_t PackOpaque(uint8_t format, uint32_t w, uint32_t replacement) {
+  if (w < 0xFF000000u) return 0;
+  const uint32_t p = ZSurf_Pack(format, w & 0xFFFFFF);
+  return p ? p : replacement;
+}
+
+// Colour words (or palette indices) of one run stored row by row at unrotated positions:
+// one tight loop per format, bounded by the buffer.
+template <int F>
+void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+  constexpr int Bytes = ZxFmt<F>::Bytes;
+  const uint32_t width = info->width;
+  const uint8_t* data = static_cast<const uint8_t*>(info->data);
+  uint32_t x = info->pixelpos % width, y = info->pixelpos / width;
+  for (uint32_t i = 0; i < count;) {
+    const uint32_t n = std::min(count - i, width - x);
+    if (y < uint32_t(s->rows) && x < uint32_t(s->rowlength)) {
+      const uint32_t m = std::min(n, uint32_t(s->rowlength) - x);
+      uint8_t* out = s->buffer + (size_t(y) * size_t(s->stride) + x) * Bytes;
+      if (info->indexed) {
+        const uint8_t* idx = data + i;
+        for (uint32_t k = 0; k < m; ++k, out += Bytes)
+          ZxStore<Bytes>(out, PackOpaque(F, s->palette[idx[k]], replacement));
+      } else {
+        const uint8_t* w = data + 4 * size_t(i);
+        for (uint32_t k = 0; k < m; ++k, out += Bytes, w += 4)
+          ZxStore<Bytes>(out, PackOpaque(F, ZSurf_Load32(w), replacement));
+      }
+    }
+    i += n;
+    x = 0;
+    ++y;
+  }
+}
+
+void StoreRows(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+  switch (s->format) {
+    case ZFMT_RGB444: return StoreRowsT<ZFMT_RGB444>(s, info, count, replacement);
+    case ZFMT_RGB555: return StoreRowsT<ZFMT_RGB555>(s, info, count, replacement);
+    case ZFMT_RGB565: return StoreRowsT<ZFMT_RGB565>(s, info, count, replacement);
+    case ZFMT_RGB888: return StoreRowsT<ZFMT_RGB888>(s, info, count, replacement);
+    default: return StoreRowsT<ZFMT_XRGB8888>(s, info, count, replacement);
+  }
+}
+
+}  // namespace
+
+int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
+  if (!surface || !info) return Z2D_BADARG;
+  if (!surface->Created() || !surface->buffer) return Z2D_FAILED;
+  ZCD* zcd = surface->zcd;
+  ClassZDisplay* display = zcd ? zcd->display : nullptr;
+  const uint8_t format = surface->format;
+  const bool remap = format == ZFMT_INDEX8 && (info->flags & LDR_REMAP_PALETTE);
+  const uint8_t* lookup = nullptr;
+  if (remap && info->indexed) {
+    if (!surface->palettelookup) {
+      if (!display || !zcd->memory) return Z2D_FAILED;
+      uint8_t* table = static_cast<uint8_t*>(zcd->memory->AllocList(256));
+      if (!table) return Z2D_NOMEMORY;
+      display->BuildPaletteLookupIndex(table, surface->palette);
+      surface->palettelookup = table;
+    }
+    lookup = surface->palettelookup;
+  } else if (remap) {
+    if (!display || !display->BuildPaletteLookup() || !display->palettelookup) return Z2D_FAILED;
+    lookup = display->palettelookup;
+  }
+  const uint32_t replacement = ZSurf_Pack(
+      format, format == ZFMT_RGB444 ? 0x101010u
+              : (format == ZFMT_RGB555 || format == ZFMT_RGB565) ? 0x080808u : 0x010101u);
+  const bool dither = (info->flags & LDR_DITHER) && surface->bits == 16;
+
+  const uint32_t width = info->width;
+  const uint32_t count = info->indexed ? info->size : info->size / 4;
+  const uint8_t* indices = static_cast<const uint8_t*>(info->data);
+  const uint8_t* words = static_cast<const uint8_t*>(info->data);
+  if (!width || !info->data) {
+    info->pixelpos += count;
+    return Z2D_OK;
+  }
+  const bool plain = !display || (!display->axisexchange && display->xstep > 0 && display->ystep > 0);
+  if (plain && !dither && format != ZFMT_INDEX8) {
+    StoreRows(surface, info, count, replacement);
+    info->pixelpos += count;
+    return Z2D_OK;
+  }
+  const uint32_t bytes = surface->bits / 8;
+  const int64_t rowlength = surface->rowlength, rows = surface->rows;
+  uint32_t x = info->pixelpos % width, y = info->pixelpos / width;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t v;
+    if (format == ZFMT_INDEX8) {
+      if (info->indexed) {
+        uint32_t k = indices[i];
+        if ((surface->palette[k] >> 24) < 255) k = 0;
+        v = lookup ? lookup[k] : k;
+      } else {
+        uint32_t w;
+        std::memcpy(&w, words + 4 * size_t(i), 4);
+        if (w < 0xFF000000u) v = 0;
+        else if (lookup) v = lookup[(w >> 19 & 0x1F) << 10 | (w >> 11 & 0x1F) << 5 | (w >> 3 & 0x1F)];
+        else v = w & 0xFF;  // the red channel stands as the index
+      }
+    } else {
+      uint32_t w;
+      if (info->indexed) w = surface->palette[indices[i]];
+      else std::memcpy(&w, words + 4 * size_t(i), 4);
+      if (dither) w = ZLoader_Dither(w, format, x, y);
+      v = PackOpaque(format, w, replacement);
+    }
+    int64_t bx = x, by = y;
+    if (!plain) display->VirtualPos(bx, by, uint32_t(rowlength), uint32_t(rows));
+    if (bx >= 0 && by >= 0 && bx < rowlength && by < rows)
+      ZSurf_StorePixel(surface->buffer + (size_t(by) * size_t(surface->stride) + size_t(bx)) * bytes,
+                       surface->bits, v);
+    if (++x == width) {
+      x = 0;
+      ++y;
+    }
+  }
+  info->pixelpos += count;
+  return Z2D_OK;
+}
+
+int Z2DSurface_WriteBmp(Z2DSurface* surface, const uint16_t* filename, const tagRECT* rect) {
+  if (!surface || !filename) return Z2D_BADARG;
+  if (!surface->Created() || !surface->buffer) return Z2D_FAILED;
+  tagRECT r = rect ? *rect
+                   : tagRECT{0, 0, int32_t(surface->GetWidth()), int32_t(surface->GetHeight())};
+  if (r.right <= r.left || r.bottom <= r.top) return Z2D_BADARG;
+  const uint32_t width = uint32_t(int64_t(r.right) - r.left);
+  const uint32_t height = uint32_t(int64_t(r.bottom) - r.top);
+  ClassZFile file;
+  ZLoader_FollowFolder(surface->zcd, file);
+  ZLoader_BMP writer;
+  if (!file.New(filename)) return Z2D_FAILED;
+  int result = writer.WriteHeader(&file, width, height) ? Z2D_OK : Z2D_FAILED;
+  if (result == Z2D_OK) result = writer.WritePixelData(&file, surface, &r);
+  file.Close();
+  // Never leave a file that claims to be an image but is not one.
+  if (result != Z2D_OK) file.Delete(filename);
+  return result;
+}
+
+int Z2DSurface_WriteBmp(Z2DSurface* surface, const char* filename, const tagRECT* rect) {
+  if (!filename) return Z2D_BADARG;
+  const uint32_t n = ClassZStd::StrLen(filename, ZSTD_MAXLEN + 1);
+  // A longer name would have to be cut, and the cut name would be another file.
+  if (n > ZSTD_MAXLEN) return Z2D_BADARG;
+  uint16_t* wide = static_cast<uint16_t*>(ClassZMemory::Alloc((n + 1) * 2));
+  if (!wide) return Z2D_NOMEMORY;
+  for (uint32_t i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(filename[i]);
+  wide[n] = 0;
+  const int r = Z2DSurface_WriteBmp(surface, wide, rect);
+  ClassZMemory::DeAlloc(wide);
+  return r;
+}

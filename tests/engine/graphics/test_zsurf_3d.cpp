@@ -1,0 +1,265 @@
+// The 3D mesh: 3DS loading, normals, transforms, lighting, projection, culling and the
+// depth sort.
+#include <algorithm>
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include "engine/graphics/zldr_3ds.h"
+#include "engine/graphics/zsurf_3d.h"
+#include "tests/engine/graphics/gfx_test_engine.h"
+#include "tests/engine/graphics/ldr_test_images.h"
+
+using namespace ldrtest;
+
+namespace {
+
+struct MeshEngine : TestEngine {
+  MeshEngine() { display.RegisterLoader(new ZLoader_3DS); display.rendersize = 240; }
+};
+
+Mesh3ds Grid(uint32_t vertices) {
+  Mesh3ds m;
+  for (uint32_t i = 0; i < vertices; ++i) m.xyz.insert(m.xyz.end(), {float(i), float(i % 7), float(i % 3) + 0.75f});
+  for (uint32_t i = 0; i + 2 < vertices; i += 3) m.faces.insert(m.faces.end(), {uint16_t(i), uint16_t(i + 1), uint16_t(i + 2)});
+  return m;
+}
+
+}  // namespace
+
+TEST(ThreeDs, LoadsTheFirstObjectOnly) {
+  Mesh3ds first;
+  first.xyz = {1, 2, 3, 4, 5, 6, 7, 8, 9.9f};
+  first.faces = {0, 1, 2};
+  Mesh3ds second = Grid(12);
+  MeshEngine e;
+  const Bytes file = Make3ds({ObjectChunk("first", first), ObjectChunk("second", second)});
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.LoadModel(file.data(), uint32_t(file.size())), 0);
+  EXPECT_EQ(mesh.vertexcapacity, 3u);
+  EXPECT_EQ(mesh.polygoncapacity, 1u);
+  ZVERTEX3D v{};
+  mesh.GetVertex(&v, 2);
+  // (x, -z, y) in whole units (truncated), x 256.
+  EXPECT_EQ(v.bx, 7 * 256);
+  EXPECT_EQ(v.by, -9 * 256);
+  EXPECT_EQ(v.bz, 8 * 256);
+  // Faces come reversed: (c, b, a).
+  EXPECT_EQ(mesh.polygons[0].a, mesh.vertices + 2);
+  EXPECT_EQ(mesh.polygons[0].c, mesh.vertices + 0);
+  EXPECT_EQ(mesh.polygons[0].colour, 0xFFFFFFu);
+  EXPECT_EQ(mesh.listmode, 0);
+}
+
+TEST(ThreeDs, TwoHundredVerticesAndAShortMappingList) {
+  const Mesh3ds m = Grid(200);
+  Mesh3ds mapped = m;
+  for (uint32_t i = 0; i < 150; ++i) mapped.uv.insert(mapped.uv.end(), {0.5f, 0.25f});  // fewer than the vertices
+  const Bytes file = Make3ds({ObjectChunk("grid", mapped)});
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ZLoader_3DS loader;
+  ASSERT_EQ(loader.Start(&mesh, file.data(), uint32_t(file.size())), 0);
+  EXPECT_EQ(mesh.VerticesInUse(), 200u);
+  EXPECT_EQ(mesh.PolygonsInUse(), 66u);
+  // Texels: the 150 entries of the list, then zeros; id 1.
+  const ZPOLYGON3D& early = mesh.polygons[0];
+  EXPECT_EQ(early.tu[0], 128);
+  EXPECT_EQ(early.tv[0], 64);
+  EXPECT_EQ(early.textureid, 1);
+  const ZPOLYGON3D& late = mesh.polygons[60];  // vertices 180-182
+  EXPECT_EQ(late.tu[1], 0);
+}
+
+TEST(ThreeDs, StructureErrors) {
+  MeshEngine e;
+  Mesh3ds m = Grid(6);
+  const Bytes good = Make3ds({ObjectChunk("o", m)});
+  auto at = [&](uint16_t id) {  // offset of the first chunk with this id
+    for (size_t i = 16; i + 6 <= good.size(); ++i)
+      if (good[i] == (id & 0xFF) && good[i + 1] == id >> 8) return i;
+    return size_t(0);
+  };
+  auto setlen = [&](size_t off, uint32_t len) {
+    Bytes b = good;
+    for (int k = 0; k < 4; ++k) b[off + 2 + k] = uint8_t(len >> (8 * k));
+    return b;
+  };
+  auto setcount = [&](size_t off, uint16_t n) {
+    Bytes b = good;
+    b[off + 6] = uint8_t(n);
+    b[off + 7] = uint8_t(n >> 8);
+    return b;
+  };
+  Mesh3ds novertices = m;
+  novertices.xyz.clear();
+  struct Bad {
+    const char* name;
+    Bytes data;
+    int result;
+  } const cases[] = {
+      {"not a 3DS file", Bytes{0x4C, 0x4D, 0, 0, 0, 0}, 3},
+      {"editor length 0", setlen(at(0x3D3D), 0), 1},
+      {"editor length 5", setlen(at(0x3D3D), 5), 1},
+      {"editor past the data", setlen(at(0x3D3D), 0x7FFFFFFF), 1},
+      {"mesh past its object", setlen(at(0x4100), 0xFFFF), 1},
+      {"more vertices than the chunk holds", setcount(at(0x4110), 7), 1},
+      {"more faces than the chunk holds", setcount(at(0x4120), 3), 1},
+      {"no vertices", Make3ds({ObjectChunk("o", novertices)}), 1},
+      {"no object", Make3ds({}), 1},
+  };
+  for (const Bad& b : cases) {
+    Z3DSurface mesh;
+    mesh.LinkZCD(&e.zcd);
+    EXPECT_EQ(mesh.LoadModel(b.data.data(), uint32_t(b.data.size())), b.result) << b.name;
+  }
+}
+
+TEST(Mesh, ProjectionAndCulling) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 1), 0);
+  ZVECTOR3D v{0, 0, 0};
+  tagPOINT p{};
+  EXPECT_EQ(mesh.GetPerspective(&v, &p), 256);
+  v.z = -0x80000;
+  EXPECT_EQ(mesh.GetPerspective(&v, &p), 0x8000000);
+  // Facing the viewer (clockwise on the screen): drawn; its mirror: culled, unless
+  // wireframe asks for every side; side-on (zero area): culled.
+  mesh.SetVertex(0, 0, 0, 0);
+  mesh.SetVertex(1, 10, 0, 0);
+  mesh.SetVertex(2, 0, 10, 0);
+  mesh.SetPolygon(0, 0, 1, 2, 0xFFFFFF);
+  EXPECT_EQ(mesh.PrepareRender(320, 240, true), 1u);
+  mesh.SetPolygon(0, 0, 2, 1, 0xFFFFFF);
+  EXPECT_EQ(mesh.PrepareRender(320, 240, true), 0u);
+  EXPECT_EQ(mesh.PrepareRender(320, 240, false), 1u);
+  mesh.SetVertex(2, 20, 0, 0);
+  mesh.SetPolygon(0, 0, 1, 2, 0xFFFFFF);
+  EXPECT_EQ(mesh.PrepareRender(320, 240, true), 0u);
+  // A corner behind the eye takes its polygon out.
+  mesh.SetVertex(2, 0, 10, -0x900);
+  mesh.SetPolygon(0, 0, 2, 1, 0xFFFFFF);
+  EXPECT_EQ(mesh.PrepareRender(320, 240, false), 0u);
+}
+
+TEST(Mesh, TransformsAndReset) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(4, 2), 0);
+  mesh.StartList();
+  mesh.SetVertex(0, 1, 2, 3);
+  mesh.SetVertex(1, 40, -5, 7);
+  mesh.SetVertex(2, -9, 30, 11);
+  mesh.SetVertex(3, 5, 5, 5);
+  mesh.SetPolygon(0, 0, 1, 2, 1);
+  mesh.SetPolygon(1, 1, 2, 3, 2);
+  mesh.EndList();
+  std::vector<ZVERTEX3D> before(mesh.vertices, mesh.vertices + 4);
+  mesh.Rotate(0, 0, 700);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(mesh.vertices[i].z, before[size_t(i)].z);
+  mesh.Rotate(100, 2000, 3);
+  mesh.Translate(256, -512, 77);
+  mesh.Scale(0x18000, 0x8000, 0x10000);
+  mesh.Reset();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(mesh.vertices[i].x, before[size_t(i)].x);
+    EXPECT_EQ(mesh.vertices[i].cny, before[size_t(i)].cny);
+  }
+}
+
+TEST(Mesh, SharedPositionsShareTheAveragedNormal) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(6, 2), 0);
+  // Two faces meeting at (0, 0, 0) through two different vertex slots (0 and 3).
+  mesh.SetPolygon(0, 0, 0, 0, 256, 0, 0, 0, 256, 0, 1);
+  mesh.SetPolygon(1, 0, 0, 0, 0, 0, 256, 256, 0, 0, 1);
+  EXPECT_EQ(mesh.VerticesInUse(), 4u);  // (0, 0, 0) and (100, 0, 0) were merged
+  const ZPOLYGON3D& a = mesh.polygons[0];
+  const ZPOLYGON3D& b = mesh.polygons[1];
+  const ZVERTEX3D& shared = mesh.vertices[0];
+  EXPECT_EQ(shared.nx, (a.nx + b.nx) / 2);
+  EXPECT_EQ(shared.nz, (a.nz + b.nz) / 2);
+  // Unit normals are 65536 long (exactly so for a face whose cross product is a multiple
+  // of 256; smaller faces come out slightly longer).
+  EXPECT_EQ(std::abs(a.nz), 65536);
+}
+
+TEST(Mesh, Lighting) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 1), 0);
+  mesh.SetLightSource(0, 0, 1, 64, 64);
+  EXPECT_EQ(mesh.lightx, 0);
+  EXPECT_EQ(mesh.lighty, 0);
+  EXPECT_EQ(mesh.lightz, -65536);
+  mesh.SetPolygon(0, 0, 0, 0, 0, 256, 0, 256, 0, 0, 0x804020);
+  ASSERT_EQ(mesh.polygons[0].cnz, -65536);  // facing the light fully
+  EXPECT_EQ(mesh.CalculateColor(0, 0x804020), 0x804020u);  // 64 + 512, capped at 256
+  mesh.SetLightSource(0, 0, -1, 64, 64);
+  EXPECT_EQ(mesh.CalculateColor(0, 0x804020), 0x201008u);  // ambient only: 64 / 256
+}
+
+TEST(Mesh, DepthSortOfEveryPermutationUpToEight) {
+  for (uint32_t n = 1; n <= 8; ++n) {
+    std::vector<int32_t> depths(n);
+    std::iota(depths.begin(), depths.end(), 0);
+    depths[n / 2] = depths[0];  // a repeated depth too
+    std::sort(depths.begin(), depths.end());
+    do {
+      std::vector<ZPOLYGON3D> polys(n);
+      std::vector<ZPOLYGON3D*> list(n);
+      for (uint32_t i = 0; i < n; ++i) {
+        polys[i].depth = depths[i];
+        list[i] = &polys[i];
+      }
+      Z3D_SortByDepth(list.data(), n);
+      for (uint32_t i = 1; i < n; ++i) ASSERT_GE(list[i - 1]->depth, list[i]->depth) << "n " << n;
+    } while (std::next_permutation(depths.begin(), depths.end()));
+  }
+}
+
+TEST(Mesh, TexelStreamsStayInsideTheTables) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 2), 0);
+  std::vector<int32_t> records(7 * 5, 3);
+  ZLDR_3DCALLBACKINFO info{};
+  info.texellayout = 0;
+  info.data = records.data();
+  info.size = uint32_t(records.size() * 4);
+  EXPECT_EQ(mesh.LdrOnTexelStream(&info), 0);  // 5 records, 2 polygons: 3 dropped
+  EXPECT_EQ(mesh.polygons[1].tu[2], 3);
+  info.texellayout = 1;
+  info.texelsdelivered = 0xFFFFFFF0u;  // far past the vertices
+  EXPECT_EQ(mesh.LdrOnTexelStream(&info), 0);
+}
+
+TEST(Mesh, BindingAgainScalesFromTheGivenCoordinates) {
+  TestEngine e;
+  Z2DSurface tex, big;
+  MakeSurface(e, tex, 32, 16, ZFMT_RGB565);
+  MakeSurface(e, big, 64, 64, ZFMT_RGB565);
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 1), 0);
+  mesh.SetPolygon(0, 0, 0, 0, 10, 0, 0, 0, 10, 0, 1);
+  mesh.BindTexture(0, 128, 64, 256, 0, 0, 256, &tex);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 32 * 4);  // half the width, in 22.10 pixels
+  EXPECT_EQ(mesh.polygons[0].v[0], 64 * 16 * 4);
+  mesh.BindTexture(&tex);
+  mesh.BindTexture(&tex);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 32 * 4);
+  mesh.BindTexture(&big);
+  EXPECT_EQ(mesh.polygons[0].u[0], 128 * 64 * 4);
+  mesh.BindTexture(nullptr);
+  EXPECT_EQ(mesh.polygons[0].texture, nullptr);
+}

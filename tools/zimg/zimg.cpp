@@ -1,0 +1,93 @@
+// zimg: decodes an image with the engine's registered loaders and writes it as a BMP.
+//
+//   zimg IN OUT.bmp [--format N]      N: surface format 1-6 (default 6, 32-bit)
+//
+// A failed load prints the loader's result code and exits with 1; a failed write exits
+// with 1; bad usage exits with 2.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "engine/core/zdsp_base.h"
+#include "engine/core/zmod_math.h"
+#include "engine/core/zmod_memory.h"
+#include "engine/core/zolt_records.h"
+#include "engine/graphics/zldr_bmp.h"
+#include "engine/graphics/zldr_png.h"
+#include "engine/graphics/zsurf_2d_load.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr, "usage: zimg IN OUT.bmp [--format 1-6]\n");
+  return 2;
+}
+
+const char* Meaning(int code) {
+  switch (code) {
+    case 1: return "bad or damaged data";
+    case 2: return "out of memory";
+    case 3: return "not a format any loader reads";
+    case 4: return "bad argument";
+    case 10: return "palette full";
+    default: return "error";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 5) return Usage();
+  int format = ZFMT_XRGB8888;
+  if (argc == 5) {
+    if (std::strcmp(argv[3], "--format") != 0) return Usage();
+    format = std::atoi(argv[4]);
+    if (format < 1 || format > 6) return Usage();
+  }
+  std::FILE* f = std::fopen(argv[1], "rb");
+  if (!f) {
+    std::fprintf(stderr, "zimg: cannot open %s\n", argv[1]);
+    return 1;
+  }
+  std::vector<uint8_t> data;
+  uint8_t chunk[65536];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), f)) > 0;) data.insert(data.end(), chunk, chunk + n);
+  std::fclose(f);
+  if (data.size() > 0xFFFFFFFFu) {
+    std::fprintf(stderr, "zimg: %s is too large\n", argv[1]);
+    return 1;
+  }
+
+  ClassZMemory memory;
+  ClassZMath math;
+  math.Init();
+  ZOLTCONFIG config{};
+  ZRecord_ConfigDefaults(&config);
+  ClassZDisplay display;
+  ZCD zcd{};
+  zcd.display = &display;
+  zcd.memory = &memory;
+  zcd.math = &math;
+  zcd.config = &config;
+  display.zcd = &zcd;
+  display.SetRotation(0);
+  display.backbufferformat = uint8_t(format);
+  display.RegisterLoader(new ZLoader_BMP);
+  display.RegisterLoader(new ZLoader_PNG);
+
+  Z2DSurface surface;
+  surface.LinkZCD(&zcd);
+  const int r = Z2DSurface_LoadImage(&surface, data.data(), uint32_t(data.size()), uint8_t(format), 1);
+  if (r != 0) {
+    std::fprintf(stderr, "zimg: %s: result %d (%s)\n", argv[1], r, Meaning(r));
+    return 1;
+  }
+  const int w = Z2DSurface_WriteBmp(&surface, argv[2], nullptr);
+  if (w != 0) {
+    std::fprintf(stderr, "zimg: cannot write %s: result %d\n", argv[2], w);
+    return 1;
+  }
+  std::printf("%s: %ux%u, format %d\n", argv[1], surface.GetWidth(), surface.GetHeight(), format);
+  return 0;
+}
