@@ -124,22 +124,21 @@ void ClassZInput::OnKeyUp(uint32_t key) {
   }
 }
 
-void ClassZInput::OnClickDown(int32_t x, int32_t y, uint8_t button) {
+void ClassZInput::ClickPress(int32_t x, int32_t y, uint8_t button, uint8_t type) {
   pointerx = x;
   pointery = y;
   if (button >= CLICK_BUTTONS) return;
   uint32_t state = CLICK_BASE + button;
   if (!(holdstates[state] & HELD)) holdstates[state] = 1;
-  Queue(ZINPUT_DOWN, state);
+  Queue(type, state);
+}
+
+void ClassZInput::OnClickDown(int32_t x, int32_t y, uint8_t button) {
+  ClickPress(x, y, button, ZINPUT_DOWN);
 }
 
 void ClassZInput::OnClickDouble(int32_t x, int32_t y, uint8_t button) {
-  pointerx = x;
-  pointery = y;
-  if (button >= CLICK_BUTTONS) return;
-  uint32_t state = CLICK_BASE + button;
-  if (!(holdstates[state] & HELD)) holdstates[state] = 1;
-  Queue(ZINPUT_DOUBLE, state);
+  ClickPress(x, y, button, ZINPUT_DOUBLE);
 }
 
 void ClassZInput::OnClickUp(int32_t x, int32_t y, uint8_t button) {
@@ -279,7 +278,7 @@ int32_t ClassZInput::GetWheelScroll() {
 
 void ClassZInput::SetRepeatRates(uint32_t, uint32_t) {}
 
-int ClassZInput::GetTiltData(void*, int32_t*, int32_t*) { return 3; }
+int ClassZInput::GetTiltData(ZCD*, int32_t*, int32_t*) { return 3; }
 
 const uint16_t* ClassZInput::SlotName(int32_t key) const {
   if (!names || key < 1 || key > 255) return nullptr;

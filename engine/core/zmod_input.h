@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+struct ZCD;
+
 struct Z_INPUTEVENT {
   int32_t x;      // pointer position when queued
   int32_t y;
@@ -74,7 +76,7 @@ class ClassZInput {
   // The delays are fixed at 300 and 100 ms; this does nothing.
   void SetRepeatRates(uint32_t first, uint32_t interval);
   // Not available on this device: 3, nothing stored.
-  int GetTiltData(void* zcd, int32_t* x, int32_t* y);
+  int GetTiltData(ZCD* zcd, int32_t* x, int32_t* y);
   // "None" for 0, the slot's name for a named code 1..255, else "#" and the number.
   // Cut to fit size characters (terminator included).
   void GetKeyName(int32_t key, char* out, uint32_t size);
@@ -100,6 +102,7 @@ class ClassZInput {
 
  private:
   void Queue(uint8_t type, uint32_t code);
+  void ClickPress(int32_t x, int32_t y, uint8_t button, uint8_t type);
   void RemoveEvent(uint32_t index, Z_INPUTEVENT* out);
   void ReleaseHold(uint32_t action);
   template <typename Match>

@@ -1,6 +1,7 @@
 // MD5 message digest (RFC 1321).
 #include <cstring>
 
+#include "engine/core/zmod_file.h"
 #include "engine/core/zmod_std.h"
 
 namespace {
@@ -34,6 +35,14 @@ void ToHex(char* out, const uint8_t digest[16]) {
   out[32] = 0;
 }
 
+void Finish(char* out, ZMD5CONTEXT* context) {
+  uint8_t digest[16];
+  ClassZStd::MD5Finalize(digest, context);
+  ToHex(out, digest);
+}
+
+enum : uint32_t { FILE_BLOCK = 8192 };
+
 }  // namespace
 
 void ClassZStd::MD5Init(ZMD5CONTEXT* context) {
@@ -48,28 +57,18 @@ void ClassZStd::MD5Transform(uint32_t state[4], const uint8_t block[64]) {
   uint32_t x[16];
   MD5Decode(x, block, 64);
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-  for (int i = 0; i < 64; i++) {
-    uint32_t f;
-    int g;
-    if (i < 16) {
-      f = (b & c) | (~b & d);
-      g = i;
-    } else if (i < 32) {
-      f = (b & d) | (c & ~d);
-      g = (5 * i + 1) & 15;
-    } else if (i < 48) {
-      f = b ^ c ^ d;
-      g = (3 * i + 5) & 15;
-    } else {
-      f = c ^ (b | ~d);
-      g = (7 * i) & 15;
-    }
+  // Four rounds of sixteen steps, each written out so the round function is fixed.
+  auto step = [&](uint32_t f, int i, int g) {
     uint32_t t = d;
     d = c;
     c = b;
     b = b + Rotl(a + f + kAdd[i] + x[g], kShift[i]);
     a = t;
-  }
+  };
+  for (int i = 0; i < 16; i++) step((b & c) | (~b & d), i, i);
+  for (int i = 16; i < 32; i++) step((b & d) | (c & ~d), i, (5 * i + 1) & 15);
+  for (int i = 32; i < 48; i++) step(b ^ c ^ d, i, (3 * i + 5) & 15);
+  for (int i = 48; i < 64; i++) step(c ^ (b | ~d), i, (7 * i) & 15);
   state[0] += a;
   state[1] += b;
   state[2] += c;
@@ -125,9 +124,7 @@ void ClassZStd::MD5Data(char* out, const void* data, uint32_t size) {
   ZMD5CONTEXT context;
   MD5Init(&context);
   if (data != nullptr) MD5Update(&context, data, size);
-  uint8_t digest[16];
-  MD5Finalize(digest, &context);
-  ToHex(out, digest);
+  Finish(out, &context);
 }
 
 void ClassZStd::MD5Str(char* out, const char* s) { MD5Data(out, s, StrLen(s)); }
@@ -145,7 +142,35 @@ void ClassZStd::MD5Str(char* out, const uint16_t* s) {
     }
     MD5Update(&context, chunk, k);
   }
-  uint8_t digest[16];
-  MD5Finalize(digest, &context);
-  ToHex(out, digest);
+  Finish(out, &context);
+}
+
+void ClassZStd::MD5File(char* out, ClassZFile* file) {
+  ZMD5CONTEXT context;
+  MD5Init(&context);
+  if (file != nullptr && file->IsOpen()) {
+    // Only bytes that were really read are hashed: a failed read ends the digest rather
+    // than feeding it stale buffer contents.
+    uint32_t size = file->Size();
+    uint32_t position = file->Tell();
+    uint32_t remaining = position < size ? size - position : 0;
+    uint8_t block[FILE_BLOCK];
+    while (remaining > 0) {
+      uint32_t n = remaining < FILE_BLOCK ? remaining : FILE_BLOCK;
+      if (!file->Read(block, n)) break;
+      MD5Update(&context, block, n);
+      remaining -= n;
+    }
+  }
+  Finish(out, &context);
+}
+
+void ClassZStd::MD5File(char* out, const char* name) {
+  ClassZFile file;
+  if (name != nullptr && file.Open(name, ZFILE_MODE_READ)) {
+    MD5File(out, &file);
+    file.Close();
+    return;
+  }
+  MD5File(out, static_cast<ClassZFile*>(nullptr));
 }

@@ -35,6 +35,13 @@ void ClassZMemory::Set(void* dst, uint8_t value, int bytes) {
   std::memset(dst, value, static_cast<size_t>(bytes));
 }
 
+void ZMemory_Set(void* dst, uint32_t pattern, uint32_t bytes) {
+  uint8_t* p = static_cast<uint8_t*>(dst);
+  uint8_t word[4];
+  std::memcpy(word, &pattern, 4);
+  for (uint32_t i = 0; i < bytes; i++) p[i] = word[i & 3];
+}
+
 void ClassZMemory::Set16(void* dst, uint16_t value, uint32_t count) {
   uint8_t* p = static_cast<uint8_t*>(dst);
   for (uint32_t i = 0; i < count; i++) std::memcpy(p + 2u * i, &value, 2);

@@ -88,3 +88,7 @@ class ClassZMemory {
   uint32_t listcapacity_ = 0;
   uint32_t dictcount_ = 0;
 };
+
+// Fills bytes with a repeating 4-byte pattern in native order (a tail shorter than four
+// bytes takes the pattern's first bytes).
+void ZMemory_Set(void* dst, uint32_t pattern, uint32_t bytes);

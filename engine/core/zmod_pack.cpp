@@ -302,8 +302,8 @@ int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, const uint16_t* name, bool l
 }
 
 int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, const char* name, bool local) {
-  uint32_t index;
-  return PackSearchFile(name, index) && PackGetFileInfo(info, index, local);
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  return ZFile_WidenName(wide, name) && PackGetFileInfo(info, wide, local);
 }
 
 int ClassZFile::FindStoreName(const char* storename, uint32_t& index) {
@@ -336,9 +336,8 @@ int ClassZFile::PackSearchFile(const uint16_t* name, uint32_t& index) {
 }
 
 int ClassZFile::PackSearchFile(const char* name, uint32_t& index) {
-  char storename[ZPK_NAME_SIZE];
-  ZFile_CheckStoreName(storename, name);
-  return name && FindStoreName(storename, index);
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  return ZFile_WidenName(wide, name) && PackSearchFile(wide, index);
 }
 
 ZPK_INDEXSLOT* ClassZFile::PackBuildIndex() {
@@ -411,12 +410,12 @@ int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, const uint16_t
 }
 
 int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, const char* name) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
   buffer = nullptr;
   size = 0;
   if (!PackValid()) return ZPK_NOPACK;
-  uint32_t index;
-  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
-  return PackGetFileData(buffer, size, index);
+  if (!ZFile_WidenName(wide, name)) return ZPK_NOTFOUND;
+  return PackGetFileData(buffer, size, wide);
 }
 
 int ClassZFile::PackExtractFile(const uint16_t* folder, uint32_t index, bool overwrite) {
@@ -469,9 +468,11 @@ int ClassZFile::PackExtractFile(const char* folder, uint32_t index, bool overwri
 }
 
 int ClassZFile::PackExtractFile(const char* folder, const char* name, bool overwrite) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
   if (!PackValid()) return ZPK_NOPACK;
+  if (!ZFile_WidenName(wide, name)) return ZPK_NOTFOUND;
   uint32_t index;
-  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
+  if (!PackSearchFile(wide, index)) return ZPK_NOTFOUND;
   return PackExtractFile(folder, index, overwrite);
 }
 
@@ -704,10 +705,10 @@ int ClassZFile::PackDeleteFile(const uint16_t* name) {
 }
 
 int ClassZFile::PackDeleteFile(const char* name) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
   if (!PackValid()) return ZPK_NOPACK;
-  uint32_t index;
-  if (!PackSearchFile(name, index)) return ZPK_NOTFOUND;
-  return PackDeleteFile(index);
+  if (!ZFile_WidenName(wide, name)) return ZPK_NOTFOUND;
+  return PackDeleteFile(wide);
 }
 
 // Writes the version-2 form beside the pack as "<name>_tmp" and renames it over the

@@ -29,11 +29,16 @@ void ClassZVTimer::Reset(uint32_t ms) {
 
 void ClassZVTimer::SetSpeed(uint32_t speed) { speed_ = speed; }
 
-void ClassZVTimer::Update() { Update(ClassZRTimer::Count()); }
+void ClassZVTimer::Update() {
+  uint32_t now = ClassZRTimer::Count();
+  UpdateTo(now, now);
+}
 
-void ClassZVTimer::Update(uint32_t ms) {
+void ClassZVTimer::Update(uint32_t ms) { UpdateTo(ms, ClassZRTimer::Count()); }
+
+void ClassZVTimer::UpdateTo(uint32_t ms, uint32_t realnow) {
   realprevious_ = realnow_;
-  realnow_ = ClassZRTimer::Count();
+  realnow_ = realnow;
   if (suspended_) {
     previousvirtual_ = virtual_;
     return;

@@ -49,6 +49,7 @@ class ClassZVTimer {
   void Resume(uint32_t ms);
 
  private:
+  void UpdateTo(uint32_t ms, uint32_t realnow);
   void Advance(uint32_t elapsed);
 
   uint8_t suspended_ = 0;

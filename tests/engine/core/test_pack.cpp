@@ -1,0 +1,444 @@
+// The engine must read what the reference writer makes, and every file the engine writes
+// must parse with the reference reader (entries back to back from offset 28, the offset
+// table at the very end, a correct checksum).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/core/zmod_file.h"
+#include "engine/core/zmod_memory.h"
+#include "tests/engine/core/pack_reference.h"
+#include "tests/engine/core/temp_dir.h"
+
+namespace {
+
+using namespace zpkref;
+
+// ---- fixture --------------------------------------------------------------------------
+
+class PackTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TempPath name = dir / "test.zpk";
+  ClassZFile pack;
+
+  void NewPack() { ASSERT_EQ(pack.PackNew(name.c_str()), ZPK_OK); }
+
+  Bytes Data(const std::string& entry) {
+    uint8_t* buffer = nullptr;
+    uint32_t size = 0;
+    int result = pack.PackGetFileData(buffer, size, entry.c_str());
+    EXPECT_EQ(result, ZPK_OK) << entry;
+    Bytes out(buffer, buffer + size);
+    ClassZMemory::DeAlloc(buffer);
+    return out;
+  }
+
+  // Flushes the engine's writes by closing, parses the file, and reopens it.
+  RefPack Disk() {
+    pack.Close();
+    RefPack ref = RefRead(ReadWholeFile(name));
+    EXPECT_EQ(pack.Open(name.c_str()), 1);
+    EXPECT_EQ(pack.PackValid(), 1);
+    return ref;
+  }
+
+  void Add(const std::string& entry, const Bytes& data, uint8_t kind = 0, bool overwrite = false) {
+    ASSERT_EQ(pack.PackAddFileData(entry.c_str(), data.data(), static_cast<uint32_t>(data.size()),
+                                   overwrite, kind, 1234),
+              ZPK_OK);
+  }
+};
+
+TEST(PackChecksum, QuickChecksumOfAbc) { EXPECT_EQ(ZFile_QuickChecksum("abc", 3), 860015464u); }
+
+TEST_F(PackTest, NewPackIsAnEmptyValidPack) {
+  NewPack();
+  EXPECT_EQ(pack.PackContainFiles(), 0u);
+  pack.Close();
+  Bytes disk = ReadWholeFile(name);
+  EXPECT_EQ(disk.size(), 28u);
+  RefPack ref = RefRead(disk);
+  EXPECT_EQ(ref.vendor, "ZOLT");
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  EXPECT_EQ(pack.PackValid(), 1);
+  EXPECT_EQ(pack.PackNew(name.c_str()), ZPK_EXISTS);
+
+  ClassZFile other;
+  ASSERT_EQ(other.PackNew((dir / "v.zpk").c_str(), "GAME"), ZPK_OK);
+  char vendor[5];
+  ASSERT_EQ(other.PackGetVendor(vendor), 1);
+  EXPECT_STREQ(vendor, "GAME");
+  ASSERT_EQ(other.PackChangeVendor("ABCD"), 1);
+  other.Close();
+  EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, "ABCD");
+}
+
+TEST_F(PackTest, KindsRoundTripAndSmallDataIsStoredRaw) {
+  NewPack();
+  Bytes big = Compressible(20000, 'a');
+  Add("raw.bin", big, ZPK_STORE_RAW);
+  Add("codec.bin", big, ZPK_STORE_CODEC);
+  Add("zlib.bin", big, ZPK_STORE_ZLIB);
+  Add("tiny.txt", Text("0123456789"), ZPK_STORE_CODEC);  // can't save 5 bytes
+  Add("one.bin", Bytes{0x41}, ZPK_STORE_CODEC);          // an 18-byte stream
+  Add("two.bin", Bytes{1, 2}, ZPK_STORE_ZLIB);
+  Add("empty.bin", Bytes{}, ZPK_STORE_ZLIB);
+  RefPack ref = Disk();
+  ASSERT_EQ(ref.entries.size(), 7u);
+  const uint8_t kinds[] = {0, 1, 2, 0, 0, 0, 0};
+  for (size_t i = 0; i < ref.entries.size(); i++) {
+    EXPECT_EQ(ref.entries[i].kind, kinds[i]) << ref.entries[i].name;
+    EXPECT_EQ(ref.entries[i].filetime, 1234u);
+    EXPECT_NE(ref.entries[i].timeadded, 0u);
+  }
+  EXPECT_LT(ref.entries[1].stored.size(), big.size() / 2);
+  EXPECT_LT(ref.entries[2].stored.size(), big.size() / 2);
+  EXPECT_EQ(RefUnpack(ref.entries[1]), big);
+  EXPECT_EQ(RefUnpack(ref.entries[2]), big);
+  EXPECT_EQ(Data("raw.bin"), big);
+  EXPECT_EQ(Data("codec.bin"), big);
+  EXPECT_EQ(Data("zlib.bin"), big);
+  EXPECT_EQ(Data("one.bin"), Bytes{0x41});
+
+  uint8_t* buffer = reinterpret_cast<uint8_t*>(1);
+  uint32_t size = 99;
+  EXPECT_EQ(pack.PackGetFileData(buffer, size, "empty.bin"), ZPK_OK);
+  EXPECT_EQ(buffer, nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(pack.PackGetFileData(buffer, size, "none.bin"), ZPK_NOTFOUND);
+}
+
+TEST_F(PackTest, EngineReadsReferencePacks) {
+  Bytes big = Compressible(5000, 'q');
+  RefEntry codec = RawEntry("codec.bin", {});
+  codec.kind = 1;
+  codec.unpacked = static_cast<uint32_t>(big.size());
+  codec.stored.resize(big.size());
+  ClassZMemory memory;
+  uint32_t length = static_cast<uint32_t>(codec.stored.size());
+  ASSERT_EQ(memory.Compress(codec.stored.data(), length, big.data(), codec.unpacked), 1);
+  codec.stored.resize(length);
+  RefEntry zl = ZlibEntry("zlib.bin", big);
+  RefEntry raw = RawEntry("Raw.Bin", Text("hello"));
+  raw.filetime = 1000;
+  raw.timeadded = 2000;
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2({raw, codec, zl}, "REF1")));
+
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  ASSERT_EQ(pack.PackValid(), 1);
+  EXPECT_EQ(pack.PackContainFiles(), 3u);
+  EXPECT_EQ(Data("raw.bin"), Text("hello"));
+  EXPECT_EQ(Data("codec.bin"), big);
+  EXPECT_EQ(Data("zlib.bin"), big);
+  ZPK_FILEINFO info;
+  ASSERT_EQ(pack.PackGetFileInfo(&info, 0u, false), 1);
+  EXPECT_STREQ(info.name, "Raw.Bin");
+  EXPECT_EQ(info.dataoffset, 28u + 92u);
+  EXPECT_EQ(info.filetime, 1000u);
+  EXPECT_EQ(info.timeadded, 2000u);
+  EXPECT_EQ(pack.PackGetFileInfo(&info, 3u, false), 0);
+}
+
+// Replacing and deleting entry k of n, with data larger and smaller than before.
+TEST_F(PackTest, ReplaceAndDeleteAtEveryPosition) {
+  struct Case {
+    size_t count, index;
+    int change;  // +: replace larger, -: replace smaller, 0: delete
+  } cases[] = {
+      {3, 0, +1}, {3, 1, +1}, {3, 2, +1}, {3, 0, -1}, {3, 1, -1}, {3, 2, -1}, {1, 0, +1},
+      {1, 0, -1}, {3, 0, 0},  {3, 1, 0},  {3, 2, 0},  {1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.count << " entries, index " << c.index << ", change " << c.change);
+    std::remove(name.c_str());
+    NewPack();
+    std::vector<std::pair<std::string, Bytes>> model;
+    for (size_t i = 0; i < c.count; i++) {
+      model.push_back({"entry" + std::to_string(i) + ".dat", Compressible(300 + 100 * i, uint8_t('a' + i))});
+      Add(model.back().first, model.back().second, static_cast<uint8_t>(i % 3));
+    }
+    // A name index built before the change must not be used after it.
+    ZPK_INDEXSLOT* index = pack.PackBuildIndex();
+    ASSERT_NE(index, nullptr);
+    if (c.change == 0) {
+      ASSERT_EQ(pack.PackDeleteFile(model[c.index].first.c_str()), ZPK_OK);
+      model.erase(model.begin() + c.index);
+    } else {
+      Bytes data = Compressible(c.change > 0 ? 5000 : 20, 'z');
+      std::string upper = model[c.index].first;
+      for (char& ch : upper) ch = static_cast<char>(toupper(ch));
+      EXPECT_EQ(pack.PackAddFileData(upper.c_str(), data.data(), static_cast<uint32_t>(data.size()),
+                                     false, 0, 0),
+                ZPK_EXISTS);
+      Add(upper, data, ZPK_STORE_RAW, true);
+      model[c.index] = {upper, data};  // the record takes the name it was replaced under
+    }
+    RefPack ref = Disk();
+    ClassZMemory::DeAlloc(index);
+    ASSERT_EQ(ref.entries.size(), model.size());
+    EXPECT_EQ(pack.PackContainFiles(), model.size());
+    for (size_t i = 0; i < model.size(); i++) {
+      EXPECT_EQ(ref.entries[i].name, model[i].first);  // the stored name keeps its case
+      EXPECT_EQ(RefUnpack(ref.entries[i]), model[i].second);
+      EXPECT_EQ(Data(model[i].first), model[i].second);
+    }
+    if (model.empty()) {
+      EXPECT_EQ(ReadWholeFile(name).size(), 28u);
+    }
+    pack.Close();
+  }
+}
+
+TEST_F(PackTest, DeleteByIndexAndMissingEntries) {
+  NewPack();
+  EXPECT_EQ(pack.PackDeleteFile(0u), ZPK_NOTFOUND);
+  Add("a", Text("aaaa"));
+  Add("b", Text("bbbb"));
+  EXPECT_EQ(pack.PackDeleteFile(5u), ZPK_NOTFOUND);
+  EXPECT_EQ(pack.PackDeleteFile("c"), ZPK_NOTFOUND);
+  ASSERT_EQ(pack.PackDeleteFile(0u), ZPK_OK);
+  RefPack ref = Disk();
+  ASSERT_EQ(ref.entries.size(), 1u);
+  EXPECT_EQ(ref.entries[0].name, "b");
+  pack.Close();
+  EXPECT_EQ(pack.PackDeleteFile(0u), ZPK_NOPACK);
+  EXPECT_EQ(pack.PackAddFileData("x", "x", 1, false, 0, 0), ZPK_NOPACK);
+}
+
+TEST_F(PackTest, StoreNameRules) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"Data\\Tiles.PNG", "Tiles.PNG"},
+      {"a/b/c.txt", "c.txt"},
+      {"folder/", ""},
+      {std::string(66, 'x') + ".bmp", std::string(59, 'x') + ".bmp"},
+      {std::string(70, 'y'), std::string(63, 'y')},
+      // The front keeps 63 - 32 characters, the extension its first 32.
+      {std::string(30, 'n') + "." + std::string(39, 'e'), std::string(30, 'n') + ".." + std::string(31, 'e')},
+      {std::string(63, 'k'), std::string(63, 'k')},
+  };
+  for (const Case& c : cases) {
+    char out[ZPK_NAME_SIZE];
+    ZFile_CheckStoreName(out, c.in.c_str());
+    EXPECT_EQ(std::string(out), c.out) << c.in;
+    ZFile_CheckStoreName(out, Wide(c.in));
+    EXPECT_EQ(std::string(out), c.out) << c.in;
+  }
+  NewPack();
+  Add("Data\\Tiles.PNG", Text("png data"));
+  uint32_t index = 99;
+  EXPECT_EQ(pack.PackSearchFile("tiles.png", index), 1);
+  EXPECT_EQ(index, 0u);
+  EXPECT_EQ(pack.PackSearchFile(Wide("x/TILES.png"), index), 1);
+  EXPECT_EQ(pack.PackSearchFile("tiles.pn", index), 0);
+}
+
+TEST_F(PackTest, NameIndexSearchesOnlyItsSlots) {
+  NewPack();
+  Add("a", Text("aaaa"));
+  Add("b", Text("bbbb"));
+  Add("c", Text("cccc"));
+  ZPK_INDEXSLOT* index = pack.PackBuildIndex();
+  ASSERT_NE(index, nullptr);
+  uint32_t at = 0;
+  EXPECT_EQ(pack.PackSearchFile("C", at), 1);
+  EXPECT_EQ(at, 2u);
+  pack.PackUseIndex(index, 2);  // an index of an older, smaller pack
+  EXPECT_EQ(pack.PackSearchFile("c", at), 0);
+  EXPECT_EQ(pack.PackSearchFile("b", at), 1);
+  Add("d", Text("dddd"));  // any write drops the index
+  EXPECT_EQ(pack.PackSearchFile("c", at), 1);
+  EXPECT_EQ(pack.PackSearchFile("d", at), 1);
+  EXPECT_EQ(at, 3u);
+  ClassZMemory::DeAlloc(index);
+}
+
+TEST_F(PackTest, AddFileStoresNameDataAndTime) {
+  NewPack();
+  ASSERT_EQ(mkdir((dir / "Data").c_str(), 0700), 0);
+  Bytes content = Compressible(3000, 'f');
+  ASSERT_TRUE(WriteWholeFile(dir / "Data/Tiles.PNG", content));
+  struct utimbuf times = {1204286400, 1204286400};
+  ASSERT_EQ(utime((dir / "Data/Tiles.PNG").c_str(), &times), 0);
+  EXPECT_EQ(pack.PackAddFile((dir / "Data/missing.png").c_str(), false, 0), ZPK_NOTFOUND);
+  ASSERT_EQ(pack.PackAddFile((dir / "Data\\Tiles.PNG").c_str(), false, ZPK_STORE_ZLIB), ZPK_OK);
+  EXPECT_EQ(pack.PackAddFile((dir / "Data/Tiles.PNG").c_str(), false, 0), ZPK_EXISTS);
+  ASSERT_TRUE(WriteWholeFile(dir / "empty.txt", {}));
+  ASSERT_EQ(pack.PackAddFile((dir / "empty.txt").c_str(), false, ZPK_STORE_CODEC), ZPK_OK);
+  RefPack ref = Disk();
+  ASSERT_EQ(ref.entries.size(), 2u);
+  EXPECT_EQ(ref.entries[0].name, "Tiles.PNG");
+  EXPECT_EQ(ref.entries[0].kind, 2);
+  EXPECT_EQ(ref.entries[0].filetime, 1204286400u);
+  EXPECT_EQ(RefUnpack(ref.entries[0]), content);
+  EXPECT_EQ(ref.entries[1].unpacked, 0u);
+  EXPECT_TRUE(ref.entries[1].stored.empty());
+}
+
+TEST_F(PackTest, ExtractWritesPlainNamesInsideTheFolder) {
+  ASSERT_EQ(mkdir((dir / "out").c_str(), 0700), 0);
+  RefEntry escape = RawEntry("../escape.txt", Text("outside?"));
+  RefEntry dots = RawEntry("..", Text("dots"));
+  RefEntry fine = RawEntry("fine.txt", Text("fine"));
+  RefEntry empty = RawEntry("empty.txt", {});
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2({escape, dots, fine, empty})));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  ASSERT_EQ(pack.PackValid(), 1);
+  TempPath out = dir / "out";
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), 0u, false), ZPK_OK);
+  EXPECT_EQ(ReadWholeFile(dir / "out/escape.txt"), Text("outside?"));
+  EXPECT_EQ(pack.Exists((dir / "escape.txt").c_str()), 0);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), 1u, true), ZPK_FAILED);
+  EXPECT_EQ(pack.PackExtractFile((out + "/").c_str(), "fine.txt", false), ZPK_OK);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), "fine.txt", false), ZPK_EXISTS);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), "fine.txt", true), ZPK_OK);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), "EMPTY.TXT", false), ZPK_OK);
+  EXPECT_EQ(pack.SizeC((dir / "out/empty.txt").c_str()), 0u);
+  EXPECT_EQ(pack.Exists((dir / "out/empty.txt").c_str()), 1);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), "none", false), ZPK_NOTFOUND);
+  EXPECT_EQ(pack.PackExtractFile(out.c_str(), 9u, false), ZPK_NOTFOUND);
+}
+
+TEST_F(PackTest, VersionOnePacksAreReadAndConvertedOnChange) {
+  Bytes big = Compressible(4000, 'v');
+  RefEntry zl = ZlibEntry("gfx\\deep\\image.png", big);
+  std::vector<RefEntry> entries = {RawEntry("sfx/boom.wav", Text("boom")), RawEntry("empty", {}), zl};
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV1(entries)));
+
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  ASSERT_EQ(pack.PackValid(), 1);
+  ZPK_FILEINFO info;
+  ASSERT_EQ(pack.PackGetFileInfo(&info, 2u, false), 1);
+  EXPECT_STREQ(info.name, "image.png");
+  EXPECT_EQ(info.filetime, 0u);
+  EXPECT_EQ(Data("boom.wav"), Text("boom"));
+  EXPECT_EQ(Data("image.png"), big);
+  char vendor[5];
+  ASSERT_EQ(pack.PackGetVendor(vendor), 1);
+  EXPECT_STREQ(vendor, "OLD1");
+
+  Add("new.txt", Text("new entry"));
+  RefPack ref = Disk();
+  EXPECT_EQ(ref.vendor, "OLD1");
+  ASSERT_EQ(ref.entries.size(), 4u);
+  EXPECT_EQ(ref.entries[0].name, "boom.wav");
+  EXPECT_EQ(ref.entries[1].name, "empty");
+  EXPECT_EQ(ref.entries[2].name, "image.png");
+  EXPECT_EQ(RefUnpack(ref.entries[2]), big);
+  EXPECT_EQ(ref.entries[3].name, "new.txt");
+  EXPECT_EQ(pack.Exists((name + "_tmp").c_str()), 0);
+}
+
+TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV1({})));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  ASSERT_EQ(pack.PackValid(), 1);
+  ASSERT_EQ(pack.ConvertPackFile(), 1);
+  EXPECT_EQ(pack.PackValid(), 1);
+  EXPECT_EQ(pack.ConvertPackFile(), 0);  // already version 2
+  pack.Close();
+  EXPECT_EQ(ReadWholeFile(name).size(), 28u);
+  RefRead(ReadWholeFile(name));
+
+  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa"))});
+  ASSERT_TRUE(WriteWholeFile(name, v1));
+  ASSERT_TRUE(WriteWholeFile(name + "_tmp", Text("someone else's")));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  EXPECT_EQ(pack.PackDeleteFile("a"), ZPK_FAILED);
+  pack.Close();
+  EXPECT_EQ(ReadWholeFile(name), v1);
+  EXPECT_EQ(ReadWholeFile(name + "_tmp"), Text("someone else's"));
+}
+
+// Every field a hostile pack can set: the pack is refused at Open, or the entry gives an
+// error result; never a crash, an overflow or a huge allocation.
+TEST_F(PackTest, HostileFieldsGiveErrors) {
+  Bytes data = Compressible(600, 'h');
+  RefEntry zl = ZlibEntry("z.bin", data);
+  const Bytes good = RefWriteV2({RawEntry("a.bin", Text("first entry")), zl});
+  const size_t rec0 = 28, rec1 = 28 + 92 + 11, table = good.size() - 8;
+
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> mutate;
+    bool valid;       // still a pack after Open
+    int entry;        // which entry to read
+    int result;       // PackGetFileData of that entry
+  } cases[] = {
+      {"count huge", [](Bytes& b) { Put32(b, 16, 0xFFFFFFFFu); Reseal(b); }, false, 0, 0},
+      {"count past the file", [&](Bytes& b) { Put32(b, 16, static_cast<uint32_t>(b.size() / 4)); Reseal(b); }, false, 0, 0},
+      {"header size 27", [](Bytes& b) { Put32(b, 8, 27); Reseal(b); }, false, 0, 0},
+      {"header size 29", [](Bytes& b) { Put32(b, 8, 29); Reseal(b); }, false, 0, 0},
+      {"header size huge", [](Bytes& b) { Put32(b, 8, 0x7FFFFFFF); Reseal(b); }, false, 0, 0},
+      {"checksum wrong", [](Bytes& b) { b[20] ^= 1; }, false, 0, 0},
+      {"truncated header", [](Bytes& b) { b.resize(20); }, false, 0, 0},
+      {"table cut off", [](Bytes& b) { b.resize(b.size() - 3); }, false, 0, 0},
+      {"offset inside header", [&](Bytes& b) { Put32(b, table, 10); }, false, 0, 0},
+      {"offset past table", [&](Bytes& b) { Put32(b, table + 4, 0xFFFFFF00u); }, false, 0, 0},
+      {"offsets descending", [&](Bytes& b) { Put32(b, table + 4, 20 + 28); }, false, 0, 0},
+      {"record size 91", [&](Bytes& b) { Put32(b, rec0, 91); }, true, 0, ZPK_NOTFOUND},
+      {"record size 93", [&](Bytes& b) { Put32(b, rec0, 93); }, true, 0, ZPK_NOTFOUND},
+      {"record size 0", [&](Bytes& b) { Put32(b, rec1, 0); }, true, 1, ZPK_NOTFOUND},
+      {"stored past table", [&](Bytes& b) { Put32(b, rec1 + 76, 0xFFFFFFF0u); }, true, 1, ZPK_NOTFOUND},
+      {"raw sizes differ", [&](Bytes& b) { Put32(b, rec0 + 72, 100000); }, true, 0, ZPK_BADDATA},
+      {"raw unpacked smaller", [&](Bytes& b) { Put32(b, rec0 + 72, 3); }, true, 0, ZPK_BADDATA},
+      {"unknown kind", [&](Bytes& b) { b[rec0 + 80] = 3; }, true, 0, ZPK_BADDATA},
+      {"zlib unpacked huge", [&](Bytes& b) { Put32(b, rec1 + 72, 0xFFFFFFFFu); }, true, 1, ZPK_BADDATA},
+      {"zlib unpacked larger", [&](Bytes& b) { Put32(b, rec1 + 72, 700); }, true, 1, ZPK_BADDATA},
+      {"zlib unpacked smaller", [&](Bytes& b) { Put32(b, rec1 + 72, 500); }, true, 1, ZPK_BADDATA},
+      {"zlib stream garbage", [&](Bytes& b) { for (size_t i = 0; i < 20; i++) b[rec1 + 92 + i] ^= 0x5A; }, true, 1, ZPK_BADDATA},
+      {"as codec stream", [&](Bytes& b) { b[rec1 + 80] = 1; }, true, 1, ZPK_BADDATA},
+      {"codec unpacked huge", [&](Bytes& b) { b[rec1 + 80] = 1; Put32(b, rec1 + 72, 0xFFFFFFFFu); }, true, 1, ZPK_BADDATA},
+      {"name unterminated", [&](Bytes& b) { std::memset(b.data() + rec0 + 4, 'N', 64); }, true, 0, ZPK_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes bytes = good;
+    c.mutate(bytes);
+    ASSERT_TRUE(WriteWholeFile(name, bytes));
+    ClassZFile f;
+    ASSERT_EQ(f.Open(name.c_str(), ZFILE_MODE_READ), 1);  // a plain file at least
+    EXPECT_EQ(f.PackValid() != 0, c.valid);
+    uint8_t* buffer = nullptr;
+    uint32_t size = 0;
+    int result = f.PackGetFileData(buffer, size, static_cast<uint32_t>(c.entry));
+    EXPECT_EQ(result, c.valid ? c.result : ZPK_NOPACK);
+    if (result != ZPK_OK) {
+      EXPECT_EQ(buffer, nullptr);
+    }
+    ClassZMemory::DeAlloc(buffer);
+    ZPK_FILEINFO info;
+    if (f.PackGetFileInfo(&info, static_cast<uint32_t>(c.entry), false)) {
+      EXPECT_LT(std::strlen(info.name), ZPK_NAME_SIZE);
+    }
+    EXPECT_NE(f.PackExtractFile(dir.path().c_str(), "missing", false), ZPK_OK);
+  }
+
+  // Version 1: the entry table past the file, and an entry's data past the file.
+  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa"))});
+  Bytes huge = v1;
+  Put32(huge, 16, 0x10000000u);
+  ASSERT_TRUE(WriteWholeFile(name, huge));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  EXPECT_EQ(pack.PackValid(), 0);
+  Bytes far = v1;
+  Put32(far, 32 + 136, 0x7FFFFFFF);
+  ASSERT_TRUE(WriteWholeFile(name, far));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  ASSERT_EQ(pack.PackValid(), 1);
+  uint8_t* buffer = nullptr;
+  uint32_t size = 0;
+  EXPECT_EQ(pack.PackGetFileData(buffer, size, 0u), ZPK_NOTFOUND);
+  EXPECT_EQ(pack.ConvertPackFile(), 0);
+  EXPECT_EQ(ReadWholeFile(name), far);
+}
+
+}  // namespace
