@@ -26,14 +26,15 @@ int HexValue(char c) {
   return -1;
 }
 
-int Base64Value(char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
+// Value of each Base64 character, -1 for everything else ('=' included).
+struct Base64Table {
+  int8_t value[256];
+  Base64Table() {
+    for (int8_t& v : value) v = -1;
+    for (int i = 0; i < 64; ++i) value[static_cast<uint8_t>(kBase64[i])] = static_cast<int8_t>(i);
+  }
+};
+const Base64Table kBase64Values;
 
 }  // namespace
 
@@ -116,17 +117,37 @@ uint32_t ClassZConnect::Base64Encode(char* out, const char* in) {
 }
 
 uint32_t ClassZConnect::Base64Decode(char* out, const char* in) {
-  uint32_t o = 0, bits = 0, held = 0;
-  for (const char* p = in; *p; ++p) {
-    const int v = Base64Value(*p);
-    if (v < 0) break;  // '=' or a foreign character ends the data
-    bits = (bits << 6) | static_cast<uint32_t>(v);
-    held += 6;
-    if (held >= 8) {
-      held -= 8;
-      out[o++] = static_cast<char>(bits >> held);
-      bits &= (1u << held) - 1;
-    }
+  const auto* p = reinterpret_cast<const uint8_t*>(in);
+  const int8_t* v = kBase64Values.value;
+  uint32_t o = 0;
+  // Whole groups of four first; the terminator (and '=') is not in the alphabet, so a
+  // group with any of them falls through to the tail below.
+  for (;;) {
+    const int a = v[p[0]];
+    if (a < 0) break;
+    const int b = v[p[1]];
+    if (b < 0) break;
+    const int c = v[p[2]];
+    if (c < 0) break;
+    const int d = v[p[3]];
+    if (d < 0) break;
+    const uint32_t bits = static_cast<uint32_t>(a << 18 | b << 12 | c << 6 | d);
+    out[o++] = static_cast<char>(bits >> 16);
+    out[o++] = static_cast<char>(bits >> 8);
+    out[o++] = static_cast<char>(bits);
+    p += 4;
+  }
+  // A last group of two or three characters gives one or two bytes; one alone gives none.
+  int held = 0;
+  uint32_t bits = 0;
+  while (held < 3 && v[p[held]] >= 0) {
+    bits = bits << 6 | static_cast<uint32_t>(v[p[held]]);
+    ++held;
+  }
+  if (held == 2) out[o++] = static_cast<char>(bits >> 4);
+  if (held == 3) {
+    out[o++] = static_cast<char>(bits >> 10);
+    out[o++] = static_cast<char>(bits >> 2);
   }
   out[o] = 0;
   return o;

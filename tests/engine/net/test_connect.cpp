@@ -241,6 +241,21 @@ TEST(Connect, LargeBodiesGoOutWhole) {
   const size_t end = got.find("\r\n\r\n");
   EXPECT_NE(std::string::npos, got.find("Content-Length: 48002\r\n"));
   EXPECT_EQ(48002u, got.size() - end - 4);
+
+  // Megabytes do not go out in one send: the rest follows on later polls.
+  LoopbackServer big({{"HTTP/1.0 200 OK\r\n\r\n"}, LoopbackServer::End::kClose});
+  Client c2;
+  ZHTTPRequest m;
+  ClassZStd::StrCpy(m.host, kLoopback, sizeof m.host);
+  m.port = big.Port();
+  std::string blob(3 << 20, '\0');
+  for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<char>(i * 7 + i / 4096);
+  ASSERT_EQ(1, m.AddData("blob", reinterpret_cast<const uint8_t*>(blob.data()), static_cast<uint32_t>(blob.size())));
+  ASSERT_EQ(1, c2.conn.SendHTTPPostMultipart(&m));
+  GamePostReply(big, c2);
+  ASSERT_EQ(1u, big.Requests().size());
+  const std::string sent = big.Requests()[0];
+  EXPECT_NE(std::string::npos, sent.find("\r\n\r\n" + blob + "\r\n--"));
 }
 
 TEST(Connect, UnsafeRequestsAreRefused) {
