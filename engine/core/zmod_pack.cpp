@@ -168,14 +168,21 @@ struct Buffer {
 // tablestart), then count table slots.
 struct ClassZFile::PackSplice {
   ZPK_HEADER header;
-  uint32_t keepend;
-  uint32_t resume;
-  uint32_t tablestart;
-  const uint8_t* record;
-  const uint8_t* data;
-  uint32_t stored;
-  uint32_t* table;  // native values; encoded in place when written
-  uint32_t count;
+  uint32_t keepend = 0;
+  uint32_t resume = 0;
+  uint32_t tablestart = 0;
+  const uint8_t* record = nullptr;
+  const uint8_t* data = nullptr;
+  uint32_t stored = 0;
+  uint32_t* table;  // room for the header's count + 1 slots, native values (null: no memory)
+  uint32_t count = 0;
+
+  explicit PackSplice(const ZPK_HEADER& h)
+      : header(h),
+        table(reinterpret_cast<uint32_t*>(Buffer(4 * (h.count + uint64_t{1})).release())) {}
+  ~PackSplice() { ClassZMemory::DeAlloc(table); }
+  PackSplice(const PackSplice&) = delete;
+  PackSplice& operator=(const PackSplice&) = delete;
 };
 
 void ZFile_CheckStoreName(char* out, const char* name) { StoreName(out, name); }
@@ -262,16 +269,11 @@ int ClassZFile::WritePackHeader() {
 int ClassZFile::PackChangeVendor(const char* vendor) {
   if (!vendor || !PackValid()) return 0;
   if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return 0;
-  uint32_t count = packheader.count;
-  Buffer tablebuffer(uint64_t{4} * (count + 1));
-  if (!tablebuffer.data) return 0;
-  PackSplice splice{};
-  splice.header = packheader;
+  PackSplice splice(packheader);
+  if (!splice.table || !ReadPackTable(splice.table, splice.tablestart)) return 0;
   for (int i = 0; i < 4; i++) splice.header.vendor[i] = vendor[i];
-  splice.table = reinterpret_cast<uint32_t*>(tablebuffer.data);
-  if (!ReadPackTable(splice.table, splice.tablestart)) return 0;
   splice.keepend = splice.resume = splice.tablestart;
-  splice.count = count;
+  splice.count = packheader.count;
   return RewritePack(splice);
 }
 
@@ -641,11 +643,8 @@ int ClassZFile::PackAddFileData(const uint16_t* name, const void* data, uint32_t
   record.timeadded = device.TimestampNow(false);
 
   uint32_t count = packheader.count;
-  Buffer tablebuffer(uint64_t{4} * (count + 1));
-  if (!tablebuffer.data) return ZPK_NOMEMORY;
-  PackSplice splice{};
-  splice.header = packheader;
-  splice.table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  PackSplice splice(packheader);
+  if (!splice.table) return ZPK_NOMEMORY;
   uint32_t* table = splice.table;
   uint32_t tablestart;
   if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
@@ -722,11 +721,8 @@ int ClassZFile::PackDeleteFile(uint32_t index) {
   nameindex = nullptr;
   indexslots = 0;
   uint32_t count = packheader.count;
-  Buffer tablebuffer(uint64_t{4} * (count + 1));
-  if (!tablebuffer.data) return ZPK_NOMEMORY;
-  PackSplice splice{};
-  splice.header = packheader;
-  splice.table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  PackSplice splice(packheader);
+  if (!splice.table) return ZPK_NOMEMORY;
   uint32_t* table = splice.table;
   if (!ReadPackTable(table, splice.tablestart)) return ZPK_FAILED;
 
