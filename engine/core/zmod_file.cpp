@@ -329,7 +329,8 @@ int ClassZFile::MoveData(uint32_t to, uint32_t from, uint32_t length, uint32_t c
     }
   }
   ClassZMemory::DeAlloc(buffer);
-  return ok;
+  // The last pieces may still sit in the stream's buffer; only written bytes count.
+  return ok && std::fflush(stream) == 0 && !std::ferror(stream);
 }
 
 // stdio may hold written bytes back, and a failed write can surface only when they are

@@ -2,12 +2,10 @@
 // must parse with the reference reader (entries back to back from offset 28, the offset
 // table at the very end, a correct checksum).
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 #include <zlib.h>
 
-#include <csignal>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_memory.h"
+#include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/pack_reference.h"
 #include "tests/engine/core/temp_dir.h"
 
@@ -359,29 +358,6 @@ TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
   EXPECT_EQ(ReadWholeFile(name), v1);
   EXPECT_EQ(ReadWholeFile(name + "_tmp"), Text("someone else's"));
 }
-
-// While it lives, writes that would take any file past a size fail as on a full disk (the
-// signal such writes raise is ignored meanwhile).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    oldsignal_ = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = old_;
-    limit.rlim_cur = bytes < old_.rlim_max ? bytes : old_.rlim_max;
-    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldsignal_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  struct rlimit old_;
-  void (*oldsignal_)(int);
-};
 
 // A change that fails part way through its writes leaves the pack on disk exactly as it
 // was, no temporary file, and the pack still open and readable; the same change succeeds
