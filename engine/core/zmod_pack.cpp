@@ -271,7 +271,11 @@ int ClassZFile::PackChangeVendor(const char* vendor) {
   if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return 0;
   PackSplice splice(packheader);
   if (!splice.table || !ReadPackTable(splice.table, splice.tablestart)) return 0;
-  for (int i = 0; i < 4; i++) splice.header.vendor[i] = vendor[i];
+  // Four characters at most; a shorter code is padded with zeros, as PackNew does.
+  for (int i = 0, end = 0; i < 4; i++) {
+    end = end || vendor[i] == 0;
+    splice.header.vendor[i] = end ? 0 : vendor[i];
+  }
   splice.keepend = splice.resume = splice.tablestart;
   splice.count = packheader.count;
   return RewritePack(splice);

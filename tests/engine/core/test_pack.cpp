@@ -77,8 +77,11 @@ TEST_F(PackTest, NewPackIsAnEmptyValidPack) {
   ASSERT_EQ(other.PackGetVendor(vendor), 1);
   EXPECT_STREQ(vendor, "GAME");
   ASSERT_EQ(other.PackChangeVendor("ABCD"), 1);
-  other.Close();
   EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, "ABCD");
+  const char shorter[3] = {'X', 'Y', 0};  // nothing may be read past its end
+  ASSERT_EQ(other.PackChangeVendor(shorter), 1);
+  other.Close();
+  EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, std::string("XY\0\0", 4));
 }
 
 TEST_F(PackTest, KindsRoundTripAndSmallDataIsStoredRaw) {
