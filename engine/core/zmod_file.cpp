@@ -13,6 +13,7 @@
 namespace {
 
 enum : uint8_t { OP_NONE = 0, OP_READ = 1, OP_WRITE = 2 };
+constexpr uint32_t COPY_CHUNK = 32768;
 
 bool IsSeparator(uint16_t c) { return c == '/' || c == '\\'; }
 
@@ -159,6 +160,7 @@ ClassZFile::ClassZFile()
       fileopen(0),
       folderopen(0),
       packvalid(0),
+      writable(0),
       lastop(OP_NONE) {
   ownname[0] = 0;
   curfolder[0] = 0;
@@ -183,6 +185,7 @@ int ClassZFile::OpenStream(const uint16_t* name, const char* mode) {
   stream = std::fopen(sys.text, mode);
   if (!stream) return 0;
   fileopen = 1;
+  writable = mode[0] != 'r' || std::strchr(mode, '+') != nullptr;
   lastop = OP_NONE;
   ClassZStd::StrCpy(ownname, full, ZFILE_NAME_CAPACITY);
   return 1;
@@ -224,6 +227,7 @@ void ClassZFile::Close() {
   if (stream) std::fclose(stream);
   stream = nullptr;
   fileopen = 0;
+  writable = 0;
   lastop = OP_NONE;
   ForgetPack();
 }
@@ -323,6 +327,55 @@ int ClassZFile::MoveData(uint32_t to, uint32_t from, uint32_t length, uint32_t c
       Seek(to + offset);
       ok = Write(buffer, n);
     }
+  }
+  ClassZMemory::DeAlloc(buffer);
+  // The last pieces may still sit in the stream's buffer; only written bytes count.
+  return ok && std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
+// stdio may hold written bytes back, and a failed write can surface only when they are
+// flushed; the error flag keeps failures that an earlier seek flushed silently.
+int ClassZFile::SyncToDisk() {
+  if (!fileopen) return 0;
+  if (std::fflush(stream) != 0 || std::ferror(stream)) return 0;
+  return fsync(fileno(stream)) == 0;
+}
+
+int ClassZFile::NewBeside(ClassZFile& out, const uint16_t* finalname) {
+  uint16_t tmpname[ZFILE_NAME_CAPACITY];
+  uint32_t n = ClassZStd::StrLen(finalname, ZFILE_NAME_CAPACITY);
+  if (n == 0 || n + 4 > ZFILE_MAX_FULLNAME) return 0;
+  ClassZStd::StrCpy(tmpname, finalname, ZFILE_NAME_CAPACITY);
+  ClassZStd::StrCat(tmpname, "_tmp");
+  // A file of that name may be someone's, or what a crash left: it is never overwritten.
+  if (out.GetAttributes(tmpname) != 0) return 0;
+  if (!out.New(tmpname)) return 0;
+  // The new version keeps the permissions of the file it replaces.
+  SystemName sys(finalname);
+  struct stat st;
+  if (sys.ok && stat(sys.text, &st) == 0) fchmod(fileno(out.stream), st.st_mode & 07777);
+  return 1;
+}
+
+int ClassZFile::CommitAs(const uint16_t* finalname, bool written) {
+  uint16_t tmpname[ZFILE_NAME_CAPACITY];
+  ClassZStd::StrCpy(tmpname, ownname, ZFILE_NAME_CAPACITY);
+  int ok = written && SyncToDisk();
+  Close();
+  ok = ok && Rename(finalname, tmpname);
+  if (!ok) Delete(tmpname);
+  return ok;
+}
+
+int ClassZFile::CopyTo(ClassZFile& out, uint32_t from, uint32_t length) {
+  if (length == 0) return 1;
+  uint32_t chunk = length < COPY_CHUNK ? length : COPY_CHUNK;
+  uint8_t* buffer = static_cast<uint8_t*>(ClassZMemory::Alloc(chunk));
+  int ok = buffer != nullptr;
+  for (uint32_t done = 0; ok && done < length; done += chunk) {
+    uint32_t piece = length - done < chunk ? length - done : chunk;
+    Seek(from + done);
+    ok = Read(buffer, piece) && out.Write(buffer, piece);
   }
   ClassZMemory::DeAlloc(buffer);
   return ok;

@@ -49,6 +49,12 @@ struct Z_FILEINFO {
 // record followed by its stored data; then the offset table, one u32 per entry (the file
 // offset of its record), which is the last 4 x count bytes of the file. Version 1 ("ZPCK")
 // packs are read and rewritten as version 2 before any change.
+//
+// A change (add, replace, delete, vendor, conversion) writes the changed pack as
+// "<pack>_tmp" beside it and renames that over the pack, which is then open in its place
+// (mode 0). A change fails with ZPK_FAILED (0 for the calls that return 1/0) when the pack
+// was opened for reading only or "<pack>_tmp" exists; a failed change leaves the pack on
+// disk as it was, still open. Extraction writes its file the same way.
 
 constexpr uint32_t ZPK_HEADER_SIZE = 28;
 constexpr uint32_t ZPK_RECORD_SIZE = 92;
@@ -228,6 +234,18 @@ class ClassZFile {
   int ReadPackTable(uint32_t* table, uint32_t& tablestart);
   int WritePackHeader();
   int FindStoreName(const char* storename, uint32_t& index);
+  // Saving without ever leaving a half-written file: a new version is written into
+  // "<name>_tmp" beside the file (NewBeside; 0 when that name is taken), then made the
+  // file by one rename once every byte has reached the disk (CommitAs on the new file's
+  // object). When it was not all written, or the sync or the rename fails, the temporary
+  // file is removed and the old file stays as it was.
+  int SyncToDisk();
+  int NewBeside(ClassZFile& out, const uint16_t* finalname);
+  int CommitAs(const uint16_t* finalname, bool written);
+  int CopyTo(ClassZFile& out, uint32_t from, uint32_t length);
+  struct PackSplice;
+  int RewritePack(const PackSplice& splice);
+  int FinishPackRewrite(ClassZFile& out, bool written);
 
   FILE* stream;
   DIR* folder;
@@ -240,6 +258,7 @@ class ClassZFile {
   uint8_t fileopen;
   uint8_t folderopen;
   uint8_t packvalid;
+  uint8_t writable;  // opened in a mode that may change the file
   uint8_t lastop;  // the stream's last direction: stdio needs a seek between the two
 };
 

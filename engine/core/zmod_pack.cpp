@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint32_t MOVE_CHUNK = 32768;
 constexpr char DEFAULT_VENDOR[4] = {'Z', 'O', 'L', 'T'};
 // The most a stored kind can expand: the codec's longest phrase per 9-bit code, zlib's
 // deflate limit of about 1032:1. A larger unpacked size is a corrupt record.
@@ -134,6 +133,12 @@ void StoreName(char* out, const Char* name) {
   out[o] = 0;
 }
 
+// Writes the table, little-endian, in place of the native values.
+void EncodeTable(uint32_t* table, uint32_t count) {
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
+  for (uint32_t i = 0; i < count; i++) PutU32(bytes + 4 * i, table[i]);
+}
+
 // A name for extraction: a plain store name that cannot leave the target folder.
 bool SafeStoreName(const char* name) {
   return name[0] != 0 && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0;
@@ -157,6 +162,28 @@ struct Buffer {
 };
 
 }  // namespace
+
+// A changed pack as the old one's bytes around one new or removed entry: the header, the
+// old bytes [28, keepend), the new entry (when record is set), the old bytes [resume,
+// tablestart), then count table slots.
+struct ClassZFile::PackSplice {
+  ZPK_HEADER header;
+  uint32_t keepend = 0;
+  uint32_t resume = 0;
+  uint32_t tablestart = 0;
+  const uint8_t* record = nullptr;
+  const uint8_t* data = nullptr;
+  uint32_t stored = 0;
+  uint32_t* table;  // room for the header's count + 1 slots, native values (null: no memory)
+  uint32_t count = 0;
+
+  explicit PackSplice(const ZPK_HEADER& h)
+      : header(h),
+        table(reinterpret_cast<uint32_t*>(Buffer(4 * (h.count + uint64_t{1})).release())) {}
+  ~PackSplice() { ClassZMemory::DeAlloc(table); }
+  PackSplice(const PackSplice&) = delete;
+  PackSplice& operator=(const PackSplice&) = delete;
+};
 
 void ZFile_CheckStoreName(char* out, const char* name) { StoreName(out, name); }
 void ZFile_CheckStoreName(char* out, const uint16_t* name) { StoreName(out, name); }
@@ -242,8 +269,16 @@ int ClassZFile::WritePackHeader() {
 int ClassZFile::PackChangeVendor(const char* vendor) {
   if (!vendor || !PackValid()) return 0;
   if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return 0;
-  for (int i = 0; i < 4; i++) packheader.vendor[i] = vendor[i];
-  return WritePackHeader();
+  PackSplice splice(packheader);
+  if (!splice.table || !ReadPackTable(splice.table, splice.tablestart)) return 0;
+  // Four characters at most; a shorter code is padded with zeros, as PackNew does.
+  for (int i = 0, end = 0; i < 4; i++) {
+    end = end || vendor[i] == 0;
+    splice.header.vendor[i] = end ? 0 : vendor[i];
+  }
+  splice.keepend = splice.resume = splice.tablestart;
+  splice.count = packheader.count;
+  return RewritePack(splice);
 }
 
 // ---- reading --------------------------------------------------------------------------
@@ -442,11 +477,9 @@ int ClassZFile::PackExtractFile(const uint16_t* folder, uint32_t index, bool ove
   uint32_t size;
   int result = PackGetFileData(data, size, index);
   if (result != ZPK_OK) return result;
-  if (!out.New(target)) {
-    result = ZPK_FAILED;
-  } else if (size > 0 && !out.Write(data, size)) {
-    out.Close();
-    out.Delete(target);  // never leave a half-written file behind
+  // Written beside the target and renamed over it: a failed write neither leaves a
+  // half-written file nor loses the one it was to replace.
+  if (!NewBeside(out, target) || !out.CommitAs(target, size == 0 || out.Write(data, size))) {
     result = ZPK_FAILED;
   }
   ClassZMemory::DeAlloc(data);
@@ -478,6 +511,45 @@ int ClassZFile::PackExtractFile(const char* folder, const char* name, bool overw
 
 // ---- writing --------------------------------------------------------------------------
 
+// The changed pack is written beside the old one and renamed over it, so that a failure at
+// any point (a full disk, an I/O error) leaves the old pack whole and open.
+int ClassZFile::RewritePack(const PackSplice& s) {
+  if (!writable) return 0;
+  uint64_t end = uint64_t{ZPK_HEADER_SIZE} + (s.keepend - ZPK_HEADER_SIZE) +
+                 (s.record ? ZPK_RECORD_SIZE + uint64_t{s.stored} : 0) +
+                 (s.tablestart - s.resume) + uint64_t{4} * s.count;
+  if (end > UINT32_MAX) return 0;
+  ClassZFile out;
+  if (!NewBeside(out, ownname)) return 0;
+
+  ZPK_HEADER h = s.header;
+  h.headersize = ZPK_HEADER_SIZE;
+  h.version = ZPK_VERSION_2;
+  h.count = s.count;
+  h.checksum = HeaderChecksum(h);
+  uint8_t bytes[ZPK_HEADER_SIZE];
+  EncodeHeader(bytes, h);
+  bool ok = out.Write(bytes, ZPK_HEADER_SIZE) &&
+           CopyTo(out, ZPK_HEADER_SIZE, s.keepend - ZPK_HEADER_SIZE);
+  if (ok && s.record) {
+    ok = out.Write(s.record, ZPK_RECORD_SIZE) && (s.stored == 0 || out.Write(s.data, s.stored));
+  }
+  ok = ok && CopyTo(out, s.resume, s.tablestart - s.resume);
+  if (ok && s.count) {
+    EncodeTable(s.table, s.count);
+    ok = out.Write(s.table, 4 * s.count);
+  }
+  return FinishPackRewrite(out, ok);
+}
+
+int ClassZFile::FinishPackRewrite(ClassZFile& out, bool written) {
+  uint16_t packname[ZFILE_NAME_CAPACITY];
+  ClassZStd::StrCpy(packname, ownname, ZFILE_NAME_CAPACITY);
+  if (!out.CommitAs(packname, written)) return 0;
+  Close();
+  return Open(packname, ZFILE_MODE_UPDATE) && PackValid() ? 1 : 0;
+}
+
 int ClassZFile::PackNew(const uint16_t* name, const uint16_t* vendor) {
   Close();
   if (!name || GetAttributes(name) != 0) return ZPK_EXISTS;
@@ -494,8 +566,10 @@ int ClassZFile::PackNew(const uint16_t* name, const uint16_t* vendor) {
   h.headersize = ZPK_HEADER_SIZE;
   h.version = ZPK_VERSION_2;
   packheader = h;
-  if (!WritePackHeader()) {
+  if (!WritePackHeader() || !SyncToDisk()) {
+    // Not a pack: nothing of it is left behind.
     Close();
+    Delete(ownname);
     return ZPK_FAILED;
   }
   packvalid = 1;
@@ -526,14 +600,6 @@ int ClassZFile::ReadPackTable(uint32_t* table, uint32_t& tablestart) {
   for (uint32_t i = count; i > 0; i--) table[i - 1] = GetU32(bytes + 4 * (i - 1));
   return 1;
 }
-
-namespace {
-// Writes the table, little-endian, in place of the native values.
-void EncodeTable(uint32_t* table, uint32_t count) {
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
-  for (uint32_t i = 0; i < count; i++) PutU32(bytes + 4 * i, table[i]);
-}
-}  // namespace
 
 int ClassZFile::PackAddFileData(const uint16_t* name, const void* data, uint32_t size,
                                 bool overwrite, uint8_t compression, uint32_t filetime) {
@@ -581,49 +647,35 @@ int ClassZFile::PackAddFileData(const uint16_t* name, const void* data, uint32_t
   record.timeadded = device.TimestampNow(false);
 
   uint32_t count = packheader.count;
-  Buffer tablebuffer(uint64_t{4} * (count + 1));
-  if (!tablebuffer.data) return ZPK_NOMEMORY;
-  uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
+  PackSplice splice(packheader);
+  if (!splice.table) return ZPK_NOMEMORY;
+  uint32_t* table = splice.table;
   uint32_t tablestart;
   if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
 
   uint64_t entrylength = uint64_t{ZPK_RECORD_SIZE} + stored;
-  uint64_t dataend;
-  uint32_t at;
   if (found) {
+    // The new entry takes the old one's place; the entries after it shift by the growth.
     uint32_t start = table[replace];
     uint32_t end = replace + 1 < count ? table[replace + 1] : tablestart;
     int64_t growth = static_cast<int64_t>(entrylength) - (end - start);
-    if (tablestart + growth + 4 * uint64_t{count} > UINT32_MAX) return ZPK_FAILED;
-    if (!MoveData(static_cast<uint32_t>(start + entrylength), end, tablestart - end,
-                  MOVE_CHUNK)) {
-      return ZPK_FAILED;
-    }
     for (uint32_t i = replace + 1; i < count; i++) {
       table[i] = static_cast<uint32_t>(table[i] + growth);
     }
-    dataend = tablestart + growth;
-    at = start;
+    splice.keepend = start;
+    splice.resume = end;
   } else {
-    if (tablestart + entrylength + 4 * (uint64_t{count} + 1) > UINT32_MAX) return ZPK_FAILED;
-    at = tablestart;
-    table[count++] = at;
-    dataend = tablestart + entrylength;
+    splice.keepend = splice.resume = tablestart;
+    table[count++] = tablestart;
   }
-
   uint8_t bytes[ZPK_RECORD_SIZE];
   EncodeRecord(bytes, record);
-  Seek(at);
-  if (!Write(bytes, ZPK_RECORD_SIZE) || (stored && !Write(work.data, stored))) {
-    return ZPK_FAILED;
-  }
-  EncodeTable(table, count);
-  Seek(static_cast<uint32_t>(dataend));
-  if (!Write(table, 4 * count)) return ZPK_FAILED;
-  packheader.count = count;
-  packheader.version = ZPK_VERSION_2;
-  if (!WritePackHeader()) return ZPK_FAILED;
-  return SetSize(static_cast<uint32_t>(dataend + 4 * uint64_t{count})) ? ZPK_OK : ZPK_FAILED;
+  splice.tablestart = tablestart;
+  splice.record = bytes;
+  splice.data = work.data;
+  splice.stored = stored;
+  splice.count = count;
+  return RewritePack(splice) ? ZPK_OK : ZPK_FAILED;
 }
 
 int ClassZFile::PackAddFileData(const char* name, const void* data, uint32_t size,
@@ -673,28 +725,19 @@ int ClassZFile::PackDeleteFile(uint32_t index) {
   nameindex = nullptr;
   indexslots = 0;
   uint32_t count = packheader.count;
-  Buffer tablebuffer(uint64_t{4} * (count + 1));
-  if (!tablebuffer.data) return ZPK_NOMEMORY;
-  uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
-  uint32_t tablestart;
-  if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
+  PackSplice splice(packheader);
+  if (!splice.table) return ZPK_NOMEMORY;
+  uint32_t* table = splice.table;
+  if (!ReadPackTable(table, splice.tablestart)) return ZPK_FAILED;
 
   uint32_t start = table[index];
-  uint32_t end = index + 1 < count ? table[index + 1] : tablestart;
+  uint32_t end = index + 1 < count ? table[index + 1] : splice.tablestart;
   uint32_t removed = end - start;
-  if (!MoveData(start, end, tablestart - end, MOVE_CHUNK)) return ZPK_FAILED;
   for (uint32_t i = index; i + 1 < count; i++) table[i] = table[i + 1] - removed;
-  count--;
-  uint32_t dataend = tablestart - removed;
-  if (count > 0) {
-    EncodeTable(table, count);
-    Seek(dataend);
-    if (!Write(table, 4 * count)) return ZPK_FAILED;
-  }
-  packheader.count = count;
-  packheader.version = ZPK_VERSION_2;
-  if (!WritePackHeader()) return ZPK_FAILED;
-  return SetSize(dataend + 4 * count) ? ZPK_OK : ZPK_FAILED;
+  splice.keepend = start;
+  splice.resume = end;
+  splice.count = count - 1;
+  return RewritePack(splice) ? ZPK_OK : ZPK_FAILED;
 }
 
 int ClassZFile::PackDeleteFile(const uint16_t* name) {
@@ -714,15 +757,7 @@ int ClassZFile::PackDeleteFile(const char* name) {
 // Writes the version-2 form beside the pack as "<name>_tmp" and renames it over the
 // pack, so that the pack is whole at every moment.
 int ClassZFile::ConvertPackFile() {
-  if (!PackValid() || packheader.version != ZPK_VERSION_1) return 0;
-  uint16_t tmpname[ZFILE_NAME_CAPACITY];
-  uint32_t n = ClassZStd::StrLen(ownname);
-  if (n + 4 > ZFILE_MAX_FULLNAME) return 0;
-  ClassZStd::StrCpy(tmpname, ownname, ZFILE_NAME_CAPACITY);
-  ClassZStd::StrCat(tmpname, "_tmp");
-  ClassZFile out;
-  if (out.GetAttributes(tmpname) != 0) return 0;
-
+  if (!PackValid() || !writable || packheader.version != ZPK_VERSION_1) return 0;
   uint32_t count = packheader.count;
   ZPK_HEADER h{};
   std::memcpy(h.magic, "ZPK2", 4);
@@ -734,7 +769,8 @@ int ClassZFile::ConvertPackFile() {
   Buffer tablebuffer(uint64_t{4} * count);
   if (count && !tablebuffer.data) return 0;
   uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
-  if (!out.New(tmpname)) return 0;
+  ClassZFile out;
+  if (!NewBeside(out, ownname)) return 0;
 
   uint8_t bytes[ZPK_RECORD_SIZE];
   EncodeHeader(bytes, h);
@@ -748,34 +784,11 @@ int ClassZFile::ConvertPackFile() {
     info.recordsize = ZPK_RECORD_SIZE;
     info.dataoffset = 0;
     EncodeRecord(bytes, info);
-    ok = out.Write(bytes, ZPK_RECORD_SIZE);
-    if (ok && info.stored) {
-      Buffer chunk(info.stored < MOVE_CHUNK ? info.stored : MOVE_CHUNK);
-      ok = chunk.data != nullptr;
-      for (uint32_t done = 0; ok && done < info.stored;) {
-        uint32_t piece = info.stored - done < MOVE_CHUNK ? info.stored - done : MOVE_CHUNK;
-        Seek(from + done);
-        ok = Read(chunk.data, piece) && out.Write(chunk.data, piece);
-        done += piece;
-      }
-    }
+    ok = out.Write(bytes, ZPK_RECORD_SIZE) && CopyTo(out, from, info.stored);
   }
   if (ok && count) {
     EncodeTable(table, count);
     ok = out.Write(table, 4 * count);
   }
-  out.Close();
-  if (!ok) {
-    out.Delete(tmpname);
-    return 0;
-  }
-  uint16_t packname[ZFILE_NAME_CAPACITY];
-  ClassZStd::StrCpy(packname, ownname, ZFILE_NAME_CAPACITY);
-  Close();
-  if (!out.Rename(packname, tmpname)) {
-    out.Delete(tmpname);
-    Open(packname, ZFILE_MODE_UPDATE);
-    return 0;
-  }
-  return Open(packname, ZFILE_MODE_UPDATE) && PackValid() ? 1 : 0;
+  return FinishPackRewrite(out, ok);
 }

@@ -84,6 +84,16 @@ TEST_F(ZpkTool, ConvertsVersionOnePacks) {
   EXPECT_EQ(ref.entries[0].stored, Text("old data"));
 }
 
+TEST_F(ZpkTool, ListingShowsNoControlCharactersFromThePack) {
+  ASSERT_TRUE(WriteWholeFile(pack, RefWriteV2({RawEntry("a\x1b]0;owned\x07.txt", Text("x"))},
+                                              "\x1b[2J")));
+  ToolRun list = Zpk("list " + pack);
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.output.find('\x1b'), std::string::npos);
+  EXPECT_EQ(list.output.find('\x07'), std::string::npos);
+  EXPECT_NE(list.output.find("a?]0;owned?.txt"), std::string::npos) << list.output;
+}
+
 TEST_F(ZpkTool, ErrorsSayWhatWentWrong) {
   ASSERT_TRUE(WriteWholeFile(dir / "plain.txt", Text("not a pack at all, just text")));
   struct Case {

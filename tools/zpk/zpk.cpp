@@ -84,17 +84,31 @@ int OpenPack(ClassZFile& pack, const char* name, uint8_t mode) {
   return 0;
 }
 
+// A stored name as it may be shown on a terminal: control characters from a hostile pack
+// must not reach it as commands.
+std::string Printable(const char* text) {
+  std::string out;
+  for (const char* p = text; *p; p++) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    out += c < 0x20 || c == 0x7F ? '?' : *p;
+  }
+  return out;
+}
+
 int List(ClassZFile& pack, const char* name) {
   if (int r = OpenPack(pack, name, ZFILE_MODE_READ)) return r;
   char vendor[5];
   pack.PackGetVendor(vendor);
   uint32_t count = pack.PackContainFiles();
-  std::printf("%s: vendor %s, %u entries\n", name, vendor, count);
+  std::printf("%s: vendor %s, %u entries\n", name, Printable(vendor).c_str(), count);
   std::printf("%6s  %-63s %4s %10s %10s\n", "index", "name", "kind", "stored", "unpacked");
   for (uint32_t i = 0; i < count; i++) {
     ZPK_FILEINFO info;
-    if (!pack.PackGetFileInfo(&info, i, false)) return Fail(std::string(name) + " entry " + std::to_string(i), ZPK_FAILED);
-    std::printf("%6u  %-63s %4u %10u %10u\n", i, info.name, info.compression, info.stored, info.unpacked);
+    if (!pack.PackGetFileInfo(&info, i, false)) {
+      return Fail(std::string(name) + " entry " + std::to_string(i), ZPK_FAILED);
+    }
+    std::printf("%6u  %-63s %4u %10u %10u\n", i, Printable(info.name).c_str(), info.compression,
+                info.stored, info.unpacked);
   }
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/core/zmod_file.h"
+#include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/temp_dir.h"
 
 namespace {
@@ -174,6 +175,11 @@ TEST_F(FileTest, MoveDataHandlesOverlapInBothDirections) {
   EXPECT_EQ(file.MoveData(0, 10, 10, 0), 0);
   EXPECT_EQ(file.MoveData(0, 10, 0, 5), 1);
   EXPECT_EQ(file.MoveData(0, 490, 100, 64), 0);  // runs past the end
+  // A write that fails when its bytes leave the stream's buffer is still a failure.
+  {
+    FileSizeLimit full(500);
+    EXPECT_EQ(file.MoveData(450, 0, 100, 100), 0);
+  }
 }
 
 TEST_F(FileTest, FolderListingEndsAndCloses) {

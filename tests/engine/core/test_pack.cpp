@@ -13,6 +13,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_memory.h"
+#include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/pack_reference.h"
 #include "tests/engine/core/temp_dir.h"
 
@@ -76,8 +77,11 @@ TEST_F(PackTest, NewPackIsAnEmptyValidPack) {
   ASSERT_EQ(other.PackGetVendor(vendor), 1);
   EXPECT_STREQ(vendor, "GAME");
   ASSERT_EQ(other.PackChangeVendor("ABCD"), 1);
-  other.Close();
   EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, "ABCD");
+  const char shorter[3] = {'X', 'Y', 0};  // nothing may be read past its end
+  ASSERT_EQ(other.PackChangeVendor(shorter), 1);
+  other.Close();
+  EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, std::string("XY\0\0", 4));
 }
 
 TEST_F(PackTest, KindsRoundTripAndSmallDataIsStoredRaw) {
@@ -356,6 +360,95 @@ TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
   pack.Close();
   EXPECT_EQ(ReadWholeFile(name), v1);
   EXPECT_EQ(ReadWholeFile(name + "_tmp"), Text("someone else's"));
+}
+
+// A change that fails part way through its writes leaves the pack on disk exactly as it
+// was, no temporary file, and the pack still open and readable; the same change succeeds
+// once the disk has room.
+TEST_F(PackTest, AFailedWriteLeavesThePackAsItWas) {
+  const Bytes large = Compressible(6000, 'L');
+  struct Case {
+    const char* what;
+    bool grows;
+    size_t after;  // entries after the change
+    std::function<int(ClassZFile&)> change;
+  } cases[] = {
+      {"append", true, 4, [&](ClassZFile& p) {
+         return p.PackAddFileData("new.bin", large.data(), 6000, false, ZPK_STORE_RAW, 0);
+       }},
+      {"replace larger", true, 3, [&](ClassZFile& p) {
+         return p.PackAddFileData("entry0.dat", large.data(), 6000, true, ZPK_STORE_RAW, 0);
+       }},
+      {"replace smaller", false, 3, [&](ClassZFile& p) {
+         return p.PackAddFileData("entry2.dat", large.data(), 10, true, ZPK_STORE_RAW, 0);
+       }},
+      {"delete first", false, 2, [](ClassZFile& p) { return p.PackDeleteFile(0u); }},
+      {"delete last", false, 2, [](ClassZFile& p) { return p.PackDeleteFile(2u); }},
+      {"vendor", false, 3, [](ClassZFile& p) { return p.PackChangeVendor("NEW1") ? ZPK_OK : ZPK_FAILED; }},
+  };
+  std::vector<Bytes> contents;
+  for (size_t i = 0; i < 3; i++) contents.push_back(Compressible(300 + 100 * i, uint8_t('a' + i)));
+  for (const Case& c : cases) {
+    std::remove(name.c_str());
+    NewPack();
+    for (size_t i = 0; i < 3; i++) Add("entry" + std::to_string(i) + ".dat", contents[i], ZPK_STORE_RAW);
+    pack.Close();
+    const Bytes before = ReadWholeFile(name);
+    std::vector<rlim_t> limits = {0, 100, before.size() / 2};
+    if (c.grows) limits.push_back(before.size());  // the old bytes may all be rewritten
+    for (rlim_t limit : limits) {
+      SCOPED_TRACE(testing::Message() << c.what << ", files limited to " << limit << " bytes");
+      ASSERT_EQ(pack.Open(name.c_str()), 1);
+      int result;
+      {
+        FileSizeLimit full(limit);
+        result = c.change(pack);
+      }
+      EXPECT_EQ(result, ZPK_FAILED);
+      EXPECT_EQ(ReadWholeFile(name), before);
+      EXPECT_EQ(pack.Exists((name + "_tmp").c_str()), 0);
+      EXPECT_EQ(pack.PackValid(), 1);
+      EXPECT_EQ(pack.PackContainFiles(), 3u);
+      EXPECT_EQ(Data("entry1.dat"), contents[1]);
+      pack.Close();
+    }
+    ASSERT_EQ(pack.Open(name.c_str()), 1);
+    EXPECT_EQ(c.change(pack), ZPK_OK) << c.what;
+    EXPECT_EQ(Disk().entries.size(), c.after);
+    pack.Close();
+  }
+
+  // A pack opened for reading is never changed.
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  const Bytes kept = ReadWholeFile(name);
+  EXPECT_EQ(pack.PackAddFileData("x.bin", "xyz", 3, false, 0, 0), ZPK_FAILED);
+  EXPECT_EQ(pack.PackDeleteFile(0u), ZPK_FAILED);
+  EXPECT_EQ(ReadWholeFile(name), kept);
+  pack.Close();
+
+  // Converting a version-1 pack, creating a pack and extracting over an existing file.
+  const Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa")), RawEntry("b", large)});
+  ASSERT_TRUE(WriteWholeFile(name, v1));
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  ASSERT_TRUE(WriteWholeFile(dir / "b", Text("keep me")));
+  {
+    FileSizeLimit full(v1.size() / 2);
+    EXPECT_EQ(pack.ConvertPackFile(), 0);
+    EXPECT_EQ(pack.PackExtractFile(dir.path().c_str(), "b", true), ZPK_FAILED);
+    ClassZFile other;
+    EXPECT_EQ(other.PackNew((dir / "new.zpk").c_str()), ZPK_OK);
+    FileSizeLimit nothing(0);
+    EXPECT_EQ(other.PackNew((dir / "none.zpk").c_str()), ZPK_FAILED);
+  }
+  EXPECT_EQ(ReadWholeFile(name), v1);
+  EXPECT_EQ(ReadWholeFile(dir / "b"), Text("keep me"));
+  EXPECT_EQ(pack.Exists((dir / "none.zpk").c_str()), 0);
+  EXPECT_EQ(pack.Exists((name + "_tmp").c_str()), 0);
+  EXPECT_EQ(pack.Exists((dir / "b_tmp").c_str()), 0);
+  EXPECT_EQ(Data("a"), Text("aaaa"));
+  EXPECT_EQ(pack.ConvertPackFile(), 1);
+  EXPECT_EQ(pack.PackExtractFile(dir.path().c_str(), "b", true), ZPK_OK);
+  EXPECT_EQ(ReadWholeFile(dir / "b"), large);
 }
 
 // Every field a hostile pack can set: the pack is refused at Open, or the entry gives an
