@@ -121,6 +121,7 @@ struct walk_case {
   int victim_offset;  // record freed while visiting record 2 (relative to it, in list order)
   bool allocate;      // also allocate a record during that visit
   bool nested_clear;  // free the victim through a nested walk
+  int also_offset = 0;  // a second record freed in that visit (0: none)
 };
 
 class PoolWalkTest : public PoolTest, public ::testing::WithParamInterface<walk_case> {};
@@ -132,6 +133,7 @@ TEST_P(PoolWalkTest, RecordsFreedDuringAWalkAreSkippedAndTheRestVisitedOnce) {
   for (uint16_t i : order) object_at(i).flags = kObjActive;
   const uint16_t trigger = order[2];
   const uint16_t victim = order[size_t(2 + wc.victim_offset)];
+  const uint16_t also = wc.also_offset ? order[size_t(2 + wc.also_offset)] : kNoRecord;
   std::vector<uint16_t> visited;
   walk_objects([&](uint16_t i) {
     visited.push_back(i);
@@ -144,11 +146,12 @@ TEST_P(PoolWalkTest, RecordsFreedDuringAWalkAreSkippedAndTheRestVisitedOnce) {
     } else {
       free_object(victim);
     }
+    free_object(also);
     if (wc.allocate) object_at(alloc_object()).kind = 5;
   });
   std::vector<uint16_t> expected;
   for (size_t k = 0; k < order.size(); ++k)
-    if (order[k] != victim || k <= 2) expected.push_back(order[k]);
+    if ((order[k] != victim && order[k] != also) || k <= 2) expected.push_back(order[k]);
   EXPECT_EQ(visited, expected);
   check_objects();
 }
@@ -159,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
                       walk_case{"later", 3, false, false}, walk_case{"earlier", -2, false, false},
                       walk_case{"itself_then_alloc", 0, true, false},
                       walk_case{"successor_then_alloc", 1, true, false},
-                      walk_case{"successor_nested", 1, false, true}),
+                      walk_case{"successor_nested", 1, false, true},
+                      walk_case{"itself_and_successor", 0, false, false, 1},
+                      walk_case{"itself_and_successor_then_alloc", 0, true, false, 1}),
     [](const ::testing::TestParamInfo<walk_case>& i) { return std::string(i.param.name); });
 
 TEST_F(PoolTest, ClearingHelpersFreeWhatTheyName) {
