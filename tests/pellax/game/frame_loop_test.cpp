@@ -22,7 +22,8 @@ TEST(TickStep, HalfAUnitIsAddedBeforeScaling) {
     uint32_t dt;
     int32_t tick;
   };
-  const tick_case cases[] = {{300, 896}, {100, 384}, {355, 1037}, {533, 1492}, {1, 131}};
+  const tick_case cases[] = {{300, 896}, {100, 384}, {355, 1037}, {533, 1492}, {1, 131},
+                              {102358, 262164}};  // a stall of ten seconds
   for (const tick_case& c : cases) EXPECT_EQ(tick_step_for(c.dt), c.tick) << c.dt;
 }
 
