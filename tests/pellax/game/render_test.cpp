@@ -345,6 +345,12 @@ TEST_F(PassTest, ObjectsAnywhereNeverDrawOutsideTheCanvas) {
   clipped_draws = 0;
   draw_objects(canvas);  // the guard zones are checked on tear-down
   EXPECT_GT(clipped_draws, 0);
+  // The same places for a shielded ship: its ring too.
+  for (uint16_t i = object_pool->heads[kObjectUsed]; i != kNoRecord; i = object_at(i).link.next)
+    object_at(i).kind = 1;
+  shield_on = 1;
+  draw_objects(canvas);
+  shield_on = 0;
 }
 
 TEST_F(CanvasTest, LogDrawsItsLinesOldestFirst) {
