@@ -292,6 +292,15 @@ TEST_F(PassTest, PointParticlesAndParticlesOutsideTheWindowDrawNothing) {
   EXPECT_EQ(count_lit(), 0);
 }
 
+TEST_F(PassTest, ASparkReachingFarOutDrawsOnlyWhatIsOnTheCanvas) {
+  particle& p = spark(200, 200, 0, 0);  // the tail in the window, the head far away
+  p.head_x = p.head_y = INT32_MAX;
+  spark(200, 300, 0, 0).head_x = INT32_MIN;
+  draw_particles(canvas);  // the guard zones are checked on tear-down
+  EXPECT_NE(at(200, 195), 0);  // the tail's glow
+  draw_line_additive_fx(canvas, 10 * 256, 10 * 256, INT32_MAX, INT32_MIN, 0xFFFF);
+}
+
 TEST_F(PassTest, ObjectsDrawTheirSegmentsAndTheShipItsRespawnColour) {
   game_object& o = object_at(alloc_object());
   o.flags = kObjDrawn;
