@@ -167,6 +167,48 @@ INSTANTIATE_TEST_SUITE_P(
                       walk_case{"itself_and_successor_then_alloc", 0, true, false, 1}),
     [](const ::testing::TestParamInfo<walk_case>& i) { return std::string(i.param.name); });
 
+// Walks whose visits free and allocate at random: every record in use when the walk
+// starts is visited once unless it was freed before its turn, in list order; records
+// allocated during the walk are not visited.
+TEST_F(PoolTest, RandomFreesAndAllocationsDuringWalks) {
+  mt_seed_array(2024);
+  for (int round = 0; round < 200; ++round) {
+    init_object_pools();
+    const int start = random_range(1, kObjectCount + 1);
+    for (int i = 0; i < start; ++i) alloc_object();
+    std::vector<uint16_t> order = check_objects();
+    std::vector<int> state(kObjectCount, 0);  // 1 waiting, 2 visited, 3 freed first, 4 new
+    for (uint16_t i : order) state[i] = 1;
+    std::vector<uint16_t> visited;
+    walk_objects([&](uint16_t i) {
+      ASSERT_EQ(state[i], 1) << "round " << round << " record " << i;
+      state[i] = 2;
+      visited.push_back(i);
+      const int frees = random_range(0, 4);
+      for (int k = 0; k < frees; ++k) {
+        const uint16_t j = uint16_t(random_range(0, kObjectCount));
+        if (object_at(j).link.in_use && state[j] != 2) state[j] = 3;
+        free_object(j);
+      }
+      const int allocs = random_range(0, 3);
+      for (int k = 0; k < allocs; ++k) {
+        const uint16_t j = alloc_object();
+        if (j != kNoRecord) state[j] = 4;
+      }
+    });
+    std::vector<bool> was_visited(kObjectCount, false);
+    for (uint16_t i : visited) was_visited[i] = true;
+    std::vector<uint16_t> expected;  // in list order, whatever became of them afterwards
+    for (uint16_t i : order)
+      if (was_visited[i]) expected.push_back(i);
+    EXPECT_EQ(visited, expected) << "round " << round;
+    for (uint16_t i : order)
+      EXPECT_TRUE(was_visited[i] || state[i] == 3 || state[i] == 4)
+          << "round " << round << " skipped " << i;
+    check_objects();
+  }
+}
+
 TEST_F(PoolTest, ClearingHelpersFreeWhatTheyName) {
   struct object_kind {
     uint16_t kind, flags;
