@@ -59,7 +59,9 @@ void loading_screen() {
 
 int32_t tick_step_for(uint32_t dt) {
   const float t = float(dt) / 100.0f;
-  return int32_t((t + 0.5f) * 256.0f + 0.5f);
+  // The half unit and the scaling in double, as the frame time's formula has them: in
+  // float the sum loses its last bit on long frames and the step comes out one higher.
+  return int32_t((double(t) + 0.5) * 256.0 + 0.5);
 }
 
 uint32_t read_new_buttons() {

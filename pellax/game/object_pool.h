@@ -127,11 +127,20 @@ void walk_pool(Rec* recs, pool_head used, Visit visit) {
   uint16_t i = object_pool->heads[used];
   while (i != kNoRecord) {
     const uint64_t last = recs[i].link.serial;
+    const uint16_t after = recs[i].link.next;
     visit(i);
-    // When the record is gone its links lead into the free list: go back to the used
-    // head and pass over what is newer than the record just visited.
-    i = recs[i].link.in_use ? recs[i].link.next : object_pool->heads[used];
-    while (i != kNoRecord && recs[i].link.serial >= last) i = recs[i].link.next;
+    if (recs[i].link.in_use && recs[i].link.serial == last) {
+      i = recs[i].link.next;
+    } else if (after != kNoRecord && recs[after].link.in_use && recs[after].link.serial < last) {
+      // The record freed itself (the common case: a spark whose life ran out); the one
+      // that followed it is untouched and still the newest not yet visited.
+      i = after;
+    } else {
+      // Both gone, or reused: their links lead into the free list or back to newer
+      // records. Go back to the used head and pass over what was already visited.
+      i = object_pool->heads[used];
+      while (i != kNoRecord && recs[i].link.serial >= last) i = recs[i].link.next;
+    }
   }
 }
 

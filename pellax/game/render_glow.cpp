@@ -82,8 +82,10 @@ void draw_glow_sprite(uint16_t* surface, int32_t x, int32_t y, const uint16_t* s
 }
 
 void draw_glow(uint16_t* surface, int32_t x, int32_t y) {
-  const int32_t frame = 4 * (((y + 128) >> 6) & 3) + ((x & 255) >> 6);
-  const int32_t top = ((y + 128) >> 8) - 18, left = (x >> 8) - 18;
+  // In 64 bits: the rounding of a position at the very top of the range must not wrap.
+  const int64_t yr = int64_t(y) + 128;
+  const int32_t frame = 4 * int32_t((yr >> 6) & 3) + ((x & 255) >> 6);
+  const int32_t top = int32_t(yr >> 8) - 18, left = (x >> 8) - 18;
   if (!rect_on_canvas(left, top, kRingFrameSize)) {
     ++clipped_draws;
     return;

@@ -198,8 +198,8 @@ void draw_line_additive(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t
 
 void draw_line_additive_fx(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                            uint16_t colour) {
-  draw_line_additive(s, (x1 + 128) >> 8, (y1 + 128) >> 8, (x2 + 128) >> 8, (y2 + 128) >> 8,
-                     colour);
+  auto pixel = [](int32_t v) { return int32_t((int64_t(v) + 128) >> 8); };
+  draw_line_additive(s, pixel(x1), pixel(y1), pixel(x2), pixel(y2), colour);
 }
 
 void draw_rect_outline(uint16_t* s, int32_t x, int32_t y, int32_t width, int32_t height,

@@ -39,8 +39,8 @@ extern game_object* player_object;
 extern int32_t camera_x;
 extern int32_t camera_y;
 
-// Rounds a 24.8 value to its pixel.
-inline int32_t px(int32_t v) { return (v + 128) >> 8; }
+// Rounds a 24.8 value to its pixel (in 64 bits, so that no value wraps).
+inline int32_t px(int32_t v) { return int32_t((int64_t(v) + 128) >> 8); }
 
 // Game states.
 enum : int32_t {

@@ -22,7 +22,8 @@ TEST(TickStep, HalfAUnitIsAddedBeforeScaling) {
     uint32_t dt;
     int32_t tick;
   };
-  const tick_case cases[] = {{300, 896}, {100, 384}, {355, 1037}, {533, 1492}, {1, 131}};
+  const tick_case cases[] = {{300, 896}, {100, 384}, {355, 1037}, {533, 1492}, {1, 131},
+                              {102358, 262164}};  // a stall of ten seconds
   for (const tick_case& c : cases) EXPECT_EQ(tick_step_for(c.dt), c.tick) << c.dt;
 }
 
@@ -244,6 +245,27 @@ TEST_F(FrameLoopTest, FramesLastAtLeastThirtyMillisecondsAndEndAtTheBlank) {
   const uint64_t t0 = gp2x::host::now_ns();
   pace_frame();
   EXPECT_LE(gp2x::host::now_ns() - t0, 13400000u);
+  // One that took 53.2 ms or more is shown at once, blank or not.
+  timer_mark();
+  gp2x::host::advance_ns(60000000);
+  while (in_vblank()) gp2x::host::advance_ns(1000000);
+  const uint64_t t1 = gp2x::host::now_ns();
+  pace_frame();
+  EXPECT_LE(gp2x::host::now_ns() - t1, 100000u);
+}
+
+TEST_F(FrameLoopTest, AfterThePausesXOneMoreStepRunsThenTheLoopEnds) {
+  ASSERT_EQ(pellax_start(), 0);
+  game_state = kStatePlaying;
+  const uint64_t now_ms = gp2x::host::now_ns() / 1000000;
+  script({{now_ms, b::kStart}, {now_ms + 60, 0}, {now_ms + 200, b::kX}, {now_ms + 260, 0}});
+  ASSERT_TRUE(pellax_frame());  // sees START held at its end
+  const int32_t frames = frame_counter;
+  tick_step = -1;
+  EXPECT_FALSE(pellax_frame());
+  EXPECT_EQ(quit_requested, 1);
+  EXPECT_EQ(frame_counter, frames + 1);
+  EXPECT_NE(tick_step, -1);  // the step ran
 }
 
 TEST_F(FrameLoopTest, StartUpRunsInOrderAndTheTitleRuns) {

@@ -188,7 +188,7 @@ TEST_F(HelperTest, SpawnPositionFallsBackAfterTwentyTries) {
   EXPECT_EQ(y, fy * 256);
 }
 
-TEST_F(HelperTest, SpawnPositionDrawsRadiusThenAngle) {
+TEST_F(HelperTest, SpawnPositionDrawsRadiusThenAngleAndARejectedTryCostsTwoDraws) {
   game_object& ship = new_object();
   ship.kind = 1;
   ship.x = 384 * 256;
@@ -196,21 +196,48 @@ TEST_F(HelperTest, SpawnPositionDrawsRadiusThenAngle) {
   player_object = &ship;
   camera_x = (384 - 160) * 256;
   camera_y = (384 - 120) * 256;
-  mt_seed_array(11);
-  const int32_t r = random_range(100, 130);
-  const int32_t turn = random_range(100, 900);
-  const float a = 0.0f + 3.1416f + float(turn) * 6.283f / 1000.0f;
-  const int32_t ex = ship.x + int32_t(float(r) * std::sin(a) * 256.0f + 0.5f);
-  const int32_t ey = ship.y + int32_t(float(r) * std::cos(a) * 256.0f + 0.5f);
-  mt_seed_array(11);
-  int32_t x = 0, y = 0;
+  // The point of one try, from its two draws.
+  auto next_try = [&](int32_t* x, int32_t* y) {
+    const int32_t r = random_range(100, 130);
+    const int32_t turn = random_range(100, 900);
+    const float a = 0.0f + 3.1416f + float(turn) * 6.283f / 1000.0f;
+    *x = ship.x + int32_t(float(r) * std::sin(a) * 256.0f + 0.5f);
+    *y = ship.y + int32_t(float(r) * std::cos(a) * 256.0f + 0.5f);
+  };
+  auto in_view = [](int32_t x, int32_t y) {
+    return x > camera_x && x < camera_x + 0x14000 && y > camera_y && y < camera_y + 0xF000;
+  };
+  int32_t ex = 0, ey = 0, x = 0, y = 0;
+  // Seed 2: the first try lands in the view and is taken.
+  mt_seed_array(2);
+  next_try(&ex, &ey);
+  ASSERT_TRUE(in_view(ex, ey));
+  mt_seed_array(2);
   pick_spawn_position(&x, &y);
-  if (ex > camera_x && ex < camera_x + 0x14000 && ey > camera_y && ey < camera_y + 0xF000) {
-    EXPECT_EQ(x, ex);
-    EXPECT_EQ(y, ey);
-  }
-  EXPECT_GT(x, camera_x);
-  EXPECT_LT(y, camera_y + 0xF000);
+  EXPECT_EQ(x, ex);
+  EXPECT_EQ(y, ey);
+  // Seed 11: the first try falls below the view; the second is taken.
+  mt_seed_array(11);
+  next_try(&ex, &ey);
+  ASSERT_FALSE(in_view(ex, ey));
+  next_try(&ex, &ey);
+  ASSERT_TRUE(in_view(ex, ey));
+  mt_seed_array(11);
+  pick_spawn_position(&x, &y);
+  EXPECT_EQ(x, ex);
+  EXPECT_EQ(y, ey);
+  // A ship flying towards seed 2's first point: that try lies along its motion and fails.
+  mt_seed_array(2);
+  int32_t fx = 0, fy = 0;
+  next_try(&fx, &fy);
+  next_try(&ex, &ey);
+  ASSERT_TRUE(in_view(ex, ey));
+  ship.vx = float(fx - ship.x) / 256.0f;
+  ship.vy = float(fy - ship.y) / 256.0f;
+  mt_seed_array(2);
+  pick_spawn_position(&x, &y);
+  EXPECT_EQ(x, ex);
+  EXPECT_EQ(y, ey);
 }
 
 TEST_F(HelperTest, ParallelParticlesStartAsPointsWithoutGlow) {

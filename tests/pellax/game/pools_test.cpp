@@ -121,6 +121,7 @@ struct walk_case {
   int victim_offset;  // record freed while visiting record 2 (relative to it, in list order)
   bool allocate;      // also allocate a record during that visit
   bool nested_clear;  // free the victim through a nested walk
+  int also_offset = 0;  // a second record freed in that visit (0: none)
 };
 
 class PoolWalkTest : public PoolTest, public ::testing::WithParamInterface<walk_case> {};
@@ -132,6 +133,7 @@ TEST_P(PoolWalkTest, RecordsFreedDuringAWalkAreSkippedAndTheRestVisitedOnce) {
   for (uint16_t i : order) object_at(i).flags = kObjActive;
   const uint16_t trigger = order[2];
   const uint16_t victim = order[size_t(2 + wc.victim_offset)];
+  const uint16_t also = wc.also_offset ? order[size_t(2 + wc.also_offset)] : kNoRecord;
   std::vector<uint16_t> visited;
   walk_objects([&](uint16_t i) {
     visited.push_back(i);
@@ -144,11 +146,12 @@ TEST_P(PoolWalkTest, RecordsFreedDuringAWalkAreSkippedAndTheRestVisitedOnce) {
     } else {
       free_object(victim);
     }
+    free_object(also);
     if (wc.allocate) object_at(alloc_object()).kind = 5;
   });
   std::vector<uint16_t> expected;
   for (size_t k = 0; k < order.size(); ++k)
-    if (order[k] != victim || k <= 2) expected.push_back(order[k]);
+    if ((order[k] != victim && order[k] != also) || k <= 2) expected.push_back(order[k]);
   EXPECT_EQ(visited, expected);
   check_objects();
 }
@@ -159,8 +162,52 @@ INSTANTIATE_TEST_SUITE_P(
                       walk_case{"later", 3, false, false}, walk_case{"earlier", -2, false, false},
                       walk_case{"itself_then_alloc", 0, true, false},
                       walk_case{"successor_then_alloc", 1, true, false},
-                      walk_case{"successor_nested", 1, false, true}),
+                      walk_case{"successor_nested", 1, false, true},
+                      walk_case{"itself_and_successor", 0, false, false, 1},
+                      walk_case{"itself_and_successor_then_alloc", 0, true, false, 1}),
     [](const ::testing::TestParamInfo<walk_case>& i) { return std::string(i.param.name); });
+
+// Walks whose visits free and allocate at random: every record in use when the walk
+// starts is visited once unless it was freed before its turn, in list order; records
+// allocated during the walk are not visited.
+TEST_F(PoolTest, RandomFreesAndAllocationsDuringWalks) {
+  mt_seed_array(2024);
+  for (int round = 0; round < 200; ++round) {
+    init_object_pools();
+    const int start = random_range(1, kObjectCount + 1);
+    for (int i = 0; i < start; ++i) alloc_object();
+    std::vector<uint16_t> order = check_objects();
+    std::vector<int> state(kObjectCount, 0);  // 1 waiting, 2 visited, 3 freed first, 4 new
+    for (uint16_t i : order) state[i] = 1;
+    std::vector<uint16_t> visited;
+    walk_objects([&](uint16_t i) {
+      ASSERT_EQ(state[i], 1) << "round " << round << " record " << i;
+      state[i] = 2;
+      visited.push_back(i);
+      const int frees = random_range(0, 4);
+      for (int k = 0; k < frees; ++k) {
+        const uint16_t j = uint16_t(random_range(0, kObjectCount));
+        if (object_at(j).link.in_use && state[j] != 2) state[j] = 3;
+        free_object(j);
+      }
+      const int allocs = random_range(0, 3);
+      for (int k = 0; k < allocs; ++k) {
+        const uint16_t j = alloc_object();
+        if (j != kNoRecord) state[j] = 4;
+      }
+    });
+    std::vector<bool> was_visited(kObjectCount, false);
+    for (uint16_t i : visited) was_visited[i] = true;
+    std::vector<uint16_t> expected;  // in list order, whatever became of them afterwards
+    for (uint16_t i : order)
+      if (was_visited[i]) expected.push_back(i);
+    EXPECT_EQ(visited, expected) << "round " << round;
+    for (uint16_t i : order)
+      EXPECT_TRUE(was_visited[i] || state[i] == 3 || state[i] == 4)
+          << "round " << round << " skipped " << i;
+    check_objects();
+  }
+}
 
 TEST_F(PoolTest, ClearingHelpersFreeWhatTheyName) {
   struct object_kind {

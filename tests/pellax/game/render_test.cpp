@@ -29,6 +29,51 @@ TEST_F(LineTest, HorizontalLineBetweenPixelCentresHasFullInteriorAndHalfEnds) {
   EXPECT_EQ(count_lit(), 11);
 }
 
+// Weights worked out by hand from the line's definition (22.10 positions, gradient 315),
+// for a y-major line from (100, 100.25) to (103, 110) pixels.
+TEST_F(LineTest, FractionalYMajorLineHasTheWeightsWorkedOutByHand) {
+  struct weight {
+    int x, y, w;
+  };
+  const weight expected[] = {
+      {99, 100, 4},    {100, 100, 59},                                      // first end, gap 256
+      {100, 101, 197}, {101, 101, 59},  {100, 102, 118}, {101, 102, 137},  // interior
+      {100, 103, 39},  {101, 103, 216}, {101, 104, 216}, {102, 104, 39},
+      {101, 105, 138}, {102, 105, 118}, {101, 106, 59},  {102, 106, 196},
+      {102, 107, 236}, {103, 107, 19},  {102, 108, 157}, {103, 108, 98},
+      {102, 109, 79},  {103, 109, 177},
+      {103, 110, 128}, {104, 110, 0},                                       // second end, gap 512
+  };
+  const uint16_t colour = rgb565(31, 63, 31);
+  draw_line(canvas, 100 * 256, 100 * 256 + 64, 103 * 256, 110 * 256, colour);
+  int lit = 0;
+  for (const weight& e : expected) {
+    const uint16_t want = rgb565((31 * e.w) >> 8, (63 * e.w) >> 8, (31 * e.w) >> 8);
+    EXPECT_EQ(at(e.x, e.y), want) << e.x << "," << e.y;
+    lit += want != 0;
+  }
+  EXPECT_EQ(count_lit(), lit);
+}
+
+TEST_F(LineTest, LineStartingOnAPixelBoundaryLeavesItsFirstPixelEmpty) {
+  // From x = 10.5: the first end pixel is 11 with a gap of 0, so it gets nothing, and
+  // the interior starts at 12.
+  draw_line(canvas, 10 * 256 + 128, 5 * 256, 20 * 256, 5 * 256, rgb565(16, 32, 16));
+  EXPECT_EQ(at(10, 5), 0);
+  EXPECT_EQ(at(11, 5), 0);
+  for (int x = 12; x < 20; ++x) EXPECT_EQ(at(x, 5), rgb565(16, 32, 16)) << x;
+  EXPECT_EQ(at(20, 5), rgb565(8, 16, 8));
+  EXPECT_EQ(count_lit(), 9);
+}
+
+TEST_F(LineTest, VerticalLineBetweenPixelCentresHasFullInteriorAndHalfEnds) {
+  draw_line(canvas, 30 * 256, 40 * 256, 30 * 256, 10 * 256, rgb565(16, 32, 16));
+  for (int y = 11; y < 40; ++y) EXPECT_EQ(at(30, y), rgb565(16, 32, 16)) << y;
+  EXPECT_EQ(at(30, 10), rgb565(8, 16, 8));
+  EXPECT_EQ(at(30, 40), rgb565(8, 16, 8));
+  EXPECT_EQ(count_lit(), 31);  // nothing in the column to the right
+}
+
 TEST_F(LineTest, BothMajorsSplitTheMinorWeightAcrossNeighbours) {
   struct line_case {
     int x1, y1, x2, y2;
@@ -247,6 +292,15 @@ TEST_F(PassTest, PointParticlesAndParticlesOutsideTheWindowDrawNothing) {
   EXPECT_EQ(count_lit(), 0);
 }
 
+TEST_F(PassTest, ASparkReachingFarOutDrawsOnlyWhatIsOnTheCanvas) {
+  particle& p = spark(200, 200, 0, 0);  // the tail in the window, the head far away
+  p.head_x = p.head_y = INT32_MAX;
+  spark(200, 300, 0, 0).head_x = INT32_MIN;
+  draw_particles(canvas);  // the guard zones are checked on tear-down
+  EXPECT_NE(at(200, 195), 0);  // the tail's glow
+  draw_line_additive_fx(canvas, 10 * 256, 10 * 256, INT32_MAX, INT32_MIN, 0xFFFF);
+}
+
 TEST_F(PassTest, ObjectsDrawTheirSegmentsAndTheShipItsRespawnColour) {
   game_object& o = object_at(alloc_object());
   o.flags = kObjDrawn;
@@ -300,6 +354,12 @@ TEST_F(PassTest, ObjectsAnywhereNeverDrawOutsideTheCanvas) {
   clipped_draws = 0;
   draw_objects(canvas);  // the guard zones are checked on tear-down
   EXPECT_GT(clipped_draws, 0);
+  // The same places for a shielded ship: its ring too.
+  for (uint16_t i = object_pool->heads[kObjectUsed]; i != kNoRecord; i = object_at(i).link.next)
+    object_at(i).kind = 1;
+  shield_on = 1;
+  draw_objects(canvas);
+  shield_on = 0;
 }
 
 TEST_F(CanvasTest, LogDrawsItsLinesOldestFirst) {
