@@ -59,6 +59,65 @@ bool qssSoundChannel::mixFrame(uint32_t outRate, bool stereoOut, int32_t& sl, in
   return true;
 }
 
+namespace {
+
+// Frames mixed per pass: the sums of one pass live on the stack.
+constexpr int kPassFrames = 256;
+
+// Adds `frames` frames of every track of `c` to the sums, from frame `at` on. Track state
+// holds still inside the run: only the sample positions move.
+template <bool kStereo>
+void mixTracks(qssMusicChannel& c, int at, int frames, int32_t* ml, int32_t* mr) {
+  for (uint32_t t = 0, n = c.tracks; t < n; ++t) {
+    qssTrack& k = c.track[t];
+    const qssModSample& s = c.samples[k.sample];
+    const int8_t* const data = s.data;
+    if (!data) continue;
+    const uint32_t loopStart = s.loopStart, loopLength = s.loopLength, length = s.length;
+    const uint32_t loopEnd = loopStart + loopLength;
+    const uint32_t step = k.step;
+    // 2s(v - r) and 2sr with r = v x rightShare >> 8; mono: s x v.
+    const int32_t r = k.effVolume * static_cast<int32_t>(k.rightShare) >> 8;
+    const int32_t lv = kStereo ? 2 * (k.effVolume - r) : k.effVolume;
+    const int32_t rv = 2 * r;
+    uint32_t pos = k.samplePos;
+    for (int f = at, end = at + frames; f < end; ++f) {
+      if (loopLength != 0 && pos >= loopEnd) pos = loopStart + (pos - loopStart) % loopLength;
+      // At or past its end a track stays silent and its position stays put.
+      if (pos >= length) break;
+      const int32_t v = data[pos >> 12];
+      ml[f] += v * lv;
+      if (kStereo) mr[f] += v * rv;
+      pos += step;
+    }
+    k.samplePos = pos;
+  }
+}
+
+// Runs the row and tick engine of `c` over `frames` frames and adds its tracks to the sums.
+void mixMusic(qssMusicChannel& c, int frames, bool two, int32_t* ml, int32_t* mr) {
+  for (int f = 0; f < frames;) {
+    if (!c.playingNow()) return;
+    if (c.dirty) c.computeSamplesPerTick();
+    int run = 1;
+    if (c.tick != c.ticksPerRow && c.frameInTick < c.samplesPerTick) {
+      // Frames that only count towards the next tick.
+      run = static_cast<int>(
+          std::min<uint32_t>(static_cast<uint32_t>(frames - f), c.samplesPerTick - c.frameInTick));
+      c.frameInTick += static_cast<uint32_t>(run);
+    } else if (!c.advanceFrame()) {
+      return;
+    }
+    if (two)
+      mixTracks<true>(c, f, run, ml, mr);
+    else
+      mixTracks<false>(c, f, run, ml, mr);
+    f += run;
+  }
+}
+
+}  // namespace
+
 void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
   if (!buffer || bytes <= 0) return;
   if (!opened.load(std::memory_order_acquire)) {
@@ -75,54 +134,44 @@ void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
     return;
   }
 
+  // Channels are mixed one after the other over a pass of frames: they share nothing but
+  // the sums, whose integer additions do not depend on the order.
   const bool wide = bits16 != 0;
   const bool two = stereo != 0;
   const int frames = bytes / ((wide ? 2 : 1) * (two ? 2 : 1));
   unsigned char* out = buffer;
-  for (int f = 0; f < frames; ++f) {
-    int32_t ml = 0, mr = 0, sl = 0, sr = 0;
-    for (uint32_t i = 0; i < nm; ++i) {
-      qssMusicChannel& c = *playingMusics[i];
-      if (!c.playingNow()) continue;
-      if (c.dirty) c.computeSamplesPerTick();
-      if (!c.advanceFrame()) continue;
-      for (uint32_t t = 0, n = c.tracks; t < n; ++t) {
-        qssTrack& k = c.track[t];
-        const qssModSample& s = c.samples[k.sample];
-        if (!s.data) continue;
-        if (s.loopLength != 0 && k.samplePos >= s.loopStart + s.loopLength)
-          k.samplePos = s.loopStart + (k.samplePos - s.loopStart) % s.loopLength;
-        if (k.samplePos >= s.length) continue;
-        const int32_t v = s.data[k.samplePos >> 12];
-        if (two) {
-          const int32_t r = k.effVolume * static_cast<int32_t>(k.rightShare) >> 8;
-          ml += 2 * v * (k.effVolume - r);
-          mr += 2 * v * r;
-        } else {
-          ml += v * k.effVolume;
-        }
-        k.samplePos += k.step;
-      }
-    }
+  int32_t ml[kPassFrames], mr[kPassFrames], sl[kPassFrames], sr[kPassFrames];
+  for (int done = 0; done < frames;) {
+    const int n = std::min(kPassFrames, frames - done);
+    std::fill_n(ml, n, 0);
+    std::fill_n(mr, n, 0);
+    std::fill_n(sl, n, 0);
+    std::fill_n(sr, n, 0);
+    for (uint32_t i = 0; i < nm; ++i) mixMusic(*playingMusics[i], n, two, ml, mr);
     for (uint32_t i = 0; i < ns; ++i) {
       qssSoundChannel& c = *playingSounds[i];
-      if (c.playingNow()) c.mixFrame(rate, two, sl, sr);
+      if (!c.playingNow()) continue;
+      for (int f = 0; f < n; ++f)
+        if (!c.mixFrame(rate, two, sl[f], sr[f])) break;
     }
-    int32_t left = ml + (sl >> 7);
-    int32_t right = mr + (sr >> 7);
-    if (wide) {
-      int16_t v = static_cast<int16_t>(clamp16(left));
-      memcpy(out, &v, 2);
-      out += 2;
-      if (two) {
-        v = static_cast<int16_t>(clamp16(right));
+    for (int f = 0; f < n; ++f) {
+      const int32_t left = clamp16(ml[f] + (sl[f] >> 7));
+      const int32_t right = clamp16(mr[f] + (sr[f] >> 7));
+      if (wide) {
+        int16_t v = static_cast<int16_t>(left);
         memcpy(out, &v, 2);
         out += 2;
+        if (two) {
+          v = static_cast<int16_t>(right);
+          memcpy(out, &v, 2);
+          out += 2;
+        }
+      } else {
+        *out++ = static_cast<unsigned char>((left >> 8) + 128);
+        if (two) *out++ = static_cast<unsigned char>((right >> 8) + 128);
       }
-    } else {
-      *out++ = static_cast<unsigned char>((clamp16(left) >> 8) + 128);
-      if (two) *out++ = static_cast<unsigned char>((clamp16(right) >> 8) + 128);
     }
+    done += n;
   }
   // Bytes past the last whole frame (none for the driver's buffers) stay silent.
   if (out < buffer + bytes) fillSilence(out, static_cast<int>(buffer + bytes - out));

@@ -23,9 +23,11 @@ int qssSound::init_MSADPCM(const uint8_t* body, uint32_t fmtBytes) {
 
 int16_t qssSound::nibble_MSADPCM(struct_decodestate_MSADPCM* s, uint8_t nibble,
                                  const int16_t* c) {
-  int32_t predictor = (s->sample1 * c[0] + s->sample2 * c[1]) / 256;
+  // A file's coefficients can take the sum past 32 bits.
+  int64_t predictor = (int64_t{s->sample1} * c[0] + int64_t{s->sample2} * c[1]) / 256;
   int32_t signedNibble = nibble >= 8 ? nibble - 16 : nibble;
-  int32_t value = std::clamp(predictor + signedNibble * s->delta, -32768, 32767);
+  int32_t value = static_cast<int32_t>(
+      std::clamp<int64_t>(predictor + signedNibble * s->delta, -32768, 32767));
   s->sample2 = s->sample1;
   s->sample1 = static_cast<int16_t>(value);
   int32_t delta = s->delta * qssAdpcmAdaptive[nibble & 15] / 256;

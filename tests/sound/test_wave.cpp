@@ -248,6 +248,10 @@ TEST(MsAdpcm, NibbleDeltaFloorAndWidth) {
   st.sample1 = 32000;
   st.sample2 = 0;
   EXPECT_EQ(qssSound::nibble_MSADPCM(&st, 7, kAdpcmCoef[0]), 32767);  // clamped
+  // Extreme coefficients from a file: the prediction passes 32 bits before it is clamped.
+  const int16_t extreme[2] = {-32768, -32768};
+  st = struct_decodestate_MSADPCM{0, 16, -32768, -32768};
+  EXPECT_EQ(qssSound::nibble_MSADPCM(&st, 0, extreme), 32767);
 }
 
 struct Decoded {

@@ -1,0 +1,95 @@
+// Whole-mix rendering: modules and sounds together in every output format. The bytes must
+// not depend on how the writer cuts the output into buffers, and must stay those recorded
+// from the frame-by-frame mixer.
+#include <gtest/gtest.h>
+
+#include "tests/sound/fake_driver.h"
+#include "tests/sound/qss_fixtures.h"
+
+namespace {
+
+struct Scene {
+  std::vector<uint8_t> song4 = demoModule(4, 2);
+  std::vector<uint8_t> song8 = demoModule(8, 1);
+  qssMusic looped, once;
+  std::vector<std::vector<uint8_t>> images;
+  std::vector<qssSound> sounds;
+
+  Scene() : images(6), sounds(6) {
+    EXPECT_EQ(looped.load(song4.data(), song4.size(), false), 0);
+    looped.loop(true);
+    EXPECT_EQ(once.load(song8.data(), song8.size(), false), 0);
+    once.pan(90);
+    once.volume(40);
+    once.speed(512);  // four times the tempo: the song ends after about two seconds
+    for (int i = 0; i < 6; ++i) {
+      WavBuilder w;
+      w.channels = static_cast<uint16_t>(1 + i % 2);
+      w.bits = i < 2 ? 8 : 16;
+      w.rate = i % 3 == 0 ? 22050 : 32000;
+      auto pcm = testSignal(3000 + 1700 * i, w.channels, static_cast<uint32_t>(i));
+      for (int16_t v : pcm) {
+        if (w.bits == 8) {
+          w.data.push_back(static_cast<uint8_t>((v >> 8) + 128));
+        } else {
+          w.data.push_back(v & 0xFF);
+          w.data.push_back((v >> 8) & 0xFF);
+        }
+      }
+      images[i] = w.build();
+      EXPECT_EQ(sounds[i].load(images[i].data(), images[i].size(), false), 0);
+      sounds[i].loop(i % 2 == 0);
+      sounds[i].pan(static_cast<uint32_t>(i * 51));  // 0 .. 255 with 102 and 153 between
+      sounds[i].volume(static_cast<uint32_t>(20 + 9 * i));
+    }
+    sounds[3].pan(128);
+  }
+};
+
+// Renders `frames` frames of the scene in calls of `callFrames` frames.
+std::vector<unsigned char> render(uint32_t bits, bool stereo, int frames, int callFrames) {
+  Scene scene;
+  FakeSpeaker s;
+  EXPECT_EQ(s.open(22050, bits, stereo, 2, 8), 0);
+  EXPECT_EQ(s.playMusic(&scene.looped, QSS_ANY_CHANNEL), 0);
+  EXPECT_EQ(s.playMusic(&scene.once, QSS_ANY_CHANNEL), 1);
+  for (auto& snd : scene.sounds) EXPECT_GE(s.playSound(&snd, QSS_ANY_CHANNEL), 0);
+  s.channel(2 + 1)->frequency(40000);
+  const int frameBytes = (bits == 8 ? 1 : 2) * (stereo ? 2 : 1);
+  std::vector<unsigned char> out;
+  for (int done = 0; done < frames; done += callFrames) {
+    auto b = s.pump(std::min(callFrames, frames - done) * frameBytes);
+    out.insert(out.end(), b.begin(), b.end());
+  }
+  EXPECT_TRUE(s.channel(1)->stopped());  // the song without loop ended on the way
+  EXPECT_TRUE(s.channel(2 + 1)->stopped());
+  return out;
+}
+
+uint32_t fnv1a(const std::vector<unsigned char>& v) {
+  uint32_t h = 2166136261u;
+  for (unsigned char b : v) h = (h ^ b) * 16777619u;
+  return h;
+}
+
+TEST(Render, SameBytesWhateverTheBufferSize) {
+  struct Case {
+    uint32_t bits;
+    bool stereo;
+    uint32_t hash;
+  };
+  const Case cases[] = {
+      {16, true, 0x39C32F9Au}, {16, false, 0x1C746B46u}, {8, true, 0x3929EB91u}, {8, false, 0xCA2AFE14u}};
+  // Long enough for the 8-track song to end and some sounds to end or loop.
+  const int frames = 22050 * 4;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << (c.stereo ? " stereo" : " mono"));
+    auto whole = render(c.bits, c.stereo, frames, 882);
+    EXPECT_EQ(render(c.bits, c.stereo, frames, 1), whole);
+    EXPECT_EQ(render(c.bits, c.stereo, frames, 1000), whole);
+    EXPECT_EQ(render(c.bits, c.stereo, frames, 4096), whole);
+    EXPECT_EQ(fnv1a(whole), c.hash);
+  }
+}
+
+}  // namespace
