@@ -1,6 +1,7 @@
 // Writes the built-in font as a source file: the strip of zfont_design.h compressed with
 // the engine's codec. Usage: zfont_gen <output.cpp>
 #include <cstdio>
+#include <string>
 
 #include "assets/font/zfont_design.h"
 #include "engine/core/zmod_memory.h"
@@ -22,9 +23,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zfont_gen: compression failed\n");
     return 1;
   }
-  FILE* out = std::fopen(argv[1], "w");
+  // Written aside and renamed, so that a failed run leaves no half file for the build.
+  const std::string part = std::string(argv[1]) + ".part";
+  FILE* out = std::fopen(part.c_str(), "w");
   if (!out) {
-    std::perror(argv[1]);
+    std::perror(part.c_str());
     return 1;
   }
   std::fprintf(out,
@@ -36,7 +39,11 @@ int main(int argc, char** argv) {
   for (uint32_t i = 0; i < length; ++i)
     std::fprintf(out, "%s0x%02X,", i % 16 ? " " : "\n    ", packed[i]);
   std::fprintf(out, "\n};\n");
-  const bool ok = std::fclose(out) == 0;
-  if (!ok) std::perror(argv[1]);
+  const bool written = std::ferror(out) == 0;
+  const bool ok = std::fclose(out) == 0 && written && std::rename(part.c_str(), argv[1]) == 0;
+  if (!ok) {
+    std::perror(argv[1]);
+    std::remove(part.c_str());
+  }
   return ok ? 0 : 1;
 }
