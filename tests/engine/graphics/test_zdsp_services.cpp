@@ -1,6 +1,7 @@
 // Display services on surfaces: wipes, palette lookup, the built-in font.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -138,6 +139,30 @@ TEST(Wipe, TilesFollowTheTableIncrementally) {
   EXPECT_NE(LogicalPixels(h.dst), LogicalPixels(h.to));
   h.e.display.Wipe(&h.dst, &h.from, &h.to, 0x10000, 4, nullptr, 0);
   EXPECT_EQ(LogicalPixels(h.dst), LogicalPixels(h.to));
+}
+
+// Tiles far larger than the surface: the centred grid puts the surface's four quadrants
+// into the four centre tiles (252 top left, 253 top right, 254 bottom right, 255 bottom
+// left), whatever the size; no tile far off the surface may wrap into it.
+TEST(Wipe, HugeTilesStayWhereTheGridPutsThem) {
+  for (int32_t size : {1000, 1 << 30, INT32_MAX}) {
+    WipeScene s;
+    s.to.FillRect(nullptr, 0xFFFFFF, 0, 0);
+    auto white = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+      int n = 0;
+      for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = x0; x < x1; ++x) n += s.dst.GetPixel(x, y) == s.to.GetPixel(0, 0);
+      return n;
+    };
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFB00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 64, 48), 0) << size;
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFC00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 32, 24), 32 * 24) << size;
+    EXPECT_EQ(white(0, 0, 64, 48), 32 * 24) << size;
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFE00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 64, 48), 64 * 48 - 32 * 24) << size;
+    EXPECT_EQ(white(0, 24, 32, 48), 0) << size;
+  }
 }
 
 TEST(Wipe, MosaicCrossFadeAndThresholdMap) {
