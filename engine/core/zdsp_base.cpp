@@ -4,9 +4,11 @@
 #include <sys/mman.h>
 
 #include <cstring>
+#include <utility>
 
 #include "engine/core/zmod_memory.h"
 #include "engine/graphics/zldr_base.h"
+#include "engine/graphics/zsurf_format.h"
 #include "host/gp2x_seam.h"
 
 // ---------------------------------------------------------------------------------------
@@ -186,7 +188,25 @@ int ClassZDisplay::GetVideoMemory(uint32_t& total, uint32_t& free) {
 // position far off the buffer stays off it on the same side.
 
 namespace {
-inline int32_t Clamp(int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); }
+
+// The steps of the rectangle mapping, on 64-bit sides (left, top, right, bottom).
+inline void ExchangeAxes(int64_t* r) {
+  std::swap(r[0], r[1]);
+  std::swap(r[2], r[3]);
+}
+// Mirrors the sides lo and hi (left and right, or top and bottom) in a length of n.
+inline void Mirror(int64_t& lo, int64_t& hi, uint32_t n) {
+  const int64_t nl = int64_t(n) - hi;
+  hi = int64_t(n) - lo;
+  lo = nl;
+}
+inline void Store(tagRECT* rect, const int64_t* r) {
+  rect->left = ZSurf_Clamp32(r[0]);
+  rect->top = ZSurf_Clamp32(r[1]);
+  rect->right = ZSurf_Clamp32(r[2]);
+  rect->bottom = ZSurf_Clamp32(r[3]);
+}
+
 }  // namespace
 
 void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) const {
@@ -202,62 +222,26 @@ void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) c
 void ClassZDisplay::VirtualPos(int32_t& x, int32_t& y, uint32_t w, uint32_t h) const {
   int64_t x64 = x, y64 = y;
   VirtualPos(x64, y64, w, h);
-  x = Clamp(x64);
-  y = Clamp(y64);
+  x = ZSurf_Clamp32(x64);
+  y = ZSurf_Clamp32(y64);
 }
 
 void ClassZDisplay::VirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
   if (!rect) return;
-  int64_t l = rect->left, t = rect->top, r = rect->right, b = rect->bottom;
-  if (axisexchange) {
-    int64_t s = l;
-    l = t;
-    t = s;
-    s = r;
-    r = b;
-    b = s;
-  }
-  if (xstep < 0) {
-    const int64_t nl = int64_t(w) - r;
-    r = int64_t(w) - l;
-    l = nl;
-  }
-  if (ystep < 0) {
-    const int64_t nt = int64_t(h) - b;
-    b = int64_t(h) - t;
-    t = nt;
-  }
-  rect->left = Clamp(l);
-  rect->top = Clamp(t);
-  rect->right = Clamp(r);
-  rect->bottom = Clamp(b);
+  int64_t r[4] = {rect->left, rect->top, rect->right, rect->bottom};
+  if (axisexchange) ExchangeAxes(r);
+  if (xstep < 0) Mirror(r[0], r[2], w);
+  if (ystep < 0) Mirror(r[1], r[3], h);
+  Store(rect, r);
 }
 
 void ClassZDisplay::ReVirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
   if (!rect) return;
-  int64_t l = rect->left, t = rect->top, r = rect->right, b = rect->bottom;
-  if (ystep < 0) {
-    const int64_t nt = int64_t(h) - b;
-    b = int64_t(h) - t;
-    t = nt;
-  }
-  if (xstep < 0) {
-    const int64_t nl = int64_t(w) - r;
-    r = int64_t(w) - l;
-    l = nl;
-  }
-  if (axisexchange) {
-    int64_t s = l;
-    l = t;
-    t = s;
-    s = r;
-    r = b;
-    b = s;
-  }
-  rect->left = Clamp(l);
-  rect->top = Clamp(t);
-  rect->right = Clamp(r);
-  rect->bottom = Clamp(b);
+  int64_t r[4] = {rect->left, rect->top, rect->right, rect->bottom};
+  if (ystep < 0) Mirror(r[1], r[3], h);
+  if (xstep < 0) Mirror(r[0], r[2], w);
+  if (axisexchange) ExchangeAxes(r);
+  Store(rect, r);
 }
 
 void ClassZDisplay::VirtualRectPos(int64_t& x, int64_t& y, tagRECT* rect, uint32_t w,
@@ -273,8 +257,8 @@ void ClassZDisplay::VirtualRectPos(int32_t& x, int32_t& y, tagRECT* rect, uint32
                                    uint32_t h, uint32_t rw, uint32_t rh) const {
   int64_t x64 = x, y64 = y;
   VirtualRectPos(x64, y64, rect, w, h, rw, rh);
-  x = Clamp(x64);
-  y = Clamp(y64);
+  x = ZSurf_Clamp32(x64);
+  y = ZSurf_Clamp32(y64);
 }
 
 void ClassZDisplay::VirtualRotation(uint16_t& angle) const {
@@ -313,15 +297,15 @@ void ClassZDisplay::VirtualMouse(int32_t& x, int32_t& y) const {
     case 2: px = W - px; py = H - py; break;
     case 3: t = py; py = W - px; px = t; break;
   }
-  x = Clamp(px);
-  y = Clamp(py);
+  x = ZSurf_Clamp32(px);
+  y = ZSurf_Clamp32(py);
 }
 
 void ClassZDisplay::VirtualTilt(int32_t& x, int32_t& y) const {
   const int64_t px = x, py = y;
   switch (rotation) {
-    case 1: x = Clamp(-py); y = Clamp(px); break;
-    case 2: x = Clamp(-px); y = Clamp(-py); break;
-    case 3: x = Clamp(py); y = Clamp(-px); break;
+    case 1: x = ZSurf_Clamp32(-py); y = ZSurf_Clamp32(px); break;
+    case 2: x = ZSurf_Clamp32(-px); y = ZSurf_Clamp32(-py); break;
+    case 3: x = ZSurf_Clamp32(py); y = ZSurf_Clamp32(-px); break;
   }
 }

@@ -89,14 +89,15 @@ void ClassZDisplay::Wipe(Z2DSurface* dst, Z2DSurface* from, Z2DSurface* to, uint
           const int64_t tx = t % 16 * f, ty = t / 16 * f;
           for (int64_t gy = oy; gy < H; gy += g) {
             for (int64_t gx = ox; gx < W; gx += g) {
-              const int32_t l = int32_t(gx + tx), tp = int32_t(gy + ty);
+              // Decided on the wide values: a tile far off the surface must not wrap into it.
+              const int64_t l = gx + tx, tp = gy + ty;
               if (l >= W || tp >= H || l + f <= 0 || tp + f <= 0) continue;
               if (f == 1) {
-                dst->PutPixel(l, tp, to ? to->GetPixel(l, tp) : 0, 0, 0);
+                dst->PutPixel(int32_t(l), int32_t(tp), to ? to->GetPixel(int32_t(l), int32_t(tp)) : 0, 0, 0);
                 continue;
               }
-              const tagRECT r = {l, tp, int32_t(l + f), int32_t(tp + f)};
-              if (to) dst->BltFast(l, tp, to, &r, 0, 0);
+              const tagRECT r = {ZSurf_Clamp32(l), ZSurf_Clamp32(tp), ZSurf_Clamp32(l + f), ZSurf_Clamp32(tp + f)};
+              if (to) dst->BltFast(r.left, r.top, to, &r, 0, 0);
               else dst->FillRect(&r, 0, 0, 0);
             }
           }

@@ -66,8 +66,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
       w = src->GetWidth();
       h = src->GetHeight();
     }
-    auto clamp = [](int64_t v) { return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v); };
-    const tagRECT r = {x, y, clamp(int64_t(x) + w), clamp(int64_t(y) + h)};
+    const tagRECT r = {x, y, ZSurf_Clamp32(int64_t(x) + w), ZSurf_Clamp32(int64_t(y) + h)};
     FillRectV(&r, property & 0xFFFFFF, int32_t(f - ZBLT_COLORIZE), property >> 24, true);
     return Z2D_OK;
   }

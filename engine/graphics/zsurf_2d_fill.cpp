@@ -8,14 +8,6 @@
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zx_rct.h"
 
-namespace {
-
-inline int32_t Clamp32(int64_t v) {
-  return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-}
-
-}  // namespace
-
 int Z2DSurface::FillRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
   return FillRectV(rect, colour, flags, property, true);
 }
@@ -65,7 +57,7 @@ int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, u
 
 void Z2DSurface::PutPixelRowV(int32_t x, int32_t y, uint32_t count, uint32_t colour, int32_t flags,
                               uint32_t property, bool logical) {
-  const tagRECT r = {x < 0 ? 0 : x, y, Clamp32(int64_t(x) + count), Clamp32(int64_t(y) + 1)};
+  const tagRECT r = {x < 0 ? 0 : x, y, ZSurf_Clamp32(int64_t(x) + count), ZSurf_Clamp32(int64_t(y) + 1)};
   FillRectV(&r, colour, flags, property, logical);
 }
 
@@ -87,7 +79,7 @@ int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_
   if (!zcd) return Z2D_BADARG;
   if (y1 == y2) {
     const int32_t lo = x1 < x2 ? x1 : x2, hi = x1 < x2 ? x2 : x1;
-    const tagRECT r = {lo < 0 ? 0 : lo, y1, Clamp32(int64_t(hi) + 1), Clamp32(int64_t(y1) + 1)};
+    const tagRECT r = {lo < 0 ? 0 : lo, y1, ZSurf_Clamp32(int64_t(hi) + 1), ZSurf_Clamp32(int64_t(y1) + 1)};
     return FillRectV(&r, colour, flags, property, true);
   }
   if (!Created() || !buffer) return Z2D_OK;
@@ -197,9 +189,9 @@ int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
     }
     p = h;
     const int64_t w = Fix16(Sin(zcd, i) * arx);
-    DrawLine(Clamp32(cx - w), Clamp32(cy - h), Clamp32(cx + w), Clamp32(cy - h), colour, flags, property);
+    DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy - h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy - h), colour, flags, property);
     if (h != 0)
-      DrawLine(Clamp32(cx - w), Clamp32(cy + h), Clamp32(cx + w), Clamp32(cy + h), colour, flags, property);
+      DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy + h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy + h), colour, flags, property);
   }
   return Z2D_OK;
 }
@@ -223,8 +215,8 @@ int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
     const int64_t w = Fix16(Sin(zcd, i) * arx);
     const int64_t n = w == q ? w : w > q ? q + 1 : q - 1;
     for (int64_t row : {cy - h, cy + h}) {
-      DrawLine(Clamp32(cx - w), Clamp32(row), Clamp32(cx - n), Clamp32(row), colour, flags, property);
-      DrawLine(Clamp32(cx + w), Clamp32(row), Clamp32(cx + n), Clamp32(row), colour, flags, property);
+      DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(row), ZSurf_Clamp32(cx - n), ZSurf_Clamp32(row), colour, flags, property);
+      DrawLine(ZSurf_Clamp32(cx + w), ZSurf_Clamp32(row), ZSurf_Clamp32(cx + n), ZSurf_Clamp32(row), colour, flags, property);
       if (h == 0) break;
     }
     p = h;

@@ -141,6 +141,12 @@ inline int ZSurf_OpacityShift(uint32_t a) {
   }
 }
 
+// A 64-bit coordinate or size limited to the 32-bit range, so that a result far off a
+// buffer stays off it on the same side.
+inline int32_t ZSurf_Clamp32(int64_t v) {
+  return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
 // Unaligned, alias-safe loads and stores for the pixel loops.
 inline uint16_t ZSurf_Load16(const void* p) { uint16_t v; std::memcpy(&v, p, 2); return v; }
 inline uint32_t ZSurf_Load32(const void* p) { uint32_t v; std::memcpy(&v, p, 4); return v; }

@@ -4,6 +4,9 @@
 
 #include "engine/graphics/zldr_base.h"
 #include "gfx_test_engine.h"
+#include "host/gp2x_host.h"
+#include "host/gp2x_seam.h"
+#include "host/host_settings.h"
 
 namespace {
 
@@ -188,6 +191,40 @@ TEST(DisplayDevices, NotOpenIsMinusOneAndClosingTouchesNoOtherDescriptor) {
   EXPECT_EQ(fcntl(0, F_GETFD) != -1, stdin_open);
   EXPECT_EQ(zdeviceptr[0], -1);
   EXPECT_EQ(zdeviceptr[1], -1);
+}
+
+size_t OpenDescriptors() {
+  size_t n = 0;
+  for (int fd = 0; fd < 1024; ++fd) n += fcntl(fd, F_GETFD) != -1;
+  return n;
+}
+
+// The open form through the host's emulated devices: both descriptors and the register
+// window, read through the seam; opening again first closes what is open, so nothing
+// leaks; the close form leaves everything "not open".
+TEST(DisplayDevices, OpenMapsTheRegisterWindowAndCloseReleasesIt) {
+  gp2x::host::configure(gp2x::host::Settings{});
+  ASSERT_EQ(HandleDevicePtr(false), 1);
+  const int32_t mem = zdeviceptr[0], fb = zdeviceptr[1];
+  EXPECT_GE(mem, 0);
+  EXPECT_GE(fb, 0);
+  EXPECT_NE(mem, fb);
+  ASSERT_NE(zdevicereg_ptr, nullptr);
+  EXPECT_EQ(static_cast<volatile void*>(zdevicereg_ptr16), static_cast<volatile void*>(zdevicereg_ptr));
+  // No button held: the active-low button register reads all ones in its high byte.
+  EXPECT_EQ(gp2x::peek16(reinterpret_cast<volatile uint8_t*>(zdevicereg_ptr16) + 0x1184) & 0xFF00, 0xFF00);
+  const size_t open_fds = OpenDescriptors();
+  ASSERT_EQ(HandleDevicePtr(false), 1);
+  EXPECT_EQ(OpenDescriptors(), open_fds);
+  const int32_t mem2 = zdeviceptr[0], fb2 = zdeviceptr[1];
+  EXPECT_EQ(HandleDevicePtr(true), 0);
+  EXPECT_EQ(zdeviceptr[0], -1);
+  EXPECT_EQ(zdeviceptr[1], -1);
+  EXPECT_EQ(zdevicereg_ptr, nullptr);
+  EXPECT_EQ(zdevicereg_ptr16, nullptr);
+  EXPECT_EQ(fcntl(mem2, F_GETFD), -1);
+  EXPECT_EQ(fcntl(fb2, F_GETFD), -1);
+  gp2x::host::configure(gp2x::host::Settings{});
 }
 
 TEST(DisplayPalette, SetPaletteStaysInsideItsEntries) {

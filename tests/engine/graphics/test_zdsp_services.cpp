@@ -1,6 +1,7 @@
 // Display services on surfaces: wipes, palette lookup, the built-in font.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -15,7 +16,7 @@ namespace {
 struct WipeScene {
   TestEngine e;
   Z2DSurface dst, from, to;
-  WipeScene(uint32_t w = 64, uint32_t h = 48) {
+  explicit WipeScene(uint32_t w = 64, uint32_t h = 48, uint8_t rotation = 0) : e(rotation) {
     MakeSurface(e, dst, w, h, 4);
     MakeSurface(e, from, w, h, 4);
     MakeSurface(e, to, w, h, 4);
@@ -50,6 +51,34 @@ TEST(Wipe, SlidesAtZeroHalfAndFull) {
         }
         EXPECT_EQ(s.dst.GetPixel(x, y), expect) << int(type) << " " << x << "," << y;
       }
+  }
+}
+
+// Wipes work in logical terms: each type at each stage gives the same logical picture on
+// every rotation (tiles on a non-square surface, whose grid is centred and repeated).
+TEST(Wipe, EveryTypeIsTheSameOnEveryRotation) {
+  std::vector<uint8_t> map(50 * 36);
+  for (size_t i = 0; i < map.size(); ++i) map[i] = uint8_t(i * 37 + i / 50);
+  std::vector<std::vector<uint32_t>> reference;
+  for (uint8_t rot = 0; rot < 4; ++rot) {
+    std::vector<std::vector<uint32_t>> pictures;
+    for (uint8_t type = 0; type < 8; ++type)
+      for (uint32_t pos : {0x3000u, 0x8000u, 0xC800u}) {
+        WipeScene s(50, 36, rot);
+        s.e.display.Wipe(&s.dst, &s.from, &s.to, pos, type, type == 7 ? map.data() : nullptr, 0);
+        pictures.push_back(LogicalPixels(s.dst));
+        // The incremental types also into "from" itself, in two steps.
+        if (type == 4 || type == 7) {
+          s.e.display.StartWipe(type, &s.from);
+          const void* table = type == 7 ? map.data() : nullptr;
+          s.e.display.Wipe(&s.from, &s.from, &s.to, pos / 2, type, table, 3);
+          s.e.display.Wipe(&s.from, &s.from, &s.to, pos, type, table, 3);
+          pictures.push_back(LogicalPixels(s.from));
+        }
+      }
+    if (rot == 0) reference = pictures;
+    else
+      for (size_t i = 0; i < pictures.size(); ++i) EXPECT_EQ(pictures[i], reference[i]) << int(rot) << " " << i;
   }
 }
 
@@ -110,6 +139,30 @@ TEST(Wipe, TilesFollowTheTableIncrementally) {
   EXPECT_NE(LogicalPixels(h.dst), LogicalPixels(h.to));
   h.e.display.Wipe(&h.dst, &h.from, &h.to, 0x10000, 4, nullptr, 0);
   EXPECT_EQ(LogicalPixels(h.dst), LogicalPixels(h.to));
+}
+
+// Tiles far larger than the surface: the centred grid puts the surface's four quadrants
+// into the four centre tiles (252 top left, 253 top right, 254 bottom right, 255 bottom
+// left), whatever the size; no tile far off the surface may wrap into it.
+TEST(Wipe, HugeTilesStayWhereTheGridPutsThem) {
+  for (int32_t size : {1000, 1 << 30, INT32_MAX}) {
+    WipeScene s;
+    s.to.FillRect(nullptr, 0xFFFFFF, 0, 0);
+    auto white = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+      int n = 0;
+      for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = x0; x < x1; ++x) n += s.dst.GetPixel(x, y) == s.to.GetPixel(0, 0);
+      return n;
+    };
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFB00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 64, 48), 0) << size;
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFC00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 32, 24), 32 * 24) << size;
+    EXPECT_EQ(white(0, 0, 64, 48), 32 * 24) << size;
+    s.e.display.Wipe(&s.dst, &s.from, &s.to, 0xFE00, 4, nullptr, size);
+    EXPECT_EQ(white(0, 0, 64, 48), 64 * 48 - 32 * 24) << size;
+    EXPECT_EQ(white(0, 24, 32, 48), 0) << size;
+  }
 }
 
 TEST(Wipe, MosaicCrossFadeAndThresholdMap) {

@@ -354,6 +354,43 @@ TEST(BltFast, RotationsShowTheSameLogicalPicture) {
   }
 }
 
+// Every pair of formats (the workers, the converter and the pixel rule) and the fills and
+// primitives on the destination's format: the same logical picture on every rotation.
+TEST(BltFast, EveryFormatPairIsTheSameOnEveryRotation) {
+  for (uint8_t sf = 1; sf <= 6; ++sf)
+    for (uint8_t df = 1; df <= 6; ++df) {
+      std::vector<uint32_t> reference;
+      for (uint8_t rot = 0; rot < 4; ++rot) {
+        TestEngine e(rot);
+        for (uint32_t i = 0; i < 256; ++i) e.display.palette[i] = (i * 0x010305u) & 0xFFFFFF;
+        Z2DSurface src, dst;
+        MakeSurface(e, src, 7, 5, sf);
+        MakeSurface(e, dst, 17, 11, df);
+        for (int32_t y = 0; y < 5; ++y)
+          for (int32_t x = 0; x < 7; ++x) src.PutPixel(x, y, uint32_t(x * 36 + y * 0x2400 + 0x100000 * (x ^ y)), 0, 0);
+        src.PutPixel(2, 2, 0xFF00FF, 0, 0);
+        src.SetColorKey(0xFF00FF);
+        dst.FillRect(nullptr, 0x405060, 0, 0);
+        const tagRECT clip = {1, 1, 15, 10}, part = {1, 1, 6, 5}, box = {3, 0, 9, 4};
+        dst.SetClipper(&clip);
+        for (uint32_t f : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 0x0Au, 0x10u, 0x11u, 0x18u, 0x20u, 0x21u}) {
+          dst.BltFast(-1, 3, &src, nullptr, int32_t(f), 0x80FF8040);
+          dst.BltFast(11, 7, &src, &part, int32_t(f), 100);
+          dst.BltFast(4, -2, &src, &part, int32_t(f), 64);
+          dst.DrawLine(-3, 2, 20, 9, 0x112233, int32_t(f), 100);
+          dst.FillRect(&box, 0x334455, int32_t(f), 0x80102030);
+          dst.DrawRect(&box, 0x8899AA, int32_t(f), 0x40);
+          dst.FillOval(2, 3, 5, 3, 0x123456, int32_t(f), 200);
+          dst.DrawOval(9, 1, 4, 4, 0x654321, int32_t(f), 200);
+          dst.PutPixelRow(-2, 8, 9, 0xABCDEF, int32_t(f), 150);
+        }
+        const std::vector<uint32_t> pic = LogicalPixels(dst);
+        if (rot == 0) reference = pic;
+        else EXPECT_EQ(pic, reference) << int(sf) << "->" << int(df) << " rotation " << int(rot);
+      }
+    }
+}
+
 // Whole rows of surfaces of one row length go as one block copy (row padding included).
 TEST(BltFast, WholeRowsAsOneBlock) {
   for (uint8_t rot = 0; rot < 4; ++rot)
