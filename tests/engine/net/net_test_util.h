@@ -45,8 +45,8 @@ class RecordingCapture : public ClassZNetCapture {
 
 // Polls conn until done() holds or timeoutMs pass (busy, no sleeping). True when done.
 bool PumpUntil(const std::function<void()>& poll, const std::function<bool()>& done,
-               int timeoutMs = 5000);
-bool PumpUntil(ClassZConnect& conn, const std::function<bool()>& done, int timeoutMs = 5000);
+               int timeoutMs = 60000);
+bool PumpUntil(ClassZConnect& conn, const std::function<bool()>& done, int timeoutMs = 60000);
 
 // Open descriptors of this process.
 int CountOpenFds();
