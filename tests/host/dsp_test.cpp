@@ -88,6 +88,19 @@ TEST_F(DspTest, FragmentRequestSetsTheBufferThatGetOSpaceReports) {
   EXPECT_EQ(info.fragments, 1);
 }
 
+TEST_F(DspTest, AskingForRoomAgainAndAgainMovesTime) {
+  settings_.poll_ns = 2000;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::vector<uint8_t> block(4096, 1);
+  ASSERT_EQ(gp2x::write(dsp_, block.data(), block.size()), 4096);
+  const uint64_t start = host::now_ns();
+  for (int asked = 0; asked < 100000 && space().fragments == 0; ++asked) {
+  }
+  EXPECT_GE(host::now_ns() - start, ns_for_bytes(2048, kStereo16Rate));
+  EXPECT_LE(host::now_ns() - start, ns_for_bytes(2048, kStereo16Rate) + 2000);
+}
+
 TEST_F(DspTest, WritesBlockUntilTheDeviceHasPlayedEnough) {
   open_cd_quality(0x2000B);
   std::vector<uint8_t> block(8192, 1);
