@@ -77,26 +77,23 @@ Runtime::Runtime(const Settings& s) : settings(s) {
     frontend_ = make_sdl_window(s.scale, &error);
     if (!frontend_) fail(error);
   }
+  // The sink is chosen here, on the thread that starts the layer: SDL wants its subsystems
+  // started from the main thread, not from the program's sound writer.
   if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
     std::string error;
     sink_ = make_wav_sink(s.wav_path, &error);
     if (!sink_) fail(error);
+  } else if (s.audio == "sdl" || (s.audio.empty() && !s.headless)) {
+    std::string error;
+    sink_ = make_sdl_sink(&error);
+    if (!sink_) log_once("sdl audio", error + ": no sound");
+  } else if (s.audio == "capture") {
+    sink_ = std::make_unique<CaptureSink>();
   }
+  if (!sink_) sink_ = make_null_sink();
 }
 
-AudioSink* Runtime::audio_sink() {
-  std::lock_guard<std::mutex> lock(sink_mutex_);
-  if (!sink_) {
-    if (settings.audio == "sdl" || (settings.audio.empty() && !settings.headless)) {
-      std::string error;
-      sink_ = make_sdl_sink(&error);
-      if (!sink_) log_once("sdl audio", error + ": no sound");
-    }
-    if (!sink_ && settings.audio == "capture") sink_ = std::make_unique<CaptureSink>();
-    if (!sink_) sink_ = make_null_sink();
-  }
-  return sink_.get();
-}
+AudioSink* Runtime::audio_sink() { return sink_.get(); }
 
 Runtime::~Runtime() { devices.close_all(); }
 
@@ -198,10 +195,7 @@ bool Runtime::save_screenshot(const std::string& path, std::string* error) {
 
 void Runtime::finish() {
   if (finished_.exchange(true)) return;
-  {
-    std::lock_guard<std::mutex> lock(sink_mutex_);
-    if (sink_) sink_->finish();
-  }
+  sink_->finish();
   frontend_.reset();
 }
 
