@@ -218,6 +218,7 @@ void set_timer(uint32_t count) {
   rt.timer_offset.store(static_cast<int64_t>(count) -
                         static_cast<int64_t>(counts_in(rt.clock.now_ns(), kTimerRate) & 0xFFFFFFFFu));
 }
+int waiting_threads() { return runtime().clock.waiting_threads(); }
 void set_buttons(uint32_t pressed) { runtime().input.set_held(pressed); }
 void set_battery(uint16_t reading) { runtime().battery.store(reading); }
 uint8_t* framebuffer(int index) { return framebuffer_memory(index); }
