@@ -153,7 +153,7 @@ TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
 }
 
 TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
-  settings_.stall_ms = 20;
+  settings_.stall_ms = 60000;  // far longer than the test may take: the main thread sleeps
   reconfigure();
   open_cd_quality(0x2000B);
   std::thread writer([&] {
@@ -201,6 +201,22 @@ TEST_F(DspTest, WriterKeepsUpHoweverFastTheMainThreadRuns) {
     sizes.push_back(got.size());
   }
   EXPECT_EQ(sizes[0], sizes[1]);  // the same run, the same sound
+}
+
+TEST_F(DspTest, WriterGoesOnWhileTheMainThreadIsBusyOutsideTheSeam) {
+  settings_.stall_ms = 20;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::atomic<bool> done{false};
+  const int fd = dsp_;
+  std::thread writer([fd, &done] {
+    std::vector<uint8_t> block(8192, 5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp2x::write(fd, block.data(), block.size()), 8192);
+    done = true;
+  });
+  while (!done) std::this_thread::yield();  // never asleep, never in the seam
+  writer.join();
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
 }
 
 TEST_F(DspTest, OneOpenAtATimeAndNoRecording) {
