@@ -130,7 +130,9 @@ void Clock::move_to(uint64_t t) {
   uint64_t now = virtual_ns_.load();
   while (now < t && !virtual_ns_.compare_exchange_weak(now, t)) {
   }
-  if (sync_->waiting.load() > 0) wake_all();
+  // Only a thread whose time has come needs waking (the others look again every few
+  // milliseconds): a main thread that polls a register costs nobody a wake-up.
+  if (sync_->next.load() <= t) wake_all();
 }
 
 void Clock::advance_to(uint64_t t) {
@@ -213,7 +215,12 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
       asleep = 0;
       continue;
     }
-    asleep = !main_in_step_.load() && main_thread_asleep() ? asleep + 1 : 0;
+    // Not under the lock: a main thread that waits for it is not asleep outside the seam.
+    lock.unlock();
+    const bool main_asleep = !main_in_step_.load() && main_thread_asleep();
+    lock.lock();
+    if (virtual_ns_.load() != seen) continue;
+    asleep = main_asleep ? asleep + 1 : 0;
     const bool stalled = std::chrono::steady_clock::now() - last_move > std::chrono::milliseconds(stall_ms_);
     if (asleep >= 2 || stalled) {
       if (stalled) say_once(g_told_stall, "the main thread keeps virtual time still; a waiting thread moves it");
