@@ -164,6 +164,13 @@ void Clock::advance_to(uint64_t t) {
   move_to(t);
 }
 
+void Clock::polled() {
+  if (!virtual_ || !t_running.sync || t_running.sync != sync_) return;
+  const std::shared_ptr<ClockSync> keep = sync_;
+  std::lock_guard<std::mutex> lock(keep->mutex);
+  t_running.stop_locked();
+}
+
 int Clock::waiting_threads() const { return sync_->waiting.load(); }
 
 void Clock::wake_all() {

@@ -49,6 +49,9 @@ class Clock {
   // there itself, any other thread waits for it. Returns early once cancelled() is true
   // (checked whenever wake_all() is called, and a few times a second).
   void wait_until(uint64_t t, const std::function<bool()>& cancelled = nullptr);
+  // A thread other than the main one spins on a register: it waits for time as surely as
+  // a sleeping thread does, so the main thread does not wait for it to sleep again.
+  void polled();
   // Wakes every waiting thread to check its cancel condition.
   void wake_all();
   // How many threads wait in wait_until now (the main thread never does).

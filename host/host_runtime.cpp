@@ -144,7 +144,8 @@ void Runtime::tick() {
 }
 
 void Runtime::poll() {
-  if (clock.is_virtual() && Clock::on_main_thread()) clock.advance(settings.poll_ns);
+  if (!Clock::on_main_thread()) return clock.polled();
+  clock.advance(settings.poll_ns);
   tick();
 }
 
