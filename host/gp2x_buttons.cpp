@@ -28,12 +28,6 @@ uint32_t stick_from_arrows(bool up, bool down, bool left, bool right) {
   return left ? kLeft : right ? kRight : 0;
 }
 
-const char* button_name(uint32_t bit) {
-  for (const Named& n : kNames)
-    if (n.bit == bit) return n.name;
-  return nullptr;
-}
-
 uint32_t button_from_name(const char* name) {
   std::string s;
   for (const char* p = name; *p; ++p) {

@@ -19,8 +19,6 @@ constexpr uint32_t kAll = kStick | 0xFF00 | kVolDown | kVolUp | kPush;
 // contact between them (as a stick pushed that way does), opposite arrows cancel.
 uint32_t stick_from_arrows(bool up, bool down, bool left, bool right);
 
-// Lower-case name of a button bit ("a", "start", "upleft", "volup", "push"...), or null.
-const char* button_name(uint32_t bit);
 // The bit of a button name (case ignored, "up-left" = "upleft", "vol+" = "volup"), or 0.
 uint32_t button_from_name(const char* name);
 

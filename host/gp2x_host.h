@@ -21,6 +21,9 @@ uint64_t now_ns();
 void advance_ns(uint64_t ns);
 // Sets the hardware timer (register 0x0A00) to this count now; it runs on from there.
 void set_timer(uint32_t count);
+// Threads other than the main one that wait on the virtual clock now (a test can let a
+// thread it started get there before it moves time).
+int waiting_threads();
 
 // Buttons held (gp2x_buttons.h bits), in addition to any script.
 void set_buttons(uint32_t pressed);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <set>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -35,11 +39,77 @@ uint64_t ns_for_counts(uint64_t counts, uint64_t rate) {
   return whole * kNsPerSecond + (part * kNsPerSecond + rate - 1) / rate;
 }
 
+// The rendezvous of the threads that wait on a virtual clock. It outlives the clock for a
+// thread that still runs after the layer started again.
+struct ClockSync {
+  std::mutex mutex;
+  std::condition_variable changed;   // time moved, or a cancel condition may hold now
+  std::condition_variable settled;   // a thread that time woke waits again, or ended
+  std::multiset<uint64_t> due;       // the times the waiting threads wait for
+  std::atomic<uint64_t> next{UINT64_MAX};  // the earliest of them
+  std::atomic<int> waiting{0};
+  std::atomic<int> running{0};       // threads a wait let go that have not waited again
+  uint64_t generation = 0;           // moves on when the main thread stops counting them
+
+  void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
+};
+
+namespace {
+
+// This thread's place among a clock's running threads, from the end of one wait to the
+// start of the next, or to the thread's end.
+struct Running {
+  std::shared_ptr<ClockSync> sync;
+  uint64_t generation = 0;
+
+  // Under sync->mutex.
+  void stop_locked() {
+    if (sync->generation == generation && sync->running.load() > 0) sync->running.fetch_sub(1);
+    sync->settled.notify_all();
+    sync.reset();
+  }
+  ~Running() {
+    if (!sync) return;
+    const std::shared_ptr<ClockSync> keep = sync;
+    std::lock_guard<std::mutex> lock(keep->mutex);
+    stop_locked();
+  }
+};
+thread_local Running t_running;
+
+void say_once(std::atomic<bool>& told, const char* message) {
+  if (!told.exchange(true)) std::fprintf(stderr, "gp2x host: %s\n", message);
+}
+std::atomic<bool> g_told_stall{false}, g_told_lost{false};
+
+// True when the program's main thread sleeps in the kernel (a lock, a condition, a join),
+// rather than running or waiting for a processor.
+bool main_thread_asleep() {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(getpid()));
+  FILE* f = std::fopen(path, "r");
+  if (!f) return false;
+  char text[512];
+  const size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  text[n] = '\0';
+  const char* end = std::strrchr(text, ')');  // the state follows the command's name
+  return end && end[1] == ' ' && end[2] == 'S';
+}
+
+constexpr auto kBlockedCheck = std::chrono::milliseconds(2);
+
+}  // namespace
+
+Clock::Clock() : sync_(std::make_shared<ClockSync>()) {}
+Clock::~Clock() = default;
+
 void Clock::reset(bool is_virtual, uint32_t stall_ms) {
   virtual_ = is_virtual;
   stall_ms_ = stall_ms ? stall_ms : 1;
   virtual_ns_.store(0);
   real_start_ns_ = steady_ns();
+  sync_ = std::make_shared<ClockSync>();
 }
 
 uint64_t Clock::now_ns() const {
@@ -53,21 +123,60 @@ bool Clock::on_main_thread() {
 
 void Clock::advance(uint64_t ns) {
   if (!virtual_ || ns == 0) return;
-  virtual_ns_.fetch_add(ns);
-  if (waiters_.load() > 0) wake_all();
+  advance_to(virtual_ns_.load() + ns);
+}
+
+void Clock::move_to(uint64_t t) {
+  uint64_t now = virtual_ns_.load();
+  while (now < t && !virtual_ns_.compare_exchange_weak(now, t)) {
+  }
+  // Only a thread whose time has come needs waking (the others look again every few
+  // milliseconds): a main thread that polls a register costs nobody a wake-up.
+  if (sync_->next.load() <= t) wake_all();
 }
 
 void Clock::advance_to(uint64_t t) {
   if (!virtual_) return;
-  uint64_t now = virtual_ns_.load();
-  while (now < t && !virtual_ns_.compare_exchange_weak(now, t)) {
+  ClockSync& s = *sync_;
+  // Nobody due by then and nobody running: the usual case, a register poll, costs no lock.
+  if (!on_main_thread() || (s.running.load() == 0 && s.next.load() > t)) return move_to(t);
+  main_in_step_.store(true);  // asleep in here is not asleep outside the seam
+  std::unique_lock<std::mutex> lock(s.mutex);
+  for (;;) {
+    const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
+    if (!s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), still)) {
+      // A thread that time woke blocks on something else (or the machine is starved):
+      // time goes on without it, rather than the program hanging.
+      say_once(g_told_lost, "a thread woken by the virtual clock does not wait again; time goes on without it");
+      ++s.generation;
+      s.running.store(0);
+      break;
+    }
+    const uint64_t next = s.next.load();
+    if (next > t) break;
+    // Time stops where the first waiting thread is due; it runs before time moves on.
+    lock.unlock();
+    move_to(next);
+    lock.lock();
   }
-  if (waiters_.load() > 0) wake_all();
+  main_in_step_.store(false);
+  lock.unlock();
+  move_to(t);
 }
 
+void Clock::polled() {
+  if (!virtual_ || !t_running.sync || t_running.sync != sync_) return;
+  const std::shared_ptr<ClockSync> keep = sync_;
+  std::lock_guard<std::mutex> lock(keep->mutex);
+  t_running.stop_locked();
+}
+
+int Clock::waiting_threads() const { return sync_->waiting.load(); }
+
 void Clock::wake_all() {
-  { std::lock_guard<std::mutex> lock(mutex_); }
-  changed_.notify_all();
+  ClockSync& s = *sync_;
+  { std::lock_guard<std::mutex> lock(s.mutex); }
+  s.changed.notify_all();
 }
 
 void Clock::wait_until(uint64_t t, const std::function<bool()>& cancelled) {
@@ -82,26 +191,60 @@ void Clock::wait_until(uint64_t t, const std::function<bool()>& cancelled) {
     advance_to(t);
     return;
   }
-  std::unique_lock<std::mutex> lock(mutex_);
-  waiters_.fetch_add(1);
+  wait_virtual(t, cancelled);
+}
+
+void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
+  const std::shared_ptr<ClockSync> keep = sync_;
+  ClockSync& s = *keep;
+  std::unique_lock<std::mutex> lock(s.mutex);
+  if (virtual_ns_.load() >= t) return;
+  // Waiting from now on. The time it waits for is in place before it stops counting as
+  // running, so a main thread that sees neither never moves past it.
+  const auto mine = s.due.insert(t);
+  s.update_next();
+  s.waiting.fetch_add(1);
+  if (t_running.sync == keep) t_running.stop_locked();
+  else t_running.sync.reset();
+  // Time that stands still while the main thread sleeps outside the seam (it waits for
+  // this very thread, say) would stay still for good: this thread then moves it, as real
+  // time would flow. A main thread that computes, or waits for a processor, is left alone:
+  // its time is the program's own.
   uint64_t seen = virtual_ns_.load();
   auto last_move = std::chrono::steady_clock::now();
+  int asleep = 0;
   while (virtual_ns_.load() < t && !(cancelled && cancelled())) {
-    changed_.wait_for(lock, std::chrono::milliseconds(std::min<uint32_t>(200, stall_ms_)));
-    uint64_t now = virtual_ns_.load();
+    s.changed.wait_for(lock, kBlockedCheck);
+    const uint64_t now = virtual_ns_.load();
     if (now != seen) {
       seen = now;
       last_move = std::chrono::steady_clock::now();
-    } else if (std::chrono::steady_clock::now() - last_move > std::chrono::milliseconds(stall_ms_)) {
-      static std::atomic<bool> told{false};
-      if (!told.exchange(true))
-        std::fprintf(stderr, "gp2x host: the main thread keeps virtual time still; a waiting thread moves it\n");
+      asleep = 0;
+      continue;
+    }
+    // Not under the lock: a main thread that waits for it is not asleep outside the seam.
+    lock.unlock();
+    const bool main_asleep = !main_in_step_.load() && main_thread_asleep();
+    lock.lock();
+    if (virtual_ns_.load() != seen) continue;
+    asleep = main_asleep ? asleep + 1 : 0;
+    const bool stalled = std::chrono::steady_clock::now() - last_move > std::chrono::milliseconds(stall_ms_);
+    if (asleep >= 2 || stalled) {
+      if (stalled) say_once(g_told_stall, "the main thread keeps virtual time still; a waiting thread moves it");
       lock.unlock();
-      advance_to(t);
+      move_to(t);
       lock.lock();
+      asleep = 0;
     }
   }
-  waiters_.fetch_sub(1);
+  // Running again until its next wait: counted before its time leaves the list, for the
+  // same reason.
+  s.running.fetch_add(1);
+  t_running.sync = keep;
+  t_running.generation = s.generation;
+  s.due.erase(mine);
+  s.update_next();
+  s.waiting.fetch_sub(1);
 }
 
 }  // namespace gp2x::host

@@ -1,25 +1,40 @@
 // The one clock of the host layer. Real: steady time since the layer started. Virtual:
 // time stands still until the program's main thread sleeps or spins on a hardware
 // register; other threads that sleep or block on a device wait for it to get there.
-// That keeps a headless run deterministic and lets it go faster than real time.
+//
+// Virtual time moves in lock-step with those other threads: the main thread never takes
+// time past the moment a waiting thread is due before that thread has run and waits again
+// (or has ended). So a sound writer sees the device at exactly the time it is due, whatever
+// the machine's load, and a headless run, its pictures and its recorded sound, come out the
+// same every time. That keeps a headless run deterministic and lets it go faster than real
+// time.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 
 namespace gp2x::host {
 
 constexpr uint64_t kNsPerSecond = 1000000000ull;
 
+struct ClockSync;  // the waiting threads' rendezvous (host_clock.cpp)
+
 class Clock {
  public:
-  // Starts again at time 0. Only when no other thread uses the clock. When the main thread
-  // of a virtual clock keeps time still for stall_ms of real time while another thread
-  // waits, it is blocked outside the seam (joining that very thread, say): the waiting
+  Clock();
+  ~Clock();
+
+  // Starts again at time 0. Only when no other thread uses the clock.
+  //
+  // While another thread waits, a main thread of a virtual clock that sleeps outside the
+  // seam (joining that very thread, say) would keep time still for good: the waiting
   // thread then moves time itself, as real time would flow, so the program cannot hang.
+  // stall_ms bounds what one thread waits for another in real time in any case: the
+  // waiting thread moves time after it whatever the main thread does, and when a thread
+  // that time woke does not wait again within it (it blocks on something else), the main
+  // thread goes on without it.
   void reset(bool is_virtual, uint32_t stall_ms = 1000);
 
   bool is_virtual() const { return virtual_; }
@@ -34,20 +49,28 @@ class Clock {
   // there itself, any other thread waits for it. Returns early once cancelled() is true
   // (checked whenever wake_all() is called, and a few times a second).
   void wait_until(uint64_t t, const std::function<bool()>& cancelled = nullptr);
+  // A thread other than the main one spins on a register: it waits for time as surely as
+  // a sleeping thread does, so the main thread does not wait for it to sleep again.
+  void polled();
   // Wakes every waiting thread to check its cancel condition.
   void wake_all();
+  // How many threads wait in wait_until now (the main thread never does).
+  int waiting_threads() const;
 
   // True on the thread that drives virtual time: the program's main thread.
   static bool on_main_thread();
 
  private:
+  // Sets virtual time to t when it is behind and wakes the waiting threads.
+  void move_to(uint64_t t);
+  void wait_virtual(uint64_t t, const std::function<bool()>& cancelled);
+
   bool virtual_ = true;
   std::atomic<uint64_t> virtual_ns_{0};
-  std::atomic<int> waiters_{0};
+  std::atomic<bool> main_in_step_{false};  // the main thread waits for woken threads
   uint64_t real_start_ns_ = 0;
   uint32_t stall_ms_ = 1000;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  std::shared_ptr<ClockSync> sync_;
 };
 
 // Whole counts of a rate (per second) in ns nanoseconds, without overflow.

@@ -104,6 +104,13 @@ void DeviceTable::close_all() {
 
 int DeviceTable::add(std::shared_ptr<Device> device) {
   int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  // The programs take a descriptor of 0 for a failed open (on the console 0 is always
+  // taken): with standard input closed, move ours above the standard three.
+  if (fd >= 0 && fd < 3) {
+    const int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    fd = high;
+  }
   if (fd < 0) return -1;
   std::lock_guard<std::mutex> lock(mutex_);
   devices_[fd] = std::move(device);

@@ -32,7 +32,7 @@ std::vector<uint8_t> encode_png(const uint8_t* rgb, int width, int height) {
   }
   uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packed_size);
-  compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6);
+  if (compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK) return {};
 
   std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> header;
@@ -47,6 +47,10 @@ std::vector<uint8_t> encode_png(const uint8_t* rgb, int width, int height) {
 
 bool write_png(const std::string& path, const uint8_t* rgb, int width, int height, std::string* error) {
   const std::vector<uint8_t> png = encode_png(rgb, width, height);
+  if (png.empty()) {
+    *error = "cannot write the screenshot \"" + path + "\": out of memory";
+    return false;
+  }
   const std::string temp = path + ".part";
   FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f && std::fwrite(png.data(), 1, png.size(), f) == png.size();

@@ -348,19 +348,30 @@ void blitter_fill() {
     log_once("2D stray", text);
     return;
   }
+  if (stride % 2) {
+    log_once("2D stride", "2D engine fill with an odd stride: nothing drawn");
+    return;
+  }
+  // Rows that touch or overlap (a stride below the row's bytes, 0 too) cover one run of
+  // memory: it is filled once, so no size makes the fill cost more than the buffer.
+  uint64_t rows = h, row_pixels = w;
+  if (stride <= 2ull * w) {
+    row_pixels = ((h - 1ull) * stride + 2ull * w) / 2;
+    rows = 1;
+  }
   // Rows and pixels beyond the framebuffer's memory are dropped, not written elsewhere.
   const uint64_t base = start - framebuffer_phys_address(fb);
   const uint64_t limit = rt.fb_format.size();
   uint8_t* mem = framebuffer_memory(fb);
   bool clipped = false;
-  for (uint32_t y = 0; y < h; ++y) {
-    const uint64_t row = base + static_cast<uint64_t>(y) * stride;
+  for (uint64_t y = 0; y < rows; ++y) {
+    const uint64_t row = base + y * stride;
     if (row >= limit) {
       clipped = true;
       break;
     }
-    const uint64_t n = std::min<uint64_t>(w, (limit - row) / 2);
-    clipped |= n < w;
+    const uint64_t n = std::min<uint64_t>(row_pixels, (limit - row) / 2);
+    clipped |= n < row_pixels;
     uint8_t* p = mem + row;
     for (uint64_t x = 0; x < n; ++x) std::memcpy(p + x * 2, &colour, 2);
   }

@@ -25,7 +25,6 @@ constexpr uint32_t kBlitDstControl = 0x00, kBlitDstAddress = 0x04, kBlitDstStrid
 
 constexpr uint32_t kTimerRate = 7372800;  // counts a second
 constexpr uint32_t kVsyncBit = 0x10;      // port B: 0 during vertical blank
-constexpr uint64_t kFrameNs = 1000000000ull / 60;  // display refresh (rounded down)
 constexpr uint64_t kVblankNs = 1400000;            // the blank at the end of each refresh
 
 // Power-on state: every register bit 1 except the clock enables, engine idle; the second

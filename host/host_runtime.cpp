@@ -77,26 +77,23 @@ Runtime::Runtime(const Settings& s) : settings(s) {
     frontend_ = make_sdl_window(s.scale, &error);
     if (!frontend_) fail(error);
   }
+  // The sink is chosen here, on the thread that starts the layer: SDL wants its subsystems
+  // started from the main thread, not from the program's sound writer.
   if (s.audio == "wav" || (s.audio.empty() && !s.wav_path.empty())) {
     std::string error;
     sink_ = make_wav_sink(s.wav_path, &error);
     if (!sink_) fail(error);
+  } else if (s.audio == "sdl" || (s.audio.empty() && !s.headless)) {
+    std::string error;
+    sink_ = make_sdl_sink(&error);
+    if (!sink_) log_once("sdl audio", error + ": no sound");
+  } else if (s.audio == "capture") {
+    sink_ = std::make_unique<CaptureSink>();
   }
+  if (!sink_) sink_ = make_null_sink();
 }
 
-AudioSink* Runtime::audio_sink() {
-  std::lock_guard<std::mutex> lock(sink_mutex_);
-  if (!sink_) {
-    if (settings.audio == "sdl" || (settings.audio.empty() && !settings.headless)) {
-      std::string error;
-      sink_ = make_sdl_sink(&error);
-      if (!sink_) log_once("sdl audio", error + ": no sound");
-    }
-    if (!sink_ && settings.audio == "capture") sink_ = std::make_unique<CaptureSink>();
-    if (!sink_) sink_ = make_null_sink();
-  }
-  return sink_.get();
-}
+AudioSink* Runtime::audio_sink() { return sink_.get(); }
 
 Runtime::~Runtime() { devices.close_all(); }
 
@@ -147,7 +144,8 @@ void Runtime::tick() {
 }
 
 void Runtime::poll() {
-  if (clock.is_virtual() && Clock::on_main_thread()) clock.advance(settings.poll_ns);
+  if (!Clock::on_main_thread()) return clock.polled();
+  clock.advance(settings.poll_ns);
   tick();
 }
 
@@ -198,10 +196,7 @@ bool Runtime::save_screenshot(const std::string& path, std::string* error) {
 
 void Runtime::finish() {
   if (finished_.exchange(true)) return;
-  {
-    std::lock_guard<std::mutex> lock(sink_mutex_);
-    if (sink_) sink_->finish();
-  }
+  sink_->finish();
   frontend_.reset();
 }
 
@@ -224,6 +219,7 @@ void set_timer(uint32_t count) {
   rt.timer_offset.store(static_cast<int64_t>(count) -
                         static_cast<int64_t>(counts_in(rt.clock.now_ns(), kTimerRate) & 0xFFFFFFFFu));
 }
+int waiting_threads() { return runtime().clock.waiting_threads(); }
 void set_buttons(uint32_t pressed) { runtime().input.set_held(pressed); }
 void set_battery(uint16_t reading) { runtime().battery.store(reading); }
 uint8_t* framebuffer(int index) { return framebuffer_memory(index); }

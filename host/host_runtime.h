@@ -68,14 +68,13 @@ class Runtime {
 
   DeviceTable devices;
   std::atomic<bool> dsp_open{false};
-  // Where "/dev/dsp" output goes (chosen by the settings on first use).
+  // Where "/dev/dsp" output goes (chosen by the settings at the start).
   AudioSink* audio_sink();
 
  private:
   void take_due_shots(uint64_t now);
   void schedule_next_shot(uint64_t after_ns);
   std::unique_ptr<Frontend> frontend_;
-  std::mutex sink_mutex_;
   std::unique_ptr<AudioSink> sink_;
   uint64_t next_shot_ns_ = UINT64_MAX;
   size_t next_shot_at_ = 0;

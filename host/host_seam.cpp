@@ -28,7 +28,9 @@ int open(const char* path, int flags, int mode) {
   auto device = host::open_device(path, flags, &is_device);
   if (!is_device) return ::open(path, flags, mode);
   if (!device) return -1;
-  return runtime().devices.add(std::move(device));
+  const int fd = runtime().devices.add(device);
+  if (fd < 0) device->closed();  // no descriptor: the device is free for the next open
+  return fd;
 }
 
 int close(int fd) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -69,8 +70,12 @@ class WavSink : public AudioSink {
   void gap(size_t count) override {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!started_) return;
-    std::vector<uint8_t> silence(count, format_.bits == 8 ? 0x80 : 0);
-    append(silence.data(), silence.size());
+    // A long gap (a writer that stopped for minutes) is written a piece at a time.
+    std::vector<uint8_t> silence(std::min<size_t>(count, 1u << 16), format_.bits == 8 ? 0x80 : 0);
+    for (size_t n = 0; count > 0 && fd_ >= 0; count -= n) {
+      n = std::min(count, silence.size());
+      append(silence.data(), n);
+    }
   }
 
   void finish() override {

@@ -44,6 +44,23 @@ TEST_F(HostTest, OtherThreadsSleepUntilTheMainThreadGetsThere) {
   EXPECT_GE(woke_at.load(), 10000000u);
 }
 
+TEST_F(HostTest, ThreadSpinningOnTheTimerDoesNotHoldUpTime) {
+  settings_.stall_ms = 60000;  // far longer than the test may take
+  reconfigure();
+  uint8_t* regs = registers();
+  std::atomic<bool> done{false};
+  std::thread spinner([regs, &done] {
+    gp2x::usleep(1000);  // once it has slept, the main thread waits for it to sleep again...
+    const uint32_t mark = peek32(regs + 0xA00);
+    while (peek32(regs + 0xA00) - mark < 7372800 / 200) {  // ...or to spin on a register
+    }
+    done = true;
+  });
+  while (!done) gp2x::usleep(1000);
+  spinner.join();
+  EXPECT_GE(host::now_ns(), 6000000u);
+}
+
 TEST_F(HostTest, RegistersAreSafeToShareBetweenThreads) {
   uint8_t* regs = registers();
   std::thread audio([&] {

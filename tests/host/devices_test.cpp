@@ -104,6 +104,17 @@ TEST_F(HostTest, BatteryReadsTheSetValue) {
   }
 }
 
+TEST_F(HostTest, DevicesNeverGetTheDescriptorOfStandardInput) {
+  const int saved = dup(0);
+  ASSERT_GE(saved, 0);
+  ::close(0);
+  const int fd = gp2x::open("/dev/batt", O_RDONLY);
+  dup2(saved, 0);
+  ::close(saved);
+  EXPECT_GT(fd, 2);  // 0 would read as a failed open
+  EXPECT_EQ(gp2x::close(fd), 0);
+}
+
 TEST_F(HostTest, OtherPathsAreRealFiles) {
   char name[] = "/tmp/gp2x_host_XXXXXX";
   const int tmp = mkstemp(name);

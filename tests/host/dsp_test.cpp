@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -38,11 +39,20 @@ class DspTest : public HostTest {
       ASSERT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_SETFRAGMENT, &fragment_request), 0);
     }
   }
+
+ public:
   audio_buf_info space() {
     audio_buf_info info{};
     EXPECT_EQ(gp2x::ioctl(dsp_, SNDCTL_DSP_GETOSPACE, &info), 0);
     return info;
   }
+  int dsp() const { return dsp_; }
+  void close_dsp() {
+    gp2x::close(dsp_);
+    dsp_ = 0;
+  }
+
+ protected:
   int dsp_ = 0;
 };
 
@@ -88,6 +98,19 @@ TEST_F(DspTest, FragmentRequestSetsTheBufferThatGetOSpaceReports) {
   EXPECT_EQ(info.fragments, 1);
 }
 
+TEST_F(DspTest, AskingForRoomAgainAndAgainMovesTime) {
+  settings_.poll_ns = 2000;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::vector<uint8_t> block(4096, 1);
+  ASSERT_EQ(gp2x::write(dsp_, block.data(), block.size()), 4096);
+  const uint64_t start = host::now_ns();
+  for (int asked = 0; asked < 100000 && space().fragments == 0; ++asked) {
+  }
+  EXPECT_GE(host::now_ns() - start, ns_for_bytes(2048, kStereo16Rate));
+  EXPECT_LE(host::now_ns() - start, ns_for_bytes(2048, kStereo16Rate) + 2000);
+}
+
 TEST_F(DspTest, WritesBlockUntilTheDeviceHasPlayedEnough) {
   open_cd_quality(0x2000B);
   std::vector<uint8_t> block(8192, 1);
@@ -130,7 +153,7 @@ TEST_F(DspTest, WriterThreadIsPacedAtTheByteRate) {
 }
 
 TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
-  settings_.stall_ms = 20;
+  settings_.stall_ms = 60000;  // far longer than the test may take: the main thread sleeps
   reconfigure();
   open_cd_quality(0x2000B);
   std::thread writer([&] {
@@ -139,6 +162,60 @@ TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
   });
   writer.join();  // as a driver that joins its thread before closing the device
   // The writer moved time as far as the device needed to take 24 KB into a 4 KB buffer.
+  EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
+}
+
+// A writer thread that naps and writes, as the sound drivers do, while the main thread
+// sleeps through a second in 1 ms steps as fast as it can: what the device received.
+std::vector<uint8_t> record_a_second(DspTest& t) {
+  const int fd = t.dsp();
+  std::atomic<bool> quit{false};
+  std::thread writer([fd, &quit] {
+    std::vector<uint8_t> block(2048, 7);
+    const timespec nap{0, 50000};
+    while (!quit) {
+      gp2x::nanosleep(&nap, nullptr);
+      gp2x::write(fd, block.data(), block.size());
+    }
+  });
+  while (host::waiting_threads() == 0) std::this_thread::yield();  // it takes its first nap
+  for (int ms = 0; ms < 1000; ++ms) gp2x::usleep(1000);
+  std::vector<uint8_t> got = host::take_captured_audio().bytes;
+  quit = true;
+  t.close_dsp();  // ends the write that waits
+  writer.join();
+  return got;
+}
+
+TEST_F(DspTest, WriterKeepsUpHoweverFastTheMainThreadRuns) {
+  settings_.audio = "capture";
+  std::vector<size_t> sizes;
+  for (int run = 0; run < 2; ++run) {
+    reconfigure();
+    open_cd_quality(0x2000B);
+    const std::vector<uint8_t> got = record_a_second(*this);
+    // Never a gap of silence: the writer wrote each block when the device had room for it.
+    EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
+    EXPECT_GE(got.size(), kStereo16Rate);
+    EXPECT_LE(got.size(), kStereo16Rate + 4096u);  // a second played, and a buffer's worth
+    sizes.push_back(got.size());
+  }
+  EXPECT_EQ(sizes[0], sizes[1]);  // the same run, the same sound
+}
+
+TEST_F(DspTest, WriterGoesOnWhileTheMainThreadIsBusyOutsideTheSeam) {
+  settings_.stall_ms = 20;
+  reconfigure();
+  open_cd_quality(0x2000B);
+  std::atomic<bool> done{false};
+  const int fd = dsp_;
+  std::thread writer([fd, &done] {
+    std::vector<uint8_t> block(8192, 5);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gp2x::write(fd, block.data(), block.size()), 8192);
+    done = true;
+  });
+  while (!done) std::this_thread::yield();  // never asleep, never in the seam
+  writer.join();
   EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
 }
 

@@ -203,6 +203,34 @@ TEST_F(FillTest, NothingIsDrawnWithoutClockOrOutsideTheFramebuffers) {
   EXPECT_EQ(fb_[238 * 320 + 315], 0x1111);
 }
 
+TEST_F(FillTest, RowsThatOverlapCoverOneRun) {
+  struct Case {
+    uint32_t stride, w, h;
+    int first, count;  // pixels filled from the start
+  };
+  const Case cases[] = {
+      {0, 3, 0xFFFF, 0, 3},          // every row on the first
+      {4, 2, 3, 0, 6},               // rows just touching
+      {2, 0xFFFF, 0xFFFF, 0, 320 * 240},  // the whole buffer, and no more work than that
+      {7, 4, 4, 0, 0},               // an odd stride is no 16-bit surface: nothing drawn
+  };
+  uint8_t* r = blitter();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "stride " << c.stride << " w " << c.w << " h " << c.h);
+    for (int i = 0; i < 320 * 240; ++i) fb_[i] = 0x1111;
+    fill(host::framebuffer_phys(0), 0, 0, 1, 1, 0x1111);
+    poke32(r + 0x08, c.stride);
+    poke32(r + 0x24, 0xABCD);
+    poke32(r + 0x2C, c.h << 16 | c.w);
+    poke32(r + 0x34, 1);
+    int filled = 0, last = -1;
+    for (int i = 0; i < 320 * 240; ++i)
+      if (fb_[i] == 0xABCD) ++filled, last = i;
+    EXPECT_EQ(filled, c.count);
+    EXPECT_EQ(last, c.count - 1);
+  }
+}
+
 TEST_F(HostTest, DisplayAddressPairsChooseTheFramebufferShown) {
   EXPECT_EQ(host::shown_framebuffer(), 0);
   for (int fb : {1, 0, 1}) {
