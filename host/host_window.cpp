@@ -1,6 +1,8 @@
 // The window front end: the screen scaled by a whole factor, the keyboard and game
 // controllers as the console's buttons.
 #include <SDL.h>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "host/gp2x_buttons.h"
@@ -151,6 +153,14 @@ class SdlWindow : public Frontend {
 std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0) {
     *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
+    return nullptr;
+  }
+  // Without a display SDL falls back to drivers that show nothing; take one only when asked.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!std::getenv("SDL_VIDEODRIVER") && driver &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    *error = "cannot open a window: no display (try --headless)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
     return nullptr;
   }
   SDL_Window* window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED,
