@@ -15,7 +15,7 @@ namespace {
 // The framework's services around a display that the test opens itself.
 struct Engine {
   ClassZolt zolt;
-  ClassZDisplay2D& display = zolt.display;
+  ClassZDisplay& display = zolt.display;
   ZOLTCONFIG& config = zolt.config;
   Engine() {
     config.width = 320;
