@@ -10,7 +10,8 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_platform.h"
 #include "engine/core/zmod_std.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "host/gp2x_seam.h"
 
 namespace {
@@ -309,7 +310,7 @@ int ClassZDisplay::CreateSurface(Z2DSurface* surface, uint32_t width, uint32_t h
 int ClassZDisplay::CreateSurface(Z2DSurface* surface, const void* data, uint32_t size,
                                  uint32_t loadflags) {
   if (!surface) return Z2D_BADARG;
-  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), data, size, backbufferformat, loadflags);
+  return surface->LinkZCD(zcd)->LoadImage(data, size, backbufferformat, loadflags);
 }
 
 int ClassZDisplay::CreateSurface(Z2DSurface* surface, const char* filename, uint32_t loadflags) {
@@ -319,7 +320,7 @@ int ClassZDisplay::CreateSurface(Z2DSurface* surface, const char* filename, uint
 int ClassZDisplay::CreateSurface(Z2DSurface* surface, const uint16_t* filename,
                                  uint32_t loadflags) {
   if (!surface) return Z2D_BADARG;
-  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), filename, backbufferformat, loadflags);
+  return surface->LinkZCD(zcd)->LoadImage(filename, backbufferformat, loadflags);
 }
 
 int ClassZDisplay::CreateSurface(Z2DSurfaceRGBA* surface, uint32_t width, uint32_t height,
