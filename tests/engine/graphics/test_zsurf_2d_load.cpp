@@ -20,7 +20,7 @@ using namespace ldrtest;
 namespace {
 
 // Counts the images offered to it and takes none.
-struct CountingLoader : ClassZLoader {
+struct CountingLoader : ClassZLoaderBase {
   int* asked;
   explicit CountingLoader(int* counter) : asked(counter) {}
   int Start(Z2DSurfaceBase*, const void*, uint32_t, uint8_t, uint32_t) override {
