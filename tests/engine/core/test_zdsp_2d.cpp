@@ -296,6 +296,39 @@ TEST_F(ZDisplayFlip, RotationsLandInBufferCoordinates) {
   }
 }
 
+TEST_F(ZDisplayFlip, FlipRectangleFollowsTheRotation) {
+  // A logical 10 x 5 rectangle at the origin, as the framebuffer holds it (buffer
+  // coordinates), on each rotation.
+  struct Case {
+    uint8_t rotation;
+    tagRECT copied;
+  } cases[] = {
+      {0, {0, 0, 10, 5}},
+      {1, {0, 230, 5, 240}},
+      {2, {310, 235, 320, 240}},
+      {3, {315, 0, 320, 10}},
+  };
+  for (const Case& k : cases) {
+    Reconfigure(QuietSettings());
+    uint16_t* fb = reinterpret_cast<uint16_t*>(Framebuffer());
+    std::fill(fb, fb + 320 * 240, uint16_t(0x1234));
+    Engine e;
+    e.config.rotation = k.rotation;
+    ASSERT_EQ(e.Open(), 0);
+    e.display.backbuffer.Clear(0xFFFFFF);
+    const tagRECT logical{0, 0, 10, 5};
+    e.display.SetFlipRect(&logical);
+    e.display.Flip(false);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) {
+        const bool inside = x >= k.copied.left && x < k.copied.right && y >= k.copied.top &&
+                            y < k.copied.bottom;
+        ASSERT_EQ(fb[y * 320 + x], inside ? 0xFFFF : 0x1234)
+            << int(k.rotation) << ": " << x << "," << y;
+      }
+  }
+}
+
 TEST_F(ZDisplayFlip, NothingWhileSuspendedOrClosed) {
   uint16_t* fb = reinterpret_cast<uint16_t*>(Framebuffer());
   Engine e;
