@@ -114,6 +114,8 @@ ClassZDisplay::ClassZDisplay()
 
 ClassZDisplay::~ClassZDisplay() {
   Close();
+  // OpenGP2X maps without opening, which Close leaves alone.
+  UnmapFramebuffer();
   ClassZMemory::DeAlloc(palettelookup);
   palettelookup = nullptr;
 }
