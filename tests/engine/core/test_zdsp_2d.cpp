@@ -153,6 +153,20 @@ TEST_F(ZDisplayOpen, FontFlagAndBackFlipFlag) {
     const uint16_t* bb = reinterpret_cast<const uint16_t*>(e.display.backbuffer.buffer);
     EXPECT_EQ(std::memcmp(bb, fb, 320 * 240 * 2), 0) << "the back buffer starts as the screen";
   }
+  {
+    // Through the conversion surface: a 32-bit back buffer starts as the 5:6:5 screen (each
+    // pixel packs back to what the screen holds).
+    const uint16_t* fb = reinterpret_cast<const uint16_t*>(Framebuffer());
+    Engine e;
+    e.config.flags = ZCONFIG_BACKFLIP;
+    e.config.backbufferformat = ZFMT_XRGB8888;
+    ASSERT_EQ(e.Open(), 0);
+    ASSERT_TRUE(e.display.convsurface.Created());
+    for (int y = 0; y < 240; y += 7)
+      for (int x = 0; x < 320; x += 5)
+        ASSERT_EQ(ZSurf_Pack(ZFMT_RGB565, e.display.backbuffer.GetPixel(x, y)), fb[y * 320 + x])
+            << x << "," << y;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
