@@ -1,4 +1,4 @@
-#include "engine/core/zdsp_2d.h"
+#include "engine/core/zdsp_base.h"
 
 #include <fcntl.h>
 #include <linux/fb.h>
@@ -7,9 +7,11 @@
 
 #include <cstring>
 
+#include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_platform.h"
 #include "engine/core/zmod_std.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "host/gp2x_seam.h"
 
 namespace {
@@ -45,12 +47,10 @@ void WaitVerticalBlank() {
 
 }  // namespace
 
-ClassZDisplay2D::~ClassZDisplay2D() { Close(); }
-
 // ---------------------------------------------------------------------------------------
 // Open and close
 
-int ClassZDisplay2D::MapFramebuffer() {
+int ClassZDisplay::MapFramebuffer() {
   UnmapFramebuffer();
   const int fd = zdeviceptr[1];
   fb_var_screeninfo var{};
@@ -77,15 +77,15 @@ int ClassZDisplay2D::MapFramebuffer() {
   return 0;
 }
 
-void ClassZDisplay2D::UnmapFramebuffer() {
+void ClassZDisplay::UnmapFramebuffer() {
   if (framebuffer) gp2x::munmap(framebuffer, fbmapsize);
   framebuffer = nullptr;
   fbmapsize = 0;
   fbstride = 0;
 }
 
-int ClassZDisplay2D::Open(int* win, ZCD* context, uint8_t, uint32_t width, uint32_t height,
-                          bool) {
+int ClassZDisplay::Open(int* win, ZCD* context, uint8_t, uint32_t width, uint32_t height,
+                        bool) {
   if (backbufferformat) Close();
   if (!width || !height) return 4;
   if (!context || !context->config) return 4;
@@ -112,7 +112,7 @@ int ClassZDisplay2D::Open(int* win, ZCD* context, uint8_t, uint32_t width, uint3
   return Initialize(win);
 }
 
-int ClassZDisplay2D::OpenGP2X() {
+int ClassZDisplay::OpenGP2X() {
   const int mapped = MapFramebuffer();
   if (mapped) return mapped;
   SetRotation(zcd && zcd->config ? zcd->config->rotation : 0);
@@ -120,7 +120,7 @@ int ClassZDisplay2D::OpenGP2X() {
   return 0;
 }
 
-int ClassZDisplay2D::Initialize(int* win) {
+int ClassZDisplay::Initialize(int* win) {
   const uint32_t w = axisexchange ? fbheight : fbwidth;
   const uint32_t h = axisexchange ? fbwidth : fbheight;
   const uint32_t surfaceflags = zcd && zcd->config ? zcd->config->surfaceflags : 1;
@@ -167,14 +167,16 @@ int ClassZDisplay2D::Initialize(int* win) {
   return 0;
 }
 
-void ClassZDisplay2D::Close() {
+void ClassZDisplay::Close() {
   if (!backbufferformat) return;
   if (suspended) Resume();
   UnmapFramebuffer();
-  ClassZDisplay::Close();
+  ClassZMemory::DeAlloc(palettelookup);
+  palettelookup = nullptr;
+  backbufferformat = 0;
 }
 
-void ClassZDisplay2D::FreeSurfaces() {
+void ClassZDisplay::FreeSurfaces() {
   Z2DSurface* surfaces[] = {&convsurface, &backbuffer, &font};
   for (Z2DSurface* s : surfaces) {
     s->Free();
@@ -185,7 +187,7 @@ void ClassZDisplay2D::FreeSurfaces() {
 // ---------------------------------------------------------------------------------------
 // Presentation
 
-Z2DSurface* ClassZDisplay2D::PresentedSurface() {
+Z2DSurface* ClassZDisplay::PresentedSurface() {
   Z2DSurface* s = backbufferformat == fbformat ? &backbuffer : &convsurface;
   if (!s->Created() || s->format != fbformat || uint32_t(s->rowlength) != fbwidth ||
       uint32_t(s->rows) != fbheight)
@@ -195,7 +197,7 @@ Z2DSurface* ClassZDisplay2D::PresentedSurface() {
   return s;
 }
 
-void ClassZDisplay2D::Flip(bool) {
+void ClassZDisplay::Flip(bool) {
   if (suspended || !backbufferformat || !framebuffer) return;
   Z2DSurface* source = PresentedSurface();
   if (!source) return;
@@ -219,7 +221,7 @@ void ClassZDisplay2D::Flip(bool) {
   source->Unlock();
 }
 
-void ClassZDisplay2D::BackFlip() {
+void ClassZDisplay::BackFlip() {
   if (suspended || !backbufferformat || !framebuffer) return;
   if (!backbuffer.Created() || backbuffer.format != backbufferformat) return;
   Z2DSurface* target = PresentedSurface();
@@ -239,7 +241,7 @@ void ClassZDisplay2D::BackFlip() {
   if (target == &convsurface) backbuffer.BltFast(0, 0, &convsurface, nullptr, 0, 0);
 }
 
-void ClassZDisplay2D::SetFlipRect(const tagRECT* rect) {
+void ClassZDisplay::SetFlipRect(const tagRECT* rect) {
   const int32_t w = backbuffer.Created() ? backbuffer.rowlength : 0;
   const int32_t h = backbuffer.Created() ? backbuffer.rows : 0;
   if (!rect) {
@@ -257,9 +259,9 @@ void ClassZDisplay2D::SetFlipRect(const tagRECT* rect) {
   fliprect = r;
 }
 
-void ClassZDisplay2D::FlipCopy(void* dst, const void* src, int32_t dxstep, int32_t dystep,
-                               int32_t sxstep, int32_t systep, uint32_t width,
-                               uint32_t height) const {
+void ClassZDisplay::FlipCopy(void* dst, const void* src, int32_t dxstep, int32_t dystep,
+                             int32_t sxstep, int32_t systep, uint32_t width,
+                             uint32_t height) const {
   const uint32_t bytes = bitsperpixel / 8u;
   if (!dst || !bytes || !width || !height) return;
   uint8_t* d = static_cast<uint8_t*>(dst);
@@ -299,66 +301,66 @@ struct WideName {
 
 }  // namespace
 
-int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, uint32_t width, uint32_t height,
-                                   uint32_t flags) {
+int ClassZDisplay::CreateSurface(Z2DSurface* surface, uint32_t width, uint32_t height,
+                                 uint32_t flags) {
   if (!surface) return Z2D_BADARG;
   return surface->LinkZCD(zcd)->Create(width, height, backbufferformat, flags);
 }
 
-int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const void* data, uint32_t size,
-                                   uint32_t loadflags) {
-  if (!surface) return Z2D_BADARG;
-  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), data, size, backbufferformat, loadflags);
-}
-
-int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const char* filename, uint32_t loadflags) {
-  return CreateSurface(surface, filename ? WideName(filename).text : nullptr, loadflags);
-}
-
-int ClassZDisplay2D::CreateSurface(Z2DSurface* surface, const uint16_t* filename,
-                                   uint32_t loadflags) {
-  if (!surface) return Z2D_BADARG;
-  return Z2DSurface_LoadImage(surface->LinkZCD(zcd), filename, backbufferformat, loadflags);
-}
-
-int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, uint32_t width, uint32_t height,
-                                   uint32_t flags) {
-  if (!surface) return Z2D_BADARG;
-  return surface->LinkZCD(zcd)->Create(width, height, backbufferformat, flags);
-}
-
-int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const void* data, uint32_t size,
-                                   uint32_t loadflags) {
+int ClassZDisplay::CreateSurface(Z2DSurface* surface, const void* data, uint32_t size,
+                                 uint32_t loadflags) {
   if (!surface) return Z2D_BADARG;
   return surface->LinkZCD(zcd)->LoadImage(data, size, backbufferformat, loadflags);
 }
 
-int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const char* filename,
-                                   uint32_t loadflags) {
+int ClassZDisplay::CreateSurface(Z2DSurface* surface, const char* filename, uint32_t loadflags) {
   return CreateSurface(surface, filename ? WideName(filename).text : nullptr, loadflags);
 }
 
-int ClassZDisplay2D::CreateSurface(Z2DSurfaceRGBA* surface, const uint16_t* filename,
-                                   uint32_t loadflags) {
+int ClassZDisplay::CreateSurface(Z2DSurface* surface, const uint16_t* filename,
+                                 uint32_t loadflags) {
   if (!surface) return Z2D_BADARG;
   return surface->LinkZCD(zcd)->LoadImage(filename, backbufferformat, loadflags);
 }
 
-int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, uint32_t vertices, uint32_t polygons) {
+int ClassZDisplay::CreateSurface(Z2DSurfaceRGBA* surface, uint32_t width, uint32_t height,
+                                 uint32_t flags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->Create(width, height, backbufferformat, flags);
+}
+
+int ClassZDisplay::CreateSurface(Z2DSurfaceRGBA* surface, const void* data, uint32_t size,
+                                 uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->LoadImage(data, size, backbufferformat, loadflags);
+}
+
+int ClassZDisplay::CreateSurface(Z2DSurfaceRGBA* surface, const char* filename,
+                                 uint32_t loadflags) {
+  return CreateSurface(surface, filename ? WideName(filename).text : nullptr, loadflags);
+}
+
+int ClassZDisplay::CreateSurface(Z2DSurfaceRGBA* surface, const uint16_t* filename,
+                                 uint32_t loadflags) {
+  if (!surface) return Z2D_BADARG;
+  return surface->LinkZCD(zcd)->LoadImage(filename, backbufferformat, loadflags);
+}
+
+int ClassZDisplay::CreateSurface(Z3DSurface* mesh, uint32_t vertices, uint32_t polygons) {
   if (!mesh) return Z2D_BADARG;
   return mesh->LinkZCD(zcd)->Create(vertices, polygons);
 }
 
-int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const void* data, uint32_t size) {
+int ClassZDisplay::CreateSurface(Z3DSurface* mesh, const void* data, uint32_t size) {
   if (!mesh) return Z2D_BADARG;
   return mesh->LinkZCD(zcd)->LoadModel(data, size);
 }
 
-int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const char* filename) {
+int ClassZDisplay::CreateSurface(Z3DSurface* mesh, const char* filename) {
   return CreateSurface(mesh, filename ? WideName(filename).text : nullptr);
 }
 
-int ClassZDisplay2D::CreateSurface(Z3DSurface* mesh, const uint16_t* filename) {
+int ClassZDisplay::CreateSurface(Z3DSurface* mesh, const uint16_t* filename) {
   if (!mesh) return Z2D_BADARG;
   return mesh->LinkZCD(zcd)->LoadModel(filename);
 }

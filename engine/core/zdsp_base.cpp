@@ -88,7 +88,7 @@ int ClassZDisplayBase::UnRegisterLoader(ClassZLoaderBase* loader) {
 }
 
 // ---------------------------------------------------------------------------------------
-// ClassZDisplay: state, palette, suspend
+// ClassZDisplay: state, palette, suspend (opening and presentation: zdsp_2d.cpp)
 
 ClassZDisplay::ClassZDisplay()
     : window(nullptr),
@@ -114,32 +114,10 @@ ClassZDisplay::ClassZDisplay()
 
 ClassZDisplay::~ClassZDisplay() {
   Close();
+  // OpenGP2X maps without opening, which Close leaves alone.
+  UnmapFramebuffer();
   ClassZMemory::DeAlloc(palettelookup);
   palettelookup = nullptr;
-}
-
-int ClassZDisplay::Open(int* win, ZCD* context, uint8_t, uint32_t width, uint32_t height, bool) {
-  if (backbufferformat) Close();
-  if (!width || !height) return 4;
-  zcd = context;
-  window = win;
-  const ZOLTCONFIG* config = context ? context->config : nullptr;
-  fullscreen = config ? config->fullscreen : 0;
-  SetRotation(config ? config->rotation : 0);
-  suspended = 0;
-  systemrotation = 0;
-  // No framebuffer can be mapped by this display alone.
-  return 1;
-}
-
-void ClassZDisplay::Close() {
-  if (!backbufferformat) return;
-  if (suspended) Resume();
-  if (framebuffer) gp2x::munmap(framebuffer, size_t(fbwidth) * fbheight * bitsperpixel / 8);
-  framebuffer = nullptr;
-  ClassZMemory::DeAlloc(palettelookup);
-  palettelookup = nullptr;
-  backbufferformat = 0;
 }
 
 void ClassZDisplay::Suspend() {

@@ -19,10 +19,6 @@ struct Number {
 
 }  // namespace
 
-void ClassZConsole::Show(const uint16_t* text, const uint16_t*) {
-  if (text) ClassZStd::StrCpy(last, text, kMessageSize);
-}
-
 void ClassZConsole::ShowMsg(const char* text, bool) { Show(Wide(text).buffer, nullptr); }
 void ClassZConsole::ShowMsg(const uint16_t* text, bool) { Show(text, nullptr); }
 void ClassZConsole::ShowMsg(int32_t number, bool) { Show(Number(number).buffer, nullptr); }

@@ -23,9 +23,6 @@ class ClassZConsole {
   int* window = nullptr;
 
  private:
-  // Where a message would go; keeps the last one shown.
-  void Show(const uint16_t* text, const uint16_t* title);
-
-  enum : uint32_t { kMessageSize = 256 };
-  uint16_t last[kMessageSize] = {};
+  // Where a message would be shown; this device has nowhere to show it.
+  void Show(const uint16_t*, const uint16_t*) {}
 };

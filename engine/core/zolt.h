@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "engine/core/zdsp_2d.h"
+#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_console.h"
 #include "engine/core/zmod_device.h"
 #include "engine/core/zmod_file.h"
@@ -146,7 +146,7 @@ class ClassZolt {
   ZOLTDATA data;
 
   // Services, constructed in this order and destroyed in the reverse order.
-  ClassZDisplay2D display;
+  ClassZDisplay display;
   ClassZInput input;
   ClassZMemory memory;
   ClassZVTimer vtimer;

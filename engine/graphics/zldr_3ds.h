@@ -11,9 +11,9 @@
 
 #include "engine/graphics/zldr_loader.h"
 
-class ZLoader_3DS : public ClassZLoader {
+class ZLoader_3DS : public ClassZLoaderBase {
  public:
-  using ClassZLoader::Start;
+  using ClassZLoaderBase::Start;
   int Start(Z3DSurface* mesh, const void* data, uint32_t size) override;
 
   // Where the lists of the mesh lie (offset of the count, chunk end); 0 when absent.

@@ -55,19 +55,19 @@ uint32_t ZLoader_Dither(uint32_t colour, uint8_t format, uint32_t x, uint32_t y)
   return (colour & 0xFF000000u) | c[2] << 16 | c[1] << 8 | c[0];
 }
 
-int ClassZLoader::Start(Z2DSurfaceBase*, const void*, uint32_t, uint8_t, uint32_t) {
+int ClassZLoaderBase::Start(Z2DSurfaceBase*, const void*, uint32_t, uint8_t, uint32_t) {
   return Z2D_NOTHANDLED;
 }
 
-int ClassZLoader::Start(Z3DSurface*, const void*, uint32_t) { return Z2D_NOTHANDLED; }
+int ClassZLoaderBase::Start(Z3DSurface*, const void*, uint32_t) { return Z2D_NOTHANDLED; }
 
-void ClassZLoader::LinkData(const void* data, uint32_t size) {
+void ClassZLoaderBase::LinkData(const void* data, uint32_t size) {
   data_ = static_cast<const uint8_t*>(data);
   size_ = data ? size : 0;
   position_ = 0;
 }
 
-bool ClassZLoader::Fetch(uint32_t n, uint32_t* out) {
+bool ClassZLoaderBase::Fetch(uint32_t n, uint32_t* out) {
   // Compared as "remaining < n", never "size - position < n" alone: a position past the
   // end must not wrap into a huge remainder.
   if (Remaining() < n) return false;
@@ -82,28 +82,28 @@ bool ClassZLoader::Fetch(uint32_t n, uint32_t* out) {
   return true;
 }
 
-int ClassZLoader::Read8(uint8_t* out) {
+int ClassZLoaderBase::Read8(uint8_t* out) {
   uint32_t v;
   if (!Fetch(1, &v)) return 0;
   *out = uint8_t(v);
   return 1;
 }
 
-int ClassZLoader::Read16(uint16_t* out) {
+int ClassZLoaderBase::Read16(uint16_t* out) {
   uint32_t v;
   if (!Fetch(2, &v)) return 0;
   *out = uint16_t(v);
   return 1;
 }
 
-int ClassZLoader::Read32(uint32_t* out) {
+int ClassZLoaderBase::Read32(uint32_t* out) {
   uint32_t v;
   if (!Fetch(4, &v)) return 0;
   *out = v;
   return 1;
 }
 
-int ClassZLoader::ReadStream(void* dst, uint32_t n) {
+int ClassZLoaderBase::ReadStream(void* dst, uint32_t n) {
   const uint32_t left = Remaining();
   if (left == 0) return 0;
   const uint32_t k = n < left ? n : left;
@@ -115,8 +115,7 @@ int ClassZLoader::ReadStream(void* dst, uint32_t n) {
 int ZLoader_Dispatch(ClassZDisplayBase* display, Z2DSurfaceBase* surface, const void* data,
                      uint32_t size, uint8_t format, uint32_t flags) {
   if (!display) return Z2D_NOTHANDLED;
-  for (ClassZLoaderBase* slot : display->loaders) {
-    ClassZLoader* loader = dynamic_cast<ClassZLoader*>(slot);
+  for (ClassZLoaderBase* loader : display->loaders) {
     if (!loader) continue;
     const int r = loader->Start(surface, data, size, format, flags);
     if (r != Z2D_NOTHANDLED) return r;
@@ -127,8 +126,7 @@ int ZLoader_Dispatch(ClassZDisplayBase* display, Z2DSurfaceBase* surface, const 
 int ZLoader_Dispatch(ClassZDisplayBase* display, Z3DSurface* mesh, const void* data,
                      uint32_t size) {
   if (!display) return Z2D_NOTHANDLED;
-  for (ClassZLoaderBase* slot : display->loaders) {
-    ClassZLoader* loader = dynamic_cast<ClassZLoader*>(slot);
+  for (ClassZLoaderBase* loader : display->loaders) {
     if (!loader) continue;
     const int r = loader->Start(mesh, data, size);
     if (r != Z2D_NOTHANDLED) return r;

@@ -17,11 +17,11 @@
 class ClassZFile;
 class Z2DSurface;
 
-class ZLoader_BMP : public ClassZLoader {
+class ZLoader_BMP : public ClassZLoaderBase {
  public:
   enum : uint32_t { HEADER_SIZE = 54 };
 
-  using ClassZLoader::Start;
+  using ClassZLoaderBase::Start;
   int Start(Z2DSurfaceBase* surface, const void* data, uint32_t size, uint8_t format,
             uint32_t flags) override;
 

@@ -1,6 +1,6 @@
-// The loader interface: a bounded cursor over the caller's bytes, the two Start entries the
-// display's loader slots are asked through, the record a 2D loader hands to the surface
-// callbacks, the load flags, the ordered-dither tables, and the dispatch over the slots.
+// The load protocol around the loader base (zldr_base.h): the record a 2D loader hands to
+// the surface callbacks, the load flags, the ordered-dither tables, and the dispatch over
+// the display's loader slots.
 //
 // Protocol of a 2D load: the loader recognises its format (else it answers 3 and touches
 // nothing), checks the headers, then calls LdrOnCreate once, LdrOnPaletteStream zero or
@@ -48,46 +48,6 @@ extern const int zdithertable4[4][4];
 // The three channels of a colour word dithered for a 16-bit target format (2, 3 or 4) at
 // image position (x, y); other formats and the alpha byte are left as they are.
 uint32_t ZLoader_Dither(uint32_t colour, uint8_t format, uint32_t x, uint32_t y);
-
-// Cursor and loader entries. Reads never go past the block: a read that does not fit
-// fails without moving.
-class ClassZLoader : public ClassZLoaderBase {
- public:
-  ClassZLoader() = default;
-  ~ClassZLoader() override = default;
-
-  // 2D image into a surface: 3 when the data are not this loader's format.
-  virtual int Start(Z2DSurfaceBase* surface, const void* data, uint32_t size, uint8_t format,
-                    uint32_t flags);
-  // Mesh: 3 when the data are not this loader's format.
-  virtual int Start(Z3DSurface* mesh, const void* data, uint32_t size);
-
-  void LinkData(const void* data, uint32_t size);
-  // true: most significant byte first.
-  void SetByteOrder(bool msbfirst) { msbfirst_ = msbfirst; }
-  // 1, or 0 with the output and the position unchanged when too few bytes remain.
-  int Read8(uint8_t* out);
-  int Read16(uint16_t* out);
-  int Read32(uint32_t* out);
-  // 0 at or past the end; else copies min(n, remaining) bytes, advances, 1.
-  int ReadStream(void* dst, uint32_t n);
-  void SeekSet(uint32_t position) { position_ = position; }
-  void SeekRelative(int32_t delta) { position_ = uint32_t(int64_t(position_) + delta); }
-  uint32_t Tell() const { return position_; }
-  int HaveData() const { return position_ < size_ ? 1 : 0; }
-  uint32_t Size() const { return size_; }
-  // Bytes left from the position (0 when past the end).
-  uint32_t Remaining() const { return position_ < size_ ? size_ - position_ : 0; }
-
- protected:
-  // n bytes at the position in the selected order; false when they are not all there.
-  bool Fetch(uint32_t n, uint32_t* out);
-
-  const uint8_t* data_ = nullptr;
-  uint32_t position_ = 0;
-  uint32_t size_ = 0;
-  bool msbfirst_ = false;
-};
 
 // Offers data to the display's loader slots 0-15 in order; the first result other than 3
 // is returned; 3 when no loader takes it (or there is no display).

@@ -30,9 +30,9 @@ struct ZPNG_HEADER {
   uint32_t pal[256];  // 0xAABBGGRR
 };
 
-class ZLoader_PNG : public ClassZLoader {
+class ZLoader_PNG : public ClassZLoaderBase {
  public:
-  using ClassZLoader::Start;
+  using ClassZLoaderBase::Start;
   int Start(Z2DSurfaceBase* surface, const void* data, uint32_t size, uint8_t format,
             uint32_t flags) override;
 

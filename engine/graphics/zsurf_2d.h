@@ -19,6 +19,8 @@
 #include "engine/graphics/zsurf_2dbase.h"
 
 class ClassZDisplay;
+class Z2DSurfaceRGBA;
+class Z3DSurface;
 
 class Z2DSurface : public Z2DSurfaceBase {
  public:
@@ -84,6 +86,12 @@ class Z2DSurface : public Z2DSurfaceBase {
   // src may be this surface; overlapping areas are handled.
   int BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, int32_t flags,
               uint32_t property);
+  // Draws srcrect of an RGBA source (null: all of it) at (x, y) with the blit flags (the
+  // colour key flag has no meaning here). 0; 4 null source or nothing visible; 1 a surface
+  // not created; 10 opacity quantised to 0; 12 a pixel buffer missing. Sources of another
+  // target format blend pixel by pixel.
+  int BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT* srcrect, int32_t flags,
+              uint32_t property);
   // Mapped and clipped position and source rectangle of a blit: 0, 1 or 4.
   int GetBltFastPositions(int32_t& x, int32_t& y, tagRECT* rect, const tagRECT* srcrect,
                           const Z2DSurfaceBase* src) const;
@@ -114,6 +122,88 @@ class Z2DSurface : public Z2DSurfaceBase {
   // Inside the clip, every pixel of oldcolour (invert: every other pixel) becomes
   // newcolour: 1, or 0 without a buffer.
   int ReplaceColor(uint32_t newcolour, uint32_t oldcolour, bool invert);
+
+  // --- triangles and transformed blits (zx_polygon.cpp, zx_rotate.cpp) ---------------
+  // Corners, texture coordinates and interpolated channels of the V forms are 22.10 fixed
+  // point (1024 = one pixel); the plain forms take whole pixels. A span covers the leftmost
+  // side crossing up to one pixel before the rightmost, so two triangles that share a side
+  // neither overlap nor leave a gap.
+  //
+  // Flat triangle through the rectangle fill: every blit effect of FillRect applies.
+  void FillPoly(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                uint32_t colour, int32_t flags, uint32_t property);
+  void FillPolyV(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                 uint32_t colour, int32_t flags, uint32_t property);
+  // Gouraud triangle; flags 0x40 dithers into 16-bit formats, nothing else has an effect.
+  void GradientPoly(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2, uint32_t c2,
+                    int32_t x3, int32_t y3, uint32_t c3, int32_t flags);
+  void GradientPolyV(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2, uint32_t c2,
+                     int32_t x3, int32_t y3, uint32_t c3, int32_t flags);
+  // Affine texture mapping of src ((sx, sy) is each corner's logical source position); the
+  // source repeats beyond its size. 0 drawn (or nothing visible), 4 null source, 10 opacity
+  // quantised to 0, 11 src in another pixel format, 12 a pixel buffer missing.
+  int TexturePoly(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, int32_t x2, int32_t y2,
+                  int32_t sx2, int32_t sy2, int32_t x3, int32_t y3, int32_t sx3, int32_t sy3,
+                  Z2DSurface* src, int32_t flags, uint32_t property);
+  int TexturePolyV(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, int32_t x2, int32_t y2,
+                   int32_t sx2, int32_t sy2, int32_t x3, int32_t y3, int32_t sx3, int32_t sy3,
+                   Z2DSurface* src, int32_t flags, uint32_t property);
+  // srcrect of src (null: all of it) centred on (x, y), scaled (16.16), rotated (4096 steps
+  // a turn) and flipped as fx says (null: untransformed, which is BltFast at the centred
+  // position). The normalised flags are written back into fx. 0, 4 nothing visible or null
+  // source, 10, 11, 12.
+  int BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, Z2DBLTFX* fx);
+  int Blt(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, uint16_t rotation,
+          uint32_t scale, uint8_t flip, int32_t flags, uint32_t property);
+  // Rectangle (null: the whole surface) shaded between four corner colours, as two gouraud
+  // triangles; flags 0x40 dithers.
+  void GradientRect(const tagRECT* rect, uint32_t topleft, uint32_t topright, uint32_t bottomleft,
+                    uint32_t bottomright, int32_t flags);
+  void GradientRectV(const tagRECT* rect, uint32_t top, uint32_t bottom, int32_t flags);
+  void GradientRectH(const tagRECT* rect, uint32_t left, uint32_t right, int32_t flags);
+  // Side walks into the span tables (buffer coordinates, 22.10), with none, two (source x,
+  // y) or three (red, green, blue) interpolated values. Rows outside the clip are skipped.
+  void ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+  void ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t sx1, int32_t sy1,
+                    int32_t sx2, int32_t sy2);
+  void ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t r1, int32_t g1,
+                    int32_t b1, int32_t r2, int32_t g2, int32_t b2);
+
+  // --- 3D meshes (zsurf_3d_render.cpp) --------------------------------------------------
+  // Projects the mesh with its centre at the middle of the surface shifted by (x, y), culls
+  // back faces (not in wireframe), sorts far to near and draws each polygon: textured
+  // (RENDER_TEXTURED; polygons without a texture are skipped), else gouraud from the vertex
+  // light (RENDER_GOURAUD), else three lines (RENDER_WIREFRAME), else filled; RENDER_FLAT
+  // takes the lit colour for fills and lines. The whole flags value reaches the fillers.
+  void Render(int32_t x, int32_t y, Z3DSurface* mesh, uint32_t flags, uint32_t property);
+
+  // --- image files (zsurf_2d_load.cpp) --------------------------------------------------
+  // LoadImage offers the data to the display's loader slots in order; the first loader
+  // that does not answer 3 decides the result. The loader (re)creates the surface through
+  // the three callbacks below, which convert every pixel to the surface's format:
+  //   - transparent pixels (alpha below 255, or a palette entry with such an alpha) are
+  //     stored as 0, the colour key that LdrOnCreate sets;
+  //   - an opaque pixel that would pack to 0 (black, or near black on 16-bit formats) is
+  //     stored as 0x101010 (4:4:4), 0x080808 (5:5:5, 5:6:5) or 0x010101 (24, 32 bits), so
+  //     that key 0 marks exactly the transparent pixels;
+  //   - LDR_DITHER dithers into 16-bit formats; LDR_REMAP_PALETTE maps into the display's
+  //     palette on 8-bit surfaces.
+  // Pixels are placed through the display's rotation and bounded by the pixel buffer.
+  //
+  // From memory: the loaders' result; 4 for a creation kind above 3 (flags & 0xF); 3 when
+  // no loader takes the data.
+  int LoadImage(const void* data, uint32_t size, uint8_t format, uint32_t flags);
+  // From a file: 1 missing or empty, 2 no memory, else as from memory.
+  int LoadImage(const uint16_t* filename, uint8_t format, uint32_t flags);
+  // Writes rect (logical; null: the whole surface; not clipped, pixels outside the surface
+  // are black) as a 24-bit BMP file. 0; 1 not created, the file cannot be made or a write
+  // fails (the partial file is removed); 2 no memory; 4 an empty or inverted rectangle, a
+  // null or unconvertible name.
+  int WriteBmp(const uint16_t* filename, const tagRECT* rect);
+  int WriteBmp(const char* filename, const tagRECT* rect);
+  int LdrOnCreate(ZLDR_2DCALLBACKINFO* info) override;
+  int LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) override;
+  int LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) override;
 
   // --- fonts (this surface as the glyph strip) -----------------------------------------
   Z2DSurface* SetFontCharacters(uint16_t first, uint16_t last);

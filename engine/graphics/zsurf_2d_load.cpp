@@ -1,5 +1,5 @@
 // Image loading into Z2DSurface (the loader callbacks) and the BMP writer.
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zsurf_2d.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,47 +11,44 @@
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zx_pixel.h"
 
-int Z2DSurface_LoadImage(Z2DSurface* surface, const void* data, uint32_t size, uint8_t format,
-                         uint32_t flags) {
+int Z2DSurface::LoadImage(const void* data, uint32_t size, uint8_t format, uint32_t flags) {
   if ((flags & 0xF) > 3) return Z2D_BADARG;
-  if (!surface || !surface->zcd) return Z2D_BADARG;
-  Z2DSurfaceLoadTarget target(surface);
-  return ZLoader_Dispatch(surface->zcd->display, &target, data, size, format, flags);
+  if (!zcd) return Z2D_BADARG;
+  return ZLoader_Dispatch(zcd->display, this, data, size, format, flags);
 }
 
-int Z2DSurface_LoadImage(Z2DSurface* surface, const uint16_t* filename, uint8_t format,
-                         uint32_t flags) {
-  if (!surface || !surface->zcd) return Z2D_BADARG;
+int Z2DSurface::LoadImage(const uint16_t* filename, uint8_t format, uint32_t flags) {
+  if (!zcd) return Z2D_BADARG;
   uint8_t* block = nullptr;
   uint32_t size = 0;
-  const int r = ZLoader_ReadFile(surface->zcd, filename, block, size);
+  const int r = ZLoader_ReadFile(zcd, filename, block, size);
   if (r) return r;
-  const int result = Z2DSurface_LoadImage(surface, block, size, format, flags);
-  surface->zcd->memory->DeAllocList(block);
+  const int result = LoadImage(block, size, format, flags);
+  zcd->memory->DeAllocList(block);
   return result;
 }
 
-int Z2DSurface_LdrOnCreate(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
-  if (!surface || !info) return Z2D_BADARG;
-  const int r = surface->Create(info->width, info->height, info->format, info->flags);
+int Z2DSurface::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
+  if (!info) return Z2D_BADARG;
+  const int r = Create(info->width, info->height, info->format, info->flags);
   if (r) return r;
   // A creation kind of 0 with a configuration default of 0 creates nothing.
-  if (!surface->Created()) return Z2D_FAILED;
-  surface->SetColorKey(0);
+  if (!Created()) return Z2D_FAILED;
+  SetColorKey(0);
   return Z2D_OK;
 }
 
-int Z2DSurface_LdrOnPaletteStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
-  if (!surface || !info) return Z2D_BADARG;
+int Z2DSurface::LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) {
+  if (!info) return Z2D_BADARG;
   const uint32_t p = info->palettepos;
   if (p > 255) return Z2D_NOTHING;
   uint32_t n = info->size / 4;
   if (n > 256 - p) n = 256 - p;
-  if (n && info->data) std::memcpy(surface->palette + p, info->data, n * 4);
+  if (n && info->data) std::memcpy(palette + p, info->data, n * 4);
   info->palettepos = p + n;
-  if (surface->palettelookup) {
-    if (surface->zcd && surface->zcd->memory) surface->zcd->memory->DeAllocList(surface->palettelookup);
-    surface->palettelookup = nullptr;
+  if (palettelookup) {
+    if (zcd && zcd->memory) zcd->memory->DeAllocList(palettelookup);
+    palettelookup = nullptr;
   }
   return Z2D_OK;
 }
@@ -107,23 +104,21 @@ void StoreRows(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, u
 
 }  // namespace
 
-int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) {
-  if (!surface || !info) return Z2D_BADARG;
-  if (!surface->Created() || !surface->buffer) return Z2D_FAILED;
-  ZCD* zcd = surface->zcd;
+int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
+  if (!info) return Z2D_BADARG;
+  if (!Created() || !buffer) return Z2D_FAILED;
   ClassZDisplay* display = zcd ? zcd->display : nullptr;
-  const uint8_t format = surface->format;
   const bool remap = format == ZFMT_INDEX8 && (info->flags & LDR_REMAP_PALETTE);
   const uint8_t* lookup = nullptr;
   if (remap && info->indexed) {
-    if (!surface->palettelookup) {
+    if (!palettelookup) {
       if (!display || !zcd->memory) return Z2D_FAILED;
       uint8_t* table = static_cast<uint8_t*>(zcd->memory->AllocList(256));
       if (!table) return Z2D_NOMEMORY;
-      display->BuildPaletteLookupIndex(table, surface->palette);
-      surface->palettelookup = table;
+      display->BuildPaletteLookupIndex(table, palette);
+      palettelookup = table;
     }
-    lookup = surface->palettelookup;
+    lookup = palettelookup;
   } else if (remap) {
     if (!display || !display->BuildPaletteLookup() || !display->palettelookup) return Z2D_FAILED;
     lookup = display->palettelookup;
@@ -131,7 +126,7 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
   const uint32_t replacement = ZSurf_Pack(
       format, format == ZFMT_RGB444 ? 0x101010u
               : (format == ZFMT_RGB555 || format == ZFMT_RGB565) ? 0x080808u : 0x010101u);
-  const bool dither = (info->flags & LDR_DITHER) && surface->bits == 16;
+  const bool dither = (info->flags & LDR_DITHER) && bits == 16;
 
   const uint32_t width = info->width;
   const uint32_t count = info->indexed ? info->size : info->size / 4;
@@ -143,19 +138,18 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
   }
   const bool plain = !display || (!display->axisexchange && display->xstep > 0 && display->ystep > 0);
   if (plain && !dither && format != ZFMT_INDEX8) {
-    StoreRows(surface, info, count, replacement);
+    StoreRows(this, info, count, replacement);
     info->pixelpos += count;
     return Z2D_OK;
   }
-  const uint32_t bytes = surface->bits / 8;
-  const int64_t rowlength = surface->rowlength, rows = surface->rows;
+  const uint32_t bytes = bits / 8;
   uint32_t x = info->pixelpos % width, y = info->pixelpos / width;
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t v;
     if (format == ZFMT_INDEX8) {
       if (info->indexed) {
         uint32_t k = indices[i];
-        if ((surface->palette[k] >> 24) < 255) k = 0;
+        if ((palette[k] >> 24) < 255) k = 0;
         v = lookup ? lookup[k] : k;
       } else {
         uint32_t w;
@@ -166,7 +160,8 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
       }
     } else {
       uint32_t w;
-      if (info->indexed) w = surface->palette[indices[i]];
+      if (info->indexed)
+        w = palette[indices[i]];
       else std::memcpy(&w, words + 4 * size_t(i), 4);
       if (dither) w = ZLoader_Dither(w, format, x, y);
       v = PackOpaque(format, w, replacement);
@@ -174,8 +169,7 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
     int64_t bx = x, by = y;
     if (!plain) display->VirtualPos(bx, by, uint32_t(rowlength), uint32_t(rows));
     if (bx >= 0 && by >= 0 && bx < rowlength && by < rows)
-      ZSurf_StorePixel(surface->buffer + (size_t(by) * size_t(surface->stride) + size_t(bx)) * bytes,
-                       surface->bits, v);
+      ZSurf_StorePixel(buffer + (size_t(by) * size_t(stride) + size_t(bx)) * bytes, bits, v);
     if (++x == width) {
       x = 0;
       ++y;
@@ -185,27 +179,26 @@ int Z2DSurface_LdrOnPixelStream(Z2DSurface* surface, ZLDR_2DCALLBACKINFO* info) 
   return Z2D_OK;
 }
 
-int Z2DSurface_WriteBmp(Z2DSurface* surface, const uint16_t* filename, const tagRECT* rect) {
-  if (!surface || !filename) return Z2D_BADARG;
-  if (!surface->Created() || !surface->buffer) return Z2D_FAILED;
-  tagRECT r = rect ? *rect
-                   : tagRECT{0, 0, int32_t(surface->GetWidth()), int32_t(surface->GetHeight())};
+int Z2DSurface::WriteBmp(const uint16_t* filename, const tagRECT* rect) {
+  if (!filename) return Z2D_BADARG;
+  if (!Created() || !buffer) return Z2D_FAILED;
+  tagRECT r = rect ? *rect : tagRECT{0, 0, int32_t(GetWidth()), int32_t(GetHeight())};
   if (r.right <= r.left || r.bottom <= r.top) return Z2D_BADARG;
   const uint32_t width = uint32_t(int64_t(r.right) - r.left);
   const uint32_t height = uint32_t(int64_t(r.bottom) - r.top);
   ClassZFile file;
-  ZLoader_FollowFolder(surface->zcd, file);
+  ZLoader_FollowFolder(zcd, file);
   ZLoader_BMP writer;
   if (!file.New(filename)) return Z2D_FAILED;
   int result = writer.WriteHeader(&file, width, height) ? Z2D_OK : Z2D_FAILED;
-  if (result == Z2D_OK) result = writer.WritePixelData(&file, surface, &r);
+  if (result == Z2D_OK) result = writer.WritePixelData(&file, this, &r);
   file.Close();
   // Never leave a file that claims to be an image but is not one.
   if (result != Z2D_OK) file.Delete(filename);
   return result;
 }
 
-int Z2DSurface_WriteBmp(Z2DSurface* surface, const char* filename, const tagRECT* rect) {
+int Z2DSurface::WriteBmp(const char* filename, const tagRECT* rect) {
   if (!filename) return Z2D_BADARG;
   const uint32_t n = ClassZStd::StrLen(filename, ZSTD_MAXLEN + 1);
   // A longer name would have to be cut, and the cut name would be another file.
@@ -214,7 +207,7 @@ int Z2DSurface_WriteBmp(Z2DSurface* surface, const char* filename, const tagRECT
   if (!wide) return Z2D_NOMEMORY;
   for (uint32_t i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(filename[i]);
   wide[n] = 0;
-  const int r = Z2DSurface_WriteBmp(surface, wide, rect);
+  const int r = WriteBmp(wide, rect);
   ClassZMemory::DeAlloc(wide);
   return r;
 }

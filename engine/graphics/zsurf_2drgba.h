@@ -8,7 +8,7 @@
 // one multiply per channel. Empty pixels are 0 (straight) or 0xFFFFFFFF (premultiplied);
 // both read back as colour 0, alpha 0.
 //
-// Drawn by Z2DSurface_BltFastRGBA (below).
+// Drawn by Z2DSurface::BltFast with an RGBA source (zx_rgba.cpp).
 #pragma once
 
 #include <cstdint>
@@ -76,13 +76,6 @@ class Z2DSurfaceRGBA : public Z2DSurfaceBase {
   void MapPos(int64_t& x, int64_t& y) const;
   uint32_t Empty() const { return Premultiplied() ? 0xFFFFFFFFu : 0; }
 };
-
-// Draws srcrect of an RGBA source (null: all of it) at (x, y) onto dst with the blit flags
-// (the colour key flag has no meaning here). 0; 4 null source or nothing visible; 1 a
-// surface not created; 10 opacity quantised to 0; 12 a pixel buffer missing. Sources of
-// another target format blend pixel by pixel.
-int Z2DSurface_BltFastRGBA(Z2DSurface* dst, int32_t x, int32_t y, Z2DSurfaceRGBA* src,
-                           const tagRECT* srcrect, int32_t flags, uint32_t property);
 
 // The same-format workers: (x, y) destination position, rows top..rect bottom and columns
 // rect left..right of the source, strides in pixels. Generic members take the effect

@@ -1,7 +1,7 @@
 // Z3DSurface: a small software 3D mesh. A fixed-capacity table of vertices and one of
 // triangles, filled from a 3DS file or point by point, moved by translate / rotate /
 // scale, lit by one directional light, projected, culled and sorted far to near for
-// drawing onto a Z2DSurface (Z2DSurface_Render, zsurf_3d_render.h).
+// drawing onto a Z2DSurface (Z2DSurface::Render, zsurf_3d_render.cpp).
 //
 // Fixed point: positions 24.8, normals and the light 16.16 (unit 65536), projected
 // positions 16.16 pixels, scale factors 16.16, angles 4096 steps a turn, light levels

@@ -1,14 +1,14 @@
 // Drawing a mesh with the polygon fillers.
-#include "engine/graphics/zsurf_3d_render.h"
+#include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_3d.h"
 
 #include "engine/graphics/zx_polygon.h"
 #include "engine/graphics/zx_span.h"
 
-void Z2DSurface_Render(Z2DSurface* s, int32_t x, int32_t y, Z3DSurface* mesh, uint32_t flags,
-                       uint32_t property) {
-  if (!s || !mesh || !mesh->polygoncapacity || !mesh->vertexcapacity) return;
-  if (!s->Created() || !s->buffer) return;
-  const uint32_t n = mesh->PrepareRender(s->GetWidth(), s->GetHeight(), !(flags & RENDER_WIREFRAME));
+void Z2DSurface::Render(int32_t x, int32_t y, Z3DSurface* mesh, uint32_t flags, uint32_t property) {
+  if (!mesh || !mesh->polygoncapacity || !mesh->vertexcapacity) return;
+  if (!Created() || !buffer) return;
+  const uint32_t n = mesh->PrepareRender(GetWidth(), GetHeight(), !(flags & RENDER_WIREFRAME));
   const int64_t ox = int64_t(x) * 1024, oy = int64_t(y) * 1024;
   auto fx = [&](const ZVERTEX3D* v) { return ZxClamp32(ox + (v->px >> 6)); };
   auto fy = [&](const ZVERTEX3D* v) { return ZxClamp32(oy + (v->py >> 6)); };
@@ -19,23 +19,22 @@ void Z2DSurface_Render(Z2DSurface* s, int32_t x, int32_t y, Z3DSurface* mesh, ui
     ZVERTEX3D *a = p->a, *b = p->b, *c = p->c;
     if (flags & RENDER_TEXTURED) {
       if (p->texture)
-        Z2DSurface_TexturePolyV(s, fx(a), fy(a), p->u[0], p->v[0], fx(b), fy(b), p->u[1], p->v[1],
-                                fx(c), fy(c), p->u[2], p->v[2], p->texture, int32_t(flags), property);
+        TexturePolyV(fx(a), fy(a), p->u[0], p->v[0], fx(b), fy(b), p->u[1], p->v[1], fx(c), fy(c),
+                     p->u[2], p->v[2], p->texture, int32_t(flags), property);
     } else if (flags & RENDER_GOURAUD) {
       a->colour = Z3DSurface::LitColour(p->colour, a->light);
       b->colour = Z3DSurface::LitColour(p->colour, b->light);
       c->colour = Z3DSurface::LitColour(p->colour, c->light);
-      Z2DSurface_GradientPolyV(s, fx(a), fy(a), a->colour, fx(b), fy(b), b->colour, fx(c), fy(c),
-                               c->colour, int32_t(flags));
+      GradientPolyV(fx(a), fy(a), a->colour, fx(b), fy(b), b->colour, fx(c), fy(c), c->colour,
+                    int32_t(flags));
     } else {
       const uint32_t colour = (flags & RENDER_FLAT) ? p->litcolour : p->colour;
       if (flags & RENDER_WIREFRAME) {
-        s->DrawLine(px(a), py(a), px(b), py(b), colour, int32_t(flags), 0);
-        s->DrawLine(px(b), py(b), px(c), py(c), colour, int32_t(flags), 0);
-        s->DrawLine(px(c), py(c), px(a), py(a), colour, int32_t(flags), 0);
+        DrawLine(px(a), py(a), px(b), py(b), colour, int32_t(flags), 0);
+        DrawLine(px(b), py(b), px(c), py(c), colour, int32_t(flags), 0);
+        DrawLine(px(c), py(c), px(a), py(a), colour, int32_t(flags), 0);
       } else {
-        Z2DSurface_FillPolyV(s, fx(a), fy(a), fx(b), fy(b), fx(c), fy(c), colour, int32_t(flags),
-                             property);
+        FillPolyV(fx(a), fy(a), fx(b), fy(b), fx(c), fy(c), colour, int32_t(flags), property);
       }
     }
   }

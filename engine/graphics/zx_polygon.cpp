@@ -115,21 +115,20 @@ ZX_RS_ARGS ZxSpan_Args(Z2DSurface* s, int32_t top, int32_t end) {
   return a;
 }
 
-void Z2DSurface_ScanPolyLine(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (s && s->spanleft) ZxSpan_Walk(s, x1, y1, x2, y2, nullptr, nullptr, 0);
+void Z2DSurface::ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (spanleft) ZxSpan_Walk(this, x1, y1, x2, y2, nullptr, nullptr, 0);
 }
 
-void Z2DSurface_ScanPolyLine(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                             int32_t sx1, int32_t sy1, int32_t sx2, int32_t sy2) {
+void Z2DSurface::ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t sx1,
+                              int32_t sy1, int32_t sx2, int32_t sy2) {
   const int64_t a[2] = {sx1, sy1}, b[2] = {sx2, sy2};
-  if (s && s->spanleft) ZxSpan_Walk(s, x1, y1, x2, y2, a, b, 2);
+  if (spanleft) ZxSpan_Walk(this, x1, y1, x2, y2, a, b, 2);
 }
 
-void Z2DSurface_ScanPolyLine(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                             int32_t r1, int32_t g1, int32_t b1, int32_t r2, int32_t g2,
-                             int32_t b2) {
+void Z2DSurface::ScanPolyLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t r1,
+                              int32_t g1, int32_t b1, int32_t r2, int32_t g2, int32_t b2) {
   const int64_t a[3] = {r1, g1, b1}, b[3] = {r2, g2, b2};
-  if (s && s->spanleft) ZxSpan_Walk(s, x1, y1, x2, y2, a, b, 3);
+  if (spanleft) ZxSpan_Walk(this, x1, y1, x2, y2, a, b, 3);
 }
 
 bool ZxSpan_Triangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int64_t (*v)[3], int n,
@@ -149,33 +148,31 @@ bool ZxSpan_Triangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int6
   return true;
 }
 
-void Z2DSurface_FillPolyV(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                          int32_t x3, int32_t y3, uint32_t colour, int32_t flags, uint32_t property) {
-  if (!s || !s->Lock()) return;
+void Z2DSurface::FillPolyV(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                           uint32_t colour, int32_t flags, uint32_t property) {
+  if (!Lock()) return;
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int32_t top, end;
-  if (ZxSpan_Triangle(s, x, y, nullptr, 0, top, end)) {
+  if (ZxSpan_Triangle(this, x, y, nullptr, 0, top, end)) {
     for (int32_t r = top; r <= end; ++r) {
-      if (s->spanright[r] < 0) continue;
-      const tagRECT rect{std::max<int32_t>(s->spanleft[r], 0), r, s->spanright[r] + 1, r + 1};
-      s->FillRectV(&rect, colour, flags, property, false);
+      if (spanright[r] < 0) continue;
+      const tagRECT rect{std::max<int32_t>(spanleft[r], 0), r, spanright[r] + 1, r + 1};
+      FillRectV(&rect, colour, flags, property, false);
     }
   }
-  s->Unlock();
+  Unlock();
 }
 
-void Z2DSurface_FillPoly(Z2DSurface* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3,
-                         int32_t y3, uint32_t colour, int32_t flags, uint32_t property) {
-  Z2DSurface_FillPolyV(s, ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024),
-                       ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024),
-                       ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), colour, flags,
-                       property);
+void Z2DSurface::FillPoly(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
+                          uint32_t colour, int32_t flags, uint32_t property) {
+  FillPolyV(ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024),
+            ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024),
+            ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), colour, flags, property);
 }
 
-void Z2DSurface_GradientPolyV(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1, int32_t x2,
-                              int32_t y2, uint32_t c2, int32_t x3, int32_t y3, uint32_t c3,
-                              int32_t flags) {
-  if (!s || !s->Lock()) return;
+void Z2DSurface::GradientPolyV(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2,
+                               uint32_t c2, int32_t x3, int32_t y3, uint32_t c3, int32_t flags) {
+  if (!Lock()) return;
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   const uint32_t c[3] = {c1, c2, c3};
   int64_t v[3][3];
@@ -185,53 +182,50 @@ void Z2DSurface_GradientPolyV(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1
     v[i][2] = int64_t(c[i] & 0xFF0000) >> 6;
   }
   int32_t top, end;
-  if (ZxSpan_Triangle(s, x, y, v, 3, top, end)) {
-    const ZX_RS_ARGS a = ZxSpan_Args(s, top, end);
+  if (ZxSpan_Triangle(this, x, y, v, 3, top, end)) {
+    const ZX_RS_ARGS a = ZxSpan_Args(this, top, end);
     if (flags & 0x40) ZxRsBltGradientDith(a);
     else ZxRsBltGradient(a);
   }
-  s->Unlock();
+  Unlock();
 }
 
-void Z2DSurface_GradientPoly(Z2DSurface* s, int32_t x1, int32_t y1, uint32_t c1, int32_t x2,
-                             int32_t y2, uint32_t c2, int32_t x3, int32_t y3, uint32_t c3,
-                             int32_t flags) {
-  Z2DSurface_GradientPolyV(s, ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024), c1,
-                           ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024), c2,
-                           ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), c3, flags);
+void Z2DSurface::GradientPoly(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2,
+                              uint32_t c2, int32_t x3, int32_t y3, uint32_t c3, int32_t flags) {
+  GradientPolyV(ZxClamp32(int64_t(x1) * 1024), ZxClamp32(int64_t(y1) * 1024), c1,
+                ZxClamp32(int64_t(x2) * 1024), ZxClamp32(int64_t(y2) * 1024), c2,
+                ZxClamp32(int64_t(x3) * 1024), ZxClamp32(int64_t(y3) * 1024), c3, flags);
 }
 
-void Z2DSurface_GradientRect(Z2DSurface* s, const tagRECT* rect, uint32_t tl, uint32_t tr,
-                             uint32_t bl, uint32_t br, int32_t flags) {
-  if (!s || !s->Lock()) return;
-  const ClassZDisplay* d = s->zcd ? s->zcd->display : nullptr;
-  const uint32_t w = uint32_t(s->rowlength), h = uint32_t(s->rows);
+void Z2DSurface::GradientRect(const tagRECT* rect, uint32_t tl, uint32_t tr, uint32_t bl,
+                              uint32_t br, int32_t flags) {
+  if (!Lock()) return;
+  const ClassZDisplay* d = zcd ? zcd->display : nullptr;
+  const uint32_t w = uint32_t(rowlength), h = uint32_t(rows);
   tagRECT r;
   if (rect) {
     r = *rect;
     if (d) d->VirtualRect(&r, w, h);
-    if (!s->ClipRect(&r)) {
-      s->Unlock();
+    if (!ClipRect(&r)) {
+      Unlock();
       return;
     }
   } else {
-    r = {0, 0, s->rowlength, s->rows};
+    r = {0, 0, rowlength, rows};
   }
   if (d) d->ReVirtualRect(&r, w, h);
   const int32_t l = r.left * 1024, t = r.top * 1024, rr = r.right * 1024, b = r.bottom * 1024;
-  Z2DSurface_GradientPolyV(s, l, t, tl, rr, t, tr, l, b, bl, flags);
-  Z2DSurface_GradientPolyV(s, rr, t, tr, rr, b, br, l, b, bl, flags);
-  s->Unlock();
+  GradientPolyV(l, t, tl, rr, t, tr, l, b, bl, flags);
+  GradientPolyV(rr, t, tr, rr, b, br, l, b, bl, flags);
+  Unlock();
 }
 
-void Z2DSurface_GradientRectV(Z2DSurface* s, const tagRECT* rect, uint32_t top, uint32_t bottom,
-                              int32_t flags) {
-  Z2DSurface_GradientRect(s, rect, top, top, bottom, bottom, flags);
+void Z2DSurface::GradientRectV(const tagRECT* rect, uint32_t top, uint32_t bottom, int32_t flags) {
+  GradientRect(rect, top, top, bottom, bottom, flags);
 }
 
-void Z2DSurface_GradientRectH(Z2DSurface* s, const tagRECT* rect, uint32_t left, uint32_t right,
-                              int32_t flags) {
-  Z2DSurface_GradientRect(s, rect, left, right, left, right, flags);
+void Z2DSurface::GradientRectH(const tagRECT* rect, uint32_t left, uint32_t right, int32_t flags) {
+  GradientRect(rect, left, right, left, right, flags);
 }
 
 void ZxSpan_RowStart(const ZX_RS_ARGS& a, int32_t r, int n, int64_t* v, int64_t* dv) {

@@ -203,35 +203,35 @@ void ZxBltRGBAGenericPlus(int32_t x, int32_t y, int32_t top, const tagRECT* rect
   EffectsByFormat<true>(Args{x, y, top, rect, dst, src, dstride, sstride}, format, flags, property, colour);
 }
 
-int Z2DSurface_BltFastRGBA(Z2DSurface* dst, int32_t x, int32_t y, Z2DSurfaceRGBA* src,
-                           const tagRECT* srcrect, int32_t flags, uint32_t property) {
-  if (!dst || !src) return Z2D_BADARG;
+int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT* srcrect,
+                        int32_t flags, uint32_t property) {
+  if (!src) return Z2D_BADARG;
   uint32_t f;
-  if (!ZxBlt_NormaliseFlags(dst->format, flags, f, property)) return Z2D_NOTHING;
+  if (!ZxBlt_NormaliseFlags(format, flags, f, property)) return Z2D_NOTHING;
   const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
   tagRECT rect;
-  const int positions = dst->GetBltFastPositions(x, y, &rect, srcrect, src);
+  const int positions = GetBltFastPositions(x, y, &rect, srcrect, src);
   if (positions != Z2D_OK) return positions;
-  uint8_t* dbuf = dst->Lock();
+  uint8_t* dbuf = Lock();
   const uint32_t* sbuf = dbuf ? src->Lock() : nullptr;
   if (!dbuf || !sbuf) {
-    if (dbuf) dst->Unlock();
+    if (dbuf) Unlock();
     return Z2D_NOBUFFER;
   }
   const bool premul = src->Premultiplied();
-  if (dst->format == src->targetformat) {
+  if (format == src->targetformat) {
     if ((f & ~ZBLT_COLORKEY) == 0) {
-      (premul ? ZxBltRGBAPlus : ZxBltRGBA)(x, y, rect.top, &rect, dbuf, sbuf, dst->stride, src->stride,
-                                           dst->format);
+      (premul ? ZxBltRGBAPlus : ZxBltRGBA)(x, y, rect.top, &rect, dbuf, sbuf, stride, src->stride,
+                                           format);
     } else {
       uint32_t colour = 0, prop = property;
       if (coloured) {
         const uint32_t c = (f & ZBLT_COLORIZE) ? property & 0xFFFFFF : property >> 1 & 0x7F7F7F;
-        colour = ZSurf_Pack(dst->format, c);
+        colour = ZSurf_Pack(format, c);
         prop = property >> 24;
       }
-      (premul ? ZxBltRGBAGenericPlus : ZxBltRGBAGeneric)(x, y, rect.top, &rect, dbuf, sbuf, dst->stride,
-                                                         src->stride, dst->format, f, prop, colour);
+      (premul ? ZxBltRGBAGenericPlus : ZxBltRGBAGeneric)(x, y, rect.top, &rect, dbuf, sbuf, stride,
+                                                         src->stride, format, f, prop, colour);
     }
   } else {
     const uint32_t opacity = coloured ? property >> 24 : property;
@@ -244,11 +244,11 @@ int Z2DSurface_BltFastRGBA(Z2DSurface* dst, int32_t x, int32_t y, Z2DSurfaceRGBA
         if (f & ZBLT_OPACITY) a = a * opacity / 256;
         if (a == 0) continue;
         const uint32_t prop = coloured ? (property & 0xFFFFFF) | a << 24 : a;
-        dst->PutPixelRaw(x + (c - rect.left), y + (r - rect.top), colour, int32_t(f | ZBLT_OPACITY), prop,
-                         dbuf);
+        PutPixelRaw(x + (c - rect.left), y + (r - rect.top), colour, int32_t(f | ZBLT_OPACITY),
+                    prop, dbuf);
       }
   }
   src->Unlock();
-  dst->Unlock();
+  Unlock();
   return Z2D_OK;
 }

@@ -159,42 +159,41 @@ void MapSource(const Z2DSurface* src, int64_t& x, int64_t& y) {
 
 }  // namespace
 
-int Z2DSurface_TexturePolyV(Z2DSurface* s, int32_t x1, int32_t y1, int32_t sx1, int32_t sy1,
-                            int32_t x2, int32_t y2, int32_t sx2, int32_t sy2, int32_t x3,
-                            int32_t y3, int32_t sx3, int32_t sy3, Z2DSurface* src, int32_t flags,
-                            uint32_t property) {
-  if (!s || !src) return Z2D_BADARG;
-  if (!s->Created() || !s->buffer || !src->Created() || !src->buffer) return Z2D_NOBUFFER;
+int Z2DSurface::TexturePolyV(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, int32_t x2,
+                             int32_t y2, int32_t sx2, int32_t sy2, int32_t x3, int32_t y3,
+                             int32_t sx3, int32_t sy3, Z2DSurface* src, int32_t flags,
+                             uint32_t property) {
+  if (!src) return Z2D_BADARG;
+  if (!Created() || !buffer || !src->Created() || !src->buffer) return Z2D_NOBUFFER;
   // A texture of another pixel size would be read past its end.
-  if (s->format != src->format) return Z2D_FORMATS;
+  if (format != src->format) return Z2D_FORMATS;
   uint32_t f, prop = property;
-  if (!ZxBlt_NormaliseFlags(s->format, flags, f, prop)) return Z2D_NOTHING;
-  s->Lock();
+  if (!ZxBlt_NormaliseFlags(format, flags, f, prop)) return Z2D_NOTHING;
+  Lock();
   src->Lock();
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int64_t v[3][3] = {{sx1, sy1, 0}, {sx2, sy2, 0}, {sx3, sy3, 0}};
   for (auto& c : v) MapSource(src, c[0], c[1]);
   int32_t top, end;
-  if (ZxSpan_Triangle(s, x, y, v, 2, top, end)) {
-    RunTexture(ZxSpan_Args(s, top, end), src, f, prop);
+  if (ZxSpan_Triangle(this, x, y, v, 2, top, end)) {
+    RunTexture(ZxSpan_Args(this, top, end), src, f, prop);
   }
   src->Unlock();
-  s->Unlock();
+  Unlock();
   return Z2D_OK;
 }
 
-int Z2DSurface_TexturePoly(Z2DSurface* s, int32_t x1, int32_t y1, int32_t sx1, int32_t sy1,
-                           int32_t x2, int32_t y2, int32_t sx2, int32_t sy2, int32_t x3,
-                           int32_t y3, int32_t sx3, int32_t sy3, Z2DSurface* src, int32_t flags,
-                           uint32_t property) {
+int Z2DSurface::TexturePoly(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, int32_t x2,
+                            int32_t y2, int32_t sx2, int32_t sy2, int32_t x3, int32_t y3,
+                            int32_t sx3, int32_t sy3, Z2DSurface* src, int32_t flags,
+                            uint32_t property) {
   auto v = [](int32_t c) { return ZxClamp32(int64_t(c) * 1024); };
-  return Z2DSurface_TexturePolyV(s, v(x1), v(y1), v(sx1), v(sy1), v(x2), v(y2), v(sx2), v(sy2),
-                                 v(x3), v(y3), v(sx3), v(sy3), src, flags, property);
+  return TexturePolyV(v(x1), v(y1), v(sx1), v(sy1), v(x2), v(y2), v(sx2), v(sy2), v(x3), v(y3),
+                      v(sx3), v(sy3), src, flags, property);
 }
 
-int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect,
-                     Z2DBLTFX* fx) {
-  if (!s || !src) return Z2D_BADARG;
+int Z2DSurface::BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, Z2DBLTFX* fx) {
+  if (!src) return Z2D_BADARG;
   Z2DBLTFX plain{0, 0, 0x10000, 0x10000, 0, 0};
   Z2DBLTFX& r = fx ? *fx : plain;
   if (r.flip == 0 && r.rotation == 0 && r.scalex == 0x10000 && r.scaley == 0x10000) {
@@ -206,21 +205,21 @@ int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const
       px = int64_t(x) - int64_t(src->GetWidth()) / 2;
       py = int64_t(y) - int64_t(src->GetHeight()) / 2;
     }
-    return s->BltFast(ZxClamp32(px), ZxClamp32(py), src, srcrect, r.flags, r.property);
+    return BltFast(ZxClamp32(px), ZxClamp32(py), src, srcrect, r.flags, r.property);
   }
   uint32_t f, prop = r.property;
-  if (!ZxBlt_NormaliseFlags(s->format, r.flags, f, prop)) return Z2D_NOTHING;
+  if (!ZxBlt_NormaliseFlags(format, r.flags, f, prop)) return Z2D_NOTHING;
   r.flags = int32_t((uint32_t(r.flags) & ~0xFFu) | f);
   r.property = prop;
-  if (s->format != src->format) return Z2D_FORMATS;
-  if (!s->Lock()) return Z2D_NOBUFFER;
+  if (format != src->format) return Z2D_FORMATS;
+  if (!Lock()) return Z2D_NOBUFFER;
   if (!src->Lock()) {
-    s->Unlock();
+    Unlock();
     return Z2D_NOBUFFER;
   }
   auto release = [&](int result) {
     src->Unlock();
-    s->Unlock();
+    Unlock();
     return result;
   };
 
@@ -229,10 +228,10 @@ int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const
   int64_t cx = x, cy = y;
   if ((int64_t(rect.right) - rect.left) & 1) ++cx;
   if ((int64_t(rect.bottom) - rect.top) & 1) ++cy;
-  const ClassZDisplay* d = s->zcd ? s->zcd->display : nullptr;
+  const ClassZDisplay* d = zcd ? zcd->display : nullptr;
   if (src->zcd && src->zcd->display)
     src->zcd->display->VirtualRect(&rect, uint32_t(src->rowlength), uint32_t(src->rows));
-  if (d) d->VirtualPos(cx, cy, uint32_t(s->rowlength), uint32_t(s->rows));
+  if (d) d->VirtualPos(cx, cy, uint32_t(rowlength), uint32_t(rows));
   const int64_t w = int64_t(rect.right) - rect.left, h = int64_t(rect.bottom) - rect.top;
   if (!src->ClipRect(&rect)) return release(Z2D_BADARG);
 
@@ -245,7 +244,7 @@ int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const
     if (r.flip & 1) ox[i] = -ox[i];
     if (r.flip & 2) oy[i] = -oy[i];
   }
-  const ClassZMath* m = s->zcd ? s->zcd->math : nullptr;
+  const ClassZMath* m = zcd ? zcd->math : nullptr;
   const int64_t c = m ? m->Cos(r.rotation) : 0x10000, sn = m ? m->Sin(r.rotation) : 0;
   int64_t X[4], Y[4];
   for (int i = 0; i < 4; ++i) {
@@ -254,23 +253,23 @@ int Z2DSurface_BltFx(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const
   }
   const int64_t miny = std::min({Y[0], Y[1], Y[2], Y[3]}), maxy = std::max({Y[0], Y[1], Y[2], Y[3]});
   int32_t top, end;
-  if (!ZxSpan_Rows(s, miny, maxy, top, end)) return release(Z2D_BADARG);
-  ZxSpan_Reset(s, top, end);
+  if (!ZxSpan_Rows(this, miny, maxy, top, end)) return release(Z2D_BADARG);
+  ZxSpan_Reset(this, top, end);
   const int64_t l = int64_t(rect.left) * 1024, t = int64_t(rect.top) * 1024,
                 rr = int64_t(rect.right) * 1024, b = int64_t(rect.bottom) * 1024;
   const int64_t lt[2] = {l, t}, rt[2] = {rr, t}, rb[2] = {rr, b}, lb[2] = {l, b};
-  ZxSpan_Walk(s, X[0], Y[0], X[1], Y[1], lt, rt, 2);
-  ZxSpan_Walk(s, X[3], Y[3], X[2], Y[2], lb, rb, 2);
-  ZxSpan_Walk(s, X[1], Y[1], X[2], Y[2], rt, rb, 2);
-  ZxSpan_Walk(s, X[0], Y[0], X[3], Y[3], lt, lb, 2);
-  ZxSpan_Clip(s, top, end);
-  RunTexture(ZxSpan_Args(s, top, end), src, f, prop);
+  ZxSpan_Walk(this, X[0], Y[0], X[1], Y[1], lt, rt, 2);
+  ZxSpan_Walk(this, X[3], Y[3], X[2], Y[2], lb, rb, 2);
+  ZxSpan_Walk(this, X[1], Y[1], X[2], Y[2], rt, rb, 2);
+  ZxSpan_Walk(this, X[0], Y[0], X[3], Y[3], lt, lb, 2);
+  ZxSpan_Clip(this, top, end);
+  RunTexture(ZxSpan_Args(this, top, end), src, f, prop);
   return release(Z2D_OK);
 }
 
-int Z2DSurface_Blt(Z2DSurface* s, int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect,
-                   uint16_t rotation, uint32_t scale, uint8_t flip, int32_t flags,
-                   uint32_t property) {
+int Z2DSurface::Blt(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect,
+                    uint16_t rotation, uint32_t scale, uint8_t flip, int32_t flags,
+                    uint32_t property) {
   Z2DBLTFX fx{flags, property, int32_t(scale), int32_t(scale), rotation, flip};
-  return Z2DSurface_BltFx(s, x, y, src, srcrect, &fx);
+  return BltFx(x, y, src, srcrect, &fx);
 }

@@ -15,7 +15,8 @@
 #include "engine/core/zolt_records.h"
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 
 namespace {
 
@@ -78,12 +79,12 @@ int main(int argc, char** argv) {
 
   Z2DSurface surface;
   surface.LinkZCD(&zcd);
-  const int r = Z2DSurface_LoadImage(&surface, data.data(), uint32_t(data.size()), uint8_t(format), 1);
+  const int r = surface.LoadImage(data.data(), uint32_t(data.size()), uint8_t(format), 1);
   if (r != 0) {
     std::fprintf(stderr, "zimg: %s: result %d (%s)\n", argv[1], r, Meaning(r));
     return 1;
   }
-  const int w = Z2DSurface_WriteBmp(&surface, argv[2], nullptr);
+  const int w = surface.WriteBmp(argv[2], nullptr);
   if (w != 0) {
     std::fprintf(stderr, "zimg: cannot write %s: result %d\n", argv[2], w);
     return 1;

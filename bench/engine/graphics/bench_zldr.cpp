@@ -11,7 +11,8 @@
 
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 
 namespace {
@@ -98,7 +99,7 @@ void OursPng(benchmark::State& state, bool palette) {
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
   for (auto _ : state) {
-    if (Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_RGB565, 1) != 0)
+    if (s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1) != 0)
       return state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(s.buffer);
   }
@@ -176,7 +177,7 @@ void OursBmp(benchmark::State& state) {
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
   for (auto _ : state) {
-    if (Z2DSurface_LoadImage(&s, bmp.data(), uint32_t(bmp.size()), ZFMT_RGB565, 1) != 0)
+    if (s.LoadImage(bmp.data(), uint32_t(bmp.size()), ZFMT_RGB565, 1) != 0)
       return state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(s.buffer);
   }

@@ -2,7 +2,8 @@
 // about 1,000 triangles, next to a full-screen BltFast copy as the floor.
 #include <benchmark/benchmark.h>
 
-#include "engine/graphics/zsurf_3d_render.h"
+#include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_3d.h"
 #include "engine/graphics/zx_polygon.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 
@@ -37,7 +38,7 @@ void RotateScaleFullScreen(benchmark::State& state) {
   MakeSurface(e, dst, 320, 240, ZFMT_RGB565);
   Pattern(src);
   for (auto _ : state) {
-    Z2DSurface_Blt(&dst, 160, 120, &src, nullptr, 300, 0x14000, 0, 0, 0);
+    dst.Blt(160, 120, &src, nullptr, 300, 0x14000, 0, 0, 0);
     benchmark::DoNotOptimize(dst.buffer);
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * 320 * 240);
@@ -76,7 +77,7 @@ void TexturedMeshFrame(benchmark::State& state) {
     mesh.Rotate(t, t / 2, 0);
     t += 7;
     dst.Clear(0);
-    Z2DSurface_Render(&dst, 0, 0, &mesh, RENDER_TEXTURED | RENDER_WIREFRAME, 0);
+    dst.Render(0, 0, &mesh, RENDER_TEXTURED | RENDER_WIREFRAME, 0);
     benchmark::DoNotOptimize(dst.buffer);
   }
   state.counters["triangles"] = double(p);

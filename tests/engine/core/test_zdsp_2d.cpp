@@ -15,7 +15,7 @@ namespace {
 // The framework's services around a display that the test opens itself.
 struct Engine {
   ClassZolt zolt;
-  ClassZDisplay2D& display = zolt.display;
+  ClassZDisplay& display = zolt.display;
   ZOLTCONFIG& config = zolt.config;
   Engine() {
     config.width = 320;
@@ -152,6 +152,20 @@ TEST_F(ZDisplayOpen, FontFlagAndBackFlipFlag) {
     ASSERT_EQ(e.Open(), 0);
     const uint16_t* bb = reinterpret_cast<const uint16_t*>(e.display.backbuffer.buffer);
     EXPECT_EQ(std::memcmp(bb, fb, 320 * 240 * 2), 0) << "the back buffer starts as the screen";
+  }
+  {
+    // Through the conversion surface: a 32-bit back buffer starts as the 5:6:5 screen (each
+    // pixel packs back to what the screen holds).
+    const uint16_t* fb = reinterpret_cast<const uint16_t*>(Framebuffer());
+    Engine e;
+    e.config.flags = ZCONFIG_BACKFLIP;
+    e.config.backbufferformat = ZFMT_XRGB8888;
+    ASSERT_EQ(e.Open(), 0);
+    ASSERT_TRUE(e.display.convsurface.Created());
+    for (int y = 0; y < 240; y += 7)
+      for (int x = 0; x < 320; x += 5)
+        ASSERT_EQ(ZSurf_Pack(ZFMT_RGB565, e.display.backbuffer.GetPixel(x, y)), fb[y * 320 + x])
+            << x << "," << y;
   }
 }
 
@@ -293,6 +307,39 @@ TEST_F(ZDisplayFlip, RotationsLandInBufferCoordinates) {
     const uint8_t* fb = Framebuffer();
     EXPECT_EQ(Pixel16(fb, 640, k.x0, k.y0), 0xFFFF) << int(k.rotation);
     EXPECT_EQ(Pixel16(fb, 640, k.x1, k.y1), 0xF800) << int(k.rotation);
+  }
+}
+
+TEST_F(ZDisplayFlip, FlipRectangleFollowsTheRotation) {
+  // A logical 10 x 5 rectangle at the origin, as the framebuffer holds it (buffer
+  // coordinates), on each rotation.
+  struct Case {
+    uint8_t rotation;
+    tagRECT copied;
+  } cases[] = {
+      {0, {0, 0, 10, 5}},
+      {1, {0, 230, 5, 240}},
+      {2, {310, 235, 320, 240}},
+      {3, {315, 0, 320, 10}},
+  };
+  for (const Case& k : cases) {
+    Reconfigure(QuietSettings());
+    uint16_t* fb = reinterpret_cast<uint16_t*>(Framebuffer());
+    std::fill(fb, fb + 320 * 240, uint16_t(0x1234));
+    Engine e;
+    e.config.rotation = k.rotation;
+    ASSERT_EQ(e.Open(), 0);
+    e.display.backbuffer.Clear(0xFFFFFF);
+    const tagRECT logical{0, 0, 10, 5};
+    e.display.SetFlipRect(&logical);
+    e.display.Flip(false);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 320; ++x) {
+        const bool inside = x >= k.copied.left && x < k.copied.right && y >= k.copied.top &&
+                            y < k.copied.bottom;
+        ASSERT_EQ(fb[y * 320 + x], inside ? 0xFFFF : 0x1234)
+            << int(k.rotation) << ": " << x << "," << y;
+      }
   }
 }
 

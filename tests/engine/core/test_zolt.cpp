@@ -113,6 +113,49 @@ TEST_F(ZoltStart, HooksRunInOrderAndQuitEndsTheLoop) {
   for (int i = 0; i < 12; ++i) EXPECT_EQ(app.buttonlist.button[i], list[i]) << i;
 }
 
+// What each start-up hook may rely on: the services the framework has readied before it,
+// and none that come after it.
+TEST_F(ZoltStart, EachHookFindsTheServicesOfTheStepsBeforeIt) {
+  struct App : RecordingApp {
+    bool pluginSawClosedDisplay = false, pluginSawButtonList = false, pluginSawConnections = false;
+    bool initSawOpenDisplay = false, initSawMath = false, initSawMappings = false;
+    int OnPluginLoad(ClassZDisplay* d) override {
+      pluginSawClosedDisplay = d == &display && d->backbufferformat == 0;
+      pluginSawButtonList = buttonlist.button[0] == 13;
+      pluginSawConnections = connect[0] != nullptr && connect[1] != nullptr;
+      return RecordingApp::OnPluginLoad(d);
+    }
+    int OnInit(int value) override {
+      initSawOpenDisplay = display.backbufferformat != 0;
+      initSawMath = math.Sin(1024) == 65536;
+      initSawMappings = input.RemoveActionMapping(196) == 1;
+      return RecordingApp::OnInit(value);
+    }
+    int OnDisplayInit(int value, ClassZDisplay* d) override {
+      gp2x::host::advance_ns(2000 * 1000000ull);  // a slow load: two seconds
+      return RecordingApp::OnDisplayInit(value, d);
+    }
+  } app;
+  app.setup = [](ZOLTCONFIG& c) {
+    GameConfig(c);
+    c.connections = 2;
+  };
+  app.logButtons = false;
+  uint32_t first = ~0u;
+  app.frame = [&first](RecordingApp& a, uint32_t ms) {
+    if (a.frames == 1) first = ms;
+    a.Quit();
+  };
+  EXPECT_EQ(app.StartFramework(0), 0);
+  EXPECT_TRUE(app.pluginSawClosedDisplay);
+  EXPECT_TRUE(app.pluginSawButtonList);
+  EXPECT_TRUE(app.pluginSawConnections);
+  EXPECT_TRUE(app.initSawOpenDisplay);
+  EXPECT_TRUE(app.initSawMath);
+  EXPECT_TRUE(app.initSawMappings);
+  EXPECT_LT(first, 100u) << "the virtual clock starts after the last start-up hook";
+}
+
 TEST_F(ZoltStart, QuitMidFrameFinishesThatFrame) {
   RecordingApp app;
   app.setup = GameConfig;

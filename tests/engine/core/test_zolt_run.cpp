@@ -43,11 +43,11 @@ class PatternApp : public ClassZolt {
     if (frame > 0) Keep(frame);
     ++frame;
     totalms += ms;
-    Z2DSurface& bb = static_cast<ClassZDisplay2D*>(d)->backbuffer;
+    Z2DSurface& bb = d->backbuffer;
     bb.Clear(Background(frame));
     const tagRECT bar{BarLeft(frame), kBarTop, BarLeft(frame) + kBarWidth, kH};
     bb.FillRect(&bar, 0xFFFFFF, 0, 0);
-    bb.DrawFont(kTextX, kTextY, &static_cast<ClassZDisplay2D*>(d)->font, "ZOLT 60", 0x01, 0);
+    bb.DrawFont(kTextX, kTextY, &d->font, "ZOLT 60", 0x01, 0);
     if (frame == kFrames) Quit();
     return 0;
   }

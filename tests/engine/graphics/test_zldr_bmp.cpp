@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/graphics/zldr_bmp.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 #include "tests/engine/graphics/ldr_test_images.h"
 
@@ -145,7 +146,7 @@ TEST(BmpWriter, FiveByTwoRectangleLayoutAndRoundTrip) {
     for (int x = 0; x < 8; ++x) s.PutPixel(x, y, uint32_t(ColourAt(x, y)), 0, 0);
   const std::string name = TempName("5x2");
   const tagRECT rect{1, 1, 6, 3};
-  ASSERT_EQ(Z2DSurface_WriteBmp(&s, name.c_str(), &rect), 0);
+  ASSERT_EQ(s.WriteBmp(name.c_str(), &rect), 0);
   const Bytes file = ReadAll(name);
   ASSERT_EQ(file.size(), 86u);
   EXPECT_EQ(file[0], 'B');
@@ -179,14 +180,14 @@ TEST(BmpWriter, RefusalsLeaveNoFile) {
   empty.LinkZCD(&e.zcd);
   const std::string name = TempName("refused");
   const tagRECT inverted{3, 0, 1, 2};
-  EXPECT_EQ(Z2DSurface_WriteBmp(&s, name.c_str(), &inverted), 4);
-  EXPECT_EQ(Z2DSurface_WriteBmp(&empty, name.c_str(), nullptr), 1);
+  EXPECT_EQ(s.WriteBmp(name.c_str(), &inverted), 4);
+  EXPECT_EQ(empty.WriteBmp(name.c_str(), nullptr), 1);
   EXPECT_EQ(access(name.c_str(), F_OK), -1);
   // A name longer than any the engine can hold is refused, not cut to another name.
   const std::string longname = testing::TempDir() + std::string(0x4001, 'n');
-  EXPECT_EQ(Z2DSurface_WriteBmp(&s, longname.c_str(), nullptr), 4);
+  EXPECT_EQ(s.WriteBmp(longname.c_str(), nullptr), 4);
   // A folder that does not exist: the file cannot be made.
-  EXPECT_EQ(Z2DSurface_WriteBmp(&s, (testing::TempDir() + "no/such/folder.bmp").c_str(), nullptr), 1);
+  EXPECT_EQ(s.WriteBmp((testing::TempDir() + "no/such/folder.bmp").c_str(), nullptr), 1);
 }
 
 TEST(BmpWriter, ReadBackBySdl) {
@@ -206,7 +207,7 @@ TEST(BmpWriter, ReadBackBySdl) {
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 7; ++x) s.PutPixel(x, y, ColourAt(x, y), 0, 0);
   const std::string name = TempName("sdl");
-  ASSERT_EQ(Z2DSurface_WriteBmp(&s, name.c_str(), nullptr), 0);
+  ASSERT_EQ(s.WriteBmp(name.c_str(), nullptr), 0);
   const Bytes file = ReadAll(name);
   std::remove(name.c_str());
   // SDL_Surface: flags, format, w, h, pitch, pixels (the leading fields of the record).
@@ -243,7 +244,7 @@ TEST(BmpWriter, AWriteThatFailsHalfWayRemovesTheFile) {
   rlimit small = old;
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int r = Z2DSurface_WriteBmp(&s, name.c_str(), nullptr);
+  const int r = s.WriteBmp(name.c_str(), nullptr);
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_EQ(r, 1);

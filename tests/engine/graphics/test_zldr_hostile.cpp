@@ -7,7 +7,8 @@
 #include "engine/graphics/zldr_3ds.h"
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_2drgba.h"
 #include "engine/graphics/zsurf_3d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
@@ -136,8 +137,8 @@ TEST(HostileInput, IntoRealSurfacesAtEveryRotation) {
         if (++n % 7) return;  // a sample is enough here: the decoders ran on all above
         Z2DSurface s;
         s.LinkZCD(&e.zcd);
-        const int r = Z2DSurface_LoadImage(&s, b.data(), uint32_t(b.size()),
-                                           n % 2 ? ZFMT_RGB565 : ZFMT_INDEX8, 1 | LDR_DITHER);
+        const int r = s.LoadImage(b.data(), uint32_t(b.size()), n % 2 ? ZFMT_RGB565 : ZFMT_INDEX8,
+                                  1 | LDR_DITHER);
         ASSERT_TRUE(Allowed(r)) << r;
         Z2DSurfaceRGBA rgba;
         rgba.LinkZCD(&e.zcd);

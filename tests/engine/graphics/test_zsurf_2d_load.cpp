@@ -10,7 +10,8 @@
 
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
-#include "engine/graphics/zsurf_2d_load.h"
+#include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_2d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 #include "tests/engine/graphics/ldr_test_images.h"
 
@@ -19,7 +20,7 @@ using namespace ldrtest;
 namespace {
 
 // Counts the images offered to it and takes none.
-struct CountingLoader : ClassZLoader {
+struct CountingLoader : ClassZLoaderBase {
   int* asked;
   explicit CountingLoader(int* counter) : asked(counter) {}
   int Start(Z2DSurfaceBase*, const void*, uint32_t, uint8_t, uint32_t) override {
@@ -66,7 +67,7 @@ TEST(SurfaceLoad, KeyZeroMarksExactlyTheTransparentPixels) {
   for (const Case& c : cases) {
     Z2DSurface s;
     s.LinkZCD(&e.zcd);
-    ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), c.format, 1), 0);
+    ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), c.format, 1), 0);
     EXPECT_EQ(s.colorkey, 0u);
     const uint32_t repl = ZSurf_Pack(c.format, c.replacement);
     EXPECT_EQ(Stored(s, 0, 0), 0u) << int(c.format);
@@ -89,7 +90,7 @@ TEST(SurfaceLoad, KeyZeroMarksExactlyTheTransparentPixels) {
   const Bytes p = MakePng(pal);
   Z2DSurface s8;
   s8.LinkZCD(&e.zcd);
-  ASSERT_EQ(Z2DSurface_LoadImage(&s8, p.data(), uint32_t(p.size()), ZFMT_INDEX8, 1), 0);
+  ASSERT_EQ(s8.LoadImage(p.data(), uint32_t(p.size()), ZFMT_INDEX8, 1), 0);
   EXPECT_EQ(Stored(s8, 0, 0), 0u);
   EXPECT_EQ(Stored(s8, 1, 0), 4u);
 }
@@ -105,7 +106,7 @@ TEST(SurfaceLoad, DitherKeepsFullChannelsAndStepsLowBits) {
   LoadEngine e;
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
-  ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_RGB565, 1 | LDR_DITHER), 0);
+  ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1 | LDR_DITHER), 0);
   EXPECT_EQ(Stored(s, 2, 0), ZSurf_Pack(ZFMT_RGB565, 0x004400));
   EXPECT_EQ(Stored(s, 0, 0), ZSurf_Pack(ZFMT_RGB565, 0x004000));
 }
@@ -118,14 +119,14 @@ TEST(SurfaceLoad, PaletteRunsStopAt256) {
   ZLDR_2DCALLBACKINFO info{};
   info.data = colours.data();
   info.size = 300 * 4;
-  EXPECT_EQ(Z2DSurface_LdrOnPaletteStream(&s, &info), 0);
+  EXPECT_EQ(s.LdrOnPaletteStream(&info), 0);
   EXPECT_EQ(info.palettepos, 256u);
   EXPECT_EQ(s.palette[255], 0xFF0000FFu);
-  EXPECT_EQ(Z2DSurface_LdrOnPaletteStream(&s, &info), 10);
+  EXPECT_EQ(s.LdrOnPaletteStream(&info), 10);
   Z2DSurface never;
   never.LinkZCD(&e.zcd);
   info.size = 4;
-  EXPECT_EQ(Z2DSurface_LdrOnPixelStream(&never, &info), 1);
+  EXPECT_EQ(never.LdrOnPixelStream(&info), 1);
 }
 
 TEST(SurfaceLoad, LoaderChain) {
@@ -138,17 +139,17 @@ TEST(SurfaceLoad, LoaderChain) {
   FillSamples(spec);
   Bytes bad = MakePng(spec);
   bad[bad.size() - 20] ^= 0x55;  // inside the compressed data
-  EXPECT_EQ(Z2DSurface_LoadImage(&s, bad.data(), uint32_t(bad.size()), ZFMT_RGB565, 1), 1);
+  EXPECT_EQ(s.LoadImage(bad.data(), uint32_t(bad.size()), ZFMT_RGB565, 1), 1);
   EXPECT_EQ(asked, 0);  // the PNG loader answered: the later slot is never asked
   const Bytes junk(64, 0x42);
-  EXPECT_EQ(Z2DSurface_LoadImage(&s, junk.data(), uint32_t(junk.size()), ZFMT_RGB565, 1), 3);
+  EXPECT_EQ(s.LoadImage(junk.data(), uint32_t(junk.size()), ZFMT_RGB565, 1), 3);
   EXPECT_EQ(asked, 1);
   const Bytes good = MakePng(spec);
-  EXPECT_EQ(Z2DSurface_LoadImage(&s, good.data(), uint32_t(good.size()), ZFMT_RGB565, 4), 4);
+  EXPECT_EQ(s.LoadImage(good.data(), uint32_t(good.size()), ZFMT_RGB565, 4), 4);
   TestEngine bare;
   Z2DSurface t;
   t.LinkZCD(&bare.zcd);
-  EXPECT_EQ(Z2DSurface_LoadImage(&t, good.data(), uint32_t(good.size()), ZFMT_RGB565, 1), 3);
+  EXPECT_EQ(t.LoadImage(good.data(), uint32_t(good.size()), ZFMT_RGB565, 1), 3);
 }
 
 TEST(SurfaceLoad, EveryRotationShowsTheImageUpright) {
@@ -161,7 +162,7 @@ TEST(SurfaceLoad, EveryRotationShowsTheImageUpright) {
     LoadEngine e(rotation);
     Z2DSurface s;
     s.LinkZCD(&e.zcd);
-    ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_XRGB8888, 1), 0);
+    ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_XRGB8888, 1), 0);
     ASSERT_EQ(s.GetWidth(), 7u);
     for (uint32_t y = 0; y < 5; ++y)
       for (uint32_t x = 0; x < 7; ++x) {
@@ -181,11 +182,11 @@ TEST(SurfaceLoad, ReloadIgnoresANarrowedClip) {
   LoadEngine e;
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
-  ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
+  ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
   const std::vector<uint32_t> first = LogicalPixels(s);
   const tagRECT small{1, 1, 2, 2};
   s.SetClipper(&small);
-  ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
+  ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
   EXPECT_EQ(LogicalPixels(s), first);
 }
 
@@ -203,12 +204,12 @@ TEST(SurfaceLoad, RemapIntoTheDisplayPalette) {
   const Bytes png = MakePng(spec);
   Z2DSurface s;
   s.LinkZCD(&e.zcd);
-  ASSERT_EQ(Z2DSurface_LoadImage(&s, png.data(), uint32_t(png.size()), ZFMT_INDEX8, 1 | LDR_REMAP_PALETTE), 0);
+  ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_INDEX8, 1 | LDR_REMAP_PALETTE), 0);
   EXPECT_EQ(Stored(s, 0, 0), 7u);
   EXPECT_EQ(Stored(s, 1, 0), 9u);
   // Colour words go through the display's 15-bit lookup.
   const Bytes rgba = RgbaRow({0xFF0000F8, 0xFF00F000});
-  ASSERT_EQ(Z2DSurface_LoadImage(&s, rgba.data(), uint32_t(rgba.size()), ZFMT_INDEX8, 1 | LDR_REMAP_PALETTE), 0);
+  ASSERT_EQ(s.LoadImage(rgba.data(), uint32_t(rgba.size()), ZFMT_INDEX8, 1 | LDR_REMAP_PALETTE), 0);
   EXPECT_EQ(Stored(s, 0, 0), 7u);
   EXPECT_EQ(Stored(s, 1, 0), 9u);
 }
@@ -229,8 +230,8 @@ TEST(SurfaceLoad, FromAFile) {
   s.LinkZCD(&e.zcd);
   std::vector<uint16_t> wide(name.begin(), name.end());
   wide.push_back(0);
-  EXPECT_EQ(Z2DSurface_LoadImage(&s, wide.data(), ZFMT_XRGB8888, 1), 0);
+  EXPECT_EQ(s.LoadImage(wide.data(), ZFMT_XRGB8888, 1), 0);
   EXPECT_EQ(s.GetPixel(2, 1), ExpectedPng(spec, 2, 1) & 0xFFFFFF);
   std::remove(name.c_str());
-  EXPECT_EQ(Z2DSurface_LoadImage(&s, wide.data(), ZFMT_XRGB8888, 1), 1);
+  EXPECT_EQ(s.LoadImage(wide.data(), ZFMT_XRGB8888, 1), 1);
 }

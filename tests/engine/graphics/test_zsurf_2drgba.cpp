@@ -94,7 +94,7 @@ TEST(RgbaSurface, BlendOntoFiveSixFive) {
   const uint32_t d = ZSurf_Pack(4, 0x204080), s = ZSurf_Pack(4, 0xF0C010);
   dst.Clear(0x204080);
   src.PutPixel(0, 0, 0xF0C010, 128);
-  ASSERT_EQ(Z2DSurface_BltFastRGBA(&dst, 0, 0, &src, nullptr, 0, 0), 0);
+  ASSERT_EQ(dst.BltFast(0, 0, &src, nullptr, 0, 0), 0);
   auto field = [](uint32_t p, int shift, uint32_t mask) { return p >> shift & mask; };
   const uint32_t got = ZSurf_Load16(dst.buffer);
   EXPECT_EQ(field(got, 11, 31), (field(d, 11, 31) * 32 + field(s, 11, 31) * 32) / 64);
@@ -102,10 +102,10 @@ TEST(RgbaSurface, BlendOntoFiveSixFive) {
   EXPECT_EQ(field(got, 0, 31), (field(d, 0, 31) * 32 + field(s, 0, 31) * 32) / 64);
   // Alpha 255 copies; the colour key flag changes nothing; opacity 7 is nothing on 5:6:5.
   src.PutPixel(0, 0, 0xF0C010, 255);
-  ASSERT_EQ(Z2DSurface_BltFastRGBA(&dst, 1, 1, &src, nullptr, 1, 0), 0);
+  ASSERT_EQ(dst.BltFast(1, 1, &src, nullptr, 1, 0), 0);
   EXPECT_EQ(dst.GetPixel(1, 1), ZSurf_Expand(4, s));
-  EXPECT_EQ(Z2DSurface_BltFastRGBA(&dst, 1, 1, &src, nullptr, 8, 7), 10);
-  EXPECT_EQ(Z2DSurface_BltFastRGBA(&dst, 5, 5, &src, nullptr, 0, 0), 4);
+  EXPECT_EQ(dst.BltFast(1, 1, &src, nullptr, 8, 7), 10);
+  EXPECT_EQ(dst.BltFast(5, 5, &src, nullptr, 0, 0), 4);
 }
 
 TEST(RgbaSurface, WorkersAgreeWithThePerPixelPath) {
@@ -127,8 +127,8 @@ TEST(RgbaSurface, WorkersAgreeWithThePerPixelPath) {
       MakeSurface(e, b, 9, 7, ZFMT_XRGB8888);
       a.Clear(0x506070);
       b.Clear(0x506070);
-      ASSERT_EQ(Z2DSurface_BltFastRGBA(&a, 0, 0, &same, nullptr, int32_t(fp[0]), fp[1]), 0);
-      ASSERT_EQ(Z2DSurface_BltFastRGBA(&b, 0, 0, &other, nullptr, int32_t(fp[0]), fp[1]), 0);
+      ASSERT_EQ(a.BltFast(0, 0, &same, nullptr, int32_t(fp[0]), fp[1]), 0);
+      ASSERT_EQ(b.BltFast(0, 0, &other, nullptr, int32_t(fp[0]), fp[1]), 0);
       for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) {
           const uint32_t p = a.GetPixel(x, y), q = b.GetPixel(x, y);

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/graphics/zldr_3ds.h"
-#include "engine/graphics/zsurf_3d_render.h"
+#include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_3d.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 #include "tests/engine/graphics/ldr_test_images.h"
 
@@ -72,7 +73,7 @@ TEST(Render, GoldenFrames) {
       cube.Rotate(t / 3, t, t / 2);
       for (uint32_t mode : modes) {
         s.Clear(0);
-        Z2DSurface_Render(&s, 0, 0, &cube, mode, 0);
+        s.Render(0, 0, &cube, mode, 0);
         h = (h ^ LogicalChecksum(s)) * 16777619u;
       }
     }
@@ -94,12 +95,12 @@ TEST(Render, LoadedModelFacingTheViewerIsDrawn) {
   ASSERT_EQ(mesh.LoadModel(file.data(), uint32_t(file.size())), 0);
   Z2DSurface s;
   MakeSurface(e, s, 64, 64, ZFMT_RGB565);
-  Z2DSurface_Render(&s, 0, 0, &mesh, 0, 0);
+  s.Render(0, 0, &mesh, 0, 0);
   const uint32_t facing = s.GetPixel(32, 32);
   // Its mirror image (turned half about y) faces away and is culled.
   mesh.Rotate(0, 2048, 0);
   s.Clear(0);
-  Z2DSurface_Render(&s, 0, 0, &mesh, 0, 0);
+  s.Render(0, 0, &mesh, 0, 0);
   const uint32_t away = s.GetPixel(32, 32);
   EXPECT_NE(facing == 0, away == 0);
 }
@@ -132,7 +133,7 @@ TEST(Render, LoadedPyramidGolden) {
     mesh.Rotate(t, t * 2, 0);
     for (uint32_t mode : {0u, uint32_t(RENDER_FLAT), uint32_t(RENDER_GOURAUD), uint32_t(RENDER_TEXTURED)}) {
       s.Clear(0);
-      Z2DSurface_Render(&s, 0, 0, &mesh, mode, 0);
+      s.Render(0, 0, &mesh, mode, 0);
       const std::vector<uint32_t> px = LogicalPixels(s);
       EXPECT_GT(std::count_if(px.begin(), px.end(), [](uint32_t p) { return p != 0; }), 100) << t << " " << mode;
       h = (h ^ LogicalChecksum(s)) * 16777619u;

@@ -241,7 +241,7 @@ TEST(BltFast, FixedCases) {
   EXPECT_EQ(g.BltFast(0, 0, &h, nullptr, 8, 8), 0);
   EXPECT_EQ(Raw(g, 0, 0), 0x070000u);
   // A null source, an 8-bit destination from another format.
-  EXPECT_EQ(a.BltFast(0, 0, nullptr, nullptr, 0, 0), 4);
+  EXPECT_EQ(a.BltFast(0, 0, static_cast<Z2DSurface*>(nullptr), nullptr, 0, 0), 4);
   Z2DSurface idx;
   MakeSurface(e, idx, 4, 1, 1);
   EXPECT_EQ(idx.BltFast(0, 0, &a, nullptr, 0, 0), 11);

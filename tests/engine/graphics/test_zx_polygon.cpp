@@ -29,7 +29,7 @@ TEST(Polygon, SmallTriangleCoversExactlySixPixels) {
   TestEngine e;
   Z2DSurface s;
   MakeSurface(e, s, 8, 8, ZFMT_XRGB8888);
-  Z2DSurface_FillPoly(&s, 0, 0, 4, 0, 0, 4, 0xFFFFFF, 0, 0);
+  s.FillPoly(0, 0, 4, 0, 0, 4, 0xFFFFFF, 0, 0);
   const std::vector<std::pair<int, int>> want = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {0, 2}};
   EXPECT_EQ(Covered(s), want);
 }
@@ -49,11 +49,11 @@ TEST(Polygon, SharedSidesNeitherOverlapNorLeaveGaps) {
     MakeSurface(e, once, 24, 24, ZFMT_RGB565);
     MakeSurface(e, twice, 24, 24, ZFMT_RGB565);
     const uint32_t one = 0x080808;
-    Z2DSurface_FillPolyV(&once, q.x[0], q.y[0], q.x[1], q.y[1], q.x[2], q.y[2], one, 0x10, 0);
-    Z2DSurface_FillPolyV(&once, q.x[0], q.y[0], q.x[2], q.y[2], q.x[3], q.y[3], one, 0x10, 0);
+    once.FillPolyV(q.x[0], q.y[0], q.x[1], q.y[1], q.x[2], q.y[2], one, 0x10, 0);
+    once.FillPolyV(q.x[0], q.y[0], q.x[2], q.y[2], q.x[3], q.y[3], one, 0x10, 0);
     // The other diagonal covers the same area.
-    Z2DSurface_FillPolyV(&twice, q.x[0], q.y[0], q.x[1], q.y[1], q.x[3], q.y[3], one, 0x10, 0);
-    Z2DSurface_FillPolyV(&twice, q.x[1], q.y[1], q.x[2], q.y[2], q.x[3], q.y[3], one, 0x10, 0);
+    twice.FillPolyV(q.x[0], q.y[0], q.x[1], q.y[1], q.x[3], q.y[3], one, 0x10, 0);
+    twice.FillPolyV(q.x[1], q.y[1], q.x[2], q.y[2], q.x[3], q.y[3], one, 0x10, 0);
     for (uint32_t y = 0; y < 24; ++y)
       for (uint32_t x = 0; x < 24; ++x) {
         const uint32_t a = once.GetPixel(int32_t(x), int32_t(y)), b = twice.GetPixel(int32_t(x), int32_t(y));
@@ -68,15 +68,15 @@ TEST(Polygon, DegenerateAndOffscreenTrianglesStayInsideTheClip) {
   TestEngine e;
   Z2DSurface s;
   MakeSurface(e, s, 20, 20, ZFMT_RGB565);
-  Z2DSurface_FillPoly(&s, 1, 5, 9, 5, 15, 5, 0xFFFFFF, 0, 0);  // one row: nothing
-  Z2DSurface_FillPoly(&s, 3, 3, 3, 3, 3, 3, 0xFFFFFF, 0, 0);
+  s.FillPoly(1, 5, 9, 5, 15, 5, 0xFFFFFF, 0, 0);  // one row: nothing
+  s.FillPoly(3, 3, 3, 3, 3, 3, 0xFFFFFF, 0, 0);
   EXPECT_TRUE(Covered(s).empty());
   const tagRECT clip{5, 5, 15, 15};
   s.SetClipper(&clip);
   const int32_t far = 0x7FFFFFFF;
-  Z2DSurface_FillPolyV(&s, -far, -far, far, -far / 2, 0, far, 0xFFFFFF, 0, 0);
-  Z2DSurface_FillPoly(&s, -1000000, 10, 1000000, -7, 12, 3000000, 0xFFFFFF, 0x10, 0);
-  Z2DSurface_GradientPolyV(&s, -far, 0, 0xFF, far, 10240, 0xFF00, 0, far, 0xFF0000, 0x40);
+  s.FillPolyV(-far, -far, far, -far / 2, 0, far, 0xFFFFFF, 0, 0);
+  s.FillPoly(-1000000, 10, 1000000, -7, 12, 3000000, 0xFFFFFF, 0x10, 0);
+  s.GradientPolyV(-far, 0, 0xFF, far, 10240, 0xFF00, 0, far, 0xFF0000, 0x40);
   for (auto& p : Covered(s)) {
     ASSERT_GE(p.first, 5);
     ASSERT_LT(p.first, 15);
@@ -91,7 +91,7 @@ TEST(Polygon, Gradients) {
   Z2DSurface s;
   MakeSurface(e, s, 16, 12, ZFMT_RGB565);
   const tagRECT r{2, 3, 11, 9};
-  Z2DSurface_GradientRect(&s, &r, 0x3080C0, 0x3080C0, 0x3080C0, 0x3080C0, 0);
+  s.GradientRect(&r, 0x3080C0, 0x3080C0, 0x3080C0, 0x3080C0, 0);
   std::vector<std::pair<int, int>> want;
   for (int y = 3; y < 9; ++y)
     for (int x = 2; x < 11; ++x) want.emplace_back(x, y);
@@ -100,11 +100,11 @@ TEST(Polygon, Gradients) {
   EXPECT_EQ(got, want);
   for (auto& p : got) EXPECT_EQ(s.GetPixel(p.first, p.second), ZSurf_Expand(4, ZSurf_Pack(4, 0x3080C0)));
   // Dithering leaves a channel of 255 alone, and equal corners otherwise vary by one step.
-  Z2DSurface_GradientRect(&s, nullptr, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0x40);
+  s.GradientRect(nullptr, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0x40);
   for (auto& p : Covered(s)) ASSERT_EQ(s.GetPixel(p.first, p.second), 0xF8FCF8u);
   EXPECT_EQ(Covered(s).size(), 16u * 12u);
   // A horizontal ramp from black to red increases left to right.
-  Z2DSurface_GradientRectH(&s, nullptr, 0x000000, 0x0000FF, 0);
+  s.GradientRectH(nullptr, 0x000000, 0x0000FF, 0);
   for (int x = 1; x < 16; ++x) EXPECT_GE(s.GetPixel(x, 5) & 0xFF, s.GetPixel(x - 1, 5) & 0xFF);
 }
 
@@ -115,7 +115,7 @@ TEST(RotateScale, UntransformedIsBltFastCentred) {
   Card(src);
   MakeSurface(e, a, 20, 20, ZFMT_RGB565);
   MakeSurface(e, b, 20, 20, ZFMT_RGB565);
-  EXPECT_EQ(Z2DSurface_BltFx(&a, 10, 9, &src, nullptr, nullptr), 0);
+  EXPECT_EQ(a.BltFx(10, 9, &src, nullptr, nullptr), 0);
   EXPECT_EQ(b.BltFast(10 - 3, 9 - 2, &src, nullptr, 0, 0), 0);
   EXPECT_EQ(LogicalPixels(a), LogicalPixels(b));
 }
@@ -126,7 +126,7 @@ TEST(RotateScale, DoubleScaleOfThreeByThree) {
   MakeSurface(e, src, 3, 3, ZFMT_XRGB8888);
   Card(src);
   MakeSurface(e, s, 16, 16, ZFMT_XRGB8888);
-  ASSERT_EQ(Z2DSurface_Blt(&s, 7, 7, &src, nullptr, 0, 0x20000, 0, 0, 0), 0);
+  ASSERT_EQ(s.Blt(7, 7, &src, nullptr, 0, 0x20000, 0, 0, 0), 0);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) {
       const bool inside = x >= 5 && x <= 10 && y >= 5 && y <= 10;
@@ -141,10 +141,10 @@ TEST(RotateScale, FlipsAndHalfTurn) {
   MakeSurface(e, src, 6, 4, ZFMT_RGB565);
   Card(src);
   for (Z2DSurface* s : {&flip3, &half, &mirror}) MakeSurface(e, *s, 12, 12, ZFMT_RGB565);
-  ASSERT_EQ(Z2DSurface_Blt(&flip3, 6, 6, &src, nullptr, 0, 0x10000, 3, 0, 0), 0);
-  ASSERT_EQ(Z2DSurface_Blt(&half, 6, 6, &src, nullptr, 2048, 0x10000, 0, 0, 0), 0);
+  ASSERT_EQ(flip3.Blt(6, 6, &src, nullptr, 0, 0x10000, 3, 0, 0), 0);
+  ASSERT_EQ(half.Blt(6, 6, &src, nullptr, 2048, 0x10000, 0, 0, 0), 0);
   EXPECT_EQ(LogicalPixels(flip3), LogicalPixels(half));
-  ASSERT_EQ(Z2DSurface_Blt(&mirror, 6, 6, &src, nullptr, 0, 0x10000, 1, 0, 0), 0);
+  ASSERT_EQ(mirror.Blt(6, 6, &src, nullptr, 0, 0x10000, 1, 0, 0), 0);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 6; ++x) EXPECT_EQ(mirror.GetPixel(3 + x, 4 + y), src.GetPixel(5 - x, y));
 }
@@ -157,27 +157,27 @@ TEST(RotateScale, ResultsAndFlagsWrittenBack) {
   MakeSurface(e, other, 4, 4, ZFMT_XRGB8888);
   empty.LinkZCD(&e.zcd);
   Z2DBLTFX fx{0x38, 300, 0x10000, 0x10000, 5, 0};  // add + subtract cancel; opacity 300: opaque
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &src, nullptr, &fx), 0);
+  EXPECT_EQ(s.BltFx(4, 4, &src, nullptr, &fx), 0);
   EXPECT_EQ(fx.flags, 0);
   Z2DBLTFX faint{0x08, 7, 0x10000, 0x10000, 5, 0};
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &src, nullptr, &faint), 10);
+  EXPECT_EQ(s.BltFx(4, 4, &src, nullptr, &faint), 10);
   Z2DBLTFX tinted{0x0C, 0x64FF0000, 0x10000, 0x10000, 5, 0};
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &src, nullptr, &tinted), 0);
+  EXPECT_EQ(s.BltFx(4, 4, &src, nullptr, &tinted), 0);
   EXPECT_EQ(tinted.property, 0x60FF0000u);  // the opacity quantised for 5:6:5
   Z2DBLTFX turn{0, 0, 0x10000, 0x10000, 5, 0};
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &other, nullptr, &turn), 11);
-  EXPECT_EQ(Z2DSurface_BltFx(&empty, 4, 4, &src, nullptr, &turn), 11);  // format 0
+  EXPECT_EQ(s.BltFx(4, 4, &other, nullptr, &turn), 11);
+  EXPECT_EQ(empty.BltFx(4, 4, &src, nullptr, &turn), 11);  // format 0
   uint8_t* pixels = src.buffer;
   src.buffer = nullptr;
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &src, nullptr, &turn), 12);
+  EXPECT_EQ(s.BltFx(4, 4, &src, nullptr, &turn), 12);
   src.buffer = pixels;
   EXPECT_EQ(s.lockcount, 0);
   EXPECT_EQ(src.lockcount, 0);
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, nullptr, nullptr, &turn), 4);
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 400, 4, &src, nullptr, &turn), 0);  // off to the side: rows exist
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 400, &src, nullptr, &turn), 4);  // no row inside
+  EXPECT_EQ(s.BltFx(4, 4, nullptr, nullptr, &turn), 4);
+  EXPECT_EQ(s.BltFx(400, 4, &src, nullptr, &turn), 0);  // off to the side: rows exist
+  EXPECT_EQ(s.BltFx(4, 400, &src, nullptr, &turn), 4);  // no row inside
   const tagRECT outside{10, 10, 12, 12};
-  EXPECT_EQ(Z2DSurface_BltFx(&s, 4, 4, &src, &outside, &turn), 4);
+  EXPECT_EQ(s.BltFx(4, 4, &src, &outside, &turn), 4);
 }
 
 TEST(RotateScale, EightBitCopiesUnderEffectsAndSkipsKeyAlone) {
@@ -190,12 +190,12 @@ TEST(RotateScale, EightBitCopiesUnderEffectsAndSkipsKeyAlone) {
   MakeSurface(e, s, 6, 6, ZFMT_INDEX8);
   s.Clear(1);
   // 4 x 2 pixels: columns 1-4, rows 3-4 (the odd height moves the centre down one).
-  ASSERT_EQ(Z2DSurface_Blt(&s, 3, 3, &src, nullptr, 0, 0x20000, 0, 0x11, 0), 0);
+  ASSERT_EQ(s.Blt(3, 3, &src, nullptr, 0, 0x20000, 0, 0x11, 0), 0);
   EXPECT_EQ(s.GetPixel(1, 3), 5u);
   EXPECT_EQ(s.GetPixel(4, 4), 9u);
   EXPECT_EQ(s.GetPixel(1, 2), 1u);
   s.Clear(1);
-  ASSERT_EQ(Z2DSurface_Blt(&s, 3, 3, &src, nullptr, 0, 0x20000, 0, 0x01, 0), 0);
+  ASSERT_EQ(s.Blt(3, 3, &src, nullptr, 0, 0x20000, 0, 0x01, 0), 0);
   EXPECT_EQ(s.GetPixel(1, 3), 1u);
   EXPECT_EQ(s.GetPixel(4, 4), 9u);
 }
@@ -217,7 +217,8 @@ TEST(RotateScale, PlusWorkersMatchTheGeneralOnes) {
     for (Z2DSurface* d : {&plus, &general}) {
       d->Clear(0x123456);
       // Spans of a turned quad whose texture coordinates run past the source (tiling).
-      Z2DSurface_TexturePoly(d, 2, 3, -70, -10, 37, 6, 100, 5, 20, 38, 30, 150, &src, int32_t(flags), 0x80FF00FF);
+      d->TexturePoly(2, 3, -70, -10, 37, 6, 100, 5, 20, 38, 30, 150, &src, int32_t(flags),
+                     0x80FF00FF);
     }
     // Redo the second with the padded copy through the general worker.
     general.Clear(0x123456);
@@ -225,7 +226,8 @@ TEST(RotateScale, PlusWorkersMatchTheGeneralOnes) {
     const int32_t savedstride = src.stride;
     src.buffer = reinterpret_cast<uint8_t*>(padded.data());
     src.stride = 128;
-    Z2DSurface_TexturePoly(&general, 2, 3, -70, -10, 37, 6, 100, 5, 20, 38, 30, 150, &src, int32_t(flags), 0x80FF00FF);
+    general.TexturePoly(2, 3, -70, -10, 37, 6, 100, 5, 20, 38, 30, 150, &src, int32_t(flags),
+                        0x80FF00FF);
     src.buffer = const_cast<uint8_t*>(saved);
     src.stride = savedstride;
     EXPECT_EQ(LogicalPixels(plus), LogicalPixels(general)) << flags;
@@ -242,7 +244,7 @@ TEST(RotateScale, NegativeTilingIsUnsignedModulo) {
   src.PutPixel(2, 0, 0x0000CC, 0, 0);
   MakeSurface(e, s, 4, 4, ZFMT_XRGB8888);
   // A triangle whose source x is -1 (22.10: -1024 .. -1) over its first pixel.
-  Z2DSurface_TexturePolyV(&s, 0, 0, -1024, 0, 4096, 0, 3072, 0, 0, 4096, -1024, 0, &src, 0, 0);
+  s.TexturePolyV(0, 0, -1024, 0, 4096, 0, 3072, 0, 0, 4096, -1024, 0, &src, 0, 0);
   EXPECT_EQ(s.GetPixel(0, 0), 0x0000AAu);
 }
 
@@ -252,7 +254,7 @@ TEST(RotateScale, TexturesOfAnotherFormatDrawNothing) {
   MakeSurface(e, src, 4, 4, ZFMT_XRGB8888);
   Card(src);
   MakeSurface(e, s, 8, 8, ZFMT_RGB565);
-  EXPECT_EQ(Z2DSurface_TexturePoly(&s, 0, 0, 0, 0, 8, 0, 4, 0, 0, 8, 0, 4, &src, 0, 0), 11);
+  EXPECT_EQ(s.TexturePoly(0, 0, 0, 0, 8, 0, 4, 0, 0, 8, 0, 4, &src, 0, 0), 11);
   EXPECT_TRUE(Covered(s).empty());
 }
 
@@ -270,7 +272,7 @@ TEST(RotateScale, GoldenSweep) {
       for (uint32_t scale : {0x8000u, 0x10000u, 0x20000u})
         for (uint8_t flip = 0; flip < 4; ++flip) {
           s.Clear(0);
-          Z2DSurface_Blt(&s, 31, 23, &src, nullptr, angle, scale, flip, 0, 0);
+          s.Blt(31, 23, &src, nullptr, angle, scale, flip, 0, 0);
           h = (h ^ LogicalChecksum(s)) * 16777619u;
         }
     EXPECT_EQ(h, golden[rotation]) << int(rotation);
@@ -296,11 +298,14 @@ TEST(Polygon, NothingOutsideTheClipAtAnyRotation) {
     };
     for (int i = 0; i < 200; ++i) {
       const int32_t range = i % 3 == 0 ? 40 : i % 3 == 1 ? 5000 : 2000000;
-      Z2DSurface_FillPoly(&s, next(range), next(range), next(range), next(range), next(range), next(range), 0x102030, 0x10, 0);
-      Z2DSurface_GradientPoly(&s, next(range), next(range), 0xFF, next(range), next(range), 0xFF00, next(range), next(range), 0xFF0000, 0x40);
-      Z2DSurface_TexturePoly(&s, next(range), next(range), next(9), next(9), next(range), next(range), next(9), next(9),
-                             next(range), next(range), next(9), next(9), &tex, 0, 0);
-      Z2DSurface_Blt(&s, next(30), next(30), &tex, nullptr, uint16_t(next(4096)), uint32_t(1 + next(0x40000) + 0x40000), uint8_t(i & 3), 0, 0);
+      s.FillPoly(next(range), next(range), next(range), next(range), next(range), next(range),
+                 0x102030, 0x10, 0);
+      s.GradientPoly(next(range), next(range), 0xFF, next(range), next(range), 0xFF00, next(range),
+                     next(range), 0xFF0000, 0x40);
+      s.TexturePoly(next(range), next(range), next(9), next(9), next(range), next(range), next(9),
+                    next(9), next(range), next(range), next(9), next(9), &tex, 0, 0);
+      s.Blt(next(30), next(30), &tex, nullptr, uint16_t(next(4096)),
+            uint32_t(1 + next(0x40000) + 0x40000), uint8_t(i & 3), 0, 0);
     }
     for (int y = 0; y < 16; ++y)
       for (int x = 0; x < 20; ++x)
@@ -323,13 +328,13 @@ TEST(Polygon, GoldenTriangleScenes) {
     Card(tex);
     tex.SetColorKey(tex.GetPixel(2, 2));
     s.Clear(0x303030);
-    Z2DSurface_FillPoly(&s, 2, 2, 30, 5, 8, 30, 0xC08040, 0, 0);
-    Z2DSurface_FillPoly(&s, 20, 1, 46, 20, 10, 25, 0x2080F0, 0x08, 100);
-    Z2DSurface_FillPolyV(&s, 5000, 30000, 40000, 39000, 47000, 15000, 0x404040, 0x10, 0);
-    Z2DSurface_GradientPoly(&s, 0, 39, 0x0000FF, 24, 20, 0x00FF00, 47, 39, 0xFF0000, 0);
-    Z2DSurface_GradientPoly(&s, 0, 0, 0xFFFFFF, 47, 0, 0x102030, 24, 18, 0x808080, 0x40);
-    Z2DSurface_TexturePoly(&s, 4, 20, 0, 0, 28, 16, 8, 0, 12, 38, 0, 8, &tex, 0x01, 0);
-    Z2DSurface_TexturePoly(&s, 30, 22, -4, -4, 46, 38, 12, 12, 26, 38, 0, 12, &tex, 0x0C, 0x80FF8040);
+    s.FillPoly(2, 2, 30, 5, 8, 30, 0xC08040, 0, 0);
+    s.FillPoly(20, 1, 46, 20, 10, 25, 0x2080F0, 0x08, 100);
+    s.FillPolyV(5000, 30000, 40000, 39000, 47000, 15000, 0x404040, 0x10, 0);
+    s.GradientPoly(0, 39, 0x0000FF, 24, 20, 0x00FF00, 47, 39, 0xFF0000, 0);
+    s.GradientPoly(0, 0, 0xFFFFFF, 47, 0, 0x102030, 24, 18, 0x808080, 0x40);
+    s.TexturePoly(4, 20, 0, 0, 28, 16, 8, 0, 12, 38, 0, 8, &tex, 0x01, 0);
+    s.TexturePoly(30, 22, -4, -4, 46, 38, 12, 12, 26, 38, 0, 12, &tex, 0x0C, 0x80FF8040);
     EXPECT_EQ(LogicalChecksum(s), golden[k]) << int(formats[k]);
   }
 }
