@@ -20,6 +20,9 @@ class ZNetStack {
   ZNetStack& operator=(const ZNetStack&) = delete;
 
   // Frees an old ring and allocates one of size bytes, empty. 1 ok, 0 out of memory.
+  // Push takes a chunk whole or not at all, so give the ring room for the largest frame
+  // expected plus the largest chunk pushed at once: a frame still arriving in a smaller
+  // ring can leave no room for the chunk that would complete it.
   int Alloc(uint32_t size);
   void DeAlloc();
 
