@@ -26,8 +26,9 @@ class ZNetStack {
   int Alloc(uint32_t size);
   void DeAlloc();
 
-  // Appends received bytes. When they don't fit, junk is discarded first; 0 when they
-  // still don't fit (nothing stored) or there is no ring, else 1.
+  // Appends received bytes. When they don't fit, junk is discarded first, and so is a
+  // frame start waiting at the front that these bytes show damaged; 0 when they still
+  // don't fit (nothing stored) or there is no ring, else 1.
   int Push(const void* data, uint32_t length);
 
   // Payload length of the first complete, valid frame; 0 when there is none (an empty
@@ -57,6 +58,9 @@ class ZNetStack {
     uint32_t weighted = 0, low = 0, number = 0, payload = 0;
   };
   int32_t Decode(Walk& walk, uint32_t available, uint8_t* out) const;
+  template <typename Byte>
+  int32_t DecodeWith(Walk& walk, uint32_t available, uint8_t* out, Byte byte) const;
+  bool WaitingFrameFailsIn(const uint8_t* data, uint32_t length) const;
 
   bool scanned = false;
   uint8_t* buffer = nullptr;
