@@ -30,10 +30,13 @@ const char* const kMimeTable[][2] = {
     {".xml", "text/xml"}, {".zip", "application/zip"},
 };
 
-// Length of a text, or -1 when it runs past the engine's text limit.
-int32_t TextLength(const char* text) {
-  const uint32_t n = ClassZStd::StrLen(text, ZSTD_MAXLEN + 1);
-  return n > ZSTD_MAXLEN ? -1 : static_cast<int32_t>(n);
+// URL texts may run longer than other texts (their query values are still limited).
+const uint32_t kUrlMaxLength = 0xFFFF;
+
+// Length of a text, or -1 when it runs past the limit.
+int32_t TextLength(const char* text, uint32_t limit = ZSTD_MAXLEN) {
+  const uint32_t n = ClassZStd::StrLen(text, limit + 1);
+  return n > limit ? -1 : static_cast<int32_t>(n);
 }
 
 // A new copy of a text; null for a null text, a text past the limit, or no memory.
@@ -53,7 +56,7 @@ ZHTTPRequest::ZHTTPRequest() { DefaultData(); }
 ZHTTPRequest::ZHTTPRequest(const char* url) {
   DefaultData();
   if (!url) return;
-  const int32_t length = TextLength(url);
+  const int32_t length = TextLength(url, kUrlMaxLength);
   if (length < 0) return;
   const uint32_t n = static_cast<uint32_t>(length);
   uint32_t q = n;

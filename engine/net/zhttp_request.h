@@ -32,8 +32,9 @@ class ZHTTPRequest {
   ZHTTPRequest();
   // Host, port, path and query parameters from a URL text:
   // [http://]host[:port][/path][?name=value&...]. Values are URL-decoded, names not.
-  // A URL whose last '?' lies beyond position 767, or whose host or path does not fit its
-  // field, leaves the defaults (empty host: the request cannot be sent).
+  // A URL longer than 65535 characters, whose last '?' lies beyond position 767, or whose
+  // host or path does not fit its field, leaves the defaults (empty host: the request
+  // cannot be sent). A query pair whose value is too long to copy is skipped.
   explicit ZHTTPRequest(const char* url);
   ~ZHTTPRequest();
   ZHTTPRequest(const ZHTTPRequest&) = delete;

@@ -190,6 +190,10 @@ class ClassZConnect {
   void FlushPending();
   void CompleteConnect();
   void ClearQueue(OutQueue& queue);
+  // A request builder's first step (refuses an unsafe request, closes the old connection)
+  // and last (takes the built text, null when out of memory, and connects).
+  bool BeginRequest(const ZHTTPRequest* r, bool multipart);
+  int StartRequest(const ZHTTPRequest* r, uint8_t* text, uint32_t length);
   int SetPending(uint8_t* text, uint32_t length);
   void FreePending();
 

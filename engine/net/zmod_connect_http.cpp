@@ -126,6 +126,22 @@ void WriteCommonHeaders(TextWriter& w, const ZHTTPRequest* r) {
   if (r->gzip) w.Text("\r\nAccept-Encoding: gzip");
 }
 
+// The header of a POST up to its empty line; the boundary (if any) follows the type.
+void WritePostHeader(TextWriter& w, const ZHTTPRequest* r, const char* type, const char* boundary,
+                     int32_t bodyLength) {
+  w.Text("POST ");
+  WritePath(w, r);
+  w.Text(" HTTP/1.0\r\nHost: ");
+  w.Text(r->host);
+  w.Text("\r\nContent-Type: ");
+  w.Text(type);
+  if (boundary) w.Text(boundary);
+  w.Text("\r\nContent-Length: ");
+  w.Number(bodyLength);
+  WriteCommonHeaders(w, r);
+  w.Text("\r\n\r\n");
+}
+
 void WriteParts(TextWriter& w, const ZHTTPRequest* r, const char* boundary) {
   for (uint32_t i = 0; i < r->Count(); ++i) {
     w.Text("--");
@@ -179,10 +195,21 @@ void WriteQueryPart(TextWriter& w, const ZHTTPRequest* r, const char*) { WriteQu
 
 }  // namespace
 
-int ClassZConnect::SendHTTPGet(const ZHTTPRequest* r) {
-  if ((transport != 1 && transport != 2) || !SafeRequest(r, false)) return 0;
+bool ClassZConnect::BeginRequest(const ZHTTPRequest* r, bool multipart) {
+  if ((transport != 1 && transport != 2) || !SafeRequest(r, multipart)) return false;
   Disconnect(0);
   FreePending();
+  return true;
+}
+
+int ClassZConnect::StartRequest(const ZHTTPRequest* r, uint8_t* text, uint32_t length) {
+  if (!text) return 0;
+  SetPending(text, length);
+  return SearchHost(r->host, static_cast<int32_t>(r->port));
+}
+
+int ClassZConnect::SendHTTPGet(const ZHTTPRequest* r) {
+  if (!BeginRequest(r, false)) return 0;
   uint32_t length = 0;
   uint8_t* text = BuildText([&](TextWriter& w) {
     w.Text("GET ");
@@ -196,59 +223,33 @@ int ClassZConnect::SendHTTPGet(const ZHTTPRequest* r) {
     WriteCommonHeaders(w, r);
     w.Text("\r\n\r\n");
   }, length);
-  if (!text) return 0;
-  SetPending(text, length);
-  return SearchHost(r->host, static_cast<int32_t>(r->port));
+  return StartRequest(r, text, length);
 }
 
 int ClassZConnect::SendHTTPPost(const ZHTTPRequest* r) {
-  if ((transport != 1 && transport != 2) || !SafeRequest(r, false)) return 0;
-  Disconnect(0);
-  FreePending();
+  if (!BeginRequest(r, false)) return 0;
   const int32_t bodyLength = MeasuredLength(WriteQueryPart, r, nullptr);
   if (bodyLength < 0) return 0;
   uint32_t length = 0;
   uint8_t* text = BuildText([&](TextWriter& w) {
-    w.Text("POST ");
-    WritePath(w, r);
-    w.Text(" HTTP/1.0\r\nHost: ");
-    w.Text(r->host);
-    w.Text("\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: ");
-    w.Number(bodyLength);
-    WriteCommonHeaders(w, r);
-    w.Text("\r\n\r\n");
+    WritePostHeader(w, r, "application/x-www-form-urlencoded", nullptr, bodyLength);
     WriteQuery(w, r, false);
   }, length);
-  if (!text) return 0;
-  SetPending(text, length);
-  return SearchHost(r->host, static_cast<int32_t>(r->port));
+  return StartRequest(r, text, length);
 }
 
 int ClassZConnect::SendHTTPPostMultipart(const ZHTTPRequest* r) {
-  if ((transport != 1 && transport != 2) || !SafeRequest(r, true)) return 0;
-  Disconnect(0);
-  FreePending();
+  if (!BeginRequest(r, true)) return 0;
   char boundary[kBoundaryLength + 1];
   GenerateBoundary(boundary, kBoundaryLength);
   const int32_t bodyLength = MeasuredLength(WriteParts, r, boundary);
   if (bodyLength < 0) return 0;
   uint32_t length = 0;
   uint8_t* text = BuildText([&](TextWriter& w) {
-    w.Text("POST ");
-    WritePath(w, r);
-    w.Text(" HTTP/1.0\r\nHost: ");
-    w.Text(r->host);
-    w.Text("\r\nContent-Type: multipart/form-data; boundary=");
-    w.Text(boundary);
-    w.Text("\r\nContent-Length: ");
-    w.Number(bodyLength);
-    WriteCommonHeaders(w, r);
-    w.Text("\r\n\r\n");
+    WritePostHeader(w, r, "multipart/form-data; boundary=", boundary, bodyLength);
     WriteParts(w, r, boundary);
   }, length);
-  if (!text) return 0;
-  SetPending(text, length);
-  return SearchHost(r->host, static_cast<int32_t>(r->port));
+  return StartRequest(r, text, length);
 }
 
 int ClassZConnect::SendHTTPGet(const char* url, bool) {

@@ -38,15 +38,22 @@ void ZNetStack::Discard(uint32_t bytes) {
 
 int ZNetStack::Push(const void* data, uint32_t length) {
   if (!buffer) return 0;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
   if (length > capacity - count) {
     uint32_t s, n;
     ScanZolt(s, n);  // frees the room taken by junk
+    // A frame start that waits for more bytes than there is room for, and that this chunk
+    // shows damaged, is dropped now: waiting for room it would hold the ring up for good.
+    while (length > capacity - count && WaitingFrameFailsIn(bytes, length)) {
+      Discard(1);
+      scanned = false;
+      ScanZolt(s, n);
+    }
     if (length > capacity - count) return 0;
   }
   uint32_t at = start + count;
   if (at >= capacity) at -= capacity;
   const uint32_t first = length < capacity - at ? length : capacity - at;
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
   ClassZMemory::Copy(buffer + at, bytes, static_cast<int32_t>(first), true);
   ClassZMemory::Copy(buffer, bytes + first, static_cast<int32_t>(length - first), true);
   count += length;
@@ -61,12 +68,14 @@ int ZNetStack::Push(const void* data, uint32_t length) {
 // damage yet but the frame is incomplete (the walk keeps its place for the next call).
 // Damage is caught as early as it shows, so a junk header claiming a long length cannot
 // hold back a good frame behind it.
-int32_t ZNetStack::Decode(Walk& walk, uint32_t available, uint8_t* out) const {
+// Decode over any byte source: `byte(p)` gives the byte at offset p from start.
+template <typename Byte>
+int32_t ZNetStack::DecodeWith(Walk& walk, uint32_t available, uint8_t* out, Byte byte) const {
   // Locals, not the walk itself: stores through out could alias it and slow every byte.
   Walk w = walk;
   const uint32_t end = w.total - 4;  // offset of c1
   auto take = [&](uint32_t p) {
-    const uint8_t b = At(p);
+    const uint8_t b = byte(p);
     ++w.number;
     w.weighted += b * w.number;
     w.low += b & 0x7F;
@@ -79,15 +88,15 @@ int32_t ZNetStack::Decode(Walk& walk, uint32_t available, uint8_t* out) const {
   while (w.p < end) {
     const uint32_t p = w.p;
     if (p >= available) return wait();
-    const uint8_t b = At(p);
+    const uint8_t b = byte(p);
     if (b == 0xFF && p + 1 < end) {
       if (p + 1 >= available) return wait();
-      const uint8_t next = At(p + 1);
+      const uint8_t next = byte(p + 1);
       if (next == 0xFA || next == 0xFB) return -1;
       if (next == 0xFF) {
         if (p + 2 >= end) return -1;
         if (p + 2 >= available) return wait();
-        const uint8_t n = At(p + 2);
+        const uint8_t n = byte(p + 2);
         if (n == 0 || n > end - (p + 3)) return -1;
         if (p + 3 + n > available) return wait();
         take(p);
@@ -108,12 +117,31 @@ int32_t ZNetStack::Decode(Walk& walk, uint32_t available, uint8_t* out) const {
     w.p = p + 1;
   }
   // The trailer is checked byte by byte as it arrives.
-  if (available > end && At(end) != static_cast<uint8_t>(w.weighted)) return -1;
-  if (available > end + 1 && At(end + 1) != static_cast<uint8_t>(~w.low & 0x7F)) return -1;
-  if (available > end + 2 && At(end + 2) != 0xFF) return -1;
-  if (available > end + 3 && At(end + 3) != 0xFB) return -1;
+  if (available > end && byte(end) != static_cast<uint8_t>(w.weighted)) return -1;
+  if (available > end + 1 && byte(end + 1) != static_cast<uint8_t>(~w.low & 0x7F)) return -1;
+  if (available > end + 2 && byte(end + 2) != 0xFF) return -1;
+  if (available > end + 3 && byte(end + 3) != 0xFB) return -1;
   if (available < w.total) return wait();
   return static_cast<int32_t>(w.payload);
+}
+
+int32_t ZNetStack::Decode(Walk& walk, uint32_t available, uint8_t* out) const {
+  return DecodeWith(walk, available, out, [this](uint32_t p) { return At(p); });
+}
+
+// The frame start waiting at the front of the ring, walked on into a chunk that is still
+// outside it: true when the chunk shows the frame damaged.
+bool ZNetStack::WaitingFrameFailsIn(const uint8_t* data, uint32_t length) const {
+  if (found || count < 4 || At(0) != 0xFF || At(1) != 0xFA) return false;
+  const uint32_t total = At(2) | (At(3) << 8);
+  if (total < ZNET_FRAME_OVERHEAD || total > capacity) return false;
+  const uint32_t stored = count;
+  if (stored >= total) return false;  // not waiting: the scan has judged it
+  const uint32_t available = length < total - stored ? stored + length : total;
+  Walk w = walk.total == total ? walk : Walk{total};
+  return DecodeWith(w, available, nullptr, [&](uint32_t p) {
+    return p < stored ? At(p) : data[p - stored];
+  }) == -1;
 }
 
 int ZNetStack::ScanZolt(uint32_t& outStart, uint32_t& outLength) {

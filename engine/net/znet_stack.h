@@ -20,11 +20,15 @@ class ZNetStack {
   ZNetStack& operator=(const ZNetStack&) = delete;
 
   // Frees an old ring and allocates one of size bytes, empty. 1 ok, 0 out of memory.
+  // Push takes a chunk whole or not at all, so give the ring room for the largest frame
+  // expected plus the largest chunk pushed at once: a frame still arriving in a smaller
+  // ring can leave no room for the chunk that would complete it.
   int Alloc(uint32_t size);
   void DeAlloc();
 
-  // Appends received bytes. When they don't fit, junk is discarded first; 0 when they
-  // still don't fit (nothing stored) or there is no ring, else 1.
+  // Appends received bytes. When they don't fit, junk is discarded first, and so is a
+  // frame start waiting at the front that these bytes show damaged; 0 when they still
+  // don't fit (nothing stored) or there is no ring, else 1.
   int Push(const void* data, uint32_t length);
 
   // Payload length of the first complete, valid frame; 0 when there is none (an empty
@@ -54,6 +58,9 @@ class ZNetStack {
     uint32_t weighted = 0, low = 0, number = 0, payload = 0;
   };
   int32_t Decode(Walk& walk, uint32_t available, uint8_t* out) const;
+  template <typename Byte>
+  int32_t DecodeWith(Walk& walk, uint32_t available, uint8_t* out, Byte byte) const;
+  bool WaitingFrameFailsIn(const uint8_t* data, uint32_t length) const;
 
   bool scanned = false;
   uint8_t* buffer = nullptr;

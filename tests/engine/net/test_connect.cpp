@@ -456,6 +456,45 @@ TEST(Connect, CaptureMayCleanUpInsideAMessage) {
   EXPECT_EQ(count, c.capture.messages.size());
 }
 
+TEST(Connect, CleanupInsideConnectedAndServerMessages) {
+  // Inside message 0: the request is dropped unsent, and no message 255 follows.
+  {
+    LoopbackServer server({{}, LoopbackServer::End::kClose});
+    Client c;
+    c.capture.hook = [&](const Message& m) {
+      if (m.type == ZNET_MSG_CONNECTED) c.conn.Cleanup();
+    };
+    ZHTTPRequest r(("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str());
+    ASSERT_EQ(1, c.conn.SendHTTPPost(&r));
+    ASSERT_TRUE(PumpUntil(c.conn, [&] { return c.capture.Count(ZNET_MSG_CONNECTED) == 1; }));
+    ASSERT_TRUE(PumpUntil([] {}, [&] { return server.Requests().size() == 1; }));
+    EXPECT_EQ("", server.Requests()[0]);
+    EXPECT_TRUE(c.framework.messages.empty());
+    EXPECT_EQ(1u, c.capture.messages.size());
+  }
+  // A server cleaned up on its first client's data while the other clients' data waits
+  // in the same poll: nothing more is read or reported, and every client sees the end.
+  {
+    Server s;
+    std::vector<int> raw;
+    for (int i = 0; i < 3; ++i) raw.push_back(RawConnect(s.Port()));
+    ASSERT_TRUE(PumpUntil(s.conn, [&] { return s.capture.Count(ZNET_MSG_ACCEPTED) == 3; }));
+    s.capture.hook = [&](const Message& m) {
+      if (m.type == ZNET_MSG_DATA) s.conn.Cleanup();
+    };
+    for (int fd : raw) ASSERT_EQ(1, send(fd, "x", 1, 0));
+    ASSERT_TRUE(PumpUntil(s.conn, [&] { return s.capture.Count(ZNET_MSG_DATA) == 1; }));
+    const size_t count = s.capture.messages.size();
+    for (int i = 0; i < 50; ++i) s.conn.CheckSockets(nullptr);
+    EXPECT_EQ(count, s.capture.messages.size());
+    for (int fd : raw) {
+      char byte;
+      EXPECT_TRUE(PumpUntil([] {}, [&] { return recv(fd, &byte, 1, MSG_DONTWAIT) == 0; })) << "closed";
+      close(fd);
+    }
+  }
+}
+
 TEST(Connect, CaptureAndConnectionDetachEachOther) {
   RecordingFramework fw;
   auto conn = std::make_unique<ClassZConnect>();

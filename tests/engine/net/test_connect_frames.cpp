@@ -1,6 +1,11 @@
 // Framed messages and pings between ClassZConnect instances on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <map>
 #include <memory>
 #include <random>
@@ -208,4 +213,101 @@ TEST(ConnectFrames, PingRoundTrip) {
   EXPECT_EQ(0u, a.GetPingTime()) << "once";
   EXPECT_EQ(20u, b.GetPingTime()) << "B's request time was kept while it answered";
   ZPlatform_SetClock(nullptr, nullptr);
+}
+
+namespace {
+
+// A raw loopback socket with a tiny receive buffer, so that the kernel soon stops taking
+// bytes and the connection has to keep them.
+int SmallBufferSocket() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int size = 4096;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  return fd;
+}
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(port);
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return a;
+}
+
+// Sends 60,000-byte frames to a peer that reads nothing until one is refused, then reads
+// while the sender polls: every frame taken arrives whole and in order, then one more.
+void ExpectQueuedFramesArrive(ClassZConnect& sender, uint8_t destination, int peer) {
+  std::vector<std::string> taken;
+  bool refused = false;
+  for (int i = 0; i < 400 && !refused; ++i) {
+    std::string p(60000, static_cast<char>(i));
+    for (size_t k = 0; k < p.size(); k += 97) p[k] = '\xFF';
+    if (sender.Send(reinterpret_cast<const uint8_t*>(p.data()), static_cast<int32_t>(p.size()), destination)) {
+      taken.push_back(p);
+    } else {
+      refused = true;
+    }
+  }
+  ASSERT_TRUE(refused) << "the kernel took everything: nothing was kept back";
+  ASSERT_GT(taken.size(), 1u);
+
+  ZNetStack ring;
+  ASSERT_EQ(1, ring.Alloc(131072));
+  std::vector<std::string> got;
+  std::vector<uint8_t> out(70000);
+  auto readAll = [&](size_t want) {
+    return PumpUntil([&] {
+      sender.CheckSockets(nullptr);
+      char buffer[8192];
+      const ssize_t n = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n <= 0) return;
+      ASSERT_EQ(1, ring.Push(buffer, static_cast<uint32_t>(n)));
+      for (;;) {
+        uint32_t length = static_cast<uint32_t>(out.size());
+        if (ring.Pop(out.data(), length) == ZNET_POP_NONE) break;
+        got.emplace_back(reinterpret_cast<char*>(out.data()), length);
+      }
+    }, [&] { return got.size() >= want; }, 20000);
+  };
+  ASSERT_TRUE(readAll(taken.size()));
+  const std::string last = "after the queue ran dry";
+  ASSERT_EQ(1, sender.Send(reinterpret_cast<const uint8_t*>(last.data()), static_cast<int32_t>(last.size()), destination));
+  taken.push_back(last);
+  ASSERT_TRUE(readAll(taken.size()));
+  ASSERT_EQ(taken.size(), got.size());
+  for (size_t i = 0; i < taken.size(); ++i) EXPECT_TRUE(taken[i] == got[i]) << "frame " << i;
+}
+
+}  // namespace
+
+TEST(ConnectFrames, QueuedSendsFlushWholeAndInOrder) {
+  // Client role: the peer is a raw server that does not read.
+  {
+    const int listener = SmallBufferSocket();
+    sockaddr_in a = Loopback(0);
+    socklen_t size = sizeof a;
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a));
+    ASSERT_EQ(0, getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size));
+    ASSERT_EQ(0, listen(listener, 1));
+    Peer client(false);
+    ASSERT_EQ(1, client.conn.SearchHost("127.0.0.1", ntohs(a.sin_port)));
+    ASSERT_TRUE(PumpUntil(client.conn, [&] { return client.receiver.connected == 1; }));
+    const int peer = accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    ExpectQueuedFramesArrive(client.conn, 0, peer);
+    close(peer);
+    close(listener);
+  }
+  // Server role: the peer is a raw client that does not read.
+  {
+    Peer server(false);
+    ASSERT_EQ(1, server.conn.SetBindAddress("127.0.0.1"));
+    ASSERT_EQ(1, server.conn.SearchHost(nullptr, 0));
+    const int peer = SmallBufferSocket();
+    const sockaddr_in a = Loopback(server.conn.GetBoundPort());
+    ASSERT_EQ(0, connect(peer, reinterpret_cast<const sockaddr*>(&a), sizeof a));
+    ASSERT_TRUE(PumpUntil(server.conn, [&] { return server.receiver.accepted == 1; }));
+    ExpectQueuedFramesArrive(server.conn, 1, peer);
+    close(peer);
+  }
 }

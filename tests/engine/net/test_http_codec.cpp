@@ -172,6 +172,21 @@ TEST(HttpCodec, UrlLimitsLeaveTheDefaults) {
   }
 }
 
+TEST(HttpCodec, LongUrlsAreReadUpTo65535Characters) {
+  // A query value past the text limit is dropped; the rest of the URL still counts.
+  const std::string url = "h/p?a=1&b=" + std::string(20000, 'v') + "&c=2";
+  ZHTTPRequest r(url.c_str());
+  EXPECT_STREQ("h", r.host);
+  EXPECT_STREQ("/p", r.path);
+  ASSERT_EQ(2u, r.Count());
+  EXPECT_STREQ("a", r.Name(0));
+  EXPECT_STREQ("c", r.Name(1));
+  const std::string tooLong = "h/p?a=1&b=" + std::string(70000, 'v');
+  ZHTTPRequest ignored(tooLong.c_str());
+  EXPECT_STREQ("", ignored.host);
+  EXPECT_EQ(0u, ignored.Count());
+}
+
 TEST(HttpCodec, ListsGrowInOrder) {
   ZHTTPRequest r;
   for (int i = 0; i < 100; ++i) ASSERT_EQ(1, r.AddParam(("n" + std::to_string(i)).c_str(), i - 50));

@@ -213,6 +213,40 @@ TEST(NetStack, RingFullOfJunkTakesTheNextFrame) {
   EXPECT_EQ("after", PopOne(stack).payload);
 }
 
+// A start marker that waits for more bytes than there is room for must not hold the ring:
+// when the chunk that does not fit shows it damaged, it is dropped to make room.
+TEST(NetStack, AWaitingJunkStartGivesWayToTheChunkThatBreaksIt) {
+  const std::string waiting = Bytes({0xFF, 0xFA, 60, 0}) + std::string(40, 'a');  // wants 16 more
+  const std::string trailerWaiting = Bytes({0xFF, 0xFA, 48, 0}) + std::string(40, 'a');  // wants 4 more
+  const struct {
+    const char* name;
+    std::string junk, chunk, payload;
+  } cases[] = {
+      {"a start marker inside it", waiting, Frame(std::string(20, 'x')), std::string(20, 'x')},
+      {"wrong check bytes", trailerWaiting, "abcd" + Frame(std::string(18, 'y')), std::string(18, 'y')},
+  };
+  for (const auto& c : cases) {
+    ZNetStack stack;
+    ASSERT_EQ(1, stack.Alloc(64));
+    ASSERT_TRUE(PushAll(stack, c.junk)) << c.name;
+    EXPECT_FALSE(stack.HasMessage()) << c.name;
+    ASSERT_GT(c.chunk.size(), 64 - c.junk.size()) << c.name;
+    ASSERT_TRUE(PushAll(stack, c.chunk)) << c.name;
+    const Popped p = PopOne(stack);
+    EXPECT_EQ(ZNET_POP_DATA, p.kind) << c.name;
+    EXPECT_EQ(c.payload, p.payload) << c.name;
+  }
+  // A stored frame start that the chunk would complete correctly keeps its place.
+  ZNetStack stack;
+  ASSERT_EQ(1, stack.Alloc(64));
+  const std::string frame = Frame(std::string(50, 'z'));  // 58 bytes
+  ASSERT_TRUE(PushAll(stack, frame.substr(0, 40)));
+  const std::string tooMuch = frame.substr(40) + std::string(10, 'n');
+  EXPECT_FALSE(PushAll(stack, tooMuch)) << "no room for the bytes behind it";
+  ASSERT_TRUE(PushAll(stack, frame.substr(40)));
+  EXPECT_EQ(std::string(50, 'z'), PopOne(stack).payload);
+}
+
 TEST(NetStack, FramesStraddleTheWrap) {
   ZNetStack stack;
   ASSERT_EQ(1, stack.Alloc(64));
