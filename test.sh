@@ -15,20 +15,20 @@ for a in "$@"; do
 done
 
 jobs=$(nproc)
-run_suite() {  # folder, extra cmake flags...
-  local dir=$1; shift
+run_suite() {  # folder, target, extra cmake flags...
+  local dir=$1 target=$2; shift 2
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --build "$dir" -j "$jobs" --target "$target"
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 }
 
 if [ $quick -eq 0 ]; then
   echo "== sanitizer build (build-asan) =="
-  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DGP2X_SANITIZE=ON -DGP2X_BENCH=OFF
+  run_suite build-asan all -DCMAKE_BUILD_TYPE=Debug -DGP2X_SANITIZE=ON -DGP2X_BENCH=OFF
   if grep -rqs --include=CMakeLists.txt 'THREADS' tests; then
     echo "== threaded tests under ThreadSanitizer (build-tsan) =="
-    run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DGP2X_TSAN=ON -DGP2X_BENCH=OFF
+    run_suite build-tsan threaded_tests -DCMAKE_BUILD_TYPE=Debug -DGP2X_TSAN=ON -DGP2X_BENCH=OFF
   fi
 fi
 echo "== build =="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build all -DCMAKE_BUILD_TYPE=RelWithDebInfo
