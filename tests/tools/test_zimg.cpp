@@ -1,36 +1,20 @@
 // Runs the zimg program as a person would: a PNG and a BMP decoded and written as BMP
 // files whose bytes are checked, and the failures it must report.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
 #include "engine/graphics/zsurf_format.h"
 #include "tests/engine/core/temp_dir.h"
+#include "tests/tools/tool_run.h"
 #include "tests/engine/graphics/ldr_test_images.h"
 
 namespace {
 
 using ldrtest::Bytes;
 
-struct ToolRun {
-  int status;
-  std::string output;  // standard output and error together
-};
-
-ToolRun Zimg(const std::string& arguments) {
-  const std::string command = std::string(ZIMG_PROGRAM) + " " + arguments + " 2>&1";
-  ToolRun run{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+ToolRun Zimg(const std::string& arguments) { return RunTool(ZIMG_PROGRAM, arguments); }
 
 uint32_t Get32(const Bytes& b, size_t at) {
   return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
