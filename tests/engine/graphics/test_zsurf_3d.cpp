@@ -191,6 +191,33 @@ TEST(Mesh, SharedPositionsShareTheAveragedNormal) {
   EXPECT_EQ(std::abs(a.nz), 65536);
 }
 
+TEST(Mesh, DuplicatedSlotsShareTheNormalAndUnsetSlotsAddNothing) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(6, 4), 0);
+  mesh.StartList();
+  // Slots 3 and 5 repeat the positions of slots 0 and 1.
+  const int32_t xyz[6][3] = {{0, 0, 0}, {256, 0, 0}, {0, 256, 0}, {0, 0, 0}, {0, 0, 256}, {256, 0, 0}};
+  for (uint32_t i = 0; i < 6; ++i) mesh.SetVertex(i, xyz[i][0], xyz[i][1], xyz[i][2]);
+  // Face 0 has the normal (0, 0, 65536), face 3 (0, 65536, 0); slots 1 and 2 are never
+  // set and still point at vertex 0, but are no faces and must not dilute its average.
+  mesh.SetPolygon(0, 0, 1, 2, 1);
+  mesh.SetPolygon(3, 3, 4, 5, 1);
+  mesh.EndList();
+  ASSERT_EQ(mesh.polygons[0].nz, 65536);
+  ASSERT_EQ(mesh.polygons[3].ny, 65536);
+  const int32_t want[6][3] = {{0, 32768, 32768}, {0, 32768, 32768}, {0, 0, 65536},
+                              {0, 32768, 32768}, {0, 65536, 0},     {0, 32768, 32768}};
+  for (int i = 0; i < 6; ++i) {
+    const ZVERTEX3D& v = mesh.vertices[i];
+    EXPECT_EQ(v.nx, want[i][0]) << i;
+    EXPECT_EQ(v.ny, want[i][1]) << i;
+    EXPECT_EQ(v.nz, want[i][2]) << i;
+    EXPECT_EQ(v.cny, want[i][1]) << i;
+  }
+}
+
 TEST(Mesh, Lighting) {
   MeshEngine e;
   Z3DSurface mesh;
