@@ -218,6 +218,81 @@ TEST(Mesh, DuplicatedSlotsShareTheNormalAndUnsetSlotsAddNothing) {
   }
 }
 
+TEST(Mesh, NormalsAndVertexTexelsMatchTheirDefinitionOnRandomMeshes) {
+  // Many vertices share a few positions; some polygon slots stay unset; some polygons have
+  // two corners at one position or on one slot. The definitions, written plainly:
+  // a vertex's normal averages the faces with any corner at its position (each face once);
+  // a vertex texel record goes to every corner on that vertex, the polygon taking the id of
+  // its last record.
+  uint32_t seed = 7;
+  auto rnd = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 20; ++round) {
+    MeshEngine e;
+    Z3DSurface mesh;
+    mesh.LinkZCD(&e.zcd);
+    const uint32_t nv = 40 + rnd(200), np = 30 + rnd(120);
+    ASSERT_EQ(mesh.Create(nv, np), 0);
+    mesh.StartList();
+    for (uint32_t i = 0; i < nv; ++i)
+      mesh.SetVertex(i, int32_t(rnd(4)) * 300, int32_t(rnd(3)) * 500, int32_t(rnd(3)) * 700 - 600);
+    for (uint32_t j = 0; j < np; ++j)
+      if (rnd(5)) mesh.SetPolygon(j, rnd(nv), rnd(nv), rnd(4) ? rnd(nv) : 0, 1);
+    mesh.EndList();
+    for (uint32_t i = 0; i < nv; ++i) {
+      const ZVERTEX3D& v = mesh.vertices[i];
+      int64_t sum[3] = {0, 0, 0}, n = 0;
+      for (uint32_t j = 0; j < mesh.PolygonsInUse(); ++j) {
+        const ZPOLYGON3D& p = mesh.polygons[j];
+        if (!mesh.polygonused[j]) continue;
+        bool touches = false;
+        for (const ZVERTEX3D* c : {p.a, p.b, p.c}) touches |= c->bx == v.bx && c->by == v.by && c->bz == v.bz;
+        if (!touches) continue;
+        sum[0] += p.nx;
+        sum[1] += p.ny;
+        sum[2] += p.nz;
+        ++n;
+      }
+      ASSERT_EQ(v.nx, n ? sum[0] / n : 0) << "round " << round << " vertex " << i;
+      ASSERT_EQ(v.ny, n ? sum[1] / n : 0) << "round " << round << " vertex " << i;
+      ASSERT_EQ(v.nz, n ? sum[2] / n : 0) << "round " << round << " vertex " << i;
+    }
+    // The fallback without working tables gives the same normals.
+    const std::vector<ZVERTEX3D> grouped(mesh.vertices, mesh.vertices + nv);
+    mesh.PolygonNormalsByScan();
+    for (uint32_t i = 0; i < nv; ++i) {
+      ASSERT_EQ(mesh.vertices[i].nx, grouped[i].nx);
+      ASSERT_EQ(mesh.vertices[i].ny, grouped[i].ny);
+      ASSERT_EQ(mesh.vertices[i].nz, grouped[i].nz);
+    }
+
+    std::vector<int32_t> records;
+    for (uint32_t i = 0; i < nv; ++i) records.insert(records.end(), {int32_t(rnd(256)), int32_t(rnd(256)), int32_t(1 + rnd(9))});
+    ZLDR_3DCALLBACKINFO info{};
+    info.texellayout = 1;
+    for (uint32_t i = 0; i < nv; i += 85) {  // in runs, as the 3DS reader delivers them
+      const uint32_t n = std::min(85u, nv - i);
+      info.data = records.data() + 3 * i;
+      info.size = n * 12;
+      ASSERT_EQ(mesh.LdrOnTexelStream(&info), 0);
+    }
+    for (uint32_t j = 0; j < np; ++j) {
+      const ZPOLYGON3D& p = mesh.polygons[j];
+      const ZVERTEX3D* c[3] = {p.a, p.b, p.c};
+      uint32_t last = 0;
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t index = uint32_t(c[k] - mesh.vertices);
+        ASSERT_EQ(p.tu[k], records[3 * index]);
+        ASSERT_EQ(p.tv[k], records[3 * index + 1]);
+        last = std::max(last, index);
+      }
+      ASSERT_EQ(p.textureid, records[3 * last + 2]) << "polygon " << j;
+    }
+  }
+}
+
 TEST(Mesh, Lighting) {
   MeshEngine e;
   Z3DSurface mesh;
