@@ -1,4 +1,4 @@
-// BMP reader and writer. The reader checks that the palette and every row lie inside the
+// BMP reader and writer. The reader checks that the header and every row lie inside the
 // data before it creates the surface, so a cut file never yields a half image reported as
 // loaded; the writer goes row by row and never holds the whole image.
 #include "engine/graphics/zldr_bmp.h"
@@ -57,7 +57,12 @@ int ZLoader_BMP::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
   const uint64_t stride = (uint64_t(bitcount) * width + 31) / 32 * 4;
   const uint32_t entries = bitcount == 24 ? 0 : 1u << bitcount;
   const uint64_t paletteat = 14 + uint64_t(headersize);
-  if (paletteat + 4ull * entries > size) return Z2D_FAILED;
+  if (paletteat > size) return Z2D_FAILED;  // the header itself runs past the data
+  // Entries read from the data; a small image saved with only the colours it uses ends
+  // before the full palette would, and its missing entries (which no pixel names) come
+  // out opaque black.
+  const uint64_t inside = (size - paletteat) / 4;
+  const uint32_t present = inside < entries ? uint32_t(inside) : entries;
   if (uint64_t(dataoffset) + stride * height > size) return Z2D_FAILED;
   if (width > kMaxPixels || uint64_t(width) * height > kMaxPixels) return Z2D_FAILED;
 
@@ -75,9 +80,12 @@ int ZLoader_BMP::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
   int r = surface->LdrOnCreate(&info);
   if (r == Z2D_OK && entries) {
     uint32_t pal[256];
-    const uint8_t* q = data_ + paletteat;
-    for (uint32_t i = 0; i < entries; ++i, q += 4)
-      pal[i] = 0xFF000000u | uint32_t(q[0]) << 16 | uint32_t(q[1]) << 8 | q[2];
+    for (uint32_t i = 0; i < entries; ++i) {
+      pal[i] = 0xFF000000u;
+      if (i >= present) continue;
+      const uint8_t* q = data_ + paletteat + 4 * i;
+      pal[i] |= uint32_t(q[0]) << 16 | uint32_t(q[1]) << 8 | q[2];
+    }
     info.palettepos = 0;
     info.data = pal;
     info.size = entries * 4;

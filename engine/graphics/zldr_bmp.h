@@ -3,8 +3,9 @@
 // Reads "BM" files with an information header of 40 bytes or more (the palette follows the
 // header), uncompressed, bottom-up, at 1, 4, 8 or 24 bits per pixel. Results: 3 not "BM",
 // a header under 40 bytes, compression, planes not 1, another bit count, or a top-down
-// (negative height) file; 1 a width of 0 or below, or data that do not hold the palette
-// and every row; 2 no memory; else the first non-zero callback result.
+// (negative height) file; 1 a width of 0 or below, or data that do not hold every row;
+// 2 no memory; else the first non-zero callback result. Palette entries past the end of
+// the data (small files saved with only the colours they use) are opaque black.
 //
 // Writes 24-bit files with rows padded to 4 bytes.
 #pragma once

@@ -107,6 +107,9 @@ class Z3DSurface {
   void StartList() { listmode = 1; }
   void EndList();
   void PolygonNormals();
+  // The same, vertex by vertex over every face (V x P steps): what PolygonNormals falls
+  // back on when its working tables cannot be allocated.
+  void PolygonNormalsByScan();
   uint32_t VerticesInUse() const { return verticesinuse; }
   uint32_t PolygonsInUse() const { return polygonsinuse; }
 

@@ -186,12 +186,13 @@ inline uint32_t ExpectedPng(const PngPicture& s, uint32_t x, uint32_t y) {
 // ---- BMP ------------------------------------------------------------------------------
 
 // A bottom-up BMP whose pixel (x, y) (top-left origin) is index(x, y) (palette depths) or
-// the colour word colour(x, y) (24 bits).
+// the colour word colour(x, y) (24 bits). used: a palette of only that many entries, as
+// the header's count of colours used says (0: the full palette, count 0).
 template <class F>
-Bytes MakeBmp(uint32_t w, int32_t h, uint16_t bits, F value, uint32_t headersize = 40) {
+Bytes MakeBmp(uint32_t w, int32_t h, uint16_t bits, F value, uint32_t headersize = 40, uint32_t used = 0) {
   const uint32_t stride = (bits * w + 31) / 32 * 4;
   const uint32_t rows = uint32_t(h < 0 ? -h : h);
-  const uint32_t entries = bits == 24 ? 0 : 1u << bits;
+  const uint32_t entries = bits == 24 ? 0 : used ? used : 1u << bits;
   const uint32_t offset = 14 + headersize + 4 * entries;
   Bytes b = {'B', 'M'};
   Le32(b, offset + stride * rows);
@@ -206,7 +207,7 @@ Bytes MakeBmp(uint32_t w, int32_t h, uint16_t bits, F value, uint32_t headersize
   Le32(b, stride * rows);
   Le32(b, 2835);
   Le32(b, 2835);
-  Le32(b, 0);
+  Le32(b, used);
   Le32(b, 0);
   b.resize(14 + headersize, 0);
   for (uint32_t i = 0; i < entries; ++i) {  // B, G, R, 0 of colour i * 0x010203

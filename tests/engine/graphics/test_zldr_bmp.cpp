@@ -64,6 +64,23 @@ TEST(BmpLoader, LargerHeadersPlaceThePaletteAfterThem) {
   }
 }
 
+TEST(BmpLoader, ShortPalettesOfSmallImagesLoad) {
+  // Editors write only the colours used; in a small file the full palette's place runs past
+  // the end. The entries that are there arrive, the missing ones as opaque black.
+  for (uint16_t bits : {4, 8}) {
+    const Bytes bmp = MakeBmp(3, 2, bits, [](uint32_t x, uint32_t y) { return (x + y) % 4; }, 40, 4);
+    ASSERT_LT(bmp.size(), 54u + 4 * (1u << bits));
+    RecordingSurface rec;
+    ASSERT_EQ(Load(bmp, rec), 0) << bits;
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(rec.palette[i], 0xFF000000u | i * 0x010203u) << bits;
+    for (uint32_t y = 0; y < 2; ++y)
+      for (uint32_t x = 0; x < 3; ++x) EXPECT_EQ(rec.pixels[y * 3 + x], (x + y) % 4) << bits;
+    const size_t inside = (bmp.size() - 54) / 4;  // entries the file holds from offset 54
+    EXPECT_EQ(rec.palette[inside], 0xFF000000u) << bits;
+    EXPECT_EQ(rec.palette[(1u << bits) - 1], 0xFF000000u) << bits;
+  }
+}
+
 TEST(BmpLoader, RefusedHeaders) {
   auto bmp = [](uint32_t w, int32_t h, uint16_t bits) {
     return MakeBmp(w, h, bits, [](uint32_t, uint32_t) { return 0u; });

@@ -141,6 +141,42 @@ TEST(RgbaSurface, WorkersAgreeWithThePerPixelPath) {
     }
 }
 
+TEST(RgbaSurface, WorkersAgreeWithThePerPixelPathAtFullPrecision) {
+  // Sources whose target formats (24 and 32 bits) both keep 8 bits a channel: the
+  // same-format workers and the per-pixel blend then differ only by their rounding, each
+  // effect (opacity, add, subtract, colorize, tint, both, with opacity) included.
+  const uint32_t flagsets[][2] = {{0, 0},          {0x08, 160},        {0x10, 0},
+                                  {0x20, 0},       {0x18, 96},         {0x02, 0x00C08040},
+                                  {0x04, 0x00C08040}, {0x06, 0x00C08040}, {0x0A, 0x80C08040}};
+  for (bool premultiplied : {false, true})
+    for (auto& fp : flagsets) {
+      TestEngine e;
+      Z2DSurfaceRGBA same, other;
+      const uint32_t extra = premultiplied ? uint32_t(SURF_PREMULTIPLIED) : 0u;
+      MakeRgba(e, same, 9, 7, ZFMT_XRGB8888, 1 | extra);
+      MakeRgba(e, other, 9, 7, ZFMT_RGB888, 1 | extra);
+      FillRamp(same);
+      FillRamp(other);
+      Z2DSurface a, b;
+      MakeSurface(e, a, 9, 7, ZFMT_XRGB8888);
+      MakeSurface(e, b, 9, 7, ZFMT_XRGB8888);
+      a.Clear(0x506070);
+      b.Clear(0x506070);
+      ASSERT_EQ(a.BltFast(0, 0, &same, nullptr, int32_t(fp[0]), fp[1]), 0);
+      ASSERT_EQ(b.BltFast(0, 0, &other, nullptr, int32_t(fp[0]), fp[1]), 0);
+      int worst = 0;
+      for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) {
+          const uint32_t p = a.GetPixel(x, y), q = b.GetPixel(x, y);
+          for (int s = 0; s < 24; s += 8)
+            worst = std::max(worst, std::abs(int(p >> s & 0xFF) - int(q >> s & 0xFF)));
+        }
+      // The premultiplied copy worker weighs the destination by (255 - A) / 256, one
+      // 256th less than the straight blend: one more step of rounding.
+      EXPECT_LE(worst, premultiplied && fp[0] == 0 ? 2 : 1) << "flags " << fp[0] << " premul " << premultiplied;
+    }
+}
+
 TEST(RgbaSurface, MaskAndReplaceAndFontWidth) {
   TestEngine e;
   Z2DSurfaceRGBA s;

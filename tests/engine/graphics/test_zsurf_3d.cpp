@@ -191,6 +191,108 @@ TEST(Mesh, SharedPositionsShareTheAveragedNormal) {
   EXPECT_EQ(std::abs(a.nz), 65536);
 }
 
+TEST(Mesh, DuplicatedSlotsShareTheNormalAndUnsetSlotsAddNothing) {
+  MeshEngine e;
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(6, 4), 0);
+  mesh.StartList();
+  // Slots 3 and 5 repeat the positions of slots 0 and 1.
+  const int32_t xyz[6][3] = {{0, 0, 0}, {256, 0, 0}, {0, 256, 0}, {0, 0, 0}, {0, 0, 256}, {256, 0, 0}};
+  for (uint32_t i = 0; i < 6; ++i) mesh.SetVertex(i, xyz[i][0], xyz[i][1], xyz[i][2]);
+  // Face 0 has the normal (0, 0, 65536), face 3 (0, 65536, 0); slots 1 and 2 are never
+  // set and still point at vertex 0, but are no faces and must not dilute its average.
+  mesh.SetPolygon(0, 0, 1, 2, 1);
+  mesh.SetPolygon(3, 3, 4, 5, 1);
+  mesh.EndList();
+  ASSERT_EQ(mesh.polygons[0].nz, 65536);
+  ASSERT_EQ(mesh.polygons[3].ny, 65536);
+  const int32_t want[6][3] = {{0, 32768, 32768}, {0, 32768, 32768}, {0, 0, 65536},
+                              {0, 32768, 32768}, {0, 65536, 0},     {0, 32768, 32768}};
+  for (int i = 0; i < 6; ++i) {
+    const ZVERTEX3D& v = mesh.vertices[i];
+    EXPECT_EQ(v.nx, want[i][0]) << i;
+    EXPECT_EQ(v.ny, want[i][1]) << i;
+    EXPECT_EQ(v.nz, want[i][2]) << i;
+    EXPECT_EQ(v.cny, want[i][1]) << i;
+  }
+}
+
+TEST(Mesh, NormalsAndVertexTexelsMatchTheirDefinitionOnRandomMeshes) {
+  // Many vertices share a few positions; some polygon slots stay unset; some polygons have
+  // two corners at one position or on one slot. The definitions, written plainly:
+  // a vertex's normal averages the faces with any corner at its position (each face once);
+  // a vertex texel record goes to every corner on that vertex, the polygon taking the id of
+  // its last record.
+  uint32_t seed = 7;
+  auto rnd = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 20; ++round) {
+    MeshEngine e;
+    Z3DSurface mesh;
+    mesh.LinkZCD(&e.zcd);
+    const uint32_t nv = 40 + rnd(200), np = 30 + rnd(120);
+    ASSERT_EQ(mesh.Create(nv, np), 0);
+    mesh.StartList();
+    for (uint32_t i = 0; i < nv; ++i)
+      mesh.SetVertex(i, int32_t(rnd(4)) * 300, int32_t(rnd(3)) * 500, int32_t(rnd(3)) * 700 - 600);
+    for (uint32_t j = 0; j < np; ++j)
+      if (rnd(5)) mesh.SetPolygon(j, rnd(nv), rnd(nv), rnd(4) ? rnd(nv) : 0, 1);
+    mesh.EndList();
+    for (uint32_t i = 0; i < nv; ++i) {
+      const ZVERTEX3D& v = mesh.vertices[i];
+      int64_t sum[3] = {0, 0, 0}, n = 0;
+      for (uint32_t j = 0; j < mesh.PolygonsInUse(); ++j) {
+        const ZPOLYGON3D& p = mesh.polygons[j];
+        if (!mesh.polygonused[j]) continue;
+        bool touches = false;
+        for (const ZVERTEX3D* c : {p.a, p.b, p.c}) touches |= c->bx == v.bx && c->by == v.by && c->bz == v.bz;
+        if (!touches) continue;
+        sum[0] += p.nx;
+        sum[1] += p.ny;
+        sum[2] += p.nz;
+        ++n;
+      }
+      ASSERT_EQ(v.nx, n ? sum[0] / n : 0) << "round " << round << " vertex " << i;
+      ASSERT_EQ(v.ny, n ? sum[1] / n : 0) << "round " << round << " vertex " << i;
+      ASSERT_EQ(v.nz, n ? sum[2] / n : 0) << "round " << round << " vertex " << i;
+    }
+    // The fallback without working tables gives the same normals.
+    const std::vector<ZVERTEX3D> grouped(mesh.vertices, mesh.vertices + nv);
+    mesh.PolygonNormalsByScan();
+    for (uint32_t i = 0; i < nv; ++i) {
+      ASSERT_EQ(mesh.vertices[i].nx, grouped[i].nx);
+      ASSERT_EQ(mesh.vertices[i].ny, grouped[i].ny);
+      ASSERT_EQ(mesh.vertices[i].nz, grouped[i].nz);
+    }
+
+    std::vector<int32_t> records;
+    for (uint32_t i = 0; i < nv; ++i) records.insert(records.end(), {int32_t(rnd(256)), int32_t(rnd(256)), int32_t(1 + rnd(9))});
+    ZLDR_3DCALLBACKINFO info{};
+    info.texellayout = 1;
+    for (uint32_t i = 0; i < nv; i += 85) {  // in runs, as the 3DS reader delivers them
+      const uint32_t n = std::min(85u, nv - i);
+      info.data = records.data() + 3 * i;
+      info.size = n * 12;
+      ASSERT_EQ(mesh.LdrOnTexelStream(&info), 0);
+    }
+    for (uint32_t j = 0; j < np; ++j) {
+      const ZPOLYGON3D& p = mesh.polygons[j];
+      const ZVERTEX3D* c[3] = {p.a, p.b, p.c};
+      uint32_t last = 0;
+      for (int k = 0; k < 3; ++k) {
+        const uint32_t index = uint32_t(c[k] - mesh.vertices);
+        ASSERT_EQ(p.tu[k], records[3 * index]);
+        ASSERT_EQ(p.tv[k], records[3 * index + 1]);
+        last = std::max(last, index);
+      }
+      ASSERT_EQ(p.textureid, records[3 * last + 2]) << "polygon " << j;
+    }
+  }
+}
+
 TEST(Mesh, Lighting) {
   MeshEngine e;
   Z3DSurface mesh;

@@ -108,6 +108,33 @@ TEST(Polygon, Gradients) {
   for (int x = 1; x < 16; ++x) EXPECT_GE(s.GetPixel(x, 5) & 0xFF, s.GetPixel(x - 1, 5) & 0xFF);
 }
 
+TEST(Polygon, DitheredGouraudFollowsTheDiagonalFromTheSpanStart) {
+  // Flat grey 0x41 everywhere: a channel steps up only where its table's column 1 (0x41's
+  // dropped bits) holds the step. Column 1 has one step in each table: row 5 of the 8-row
+  // table, row 2 of the 4-row one and row 7 of the 16-row one. The row is (y + j) with j
+  // counted from the span's first pixel (here x = 3), not from the surface's left.
+  for (uint8_t format : {ZFMT_RGB444, ZFMT_RGB555, ZFMT_RGB565}) {
+    TestEngine e;
+    Z2DSurface s;
+    MakeSurface(e, s, 20, 16, format);
+    s.GradientPoly(3, 0, 0x414141, 15, 0, 0x414141, 3, 12, 0x414141, 0x40);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const uint16_t got = ZSurf_Load16(s.buffer + (y * s.stride + x) * 2);
+        uint32_t want = 0;
+        if (y <= 10 && x >= 3 && x <= 13 - y) {
+          const int d = y + (x - 3);
+          const uint32_t c8 = 0x41 + (d % 8 == 5 ? 8 : 0), c4 = 0x41 + (d % 4 == 2 ? 4 : 0),
+                         c16 = 0x41 + (d % 16 == 7 ? 16 : 0);
+          if (format == ZFMT_RGB444) want = (c16 >> 4) << 8 | (c16 >> 4) << 4 | c16 >> 4;
+          if (format == ZFMT_RGB555) want = (c8 >> 3) << 10 | (c8 >> 3) << 5 | c8 >> 3;
+          if (format == ZFMT_RGB565) want = (c8 >> 3) << 11 | (c4 >> 2) << 5 | c8 >> 3;
+        }
+        ASSERT_EQ(got, want) << "format " << int(format) << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(RotateScale, UntransformedIsBltFastCentred) {
   TestEngine e;
   Z2DSurface src, a, b;

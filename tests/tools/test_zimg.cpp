@@ -1,0 +1,114 @@
+// Runs the zimg program as a person would: a PNG and a BMP decoded and written as BMP
+// files whose bytes are checked, and the failures it must report.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "engine/graphics/zsurf_format.h"
+#include "tests/engine/core/temp_dir.h"
+#include "tests/tools/tool_run.h"
+#include "tests/engine/graphics/ldr_test_images.h"
+
+namespace {
+
+using ldrtest::Bytes;
+
+ToolRun Zimg(const std::string& arguments) { return RunTool(ZIMG_PROGRAM, arguments); }
+
+uint32_t Get32(const Bytes& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+// Colour 0x00BBGGRR of pixel (x, y) (top-left origin) of a 24-bit bottom-up BMP.
+uint32_t BmpPixel(const Bytes& b, uint32_t x, uint32_t y) {
+  const uint32_t w = Get32(b, 18), h = Get32(b, 22), stride = (3 * w + 3) / 4 * 4;
+  const size_t at = Get32(b, 10) + size_t(h - 1 - y) * stride + 3 * x;
+  return uint32_t(b[at]) << 16 | uint32_t(b[at + 1]) << 8 | b[at + 2];
+}
+
+// 3 x 2 RGB picture, black included (opaque black is not the transparent key).
+const uint32_t kColours[2][3] = {{0x563412, 0x000000, 0xFFFFFF}, {0x0000FF, 0x00FF00, 0xC08040}};
+
+Bytes SamplePng() {
+  ldrtest::PngPicture s;
+  s.width = 3;
+  s.height = 2;
+  s.colourtype = 2;
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x)
+      for (int c = 0; c < 3; ++c) s.samples.push_back(uint16_t(kColours[y][x] >> (8 * c) & 0xFF));
+  return ldrtest::MakePng(s);
+}
+
+class ZimgTool : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string out = dir / "out.bmp";
+};
+
+TEST_F(ZimgTool, WritesWhatItDecodesAsA24BitBmp) {
+  ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));
+  const ToolRun run = Zimg(dir / "in.png" + " " + out);
+  ASSERT_EQ(run.status, 0) << run.output;
+  const Bytes bmp = ReadWholeFile(out);
+  ASSERT_EQ(bmp.size(), 54u + 2 * 12);  // rows of 9 bytes padded to 12
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(Get32(bmp, 2), bmp.size());
+  EXPECT_EQ(Get32(bmp, 18), 3u);
+  EXPECT_EQ(Get32(bmp, 22), 2u);
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x) {
+      // 32-bit keeps every colour; black is stored as the replacement 0x010101.
+      const uint32_t want = kColours[y][x] ? kColours[y][x] : 0x010101u;
+      EXPECT_EQ(BmpPixel(bmp, x, y), want) << x << "," << y;
+    }
+
+  // Its own output read back through the BMP loader gives the same pixels.
+  const std::string again = dir / "again.bmp";
+  ASSERT_EQ(Zimg(out + " " + again).status, 0);
+  EXPECT_EQ(ReadWholeFile(again), bmp);
+}
+
+TEST_F(ZimgTool, FormatOptionDecodesIntoThatFormat) {
+  ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));
+  const ToolRun run = Zimg(dir / "in.png" + " " + out + " --format 4");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const Bytes bmp = ReadWholeFile(out);
+  ASSERT_EQ(bmp.size(), 54u + 2 * 12);
+  for (uint32_t y = 0; y < 2; ++y)
+    for (uint32_t x = 0; x < 3; ++x) {
+      const uint32_t c = kColours[y][x] ? kColours[y][x] : 0x080808u;
+      EXPECT_EQ(BmpPixel(bmp, x, y), ZSurf_Expand(ZFMT_RGB565, ZSurf_Pack(ZFMT_RGB565, c)))
+          << x << "," << y;
+    }
+}
+
+TEST_F(ZimgTool, FailuresGiveTheResultCodeAndNoFile) {
+  const Bytes png = SamplePng();
+  Bytes cut(png.begin(), png.begin() + 40);  // inside IDAT: the chunk runs past the data
+  ASSERT_TRUE(WriteWholeFile(dir / "cut.png", cut));
+  ASSERT_TRUE(WriteWholeFile(dir / "text.txt", Bytes{'h', 'e', 'l', 'l', 'o'}));
+  const struct {
+    std::string arguments;
+    int status;
+    const char* text;
+  } cases[] = {
+      {dir / "cut.png" + " " + out, 1, "result 1"},
+      {dir / "text.txt" + " " + out, 1, "result 3"},
+      {dir / "missing.png" + " " + out, 1, "cannot open"},
+      {dir / "cut.png", 2, "usage"},
+      {dir / "cut.png" + " " + out + " --format 9", 2, "usage"},
+      {dir / "cut.png" + " " + out + " --size 4", 2, "usage"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Zimg(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.output;
+    EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << ": " << run.output;
+    EXPECT_TRUE(ReadWholeFile(out).empty()) << c.arguments;
+  }
+}
+
+}  // namespace
