@@ -50,8 +50,14 @@ struct ClockSync {
   std::atomic<int> waiting{0};
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
   uint64_t generation = 0;           // moves on when the main thread stops counting them
+  std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set under the mutex)
 
   void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
+  // Under the mutex.
+  void end_expectation() {
+    expecting.store(false);
+    settled.notify_all();
+  }
 };
 
 namespace {
@@ -80,7 +86,7 @@ thread_local Running t_running;
 void say_once(std::atomic<bool>& told, const char* message) {
   if (!told.exchange(true)) std::fprintf(stderr, "gp2x host: %s\n", message);
 }
-std::atomic<bool> g_told_stall{false}, g_told_lost{false};
+std::atomic<bool> g_told_stall{false}, g_told_lost{false}, g_told_absent{false};
 
 // True when the program's main thread sleeps in the kernel (a lock, a condition, a join),
 // rather than running or waiting for a processor.
@@ -139,9 +145,17 @@ void Clock::advance_to(uint64_t t) {
   if (!virtual_) return;
   ClockSync& s = *sync_;
   // Nobody due by then and nobody running: the usual case, a register poll, costs no lock.
-  if (!on_main_thread() || (s.running.load() == 0 && s.next.load() > t)) return move_to(t);
+  if (!on_main_thread() || (s.running.load() == 0 && s.next.load() > t && !s.expecting.load()))
+    return move_to(t);
   main_in_step_.store(true);  // asleep in here is not asleep outside the seam
   std::unique_lock<std::mutex> lock(s.mutex);
+  // Before anything moves, so the thread expected starts at the time of the open however
+  // late it gets a processor.
+  if (t > virtual_ns_.load() &&
+      !s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), [&] { return !s.expecting.load(); })) {
+    say_once(g_told_absent, "no thread came to the device just opened; time goes on without it");
+    s.expecting.store(false);
+  }
   for (;;) {
     const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
     if (!s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), still)) {
@@ -169,6 +183,35 @@ void Clock::polled() {
   const std::shared_ptr<ClockSync> keep = sync_;
   std::lock_guard<std::mutex> lock(keep->mutex);
   t_running.stop_locked();
+}
+
+void Clock::expect_thread() {
+  if (!virtual_) return;
+  ClockSync& s = *sync_;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.expecting.store(true);
+}
+
+void Clock::expect_nobody() {
+  ClockSync& s = *sync_;
+  if (!s.expecting.load()) return;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.end_expectation();
+}
+
+void Clock::arrived() {
+  if (!virtual_) return;
+  const std::shared_ptr<ClockSync> keep = sync_;
+  ClockSync& s = *keep;
+  const bool main = on_main_thread();
+  if (!s.expecting.load() && (main || t_running.sync == keep)) return;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!main && !(t_running.sync == keep && t_running.generation == s.generation)) {
+    s.running.fetch_add(1);
+    t_running.sync = keep;
+    t_running.generation = s.generation;
+  }
+  s.end_expectation();
 }
 
 int Clock::waiting_threads() const { return sync_->waiting.load(); }
@@ -204,6 +247,8 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
   const auto mine = s.due.insert(t);
   s.update_next();
   s.waiting.fetch_add(1);
+  // A thread the main thread did not count as running joins the lock-step now.
+  if (!(t_running.sync == keep && t_running.generation == s.generation)) s.end_expectation();
   if (t_running.sync == keep) t_running.stop_locked();
   else t_running.sync.reset();
   // Time that stands still while the main thread sleeps outside the seam (it waits for
