@@ -4,12 +4,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <mutex>
 #include <set>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace gp2x::host {
 namespace {
@@ -51,6 +54,7 @@ struct ClockSync {
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
   uint64_t generation = 0;           // moves on when the main thread stops counting them
   std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set under the mutex)
+  std::vector<int> threads_before;     // the program's threads at that open, but its opener
 
   void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
   // Under the mutex.
@@ -105,6 +109,25 @@ bool main_thread_asleep() {
 
 constexpr auto kBlockedCheck = std::chrono::milliseconds(2);
 
+// The program's threads now (their ids, sorted); none when that cannot be known.
+std::vector<int> thread_ids() {
+  std::vector<int> ids;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ids.push_back(std::atoi(entry->d_name));
+    closedir(dir);
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// True while a thread that is not one of `before` (sorted) runs, the main one aside.
+bool new_thread_alive(const std::vector<int>& before) {
+  for (int id : thread_ids())
+    if (id != getpid() && !std::binary_search(before.begin(), before.end(), id)) return true;
+  return false;
+}
+
 }  // namespace
 
 Clock::Clock() : sync_(std::make_shared<ClockSync>()) {}
@@ -150,11 +173,27 @@ void Clock::advance_to(uint64_t t) {
   main_in_step_.store(true);  // asleep in here is not asleep outside the seam
   std::unique_lock<std::mutex> lock(s.mutex);
   // Before anything moves, so the thread expected starts at the time of the open however
-  // late it gets a processor.
-  if (t > virtual_ns_.load() &&
-      !s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), [&] { return !s.expecting.load(); })) {
-    say_once(g_told_absent, "no thread came to the device just opened; time goes on without it");
-    s.expecting.store(false);
+  // late it gets a processor. Only a thread started since the open (or the one that opened)
+  // can be the one: with none of them left there is nobody to wait for.
+  if (t > virtual_ns_.load() && s.expecting.load()) {
+    const std::vector<int> before = s.threads_before;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
+    for (;;) {
+      lock.unlock();
+      const bool may_come = new_thread_alive(before);
+      lock.lock();
+      if (!s.expecting.load()) break;
+      if (!may_come) {
+        s.expecting.store(false);
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= give_up) {
+        say_once(g_told_absent, "no thread came to the device just opened; time goes on without it");
+        s.expecting.store(false);
+        break;
+      }
+      s.settled.wait_for(lock, kBlockedCheck, [&] { return !s.expecting.load(); });
+    }
   }
   for (;;) {
     const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
@@ -187,8 +226,15 @@ void Clock::polled() {
 
 void Clock::expect_thread() {
   if (!virtual_) return;
+  std::vector<int> before = thread_ids();
+  // A thread other than the main one that opens the device may well be the one to serve it.
+  if (!on_main_thread()) {
+    const int self = static_cast<int>(syscall(SYS_gettid));
+    before.erase(std::remove(before.begin(), before.end(), self), before.end());
+  }
   ClockSync& s = *sync_;
   std::lock_guard<std::mutex> lock(s.mutex);
+  s.threads_before = std::move(before);
   s.expecting.store(true);
 }
 

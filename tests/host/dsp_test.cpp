@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <linux/soundcard.h>
 #include <string>
@@ -220,36 +221,85 @@ double real_seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST_F(DspTest, DeviceThatNoThreadComesToHoldsTimeUpOnce) {
+TEST_F(DspTest, ThreadThatNeverComesToTheDeviceHoldsTimeUpOnce) {
   settings_.stall_ms = 50;
   reconfigure();
   open_cd_quality();
+  // Started after the open, as a writer would be, but it waits for something else.
+  std::promise<void> release;
+  std::thread other([done = release.get_future()] { done.wait(); });
   auto start = std::chrono::steady_clock::now();
   gp2x::usleep(1000);
-  EXPECT_GE(real_seconds_since(start), 0.05);  // it waited for a writer, as long as allowed
+  EXPECT_GE(real_seconds_since(start), 0.05);  // it waited for the thread, as long as allowed
   EXPECT_EQ(host::now_ns(), 1000000u);
   start = std::chrono::steady_clock::now();
   for (int i = 0; i < 100; ++i) gp2x::usleep(1000);
   EXPECT_LT(real_seconds_since(start), 10 * 0.05);  // and not again: 100 waits would take 5 s
   EXPECT_EQ(host::now_ns(), 101000000u);
+  release.set_value();
+  other.join();
 }
 
-TEST_F(DspTest, NoWaitForAWriterOnceTheDeviceIsWrittenOrClosed) {
-  settings_.stall_ms = 60000;  // a wait for the writer would outlast the test
+TEST_F(DspTest, NoWaitWhenNoThreadIsLeftToComeToTheDevice) {
+  settings_.stall_ms = 60000;  // a wait for a writer would outlast the test
   const std::vector<uint8_t> block(64, 1);
-  const std::function<void(DspTest&)> cases[] = {
-      [&](DspTest& t) { EXPECT_EQ(gp2x::write(t.dsp(), block.data(), block.size()), 64); },
-      [](DspTest& t) { t.close_dsp(); },
+  struct Case {
+    const char* what;
+    std::function<void(DspTest&)> after_open;
   };
-  for (const auto& first : cases) {
+  const Case cases[] = {
+      {"the main thread writes", [&](DspTest& t) { EXPECT_EQ(gp2x::write(t.dsp(), block.data(), block.size()), 64); }},
+      {"the device is closed", [](DspTest& t) { t.close_dsp(); }},
+      {"no thread is started", [](DspTest&) {}},
+      {"the thread started ends without coming", [](DspTest&) { std::thread([] {}).join(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     reconfigure();
     open_cd_quality();
-    first(*this);
+    c.after_open(*this);
     const auto start = std::chrono::steady_clock::now();
     gp2x::usleep(1000);
     EXPECT_LT(real_seconds_since(start), 30.0);
     EXPECT_EQ(host::now_ns(), 1000000u);
   }
+}
+
+// True when the main thread sleeps in the kernel (waits on a lock, a condition, a join).
+bool main_thread_sleeps() {
+  std::ifstream in("/proc/self/task/" + std::to_string(getpid()) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), {});
+  const size_t end = stat.rfind(')');
+  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'S';
+}
+
+// A thread that opens the device itself is the one expected, as one started after the open.
+TEST_F(DspTest, ThreadThatOpensTheDeviceIsWaitedFor) {
+  settings_.audio = "capture";
+  reconfigure();
+  std::atomic<bool> opened{false}, quit{false};
+  std::thread writer([this, &opened, &quit] {
+    open_cd_quality(0x2000B);
+    const int fd = dsp();  // the fixture's copy is cleared below while this thread still runs
+    opened = true;
+    // Late to the device: the main thread has gone to sleep (waiting for it, or, should
+    // time not wait, for it to end).
+    while (!main_thread_sleeps()) std::this_thread::yield();
+    const std::vector<uint8_t> block(2048, 7);
+    const timespec nap{0, 50000};
+    while (!quit) {
+      gp2x::nanosleep(&nap, nullptr);
+      gp2x::write(fd, block.data(), block.size());
+    }
+  });
+  while (!opened) std::this_thread::yield();
+  gp2x::usleep(100000);
+  const std::vector<uint8_t> got = host::take_captured_audio().bytes;
+  quit = true;
+  close_dsp();
+  writer.join();
+  EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
+  EXPECT_GE(got.size(), kStereo16Rate / 10);
 }
 
 TEST_F(DspTest, WriterGoesOnWhileTheMainThreadIsBusyOutsideTheSeam) {
