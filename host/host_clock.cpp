@@ -227,13 +227,15 @@ void Clock::polled() {
 void Clock::expect_thread() {
   if (!virtual_) return;
   std::vector<int> before = thread_ids();
-  // A thread other than the main one that opens the device may well be the one to serve it.
-  if (!on_main_thread()) {
+  const std::shared_ptr<ClockSync> keep = sync_;
+  ClockSync& s = *keep;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  // A thread other than the main one that opens the device, and does not take part in the
+  // lock-step yet, may well be the one to serve it.
+  if (!on_main_thread() && !(t_running.sync == keep && t_running.generation == s.generation)) {
     const int self = static_cast<int>(syscall(SYS_gettid));
     before.erase(std::remove(before.begin(), before.end(), self), before.end());
   }
-  ClockSync& s = *sync_;
-  std::lock_guard<std::mutex> lock(s.mutex);
   s.threads_before = std::move(before);
   s.expecting.store(true);
 }

@@ -58,8 +58,8 @@ class Clock {
   // nothing written. So until a thread arrives (one other than the main thread waits for
   // the first time, or any thread calls arrived()), the main thread's time stands still:
   // its advance waits for the arrival while a thread started since this call (or the
-  // calling thread, when not the main one) runs, in real time at most stall_ms, after
-  // which nobody is expected any more.
+  // calling thread, when neither the main one nor in the lock-step yet) runs, in real time
+  // at most stall_ms, after which nobody is expected any more.
   void expect_thread();
   // The calling thread uses the device: the thread expected is here. One other than the
   // main thread takes part in the lock-step from now on, as a thread that time woke does,

@@ -276,33 +276,44 @@ bool main_thread_sleeps() {
   return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'S';
 }
 
-// A thread that opens the device itself is the one expected, as one started after the open.
-TEST_F(DspTest, ThreadThatOpensTheDeviceIsWaitedFor) {
+// A thread that opens the device itself, new to the clock, is the one expected, as one
+// started after the open; one that already takes part in the lock-step is not waited for.
+TEST_F(DspTest, ThreadThatOpensTheDeviceIsWaitedForUntilItTakesPart) {
   settings_.audio = "capture";
-  reconfigure();
-  std::atomic<bool> opened{false}, quit{false};
-  std::thread writer([this, &opened, &quit] {
-    open_cd_quality(0x2000B);
-    const int fd = dsp();  // the fixture's copy is cleared below while this thread still runs
-    opened = true;
-    // Late to the device: the main thread has gone to sleep (waiting for it, or, should
-    // time not wait, for it to end).
-    while (!main_thread_sleeps()) std::this_thread::yield();
-    const std::vector<uint8_t> block(2048, 7);
-    const timespec nap{0, 50000};
-    while (!quit) {
-      gp2x::nanosleep(&nap, nullptr);
-      gp2x::write(fd, block.data(), block.size());
+  settings_.stall_ms = 60000;  // a needless wait would outlast the test
+  for (const bool sleeps_first : {false, true}) {
+    SCOPED_TRACE(sleeps_first ? "it slept before the open" : "new to the clock");
+    reconfigure();
+    std::atomic<bool> opened{false}, quit{false};
+    std::thread writer([&, sleeps_first] {
+      if (sleeps_first) gp2x::usleep(1000);
+      open_cd_quality(0x2000B);
+      const int fd = dsp();  // the fixture's copy is cleared below while this thread still runs
+      opened = true;
+      // Late to the device: the main thread has gone to sleep (waiting for it, or, should
+      // time not wait, for it to end).
+      while (!main_thread_sleeps()) std::this_thread::yield();
+      const std::vector<uint8_t> block(2048, 7);
+      const timespec nap{0, 50000};
+      while (!quit) {
+        gp2x::nanosleep(&nap, nullptr);
+        gp2x::write(fd, block.data(), block.size());
+      }
+    });
+    if (sleeps_first) {
+      while (host::waiting_threads() == 0) std::this_thread::yield();  // it takes part
     }
-  });
-  while (!opened) std::this_thread::yield();
-  gp2x::usleep(100000);
-  const std::vector<uint8_t> got = host::take_captured_audio().bytes;
-  quit = true;
-  close_dsp();
-  writer.join();
-  EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
-  EXPECT_GE(got.size(), kStereo16Rate / 10);
+    while (!opened) gp2x::usleep(100);
+    const auto start = std::chrono::steady_clock::now();
+    gp2x::usleep(100000);
+    EXPECT_LT(real_seconds_since(start), 30.0);
+    const std::vector<uint8_t> got = host::take_captured_audio().bytes;
+    quit = true;
+    close_dsp();
+    writer.join();
+    EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
+    EXPECT_GE(got.size(), kStereo16Rate / 10);
+  }
 }
 
 TEST_F(DspTest, WriterGoesOnWhileTheMainThreadIsBusyOutsideTheSeam) {
