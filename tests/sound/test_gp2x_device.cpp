@@ -131,6 +131,24 @@ TEST_F(DeviceTest, FragmentsInOrderPacedAndNothingAfterClose) {
   EXPECT_EQ(recorded().size(), data.size());
 }
 
+TEST_F(DeviceTest, RecordingIsTheSameOnEveryRun) {
+  std::vector<uint8_t> first;
+  for (int run = 0; run < 3; ++run) {
+    reconfigure();
+    qssGP2X d;
+    Counter counter;
+    AudioSpec spec{44100, QSS_AUDIO_S16, 2};
+    ASSERT_EQ(d.open(&spec, 8820, Counter::fill, &counter), 0);
+    gp2x::usleep(200000);  // at once: the writer may not have run yet
+    ASSERT_EQ(d.close(), 0);
+    std::vector<uint8_t> data = recorded();
+    ASSERT_GE(data.size(), 3528u);
+    EXPECT_EQ(data[0], 1);  // the first fragment starts the recording
+    if (run == 0) first = data;
+    else EXPECT_EQ(data, first) << "run " << run;
+  }
+}
+
 TEST_F(DeviceTest, SuspendStopsWritingAndResumeGoesOnInOrder) {
   qssGP2X d;
   Counter counter;
