@@ -53,7 +53,7 @@ struct ClockSync {
   std::atomic<int> waiting{0};
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
   uint64_t generation = 0;           // moves on when the main thread stops counting them
-  std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set under the mutex)
+  std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set locked)
   std::vector<int> threads_before;     // the program's threads at that open, but its opener
 
   void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
@@ -188,7 +188,8 @@ void Clock::advance_to(uint64_t t) {
         break;
       }
       if (std::chrono::steady_clock::now() >= give_up) {
-        say_once(g_told_absent, "no thread came to the device just opened; time goes on without it");
+        say_once(g_told_absent,
+                 "no thread came to the device just opened; time goes on without it");
         s.expecting.store(false);
         break;
       }

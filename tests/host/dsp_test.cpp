@@ -198,7 +198,7 @@ TEST_F(DspTest, WriterKeepsUpHoweverFastTheMainThreadRuns) {
   settings_.audio = "capture";
   const Recording cases[] = {{true, 1000}, {true, 1000000}, {false, 1000}, {false, 1000000}};
   for (const Recording& how : cases) {
-    SCOPED_TRACE(testing::Message() << "naps " << how.naps << ", sleeps of " << how.step_us << " us");
+    SCOPED_TRACE(testing::Message() << "naps " << how.naps << ", sleeps of " << how.step_us);
     std::vector<std::vector<uint8_t>> runs;
     for (int run = 0; run < 3; ++run) {
       reconfigure();
@@ -251,7 +251,8 @@ TEST_F(DspTest, NoWaitWhenNoThreadIsLeftToComeToTheDevice) {
     std::function<void(DspTest&)> after_open;
   };
   const Case cases[] = {
-      {"the main thread writes", [&](DspTest& t) { EXPECT_EQ(gp2x::write(t.dsp(), block.data(), block.size()), 64); }},
+      {"the main thread writes",
+       [&](DspTest& t) { EXPECT_EQ(gp2x::write(t.dsp(), block.data(), block.size()), 64); }},
       {"the device is closed", [](DspTest& t) { t.close_dsp(); }},
       {"no thread is started", [](DspTest&) {}},
       {"the thread started ends without coming", [](DspTest&) { std::thread([] {}).join(); }},
