@@ -4,12 +4,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <mutex>
 #include <set>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace gp2x::host {
 namespace {
@@ -50,8 +53,15 @@ struct ClockSync {
   std::atomic<int> waiting{0};
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
   uint64_t generation = 0;           // moves on when the main thread stops counting them
+  std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set locked)
+  std::vector<int> threads_before;     // the program's threads at that open, but its opener
 
   void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
+  // Under the mutex.
+  void end_expectation() {
+    expecting.store(false);
+    settled.notify_all();
+  }
 };
 
 namespace {
@@ -80,7 +90,7 @@ thread_local Running t_running;
 void say_once(std::atomic<bool>& told, const char* message) {
   if (!told.exchange(true)) std::fprintf(stderr, "gp2x host: %s\n", message);
 }
-std::atomic<bool> g_told_stall{false}, g_told_lost{false};
+std::atomic<bool> g_told_stall{false}, g_told_lost{false}, g_told_absent{false};
 
 // True when the program's main thread sleeps in the kernel (a lock, a condition, a join),
 // rather than running or waiting for a processor.
@@ -98,6 +108,25 @@ bool main_thread_asleep() {
 }
 
 constexpr auto kBlockedCheck = std::chrono::milliseconds(2);
+
+// The program's threads now (their ids, sorted); none when that cannot be known.
+std::vector<int> thread_ids() {
+  std::vector<int> ids;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ids.push_back(std::atoi(entry->d_name));
+    closedir(dir);
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// True while a thread that is not one of `before` (sorted) runs, the main one aside.
+bool new_thread_alive(const std::vector<int>& before) {
+  for (int id : thread_ids())
+    if (id != getpid() && !std::binary_search(before.begin(), before.end(), id)) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -139,9 +168,34 @@ void Clock::advance_to(uint64_t t) {
   if (!virtual_) return;
   ClockSync& s = *sync_;
   // Nobody due by then and nobody running: the usual case, a register poll, costs no lock.
-  if (!on_main_thread() || (s.running.load() == 0 && s.next.load() > t)) return move_to(t);
+  if (!on_main_thread() || (s.running.load() == 0 && s.next.load() > t && !s.expecting.load()))
+    return move_to(t);
   main_in_step_.store(true);  // asleep in here is not asleep outside the seam
   std::unique_lock<std::mutex> lock(s.mutex);
+  // Before anything moves, so the thread expected starts at the time of the open however
+  // late it gets a processor. Only a thread started since the open (or the one that opened)
+  // can be the one: with none of them left there is nobody to wait for.
+  if (t > virtual_ns_.load() && s.expecting.load()) {
+    const std::vector<int> before = s.threads_before;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
+    for (;;) {
+      lock.unlock();
+      const bool may_come = new_thread_alive(before);
+      lock.lock();
+      if (!s.expecting.load()) break;
+      if (!may_come) {
+        s.expecting.store(false);
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= give_up) {
+        say_once(g_told_absent,
+                 "no thread came to the device just opened; time goes on without it");
+        s.expecting.store(false);
+        break;
+      }
+      s.settled.wait_for(lock, kBlockedCheck, [&] { return !s.expecting.load(); });
+    }
+  }
   for (;;) {
     const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
     if (!s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), still)) {
@@ -169,6 +223,44 @@ void Clock::polled() {
   const std::shared_ptr<ClockSync> keep = sync_;
   std::lock_guard<std::mutex> lock(keep->mutex);
   t_running.stop_locked();
+}
+
+void Clock::expect_thread() {
+  if (!virtual_) return;
+  std::vector<int> before = thread_ids();
+  const std::shared_ptr<ClockSync> keep = sync_;
+  ClockSync& s = *keep;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  // A thread other than the main one that opens the device, and does not take part in the
+  // lock-step yet, may well be the one to serve it.
+  if (!on_main_thread() && !(t_running.sync == keep && t_running.generation == s.generation)) {
+    const int self = static_cast<int>(syscall(SYS_gettid));
+    before.erase(std::remove(before.begin(), before.end(), self), before.end());
+  }
+  s.threads_before = std::move(before);
+  s.expecting.store(true);
+}
+
+void Clock::expect_nobody() {
+  ClockSync& s = *sync_;
+  if (!s.expecting.load()) return;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.end_expectation();
+}
+
+void Clock::arrived() {
+  if (!virtual_) return;
+  const std::shared_ptr<ClockSync> keep = sync_;
+  ClockSync& s = *keep;
+  const bool main = on_main_thread();
+  if (!s.expecting.load() && (main || t_running.sync == keep)) return;
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!main && !(t_running.sync == keep && t_running.generation == s.generation)) {
+    s.running.fetch_add(1);
+    t_running.sync = keep;
+    t_running.generation = s.generation;
+  }
+  s.end_expectation();
 }
 
 int Clock::waiting_threads() const { return sync_->waiting.load(); }
@@ -204,6 +296,8 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
   const auto mine = s.due.insert(t);
   s.update_next();
   s.waiting.fetch_add(1);
+  // A thread the main thread did not count as running joins the lock-step now.
+  if (!(t_running.sync == keep && t_running.generation == s.generation)) s.end_expectation();
   if (t_running.sync == keep) t_running.stop_locked();
   else t_running.sync.reset();
   // Time that stands still while the main thread sleeps outside the seam (it waits for

@@ -52,6 +52,21 @@ class Clock {
   // A thread other than the main one spins on a register: it waits for time as surely as
   // a sleeping thread does, so the main thread does not wait for it to sleep again.
   void polled();
+  // A device was opened that a thread of the program's own is to serve: a sound driver
+  // opens "/dev/dsp", then starts its writer. That thread joins the lock-step only at its
+  // first wait or device write, and time that moved before would drain the device with
+  // nothing written. So until a thread arrives (one other than the main thread waits for
+  // the first time, or any thread calls arrived()), the main thread's time stands still:
+  // its advance waits for the arrival while a thread started since this call (or the
+  // calling thread, when neither the main one nor in the lock-step yet) runs, in real time
+  // at most stall_ms, after which nobody is expected any more.
+  void expect_thread();
+  // The calling thread uses the device: the thread expected is here. One other than the
+  // main thread takes part in the lock-step from now on, as a thread that time woke does,
+  // so time does not run ahead of the writes it makes before its first wait.
+  void arrived();
+  // Nobody is expected any more (the device closed).
+  void expect_nobody();
   // Wakes every waiting thread to check its cancel condition.
   void wake_all();
   // How many threads wait in wait_until now (the main thread never does).

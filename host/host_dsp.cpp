@@ -20,7 +20,10 @@ constexpr uint32_t kMaxBuffer = 1u << 20;
 class DspDevice : public Device {
  public:
   explicit DspDevice(Runtime& rt)
-      : rt_(rt), fragment_(rt.settings.dsp_fragment_size), fragments_(rt.settings.dsp_fragments) {}
+      : rt_(rt), fragment_(rt.settings.dsp_fragment_size), fragments_(rt.settings.dsp_fragments) {
+    // The program's writer thread is yet to come (see Clock::expect_thread).
+    rt_.clock.expect_thread();
+  }
 
   int ioctl(unsigned long request, void* arg) override {
     if (!arg) {
@@ -83,6 +86,7 @@ class DspDevice : public Device {
   ssize_t write(const void* data, size_t count) override {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
+    rt_.clock.arrived();
     std::unique_lock<std::mutex> lock(mutex_);
     AudioSink* sink = rt_.audio_sink();
     while (done < count) {
@@ -123,6 +127,7 @@ class DspDevice : public Device {
       closed_ = true;
       closed_flag_.store(true);
     }
+    rt_.clock.expect_nobody();
     rt_.clock.wake_all();
     rt_.dsp_open.store(false);
   }

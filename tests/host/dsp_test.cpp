@@ -1,7 +1,10 @@
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <iterator>
 #include <linux/soundcard.h>
 #include <string>
@@ -165,21 +168,25 @@ TEST_F(DspTest, WriterGoesOnWhileTheMainThreadWaitsOutsideTheSeam) {
   EXPECT_EQ(host::now_ns(), ns_for_bytes(3 * 8192 - 4096, kStereo16Rate));
 }
 
-// A writer thread that naps and writes, as the sound drivers do, while the main thread
-// sleeps through a second in 1 ms steps as fast as it can: what the device received.
-std::vector<uint8_t> record_a_second(DspTest& t) {
+// A writer thread, started right after the open as the sound drivers start theirs, that
+// naps and writes as they do, or only writes, while the main thread at once sleeps through
+// a second, in 1 ms steps as fast as it can or in one go: what the device received.
+struct Recording {
+  bool naps;        // the writer naps before each write, else its writes alone pace it
+  uint32_t step_us; // the main thread's sleeps
+};
+std::vector<uint8_t> record_a_second(DspTest& t, const Recording& how) {
   const int fd = t.dsp();
   std::atomic<bool> quit{false};
-  std::thread writer([fd, &quit] {
+  std::thread writer([fd, &quit, naps = how.naps] {
     std::vector<uint8_t> block(2048, 7);
     const timespec nap{0, 50000};
     while (!quit) {
-      gp2x::nanosleep(&nap, nullptr);
+      if (naps) gp2x::nanosleep(&nap, nullptr);
       gp2x::write(fd, block.data(), block.size());
     }
   });
-  while (host::waiting_threads() == 0) std::this_thread::yield();  // it takes its first nap
-  for (int ms = 0; ms < 1000; ++ms) gp2x::usleep(1000);
+  for (uint32_t us = 0; us < 1000000; us += how.step_us) gp2x::usleep(how.step_us);
   std::vector<uint8_t> got = host::take_captured_audio().bytes;
   quit = true;
   t.close_dsp();  // ends the write that waits
@@ -189,18 +196,125 @@ std::vector<uint8_t> record_a_second(DspTest& t) {
 
 TEST_F(DspTest, WriterKeepsUpHoweverFastTheMainThreadRuns) {
   settings_.audio = "capture";
-  std::vector<size_t> sizes;
-  for (int run = 0; run < 2; ++run) {
-    reconfigure();
-    open_cd_quality(0x2000B);
-    const std::vector<uint8_t> got = record_a_second(*this);
-    // Never a gap of silence: the writer wrote each block when the device had room for it.
-    EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
-    EXPECT_GE(got.size(), kStereo16Rate);
-    EXPECT_LE(got.size(), kStereo16Rate + 4096u);  // a second played, and a buffer's worth
-    sizes.push_back(got.size());
+  const Recording cases[] = {{true, 1000}, {true, 1000000}, {false, 1000}, {false, 1000000}};
+  for (const Recording& how : cases) {
+    SCOPED_TRACE(testing::Message() << "naps " << how.naps << ", sleeps of " << how.step_us);
+    std::vector<std::vector<uint8_t>> runs;
+    for (int run = 0; run < 3; ++run) {
+      reconfigure();
+      open_cd_quality(0x2000B);
+      runs.push_back(record_a_second(*this, how));
+      const std::vector<uint8_t>& got = runs.back();
+      // Never a gap of silence: the writer wrote each block when the device had room for it,
+      // from the very start.
+      EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
+      EXPECT_GE(got.size(), kStereo16Rate);
+      EXPECT_LE(got.size(), kStereo16Rate + 4096u);  // a second played, and a buffer's worth
+    }
+    // The same run, the same sound, however the threads were scheduled.
+    EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_EQ(runs[0], runs[2]);
   }
-  EXPECT_EQ(sizes[0], sizes[1]);  // the same run, the same sound
+}
+
+double real_seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(DspTest, ThreadThatNeverComesToTheDeviceHoldsTimeUpOnce) {
+  settings_.stall_ms = 50;
+  reconfigure();
+  open_cd_quality();
+  // Started after the open, as a writer would be, but it waits for something else.
+  std::promise<void> release;
+  std::thread other([done = release.get_future()] { done.wait(); });
+  auto start = std::chrono::steady_clock::now();
+  gp2x::usleep(1000);
+  EXPECT_GE(real_seconds_since(start), 0.05);  // it waited for the thread, as long as allowed
+  EXPECT_EQ(host::now_ns(), 1000000u);
+  start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 100; ++i) gp2x::usleep(1000);
+  EXPECT_LT(real_seconds_since(start), 10 * 0.05);  // and not again: 100 waits would take 5 s
+  EXPECT_EQ(host::now_ns(), 101000000u);
+  release.set_value();
+  other.join();
+}
+
+TEST_F(DspTest, NoWaitWhenNoThreadIsLeftToComeToTheDevice) {
+  settings_.stall_ms = 60000;  // a wait for a writer would outlast the test
+  // A runtime that starts a helper thread of its own with the program's first thread (as
+  // ThreadSanitizer's does) does so before the opens below, not as one expected.
+  std::thread([] {}).join();
+  const std::vector<uint8_t> block(64, 1);
+  struct Case {
+    const char* what;
+    std::function<void(DspTest&)> after_open;
+  };
+  const Case cases[] = {
+      {"the main thread writes",
+       [&](DspTest& t) { EXPECT_EQ(gp2x::write(t.dsp(), block.data(), block.size()), 64); }},
+      {"the device is closed", [](DspTest& t) { t.close_dsp(); }},
+      {"no thread is started", [](DspTest&) {}},
+      {"the thread started ends without coming", [](DspTest&) { std::thread([] {}).join(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reconfigure();
+    open_cd_quality();
+    c.after_open(*this);
+    const auto start = std::chrono::steady_clock::now();
+    gp2x::usleep(1000);
+    EXPECT_LT(real_seconds_since(start), 30.0);
+    EXPECT_EQ(host::now_ns(), 1000000u);
+  }
+}
+
+// True when the main thread sleeps in the kernel (waits on a lock, a condition, a join).
+bool main_thread_sleeps() {
+  std::ifstream in("/proc/self/task/" + std::to_string(getpid()) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), {});
+  const size_t end = stat.rfind(')');
+  return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] == 'S';
+}
+
+// A thread that opens the device itself, new to the clock, is the one expected, as one
+// started after the open; one that already takes part in the lock-step is not waited for.
+TEST_F(DspTest, ThreadThatOpensTheDeviceIsWaitedForUntilItTakesPart) {
+  settings_.audio = "capture";
+  settings_.stall_ms = 60000;  // a needless wait would outlast the test
+  for (const bool sleeps_first : {false, true}) {
+    SCOPED_TRACE(sleeps_first ? "it slept before the open" : "new to the clock");
+    reconfigure();
+    std::atomic<bool> opened{false}, quit{false};
+    std::thread writer([&, sleeps_first] {
+      if (sleeps_first) gp2x::usleep(1000);
+      open_cd_quality(0x2000B);
+      const int fd = dsp();  // the fixture's copy is cleared below while this thread still runs
+      opened = true;
+      // Late to the device: the main thread has gone to sleep (waiting for it, or, should
+      // time not wait, for it to end).
+      while (!main_thread_sleeps()) std::this_thread::yield();
+      const std::vector<uint8_t> block(2048, 7);
+      const timespec nap{0, 50000};
+      while (!quit) {
+        gp2x::nanosleep(&nap, nullptr);
+        gp2x::write(fd, block.data(), block.size());
+      }
+    });
+    if (sleeps_first) {
+      while (host::waiting_threads() == 0) std::this_thread::yield();  // it takes part
+    }
+    while (!opened) gp2x::usleep(100);
+    const auto start = std::chrono::steady_clock::now();
+    gp2x::usleep(100000);
+    EXPECT_LT(real_seconds_since(start), 30.0);
+    const std::vector<uint8_t> got = host::take_captured_audio().bytes;
+    quit = true;
+    close_dsp();
+    writer.join();
+    EXPECT_EQ(std::count(got.begin(), got.end(), 7), static_cast<long>(got.size()));
+    EXPECT_GE(got.size(), kStereo16Rate / 10);
+  }
 }
 
 TEST_F(DspTest, WriterGoesOnWhileTheMainThreadIsBusyOutsideTheSeam) {

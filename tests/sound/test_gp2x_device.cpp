@@ -13,7 +13,7 @@
 #include "tests/host/host_fixture.h"
 #include "tests/sound/fake_driver.h"
 #include "tests/sound/qss_fixtures.h"
-#include "tools/qssplay/qss_pacer.h"
+#include "sound/qssGP2X.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST_F(DeviceTest, SizingTable) {
     EXPECT_EQ(d.fragments(), c.fragments);
     EXPECT_EQ(d.fragmentBytes(), c.fragmentBytes);
     EXPECT_EQ(d.ringBytes(), c.fragments * static_cast<uint32_t>(c.fragmentBytes));
-    qssWriterPacer(&d).sleep(30000);
+    gp2x::usleep(30000);
     EXPECT_EQ(d.close(), 0);
     EXPECT_EQ(d.close(), -3);
     uint32_t rate;
@@ -112,8 +112,7 @@ TEST_F(DeviceTest, FragmentsInOrderPacedAndNothingAfterClose) {
   Counter counter;
   AudioSpec spec{44100, QSS_AUDIO_S16, 2};
   ASSERT_EQ(d.open(&spec, 8820, Counter::fill, &counter), 0);
-  qssWriterPacer pacer(&d);
-  pacer.sleep(200000);
+  gp2x::usleep(200000);
   // Paced by the device: 200 ms of sound plus at most its buffer and one fragment more.
   const uint64_t bytes = d.fragmentsWritten() * 3528;
   EXPECT_GE(bytes, 200u * 176400 / 1000);
@@ -132,20 +131,37 @@ TEST_F(DeviceTest, FragmentsInOrderPacedAndNothingAfterClose) {
   EXPECT_EQ(recorded().size(), data.size());
 }
 
+TEST_F(DeviceTest, RecordingIsTheSameOnEveryRun) {
+  std::vector<uint8_t> first;
+  for (int run = 0; run < 3; ++run) {
+    reconfigure();
+    qssGP2X d;
+    Counter counter;
+    AudioSpec spec{44100, QSS_AUDIO_S16, 2};
+    ASSERT_EQ(d.open(&spec, 8820, Counter::fill, &counter), 0);
+    gp2x::usleep(200000);  // at once: the writer may not have run yet
+    ASSERT_EQ(d.close(), 0);
+    std::vector<uint8_t> data = recorded();
+    ASSERT_GE(data.size(), 3528u);
+    EXPECT_EQ(data[0], 1);  // the first fragment starts the recording
+    if (run == 0) first = data;
+    else EXPECT_EQ(data, first) << "run " << run;
+  }
+}
+
 TEST_F(DeviceTest, SuspendStopsWritingAndResumeGoesOnInOrder) {
   qssGP2X d;
   Counter counter;
   AudioSpec spec{44100, QSS_AUDIO_S16, 2};
   ASSERT_EQ(d.open(&spec, 8820, Counter::fill, &counter), 0);
-  qssWriterPacer pacer(&d);
-  pacer.sleep(100000);
+  gp2x::usleep(100000);
   d.suspend();
   const uint64_t before = d.fragmentsWritten();
   gp2x::usleep(300000);  // the device runs dry
   EXPECT_LE(d.fragmentsWritten(), before + 1);  // at most the write in progress
   const int callsSuspended = counter.calls;
   d.resume();
-  qssWriterPacer(&d).sleep(100000);
+  gp2x::usleep(100000);
   ASSERT_EQ(d.close(), 0);
   std::vector<uint8_t> data = recorded();
   // The fragments, minus the silence the device played while starved, count on without a
@@ -211,7 +227,7 @@ TEST_F(DeviceTest, SpeakerRecordingMatchesTheMixer) {
   s.channel(1)->resume();
   uint64_t startFragment = static_cast<qssGP2X*>(s.driver)->fragmentsWritten();
   s.leaveCriticalSection();
-  qssWriterPacer(static_cast<qssGP2X*>(s.driver)).sleep(1000000);
+  gp2x::usleep(1000000);
   s.close();
   std::vector<uint8_t> data = recorded();
   // Fragments before the start are silence, possibly with one being written at the time.

@@ -10,9 +10,7 @@
 #include <string>
 
 #include "host/gp2x_seam.h"
-#include "sound/qssGP2X.h"
 #include "sound/qssSpeaker.h"
-#include "tools/qssplay/qss_pacer.h"
 
 namespace {
 
@@ -110,17 +108,15 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Our speaker made a qssGP2X: the pacer keeps it fed when the host's clock is virtual.
-  qssWriterPacer pacer(static_cast<qssGP2X*>(speaker.driver));
   struct timeval start, now;
   gp2x::gettimeofday(&start);
   for (;;) {
-    pacer.sleep(10000);
+    gp2x::usleep(10000);
     gp2x::gettimeofday(&now);
     if (limit && seconds(start, now) >= static_cast<double>(limit)) break;
     if (speaker.channel(channel)->stopped()) {
       // Let the last fragments reach the device.
-      pacer.sleep(100000);
+      gp2x::usleep(100000);
       break;
     }
   }
