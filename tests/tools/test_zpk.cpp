@@ -1,35 +1,19 @@
 // Runs the zpk program as a person would and checks its packs with the reference reader.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 
 #include "tests/engine/core/pack_reference.h"
 #include "tests/engine/core/temp_dir.h"
+#include "tests/tools/tool_run.h"
 
 namespace {
 
 using namespace zpkref;
 
-struct ToolRun {
-  int status;
-  std::string output;  // standard output and error together
-};
-
-ToolRun Zpk(const std::string& arguments) {
-  std::string command = std::string(ZPK_PROGRAM) + " " + arguments + " 2>&1";
-  ToolRun run{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.output.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+ToolRun Zpk(const std::string& arguments) { return RunTool(std::string(ZPK_PROGRAM) + " " + arguments); }
 
 class ZpkTool : public ::testing::Test {
  protected:
