@@ -1,22 +1,19 @@
-// End to end: a tiny engine application draws a moving test pattern with the engine's
-// surfaces and built-in font, runs 120 frames headless on the host's virtual clock, and
-// the frames it presents are checked against images the test builds on its own.
+// End to end: a tiny engine application draws the demo program's moving test pattern with
+// the engine's surfaces and built-in font, runs 120 frames headless on the host's virtual
+// clock, and the frames it presents are checked against images the test builds on its own.
 #include <array>
 #include <cstring>
 
 #include "tests/engine/core/test_zolt_fixture.h"
+#include "tools/zoltdemo/zoltdemo_pattern.h"
 
 namespace {
 
-constexpr int kW = 320, kH = 240, kFrames = 120;
-constexpr int kBarTop = 40, kBarWidth = 16;
-constexpr int kTextX = 8, kTextY = 8;
-constexpr tagRECT kTextArea{kTextX, kTextY, kTextX + 120, kTextY + 14};
+using namespace zoltdemo;
+constexpr int kW = kWidth, kH = kHeight, kFrames = 120;
 
-// Frame n's background: exact in 5:6:5 (red and blue multiples of 8, green of 4).
-uint32_t Background(int n) { return 0x00804000u | uint32_t((n * 8) & 0xF8); }
+// Frame n's background as the test works it out for a 5:6:5 buffer.
 uint16_t Background565(int n) { return uint16_t(((n * 8) & 0xF8) >> 3 << 11 | (0x40 >> 2) << 5 | (0x80 >> 3)); }
-int BarLeft(int n) { return (n * 4) % (kW - kBarWidth); }
 
 uint32_t Fnv1a(const uint8_t* p, size_t n) {
   uint32_t h = 2166136261u;
@@ -43,11 +40,7 @@ class PatternApp : public ClassZolt {
     if (frame > 0) Keep(frame);
     ++frame;
     totalms += ms;
-    Z2DSurface& bb = d->backbuffer;
-    bb.Clear(Background(frame));
-    const tagRECT bar{BarLeft(frame), kBarTop, BarLeft(frame) + kBarWidth, kH};
-    bb.FillRect(&bar, 0xFFFFFF, 0, 0);
-    bb.DrawFont(kTextX, kTextY, &d->font, "ZOLT 60", 0x01, 0);
+    DrawPattern(d->backbuffer, &d->font, frame);
     if (frame == kFrames) Quit();
     return 0;
   }

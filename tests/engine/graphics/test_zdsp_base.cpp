@@ -1,6 +1,8 @@
 // Display base: rotation mapping, loader registry, palette, suspend.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "engine/graphics/zldr_base.h"
 #include "gfx_test_engine.h"
@@ -224,6 +226,58 @@ TEST(DisplayDevices, OpenMapsTheRegisterWindowAndCloseReleasesIt) {
   EXPECT_EQ(zdevicereg_ptr16, nullptr);
   EXPECT_EQ(fcntl(mem2, F_GETFD), -1);
   EXPECT_EQ(fcntl(fb2, F_GETFD), -1);
+  gp2x::host::configure(gp2x::host::Settings{});
+}
+
+// The lowest descriptor free now: the one the next open gets.
+int LowestFreeDescriptor() {
+  const int fd = open("/dev/null", O_RDONLY);
+  if (fd >= 0) close(fd);
+  return fd;
+}
+
+// Limits the process to `spare` more descriptors for the life of the object, so that the
+// opens after those fail as on a system out of descriptors.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(int spare) {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = rlim_t(LowestFreeDescriptor() + spare);
+    setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+
+ private:
+  rlimit saved_{};
+};
+
+// Neither device, or "/dev/mem" without "/dev/fb0": a failure, with nothing left open (the
+// descriptor that did open is closed again) and every handle "not open".
+TEST(DisplayDevices, DevicesThatCannotBeOpenedReportFailureAndLeaveNothingOpen) {
+  for (int spare : {0, 1}) {
+    SCOPED_TRACE(spare);
+    gp2x::host::configure(gp2x::host::Settings{});
+    // One open and close first, with descriptors to spare: the sanitizer build checks the
+    // type of an object the first time it sees it, and that check needs a descriptor.
+    ASSERT_EQ(HandleDevicePtr(false), 1);
+    HandleDevicePtr(true);
+    const int lowest = LowestFreeDescriptor();
+    const size_t open_fds = OpenDescriptors();
+    {
+      DescriptorLimit limit(spare);
+      EXPECT_EQ(HandleDevicePtr(false), 0);
+    }
+    EXPECT_EQ(zdeviceptr[0], -1);
+    EXPECT_EQ(zdeviceptr[1], -1);
+    EXPECT_EQ(zdevicereg_ptr, nullptr);
+    EXPECT_EQ(zdevicereg_ptr16, nullptr);
+    EXPECT_EQ(OpenDescriptors(), open_fds);
+    EXPECT_EQ(LowestFreeDescriptor(), lowest);
+    // Nothing is held that keeps the next attempt from succeeding.
+    EXPECT_EQ(HandleDevicePtr(false), 1);
+    EXPECT_EQ(HandleDevicePtr(true), 0);
+  }
   gp2x::host::configure(gp2x::host::Settings{});
 }
 

@@ -300,16 +300,55 @@ TEST_F(FrameLoopTest, ShutdownFreesEverythingAndStopsTheAudioBeforeTheScreen) {
 }
 
 TEST_F(FrameLoopTest, QuittingFromTheQuitScreenHandsOverToTheMenu) {
+  // X opens the quit screen, Y confirms it.
+  const std::vector<gp2x::host::ScriptEvent> quit = {{1000, b::kX}, {1100, 0}, {1300, b::kY}, {1400, 0}};
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         audio_standin_echo(true);
-        script({{1000, b::kX}, {1100, 0}, {1300, b::kY}, {1400, 0}});
+        script(quit);
         pellax_main();
       },
       ::testing::ExitedWithCode(0),
       "audio: music_off.*\naudio: loop_sound_stop.*\naudio: audio_shutdown 0 1 *\n"
       "gp2x host: program hands over to \"/usr/gp2x/gp2xmenu\"");
+
+  // The same quit with a menu that cannot be started: the hand-over comes back, so the rest
+  // of the shutdown can be seen in what the host layer and the audio stand-in recorded.
+  gp2x::host::Settings s = settings();
+  s.exec_program = folder_ + "/no-menu";
+  restart_host(s);
+  script(quit);
+  ASSERT_EQ(gp2x::host::recorded_chdir(), "");
+  testing::internal::CaptureStderr();
+  audio_standin_echo(true);
+  const int result = pellax_main();
+  audio_standin_echo(false);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, 0);  // a failed exec returns 0
+
+  // Music off, the loop sound off, then the audio shut down while the register window was
+  // still open (before the video closed), and no audio call after it.
+  const int n = audio_call_count();
+  ASSERT_GE(n, 3);
+  const Names names = audio_names();
+  EXPECT_EQ(Names(names.end() - 3, names.end()), (Names{"music_off", "loop_sound_stop", "audio_shutdown"}));
+  EXPECT_EQ(audio_call_at(n - 1).detail, 1);
+  // The game shut down and the video closed.
+  EXPECT_EQ(object_pool, nullptr);
+  EXPECT_EQ(io_regs, nullptr);
+  EXPECT_EQ(fb_fd[0], -1);
+  EXPECT_EQ(fb_fd[1], -1);
+  EXPECT_EQ(mem_fd, -1);
+  EXPECT_EQ(play_surface, nullptr);
+  // Then into the menu's folder, kept by the host layer, and the exec after the audio calls.
+  EXPECT_EQ(gp2x::host::recorded_chdir(), "/usr/gp2x");
+  const size_t shutdown = err.find("audio: audio_shutdown 0 1");
+  const size_t exec = err.find("gp2x host: program hands over to \"/usr/gp2x/gp2xmenu\"");
+  ASSERT_NE(shutdown, std::string::npos) << err;
+  ASSERT_NE(exec, std::string::npos) << err;
+  EXPECT_LT(shutdown, exec) << err;
+  EXPECT_NE(err.find("cannot start", exec), std::string::npos) << err;
 }
 
 // Runs the game from start-up for some frames with a script; a hash of every frame shown

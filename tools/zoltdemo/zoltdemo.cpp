@@ -1,0 +1,67 @@
+// zoltdemo: a small application on the Zolt framework. At 60 frames a second it draws a
+// moving test pattern on a 320x240 screen with the engine's surfaces and built-in font and
+// shows the buttons held; Start and Select together end it.
+//
+//   GP2X_HEADLESS=0 zoltdemo                                        (a window)
+//   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zoltdemo     (headless)
+//
+// Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails.
+#include <cstdio>
+#include <string>
+
+#include "engine/core/zolt.h"
+#include "tools/zoltdemo/zoltdemo_pattern.h"
+
+namespace {
+
+class DemoApp : public ClassZolt {
+ public:
+  int OnCreate(ZOLTCONFIG* config, ZOLTDATA*) override {
+    config->width = zoltdemo::kWidth;
+    config->height = zoltdemo::kHeight;
+    config->fps = 60;
+    config->rotation = 0;
+    return 0;
+  }
+  int OnNextFrame(ClassZDisplay* display, uint32_t) override {
+    ++frame_;
+    zoltdemo::DrawPattern(display->backbuffer, &display->font, frame_);
+    zoltdemo::DrawButtons(display->backbuffer, held_);
+    return 0;
+  }
+  void OnButtonDown(uint32_t code, ZBUTTONLIST*) override {
+    held_ |= zoltdemo::ButtonBit(code);
+    const uint32_t both = zoltdemo::ButtonBit(ZBUTTON_START) | zoltdemo::ButtonBit(ZBUTTON_SELECT);
+    if ((held_ & both) == both) Quit();
+  }
+  void OnButtonUp(uint32_t code, ZBUTTONLIST*) override { held_ &= ~zoltdemo::ButtonBit(code); }
+
+ private:
+  int frame_ = 0;
+  uint32_t held_ = 0;
+};
+
+std::string Narrow(const uint16_t* text) {
+  std::string s;
+  for (; *text; ++text) s += *text < 128 ? char(*text) : '?';
+  return s;
+}
+
+}  // namespace
+
+int main() {
+  if (!HandleDevicePtr(false)) {
+    std::fprintf(stderr, "zoltdemo: cannot open the console's devices\n");
+    return 1;
+  }
+  int result;
+  {
+    DemoApp app;
+    result = app.StartFramework(0);
+    if (result)
+      std::fprintf(stderr, "zoltdemo: start-up failed (%d): %s\n", result,
+                   Narrow(app.GetErrorMsg()).c_str());
+  }
+  HandleDevicePtr(true);
+  return result ? 1 : 0;
+}
