@@ -46,9 +46,22 @@ constexpr uint32_t kMaxOrders = 128;
 
 }  // namespace
 
+// ---- qssPlayable ----
+
+void qssPlayable::volume(uint32_t v) { volume_ = std::min<uint32_t>(v, 64); }
+void qssPlayable::pan(uint32_t p) { pan_ = std::min<uint32_t>(p, 255); }
+void qssPlayable::frequency(uint32_t f) {
+  frequency_ = f;
+  speed_ = static_cast<int32_t>(qssUtility::speedOf(f, rate_));
+}
+void qssPlayable::speed(uint32_t s) {
+  speed_ = static_cast<int32_t>(s);
+  frequency_ = qssUtility::frequencyOf(rate_, s);
+}
+
 // ---- qssMusic ----
 
-qssMusic::qssMusic() {}
+qssMusic::qssMusic() : qssPlayable(255, 44100, 44100) {}
 
 qssMusic::~qssMusic() { destroy(); }
 
@@ -111,9 +124,7 @@ int qssMusic::load(const void* image, size_t size, bool copy) {
   tracks_ = tracks;
   patterns_ = patterns;
   songLength_ = songLength;
-  baseRate_ = 44100;
-  speed_ = 128;
-  frequency_ = 44100;
+  resetRate(44100);
   return 0;
 }
 
@@ -141,20 +152,9 @@ int qssMusic::load(const char* path) {
   return 0;
 }
 
-void qssMusic::volume(uint32_t v) { volume_ = std::min<uint32_t>(v, 64); }
-void qssMusic::pan(uint32_t p) { pan_ = std::min<uint32_t>(p, 255); }
-void qssMusic::frequency(uint32_t f) {
-  frequency_ = f;
-  speed_ = static_cast<int32_t>(qssUtility::speedOf(f, baseRate_));
-}
-void qssMusic::speed(uint32_t s) {
-  speed_ = static_cast<int32_t>(s);
-  frequency_ = qssUtility::frequencyOf(baseRate_, s);
-}
-
 // ---- qssSound ----
 
-qssSound::qssSound() {}
+qssSound::qssSound() : qssPlayable(128, 0, 1) {}
 
 qssSound::~qssSound() { destroy(); }
 
@@ -225,9 +225,7 @@ int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBy
     return -100;
   }
   frames_ = frames;
-  sampleRate_ = rate;
-  speed_ = 128;
-  frequency_ = rate;
+  resetRate(rate);
   return 0;
 }
 
@@ -258,15 +256,4 @@ int qssSound::load(const char* path) {
   if (r == 0 && dataBytes == 0) r = -300;
   if (r != 0) destroy();
   return r;
-}
-
-void qssSound::volume(uint32_t v) { volume_ = std::min<uint32_t>(v, 64); }
-void qssSound::pan(uint32_t p) { pan_ = std::min<uint32_t>(p, 255); }
-void qssSound::frequency(uint32_t f) {
-  frequency_ = f;
-  speed_ = static_cast<int32_t>(qssUtility::speedOf(f, sampleRate_));
-}
-void qssSound::speed(uint32_t s) {
-  speed_ = static_cast<int32_t>(s);
-  frequency_ = qssUtility::frequencyOf(sampleRate_, s);
 }

@@ -11,7 +11,44 @@ constexpr uint32_t QSS_MOD_HEADER = 1084;
 // Sound lengths are kept as frames << 8 in 32 bits.
 constexpr uint32_t QSS_MAX_SOUND_FRAMES = 1u << 24;
 
-class qssMusic {
+// The playing settings a module and a sample share: volume 0..64, pan 0..255, looping,
+// and a frequency kept in step with the speed (128 plays at the data's own rate).
+class qssPlayable {
+ public:
+  void volume(uint32_t v);
+  uint32_t volume() const { return volume_; }
+  void pan(uint32_t p);
+  uint32_t pan() const { return pan_; }
+  void loop(bool on) { loop_ = on; }
+  bool loop() const { return loop_; }
+  void frequency(uint32_t f);
+  uint32_t frequency() const { return frequency_; }
+  void speed(uint32_t s);
+  int32_t speed() const { return speed_; }
+
+ protected:
+  qssPlayable(uint32_t pan, uint32_t rate, uint32_t frequency)
+      : pan_(pan), rate_(rate), frequency_(frequency) {}
+  ~qssPlayable() = default;
+
+  // The data's own rate; a new one plays at normal speed.
+  uint32_t rate() const { return rate_; }
+  void resetRate(uint32_t r) {
+    rate_ = r;
+    speed_ = 128;
+    frequency_ = r;
+  }
+
+ private:
+  uint32_t volume_ = 64;
+  bool loop_ = false;
+  uint32_t pan_;
+  uint32_t rate_;
+  uint32_t frequency_;
+  int32_t speed_ = 128;
+};
+
+class qssMusic : public qssPlayable {
  public:
   qssMusic();
   virtual ~qssMusic();
@@ -25,23 +62,12 @@ class qssMusic {
   int load(const char* path);
   void destroy();
 
-  void volume(uint32_t v);
-  uint32_t volume() const { return volume_; }
-  void pan(uint32_t p);
-  uint32_t pan() const { return pan_; }
-  void loop(bool on) { loop_ = on; }
-  bool loop() const { return loop_; }
-  void frequency(uint32_t f);
-  uint32_t frequency() const { return frequency_; }
-  void speed(uint32_t s);
-  int32_t speed() const { return speed_; }
-
   const uint8_t* image() const { return image_; }
   size_t size() const { return size_; }
   uint32_t tracks() const { return tracks_; }
   uint32_t patterns() const { return patterns_; }
   uint32_t songLength() const { return songLength_; }
-  uint32_t baseRate() const { return baseRate_; }
+  uint32_t baseRate() const { return rate(); }
 
   // Track count of a signature: "M?K?" 4, "nCHN"/"nnCH" the digits, otherwise 0.
   static uint32_t translatePTSign(const signed char* signature);
@@ -53,12 +79,6 @@ class qssMusic {
  private:
   const uint8_t* image_ = nullptr;
   size_t size_ = 0;
-  uint32_t volume_ = 64;
-  bool loop_ = false;
-  uint32_t pan_ = 255;
-  uint32_t baseRate_ = 44100;
-  uint32_t frequency_ = 44100;
-  int32_t speed_ = 128;
   bool owned_ = false;
   uint32_t tracks_ = 0;
   uint32_t patterns_ = 0;
@@ -73,7 +93,7 @@ struct struct_decodestate_MSADPCM {
   int16_t sample2;
 };
 
-class qssSound {
+class qssSound : public qssPlayable {
  public:
   qssSound();
   virtual ~qssSound();
@@ -88,23 +108,13 @@ class qssSound {
   int load(const char* path);
   void destroy();
 
-  void volume(uint32_t v);
-  uint32_t volume() const { return volume_; }
-  void pan(uint32_t p);
-  uint32_t pan() const { return pan_; }
-  void loop(bool on) { loop_ = on; }
-  bool loop() const { return loop_; }
   void maxplaybacks(int32_t n) { maxplaybacks_ = n; }
   int32_t maxplaybacks() const { return maxplaybacks_; }
-  void frequency(uint32_t f);
-  uint32_t frequency() const { return frequency_; }
-  void speed(uint32_t s);
-  int32_t speed() const { return speed_; }
 
   const uint8_t* data() const { return data_; }
   bool bits8() const { return bits8_; }
   bool stereo() const { return stereo_; }
-  uint32_t sampleRate() const { return sampleRate_; }
+  uint32_t sampleRate() const { return rate(); }
   uint32_t frames() const { return frames_; }
 
   // MS-ADPCM: takes the fmt chunk body (fmtBytes long); -1 unless it holds 7 coefficient
@@ -130,13 +140,7 @@ class qssSound {
   const uint8_t* data_ = nullptr;
   bool bits8_ = true;
   bool stereo_ = false;
-  uint32_t sampleRate_ = 0;
   uint32_t frames_ = 0;
-  uint32_t volume_ = 64;
-  bool loop_ = false;
-  uint32_t pan_ = 128;
   int32_t maxplaybacks_ = -1;
-  uint32_t frequency_ = 1;
-  int32_t speed_ = 128;
   bool owned_ = false;
 };
