@@ -134,6 +134,16 @@ int ZLoader_Dispatch(ClassZDisplayBase* display, Z3DSurface* mesh, const void* d
   return Z2D_NOTHANDLED;
 }
 
+int ZLoader_StorePalette(ZLDR_2DCALLBACKINFO* info, uint32_t* palette) {
+  const uint32_t p = info->palettepos;
+  if (p > 255) return Z2D_NOTHING;
+  uint32_t n = info->size / 4;
+  if (n > 256 - p) n = 256 - p;
+  if (n && info->data) std::memcpy(palette + p, info->data, n * 4);
+  info->palettepos = p + n;
+  return Z2D_OK;
+}
+
 void ZLoader_FollowFolder(ZCD* zcd, ClassZFile& file) {
   if (zcd && zcd->file) file.SetCurrentFolder(zcd->file->GetCurrentFolder());
 }

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "engine/core/zmod_memory.h"
+#include "engine/core/zolt_records.h"
 #include "engine/graphics/zldr_base.h"
 
 class Z2DSurfaceBase;
@@ -65,3 +67,20 @@ void ZLoader_FollowFolder(ZCD* zcd, ClassZFile& file);
 // Reads a whole file into a block from the memory service's list (free with DeAllocList):
 // 0; 1 when the file is missing, empty or unreadable; 2 without memory.
 int ZLoader_ReadFile(ZCD* zcd, const uint16_t* filename, uint8_t*& block, uint32_t& size);
+
+// Reads a whole file as ZLoader_ReadFile does and returns load(block, size) on its bytes,
+// freeing the block after; the read's result when the file cannot be read.
+template <class Load>
+int ZLoader_LoadFile(ZCD* zcd, const uint16_t* filename, Load load) {
+  uint8_t* block = nullptr;
+  uint32_t size = 0;
+  const int r = ZLoader_ReadFile(zcd, filename, block, size);
+  if (r) return r;
+  const int result = load(block, size);
+  zcd->memory->DeAllocList(block);
+  return result;
+}
+
+// Copies the entries of a palette stream into palette from info->palettepos on, never
+// past entry 255, and moves the position on: 0, or 10 when the palette is already full.
+int ZLoader_StorePalette(ZLDR_2DCALLBACKINFO* info, uint32_t* palette);

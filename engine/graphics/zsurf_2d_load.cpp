@@ -9,6 +9,7 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_std.h"
 #include "engine/graphics/zldr_bmp.h"
+#include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zx_pixel.h"
 
 int Z2DSurface::LoadImage(const void* data, uint32_t size, uint8_t format, uint32_t flags) {
@@ -19,13 +20,9 @@ int Z2DSurface::LoadImage(const void* data, uint32_t size, uint8_t format, uint3
 
 int Z2DSurface::LoadImage(const uint16_t* filename, uint8_t format, uint32_t flags) {
   if (!zcd) return Z2D_BADARG;
-  uint8_t* block = nullptr;
-  uint32_t size = 0;
-  const int r = ZLoader_ReadFile(zcd, filename, block, size);
-  if (r) return r;
-  const int result = LoadImage(block, size, format, flags);
-  zcd->memory->DeAllocList(block);
-  return result;
+  return ZLoader_LoadFile(zcd, filename, [&](const uint8_t* block, uint32_t size) {
+    return LoadImage(block, size, format, flags);
+  });
 }
 
 int Z2DSurface::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
@@ -40,12 +37,8 @@ int Z2DSurface::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
 
 int Z2DSurface::LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) {
   if (!info) return Z2D_BADARG;
-  const uint32_t p = info->palettepos;
-  if (p > 255) return Z2D_NOTHING;
-  uint32_t n = info->size / 4;
-  if (n > 256 - p) n = 256 - p;
-  if (n && info->data) std::memcpy(palette + p, info->data, n * 4);
-  info->palettepos = p + n;
+  const int r = ZLoader_StorePalette(info, palette);
+  if (r) return r;
   if (palettelookup) {
     if (zcd && zcd->memory) zcd->memory->DeAllocList(palettelookup);
     palettelookup = nullptr;

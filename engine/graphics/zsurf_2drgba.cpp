@@ -244,13 +244,9 @@ int Z2DSurfaceRGBA::LoadImage(const void* data, uint32_t size, uint8_t fmt, uint
 
 int Z2DSurfaceRGBA::LoadImage(const uint16_t* filename, uint8_t fmt, uint32_t flags) {
   if (!zcd) return Z2D_BADARG;
-  uint8_t* block = nullptr;
-  uint32_t size = 0;
-  const int r = ZLoader_ReadFile(zcd, filename, block, size);
-  if (r) return r;
-  const int result = LoadImage(block, size, fmt, flags);
-  zcd->memory->DeAllocList(block);
-  return result;
+  return ZLoader_LoadFile(zcd, filename, [&](const uint8_t* block, uint32_t size) {
+    return LoadImage(block, size, fmt, flags);
+  });
 }
 
 int Z2DSurfaceRGBA::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
@@ -260,13 +256,7 @@ int Z2DSurfaceRGBA::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
 
 int Z2DSurfaceRGBA::LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) {
   if (!info) return Z2D_BADARG;
-  const uint32_t p = info->palettepos;
-  if (p > 255) return Z2D_NOTHING;
-  uint32_t n = info->size / 4;
-  if (n > 256 - p) n = 256 - p;
-  if (n && info->data) std::memcpy(palette + p, info->data, n * 4);
-  info->palettepos = p + n;
-  return Z2D_OK;
+  return ZLoader_StorePalette(info, palette);
 }
 
 int Z2DSurfaceRGBA::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {

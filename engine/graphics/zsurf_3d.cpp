@@ -572,13 +572,9 @@ int Z3DSurface::LoadModel(const void* data, uint32_t size, uint8_t) {
 
 int Z3DSurface::LoadModel(const uint16_t* filename, uint8_t unused) {
   if (!zcd) return 4;
-  uint8_t* block = nullptr;
-  uint32_t size = 0;
-  const int r = ZLoader_ReadFile(zcd, filename, block, size);
-  if (r) return r;
-  const int result = LoadModel(block, size, unused);
-  zcd->memory->DeAllocList(block);
-  return result;
+  return ZLoader_LoadFile(zcd, filename, [&](const uint8_t* block, uint32_t size) {
+    return LoadModel(block, size, unused);
+  });
 }
 
 int Z3DSurface::LdrOnCreate(ZLDR_3DCALLBACKINFO* info) {
