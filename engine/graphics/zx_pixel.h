@@ -7,63 +7,37 @@
 
 #include "engine/graphics/zsurf_format.h"
 
+// Layout of a packed RGB format: its bytes, field masks, the shift that brings an 8-bit
+// weight to the format's blend scale and the shift that divides by that scale.
+template <int Size, uint32_t Red, uint32_t Green, uint32_t Blue, int WShift, int DShift>
+struct ZxLayout {
+  static constexpr int Bytes = Size;
+  static constexpr uint32_t RM = Red, GM = Green, BM = Blue, RB = RM | BM;
+  static constexpr int WeightShift = WShift, DivShift = DShift;
+  // A field brought to blue's width: a wider field (5:6:5's green) counts with its top bits.
+  static constexpr uint32_t Field(uint32_t p, uint32_t m) {
+    return p >> (__builtin_ctz(m) + __builtin_popcount(m) - __builtin_popcount(BM)) & BM;
+  }
+  // The largest field of a pixel, on blue's scale.
+  static constexpr uint32_t MaxCh(uint32_t p) {
+    uint32_t r = Field(p, RM), g = Field(p, GM), b = p & BM;
+    uint32_t m = r > g ? r : g;
+    return m > b ? m : b;
+  }
+};
+
 template <int F>
 struct ZxFmt;
-
 template <>
-struct ZxFmt<ZFMT_RGB444> {
-  static constexpr int Bytes = 2;
-  static constexpr uint32_t RM = 0xF00, GM = 0xF0, BM = 0xF, RB = RM | BM;
-  static constexpr int WeightShift = 4, DivShift = 4;
-  static constexpr uint32_t MaxCh(uint32_t p) {
-    uint32_t r = p >> 8 & 0xF, g = p >> 4 & 0xF, b = p & 0xF;
-    uint32_t m = r > g ? r : g;
-    return m > b ? m : b;
-  }
-};
-
+struct ZxFmt<ZFMT_RGB444> : ZxLayout<2, 0xF00, 0xF0, 0xF, 4, 4> {};
 template <>
-struct ZxFmt<ZFMT_RGB555> {
-  static constexpr int Bytes = 2;
-  static constexpr uint32_t RM = 0x7C00, GM = 0x3E0, BM = 0x1F, RB = RM | BM;
-  static constexpr int WeightShift = 3, DivShift = 5;
-  static constexpr uint32_t MaxCh(uint32_t p) {
-    uint32_t r = p >> 10 & 0x1F, g = p >> 5 & 0x1F, b = p & 0x1F;
-    uint32_t m = r > g ? r : g;
-    return m > b ? m : b;
-  }
-};
-
+struct ZxFmt<ZFMT_RGB555> : ZxLayout<2, 0x7C00, 0x3E0, 0x1F, 3, 5> {};
 template <>
-struct ZxFmt<ZFMT_RGB565> {
-  static constexpr int Bytes = 2;
-  static constexpr uint32_t RM = 0xF800, GM = 0x7E0, BM = 0x1F, RB = RM | BM;
-  static constexpr int WeightShift = 3, DivShift = 5;
-  // Green counts with its top five bits, so the maximum is on the 0..31 scale.
-  static constexpr uint32_t MaxCh(uint32_t p) {
-    uint32_t r = p >> 11 & 0x1F, g = p >> 6 & 0x1F, b = p & 0x1F;
-    uint32_t m = r > g ? r : g;
-    return m > b ? m : b;
-  }
-};
-
-struct ZxFmtTrue {
-  static constexpr uint32_t RM = 0xFF0000, GM = 0xFF00, BM = 0xFF, RB = RM | BM;
-  static constexpr int WeightShift = 0, DivShift = 8;
-  static constexpr uint32_t MaxCh(uint32_t p) {
-    uint32_t r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
-    uint32_t m = r > g ? r : g;
-    return m > b ? m : b;
-  }
-};
+struct ZxFmt<ZFMT_RGB565> : ZxLayout<2, 0xF800, 0x7E0, 0x1F, 3, 5> {};
 template <>
-struct ZxFmt<ZFMT_RGB888> : ZxFmtTrue {
-  static constexpr int Bytes = 3;
-};
+struct ZxFmt<ZFMT_RGB888> : ZxLayout<3, 0xFF0000, 0xFF00, 0xFF, 0, 8> {};
 template <>
-struct ZxFmt<ZFMT_XRGB8888> : ZxFmtTrue {
-  static constexpr int Bytes = 4;
-};
+struct ZxFmt<ZFMT_XRGB8888> : ZxLayout<4, 0xFF0000, 0xFF00, 0xFF, 0, 8> {};
 
 // Raw pixel access by size.
 template <int Bytes>
