@@ -1,6 +1,7 @@
 // Drawing RGBA surfaces onto ordinary surfaces: the four same-format workers and the
 // per-pixel path for sources of another target format.
 #include <algorithm>
+#include <type_traits>
 
 #include "engine/graphics/zsurf_2drgba.h"
 #include "engine/graphics/zx_pixel.h"
@@ -8,28 +9,11 @@
 
 namespace {
 
-// Alpha reduced to the destination's channel depth: A = a >> Shift, N = 1 << Log.
+// Alpha reduced to the depth of the destination's widest field, green:
+// A = a >> Shift, N = 1 << Log.
 template <int F>
-struct RgbaDepth;
-template <>
-struct RgbaDepth<ZFMT_RGB444> {
-  static constexpr int Shift = 4, Log = 4;
-};
-template <>
-struct RgbaDepth<ZFMT_RGB555> {
-  static constexpr int Shift = 3, Log = 5;
-};
-template <>
-struct RgbaDepth<ZFMT_RGB565> {
-  static constexpr int Shift = 2, Log = 6;
-};
-template <>
-struct RgbaDepth<ZFMT_RGB888> {
-  static constexpr int Shift = 0, Log = 8;
-};
-template <>
-struct RgbaDepth<ZFMT_XRGB8888> {
-  static constexpr int Shift = 0, Log = 8;
+struct RgbaDepth {
+  static constexpr int Log = __builtin_popcount(ZxFmt<F>::GM), Shift = 8 - Log;
 };
 
 // Per field: (d * (N - A) + s * A) / N. The fields stay apart while multiplied by N.
@@ -96,23 +80,17 @@ void IndexRows(const Args& a, bool premultiplied) {
   });
 }
 
-template <int F>
-void Straight(const Args& a) {
+// The top byte of a word is its alpha, in premultiplied words 255 - alpha.
+template <int F, bool Premul>
+void Plain(const Args& a) {
   constexpr int B = ZxFmt<F>::Bytes, S = RgbaDepth<F>::Shift;
+  constexpr uint32_t Opaque = Premul ? 0 : 255, Clear = 255 - Opaque;
   Rows<B>(a, [](uint8_t* d, uint32_t w) {
-    const uint32_t alpha = w >> 24;
-    if (alpha == 255) ZxStore<B>(d, w & 0xFFFFFF);
-    else if (alpha) ZxStore<B>(d, BlendN<F>(ZxLoad<B>(d), w & 0xFFFFFF, alpha >> S));
-  });
-}
-
-template <int F>
-void Premultiplied(const Args& a) {
-  constexpr int B = ZxFmt<F>::Bytes, S = RgbaDepth<F>::Shift;
-  Rows<B>(a, [](uint8_t* d, uint32_t w) {
-    const uint32_t inv = w >> 24;
-    if (inv == 0) ZxStore<B>(d, w & 0xFFFFFF);
-    else if (inv != 255) ZxStore<B>(d, OverPremultiplied<F>(ZxLoad<B>(d), w & 0xFFFFFF, inv >> S));
+    const uint32_t top = w >> 24, c = w & 0xFFFFFF;
+    if (top == Opaque) ZxStore<B>(d, c);
+    else if (top != Clear)
+      ZxStore<B>(d, Premul ? OverPremultiplied<F>(ZxLoad<B>(d), c, top >> S)
+                           : BlendN<F>(ZxLoad<B>(d), c, top >> S));
   });
 }
 
@@ -143,52 +121,43 @@ void Effects(const Args& a, uint32_t flags, uint32_t property, uint32_t colour) 
   });
 }
 
-template <template <int> class Worker>
-void ByFormat(const Args& a, uint8_t format) {
+template <int F>
+using Format = std::integral_constant<int, F>;
+
+// work(Format<F>{}) for the destination's format F; 8-bit destinations are the caller's.
+template <class Work>
+void ByFormat(uint8_t format, Work work) {
   switch (format) {
-    case ZFMT_RGB444: return Worker<ZFMT_RGB444>::Run(a);
-    case ZFMT_RGB555: return Worker<ZFMT_RGB555>::Run(a);
-    case ZFMT_RGB565: return Worker<ZFMT_RGB565>::Run(a);
-    case ZFMT_RGB888: return Worker<ZFMT_RGB888>::Run(a);
-    default: return Worker<ZFMT_XRGB8888>::Run(a);
+    case ZFMT_RGB444: return work(Format<ZFMT_RGB444>{});
+    case ZFMT_RGB555: return work(Format<ZFMT_RGB555>{});
+    case ZFMT_RGB565: return work(Format<ZFMT_RGB565>{});
+    case ZFMT_RGB888: return work(Format<ZFMT_RGB888>{});
+    default: return work(Format<ZFMT_XRGB8888>{});
   }
 }
 
-template <int F>
-struct StraightW {
-  static void Run(const Args& a) { Straight<F>(a); }
-};
-template <int F>
-struct PremulW {
-  static void Run(const Args& a) { Premultiplied<F>(a); }
-};
+template <bool Premul>
+void PlainByFormat(const Args& a, uint8_t format) {
+  if (format == ZFMT_INDEX8) return IndexRows(a, Premul);
+  ByFormat(format, [&](auto f) { Plain<decltype(f)::value, Premul>(a); });
+}
 
 template <bool Premul>
 void EffectsByFormat(const Args& a, uint8_t format, uint32_t flags, uint32_t property, uint32_t colour) {
-  switch (format) {
-    case ZFMT_INDEX8: return IndexRows(a, Premul);
-    case ZFMT_RGB444: return Effects<ZFMT_RGB444, Premul>(a, flags, property, colour);
-    case ZFMT_RGB555: return Effects<ZFMT_RGB555, Premul>(a, flags, property, colour);
-    case ZFMT_RGB565: return Effects<ZFMT_RGB565, Premul>(a, flags, property, colour);
-    case ZFMT_RGB888: return Effects<ZFMT_RGB888, Premul>(a, flags, property, colour);
-    default: return Effects<ZFMT_XRGB8888, Premul>(a, flags, property, colour);
-  }
+  if (format == ZFMT_INDEX8) return IndexRows(a, Premul);
+  ByFormat(format, [&](auto f) { Effects<decltype(f)::value, Premul>(a, flags, property, colour); });
 }
 
 }  // namespace
 
 void ZxBltRGBA(int32_t x, int32_t y, int32_t top, const tagRECT* rect, uint8_t* dst,
                const uint32_t* src, int32_t dstride, int32_t sstride, uint8_t format) {
-  const Args a{x, y, top, rect, dst, src, dstride, sstride};
-  if (format == ZFMT_INDEX8) return IndexRows(a, false);
-  ByFormat<StraightW>(a, format);
+  PlainByFormat<false>(Args{x, y, top, rect, dst, src, dstride, sstride}, format);
 }
 
 void ZxBltRGBAPlus(int32_t x, int32_t y, int32_t top, const tagRECT* rect, uint8_t* dst,
                    const uint32_t* src, int32_t dstride, int32_t sstride, uint8_t format) {
-  const Args a{x, y, top, rect, dst, src, dstride, sstride};
-  if (format == ZFMT_INDEX8) return IndexRows(a, true);
-  ByFormat<PremulW>(a, format);
+  PlainByFormat<true>(Args{x, y, top, rect, dst, src, dstride, sstride}, format);
 }
 
 void ZxBltRGBAGeneric(int32_t x, int32_t y, int32_t top, const tagRECT* rect, uint8_t* dst,
