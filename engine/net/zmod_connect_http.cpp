@@ -184,14 +184,21 @@ uint8_t* BuildText(Build build, uint32_t& length) {
   return reinterpret_cast<uint8_t*>(text);
 }
 
-int32_t MeasuredLength(void (*part)(TextWriter&, const ZHTTPRequest*, const char*),
-                       const ZHTTPRequest* r, const char* boundary) {
-  TextWriter w{nullptr, 0};
-  part(w, r, boundary);
-  return w.offset > 0x7FFFFFFF ? -1 : static_cast<int32_t>(w.offset);
-}
-
 void WriteQueryPart(TextWriter& w, const ZHTTPRequest* r, const char*) { WriteQuery(w, r, false); }
+
+// The whole text of a POST: the header, with the length of the body measured by writing it
+// once without storing, then the body (given the boundary, if any). Null as for BuildText.
+uint8_t* BuildPost(const ZHTTPRequest* r, const char* type, const char* boundary,
+                   void (*body)(TextWriter&, const ZHTTPRequest*, const char*), uint32_t& length) {
+  TextWriter measure{nullptr, 0};
+  body(measure, r, boundary);
+  if (measure.offset > 0x7FFFFFFF) return nullptr;
+  const int32_t bodyLength = static_cast<int32_t>(measure.offset);
+  return BuildText([&](TextWriter& w) {
+    WritePostHeader(w, r, type, boundary, bodyLength);
+    body(w, r, boundary);
+  }, length);
+}
 
 }  // namespace
 
@@ -228,13 +235,8 @@ int ClassZConnect::SendHTTPGet(const ZHTTPRequest* r) {
 
 int ClassZConnect::SendHTTPPost(const ZHTTPRequest* r) {
   if (!BeginRequest(r, false)) return 0;
-  const int32_t bodyLength = MeasuredLength(WriteQueryPart, r, nullptr);
-  if (bodyLength < 0) return 0;
   uint32_t length = 0;
-  uint8_t* text = BuildText([&](TextWriter& w) {
-    WritePostHeader(w, r, "application/x-www-form-urlencoded", nullptr, bodyLength);
-    WriteQuery(w, r, false);
-  }, length);
+  uint8_t* text = BuildPost(r, "application/x-www-form-urlencoded", nullptr, WriteQueryPart, length);
   return StartRequest(r, text, length);
 }
 
@@ -242,13 +244,8 @@ int ClassZConnect::SendHTTPPostMultipart(const ZHTTPRequest* r) {
   if (!BeginRequest(r, true)) return 0;
   char boundary[kBoundaryLength + 1];
   GenerateBoundary(boundary, kBoundaryLength);
-  const int32_t bodyLength = MeasuredLength(WriteParts, r, boundary);
-  if (bodyLength < 0) return 0;
   uint32_t length = 0;
-  uint8_t* text = BuildText([&](TextWriter& w) {
-    WritePostHeader(w, r, "multipart/form-data; boundary=", boundary, bodyLength);
-    WriteParts(w, r, boundary);
-  }, length);
+  uint8_t* text = BuildPost(r, "multipart/form-data; boundary=", boundary, WriteParts, length);
   return StartRequest(r, text, length);
 }
 
