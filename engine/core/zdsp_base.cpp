@@ -184,6 +184,14 @@ inline void Store(tagRECT* rect, const int64_t* r) {
   rect->right = ZSurf_Clamp32(r[2]);
   rect->bottom = ZSurf_Clamp32(r[3]);
 }
+// A 64-bit position mapping on a 32-bit position.
+template <class Map>
+inline void Map32(int32_t& x, int32_t& y, Map map) {
+  int64_t x64 = x, y64 = y;
+  map(x64, y64);
+  x = ZSurf_Clamp32(x64);
+  y = ZSurf_Clamp32(y64);
+}
 
 }  // namespace
 
@@ -198,10 +206,7 @@ void ClassZDisplay::VirtualPos(int64_t& x, int64_t& y, uint32_t w, uint32_t h) c
 }
 
 void ClassZDisplay::VirtualPos(int32_t& x, int32_t& y, uint32_t w, uint32_t h) const {
-  int64_t x64 = x, y64 = y;
-  VirtualPos(x64, y64, w, h);
-  x = ZSurf_Clamp32(x64);
-  y = ZSurf_Clamp32(y64);
+  Map32(x, y, [&](int64_t& x64, int64_t& y64) { VirtualPos(x64, y64, w, h); });
 }
 
 void ClassZDisplay::VirtualRect(tagRECT* rect, uint32_t w, uint32_t h) const {
@@ -233,10 +238,7 @@ void ClassZDisplay::VirtualRectPos(int64_t& x, int64_t& y, tagRECT* rect, uint32
 
 void ClassZDisplay::VirtualRectPos(int32_t& x, int32_t& y, tagRECT* rect, uint32_t w,
                                    uint32_t h, uint32_t rw, uint32_t rh) const {
-  int64_t x64 = x, y64 = y;
-  VirtualRectPos(x64, y64, rect, w, h, rw, rh);
-  x = ZSurf_Clamp32(x64);
-  y = ZSurf_Clamp32(y64);
+  Map32(x, y, [&](int64_t& x64, int64_t& y64) { VirtualRectPos(x64, y64, rect, w, h, rw, rh); });
 }
 
 void ClassZDisplay::VirtualRotation(uint16_t& angle) const {
