@@ -170,38 +170,12 @@ inline int64_t Sin(const ZCD* zcd, uint32_t i) {
 // Arithmetic shift of a 64-bit product by 16.
 inline int64_t Fix16(int64_t v) { return v >= 0 ? v >> 16 : -((-v + 0xFFFF) >> 16); }
 
-}  // namespace
-
-int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
-                         uint32_t property) {
-  if (!zcd) return Z2D_BADARG;
-  if (!Created() || !buffer) return Z2D_OK;
+// The rows of an oval with half axes |rx| and |ry|: for each step of the angle (1024 to a
+// turn) at which the height h above the centre falls, after the first, row(h, w, q) with
+// the half width w at that step and the half width q of the row before (-1 for the first).
+template <class Row>
+void OvalRows(const ZCD* zcd, int32_t rx, int32_t ry, Row row) {
   const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
-  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
-  const int64_t marker = 999999;
-  int64_t p = marker;
-  for (uint32_t i = 0; i < 1024; ++i) {
-    const int64_t h = Fix16(Cos(zcd, i) * ary);
-    if (h >= p) continue;
-    if (p == marker) {
-      p = h;
-      continue;
-    }
-    p = h;
-    const int64_t w = Fix16(Sin(zcd, i) * arx);
-    DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy - h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy - h), colour, flags, property);
-    if (h != 0)
-      DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy + h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy + h), colour, flags, property);
-  }
-  return Z2D_OK;
-}
-
-int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
-                         uint32_t property) {
-  if (!zcd) return Z2D_BADARG;
-  if (!Created() || !buffer) return Z2D_OK;
-  const int64_t arx = rx < 0 ? -int64_t(rx) : rx, ary = ry < 0 ? -int64_t(ry) : ry;
-  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
   const int64_t marker = 999999;
   int64_t p = marker, q = -1;
   for (uint32_t i = 0; i < 1024; ++i) {
@@ -213,15 +187,40 @@ int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
       continue;
     }
     const int64_t w = Fix16(Sin(zcd, i) * arx);
+    row(h, w, q);
+    p = h;
+    q = w;
+  }
+}
+
+}  // namespace
+
+int Z2DSurface::FillOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
+                         uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
+  if (!Created() || !buffer) return Z2D_OK;
+  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
+  OvalRows(zcd, rx, ry, [&](int64_t h, int64_t w, int64_t) {
+    DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy - h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy - h), colour, flags, property);
+    if (h != 0)
+      DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(cy + h), ZSurf_Clamp32(cx + w), ZSurf_Clamp32(cy + h), colour, flags, property);
+  });
+  return Z2D_OK;
+}
+
+int Z2DSurface::DrawOval(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t colour, int32_t flags,
+                         uint32_t property) {
+  if (!zcd) return Z2D_BADARG;
+  if (!Created() || !buffer) return Z2D_OK;
+  const int64_t cx = int64_t(x) + rx, cy = int64_t(y) + ry;
+  OvalRows(zcd, rx, ry, [&](int64_t h, int64_t w, int64_t q) {
     const int64_t n = w == q ? w : w > q ? q + 1 : q - 1;
     for (int64_t row : {cy - h, cy + h}) {
       DrawLine(ZSurf_Clamp32(cx - w), ZSurf_Clamp32(row), ZSurf_Clamp32(cx - n), ZSurf_Clamp32(row), colour, flags, property);
       DrawLine(ZSurf_Clamp32(cx + w), ZSurf_Clamp32(row), ZSurf_Clamp32(cx + n), ZSurf_Clamp32(row), colour, flags, property);
       if (h == 0) break;
     }
-    p = h;
-    q = w;
-  }
+  });
   return Z2D_OK;
 }
 
