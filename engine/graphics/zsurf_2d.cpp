@@ -281,9 +281,8 @@ inline uint32_t Ch(uint32_t c, int shift) { return c >> shift & 0xFF; }
 
 void Z2DSurface::PutPixelRaw(int32_t x, int32_t y, uint32_t colour, int32_t flags,
                              uint32_t property, uint8_t* buf) {
-  uint32_t f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
-  const uint32_t a = (f & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
+  uint32_t f = ZSurf_BltFlags(flags);
+  const uint32_t a = ZSurf_Opacity(f, property);
 
   colour = ZSurf_ColourEffects(colour, f, property);
 

@@ -42,11 +42,10 @@ bool Overlaps(const Z2DSurface* dst, const Z2DSurface* src, int32_t x, int32_t y
 int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, int32_t flags,
                         uint32_t property) {
   if (!src || !zcd) return Z2D_BADARG;
-  uint32_t f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
+  uint32_t f = ZSurf_BltFlags(flags);
   const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
   if (f & ZBLT_OPACITY) {
-    const uint32_t a = coloured ? property >> 24 : property;
+    const uint32_t a = ZSurf_Opacity(f, property);
     if (a > 254) {
       f &= ~ZBLT_OPACITY;
     } else {
@@ -118,7 +117,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
         wr = {0, 0, w, h};
       }
       const uint32_t key = src->colorkey;
-      const uint32_t a = coloured ? property >> 24 : property;
+      const uint32_t a = ZSurf_Opacity(f, property);
 #define ARGS x, y, wr.top, &wr, dbuf, sbuf, stride, sstride, bits, format
       if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
         ZxBltGeneric(ARGS, f, key, a, ZSurf_Pack(format, property & 0xFFFFFF));

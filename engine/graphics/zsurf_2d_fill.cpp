@@ -16,9 +16,8 @@ int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, u
                           bool logical) {
   if (!zcd) return Z2D_BADARG;
   if (!Created() || !buffer) return Z2D_OK;
-  uint32_t f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
-  const uint32_t a = (f & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
+  uint32_t f = ZSurf_BltFlags(flags);
+  const uint32_t a = ZSurf_Opacity(f, property);
 
   colour = ZSurf_ColourEffects(colour, f, property);
   f &= ~(ZBLT_COLORIZE | ZBLT_TINT);

@@ -30,6 +30,19 @@ enum : uint32_t {
   ZBLT_SUB = 0x20,
 };
 
+// The blit flags of a flags argument: its low byte, add and subtract dropped when both
+// are asked for.
+inline uint32_t ZSurf_BltFlags(int32_t flags) {
+  const uint32_t f = uint32_t(flags) & 0xFF;
+  return (f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB) ? f & ~(ZBLT_ADD | ZBLT_SUB) : f;
+}
+
+// The opacity a property gives: its top byte when colorize or tint take the colour from
+// its low bytes, the whole word otherwise.
+inline uint32_t ZSurf_Opacity(uint32_t flags, uint32_t property) {
+  return (flags & (ZBLT_COLORIZE | ZBLT_TINT)) ? property >> 24 : property;
+}
+
 // Result codes of the graphics operations.
 enum : int {
   Z2D_OK = 0,

@@ -242,11 +242,10 @@ void ZxSpan_RowStart(const ZX_RS_ARGS& a, int32_t r, int n, int64_t* v, int64_t*
 }
 
 bool ZxBlt_NormaliseFlags(uint8_t format, int32_t flags, uint32_t& f, uint32_t& property) {
-  f = uint32_t(flags) & 0xFF;
-  if ((f & (ZBLT_ADD | ZBLT_SUB)) == (ZBLT_ADD | ZBLT_SUB)) f &= ~(ZBLT_ADD | ZBLT_SUB);
+  f = ZSurf_BltFlags(flags);
   const bool coloured = f & (ZBLT_COLORIZE | ZBLT_TINT);
   if (f & ZBLT_OPACITY) {
-    const uint32_t a = coloured ? property >> 24 : property;
+    const uint32_t a = ZSurf_Opacity(f, property);
     uint32_t q = 0;
     if (a > 254) {
       f &= ~ZBLT_OPACITY;

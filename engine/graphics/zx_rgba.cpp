@@ -203,7 +203,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT
                                                          src->stride, format, f, prop, colour);
     }
   } else {
-    const uint32_t opacity = coloured ? property >> 24 : property;
+    const uint32_t opacity = ZSurf_Opacity(f, property);
     for (int32_t r = rect.top; r < rect.bottom; ++r)
       for (int32_t c = rect.left; c < rect.right; ++c) {
         uint32_t colour;
