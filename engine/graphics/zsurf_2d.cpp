@@ -9,12 +9,7 @@
 
 Z2DSurface::~Z2DSurface() { Free(); }
 
-const ClassZDisplay* Z2DSurface::Display() const { return zcd ? zcd->display : nullptr; }
 ClassZMemory* Z2DSurface::Memory() const { return zcd ? zcd->memory : nullptr; }
-
-void Z2DSurface::MapPos(int64_t& x, int64_t& y) const {
-  if (const ClassZDisplay* d = Display()) d->VirtualPos(x, y, uint32_t(rowlength), uint32_t(rows));
-}
 
 void Z2DSurface::MapRect(tagRECT* rect) const {
   if (const ClassZDisplay* d = Display()) d->VirtualRect(rect, uint32_t(rowlength), uint32_t(rows));
@@ -121,42 +116,7 @@ void Z2DSurface::Free() {
   state &= 0xF0;
 }
 
-uint32_t Z2DSurface::GetWidth() const {
-  if (!Created()) return 0;
-  const ClassZDisplay* d = Display();
-  return uint32_t(d && d->axisexchange ? rows : rowlength);
-}
-
-uint32_t Z2DSurface::GetHeight() const {
-  if (!Created()) return 0;
-  const ClassZDisplay* d = Display();
-  return uint32_t(d && d->axisexchange ? rowlength : rows);
-}
-
-int Z2DSurface::GetInfo(Z2DSURFACEINFO* info) const {
-  if (!info) return 0;
-  const ClassZDisplay* d = Display();
-  const int32_t xs = d ? d->xstep : 1, ys = d ? d->ystep : 1;
-  const int32_t bytes = bits / 8;
-  info->width = GetWidth();
-  info->height = GetHeight();
-  info->rowlength = uint32_t(rowlength);
-  info->rows = uint32_t(rows);
-  info->format = format;
-  info->bits = bits;
-  info->pitch = stride * bytes;
-  if (d && d->axisexchange) {
-    info->xstep = info->pitch * ys;
-    info->ystep = bytes * xs;
-  } else {
-    info->xstep = bytes * xs;
-    info->ystep = info->pitch * ys;
-  }
-  int64_t bx = 0, by = 0;
-  MapPos(bx, by);
-  info->origin = int32_t(bx * bytes + by * info->pitch);
-  return 1;
-}
+int Z2DSurface::GetInfo(Z2DSURFACEINFO* info) const { return FillInfo(info, bits, format); }
 
 uint8_t* Z2DSurface::Lock(Z2DSURFACEINFO* info) {
   if (!Created() || !buffer) return nullptr;
@@ -181,12 +141,6 @@ void Z2DSurface::SetClipper(const tagRECT* rect) {
   clip.top = r.top < 0 ? 0 : r.top;
   clip.right = r.right > rowlength ? rowlength : r.right;
   clip.bottom = r.bottom > rows ? rows : r.bottom;
-}
-
-void Z2DSurface::GetClipper(tagRECT* rect) const {
-  if (!rect) return;
-  *rect = clip;
-  if (const ClassZDisplay* d = Display()) d->ReVirtualRect(rect, uint32_t(rowlength), uint32_t(rows));
 }
 
 int Z2DSurface::ClipRect(tagRECT* rect) const {

@@ -40,8 +40,7 @@ class Z2DSurface : public Z2DSurfaceBase {
   void Free();
 
   // --- size and information -----------------------------------------------------------
-  uint32_t GetWidth() const;
-  uint32_t GetHeight() const;
+  // GetWidth and GetHeight: the base's.
   int GetInfo(Z2DSURFACEINFO* info) const;
   // The pixel buffer (null when there is none), counting one more lock; fills info when
   // given.
@@ -52,7 +51,6 @@ class Z2DSurface : public Z2DSurfaceBase {
   // Logical rectangle, mapped to buffer coordinates and limited to the buffer; null: the
   // whole buffer.
   void SetClipper(const tagRECT* rect);
-  void GetClipper(tagRECT* rect) const;
   // Intersects a buffer rectangle with the clip in place: 1 when something remains.
   int ClipRect(tagRECT* rect) const;
   // Clips a source rectangle of a srcwidth x srcheight source and a destination position,
@@ -250,10 +248,7 @@ class Z2DSurface : public Z2DSurfaceBase {
   int32_t lockcount = 0;
 
  protected:
-  const ClassZDisplay* Display() const;
   ClassZMemory* Memory() const;
-  // Logical position to buffer position.
-  void MapPos(int64_t& x, int64_t& y) const;
   void MapRect(tagRECT* rect) const;
   void ReleaseTable(void* pointer);
   int GlyphIndex(uint32_t c) const;

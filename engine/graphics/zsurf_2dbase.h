@@ -1,5 +1,6 @@
-// The base of every 2D surface: geometry, clip rectangle and the loader callbacks, plus
-// the records the surfaces share (information record, transformed-blit record).
+// The base of every 2D surface: geometry and its mapping through the display, the clip
+// rectangle and the loader callbacks, plus the records the surfaces share (information
+// record, transformed-blit record).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "engine/graphics/zsurf_format.h"
 
 struct ZLDR_2DCALLBACKINFO;
+class ClassZDisplay;
 
 // Filled by GetInfo and Lock. Steps are signed byte distances between logical
 // neighbours; origin is the byte offset of logical pixel (0, 0).
@@ -49,6 +51,11 @@ class Z2DSurfaceBase {
   virtual int LdrOnPixelStream(ZLDR_2DCALLBACKINFO*) { return Z2D_NOTHANDLED; }
 
   bool Created() const { return (state & 0xF) != 0; }
+  // Logical size: the buffer's sides, exchanged with the display's axes; 0 when not created.
+  uint32_t GetWidth() const;
+  uint32_t GetHeight() const;
+  // The clip rectangle in logical coordinates.
+  void GetClipper(tagRECT* rect) const;
 
   ZCD* zcd = nullptr;
   tagRECT clip{0, 0, 0, 0};          // buffer coordinates
@@ -60,4 +67,12 @@ class Z2DSurfaceBase {
   uint8_t format = 0;                // 1-6
   uint8_t bits = 0;                  // 8, 16, 24 or 32
   uint8_t state = 0;                 // low nibble: 0 not created, 1 own pixel buffer
+
+ protected:
+  const ClassZDisplay* Display() const;
+  // Logical position to buffer position.
+  void MapPos(int64_t& x, int64_t& y) const;
+  // The information record of this buffer, for pixels of the given depth and format: 1,
+  // or 0 for a null record.
+  int FillInfo(Z2DSURFACEINFO* info, uint8_t pixelbits, uint8_t pixelformat) const;
 };

@@ -13,10 +13,6 @@ Z2DSurfaceRGBA* Z2DSurfaceRGBA::LinkZCD(ZCD* context) {
   return this;
 }
 
-void Z2DSurfaceRGBA::MapPos(int64_t& x, int64_t& y) const {
-  if (zcd && zcd->display) zcd->display->VirtualPos(x, y, uint32_t(rowlength), uint32_t(rows));
-}
-
 uint32_t Z2DSurfaceRGBA::ToTarget(uint32_t colour) const {
   return targetformat == ZFMT_INDEX8 ? colour & 0xFFFFFF : ZSurf_Pack(targetformat, colour);
 }
@@ -87,16 +83,6 @@ void Z2DSurfaceRGBA::Free() {
   rowlength = rows = stride = 0;
 }
 
-uint32_t Z2DSurfaceRGBA::GetWidth() const {
-  if (!Created()) return 0;
-  return uint32_t(zcd && zcd->display && zcd->display->axisexchange ? rows : rowlength);
-}
-
-uint32_t Z2DSurfaceRGBA::GetHeight() const {
-  if (!Created()) return 0;
-  return uint32_t(zcd && zcd->display && zcd->display->axisexchange ? rowlength : rows);
-}
-
 uint32_t* Z2DSurfaceRGBA::Lock(Z2DSURFACEINFO* info) {
   if (!Created() || !buffer) return nullptr;
   if (info) GetInfo(info);
@@ -108,29 +94,7 @@ void Z2DSurfaceRGBA::Unlock() {
   if (lockcount > 0) --lockcount;
 }
 
-int Z2DSurfaceRGBA::GetInfo(Z2DSURFACEINFO* info) const {
-  if (!info) return 0;
-  const ClassZDisplay* d = zcd ? zcd->display : nullptr;
-  const int32_t xs = d ? d->xstep : 1, ys = d ? d->ystep : 1;
-  info->width = GetWidth();
-  info->height = GetHeight();
-  info->rowlength = uint32_t(rowlength);
-  info->rows = uint32_t(rows);
-  info->bits = 32;
-  info->format = targetformat;
-  info->pitch = stride * 4;
-  if (d && d->axisexchange) {
-    info->xstep = info->pitch * ys;
-    info->ystep = 4 * xs;
-  } else {
-    info->xstep = 4 * xs;
-    info->ystep = info->pitch * ys;
-  }
-  int64_t bx = 0, by = 0;
-  MapPos(bx, by);
-  info->origin = int32_t(bx * 4 + by * info->pitch);
-  return 1;
-}
+int Z2DSurfaceRGBA::GetInfo(Z2DSURFACEINFO* info) const { return FillInfo(info, 32, targetformat); }
 
 void Z2DSurfaceRGBA::SetClipper(tagRECT* rect) {
   if (!Created()) return;
@@ -146,12 +110,6 @@ void Z2DSurfaceRGBA::SetClipper(tagRECT* rect) {
   if (r.bottom > rows) r.bottom = rows;
   clip = r;
   *rect = r;
-}
-
-void Z2DSurfaceRGBA::GetClipper(tagRECT* rect) const {
-  if (!rect) return;
-  *rect = clip;
-  if (zcd && zcd->display) zcd->display->ReVirtualRect(rect, uint32_t(rowlength), uint32_t(rows));
 }
 
 void Z2DSurfaceRGBA::PutPixel(int32_t x, int32_t y, uint32_t colour, uint8_t alpha) {

@@ -31,15 +31,12 @@ class Z2DSurfaceRGBA : public Z2DSurfaceBase {
   int Create(uint32_t width, uint32_t height, uint8_t format, uint32_t flags);
   void Clear(uint32_t unused = 0);
   void Free();
-  uint32_t GetWidth() const;
-  uint32_t GetHeight() const;
   uint32_t* Lock(Z2DSURFACEINFO* info = nullptr);
   void Unlock();
   int GetInfo(Z2DSURFACEINFO* info) const;
   // Logical rectangle to buffer coordinates, limited to the buffer; the caller's rectangle
   // receives the result. Null: the whole buffer.
   void SetClipper(tagRECT* rect);
-  void GetClipper(tagRECT* rect) const;
   // Colour 0x00BBGGRR converted to the target format, alpha byte stored as given.
   void PutPixel(int32_t x, int32_t y, uint32_t colour, uint8_t alpha);
   // Straight colour and alpha; 0, 0 outside the clip or without a buffer.
@@ -73,7 +70,6 @@ class Z2DSurfaceRGBA : public Z2DSurfaceBase {
   uint8_t targetformat = 0;
 
  private:
-  void MapPos(int64_t& x, int64_t& y) const;
   uint32_t Empty() const { return Premultiplied() ? 0xFFFFFFFFu : 0; }
 };
 
