@@ -63,12 +63,38 @@ uint32_t Be32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
+// One chunk: where its frame starts (the length field), its body's length and its type.
+struct PngChunk {
+  uint32_t start, length, type;
+};
+
+// The chunks after the signature in file order, while a whole frame (length, type and
+// CRC: 12 bytes) remains. Only the walk that checks the lengths may meet one that runs
+// past the data.
+class PngChunks {
+ public:
+  PngChunks(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
+  bool Next(PngChunk& c) {
+    if (pos_ + 12 > size_) return false;
+    c.start = uint32_t(pos_);
+    c.length = Be32(data_ + pos_);
+    c.type = Be32(data_ + pos_ + 4);
+    pos_ += 12 + uint64_t(c.length);
+    return true;
+  }
+
+ private:
+  const uint8_t* data_;
+  uint64_t size_;
+  uint64_t pos_ = 8;
+};
+
 // Supplies the IDAT chunks' data in file order to one inflate stream, inflating ahead into
 // a block of its own (inflate is fastest with room to write). The chunk list was checked
 // by the walk, so every length here lies inside the data.
 class IdatInflater {
  public:
-  IdatInflater(const uint8_t* data, uint32_t size) : data_(data), size_(size) {
+  IdatInflater(const uint8_t* data, uint32_t size) : data_(data), chunks_(data, size) {
     std::memset(&z_, 0, sizeof(z_));
     z_.zalloc = zcalloc;
     z_.zfree = zcfree;
@@ -133,14 +159,10 @@ class IdatInflater {
   }
 
   bool NextChunk() {
-    while (pos_ + 12 <= size_) {
-      const uint32_t len = Be32(data_ + pos_);
-      const uint32_t type = Be32(data_ + pos_ + 4);
-      const uint32_t at = pos_ + 8;
-      pos_ = at + len + 4;
-      if (type == kTypeIDAT && len) {
-        z_.next_in = const_cast<Bytef*>(data_ + at);
-        z_.avail_in = len;
+    for (PngChunk c; chunks_.Next(c);) {
+      if (c.type == kTypeIDAT && c.length) {
+        z_.next_in = const_cast<Bytef*>(data_ + c.start + 8);
+        z_.avail_in = c.length;
         return true;
       }
     }
@@ -148,8 +170,7 @@ class IdatInflater {
   }
 
   const uint8_t* data_;
-  uint32_t size_;
-  uint32_t pos_ = 8;
+  PngChunks chunks_;
   z_stream z_;
   uint8_t* block_ = nullptr;
   uint32_t at_ = 0, have_ = 0;
@@ -196,18 +217,16 @@ int ZLoader_PNG::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
 int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
   bool haveheader = false, haveplte = false;
   uint64_t idattotal = 0;
-  SeekSet(8);
   // Fewer than 12 bytes at the end cannot hold a chunk: they are ignored, as trailing
   // bytes after the image are.
-  while (Remaining() >= 12) {
-    const uint32_t s = Tell();
-    uint32_t len = 0, type = 0;
-    Read32(&len);
-    Read32(&type);
-    if (len > 0x7FFFFFFFu || uint64_t(s) + 12 + len > Size()) return Z2D_FAILED;
-    if (type == kTypeIHDR) {
+  PngChunks chunks(data_, Size());
+  for (PngChunk c; chunks.Next(c);) {
+    const uint32_t len = c.length;
+    if (len > 0x7FFFFFFFu || uint64_t(c.start) + 12 + len > Size()) return Z2D_FAILED;
+    if (c.type == kTypeIHDR) {
       if (haveheader || len != 13) return Z2D_FAILED;
       haveheader = true;
+      SeekSet(c.start + 8);
       Read32(&h->width);
       Read32(&h->height);
       Read8(&h->depth);
@@ -218,14 +237,13 @@ int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
       h->palette = h->colourtype & 1;
       h->colour = h->colourtype >> 1 & 1;
       h->alpha = h->colourtype >> 2 & 1;
-    } else if (type == kTypePLTE) {
+    } else if (c.type == kTypePLTE) {
       if (len % 3 || len > 768) return Z2D_FAILED;
       haveplte = true;
-    } else if (type == kTypeIDAT) {
+    } else if (c.type == kTypeIDAT) {
       ++h->idatcount;
       idattotal += len;
     }
-    SeekSet(s + 12 + len);
   }
   if (!haveheader) return Z2D_FAILED;
   if (h->width == 0 || h->height == 0 || h->width > 0x7FFFFFFFu || h->height > 0x7FFFFFFFu)
@@ -255,21 +273,18 @@ int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
 // PLTE and tRNS, in file order, into the header and the surface's palette.
 int ZLoader_PNG::DeliverTables(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* info,
                                ZPNG_HEADER* h) {
-  SeekSet(8);
-  while (Remaining() >= 12) {
-    const uint32_t s = Tell();
-    uint32_t len = 0, type = 0;
-    Read32(&len);
-    Read32(&type);
-    const uint8_t* body = data_ + s + 8;
+  PngChunks chunks(data_, Size());
+  for (PngChunk c; chunks.Next(c);) {
+    const uint32_t len = c.length;
+    const uint8_t* body = data_ + c.start + 8;
     uint32_t entries = 0;
-    if (type == kTypePLTE) {
+    if (c.type == kTypePLTE) {
       entries = len / 3;
       for (uint32_t i = 0; i < entries; ++i) {
         const uint8_t* e = body + 3 * i;
         h->pal[i] = (h->pal[i] & 0xFF000000u) | uint32_t(e[2]) << 16 | uint32_t(e[1]) << 8 | e[0];
       }
-    } else if (type == kTypeTRNS) {
+    } else if (c.type == kTypeTRNS) {
       if (h->palette) {
         // More alpha bytes than palette entries: the extra ones have nothing to describe.
         entries = len < 256 ? len : 256;
@@ -303,7 +318,6 @@ int ZLoader_PNG::DeliverTables(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* inf
       const int r = surface->LdrOnPaletteStream(info);
       if (r) return r;
     }
-    SeekSet(s + 12 + len);
   }
   return Z2D_OK;
 }
