@@ -21,11 +21,6 @@ constexpr uint16_t kMappingList = 0x4140;
 constexpr uint32_t kVertexBatch = 85;
 constexpr uint32_t kFaceBatch = 64;
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 }  // namespace
 
 // Calls f(id, body, end) for each chunk in [begin, end); 1 on a bad length, else 0 or the
@@ -34,8 +29,8 @@ template <class F>
 static int ForEachChunk(const uint8_t* data, uint32_t begin, uint32_t end, F f) {
   uint32_t pos = begin;
   while (end - pos >= 6 && pos < end) {
-    const uint16_t id = Le16(data + pos);
-    const uint32_t len = Le32(data + pos + 2);
+    const uint16_t id = ZLoader_Le16(data + pos);
+    const uint32_t len = ZLoader_Le32(data + pos + 2);
     if (len < 6 || len > end - pos) return 1;
     const int r = f(id, pos + 6, pos + len);
     if (r) return r;
@@ -98,17 +93,17 @@ int ZLoader_3DS::Start(Z3DSurface* mesh, const void* data, uint32_t size) {
   uint32_t nv = 0, nf = 0, nm = 0;
   if (m.vertices) {
     if (m.verticesend - m.vertices < 2) return 1;
-    nv = Le16(data_ + m.vertices);
+    nv = ZLoader_Le16(data_ + m.vertices);
     if (2 + 12ull * nv > m.verticesend - m.vertices) return 1;
   }
   if (m.faces) {
     if (m.facesend - m.faces < 2) return 1;
-    nf = Le16(data_ + m.faces);
+    nf = ZLoader_Le16(data_ + m.faces);
     if (2 + 8ull * nf > m.facesend - m.faces) return 1;
   }
   if (m.mapping) {
     if (m.mappingend - m.mapping < 2) return 1;
-    nm = Le16(data_ + m.mapping);
+    nm = ZLoader_Le16(data_ + m.mapping);
     if (2 + 8ull * nm > m.mappingend - m.mapping) return 1;
   }
 
@@ -124,9 +119,9 @@ int ZLoader_3DS::Start(Z3DSurface* mesh, const void* data, uint32_t size) {
     const uint32_t n = nv - i < kVertexBatch ? nv - i : kVertexBatch;
     for (uint32_t j = 0; j < n; ++j) {
       const uint8_t* p = data_ + m.vertices + 2 + 12 * (i + j);
-      const int32_t x = ClassZMath::FloatToFixed(Le32(p), 0);
-      const int32_t y = ClassZMath::FloatToFixed(Le32(p + 4), 0);
-      const int32_t z = ClassZMath::FloatToFixed(Le32(p + 8), 0);
+      const int32_t x = ClassZMath::FloatToFixed(ZLoader_Le32(p), 0);
+      const int32_t y = ClassZMath::FloatToFixed(ZLoader_Le32(p + 4), 0);
+      const int32_t z = ClassZMath::FloatToFixed(ZLoader_Le32(p + 8), 0);
       batch[3 * j] = x;
       batch[3 * j + 1] = z == INT32_MIN ? INT32_MAX : -z;
       batch[3 * j + 2] = y;
@@ -140,9 +135,9 @@ int ZLoader_3DS::Start(Z3DSurface* mesh, const void* data, uint32_t size) {
     const uint32_t n = nf - i < kFaceBatch ? nf - i : kFaceBatch;
     for (uint32_t j = 0; j < n; ++j) {
       const uint8_t* p = data_ + m.faces + 2 + 8 * (i + j);
-      faces[4 * j] = Le16(p + 4);
-      faces[4 * j + 1] = Le16(p + 2);
-      faces[4 * j + 2] = Le16(p);
+      faces[4 * j] = ZLoader_Le16(p + 4);
+      faces[4 * j + 1] = ZLoader_Le16(p + 2);
+      faces[4 * j + 2] = ZLoader_Le16(p);
       faces[4 * j + 3] = 0xFFFFFF;
     }
     info.data = faces;
@@ -158,8 +153,8 @@ int ZLoader_3DS::Start(Z3DSurface* mesh, const void* data, uint32_t size) {
         int32_t u = 0, v = 0;
         if (i + j < nm) {
           const uint8_t* p = data_ + m.mapping + 2 + 8 * (i + j);
-          u = ClassZMath::FloatToFixed(Le32(p), 8);
-          v = ClassZMath::FloatToFixed(Le32(p + 4), 8);
+          u = ClassZMath::FloatToFixed(ZLoader_Le32(p), 8);
+          v = ClassZMath::FloatToFixed(ZLoader_Le32(p + 4), 8);
         }
         batch[3 * j] = u;
         batch[3 * j + 1] = v;

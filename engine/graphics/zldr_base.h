@@ -8,6 +8,15 @@
 class Z2DSurfaceBase;
 class Z3DSurface;
 
+// Words of a fixed byte order at p, for loaders that read their bytes in place.
+inline uint16_t ZLoader_Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t ZLoader_Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline uint32_t ZLoader_Be32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
 // Cursor and loader entries. Reads never go past the block: a read that does not fit
 // fails without moving.
 class ClassZLoaderBase {

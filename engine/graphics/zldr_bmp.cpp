@@ -21,9 +21,6 @@ void Put32(uint8_t* p, uint32_t v) {
   Put16(p, v);
   Put16(p + 2, v >> 16);
 }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -135,7 +132,7 @@ int ZLoader_BMP::WriteHeader(ClassZFile* file, uint32_t width, uint32_t height) 
 
 int ZLoader_BMP::WritePixelData(ClassZFile* file, const Z2DSurface* surface,
                                 const tagRECT* rect) {
-  const uint32_t width = Get32(header + 18), height = Get32(header + 22);
+  const uint32_t width = ZLoader_Le32(header + 18), height = ZLoader_Le32(header + 22);
   const uint32_t stride = (3 * width + 3) / 4 * 4;  // WriteHeader kept the file under 4 GB
   if (!file || !surface || !rect) return Z2D_FAILED;
   if (height == 0 || stride == 0) return Z2D_OK;

@@ -59,10 +59,6 @@ bool ValidDepth(uint8_t type, uint8_t depth) {
   }
 }
 
-uint32_t Be32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
 // One chunk: where its frame starts (the length field), its body's length and its type.
 struct PngChunk {
   uint32_t start, length, type;
@@ -77,8 +73,8 @@ class PngChunks {
   bool Next(PngChunk& c) {
     if (pos_ + 12 > size_) return false;
     c.start = uint32_t(pos_);
-    c.length = Be32(data_ + pos_);
-    c.type = Be32(data_ + pos_ + 4);
+    c.length = ZLoader_Be32(data_ + pos_);
+    c.type = ZLoader_Be32(data_ + pos_ + 4);
     pos_ += 12 + uint64_t(c.length);
     return true;
   }
