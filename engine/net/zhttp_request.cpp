@@ -49,6 +49,17 @@ char* NewText(const char* text) {
   return copy;
 }
 
+// n bytes of an open file from its position, in a new block; null without memory or when
+// the read fails.
+uint8_t* ReadBlock(ClassZFile& file, uint32_t n) {
+  uint8_t* block = static_cast<uint8_t*>(ClassZMemory::Alloc(n));
+  if (block && !file.Read(block, n)) {
+    ClassZMemory::DeAlloc(block);
+    return nullptr;
+  }
+  return block;
+}
+
 }  // namespace
 
 ZHTTPRequest::ZHTTPRequest() { DefaultData(); }
@@ -220,6 +231,16 @@ int ZHTTPRequest::AddParam(const char* name, int32_t value) {
   return AddParam(name, text);
 }
 
+int ZHTTPRequest::AddFilePart(const char* name, uint8_t* value, uint32_t length,
+                              const char* fileName, const char* type) {
+  char mime[ZHTTP_MIME_SIZE];
+  if (!type) {
+    GetMimeType(mime, fileName);
+    type = mime;
+  }
+  return AddEntry(name, value, static_cast<int32_t>(length), fileName, type);
+}
+
 int ZHTTPRequest::AddData(const char* name, const uint8_t* data, uint32_t length,
                           const char* fileName, const char* type) {
   if ((!data && length) || length > 0x7FFFFFFF) return 0;
@@ -227,13 +248,7 @@ int ZHTTPRequest::AddData(const char* name, const uint8_t* data, uint32_t length
   uint8_t* copy = static_cast<uint8_t*>(ClassZMemory::Alloc(length ? length : 1));
   if (!copy) return 0;
   ClassZMemory::Copy(copy, data, static_cast<int32_t>(length), true);
-  if (!fileName) fileName = "file";
-  char mime[ZHTTP_MIME_SIZE];
-  if (!type) {
-    GetMimeType(mime, fileName);
-    type = mime;
-  }
-  return AddEntry(name, copy, static_cast<int32_t>(length), fileName, type);
+  return AddFilePart(name, copy, length, fileName ? fileName : "file", type);
 }
 
 int ZHTTPRequest::AddFile(const char* name, const char* filePath, const char* type) {
@@ -242,18 +257,9 @@ int ZHTTPRequest::AddFile(const char* name, const char* filePath, const char* ty
   if (!file.Open(filePath, 1)) return 0;
   const uint32_t size = file.Size(nullptr);
   if (size == 0 || size > 0x7FFFFFFF) return 0;
-  uint8_t* block = static_cast<uint8_t*>(ClassZMemory::Alloc(size));
+  uint8_t* block = ReadBlock(file, size);
   if (!block) return 0;
-  if (!file.Read(block, size)) {
-    ClassZMemory::DeAlloc(block);
-    return 0;
-  }
-  char mime[ZHTTP_MIME_SIZE];
-  if (!type) {
-    GetMimeType(mime, filePath);
-    type = mime;
-  }
-  return AddEntry(name, block, static_cast<int32_t>(size), filePath, type);
+  return AddFilePart(name, block, size, filePath, type);
 }
 
 int ZHTTPRequest::AddFile(const char* name, ClassZFile* file, const char* type) {
@@ -263,18 +269,9 @@ int ZHTTPRequest::AddFile(const char* name, ClassZFile* file, const char* type) 
   if (size <= position || size - position > 0x7FFFFFFF) return 0;
   char fileName[ZFILE_NAME_CAPACITY];
   ClassZStd::StrCpy(fileName, file->GetOwnName(), sizeof fileName);
-  uint8_t* block = static_cast<uint8_t*>(ClassZMemory::Alloc(size - position));
+  uint8_t* block = ReadBlock(*file, size - position);
   if (!block) return 0;
-  if (!file->Read(block, size - position)) {
-    ClassZMemory::DeAlloc(block);
-    return 0;
-  }
-  char mime[ZHTTP_MIME_SIZE];
-  if (!type) {
-    GetMimeType(mime, fileName);
-    type = mime;
-  }
-  return AddEntry(name, block, static_cast<int32_t>(size - position), fileName, type);
+  return AddFilePart(name, block, size - position, fileName, type);
 }
 
 void ZHTTPRequest::GetMimeType(char* out, const char* fileName) {

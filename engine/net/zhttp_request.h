@@ -94,6 +94,9 @@ class ZHTTPRequest {
   // Takes ownership of value; copies name, fileName and type.
   int AddEntry(const char* name, uint8_t* value, int32_t length, const char* fileName,
                const char* type);
+  // AddEntry for a file part; type null picks it by the extension of fileName.
+  int AddFilePart(const char* name, uint8_t* value, uint32_t length, const char* fileName,
+                  const char* type);
 
   int32_t* lengths = nullptr;
   uint8_t** values = nullptr;
