@@ -140,10 +140,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
         // The keyed copy gives the generic worker's pixels without its per-pixel tests.
         ZxBltCk(ARGS, key);
       } else {
-        uint32_t colour = 0;
-        if (f & ZBLT_COLORIZE) colour = ZSurf_Pack(format, property & 0xFFFFFF);
-        else if (f & ZBLT_TINT) colour = ZSurf_Pack(format, property >> 1 & 0x7F7F7F);
-        ZxBltGeneric(ARGS, f, key, a, colour);
+        ZxBltGeneric(ARGS, f, key, a, ZSurf_EffectColour(format, f, property));
       }
 #undef ARGS
     }

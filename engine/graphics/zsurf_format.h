@@ -96,6 +96,14 @@ inline uint32_t ZSurf_Expand(uint32_t format, uint32_t p) {
   }
 }
 
+// The packed colour the colorize and tint workers take from a property: its colour for
+// colorize, half of it for tint alone, 0 for neither.
+inline uint32_t ZSurf_EffectColour(uint32_t format, uint32_t flags, uint32_t property) {
+  if (flags & ZBLT_COLORIZE) return ZSurf_Pack(format, property & 0xFFFFFF);
+  if (flags & ZBLT_TINT) return ZSurf_Pack(format, property >> 1 & 0x7F7F7F);
+  return 0;
+}
+
 // The colour effects of the blit flags on a colour word: colorize and tint together scale
 // the property colour by the colour's largest channel; colorize alone takes the property
 // colour; tint alone mixes both half and half.

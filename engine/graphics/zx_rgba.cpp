@@ -193,12 +193,8 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT
       (premul ? ZxBltRGBAPlus : ZxBltRGBA)(x, y, rect.top, &rect, dbuf, sbuf, stride, src->stride,
                                            format);
     } else {
-      uint32_t colour = 0, prop = property;
-      if (coloured) {
-        const uint32_t c = (f & ZBLT_COLORIZE) ? property & 0xFFFFFF : property >> 1 & 0x7F7F7F;
-        colour = ZSurf_Pack(format, c);
-        prop = property >> 24;
-      }
+      const uint32_t colour = ZSurf_EffectColour(format, f, property);
+      const uint32_t prop = ZSurf_Opacity(f, property);
       (premul ? ZxBltRGBAGenericPlus : ZxBltRGBAGeneric)(x, y, rect.top, &rect, dbuf, sbuf, stride,
                                                          src->stride, format, f, prop, colour);
     }

@@ -137,13 +137,8 @@ void RunTexture(ZX_RS_ARGS a, const Z2DSurface* src, uint32_t f, uint32_t proper
   a.key = src->colorkey;
   a.flags = f;
   if (f & 0xFE) {
-    if (f & (ZBLT_COLORIZE | ZBLT_TINT)) {
-      const uint32_t c = (f & ZBLT_COLORIZE) ? property & 0xFFFFFF : property >> 1 & 0x7F7F7F;
-      a.colour = ZSurf_Pack(a.format, c);
-      a.opacity = property >> 24;
-    } else {
-      a.opacity = property;
-    }
+    a.colour = ZSurf_EffectColour(a.format, f, property);
+    a.opacity = ZSurf_Opacity(f, property);
     ZxRsBltGeneric(a);
   } else if (f & ZBLT_COLORKEY) {
     ZxRsBltCk(a);
