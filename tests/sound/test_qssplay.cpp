@@ -72,15 +72,34 @@ TEST_F(QssPlay, RendersAModuleToItsEnd) {
 
 TEST_F(QssPlay, LoopsForTheSecondsAsked) {
   std::string mod = write("song.mod", demoModule(8, 1));
-  std::string out = dir_ + "/loop.wav";
-  ASSERT_EQ(run("--loop --seconds 3 --rate 22050 --bits 8 --mono --out " + out + " " + mod), 0);
+  // The recording holds exactly the time asked, not what the device had queued beyond it.
+  const struct {
+    const char* seconds;
+    size_t frames;
+  } cases[] = {{"1", 22050}, {"3", 3 * 22050}, {"2.5", 55125}, {"0.3", 6615}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    std::string out = dir_ + "/loop.wav";
+    ASSERT_EQ(run(std::string("--loop --seconds ") + c.seconds + " --rate 22050 --bits 8 --mono --out " +
+                  out + " " + mod),
+              0);
+    Wav w = readWav(out);
+    EXPECT_EQ(w.rate, 22050u);
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.bits, 8);
+    EXPECT_EQ(w.data.size(), c.frames);
+  }
+}
+
+TEST_F(QssPlay, StopsAtTheSongsEndBeforeTheSecondsAsked) {
+  std::string mod = write("song.mod", demoModule(4, 2));
+  std::string out = dir_ + "/song.wav";
+  ASSERT_EQ(run("--seconds 60 --out " + out + " " + mod), 0);
+  // 128 rows of 5299 frames, then a short tail of silence.
+  const size_t song = 128u * 5299 * 4;
   Wav w = readWav(out);
-  EXPECT_EQ(w.rate, 22050u);
-  EXPECT_EQ(w.channels, 1);
-  EXPECT_EQ(w.bits, 8);
-  EXPECT_GE(w.data.size(), 3u * 22050);
-  // At most the device's buffer (16 KB) more than asked for.
-  EXPECT_LE(w.data.size(), 3u * 22050 + 16384 + 22050 / 4);
+  EXPECT_GE(w.data.size(), song);
+  EXPECT_LE(w.data.size(), song + 44100 * 4 / 2);
 }
 
 TEST_F(QssPlay, PlaysAWavSample) {

@@ -4,10 +4,15 @@
 //
 //   qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]
 //           [--out FILE.wav] FILE
+//
+// --seconds (fractional ones too) stops it after that long; a recording then holds exactly
+// that much sound, or less when the file ends first.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include "host/gp2x_seam.h"
 #include "sound/qssSpeaker.h"
@@ -30,6 +35,50 @@ bool number(const char* text, unsigned long max, unsigned long* out) {
   return true;
 }
 
+// A non-negative decimal such as "3" or "2.5", at most max.
+bool decimal(const char* text, double max, double* out) {
+  int digits = 0, points = 0;
+  for (const char* c = text; *c; ++c) {
+    if (*c >= '0' && *c <= '9') ++digits;
+    else if (*c == '.') ++points;
+    else return false;
+  }
+  if (digits == 0 || points > 1) return false;
+  double v = strtod(text, nullptr);
+  if (v > max) return false;
+  *out = v;
+  return true;
+}
+
+uint32_t le32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void putLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The device takes sound ahead of its clock, so a recording stopped when the time was up
+// holds what the device still had queued: cuts the recording at path to `frames` frames.
+// A file not in the recording's plain layout (44-byte header) is left as it is.
+void trimRecording(const char* path, uint64_t frames) {
+  FILE* f = fopen(path, "r+b");
+  if (!f) return;
+  uint8_t h[44];
+  if (fread(h, 1, sizeof h, f) == sizeof h && memcmp(h, "RIFF", 4) == 0 &&
+      memcmp(h + 8, "WAVE", 4) == 0 && memcmp(h + 36, "data", 4) == 0) {
+    const uint32_t frameBytes = h[32] | h[33] << 8;
+    const uint32_t bytes = le32(h + 40);
+    if (frameBytes && frames < bytes / frameBytes) {
+      const uint32_t keep = static_cast<uint32_t>(frames) * frameBytes;
+      putLe32(h + 4, 36 + keep);
+      putLe32(h + 40, keep);
+      if (fseek(f, 0, SEEK_SET) == 0 && fwrite(h, 1, sizeof h, f) == sizeof h && fflush(f) == 0)
+        (void)ftruncate(fileno(f), static_cast<off_t>(sizeof h + keep));
+    }
+  }
+  fclose(f);
+}
+
 double seconds(const struct timeval& a, const struct timeval& b) {
   return (b.tv_sec - a.tv_sec) + (b.tv_usec - a.tv_usec) / 1e6;
 }
@@ -37,7 +86,8 @@ double seconds(const struct timeval& a, const struct timeval& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  unsigned long rate = 44100, bits = 16, limit = 0;
+  unsigned long rate = 44100, bits = 16;
+  double limit = 0;
   bool stereo = true, loop = false;
   const char* path = nullptr;
   const char* out = nullptr;
@@ -51,7 +101,7 @@ int main(int argc, char** argv) {
     } else if (a == "--bits") {
       if (!value(16, &bits) || (bits != 8 && bits != 16)) return usage();
     } else if (a == "--seconds") {
-      if (!value(86400, &limit)) return usage();
+      if (i + 1 >= argc || !decimal(argv[++i], 86400, &limit)) return usage();
     } else if (a == "--mono") {
       stereo = false;
     } else if (a == "--loop") {
@@ -76,7 +126,7 @@ int main(int argc, char** argv) {
     setenv("GP2X_WAV", out, 1);
   }
   // A looping file without a time limit would never end headless.
-  if (loop && limit == 0) limit = 60;
+  if (loop && limit <= 0) limit = 60;
 
   qssMusic music;
   qssSound sound;
@@ -113,7 +163,7 @@ int main(int argc, char** argv) {
   for (;;) {
     gp2x::usleep(10000);
     gp2x::gettimeofday(&now);
-    if (limit && seconds(start, now) >= static_cast<double>(limit)) break;
+    if (limit > 0 && seconds(start, now) >= limit) break;
     if (speaker.channel(channel)->stopped()) {
       // Let the last fragments reach the device.
       gp2x::usleep(100000);
@@ -122,6 +172,7 @@ int main(int argc, char** argv) {
   }
   gp2x::gettimeofday(&now);
   speaker.close();
+  if (out && limit > 0) trimRecording(out, static_cast<uint64_t>(llround(limit * static_cast<double>(rate))));
   printf("qssplay: %s: %.2f s at %lu Hz, %lu-bit %s\n", path, seconds(start, now), rate, bits,
          stereo ? "stereo" : "mono");
   return 0;
