@@ -9,10 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/zdsp_base.h"
-#include "engine/core/zmod_math.h"
-#include "engine/core/zmod_memory.h"
-#include "engine/core/zolt_records.h"
+#include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
 #include "engine/graphics/zldr_loader.h"
@@ -60,25 +57,12 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  ClassZMemory memory;
-  ClassZMath math;
-  math.Init();
-  ZOLTCONFIG config{};
-  ZRecord_ConfigDefaults(&config);
-  ClassZDisplay display;
-  ZCD zcd{};
-  zcd.display = &display;
-  zcd.memory = &memory;
-  zcd.math = &math;
-  zcd.config = &config;
-  display.zcd = &zcd;
-  display.SetRotation(0);
-  display.backbufferformat = uint8_t(format);
-  display.RegisterLoader(new ZLoader_BMP);
-  display.RegisterLoader(new ZLoader_PNG);
+  ZStandaloneDisplay engine(0, uint8_t(format));
+  engine.display.RegisterLoader(new ZLoader_BMP);
+  engine.display.RegisterLoader(new ZLoader_PNG);
 
   Z2DSurface surface;
-  surface.LinkZCD(&zcd);
+  surface.LinkZCD(&engine.zcd);
   const int r = surface.LoadImage(data.data(), uint32_t(data.size()), uint8_t(format), 1);
   if (r != 0) {
     std::fprintf(stderr, "zimg: %s: result %d (%s)\n", argv[1], r, Meaning(r));

@@ -9,6 +9,7 @@
 #include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zsurf_2d.h"
 
 namespace {
@@ -16,23 +17,8 @@ namespace {
 constexpr int W = 320, H = 240;
 constexpr uint32_t kKey565 = 0xF81F;
 
-struct Engine {
-  ClassZMemory memory;
-  ClassZMath math;
-  ZOLTCONFIG config{};
-  ClassZDisplay display;
-  ZCD zcd{};
-  Engine() {
-    ZRecord_ConfigDefaults(&config);
-    math.Init();
-    zcd.display = &display;
-    zcd.memory = &memory;
-    zcd.math = &math;
-    zcd.config = &config;
-    display.zcd = &zcd;
-    display.SetRotation(0);
-    display.backbufferformat = 4;
-  }
+struct Engine : ZStandaloneDisplay {
+  Engine() : ZStandaloneDisplay(0, ZFMT_RGB565) {}
 };
 
 Engine& TheEngine() {

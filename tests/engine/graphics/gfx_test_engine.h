@@ -9,26 +9,12 @@
 #include "engine/core/zmod_math.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zolt_records.h"
+#include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zsurf_2d.h"
 
-struct TestEngine {
-  ClassZMemory memory;
-  ClassZMath math;
-  ZOLTCONFIG config{};
-  ClassZDisplay display;
-  ZCD zcd{};
-
-  explicit TestEngine(uint8_t rotation = 0, uint8_t backbuffer = ZFMT_RGB565) {
-    ZRecord_ConfigDefaults(&config);
-    math.Init();
-    zcd.display = &display;
-    zcd.memory = &memory;
-    zcd.math = &math;
-    zcd.config = &config;
-    display.zcd = &zcd;
-    display.SetRotation(rotation);
-    display.backbufferformat = backbuffer;
-  }
+struct TestEngine : ZStandaloneDisplay {
+  explicit TestEngine(uint8_t rotation = 0, uint8_t backbuffer = ZFMT_RGB565)
+      : ZStandaloneDisplay(rotation, backbuffer) {}
 };
 
 // A surface created on the engine, or a failed test.
