@@ -87,15 +87,7 @@ struct SoundSet {
       w.channels = static_cast<uint16_t>(1 + i % 2);
       w.bits = i % 3 == 0 ? 8 : 16;
       w.rate = i % 4 == 0 ? 22050 : 44100;
-      auto pcm = testSignal(20000, w.channels, static_cast<uint32_t>(i));
-      for (int16_t v : pcm) {
-        if (w.bits == 8) {
-          w.data.push_back(static_cast<uint8_t>((v >> 8) + 128));
-        } else {
-          w.data.push_back(v & 0xFF);
-          w.data.push_back((v >> 8) & 0xFF);
-        }
-      }
+      w.appendPcm(testSignal(20000, w.channels, static_cast<uint32_t>(i)));
       images[i] = w.build();
       sounds[i].load(images[i].data(), images[i].size(), false);
       sounds[i].loop(true);

@@ -75,6 +75,17 @@ std::vector<uint8_t> ModBuilder::build() const {
   return m;
 }
 
+void WavBuilder::appendPcm(const std::vector<int16_t>& pcm) {
+  for (int16_t v : pcm) {
+    if (bits == 8) {
+      data.push_back(static_cast<uint8_t>((v >> 8) + 128));
+    } else {
+      data.push_back(v & 0xFF);
+      data.push_back((v >> 8) & 0xFF);
+    }
+  }
+}
+
 std::vector<uint8_t> WavBuilder::build() const {
   std::vector<uint8_t> fmt;
   putLe16(fmt, tag);

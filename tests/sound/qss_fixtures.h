@@ -43,6 +43,8 @@ struct WavBuilder {
   std::vector<uint8_t> data;
   bool withData = true;
 
+  // Appends 16-bit samples to data in the builder's bits (8-bit: the high byte, unsigned).
+  void appendPcm(const std::vector<int16_t>& pcm);
   std::vector<uint8_t> build() const;
 };
 

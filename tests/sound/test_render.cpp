@@ -27,15 +27,7 @@ struct Scene {
       w.channels = static_cast<uint16_t>(1 + i % 2);
       w.bits = i < 2 ? 8 : 16;
       w.rate = i % 3 == 0 ? 22050 : 32000;
-      auto pcm = testSignal(3000 + 1700 * i, w.channels, static_cast<uint32_t>(i));
-      for (int16_t v : pcm) {
-        if (w.bits == 8) {
-          w.data.push_back(static_cast<uint8_t>((v >> 8) + 128));
-        } else {
-          w.data.push_back(v & 0xFF);
-          w.data.push_back((v >> 8) & 0xFF);
-        }
-      }
+      w.appendPcm(testSignal(3000 + 1700 * i, w.channels, static_cast<uint32_t>(i)));
       images[i] = w.build();
       EXPECT_EQ(sounds[i].load(images[i].data(), images[i].size(), false), 0);
       sounds[i].loop(i % 2 == 0);
