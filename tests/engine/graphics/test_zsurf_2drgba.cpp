@@ -108,6 +108,25 @@ TEST(RgbaSurface, BlendOntoFiveSixFive) {
   EXPECT_EQ(dst.BltFast(5, 5, &src, nullptr, 0, 0), 4);
 }
 
+// The ramp drawn with flags and property onto two cleared 9x7 32-bit surfaces: onto a from
+// a source of the 32-bit target format (the same-format workers), onto b from a source of
+// otherTarget holding the same colours (the per-pixel path).
+void DrawBothPaths(TestEngine& e, uint8_t otherTarget, bool premultiplied, uint32_t flags,
+                   uint32_t property, Z2DSurface& a, Z2DSurface& b) {
+  Z2DSurfaceRGBA same, other;
+  const uint32_t extra = premultiplied ? uint32_t(SURF_PREMULTIPLIED) : 0u;
+  MakeRgba(e, same, 9, 7, ZFMT_XRGB8888, 1 | extra);
+  MakeRgba(e, other, 9, 7, otherTarget, 1 | extra);
+  FillRamp(same);
+  FillRamp(other);
+  MakeSurface(e, a, 9, 7, ZFMT_XRGB8888);
+  MakeSurface(e, b, 9, 7, ZFMT_XRGB8888);
+  a.Clear(0x506070);
+  b.Clear(0x506070);
+  ASSERT_EQ(a.BltFast(0, 0, &same, nullptr, int32_t(flags), property), 0);
+  ASSERT_EQ(b.BltFast(0, 0, &other, nullptr, int32_t(flags), property), 0);
+}
+
 TEST(RgbaSurface, WorkersAgreeWithThePerPixelPath) {
   // The same image drawn by the same-format workers and by the per-pixel blend (through a
   // source of another target format holding the same colours), straight and premultiplied:
@@ -116,19 +135,8 @@ TEST(RgbaSurface, WorkersAgreeWithThePerPixelPath) {
   for (bool premultiplied : {false, true})
     for (auto& fp : flagsets) {
       TestEngine e;
-      Z2DSurfaceRGBA same, other;
-      const uint32_t extra = premultiplied ? uint32_t(SURF_PREMULTIPLIED) : 0u;
-      MakeRgba(e, same, 9, 7, ZFMT_XRGB8888, 1 | extra);
-      MakeRgba(e, other, 9, 7, ZFMT_RGB565, 1 | extra);
-      FillRamp(same);
-      FillRamp(other);
       Z2DSurface a, b;
-      MakeSurface(e, a, 9, 7, ZFMT_XRGB8888);
-      MakeSurface(e, b, 9, 7, ZFMT_XRGB8888);
-      a.Clear(0x506070);
-      b.Clear(0x506070);
-      ASSERT_EQ(a.BltFast(0, 0, &same, nullptr, int32_t(fp[0]), fp[1]), 0);
-      ASSERT_EQ(b.BltFast(0, 0, &other, nullptr, int32_t(fp[0]), fp[1]), 0);
+      ASSERT_NO_FATAL_FAILURE(DrawBothPaths(e, ZFMT_RGB565, premultiplied, fp[0], fp[1], a, b));
       for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) {
           const uint32_t p = a.GetPixel(x, y), q = b.GetPixel(x, y);
@@ -151,19 +159,8 @@ TEST(RgbaSurface, WorkersAgreeWithThePerPixelPathAtFullPrecision) {
   for (bool premultiplied : {false, true})
     for (auto& fp : flagsets) {
       TestEngine e;
-      Z2DSurfaceRGBA same, other;
-      const uint32_t extra = premultiplied ? uint32_t(SURF_PREMULTIPLIED) : 0u;
-      MakeRgba(e, same, 9, 7, ZFMT_XRGB8888, 1 | extra);
-      MakeRgba(e, other, 9, 7, ZFMT_RGB888, 1 | extra);
-      FillRamp(same);
-      FillRamp(other);
       Z2DSurface a, b;
-      MakeSurface(e, a, 9, 7, ZFMT_XRGB8888);
-      MakeSurface(e, b, 9, 7, ZFMT_XRGB8888);
-      a.Clear(0x506070);
-      b.Clear(0x506070);
-      ASSERT_EQ(a.BltFast(0, 0, &same, nullptr, int32_t(fp[0]), fp[1]), 0);
-      ASSERT_EQ(b.BltFast(0, 0, &other, nullptr, int32_t(fp[0]), fp[1]), 0);
+      ASSERT_NO_FATAL_FAILURE(DrawBothPaths(e, ZFMT_RGB888, premultiplied, fp[0], fp[1], a, b));
       int worst = 0;
       for (int y = 0; y < 7; ++y)
         for (int x = 0; x < 9; ++x) {
