@@ -72,8 +72,9 @@ void trimRecording(const char* path, uint64_t frames) {
       const uint32_t keep = static_cast<uint32_t>(frames) * frameBytes;
       putLe32(h + 4, 36 + keep);
       putLe32(h + 40, keep);
-      if (fseek(f, 0, SEEK_SET) == 0 && fwrite(h, 1, sizeof h, f) == sizeof h && fflush(f) == 0)
-        (void)ftruncate(fileno(f), static_cast<off_t>(sizeof h + keep));
+      if (fseek(f, 0, SEEK_SET) != 0 || fwrite(h, 1, sizeof h, f) != sizeof h || fflush(f) != 0 ||
+          ftruncate(fileno(f), static_cast<off_t>(sizeof h + keep)) != 0)
+        fprintf(stderr, "qssplay: %s: cannot cut the recording to the time asked\n", path);
     }
   }
   fclose(f);
