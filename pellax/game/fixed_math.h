@@ -3,21 +3,16 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 // (int)(v + 0.5) as the game rounds (towards zero after the half is added), but defined
 // for every input: NaN gives 0 and values beyond +-2^30 are held there.
-inline int32_t round_to_int(float v) {
+// The arithmetic stays in the argument's own type (float or double).
+template <class Real, class = std::enable_if_t<std::is_floating_point_v<Real>>>
+inline int32_t round_to_int(Real v) {
   if (!(v == v)) return 0;
-  const float r = v + 0.5f;
-  if (r >= 1073741824.0f) return 1073741824;
-  if (r <= -1073741824.0f) return -1073741824;
-  return int32_t(r);
-}
-
-inline int32_t round_to_int(double v) {
-  if (!(v == v)) return 0;
-  const double r = v + 0.5;
-  if (r >= 1073741824.0) return 1073741824;
-  if (r <= -1073741824.0) return -1073741824;
+  const Real r = v + Real(0.5);
+  if (r >= Real(1073741824)) return 1073741824;
+  if (r <= Real(-1073741824)) return -1073741824;
   return int32_t(r);
 }
