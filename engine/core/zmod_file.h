@@ -234,6 +234,12 @@ class ClassZFile {
   int ReadPackTable(uint32_t* table, uint32_t& tablestart);
   int WritePackHeader();
   int FindStoreName(const char* storename, uint32_t& index);
+  // Entry index of the open pack (index < count), each offset and size checked against a
+  // file of filesize bytes; times as stored. 0 for a record that fails a check. offsets:
+  // the version-2 offset table already read (raw bytes), or null to read the entry's slot.
+  int ReadPackRecord(ZPK_FILEINFO* info, uint32_t index, uint64_t filesize,
+                     const uint8_t* offsets);
+  struct PackScan;
   // Saving without ever leaving a half-written file: a new version is written into
   // "<name>_tmp" beside the file (NewBeside; 0 when that name is taken), then made the
   // file by one rename once every byte has reached the disk (CommitAs on the new file's

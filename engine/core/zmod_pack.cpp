@@ -185,6 +185,28 @@ struct ClassZFile::PackSplice {
   PackSplice& operator=(const PackSplice&) = delete;
 };
 
+// What a pass over every record needs from the file, taken once instead of per record:
+// its size and, for a version-2 pack, the offset table (raw bytes; null when it can't be
+// read, and each record then reads its own slot, failing as it would alone).
+struct ClassZFile::PackScan {
+  uint64_t filesize;
+  Buffer offsets;
+
+  explicit PackScan(ClassZFile& pack)
+      : filesize(pack.Size()), offsets(TableBytes(pack.packheader)) {
+    uint64_t bytes = TableBytes(pack.packheader);
+    if (!offsets.data) return;
+    if (bytes <= filesize) {
+      pack.Seek(static_cast<uint32_t>(filesize - bytes));
+      if (pack.Read(offsets.data, static_cast<uint32_t>(bytes))) return;
+    }
+    ClassZMemory::DeAlloc(offsets.release());
+  }
+  static uint64_t TableBytes(const ZPK_HEADER& h) {
+    return h.version == ZPK_VERSION_1 ? 0 : uint64_t{4} * h.count;
+  }
+};
+
 void ZFile_CheckStoreName(char* out, const char* name) { StoreName(out, name); }
 void ZFile_CheckStoreName(char* out, const uint16_t* name) { StoreName(out, name); }
 
@@ -285,9 +307,22 @@ int ClassZFile::PackChangeVendor(const char* vendor) {
 
 int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, uint32_t index, bool local) {
   if (!info || !PackValid() || index >= packheader.count) return 0;
+  if (!ReadPackRecord(info, index, Size(), nullptr)) return 0;
+  if (local) {
+    ClassZDevice device;
+    int64_t shift = device.LocalTimeOffset();
+    for (uint32_t* t : {&info->filetime, &info->timeadded}) {
+      int64_t v = static_cast<int64_t>(*t) + shift;
+      *t = v < 0 ? 0 : v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+    }
+  }
+  return 1;
+}
+
+int ClassZFile::ReadPackRecord(ZPK_FILEINFO* info, uint32_t index, uint64_t filesize,
+                               const uint8_t* offsets) {
   std::memset(info, 0, sizeof(*info));
   info->recordsize = ZPK_RECORD_SIZE;
-  uint64_t filesize = Size();
   uint32_t count = packheader.count;
   if (packheader.version == ZPK_VERSION_1) {
     uint8_t entry[ZPK_V1_ENTRY_SIZE];
@@ -307,9 +342,11 @@ int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, uint32_t index, bool local) 
     uint64_t tablestart = filesize - uint64_t{4} * count;
     if (uint64_t{4} * count > filesize) return 0;
     uint8_t bytes[ZPK_RECORD_SIZE];
-    Seek(static_cast<uint32_t>(tablestart + 4 * index));
-    if (!Read(bytes, 4)) return 0;
-    uint32_t offset = GetU32(bytes);
+    if (!offsets) {
+      Seek(static_cast<uint32_t>(tablestart + 4 * index));
+      if (!Read(bytes, 4)) return 0;
+    }
+    uint32_t offset = GetU32(offsets ? offsets + 4 * index : bytes);
     if (offset < ZPK_HEADER_SIZE || offset + uint64_t{ZPK_RECORD_SIZE} > tablestart) return 0;
     Seek(offset);
     if (!Read(bytes, ZPK_RECORD_SIZE)) return 0;
@@ -319,14 +356,6 @@ int ClassZFile::PackGetFileInfo(ZPK_FILEINFO* info, uint32_t index, bool local) 
     r.dataoffset = offset + ZPK_RECORD_SIZE;
     if (r.dataoffset + uint64_t{r.stored} > tablestart) return 0;
     *info = r;
-  }
-  if (local) {
-    ClassZDevice device;
-    int64_t shift = device.LocalTimeOffset();
-    for (uint32_t* t : {&info->filetime, &info->timeadded}) {
-      int64_t v = static_cast<int64_t>(*t) + shift;
-      *t = v < 0 ? 0 : v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
-    }
   }
   return 1;
 }
@@ -354,9 +383,11 @@ int ClassZFile::FindStoreName(const char* storename, uint32_t& index) {
     }
     return 0;
   }
+  PackScan scan(*this);
   ZPK_FILEINFO info;
   for (uint32_t i = 0; i < count; i++) {
-    if (PackGetFileInfo(&info, i, false) && ClassZStd::StrEqual(info.name, storename, false)) {
+    if (ReadPackRecord(&info, i, scan.filesize, scan.offsets.data) &&
+        ClassZStd::StrEqual(info.name, storename, false)) {
       index = i;
       return 1;
     }
@@ -383,9 +414,12 @@ ZPK_INDEXSLOT* ClassZFile::PackBuildIndex() {
   std::memset(array.data, 0, ZPK_NAME_SIZE * count);
   nameindex = nullptr;  // read the records themselves while filling
   ZPK_INDEXSLOT* slots = reinterpret_cast<ZPK_INDEXSLOT*>(array.data);
+  PackScan scan(*this);
   ZPK_FILEINFO info;
   for (uint32_t i = 0; i < count; i++) {
-    if (PackGetFileInfo(&info, i, false)) std::memcpy(slots[i], info.name, ZPK_NAME_SIZE);
+    if (ReadPackRecord(&info, i, scan.filesize, scan.offsets.data)) {
+      std::memcpy(slots[i], info.name, ZPK_NAME_SIZE);
+    }
   }
   PackUseIndex(slots, count);
   array.release();

@@ -513,6 +513,18 @@ TEST_F(PackTest, HostileFieldsGiveErrors) {
       EXPECT_LT(std::strlen(info.name), ZPK_NAME_SIZE);
     }
     EXPECT_NE(f.PackExtractFile(dir.path().c_str(), "missing", false), ZPK_OK);
+    if (c.valid) {
+      // The search by name checks each record as a read by index does, and a bad record
+      // hides only itself.
+      const char* names[] = {"a.bin", "z.bin"};
+      bool readable = f.PackGetFileInfo(&info, static_cast<uint32_t>(c.entry), false);
+      const char* found = readable ? info.name : names[c.entry];
+      result = f.PackGetFileData(buffer, size, found);
+      EXPECT_EQ(result, readable ? c.result : ZPK_NOTFOUND);
+      ClassZMemory::DeAlloc(buffer);
+      EXPECT_EQ(f.PackGetFileData(buffer, size, names[1 - c.entry]), ZPK_OK);
+      ClassZMemory::DeAlloc(buffer);
+    }
   }
 
   // Version 1: the entry table past the file, and an entry's data past the file.
