@@ -1,4 +1,5 @@
 #include "engine/core/zolt_records.h"
+#include "tests/engine/rect_expect.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,7 @@ TEST(Rect, IntersectTable) {
     EXPECT_EQ(RectIntersect(&c.a, &c.b, &out), c.result)
         << c.a.left << "," << c.a.top << "," << c.a.right << "," << c.a.bottom;
     const tagRECT& want = c.result ? c.out : kUntouched;
-    EXPECT_EQ(out.left, want.left);
-    EXPECT_EQ(out.top, want.top);
-    EXPECT_EQ(out.right, want.right);
-    EXPECT_EQ(out.bottom, want.bottom);
+    EXPECT_EQ(out, want);
     EXPECT_EQ(RectIntersect(&c.a, &c.b, nullptr), c.result);
   }
 }
@@ -50,10 +48,7 @@ TEST(Rect, IntersectNullAndAliasedOutput) {
   EXPECT_EQ(RectIntersect(nullptr, &b, &a), 0);
   EXPECT_EQ(RectIntersect(&a, nullptr, &a), 0);
   EXPECT_EQ(RectIntersect(&a, &b, &a), 1);  // clipping a rectangle in place
-  EXPECT_EQ(a.left, 5);
-  EXPECT_EQ(a.top, 5);
-  EXPECT_EQ(a.right, 10);
-  EXPECT_EQ(a.bottom, 10);
+  EXPECT_EQ(a, (tagRECT{5, 5, 10, 10}));
 }
 
 TEST(Rect, InRectIsRightAndBottomExclusive) {

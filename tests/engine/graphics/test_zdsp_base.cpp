@@ -9,6 +9,7 @@
 #include "host/gp2x_host.h"
 #include "host/gp2x_seam.h"
 #include "host/host_settings.h"
+#include "tests/engine/rect_expect.h"
 
 namespace {
 
@@ -56,20 +57,14 @@ TEST(DisplayMapping, VirtualRectAndItsInverse) {
   d.SetRotation(2);
   tagRECT r = {0, 0, 10, 5};
   d.VirtualRect(&r, 320, 240);
-  EXPECT_EQ(r.left, 310);
-  EXPECT_EQ(r.top, 235);
-  EXPECT_EQ(r.right, 320);
-  EXPECT_EQ(r.bottom, 240);
+  EXPECT_EQ(r, (tagRECT{310, 235, 320, 240}));
   for (uint8_t rot = 0; rot < 4; ++rot) {
     d.SetRotation(rot);
     const uint32_t w = d.axisexchange ? 240 : 320, h = d.axisexchange ? 320 : 240;
     tagRECT q = {3, 7, 50, 21};
     d.VirtualRect(&q, w, h);
     d.ReVirtualRect(&q, w, h);
-    EXPECT_EQ(q.left, 3);
-    EXPECT_EQ(q.top, 7);
-    EXPECT_EQ(q.right, 50);
-    EXPECT_EQ(q.bottom, 21);
+    EXPECT_EQ(q, (tagRECT{3, 7, 50, 21}));
   }
 }
 

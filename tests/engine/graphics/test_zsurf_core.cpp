@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx_test_engine.h"
+#include "tests/engine/rect_expect.h"
 
 namespace {
 
@@ -216,10 +217,7 @@ TEST(SurfaceClip, SetAndGetInEachRotation) {
     s.SetClipper(&in);
     tagRECT out;
     s.GetClipper(&out);
-    EXPECT_EQ(out.left, 0) << int(rot);
-    EXPECT_EQ(out.top, 3) << int(rot);
-    EXPECT_EQ(out.right, 20) << int(rot);
-    EXPECT_EQ(out.bottom, 30) << int(rot);
+    EXPECT_EQ(out, (tagRECT{0, 3, 20, 30})) << int(rot);
     // Only pixels inside the logical clip are drawn.
     s.FillRect(nullptr, 0xFFFFFF, 0, 0);
     EXPECT_EQ(s.GetPixel(19, 3), 0x00F8FCF8u);
@@ -254,10 +252,7 @@ TEST(SurfaceClip, ClipRectTable) {
     tagRECT r = k.in;
     EXPECT_EQ(s.ClipRect(&r), k.result);
     if (k.result) {
-      EXPECT_EQ(r.left, k.out.left);
-      EXPECT_EQ(r.top, k.out.top);
-      EXPECT_EQ(r.right, k.out.right);
-      EXPECT_EQ(r.bottom, k.out.bottom);
+      EXPECT_EQ(r, k.out);
     }
   }
   EXPECT_EQ(s.ClipRect(nullptr), 0);
@@ -295,10 +290,7 @@ TEST(SurfaceClip, PrepareBlitRectTable) {
     if (k.result) {
       EXPECT_EQ(x, k.ox) << k.name;
       EXPECT_EQ(y, k.oy) << k.name;
-      EXPECT_EQ(r.left, k.out.left) << k.name;
-      EXPECT_EQ(r.top, k.out.top) << k.name;
-      EXPECT_EQ(r.right, k.out.right) << k.name;
-      EXPECT_EQ(r.bottom, k.out.bottom) << k.name;
+      EXPECT_EQ(r, k.out) << k.name;
     }
   }
   // An inverted clip lets nothing through.
