@@ -80,15 +80,25 @@ void mixTracks(qssMusicChannel& c, int at, int frames, int32_t* ml, int32_t* mr)
     const int32_t r = k.effVolume * static_cast<int32_t>(k.rightShare) >> 8;
     const int32_t lv = kStereo ? 2 * (k.effVolume - r) : k.effVolume;
     const int32_t rv = 2 * r;
+    // Frames are mixed in stretches that end where the position reaches the loop end or
+    // the sample end; only there are the loop and the end looked at.
+    const uint32_t stop = loopLength != 0 ? std::min(loopEnd, length) : length;
     uint32_t pos = k.samplePos;
-    for (int f = at, end = at + frames; f < end; ++f) {
+    for (int f = at, end = at + frames; f < end;) {
       if (loopLength != 0 && pos >= loopEnd) pos = loopStart + (pos - loopStart) % loopLength;
       // At or past its end a track stays silent and its position stays put.
       if (pos >= length) break;
-      const int32_t v = data[pos >> 12];
-      ml[f] += v * lv;
-      if (kStereo) mr[f] += v * rv;
-      pos += step;
+      int run = end - f;
+      if (step != 0) {
+        const uint64_t left = (uint64_t{stop} - pos + step - 1) / step;  // pos < stop here
+        if (left < static_cast<uint64_t>(run)) run = static_cast<int>(left);
+      }
+      for (const int last = f + run; f < last; ++f) {
+        const int32_t v = data[pos >> 12];
+        ml[f] += v * lv;
+        if (kStereo) mr[f] += v * rv;
+        pos += step;
+      }
     }
     k.samplePos = pos;
   }
