@@ -201,6 +201,7 @@ TEST_F(DirectorTest, QuotasByLevel) {
 
 TEST_F(DirectorTest, ResetAndBeginClearDifferentCounters) {
   kind_alive[5] = kind_alive[40] = kind_killed[29] = kind_killed[30] = 3;
+  level_end_timer = 12000;
   stage_reset();
   EXPECT_EQ(kind_alive[5], 0);
   EXPECT_EQ(kind_killed[29], 0);
@@ -208,9 +209,11 @@ TEST_F(DirectorTest, ResetAndBeginClearDifferentCounters) {
   EXPECT_EQ(kind_killed[30], 3);
   EXPECT_EQ(kill_quota, 50);
   EXPECT_FLOAT_EQ(game_speed, 1.0f);
+  EXPECT_EQ(level_end_timer, 12000);
   stage_begin();
   EXPECT_EQ(kind_alive[40], 0);
   EXPECT_EQ(kind_killed[30], 0);
+  EXPECT_EQ(level_end_timer, 0);
 }
 
 TEST_F(DirectorTest, TotalsCountOnlyTheirKinds) {
