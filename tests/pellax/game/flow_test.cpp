@@ -388,9 +388,13 @@ TEST_F(FlowTest, LivesAndShieldGauges) {
     draw_lives(canvas.data(), r.lives);
     for (size_t i = 0; i < r.icons.size(); ++i) {
       const uint16_t c = colour_at_icon(int(i));
-      if (r.icons[i] == '-') EXPECT_EQ(c, 0) << i;
-      if (r.icons[i] == 'g') EXPECT_NE(c & 0x1F, 0) << i;  // green 0x47E8 carries blue
-      if (r.icons[i] == 'y') EXPECT_EQ(c & 0xF81F, 0xF800) << i;  // yellow 0xFFE0 none
+      // Green 0x47E8 carries blue, yellow 0xFFE0 none.
+      const uint16_t want_mask = r.icons[i] == '-' ? 0xFFFF : r.icons[i] == 'y' ? 0xF81F : 0x001F;
+      if (r.icons[i] == 'g') {
+        EXPECT_NE(c & want_mask, 0) << i;
+      } else {
+        EXPECT_EQ(c & want_mask, r.icons[i] == 'y' ? 0xF800 : 0) << i;
+      }
     }
   }
   // The icons stand nose up: the tip row above the origin is drawn, below it the tail.
@@ -426,7 +430,9 @@ TEST_F(FlowTest, LivesAndShieldGauges) {
     draw_shield(canvas.data());
     const uint16_t c = canvas[size_t(233 * kCanvasSize + 305)];
     EXPECT_EQ(c != 0, g.drawn);
-    if (g.drawn) EXPECT_GE(c & 31, g.blue_min);
+    if (g.drawn) {
+      EXPECT_GE(c & 31, g.blue_min);
+    }
   }
 }
 

@@ -153,7 +153,9 @@ TEST_F(KindTest, DropsFollowTheLevelAndTheMode) {
     EXPECT_EQ(drops[22] > 0, r.any22);
     EXPECT_EQ(drops[40] > 0, r.any40);
     EXPECT_EQ(drops[118] > 0, r.any118);
-    if (r.level > 10 && r.mode == 2 && r.kind != 18) EXPECT_NEAR(drops[118] / 3000.0, 0.116, 0.025);
+    if (r.level > 10 && r.mode == 2 && r.kind != 18) {
+      EXPECT_NEAR(drops[118] / 3000.0, 0.116, 0.025);
+    }
   }
   for (int k : {22, 40, 118}) register_kind(k, nullptr, nullptr, nullptr);
 }
