@@ -231,7 +231,8 @@ class Z2DSurface : public Z2DSurfaceBase {
   void BuildTableMask(uint8_t threshold);
   // 1 when rect of this surface (null: all of it) placed at (x, y) and orect of other placed
   // at (ox, oy) share a solid pixel, else 0. Rectangles are limited to their surface's clip
-  // without moving their position. A surface without mask counts as solid everywhere. point
+  // without moving their position. When either surface has no mask, any overlap of the
+  // rectangles is a collision, at its top-left pixel. point
   // (may be null) receives the hit, or (-1, -1): in buffer coordinates, x + the first
   // rectangle's left column after the cut to the overlap + the offset of the hit in it, and
   // likewise y; with rectangles that start at 0 that is the pixel's screen position.

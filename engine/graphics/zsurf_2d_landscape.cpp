@@ -71,7 +71,9 @@ void Z2DSurface::Landscape(tagRECT* rect, int32_t height, int32_t camx, int32_t 
   int32_t& bottom = exchanged ? v.rect.right : v.rect.bottom;
   const int32_t top0 = top, bottom0 = bottom;
   const int64_t W = exchanged ? int64_t(v.rect.bottom) - v.rect.top : int64_t(v.rect.right) - v.rect.left;
-  const bool mirror = int32_t(pitch) * (exchanged ? xstep : ystep) < 0;
+  // The ground lies at the logical bottom unless the pitch is negative (a pitch of 0
+  // counts as positive, so that the picture does not depend on the rotation).
+  const bool mirror = (pitch < 0) != ((exchanged ? xstep : ystep) < 0);
   const int64_t R = d ? d->rendersize : 0, m = R * 1024;
   const int64_t ap = pitch < 0 ? -int64_t(pitch) : int64_t(pitch), P = ap + 256;
 

@@ -17,18 +17,25 @@ int PlusShift(int32_t trowlength, int32_t trows, int32_t tstride) {
   return 0;
 }
 
+// A texel coordinate (20.12, two's complement) wrapped into 0..n - 1.
+inline uint32_t Wrap(uint32_t v, int32_t n) {
+  const int32_t t = int32_t(v & 0xFFFFF000u) / 4096 % n;
+  return uint32_t(t < 0 ? t + n : t);
+}
+
 // Copies count pixels: destination pixel k (at d + k * dstep bytes) takes the texel at
-// (x + k * dx, y + k * dy). Wrap: unsigned modulo, or a mask and a shift for Plus.
+// (x + k * dx, y + k * dy). Wrap: modulo the sides, or a mask and a shift for Plus (the
+// same texels).
 template <int B, bool Plus>
 void Walk(uint8_t* d, ptrdiff_t dstep, int32_t count, const uint8_t* tex, const int32_t* rec,
-          int32_t tstride, uint32_t tw, uint32_t th, int shift) {
+          int32_t tstride, int32_t tw, int32_t th, int shift) {
   uint32_t x = uint32_t(rec[0]), y = uint32_t(rec[1]);
   const uint32_t dx = uint32_t(rec[2]), dy = uint32_t(rec[3]);
-  const uint32_t mask = tw - 1;
+  const uint32_t mask = uint32_t(tw) - 1;
   for (int32_t k = 0; k < count; ++k, d += dstep, x += dx, y += dy) {
     size_t at;
     if constexpr (Plus) at = size_t((x >> 12) & mask) + (size_t((y >> 12) & mask) << shift);
-    else at = size_t((x >> 12) % tw) + size_t((y >> 12) % th) * size_t(tstride);
+    else at = size_t(Wrap(x, tw)) + size_t(Wrap(y, th)) * size_t(tstride);
     ZxStore<B>(d, ZxLoad<B>(tex + at * B));
   }
 }
@@ -47,7 +54,7 @@ void Run(ZX_LND_ARGS, int shift) {
       constexpr int B = decltype(bytes)::value;
       uint8_t* d = dst + (ptrdiff_t(row) * dstride + col) * B;
       const ptrdiff_t step = Side ? ptrdiff_t(dstride) * B : B;
-      Walk<B, Plus>(d, step, count, tex, rec, tstride, uint32_t(trowlength), uint32_t(trows), shift);
+      Walk<B, Plus>(d, step, count, tex, rec, tstride, trowlength, trows, shift);
     };
     switch (bits) {
       case 8: go(std::integral_constant<int, 1>()); break;

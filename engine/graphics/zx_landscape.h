@@ -4,8 +4,8 @@
 //
 // A record is four signed 32-bit values in 20.12 fixed point (4096 = one texel): texture x
 // and y at the row's first pixel, then the x and y steps per pixel. Record i belongs to
-// buffer row i (Side: buffer column i). The texture repeats: the texel is ((x >> 12) mod
-// row length, (y >> 12) mod rows), each coordinate taken as an unsigned 32-bit number.
+// buffer row i (Side: buffer column i). The texture repeats in both directions: the texel
+// is (floor(x / 4096) mod row length, floor(y / 4096) mod rows), never negative.
 #pragma once
 
 #include <cstdint>
