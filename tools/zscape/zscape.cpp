@@ -13,10 +13,10 @@
 // Each collision that starts prints "zscape: hit beacon N at (X, Y)" with the frame. Exit
 // code 0 after a normal end, 1 when the devices cannot be opened or start-up fails.
 #include <cstdio>
-#include <string>
 #include <utility>
 
 #include "engine/core/zolt.h"
+#include "tools/zolt_tool_main.h"
 #include "engine/graphics/zsurf_3d.h"
 #include "engine/graphics/zx_shader.h"
 
@@ -215,26 +215,6 @@ class ScapeApp : public ClassZolt {
   uint32_t held_ = 0;
 };
 
-std::string Narrow(const uint16_t* text) {
-  std::string s;
-  for (; *text; ++text) s += *text < 128 ? char(*text) : '?';
-  return s;
-}
-
 }  // namespace
 
-int main() {
-  if (!HandleDevicePtr(false)) {
-    std::fprintf(stderr, "zscape: cannot open the console's devices\n");
-    return 1;
-  }
-  int result;
-  {
-    ScapeApp app;
-    result = app.StartFramework(0);
-    if (result)
-      std::fprintf(stderr, "zscape: start-up failed (%d): %s\n", result, Narrow(app.GetErrorMsg()).c_str());
-  }
-  HandleDevicePtr(true);
-  return result ? 1 : 0;
-}
+int main() { return ZoltToolMain<ScapeApp>("zscape"); }

@@ -152,21 +152,14 @@ TEST(Landscape, EveryFormatCopiesTheTexelsOfTheView) {
       for (int32_t y = 0; y < 64; ++y)
         for (int32_t x = 0; x < 64; ++x) {
           seed = seed * 1103515245u + 12345u;
-          ZSurf_StorePixel(s.tex.buffer + (size_t(y) * s.tex.stride + x) * (s.tex.bits / 8), s.tex.bits,
-                           (seed >> 7) & mask);
+          SetRaw(s.tex, x, y, (seed >> 7) & mask);
         }
       s.dst.FillRect(nullptr, 0, 0, 0);
       s.dst.Landscape(nullptr, v.height, v.camx, v.camy, v.angle, v.pitch, v.scale, &s.tex);
       for (int32_t y = 0; y < 30; ++y)
         for (int32_t x = 0; x < 40; ++x) {
           const Texel t = TexelAt(coords.dst, x, y);
-          const uint32_t got = ZSurf_LoadPixel(s.dst.buffer + (size_t(y) * s.dst.stride + x) * (s.dst.bits / 8),
-                                               s.dst.bits);
-          const uint32_t want =
-              t.x < 0 ? 0
-                      : ZSurf_LoadPixel(s.tex.buffer + (size_t(t.y) * s.tex.stride + t.x) * (s.tex.bits / 8),
-                                        s.tex.bits);
-          ASSERT_EQ(got, want) << "format " << int(fmt) << " at " << x << "," << y;
+          ASSERT_EQ(Raw(s.dst, x, y), t.x < 0 ? 0 : Raw(s.tex, t.x, t.y)) << "format " << int(fmt) << " at " << x << "," << y;
         }
     }
   }

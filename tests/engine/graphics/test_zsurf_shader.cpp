@@ -10,19 +10,6 @@
 
 namespace {
 
-uint32_t Raw(const Z2DSurface& s, int32_t x, int32_t y) {
-  return ZSurf_LoadPixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits);
-}
-void SetRaw(Z2DSurface& s, int32_t x, int32_t y, uint32_t v) {
-  ZSurf_StorePixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits, v);
-}
-std::vector<uint32_t> Snapshot(const Z2DSurface& s) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < s.rows; ++y)
-    for (int32_t x = 0; x < s.rowlength; ++x) v.push_back(Raw(s, x, y));
-  return v;
-}
-
 // Every stored bit random, the bits a format leaves unused included, so that the
 // conversions must ignore them.
 void FillRandom(Z2DSurface& s, uint32_t seed) {
