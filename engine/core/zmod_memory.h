@@ -9,6 +9,11 @@
 
 #include <cstdint>
 
+// The largest decoded image or pack entry the engine allocates: the console's whole memory.
+// A file that asks for more is refused with the out-of-memory result before anything is
+// allocated (a small hostile file can claim hundreds of megabytes).
+constexpr uint32_t ZMEMORY_LARGEST_BLOCK = 64u << 20;
+
 class ClassZMemory {
  public:
   enum : uint32_t {
