@@ -91,6 +91,7 @@ class ClassZMemory {
   uint32_t* dictoffsets_ = nullptr;
   uint8_t* dictlengths_ = nullptr;
   uint32_t listcapacity_ = 0;
+  uint32_t listfree_ = 0;  // no slot below this one is free
   uint32_t dictcount_ = 0;
 };
 
