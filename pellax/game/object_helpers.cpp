@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "pellax/game/fixed_math.h"
-#include "pellax/game/game_standins.h"
+#include "pellax/game/enemy_kinds.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/random.h"
 #include "pellax/game/run_state.h"
@@ -57,10 +57,11 @@ void add_parallel_segments(game_object* o, int32_t seg, int32_t n, int32_t spaci
   const float nx = float(int64_t(o->model_y1[seg]) - o->model_y2[seg]) / 256.0f;
   const float ny = float(int64_t(o->model_x2[seg]) - o->model_x1[seg]) / 256.0f;
   const float len = std::sqrt(nx * nx + ny * ny);
-  if (len == 0.0f) return;
   const float scale = float(spacing) / 256.0f;
-  const int32_t ox = round_to_int(nx / len * scale * 256.0f);
-  const int32_t oy = round_to_int(ny / len * scale * 256.0f);
+  // A zero-length segment (a dot) gets copies in its own place: every shape keeps three
+  // segments per base segment.
+  const int32_t ox = len == 0.0f ? 0 : round_to_int(nx / len * scale * 256.0f);
+  const int32_t oy = len == 0.0f ? 0 : round_to_int(ny / len * scale * 256.0f);
   for (int32_t k = 0; k < n; ++k) {
     for (int32_t side : {1, -1}) {
       // The arrays hold 150 segments: copies past that are dropped.
