@@ -57,6 +57,13 @@ void register_kind(int32_t kind, kind_spawn_fn spawn, kind_update_fn update, kin
 
 void register_chain_spawn(chain_spawn_fn spawn) { chain_spawn = spawn; }
 
+void reregister_kinds() {
+  for (kind_routines& k : kinds) k = {};
+  chain_spawn = nullptr;
+  registered = false;
+  register_families();
+}
+
 void spawn_kind(int32_t kind, int32_t x, int32_t y) {
   const kind_routines* r = routines_of(kind);
   if (r && r->spawn) r->spawn(x, y);
