@@ -250,6 +250,11 @@ int ClassZFile::Read(void* buffer, uint32_t bytes) {
   return std::fread(buffer, bytes, 1, stream) == 1 ? 1 : 0;
 }
 
+uint32_t ClassZFile::ReadSome(void* buffer, uint32_t bytes) {
+  if (!fileopen || bytes == 0 || !buffer || !SyncDirection(OP_READ)) return 0;
+  return static_cast<uint32_t>(std::fread(buffer, 1, bytes, stream));
+}
+
 int ClassZFile::Write(const void* buffer, uint32_t bytes) {
   if (!fileopen || bytes == 0 || !buffer || !SyncDirection(OP_WRITE)) return 0;
   return std::fwrite(buffer, bytes, 1, stream) == 1 ? 1 : 0;

@@ -131,6 +131,8 @@ class ClassZFile {
 
   // All or nothing: 1 only when every byte moved; 0 for 0 bytes or no open file.
   int Read(void* buffer, uint32_t bytes);
+  // As many of the bytes as the file gives (fewer at its end or on an error): their number.
+  uint32_t ReadSome(void* buffer, uint32_t bytes);
   int Write(const void* buffer, uint32_t bytes);
   void Seek(uint32_t offset);
   uint32_t Tell();
