@@ -347,14 +347,23 @@ int ClassZFile::SyncToDisk() {
 }
 
 int ClassZFile::NewBeside(ClassZFile& out, const uint16_t* finalname) {
-  uint16_t tmpname[ZFILE_NAME_CAPACITY];
   uint32_t n = ClassZStd::StrLen(finalname, ZFILE_NAME_CAPACITY);
-  if (n == 0 || n + 4 > ZFILE_MAX_FULLNAME) return 0;
-  ClassZStd::StrCpy(tmpname, finalname, ZFILE_NAME_CAPACITY);
-  ClassZStd::StrCat(tmpname, "_tmp");
-  // A file of that name may be someone's, or what a crash left: it is never overwritten.
-  if (out.GetAttributes(tmpname) != 0) return 0;
-  if (!out.New(tmpname)) return 0;
+  if (n == 0) return 0;
+  // "<name>_tmp", or "<name>_tmp2", "_tmp3" ... when that is taken: a file of such a name
+  // may be someone's, or what a crash left, and is never touched. The new file is created
+  // exclusively, so no file of its name can appear in between.
+  bool made = false;
+  for (uint32_t attempt = 1; attempt <= 1000 && !made; attempt++) {
+    char suffix[16] = "_tmp";
+    if (attempt > 1) ClassZStd::IntToStr(suffix + 4, int32_t(attempt), 10, true);
+    uint16_t tmpname[ZFILE_NAME_CAPACITY];
+    if (n + ClassZStd::StrLen(suffix) > ZFILE_MAX_FULLNAME) return 0;
+    ClassZStd::StrCpy(tmpname, finalname, ZFILE_NAME_CAPACITY);
+    ClassZStd::StrCat(tmpname, suffix);
+    made = out.OpenStream(tmpname, "w+bx");
+    if (!made && !out.Exists(tmpname)) return 0;  // not taken: the folder refuses it
+  }
+  if (!made) return 0;
   // The new version keeps the permissions of the file it replaces.
   SystemName sys(finalname);
   struct stat st;

@@ -242,11 +242,12 @@ class ClassZFile {
   int ReadPackRecord(ZPK_FILEINFO* info, uint32_t index, uint64_t filesize,
                      const uint8_t* offsets);
   struct PackScan;
-  // Saving without ever leaving a half-written file: a new version is written into
-  // "<name>_tmp" beside the file (NewBeside; 0 when that name is taken), then made the
-  // file by one rename once every byte has reached the disk (CommitAs on the new file's
-  // object). When it was not all written, or the sync or the rename fails, the temporary
-  // file is removed and the old file stays as it was.
+  // Saving without ever leaving a half-written file: a new version is written into a new
+  // file beside it, "<name>_tmp" or, when a file of that name exists, "<name>_tmp2" and so
+  // on (NewBeside; existing files are never touched), then made the file by one rename
+  // once every byte has reached the disk (CommitAs on the new file's object). When it was
+  // not all written, or the sync or the rename fails, the temporary file is removed and
+  // the old file stays as it was.
   int SyncToDisk();
   int NewBeside(ClassZFile& out, const uint16_t* finalname);
   int CommitAs(const uint16_t* finalname, bool written);

@@ -595,9 +595,10 @@ int ClassZFile::PackNew(const uint16_t* name, const uint16_t* vendor) {
   std::memcpy(h.magic, "ZPK2", 4);
   std::memcpy(h.vendor, DEFAULT_VENDOR, 4);
   if (vendor) {
-    for (int i = 0; i < 4; i++) {
-      h.vendor[i] = static_cast<char>(vendor[i] & 0xFF);
-      if (vendor[i] == 0) break;
+    // Four characters at most; a shorter code is padded with zeros.
+    for (int i = 0, end = 0; i < 4; i++) {
+      end = end || vendor[i] == 0;
+      h.vendor[i] = end ? 0 : static_cast<char>(vendor[i] & 0xFF);
     }
   }
   h.headersize = ZPK_HEADER_SIZE;

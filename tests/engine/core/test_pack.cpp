@@ -2,10 +2,12 @@
 // must parse with the reference reader (entries back to back from offset 28, the offset
 // table at the very end, a correct checksum).
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <utime.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -50,6 +52,18 @@ class PackTest : public ::testing::Test {
     return ref;
   }
 
+  // The names in the test's folder, sorted.
+  std::vector<std::string> FolderFiles() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.path().c_str())) {
+      while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   void Add(const std::string& entry, const Bytes& data, uint8_t kind = 0, bool overwrite = false) {
     ASSERT_EQ(pack.PackAddFileData(entry.c_str(), data.data(), static_cast<uint32_t>(data.size()),
                                    overwrite, kind, 1234),
@@ -82,6 +96,17 @@ TEST_F(PackTest, NewPackIsAnEmptyValidPack) {
   ASSERT_EQ(other.PackChangeVendor(shorter), 1);
   other.Close();
   EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, std::string("XY\0\0", 4));
+  // A new pack's short vendor code is padded with zeros too, in both name forms.
+  const uint16_t wide[] = {'w', 'v', 0};
+  const std::string made[] = {dir / "n8.zpk", dir / "n16.zpk"};
+  ASSERT_EQ(other.PackNew(made[0].c_str(), "AB"), ZPK_OK);
+  other.Close();
+  std::vector<uint16_t> wname(made[1].begin(), made[1].end());
+  wname.push_back(0);
+  ASSERT_EQ(other.PackNew(wname.data(), wide), ZPK_OK);
+  other.Close();
+  EXPECT_EQ(RefRead(ReadWholeFile(made[0])).vendor, std::string("AB\0\0", 4));
+  EXPECT_EQ(RefRead(ReadWholeFile(made[1])).vendor, std::string("wv\0\0", 4));
 }
 
 TEST_F(PackTest, KindsRoundTripAndSmallDataIsStoredRaw) {
@@ -341,7 +366,7 @@ TEST_F(PackTest, VersionOnePacksAreReadAndConvertedOnChange) {
   EXPECT_EQ(pack.Exists((name + "_tmp").c_str()), 0);
 }
 
-TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
+TEST_F(PackTest, ConvertingEmptyPacksAndLeavingAStaleTemporaryAlone) {
   ASSERT_TRUE(WriteWholeFile(name, RefWriteV1({})));
   ASSERT_EQ(pack.Open(name.c_str()), 1);
   ASSERT_EQ(pack.PackValid(), 1);
@@ -352,14 +377,44 @@ TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
   EXPECT_EQ(ReadWholeFile(name).size(), 28u);
   RefRead(ReadWholeFile(name));
 
-  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa"))});
+  // A file in the way of the temporary name (someone's, or what a crash left) is left as
+  // it is, and the change goes ahead beside it.
+  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa")), RawEntry("b", Text("bb"))});
   ASSERT_TRUE(WriteWholeFile(name, v1));
   ASSERT_TRUE(WriteWholeFile(name + "_tmp", Text("someone else's")));
+  ASSERT_TRUE(WriteWholeFile(name + "_tmp2", Text("a crash's")));
   ASSERT_EQ(pack.Open(name.c_str()), 1);
-  EXPECT_EQ(pack.PackDeleteFile("a"), ZPK_FAILED);
+  EXPECT_EQ(pack.PackDeleteFile("a"), ZPK_OK);
+  EXPECT_EQ(pack.PackChangeVendor("NEW2"), 1);
+  Add("c", Text("cccc"));
+  RefPack ref = Disk();
+  EXPECT_EQ(ref.vendor, "NEW2");
+  ASSERT_EQ(ref.entries.size(), 2u);
+  EXPECT_EQ(ref.entries[0].name, "b");
+  EXPECT_EQ(ref.entries[1].name, "c");
   pack.Close();
-  EXPECT_EQ(ReadWholeFile(name), v1);
   EXPECT_EQ(ReadWholeFile(name + "_tmp"), Text("someone else's"));
+  EXPECT_EQ(ReadWholeFile(name + "_tmp2"), Text("a crash's"));
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"test.zpk", "test.zpk_tmp", "test.zpk_tmp2"}));
+}
+
+// Extraction writes beside its target too: entries whose names are another's temporary
+// name all come out whole, in either order, and so does one beside a stale temporary.
+TEST_F(PackTest, EntriesNamedLikeATemporaryFileAllExtract) {
+  const std::vector<RefEntry> entries = {RawEntry("x_tmp", Text("first")), RawEntry("x", Text("second")),
+                                         RawEntry("y", Text("third")), RawEntry("y_tmp", Text("fourth"))};
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2(entries)));
+  TempDir out;
+  ASSERT_TRUE(WriteWholeFile(out / "z_tmp", Text("stale")));
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(pack.PackExtractFile(out.path().c_str(), i, false), ZPK_OK) << i;
+  for (const RefEntry& e : entries) EXPECT_EQ(ReadWholeFile(out / e.name), e.stored) << e.name;
+  pack.Close();
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2({RawEntry("z", Text("fifth"))})));
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  EXPECT_EQ(pack.PackExtractFile(out.path().c_str(), 0u, false), ZPK_OK);
+  EXPECT_EQ(ReadWholeFile(out / "z"), Text("fifth"));
+  EXPECT_EQ(ReadWholeFile(out / "z_tmp"), Text("stale"));
 }
 
 // A change that fails part way through its writes leaves the pack on disk exactly as it
