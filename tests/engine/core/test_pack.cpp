@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -310,6 +311,71 @@ TEST_F(PackTest, AddFileStoresNameDataAndTime) {
   EXPECT_EQ(RefUnpack(ref.entries[0]), content);
   EXPECT_EQ(ref.entries[1].unpacked, 0u);
   EXPECT_TRUE(ref.entries[1].stored.empty());
+}
+
+// Many files in one call: the same entries as adding them one by one, taken in order up to
+// the first that cannot be added, with the pack written once.
+TEST_F(PackTest, AddingManyFilesTakesThemInOrderUpToTheFirstFailure) {
+  NewPack();
+  Add("b.txt", Text("old b"));
+  Add("c.txt", Text("old c"));
+  ASSERT_EQ(mkdir((dir / "in").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((dir / "in2").c_str(), 0700), 0);
+  const std::vector<std::pair<std::string, Bytes>> files = {
+      {"in/a.txt", Text("new a")},  {"in/b.txt", Text("new b")},   {"in/d.bin", Compressible(5000, 'd')},
+      {"in2/A.TXT", Text("newer a")}, {"in2/c.txt", Text("new c")}};
+  for (const auto& f : files) ASSERT_TRUE(WriteWholeFile(dir / f.first, f.second));
+  std::vector<std::string> paths;
+  for (const auto& f : files) paths.push_back(dir / f.first);
+  auto names = [](const std::vector<std::string>& p) {
+    std::vector<const char*> v;
+    for (const std::string& s : p) v.push_back(s.c_str());
+    return v;
+  };
+
+  // Without overwrite: b.txt is in the pack already, so only a.txt goes in.
+  uint32_t added = 99;
+  EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, false, ZPK_STORE_ZLIB, added), ZPK_EXISTS);
+  EXPECT_EQ(added, 1u);
+  EXPECT_EQ(pack.PackContainFiles(), 3u);
+  EXPECT_EQ(Data("a.txt"), Text("new a"));
+  EXPECT_EQ(Data("b.txt"), Text("old b"));
+
+  // With overwrite: every one, the later A.TXT taking a.txt's place, replacements in place.
+  EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, true, ZPK_STORE_ZLIB, added), ZPK_OK);
+  EXPECT_EQ(added, 5u);
+  RefPack ref = Disk();
+  std::vector<std::string> order;
+  for (const RefEntry& e : ref.entries) order.push_back(e.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"b.txt", "c.txt", "A.TXT", "d.bin"}));
+  EXPECT_EQ(Data("a.txt"), Text("newer a"));
+  EXPECT_EQ(Data("b.txt"), Text("new b"));
+  EXPECT_EQ(Data("c.txt"), Text("new c"));
+  EXPECT_EQ(Data("d.bin"), Compressible(5000, 'd'));
+  EXPECT_EQ(ref.entries[3].kind, ZPK_STORE_ZLIB);
+
+  // A missing file in the middle: those before it go in, the rest not.
+  const std::vector<std::string> gap = {dir / "in/a.txt", dir / "in/none.txt", dir / "in/d.bin"};
+  ASSERT_EQ(pack.PackDeleteFile("a.txt"), ZPK_OK);
+  ASSERT_EQ(pack.PackDeleteFile("d.bin"), ZPK_OK);
+  EXPECT_EQ(pack.PackAddFiles(names(gap).data(), 3, false, 0, added), ZPK_NOTFOUND);
+  EXPECT_EQ(added, 1u);
+  uint32_t at;
+  EXPECT_EQ(pack.PackSearchFile("a.txt", at), 1);
+  EXPECT_EQ(pack.PackSearchFile("d.bin", at), 0);
+
+  // A write that fails takes nothing in, leaves the pack as it was and says why.
+  pack.Close();
+  const Bytes before = ReadWholeFile(name);
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  {
+    FileSizeLimit full(before.size() + 100);
+    EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, true, ZPK_STORE_RAW, added), ZPK_FAILED);
+  }
+  EXPECT_EQ(added, 0u);
+  EXPECT_EQ(pack.SystemError(), EFBIG);
+  EXPECT_EQ(ReadWholeFile(name), before);
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"in", "in2", "test.zpk"}));
 }
 
 TEST_F(PackTest, ExtractWritesPlainNamesInsideTheFolder) {
