@@ -72,8 +72,9 @@ void check_invariants() {
   });
   // A level starts its counts afresh while the last level's survivors fly on, so their
   // later deaths can take a count below 0; the zone's first wave starts from an empty pool.
-  if (level_number == zone_first_level)
+  if (level_number == zone_first_level) {
     for (int k = 0; k < kKindCount; ++k) ASSERT_GE(kind_alive[k], 0) << k;
+  }
   ASSERT_EQ(clipped_draws, 0) << "something was drawn outside the canvas";
 }
 
