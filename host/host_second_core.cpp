@@ -53,6 +53,7 @@ struct Run {
         changed.notify_all();
         changed.wait(lock, [this] { return stop || !park; });
         parked = false;
+        changed.notify_all();
         continue;
       }
       if (lock_step) {
@@ -122,11 +123,10 @@ struct SecondCore {
   void release() {
     step_parked = false;
     if (run) {
-      {
-        std::lock_guard<std::mutex> lock(run->mutex);
-        run->park = false;
-      }
+      std::unique_lock<std::mutex> lock(run->mutex);
+      run->park = false;
       run->changed.notify_all();
+      run->changed.wait(lock, [this] { return !run->parked || run->ended; });
       return;
     }
     if (stepped || told) return;
