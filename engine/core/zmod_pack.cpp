@@ -437,13 +437,16 @@ int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, uint32_t index
   if (!PackValid()) return ZPK_NOPACK;
   ZPK_FILEINFO info;
   if (!PackGetFileInfo(&info, index, false)) return ZPK_NOTFOUND;
+  // Nothing to unpack is an empty entry, whatever its kind and stored bytes say.
+  if (info.unpacked == 0) return ZPK_OK;
   uint8_t kind = info.compression;
   if (kind > ZPK_STORE_ZLIB) return ZPK_BADDATA;
   if (kind == ZPK_STORE_RAW && info.stored != info.unpacked) return ZPK_BADDATA;
-  if (info.unpacked == 0) return ZPK_OK;
-  uint64_t bound = kind == ZPK_STORE_CODEC ? info.stored * CODEC_MAX_RATIO
-                                           : info.stored * ZLIB_MAX_RATIO + 1024;
+  uint64_t bound = kind == ZPK_STORE_CODEC ? uint64_t{info.stored} * CODEC_MAX_RATIO
+                                           : uint64_t{info.stored} * ZLIB_MAX_RATIO + 1024;
   if (kind != ZPK_STORE_RAW && info.unpacked > bound) return ZPK_BADDATA;
+  if (info.unpacked > ZMEMORY_LARGEST_BLOCK || info.stored > ZMEMORY_LARGEST_BLOCK)
+    return ZPK_NOMEMORY;
 
   Seek(info.dataoffset);
   Buffer out(info.unpacked);

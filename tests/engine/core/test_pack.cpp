@@ -484,6 +484,10 @@ TEST_F(PackTest, HostileFieldsGiveErrors) {
       {"raw sizes differ", [&](Bytes& b) { Put32(b, rec0 + 72, 100000); }, true, 0, ZPK_BADDATA},
       {"raw unpacked smaller", [&](Bytes& b) { Put32(b, rec0 + 72, 3); }, true, 0, ZPK_BADDATA},
       {"unknown kind", [&](Bytes& b) { b[rec0 + 80] = 3; }, true, 0, ZPK_BADDATA},
+      // Unpacked size 0 is an empty entry whatever the kind and stored bytes say.
+      {"unpacked 0, unknown kind", [&](Bytes& b) { Put32(b, rec0 + 72, 0); b[rec0 + 80] = 3; }, true, 0, ZPK_OK},
+      {"unpacked 0, raw with stored bytes", [&](Bytes& b) { Put32(b, rec0 + 72, 0); }, true, 0, ZPK_OK},
+      {"unpacked 0, zlib", [&](Bytes& b) { Put32(b, rec1 + 72, 0); }, true, 1, ZPK_OK},
       {"zlib unpacked huge", [&](Bytes& b) { Put32(b, rec1 + 72, 0xFFFFFFFFu); }, true, 1, ZPK_BADDATA},
       {"zlib unpacked larger", [&](Bytes& b) { Put32(b, rec1 + 72, 700); }, true, 1, ZPK_BADDATA},
       {"zlib unpacked smaller", [&](Bytes& b) { Put32(b, rec1 + 72, 500); }, true, 1, ZPK_BADDATA},
@@ -524,6 +528,27 @@ TEST_F(PackTest, HostileFieldsGiveErrors) {
       ClassZMemory::DeAlloc(buffer);
       EXPECT_EQ(f.PackGetFileData(buffer, size, names[1 - c.entry]), ZPK_OK);
       ClassZMemory::DeAlloc(buffer);
+    }
+  }
+
+  // An entry larger than the console could hold (64 MB), with stored data that could
+  // expand to it, is refused as out of memory before anything is allocated.
+  Bytes noise(400000);
+  uint32_t x = 12345;
+  for (uint8_t& v : noise) v = uint8_t((x = x * 1103515245u + 12345u) >> 24);
+  RefEntry zbig = ZlibEntry("big.bin", noise), cbig = RawEntry("codec.bin", noise);
+  cbig.kind = 1;  // a codec stream may expand 192 times its size
+  for (uint32_t unpacked : {(64u << 20) + 1, 70u << 20}) {
+    zbig.unpacked = cbig.unpacked = unpacked;
+    ASSERT_TRUE(WriteWholeFile(name, RefWriteV2({zbig, cbig})));
+    ClassZFile f;
+    ASSERT_EQ(f.Open(name.c_str(), ZFILE_MODE_READ), 1);
+    ASSERT_EQ(f.PackValid(), 1);
+    for (uint32_t entry : {0u, 1u}) {
+      uint8_t* buffer = nullptr;
+      uint32_t size = 0;
+      EXPECT_EQ(f.PackGetFileData(buffer, size, entry), ZPK_NOMEMORY) << entry << " " << unpacked;
+      EXPECT_EQ(buffer, nullptr);
     }
   }
 
