@@ -273,9 +273,11 @@ TEST(SurfaceLoad, EveryPngKindInEveryFormatStoresItsColours) {
         spec.plte[3] = spec.plte[4] = spec.plte[5] = 0;  // entry 1 black
         spec.trns = {255, 255, 0, 128};  // entries 2 and 3 transparent
       }
-      if (k.key && k.type == 0) spec.trns = {0, uint8_t(spec.samples[5] >> (k.depth == 16 ? 8 : 0))};
+      // Keys (8-bit samples): the grey of pixel 5, the colour of pixel 2.
+      if (k.key && k.type == 0) spec.trns = {0, uint8_t(spec.samples[5])};
       if (k.key && k.type == 2)
-        for (int c = 0; c < 3; ++c) spec.trns.insert(spec.trns.end(), {0, uint8_t(spec.samples[6 + c])});
+        for (int c = 0; c < 3; ++c)
+          spec.trns.insert(spec.trns.end(), {0, uint8_t(spec.samples[6 + c])});
       const Bytes png = MakePng(spec);
       for (uint8_t format : formats) {
         Z2DSurface s;
