@@ -438,12 +438,22 @@ int ZLoader_PNG::DecodeImage(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* info,
   const uint32_t rowbytes = uint32_t(RowBytes(h, width));
   const uint32_t outbytes = width * pixelbytes;
 
+  // Rows the surface takes as the file holds them, once unfiltered: 8-bit indices, and
+  // 8-bit grey, RGB and RGBA samples with no key to apply.
+  uint8_t samples = 0;
+  if (!h->interlace && h->depth == 8 && !h->palette && h->key == 0xFF000000u &&
+      surface->LdrTakesSamples()) {
+    if (h->colour) samples = h->alpha ? LDR_SAMPLES_RGBA : LDR_SAMPLES_RGB;
+    else if (!h->alpha) samples = LDR_SAMPLES_GREY;
+  }
+  const bool direct = samples || (!h->interlace && h->palette && h->depth == 8);
+
   IdatInflater inflater(data_, Size());
   if (!inflater.Ready()) return Z2D_NOMEMORY;
   // Two filtered rows (this one and the one above, each with its filter byte) and one
-  // converted row, or the converted image when interlaced.
+  // converted row unless rows go out directly, or the converted image when interlaced.
   uint8_t* rowpair = static_cast<uint8_t*>(ClassZMemory::Alloc(2 * (rowbytes + 1)));
-  const uint64_t imagebytes = h->interlace ? uint64_t(outbytes) * height : outbytes;
+  const uint64_t imagebytes = h->interlace ? uint64_t(outbytes) * height : direct ? 1 : outbytes;
   uint8_t* out = imagebytes <= 0xFFFFFFFFu
                      ? static_cast<uint8_t*>(ClassZMemory::Alloc(uint32_t(imagebytes)))
                      : nullptr;
@@ -461,15 +471,21 @@ int ZLoader_PNG::DecodeImage(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* info,
   uint8_t* prev = rowpair + rowbytes + 1;
   if (!h->interlace) {
     std::memset(prev, 0, rowbytes + 1);
+    info->samples = samples;
     for (uint32_t y = 0; y < height && result == Z2D_OK; ++y) {
       if (!inflater.Fill(cur, rowbytes + 1)) {
         result = inflater.OutOfMemory() ? Z2D_NOMEMORY : Z2D_FAILED;
         break;
       }
       RevertBytes(cur[0], cur + 1, prev + 1, rowbytes, bpp);
-      Rasterize(h, cur + 1, width, out);
-      info->data = out;
-      info->size = outbytes;
+      if (direct) {
+        info->data = cur + 1;
+        info->size = rowbytes;
+      } else {
+        Rasterize(h, cur + 1, width, out);
+        info->data = out;
+        info->size = outbytes;
+      }
       info->pixelpos = y * width;
       result = surface->LdrOnPixelStream(info);
       uint8_t* t = cur;

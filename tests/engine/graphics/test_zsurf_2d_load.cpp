@@ -318,3 +318,21 @@ TEST(SurfaceLoad, EveryPngKindInEveryFormatStoresItsColours) {
       }
     }
 }
+
+TEST(SurfaceLoad, ASecondPaletteImageShowsItsOwnColours) {
+  // The same indices under two palettes, loaded one after the other into one surface.
+  LoadEngine e;
+  Z2DSurface s;
+  s.LinkZCD(&e.zcd);
+  for (uint8_t shade : {0x40, 0xC0}) {
+    PngPicture spec;
+    spec.width = 4;
+    spec.colourtype = 3;
+    spec.samples = {0, 1, 2, 3};
+    for (uint8_t i = 0; i < 4; ++i) spec.plte.insert(spec.plte.end(), {shade, uint8_t(i * 16), 0});
+    const Bytes png = MakePng(spec);
+    ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(Stored(s, x, 0), ZSurf_Pack(ZFMT_RGB565, uint32_t(x * 16) << 8 | shade)) << x;
+  }
+}
