@@ -58,12 +58,24 @@ inline uint32_t PackOpaque(uint8_t format, uint32_t w, uint32_t replacement) {
   return p ? p : replacement;
 }
 
-// m pixels of 8-bit samples, N bytes each, packed straight into format F.
+// One 8-bit channel in the field of mask M: its top bits, as packing a colour word keeps.
+template <uint32_t M>
+constexpr uint32_t FieldOf(uint32_t c) {
+  return c >> (8 - __builtin_popcount(M)) << __builtin_ctz(M);
+}
+
+// m pixels of 8-bit samples, N bytes each, packed straight into format F with the rules of
+// PackOpaque.
 template <int F, int N>
 void StoreSamples(uint8_t* out, const uint8_t* p, uint32_t m, uint32_t replacement) {
-  constexpr int Bytes = ZxFmt<F>::Bytes;
-  for (uint32_t k = 0; k < m; ++k, out += Bytes, p += N)
-    ZxStore<Bytes>(out, PackOpaque(F, ZLoader_SampleWord(N, p), replacement));
+  using L = ZxFmt<F>;
+  for (uint32_t k = 0; k < m; ++k, out += L::Bytes, p += N) {
+    const uint32_t g = p[N == 1 ? 0 : 1];
+    uint32_t v = FieldOf<L::RM>(p[0]) | FieldOf<L::GM>(g) | FieldOf<L::BM>(p[N == 1 ? 0 : 2]);
+    if (v == 0) v = replacement;
+    if (N == 4 && p[N - 1] != 255) v = 0;
+    ZxStore<L::Bytes>(out, v);
+  }
 }
 
 // Colour words, samples or palette indices (through the packed palette) of one run stored
