@@ -83,13 +83,6 @@ struct trophy_file {
   int32_t dx, dy;
 };
 
-bool file_exists(const char* name) {
-  std::FILE* f = std::fopen(name, "r");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
-}
-
 // Starts an ending program; when it does not start, the devices are closed already and
 // the game takes its normal way out.
 void start_ending(const char* program) {
@@ -231,6 +224,13 @@ void zone_end() {
 }
 
 }  // namespace
+
+bool file_exists(const char* name) {
+  std::FILE* f = std::fopen(name, "r");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
 
 void camera_home() {
   camera_x = 0xE000;

@@ -38,6 +38,8 @@ struct zone_info {
 };
 extern const zone_info kZones[kZoneCount];
 
+// Whether a file (a marker, a trophy, a custom track) opens for reading.
+bool file_exists(const char* name);
 void camera_home();
 void start_title_decorations();
 // The wave name shown after level `level` is cleared ("" for levels without one).

@@ -25,13 +25,6 @@ namespace {
 
 constexpr uint16_t kText = 0xF650;
 
-bool file_exists(const char* name) {
-  std::FILE* f = std::fopen(name, "r");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
-}
-
 void glow3(uint16_t* s, const char* text, int32_t x, int32_t y, uint16_t colour = kText) {
   draw_text_glow(s, text, x, y, 0x300, 1, 0x78, colour);
 }

@@ -495,6 +495,9 @@ void stage_begin() {
   std::memset(kind_alive, 0, sizeof kind_alive);
   std::memset(kind_killed, 0, sizeof kind_killed);
   director_timer = 0;
+  // A level begins with no end time of its own: a previous level's would otherwise end a
+  // level whose goal is met at once before its ending time.
+  level_end_timer = 0;
   shape_scale = 160;
   const int32_t l = difficulty_level;
   switch (level_number) {

@@ -6,10 +6,8 @@
 //   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zoltdemo     (headless)
 //
 // Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails.
-#include <cstdio>
-#include <string>
-
 #include "engine/core/zolt.h"
+#include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 
 namespace {
@@ -41,27 +39,6 @@ class DemoApp : public ClassZolt {
   uint32_t held_ = 0;
 };
 
-std::string Narrow(const uint16_t* text) {
-  std::string s;
-  for (; *text; ++text) s += *text < 128 ? char(*text) : '?';
-  return s;
-}
-
 }  // namespace
 
-int main() {
-  if (!HandleDevicePtr(false)) {
-    std::fprintf(stderr, "zoltdemo: cannot open the console's devices\n");
-    return 1;
-  }
-  int result;
-  {
-    DemoApp app;
-    result = app.StartFramework(0);
-    if (result)
-      std::fprintf(stderr, "zoltdemo: start-up failed (%d): %s\n", result,
-                   Narrow(app.GetErrorMsg()).c_str());
-  }
-  HandleDevicePtr(true);
-  return result ? 1 : 0;
-}
+int main() { return ZoltToolMain<DemoApp>("zoltdemo"); }

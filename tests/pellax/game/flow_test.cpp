@@ -388,9 +388,13 @@ TEST_F(FlowTest, LivesAndShieldGauges) {
     draw_lives(canvas.data(), r.lives);
     for (size_t i = 0; i < r.icons.size(); ++i) {
       const uint16_t c = colour_at_icon(int(i));
-      if (r.icons[i] == '-') EXPECT_EQ(c, 0) << i;
-      if (r.icons[i] == 'g') EXPECT_NE(c & 0x1F, 0) << i;  // green 0x47E8 carries blue
-      if (r.icons[i] == 'y') EXPECT_EQ(c & 0xF81F, 0xF800) << i;  // yellow 0xFFE0 none
+      // Green 0x47E8 carries blue, yellow 0xFFE0 none.
+      const uint16_t want_mask = r.icons[i] == '-' ? 0xFFFF : r.icons[i] == 'y' ? 0xF81F : 0x001F;
+      if (r.icons[i] == 'g') {
+        EXPECT_NE(c & want_mask, 0) << i;
+      } else {
+        EXPECT_EQ(c & want_mask, r.icons[i] == 'y' ? 0xF800 : 0) << i;
+      }
     }
   }
   // The icons stand nose up: the tip row above the origin is drawn, below it the tail.
@@ -426,8 +430,77 @@ TEST_F(FlowTest, LivesAndShieldGauges) {
     draw_shield(canvas.data());
     const uint16_t c = canvas[size_t(233 * kCanvasSize + 305)];
     EXPECT_EQ(c != 0, g.drawn);
-    if (g.drawn) EXPECT_GE(c & 31, g.blue_min);
+    if (g.drawn) {
+      EXPECT_GE(c & 31, g.blue_min);
+    }
   }
+}
+
+TEST_F(FlowTest, TheTitlesAttractCycleAndTheScoreScreensWait) {
+  // From the title, the score table shows after 200 frames and returns after 200 more.
+  int n = 0;
+  while (game_state == kStateTitle && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateHighScores);
+  EXPECT_EQ(n, 200);
+  EXPECT_EQ(screen_phase, 4);
+  n = 0;
+  while (game_state == kStateHighScores && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(n, 200);
+  // After a run the table waits for a button however long it shows.
+  attract_timer = 201;
+  new_score_slot = -1;
+  world_image_mode = 1;
+  game_state = kStateHighScores;
+  frames(400);
+  EXPECT_EQ(game_state, kStateHighScores);
+  press(b::kA);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(lives, 5);
+  EXPECT_EQ(world_image_mode, 0);
+}
+
+TEST_F(FlowTest, TheQuitScreenReturnsWithBAndQuitsWithY) {
+  hold(b::kX);
+  frames(1);
+  EXPECT_EQ(game_state, kStateQuitScreen);
+  hold(0);
+  frames(1);
+  press(b::kB);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(player_object->flags, kObjDrawn);
+  hold(b::kX);
+  frames(1);
+  hold(0);
+  frames(1);
+  hold(b::kY);
+  EXPECT_FALSE(frames(1));
+  EXPECT_EQ(quit_requested, 1);
+}
+
+TEST_F(FlowTest, TimedZonesWriteTheirMarkerAndTheFinalZoneSavesBeforeItsEnding) {
+  into_play();
+  game_mode = 2;
+  game_score = 45000;
+  zone_first_level = 26;
+  level_number = 34;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  EXPECT_EQ(level_number, 35);
+  hold(b::kB);
+  EXPECT_FALSE(frames(1));  // the ending cannot start here: the game leaves
+  EXPECT_TRUE(exists("totalled"));
+  EXPECT_TRUE(exists("wilvatip"));
+  EXPECT_FALSE(exists("poker"));
+  EXPECT_EQ(read_file("pellax.dat").size(), 52u);
+  EXPECT_EQ(ending_devices_closed, 1);
 }
 
 TEST_F(FlowTest, QuitScreenLines) {
