@@ -77,6 +77,10 @@ class ClassConsole {
   uint8_t CursorRow() const { return row; }
   uint8_t Shift() const { return shift; }
   uint8_t Layout() const { return shift ? 1 : 0; }
+  // Puts the cursor on a cell, as a stylus does.
+  void SetCursor(uint8_t c, uint8_t r) {
+    if (c < 27 && r < 5) column = c, row = r;
+  }
 
  private:
   ClassZInput* Input() const;

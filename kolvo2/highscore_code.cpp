@@ -3,7 +3,8 @@
 #include <cctype>
 #include <cstring>
 
-const char* const HIGHSCORE_PATTERN = "sCsT uCss TsCs sTsC ssTs CsCs usTs sCss TsCs sCsT";
+// 20 score bits (scores up to 1,048,575), 6 table bits, 14 check bits.
+const char* const HIGHSCORE_PATTERN = "sCsT sCsC sTsC sCsC TsCs CsTs CsCs TsCs sCsT sCsC";
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/zolt_records.h"
+#include "kolvo2/console.h"
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_records.h"
 
@@ -98,5 +99,22 @@ void CaptureNetHighscore::OnNetMessage(int32_t, int32_t type, int32_t len, uint8
     }
     default:
       break;
+  }
+}
+
+void SubmissionFrame(MAINDATA& data, ClassZolt* framework) {
+  if (!data.console || !data.net || data.console->Busy() != CONSOLE_ONLINE) return;
+  CaptureNetHighscore& net = *data.net;
+  ClassZConnect* connection = data.zcd ? data.zcd->connect[0] : nullptr;
+  if (net.netstate == NET_READY) {
+    if (!connection || connection->Init(1, framework) != 0)
+      net.SetError("Initialization error");
+    else
+      net.SubmitScore(&data);
+  }
+  if (data.console->Busy() == CONSOLE_ONLINE && net.netstate >= 200 &&
+      net.netstate != NET_READY && net.attached) {
+    if (connection) connection->Cleanup();
+    net.attached = 0;
   }
 }

@@ -18,6 +18,7 @@
 #include "engine/net/zmod_connect.h"
 
 struct MAINDATA;
+class ClassZolt;
 
 enum : uint8_t {
   NET_SENT = 0,
@@ -62,3 +63,8 @@ class CaptureNetHighscore : public ClassZNetCapture {
   uint8_t attached = 0;  // the connection must still be cleaned up
   char error[ERROR_SIZE] = "No error";
 };
+
+// The shell's part of a submission, once a frame while the console shows it: a prepared
+// submission initialises connection slot 0 and is sent ("Initialization error" when the
+// connection cannot be set up); a finished one has its connection cleaned up, once.
+void SubmissionFrame(MAINDATA& data, ClassZolt* framework);

@@ -106,21 +106,7 @@ int ClassMain::OnNextFrame(ClassZDisplay* d, uint32_t elapsed) {
     maindata.skipnextelapsed = 0;
     elapsed = 0;
   }
-  if (console.Busy() == CONSOLE_ONLINE) {
-    ClassZConnect* connection = zcd.connect[0];
-    if (net.netstate == NET_READY) {
-      if (!connection || connection->Init(1, this) != 0)
-        net.SetError("Initialization error");
-      else
-        net.SubmitScore(&maindata);
-    }
-    // A finished submission closes its connection once.
-    if (console.Busy() == CONSOLE_ONLINE && net.netstate >= 200 && net.netstate != NET_READY &&
-        net.attached) {
-      if (connection) connection->Cleanup();
-      net.attached = 0;
-    }
-  }
+  SubmissionFrame(maindata, this);
   if (modules.Ended()) {
     SaveCfg();
     cfgsaved = true;
