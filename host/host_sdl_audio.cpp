@@ -52,6 +52,7 @@ class SdlSink : public AudioSink {
 }  // namespace
 
 std::unique_ptr<AudioSink> make_sdl_sink(std::string* error) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the host layer takes SIGINT and SIGTERM
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     *error = std::string("cannot start SDL audio: ") + SDL_GetError();
     return nullptr;

@@ -141,7 +141,7 @@ void run_pause_screen() {
     wait_vsync();
     video_flip();
     const uint32_t n = read_new_buttons();
-    if (n & kButtonX) {
+    if ((n & kButtonX) || gp2x::quit_requested()) {
       quit_requested = 1;
       break;
     }
@@ -263,6 +263,9 @@ int pellax_start() {
 }
 
 bool pellax_frame() {
+  // The system asks the program to end (SIGTERM, or the PC's window closed): as the pause
+  // screen's quit, one more step and out through the shutdown.
+  if (gp2x::quit_requested()) quit_requested = 1;
   const uint32_t buttons = frame_buttons;
   handle_volume_buttons(buttons);
   ++frame_counter;
