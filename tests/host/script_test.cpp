@@ -107,6 +107,10 @@ TEST_F(ScriptedRunTest, BadScriptStopsTheRunNamingTheLine) {
   settings_.script_path = "/nonexistent/script.txt";
   EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
               "cannot read the button script \"/nonexistent/script.txt\"");
+  // A folder opens as a stream that reads nothing, which would pass for an empty script.
+  settings_.script_path = "/tmp";
+  EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
+              "cannot read the button script \"/tmp\": it is a folder");
 }
 
 }  // namespace
