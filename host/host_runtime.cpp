@@ -156,6 +156,7 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   } else if (s.audio == "sdl" || (s.audio.empty() && !s.headless)) {
     std::string error;
     sink_ = make_sdl_sink(&error);
+    sound_card_ = sink_ != nullptr;
     if (!sink_) log_once("sdl audio", error + ": no sound");
   } else if (s.audio == "capture") {
     sink_ = std::make_unique<CaptureSink>();
@@ -317,6 +318,7 @@ void set_second_core_observer(RegisterObserver observer) {
   std::lock_guard<std::mutex> lock(rt.control_mutex);
   rt.control_observer = std::move(observer);
 }
+bool sound_card() { return runtime().sound_card(); }
 CapturedAudio take_captured_audio() {
   Runtime& rt = runtime();
   CapturedAudio out;

@@ -70,6 +70,7 @@ class Runtime {
   std::atomic<bool> dsp_open{false};
   // Where "/dev/dsp" output goes (chosen by the settings at the start).
   AudioSink* audio_sink();
+  bool sound_card() const { return sound_card_; }
 
  private:
   void take_due_shots(uint64_t now);
@@ -77,6 +78,7 @@ class Runtime {
   std::unique_ptr<Frontend> frontend_;
   std::unique_ptr<AudioSink> sink_;
   bool quit_told_ = false;
+  bool sound_card_ = false;
   uint64_t next_shot_ns_ = UINT64_MAX;
   size_t next_shot_at_ = 0;
   std::atomic<bool> finished_{false};

@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,22 @@ TEST(ButtonScript, BadLinesAreNamed) {
     EXPECT_FALSE(host::parse_button_script(c.text, &events, &error)) << c.text;
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
   }
+}
+
+// The scripts shipped as examples (host/README.md, README.md) read as they are.
+TEST(ButtonScript, ShippedExamplesRead) {
+  int scripts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(HOST_EXAMPLES)) {
+    if (entry.path().extension() != ".txt") continue;
+    ++scripts;
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::vector<host::ScriptEvent> events;
+    std::string error;
+    EXPECT_TRUE(host::parse_button_script(text, &events, &error)) << entry.path() << ": " << error;
+    EXPECT_FALSE(events.empty()) << entry.path();
+  }
+  EXPECT_GT(scripts, 0);
 }
 
 class ScriptedRunTest : public HostTest {
