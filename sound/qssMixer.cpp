@@ -64,10 +64,42 @@ namespace {
 // Frames mixed per pass: the sums of one pass live on the stack.
 constexpr int kPassFrames = 256;
 
+// The music sums of one frame, both sides in one 64-bit word: left + right x 2^32. Each side
+// stays inside 32 bits (see the bounds above), so one multiply and one add per track and
+// frame keep both exactly, and the low word is the left sum.
+constexpr int64_t kRightUnit = int64_t{1} << 32;
+inline int32_t leftOf(int64_t m) { return static_cast<int32_t>(static_cast<uint32_t>(m)); }
+inline int32_t rightOf(int64_t m) { return static_cast<int32_t>((m - leftOf(m)) >> 32); }
+
+// Writes `n` frames of sums, clamped to 16 bits, in the output's format.
+template <bool kWide, bool kTwo>
+unsigned char* writeFrames(unsigned char* out, const int64_t* mm, int n) {
+  for (int f = 0; f < n; ++f) {
+    const int32_t left = clamp16(leftOf(mm[f]));
+    if (kWide) {
+      const int16_t v = static_cast<int16_t>(left);
+      memcpy(out, &v, 2);
+      out += 2;
+    } else {
+      *out++ = static_cast<unsigned char>((left >> 8) + 128);
+    }
+    if (kTwo) {
+      const int32_t right = clamp16(rightOf(mm[f]));
+      if (kWide) {
+        const int16_t v = static_cast<int16_t>(right);
+        memcpy(out, &v, 2);
+        out += 2;
+      } else {
+        *out++ = static_cast<unsigned char>((right >> 8) + 128);
+      }
+    }
+  }
+  return out;
+}
+
 // Adds `frames` frames of every track of `c` to the sums, from frame `at` on. Track state
 // holds still inside the run: only the sample positions move.
-template <bool kStereo>
-void mixTracks(qssMusicChannel& c, int at, int frames, int32_t* ml, int32_t* mr) {
+void mixTracks(qssMusicChannel& c, bool two, int at, int frames, int64_t* mm) {
   for (uint32_t t = 0, n = c.tracks; t < n; ++t) {
     qssTrack& k = c.track[t];
     const qssModSample& s = c.samples[k.sample];
@@ -78,24 +110,31 @@ void mixTracks(qssMusicChannel& c, int at, int frames, int32_t* ml, int32_t* mr)
     const uint32_t step = k.step;
     // 2s(v - r) and 2sr with r = v x rightShare >> 8; mono: s x v.
     const int32_t r = k.effVolume * static_cast<int32_t>(k.rightShare) >> 8;
-    const int32_t lv = kStereo ? 2 * (k.effVolume - r) : k.effVolume;
-    const int32_t rv = 2 * r;
+    const int64_t volumes = two ? 2 * (k.effVolume - r) + int64_t{2 * r} * kRightUnit : k.effVolume;
+    // Frames are mixed in stretches that end where the position reaches the loop end or
+    // the sample end; only there are the loop and the end looked at.
+    const uint32_t stop = loopLength != 0 ? std::min(loopEnd, length) : length;
     uint32_t pos = k.samplePos;
-    for (int f = at, end = at + frames; f < end; ++f) {
+    for (int f = at, end = at + frames; f < end;) {
       if (loopLength != 0 && pos >= loopEnd) pos = loopStart + (pos - loopStart) % loopLength;
       // At or past its end a track stays silent and its position stays put.
       if (pos >= length) break;
-      const int32_t v = data[pos >> 12];
-      ml[f] += v * lv;
-      if (kStereo) mr[f] += v * rv;
-      pos += step;
+      int run = end - f;
+      if (step != 0) {
+        const uint64_t left = (uint64_t{stop} - pos + step - 1) / step;  // pos < stop here
+        if (left < static_cast<uint64_t>(run)) run = static_cast<int>(left);
+      }
+      for (const int last = f + run; f < last; ++f) {
+        mm[f] += data[pos >> 12] * volumes;
+        pos += step;
+      }
     }
     k.samplePos = pos;
   }
 }
 
 // Runs the row and tick engine of `c` over `frames` frames and adds its tracks to the sums.
-void mixMusic(qssMusicChannel& c, int frames, bool two, int32_t* ml, int32_t* mr) {
+void mixMusic(qssMusicChannel& c, int frames, bool two, int64_t* mm) {
   for (int f = 0; f < frames;) {
     if (!c.playingNow()) return;
     if (c.dirty) c.computeSamplesPerTick();
@@ -108,10 +147,7 @@ void mixMusic(qssMusicChannel& c, int frames, bool two, int32_t* ml, int32_t* mr
     } else if (!c.advanceFrame()) {
       return;
     }
-    if (two)
-      mixTracks<true>(c, f, run, ml, mr);
-    else
-      mixTracks<false>(c, f, run, ml, mr);
+    mixTracks(c, two, f, run, mm);
     f += run;
   }
 }
@@ -140,37 +176,28 @@ void qssSpeaker::updateModSFX(unsigned char* buffer, int bytes) {
   const bool two = stereo != 0;
   const int frames = bytes / ((wide ? 2 : 1) * (two ? 2 : 1));
   unsigned char* out = buffer;
-  int32_t ml[kPassFrames], mr[kPassFrames], sl[kPassFrames], sr[kPassFrames];
+  int64_t mm[kPassFrames];
+  int32_t sl[kPassFrames], sr[kPassFrames];
   for (int done = 0; done < frames;) {
     const int n = std::min(kPassFrames, frames - done);
-    std::fill_n(ml, n, 0);
-    std::fill_n(mr, n, 0);
-    std::fill_n(sl, n, 0);
-    std::fill_n(sr, n, 0);
-    for (uint32_t i = 0; i < nm; ++i) mixMusic(*playingMusics[i], n, two, ml, mr);
-    for (uint32_t i = 0; i < ns; ++i) {
-      qssSoundChannel& c = *playingSounds[i];
-      if (!c.playingNow()) continue;
-      for (int f = 0; f < n; ++f)
-        if (!c.mixFrame(rate, two, sl[f], sr[f])) break;
-    }
-    for (int f = 0; f < n; ++f) {
-      const int32_t left = clamp16(ml[f] + (sl[f] >> 7));
-      const int32_t right = clamp16(mr[f] + (sr[f] >> 7));
-      if (wide) {
-        int16_t v = static_cast<int16_t>(left);
-        memcpy(out, &v, 2);
-        out += 2;
-        if (two) {
-          v = static_cast<int16_t>(right);
-          memcpy(out, &v, 2);
-          out += 2;
-        }
-      } else {
-        *out++ = static_cast<unsigned char>((left >> 8) + 128);
-        if (two) *out++ = static_cast<unsigned char>((right >> 8) + 128);
+    std::fill_n(mm, n, 0);
+    for (uint32_t i = 0; i < nm; ++i) mixMusic(*playingMusics[i], n, two, mm);
+    if (ns != 0) {
+      std::fill_n(sl, n, 0);
+      std::fill_n(sr, n, 0);
+      for (uint32_t i = 0; i < ns; ++i) {
+        qssSoundChannel& c = *playingSounds[i];
+        if (!c.playingNow()) continue;
+        for (int f = 0; f < n; ++f)
+          if (!c.mixFrame(rate, two, sl[f], sr[f])) break;
       }
+      // The sounds' sums are scaled down as a whole, then join the music's.
+      for (int f = 0; f < n; ++f) mm[f] += (sl[f] >> 7) + int64_t{sr[f] >> 7} * kRightUnit;
     }
+    if (wide)
+      out = two ? writeFrames<true, true>(out, mm, n) : writeFrames<true, false>(out, mm, n);
+    else
+      out = two ? writeFrames<false, true>(out, mm, n) : writeFrames<false, false>(out, mm, n);
     done += n;
   }
   // Bytes past the last whole frame (none for the driver's buffers) stay silent.

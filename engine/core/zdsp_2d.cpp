@@ -153,7 +153,7 @@ int ClassZDisplay::Initialize(int* win) {
       Close();
       return 1;
     }
-    font.SetColorKey(0xFF00FF);
+    font.SetColorKey(ZDisplay_InternalFontKey(font.format));
     font.BuildTableVwf(128);
     font.SetFontCharacters(32, 127);
   }

@@ -279,6 +279,11 @@ int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
 int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface,
                                 ClassZMemory* memory, uint32_t flags, const uint8_t* stream,
                                 uint32_t size);
+// The colour of the built-in font's background, which the display makes its colour key:
+// magenta, except on an 8-bit surface, where colours are palette indices and magenta
+// would be index 255 like the white glyphs (black outlines are index 0): there it is
+// index 1, which the glyphs never use.
+uint32_t ZDisplay_InternalFontKey(uint8_t format);
 
 // The compressed strip (engine codec) and the sizes it expands to.
 enum : uint32_t {

@@ -9,6 +9,11 @@
 
 #include <cstdint>
 
+// The largest decoded image or pack entry the engine allocates: the console's whole memory.
+// A file that asks for more is refused with the out-of-memory result before anything is
+// allocated (a small hostile file can claim hundreds of megabytes).
+constexpr uint32_t ZMEMORY_LARGEST_BLOCK = 64u << 20;
+
 class ClassZMemory {
  public:
   enum : uint32_t {
@@ -86,6 +91,7 @@ class ClassZMemory {
   uint32_t* dictoffsets_ = nullptr;
   uint8_t* dictlengths_ = nullptr;
   uint32_t listcapacity_ = 0;
+  uint32_t listfree_ = 0;  // no slot below this one is free
   uint32_t dictcount_ = 0;
 };
 

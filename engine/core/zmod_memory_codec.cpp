@@ -3,6 +3,7 @@
 // change code width and clear after the same code; the decoder's dictionary trails the
 // encoder's by one entry, hence its tests use count + 256 where the encoder uses + 255.
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "engine/core/zmod_memory.h"
@@ -22,6 +23,39 @@ void PutU32(uint8_t* p, uint32_t v) {
   p[2] = static_cast<uint8_t>(v >> 16);
   p[3] = static_cast<uint8_t>(v >> 24);
 }
+
+// The encoder's index from (code of a phrase, next byte) to the entry holding both, which
+// finds exactly the entry the dictionary scan would: entries up to the lookup limit are
+// only added when not found, so each phrase has one, and a phrase's entry can only be its
+// prefix's entry followed by one byte. A slot holds (key << 12 | entry), key = code << 8 |
+// byte, plus one so that 0 means empty; codes stay below 4096.
+class PhraseIndex {
+ public:
+  enum : uint32_t { SLOTS = 8192 };  // at most 3745 entries: under half full
+
+  bool Open() {
+    slots_.reset(new (std::nothrow) uint32_t[SLOTS]);
+    if (slots_) Clear();
+    return slots_ != nullptr;
+  }
+  void Clear() { std::memset(slots_.get(), 0, SLOTS * sizeof(uint32_t)); }
+
+  // The entry for (code, byte), or -1 with `slot` left where it belongs.
+  int32_t Find(uint32_t code, uint8_t byte, uint32_t& slot) const {
+    const uint32_t key = (code << 8 | byte) + 1;
+    uint32_t h = (key * 2654435761u) >> 19;
+    for (uint32_t s; (s = slots_[h]) != 0; h = (h + 1) & (SLOTS - 1))
+      if (s >> 12 == key) return static_cast<int32_t>(s & 0xFFF);
+    slot = h;
+    return -1;
+  }
+  void Put(uint32_t slot, uint32_t code, uint8_t byte, uint32_t entry) {
+    slots_[slot] = ((code << 8 | byte) + 1) << 12 | entry;
+  }
+
+ private:
+  std::unique_ptr<uint32_t[]> slots_;
+};
 
 uint32_t GetU32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -155,23 +189,28 @@ int ClassZMemory::Compress(void* dst, uint32_t& length, const void* src, uint32_
   uint8_t* out = static_cast<uint8_t*>(dst);
   BitWriter writer{out, room, CODEC_HEADER};
   uint32_t width = FIRST_WIDTH, limit = FIRST_LIMIT;
-  uint32_t start = 0, plen = 1;  // the current phrase P: in[start .. start + plen)
+  uint32_t plen = 1;  // the current phrase P: its length, and its code below
   uint32_t code = in[0];
-  bool ok = true;
+  PhraseIndex index;
+  bool ok = index.Open();
   for (uint32_t u = 1; u < n && ok; u++) {
     uint32_t qlen = plen + 1;  // Q = P followed by in[u]
+    uint32_t slot = 0;
     if (qlen <= LOOKUP_MAX) {
-      uint32_t found = FindString(in, in + start, qlen);
-      if (found != 0) {
+      const int32_t found = index.Find(code, in[u], slot);
+      if (found >= 0) {
         plen = qlen;
-        code = found - 1;
+        code = 256 + static_cast<uint32_t>(found);
         continue;
       }
     }
+    const uint32_t entry = dictcount_;
     AddCmpString(in, u, qlen);
+    if (qlen <= LOOKUP_MAX && dictcount_ != entry) index.Put(slot, code, in[u], entry);
     ok = writer.Put(code, width);
     if (dictcount_ + 255 >= CODE_LIMIT) {
       dictcount_ = 0;
+      index.Clear();
       width = FIRST_WIDTH;
       limit = FIRST_LIMIT;
     }
@@ -181,7 +220,6 @@ int ClassZMemory::Compress(void* dst, uint32_t& length, const void* src, uint32_
     }
     // Give up once the stream could no longer be shorter than the data.
     if (writer.pos + 6 >= n) ok = false;
-    start = u;
     plen = 1;
     code = in[u];
   }

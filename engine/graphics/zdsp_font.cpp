@@ -4,6 +4,10 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/graphics/zsurf_2d.h"
 
+uint32_t ZDisplay_InternalFontKey(uint8_t format) {
+  return format == ZFMT_INDEX8 ? 0x000001 : 0xFF00FF;
+}
+
 int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface, ClassZMemory* memory,
                                 uint32_t flags) {
   return ZDisplay_CreateInternalFont(display, surface, memory, flags, zinternalfont, zinternalfont_size);
@@ -22,11 +26,12 @@ int ZDisplay_CreateInternalFont(ClassZDisplay* display, Z2DSurface* surface, Cla
         length != ZINTERNALFONT_UNPACKED) {
       result = Z2D_FAILED;
     } else {
+      const uint32_t key = ZDisplay_InternalFontKey(surface->format);
       for (uint32_t y = 0; y < ZINTERNALFONT_HEIGHT; ++y) {
         for (uint32_t x = 0; x < ZINTERNALFONT_WIDTH; ++x) {
           const uint8_t byte = strip[y * (ZINTERNALFONT_WIDTH / 2) + x / 2];
           const uint8_t nibble = x & 1 ? byte & 0xF : byte >> 4;
-          const uint32_t colour = nibble == 1 ? 0xFFFFFF : nibble == 2 ? 0 : 0xFF00FF;
+          const uint32_t colour = nibble == 1 ? 0xFFFFFF : nibble == 2 ? 0 : key;
           surface->PutPixel(int32_t(x), int32_t(y), colour, 0, 0);
         }
       }

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr uint64_t kMaxPixels = 0x10000000;  // 256 M pixels, as for PNG
-
 void Put16(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
@@ -61,7 +59,7 @@ int ZLoader_BMP::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
   const uint64_t inside = (size - paletteat) / 4;
   const uint32_t present = inside < entries ? uint32_t(inside) : entries;
   if (uint64_t(dataoffset) + stride * height > size) return Z2D_FAILED;
-  if (width > kMaxPixels || uint64_t(width) * height > kMaxPixels) return Z2D_FAILED;
+  if (ZLoader_TooLarge(width, height)) return Z2D_NOMEMORY;
 
   const uint32_t pixelbytes = bitcount == 24 ? 4 : 1;
   uint8_t* pixels = static_cast<uint8_t*>(ClassZMemory::Alloc(width * pixelbytes));

@@ -51,6 +51,13 @@ extern const int zdithertable4[4][4];
 // image position (x, y); other formats and the alpha byte are left as they are.
 uint32_t ZLoader_Dither(uint32_t colour, uint8_t format, uint32_t x, uint32_t y);
 
+// Whether an image of width x height is more than the engine ever decodes (4 bytes a pixel
+// beyond ZMEMORY_LARGEST_BLOCK): the loaders then answer 2, out of memory, before they
+// allocate anything.
+inline bool ZLoader_TooLarge(uint32_t width, uint32_t height) {
+  return uint64_t(width) * height * 4 > ZMEMORY_LARGEST_BLOCK;
+}
+
 // Offers data to the display's loader slots 0-15 in order; the first result other than 3
 // is returned; 3 when no loader takes it (or there is no display).
 int ZLoader_Dispatch(ClassZDisplayBase* display, Z2DSurfaceBase* surface, const void* data,

@@ -27,7 +27,6 @@ constexpr uint32_t kTypeIDAT = 0x49444154;
 // image claiming more than that from its compressed bytes cannot be whole, and is refused
 // before anything as large is allocated.
 constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kMaxRawBytes = 0x40000000;  // 1 GB of unfiltered rows
 
 struct Adam7Pass {
   uint32_t x0, y0, dx, dy;
@@ -260,9 +259,10 @@ int ZLoader_PNG::WalkChunks(ZPNG_HEADER* h) {
   } else {
     raw = uint64_t(h->height) * (1 + RowBytes(h, h->width));
   }
-  if (raw > kMaxRawBytes || raw > idattotal * kMaxInflateRatio + 1024) return Z2D_FAILED;
-  // The converted image (4 bytes a pixel) stays within the same bound.
-  if (uint64_t(h->width) * h->height * 4 > kMaxRawBytes) return Z2D_FAILED;
+  if (raw > idattotal * kMaxInflateRatio + 1024) return Z2D_FAILED;
+  // The unfiltered rows and the converted image (4 bytes a pixel) within what the console
+  // could ever hold.
+  if (raw > ZMEMORY_LARGEST_BLOCK || ZLoader_TooLarge(h->width, h->height)) return Z2D_NOMEMORY;
   return Z2D_OK;
 }
 

@@ -21,6 +21,12 @@
 class ClassZDisplay;
 class Z2DSurfaceRGBA;
 class Z3DSurface;
+struct ZVECTOR3D;
+
+// A pixel shader: the new destination pixel from the destination and source pixels as
+// 0x00RRGGBB values, the pixel's column and row in the blitted rectangle and the caller's
+// value. Ready-made ones: zx_shader.h.
+using ZPIXELSHADER = uint32_t (*)(uint32_t dst, uint32_t src, uint32_t x, uint32_t y, int32_t user);
 
 class Z2DSurface : public Z2DSurfaceBase {
  public:
@@ -93,6 +99,29 @@ class Z2DSurface : public Z2DSurfaceBase {
   // Mapped and clipped position and source rectangle of a blit: 0, 1 or 4.
   int GetBltFastPositions(int32_t& x, int32_t& y, tagRECT* rect, const tagRECT* srcrect,
                           const Z2DSurfaceBase* src) const;
+
+  // --- pixel shaders (zsurf_2d_shader.cpp) ---------------------------------------------
+  // A 1:1 blit of srcrect (null: all of it) to (x, y) in which shader computes every drawn
+  // pixel, once each, in raster order of the buffer; flags bit 0 skips source pixels equal
+  // to the source's colour key; property is the shader's user value. The shader's x and y
+  // are offsets inside the clipped rectangle in buffer coordinates, so a pattern by position
+  // shifts when the blit is clipped or the display rotated. Values are 0x00RRGGBB with each
+  // channel widened to 8 bits (low bits 0); 24- and 32-bit pixels pass as stored. 8-bit
+  // surfaces copy indices and never call the shader. 0; 4 null source or shader, nothing
+  // visible; 1 a surface not created; 11 the formats differ; 12 a pixel buffer missing.
+  // src may be this surface; overlapping areas read the source as it was.
+  int BltPixelShader(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect,
+                     ZPIXELSHADER shader, int32_t flags, uint32_t property);
+  // The loops behind it: rect of src is drawn with its top-left pixel at (dx, dy) of dst
+  // (buffer coordinates, strides in pixels). No clipping: the rectangle must lie inside
+  // both buffers. The keyed form leaves the destination
+  // alone where the stored source pixel equals key.
+  static void MemBlt(ZPIXELSHADER shader, int32_t dx, int32_t dy, uint8_t* dst, const uint8_t* src,
+                     const tagRECT* rect, uint32_t dstride, uint32_t sstride, uint8_t format,
+                     uint32_t user);
+  static void MemBltColorkey(ZPIXELSHADER shader, int32_t dx, int32_t dy, uint8_t* dst,
+                             const uint8_t* src, const tagRECT* rect, uint32_t dstride,
+                             uint32_t sstride, uint8_t format, uint32_t user, uint32_t key);
 
   // --- fills and primitives -------------------------------------------------------------
   // Fills the rectangle (null: the clip rectangle) with the colour and the blit effects
@@ -174,6 +203,41 @@ class Z2DSurface : public Z2DSurfaceBase {
   // light (RENDER_GOURAUD), else three lines (RENDER_WIREFRAME), else filled; RENDER_FLAT
   // takes the lit colour for fills and lines. The whole flags value reaches the fillers.
   void Render(int32_t x, int32_t y, Z3DSurface* mesh, uint32_t flags, uint32_t property);
+
+  // --- landscape (zsurf_2d_landscape.cpp) ---------------------------------------------
+  // A perspective ground plane: texture (same format) seen from a camera at (camx, camy)
+  // (texture coordinates, 28.4) and height above it, looking along angle (4096 steps a
+  // turn; 0 looks towards smaller texture y), drawn into rect (logical; null: the whole
+  // surface). pitch sets the horizon: it lies render size x 1024 / |pitch| rows above the
+  // rectangle's bottom (a negative pitch turns the picture upside down); scale divides the
+  // texture steps (a larger scale shows the texture larger). The texture repeats; pixels
+  // are copied without blit flags. Nothing is drawn for a null or different-format texture,
+  // a surface without buffer, a scale of 0 or a rectangle outside the clip. When drawn, rect
+  // receives the part drawn: the clipped rectangle, shortened to the horizon.
+  void Landscape(tagRECT* rect, int32_t height, int32_t camx, int32_t camy, uint16_t angle,
+                 int16_t pitch, uint16_t scale, Z2DSurface* texture);
+  // Where the ground point (px, py) (28.4, like the camera) of that view lands: 1 and out =
+  // (screen x, screen y, depth in 20.12 texels); 0 when it is behind the horizon, beyond
+  // the rows walked (the rectangle and as many rows again below it), or nothing could be
+  // drawn. out's depth is filled whenever out is given.
+  int GetLandscapePoint(const tagRECT* rect, int32_t height, int32_t camx, int32_t camy,
+                        uint16_t angle, int16_t pitch, uint16_t scale, int32_t px, int32_t py,
+                        Z2DSurface* texture, ZVECTOR3D* out);
+
+  // --- pixel collision (zsurf_2d_collide.cpp) -------------------------------------------
+  // Builds the collision mask: one bit per buffer pixel, set where the pixel is not the
+  // colour key and the mean of its channels is at least threshold (0: every non-key pixel).
+  // Without memory the surface keeps no mask.
+  void BuildTableMask(uint8_t threshold);
+  // 1 when rect of this surface (null: all of it) placed at (x, y) and orect of other placed
+  // at (ox, oy) share a solid pixel, else 0. Rectangles are limited to their surface's clip
+  // without moving their position. When either surface has no mask, any overlap of the
+  // rectangles is a collision, at its top-left pixel. point
+  // (may be null) receives the hit, or (-1, -1): in buffer coordinates, x + the first
+  // rectangle's left column after the cut to the overlap + the offset of the hit in it, and
+  // likewise y; with rectangles that start at 0 that is the pixel's screen position.
+  int Intersect(int32_t x, int32_t y, const tagRECT* rect, int32_t ox, int32_t oy,
+                const tagRECT* orect, const Z2DSurfaceBase* other, tagPOINT* point) const;
 
   // --- image files (zsurf_2d_load.cpp) --------------------------------------------------
   // LoadImage offers the data to the display's loader slots in order; the first loader

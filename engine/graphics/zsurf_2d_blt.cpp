@@ -29,15 +29,18 @@ int Z2DSurface::GetBltFastPositions(int32_t& x, int32_t& y, tagRECT* rect, const
   return Z2D_OK;
 }
 
-namespace {
-
-bool Overlaps(const Z2DSurface* dst, const Z2DSurface* src, int32_t x, int32_t y, const tagRECT& r) {
-  if (dst != src) return false;
+void ZxBlt_CopyOverlap(bool same, int32_t x, int32_t y, int32_t bytes, const uint8_t*& src,
+                       int32_t& sstride, tagRECT& r, std::vector<uint8_t>& copy) {
   const int32_t w = r.right - r.left, h = r.bottom - r.top;
-  return x < r.right && r.left < x + w && y < r.bottom && r.top < y + h;
+  if (!same || !(x < r.right && r.left < x + w && y < r.bottom && r.top < y + h)) return;
+  copy.resize(size_t(w) * h * bytes);
+  for (int32_t i = 0; i < h; ++i)
+    std::memcpy(copy.data() + size_t(i) * w * bytes,
+                src + (ptrdiff_t(r.top + i) * sstride + r.left) * bytes, size_t(w) * bytes);
+  src = copy.data();
+  sstride = w;
+  r = {0, 0, w, h};
 }
-
-}  // namespace
 
 int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect, int32_t flags,
                         uint32_t property) {
@@ -106,16 +109,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
       std::vector<uint8_t> copy;
       int32_t sstride = src->stride;
       tagRECT wr = r;
-      if (Overlaps(this, src, x, y, r)) {
-        const int32_t w = r.right - r.left, h = r.bottom - r.top;
-        copy.resize(size_t(w) * h * bytes);
-        for (int32_t i = 0; i < h; ++i)
-          std::memcpy(copy.data() + size_t(i) * w * bytes,
-                      sbuf + (ptrdiff_t(r.top + i) * src->stride + r.left) * bytes, size_t(w) * bytes);
-        sbuf = copy.data();
-        sstride = w;
-        wr = {0, 0, w, h};
-      }
+      ZxBlt_CopyOverlap(src == this, x, y, bytes, sbuf, sstride, wr, copy);
       const uint32_t key = src->colorkey;
       const uint32_t a = ZSurf_Opacity(f, property);
 #define ARGS x, y, wr.top, &wr, dbuf, sbuf, stride, sstride, bits, format

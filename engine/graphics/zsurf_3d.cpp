@@ -21,7 +21,12 @@ int32_t Clamp32(int64_t v) {
 // (a >> 8) * (b >> 8) without 32-bit overflow.
 int64_t Mul(int64_t a, int64_t b) { return (a >> 8) * (b >> 8); }
 
-// floor(sqrt(s)) for the squared lengths of normals, which may pass 32 bits.
+// Components of a normal (after the >> 8) are kept below this, so that the sum of their
+// squares stays below 2^62.
+constexpr int64_t kNormalLimit = int64_t(1) << 30;
+
+// floor(sqrt(s)) for the squared lengths of normals, s < 2^62: the root is below 2^31, so
+// neither square below overflows and the double's root is off by one step at most.
 int64_t Sqrt64(uint64_t s) {
   if (s <= uint64_t(INT32_MAX)) return ClassZMath::IntSqrt(int32_t(s));
   uint64_t r = uint64_t(std::sqrt(double(s)));
@@ -33,9 +38,18 @@ int64_t Sqrt64(uint64_t s) {
 // len = sqrt of the sum of (c >> 8)^2; each component becomes (c << 8) / len, c << 8 when
 // len is 0. Unit vectors come out with length 65536 (the light (0, 0, -256) gives
 // (0, 0, -65536)); vectors shorter than 256 in every component stay as they are, scaled.
+// A vector too long to square (the cross product of edges of a million units or more, which
+// a model file can hold) is first shifted down as a whole: its direction is kept, and the
+// result is a unit normal as for any other.
 void Normalise(int64_t x, int64_t y, int64_t z, int32_t* out) {
+  auto fits = [](int64_t v) { return v >> 8 < kNormalLimit && v >> 8 >= -kNormalLimit; };
+  while (!fits(x) || !fits(y) || !fits(z)) {
+    x >>= 1;
+    y >>= 1;
+    z >>= 1;
+  }
   const int64_t a = x >> 8, b = y >> 8, c = z >> 8;
-  const int64_t len = Sqrt64(uint64_t(a * a) + uint64_t(b * b) + uint64_t(c * c));
+  const int64_t len = Sqrt64(uint64_t(a * a + b * b + c * c));
   const int64_t v[3] = {x, y, z};
   for (int i = 0; i < 3; ++i) {
     const int64_t s = v[i] * 256;

@@ -73,16 +73,21 @@ inline uint32_t ZSurf_SwapRB(uint32_t c) {
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-// Colour word to stored pixel.
-inline uint32_t ZSurf_Pack(uint32_t format, uint32_t colour) {
-  if (format == ZFMT_INDEX8) return colour & 0xFF;
-  const uint32_t v = ZSurf_SwapRB(colour);
+// 0x00RRGGBB (the stored channel order) to a stored pixel of a true-colour format: the
+// top bits of each channel; 24 and 32 bits take the value as it is.
+inline uint32_t ZSurf_PackRGB(uint32_t format, uint32_t v) {
   switch (format) {
     case ZFMT_RGB444: return (v >> 12 & 0xF00) | (v >> 8 & 0xF0) | (v >> 4 & 0xF);
     case ZFMT_RGB555: return (v >> 9 & 0x7C00) | (v >> 6 & 0x3E0) | (v >> 3 & 0x1F);
     case ZFMT_RGB565: return (v >> 8 & 0xF800) | (v >> 5 & 0x7E0) | (v >> 3 & 0x1F);
     default: return v;
   }
+}
+
+// Colour word to stored pixel.
+inline uint32_t ZSurf_Pack(uint32_t format, uint32_t colour) {
+  if (format == ZFMT_INDEX8) return colour & 0xFF;
+  return ZSurf_PackRGB(format, ZSurf_SwapRB(colour));
 }
 
 // Stored pixel to colour word; low bits of narrow fields stay 0 (5:6:5 white -> 0xF8FCF8).

@@ -13,8 +13,15 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/core/zolt_records.h"
+
+// That copy: when same (both on one buffer) and the source rectangle r (buffer coordinates)
+// overlaps its destination at (x, y), copies r into copy and points src, sstride and r at
+// the copy; otherwise changes nothing.
+void ZxBlt_CopyOverlap(bool same, int32_t x, int32_t y, int32_t bytes, const uint8_t*& src,
+                       int32_t& sstride, tagRECT& r, std::vector<uint8_t>& copy);
 
 #define ZX_BLT_ARGS                                                                    \
   int32_t x, int32_t y, int32_t top, const tagRECT *rect, uint8_t *dst, const uint8_t *src, \

@@ -12,12 +12,35 @@
 
 int32_t music_file_size_bytes = 0;
 
+namespace {
+
+// Whether a missing picture of this name was reported before (and now is): the zones ask
+// for the same pictures again and again. A fixed table, so nothing is allocated in play;
+// the game has fewer names than it holds, and any beyond it are simply told again.
+bool reported_before(const char* name) {
+  static char names[32][64];
+  for (char* n : names) {
+    if (std::strncmp(n, name, sizeof names[0]) == 0) return true;
+    if (n[0] == '\0') {
+      std::snprintf(n, sizeof names[0], "%s", name);
+      return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int32_t load_image_file(const char* name, int32_t slot) {
   uint16_t* target = image_slot(slot);
   if (!target) return -1;
   std::FILE* f = std::fopen(name, "rb");
   if (!f) {
-    std::fprintf(stderr, "pellax: cannot open picture %s: %s\n", name, std::strerror(errno));
+    const int error = errno;
+    // Black rather than the last zone's picture, which would look like a wrong level.
+    std::memset(target, 0, kCanvasPixels * sizeof(uint16_t));
+    if (!reported_before(name))
+      std::fprintf(stderr, "pellax: cannot open picture %s: %s\n", name, std::strerror(error));
     return -1;
   }
   const size_t got = std::fread(target, sizeof(uint16_t), kCanvasPixels, f);

@@ -7,9 +7,9 @@
 
 extern int32_t music_file_size_bytes;  // size of "music.dat" at the last probe
 
-// Reads a raw 768x768 RGB565 picture into slot 1..6. A missing file leaves the slot as it
-// was, a short one fills only what it holds; both are reported on stderr. Returns 0 when
-// the whole picture was read, else -1.
+// Reads a raw 768x768 RGB565 picture into slot 1..6. A missing file leaves the slot black
+// and is reported on stderr the first time its name is asked for; a short one fills only
+// what it holds and is reported. Returns 0 when the whole picture was read, else -1.
 int32_t load_image_file(const char* name, int32_t slot);
 // Creates (or truncates) an empty file and flushes it to storage. Returns 0, or -1 when
 // the file could not be created or written (reported on stderr).

@@ -16,3 +16,9 @@ inline int32_t round_to_int(Real v) {
   if (r <= Real(-1073741824)) return -1073741824;
   return int32_t(r);
 }
+
+// A wide result held at the 32-bit range. Coordinates that far out are off every canvas
+// and outside the arena, so holding them there keeps their side without wrapping round.
+inline int32_t clamp_int32(int64_t v) {
+  return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
+}

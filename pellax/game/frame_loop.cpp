@@ -5,7 +5,13 @@
 #include "host/gp2x_seam.h"
 #include "pellax/game/data_files.h"
 #include "pellax/game/game_states.h"
-#include "pellax/game/game_standins.h"
+#include "pellax/game/game_flow.h"
+#include "pellax/game/high_scores.h"
+#include "pellax/game/messages.h"
+#include "pellax/game/play_update.h"
+#include "pellax/game/player_ship.h"
+#include "pellax/game/screens.h"
+#include "pellax/game/stage_director.h"
 #include "pellax/game/msg_log.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/random.h"
@@ -27,20 +33,10 @@ constexpr const char* kMenuProgram = "/usr/gp2x/gp2xmenu";
 // The button word read at the end of the previous frame.
 uint32_t frame_buttons = 0;
 
-void camera_home() {
-  camera_x = 0xE000;
-  camera_y = 0x10800;
-}
-
 int hand_over_to_menu() {
   gp2x::chdir(kMenuFolder);
   gp2x::execl(kMenuProgram, kMenuProgram, static_cast<const char*>(nullptr));
   return 0;
-}
-
-void start_title_decorations() {
-  spawn_kind20(camera_x + 0x2B00, camera_y + 0xB600, 0xFFF4, 0.04f);
-  spawn_kind20(camera_x + 0x11700, camera_y + 0xB600, 0xFFF4, -0.04f);
 }
 
 void loading_screen() {
@@ -216,6 +212,9 @@ void reset_frame_loop_state() {
   frame_buttons = 0;
   timer_start_a = timer_start_b = 0;
   mt_reset();
+  reset_game_flow_state();
+  lives = next_life_score = game_score = player_dead = shield_energy = shield_on = 0;
+  lives_cheat_used = level_cleared = 0;
 }
 
 int pellax_start() {
@@ -287,6 +286,11 @@ bool pellax_frame() {
 }
 
 void shut_down_for_hand_over() {
+  if (ending_devices_closed) {
+    // An ending program that did not start closed the audio and the screen already.
+    game_shutdown();
+    return;
+  }
   music_off();
   loop_sound_stop();
   game_shutdown();

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "pellax/game/fixed_math.h"
-#include "pellax/game/game_standins.h"
+#include "pellax/game/enemy_kinds.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/random.h"
 #include "pellax/game/run_state.h"
@@ -26,14 +26,15 @@ void transform_object(game_object* o) {
     for (int end = 0; end < 4; end += 2) {
       for (int32_t i = 0; i < n; ++i) {
         const int64_t x = model[end][i], y = model[end + 1][i];
-        world[end][i] = int32_t((x * c - y * s) >> 8);
-        world[end + 1][i] = int32_t((x * s + y * c) >> 8);
+        world[end][i] = clamp_int32((x * c - y * s) >> 8);
+        world[end + 1][i] = clamp_int32((x * s + y * c) >> 8);
       }
     }
   }
   if (o->scale != 0) {
     for (int k = 0; k < 4; ++k)
-      for (int32_t i = 0; i < n; ++i) world[k][i] = int32_t((int64_t(world[k][i]) * o->scale) >> 8);
+      for (int32_t i = 0; i < n; ++i)
+        world[k][i] = clamp_int32((int64_t(world[k][i]) * o->scale) >> 8);
   }
   for (int32_t i = 0; i < n; ++i) {
     for (int32_t v : {o->world_x1[i], o->world_x2[i]}) {
@@ -53,22 +54,24 @@ void transform_object(game_object* o) {
 
 void add_parallel_segments(game_object* o, int32_t seg, int32_t n, int32_t spacing) {
   if (n <= 0 || seg < 0 || seg >= o->segment_count || seg >= kMaxSegments) return;
-  const float nx = float(o->model_y1[seg] - o->model_y2[seg]) / 256.0f;
-  const float ny = float(o->model_x2[seg] - o->model_x1[seg]) / 256.0f;
+  const float nx = float(int64_t(o->model_y1[seg]) - o->model_y2[seg]) / 256.0f;
+  const float ny = float(int64_t(o->model_x2[seg]) - o->model_x1[seg]) / 256.0f;
   const float len = std::sqrt(nx * nx + ny * ny);
-  if (len == 0.0f) return;
   const float scale = float(spacing) / 256.0f;
-  const int32_t ox = round_to_int(nx / len * scale * 256.0f);
-  const int32_t oy = round_to_int(ny / len * scale * 256.0f);
+  // A zero-length segment (a dot) gets copies in its own place: every shape keeps three
+  // segments per base segment.
+  const int32_t ox = len == 0.0f ? 0 : round_to_int(nx / len * scale * 256.0f);
+  const int32_t oy = len == 0.0f ? 0 : round_to_int(ny / len * scale * 256.0f);
   for (int32_t k = 0; k < n; ++k) {
     for (int32_t side : {1, -1}) {
       // The arrays hold 150 segments: copies past that are dropped.
       if (o->segment_count >= kMaxSegments) return;
       const int32_t d = o->segment_count++;
-      o->model_x1[d] = o->model_x1[seg] + side * (k + 1) * ox;
-      o->model_y1[d] = o->model_y1[seg] + side * (k + 1) * oy;
-      o->model_x2[d] = o->model_x2[seg] + side * (k + 1) * ox;
-      o->model_y2[d] = o->model_y2[seg] + side * (k + 1) * oy;
+      const int64_t dx = int64_t(side) * (k + 1) * ox, dy = int64_t(side) * (k + 1) * oy;
+      o->model_x1[d] = clamp_int32(o->model_x1[seg] + dx);
+      o->model_y1[d] = clamp_int32(o->model_y1[seg] + dy);
+      o->model_x2[d] = clamp_int32(o->model_x2[seg] + dx);
+      o->model_y2[d] = clamp_int32(o->model_y2[seg] + dy);
       o->colour_a[d] = o->colour_a[seg];
       o->colour_b[d] = o->colour_b[seg];
     }
@@ -76,7 +79,8 @@ void add_parallel_segments(game_object* o, int32_t seg, int32_t n, int32_t spaci
 }
 
 void collide_objects(game_object* a, game_object* b) {
-  const float dx = float(b->x - a->x) / 256.0f, dy = float(b->y - a->y) / 256.0f;
+  const float dx = float(int64_t(b->x) - a->x) / 256.0f;
+  const float dy = float(int64_t(b->y) - a->y) / 256.0f;
   const float dist = std::sqrt(dx * dx + dy * dy);
   if (dist == 0.0f) return;
   const float nx = dx / dist, ny = dy / dist;
@@ -100,8 +104,9 @@ void collide_objects(game_object* a, game_object* b) {
 
 void step_object_motion(uint16_t index) {
   game_object& o = object_at(index);
-  o.x += round_to_int(o.vx * frame_time * 256.0f);
-  o.y += round_to_int(o.vy * frame_time * 256.0f);
+  // Held at the range: a long frame or a wild speed must not wrap a position round.
+  o.x = clamp_int32(int64_t(o.x) + round_to_int(o.vx * frame_time * 256.0f));
+  o.y = clamp_int32(int64_t(o.y) + round_to_int(o.vy * frame_time * 256.0f));
 }
 
 void update_objects() {
@@ -149,13 +154,14 @@ void pick_spawn_position(int32_t* x, int32_t* y) {
       const float a = ship.angle + 3.1416f + float(turn) * 6.283f / 1000.0f;
       const float sa = std::sin(a), ca = std::cos(a);
       if (speed != 0.0f && sa * (ship.vx / speed) + ca * (ship.vy / speed) > 0.9f) continue;
-      const int32_t px_ = ship.x + round_to_int(float(r) * sa * 256.0f);
-      const int32_t py_ = ship.y + round_to_int(float(r) * ca * 256.0f);
+      // In 64 bits: a ship or camera at the end of the range must not wrap into the arena.
+      const int64_t px_ = ship.x + int64_t(round_to_int(float(r) * sa * 256.0f));
+      const int64_t py_ = ship.y + int64_t(round_to_int(float(r) * ca * 256.0f));
       if (px_ < 0x9E01 || px_ > 0x261FF || py_ <= 0x9E00 || py_ > 0x261FF) continue;
-      if (!(camera_x < px_ && px_ < camera_x + 0x14000)) continue;
-      if (!(camera_y < py_ && py_ < camera_y + 0xF000)) continue;
-      *x = px_;
-      *y = py_;
+      if (!(camera_x < px_ && px_ < camera_x + int64_t(0x14000))) continue;
+      if (!(camera_y < py_ && py_ < camera_y + int64_t(0xF000))) continue;
+      *x = int32_t(px_);
+      *y = int32_t(py_);
       return;
     }
   }

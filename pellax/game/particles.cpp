@@ -10,8 +10,11 @@
 
 namespace {
 
-// Moves by v x s 8.8 ticks, v in 1/256 pixel per tick.
-int32_t move_by(int32_t v, int32_t s) { return int32_t((int64_t(v) * s) >> 8); }
+// Moves a position by v x s 8.8 ticks, v in 1/256 pixel per tick; held at the 32-bit
+// range (a long frame may carry a fast spark that far).
+void move_by(int32_t& position, int32_t v, int32_t s) {
+  position = clamp_int32(position + ((int64_t(v) * s) >> 8));
+}
 
 // Takes a from one channel: all of it when the channel holds enough, else the channel
 // empties and a passes on whole to the next channel.
@@ -54,21 +57,22 @@ void update_particles() {
     }
     if (t > 0 && p.head_time > 0) {
       const int32_t s = std::min(p.head_time, t);
-      p.head_x += move_by(p.vx, s);
-      p.head_y += move_by(p.vy, s);
+      move_by(p.head_x, p.vx, s);
+      move_by(p.head_y, p.vy, s);
       p.head_time -= s;
       t -= s;
     }
     if (t > 0) {
       const int32_t s = std::min(p.life, t);
-      const int32_t dx = move_by(p.vx, s), dy = move_by(p.vy, s);
-      p.tail_x += dx;
-      p.tail_y += dy;
-      p.head_x += dx;
-      p.head_y += dy;
+      move_by(p.tail_x, p.vx, s);
+      move_by(p.tail_y, p.vy, s);
+      move_by(p.head_x, p.vx, s);
+      move_by(p.head_y, p.vy, s);
       p.life -= s;
     }
-    if (p.type == 1) p.colour = fade_colour(p.colour, (tick_step * 1024 + 0x8000) >> 16);
+    // In 64 bits: a step of 82 s or more (a stopped process) overflows 32.
+    if (p.type == 1)
+      p.colour = fade_colour(p.colour, int32_t((int64_t(tick_step) * 1024 + 0x8000) >> 16));
   });
 }
 
@@ -95,8 +99,8 @@ void add_parallel_particles(particle* p, int32_t n, int32_t spacing) {
       q.head_glow = p->head_glow;
       q.colour = p->colour;
       q.flags = p->flags & ~uint16_t(3);
-      q.tail_x = q.head_x = p->tail_x + side * (k + 1) * ox;
-      q.tail_y = q.head_y = p->tail_y + side * (k + 1) * oy;
+      q.tail_x = q.head_x = clamp_int32(p->tail_x + int64_t(side) * (k + 1) * ox);
+      q.tail_y = q.head_y = clamp_int32(p->tail_y + int64_t(side) * (k + 1) * oy);
     }
   }
 }

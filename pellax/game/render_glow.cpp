@@ -28,7 +28,7 @@ inline uint32_t add_fields(uint32_t a, uint32_t b, int shift, int bits) {
   return s << shift;
 }
 
-bool rect_on_canvas(int32_t left, int32_t top, int32_t size) {
+bool rect_on_canvas(int64_t left, int64_t top, int32_t size) {
   return left >= 0 && top >= 0 && left + size <= kCanvasSize && top + size <= kCanvasSize;
 }
 
@@ -71,9 +71,10 @@ void blend_add_block(uint16_t* destination, const uint16_t* block) {
 }
 
 void draw_glow_sprite(uint16_t* surface, int32_t x, int32_t y, const uint16_t* sprite) {
-  int32_t left = x - 10;
+  // In 64 bits: a position at the very bottom of the range must not wrap onto the canvas.
+  int64_t left = int64_t(x) - 10;
   if (left & 1) left -= 1;  // keeps the destination word-aligned
-  const int32_t top = y - 10;
+  const int64_t top = int64_t(y) - 10;
   if (!rect_on_canvas(left, top, kGlowSpriteSize)) {
     ++clipped_draws;
     return;
@@ -111,17 +112,18 @@ void blend_sprite_additive(uint16_t* surface, int32_t x, int32_t y, const uint16
                            int32_t width, int32_t height) {
   ++sprites_drawn;
   if (height <= 0 || width <= 0) return;
-  const int32_t left = x - width / 2, top = y - height / 2;
+  const int64_t left = int64_t(x) - width / 2, top = int64_t(y) - height / 2;
   bool clipped = false;
   for (int32_t r = 0; r < height; ++r) {
     for (int32_t c = 0; c < width; ++c) {
       const uint16_t v = sprite[r * width + c];
       if (v == 0) continue;
-      if (!on_canvas(left + c, top + r)) {
+      const int64_t px = left + c, py = top + r;
+      if (px < 0 || py < 0 || px >= kCanvasSize || py >= kCanvasSize) {
         clipped = true;
         continue;
       }
-      uint16_t* d = surface + (top + r) * kCanvasSize + left + c;
+      uint16_t* d = surface + py * kCanvasSize + px;
       if (*d != 0xFFFF) *d = add_saturate(*d, v);
     }
   }

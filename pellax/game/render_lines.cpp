@@ -205,23 +205,27 @@ void draw_line_additive_fx(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int3
 void draw_rect_outline(uint16_t* s, int32_t x, int32_t y, int32_t width, int32_t height,
                        uint16_t colour) {
   clip_tracker clip;
-  auto store = [&](int32_t px, int32_t py) {
-    if (on_canvas(px, py)) s[py * kCanvasSize + px] = colour;
-    else clip.clipped = true;
+  // Edges in 64 bits: a rectangle may reach past the 32-bit range.
+  auto store = [&](int64_t px, int64_t py) {
+    if (px >= 0 && px < kCanvasSize && py >= 0 && py < kCanvasSize)
+      s[py * kCanvasSize + px] = colour;
+    else
+      clip.clipped = true;
   };
+  const int64_t right = int64_t(x) + width, bottom = int64_t(y) + height;
   // Only the part of each edge that can be on the canvas is visited.
-  auto lo = [](int32_t a) { return a < -1 ? -1 : a; };
-  auto hi = [](int32_t b) { return b > kCanvasSize ? kCanvasSize : b; };
+  auto lo = [](int64_t a) { return a < -1 ? -1 : a; };
+  auto hi = [](int64_t b) { return b > kCanvasSize ? kCanvasSize : b; };
   if (width > 0) {
-    for (int32_t c = lo(x); c < hi(x + width); ++c) {
+    for (int64_t c = lo(x); c < hi(right); ++c) {
       store(c, y);
-      store(c, y + height - 1);
+      store(c, bottom - 1);
     }
   }
   if (height > 0) {
-    for (int32_t r = lo(y); r < hi(y + height); ++r) {
+    for (int64_t r = lo(y); r < hi(bottom); ++r) {
       store(x, r);
-      store(x + width - 1, r);
+      store(right - 1, r);
     }
   }
 }
@@ -237,27 +241,30 @@ void draw_line_gradient(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t
 
 void draw_glow_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t count,
                     int32_t spacing, uint16_t colour) {
-  const float nx = float(y1 - y2) / 256.0f, ny = float(x2 - x1) / 256.0f;
+  const float nx = float(int64_t(y1) - y2) / 256.0f, ny = float(int64_t(x2) - x1) / 256.0f;
   const float len = std::sqrt(nx * nx + ny * ny);
   if (len == 0.0f) return;
   const int32_t ox = round_to_int(nx / len * float(spacing));
   const int32_t oy = round_to_int(ny / len * float(spacing));
+  // Copies far off the canvas are held at the 32-bit range, where the line drops them.
+  auto at = [](int32_t v, int64_t offset) { return clamp_int32(v + offset); };
   for (int32_t i = 1; i <= count; ++i) {
-    draw_line(s, x1 + i * ox, y1 + i * oy, x2 + i * ox, y2 + i * oy, colour);
-    draw_line(s, x1 - i * ox, y1 - i * oy, x2 - i * ox, y2 - i * oy, colour);
+    const int64_t dx = int64_t(i) * ox, dy = int64_t(i) * oy;
+    draw_line(s, at(x1, dx), at(y1, dy), at(x2, dx), at(y2, dy), colour);
+    draw_line(s, at(x1, -dx), at(y1, -dy), at(x2, -dx), at(y2, -dy), colour);
   }
 }
 
 void draw_arrow(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   draw_line(s, x1, y1, x2, y2, 0xFFFF);
-  const float ux0 = float(x1 - x2) / 256.0f, uy0 = float(y1 - y2) / 256.0f;
+  const float ux0 = float(int64_t(x1) - x2) / 256.0f, uy0 = float(int64_t(y1) - y2) / 256.0f;
   const float len = std::sqrt(ux0 * ux0 + uy0 * uy0);
   if (len == 0.0f) return;
   const float ux = ux0 / len, uy = uy0 / len;
   for (float turn : {0.348889f, -0.348889f}) {
     const float c = std::cos(turn), sn = std::sin(turn);
     const float rx = ux * c - uy * sn, ry = ux * sn + uy * c;
-    draw_line(s, x2, y2, x2 + round_to_int(10.0f * rx * 256.0f),
-              y2 + round_to_int(10.0f * ry * 256.0f), 0xFFFF);
+    draw_line(s, x2, y2, clamp_int32(int64_t(x2) + round_to_int(10.0f * rx * 256.0f)),
+              clamp_int32(int64_t(y2) + round_to_int(10.0f * ry * 256.0f)), 0xFFFF);
   }
 }

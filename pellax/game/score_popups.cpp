@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "pellax/game/fixed_math.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/run_state.h"
 #include "pellax/game/stroke_font.h"
@@ -13,7 +14,7 @@ void update_score_popups() {
     int32_t t = tick_step;
     if (p.grow_time > 0) {
       const int32_t s = std::min(p.grow_time, t);
-      p.size += int32_t((int64_t(p.grow_rate) * s) >> 8);
+      p.size = clamp_int32(p.size + ((int64_t(p.grow_rate) * s) >> 8));
       p.grow_time -= s;
       t -= s;
     }
@@ -22,7 +23,7 @@ void update_score_popups() {
       p.hold_time -= s;
       t -= s;
     }
-    if (t > 0) p.size -= int32_t((int64_t(p.shrink_rate) * t) >> 8);
+    if (t > 0) p.size = clamp_int32(p.size - ((int64_t(p.shrink_rate) * t) >> 8));
     if (p.size <= 0) free_score_popup(i);
   });
 }
@@ -36,7 +37,8 @@ void draw_score_popups(uint16_t* surface) {
     text[sizeof p.text] = '\0';
     int32_t w, h;
     text_extent(text, p.size, &w, &h);
-    draw_text(surface, text, p.x - w / 2 - 128, p.y - h / 2 - 128, p.size, p.shadow_colour);
-    draw_text(surface, text, p.x - w / 2 + 128, p.y - h / 2 + 128, p.size, p.colour);
+    const int64_t x = int64_t(p.x) - w / 2, y = int64_t(p.y) - h / 2;
+    draw_text(surface, text, clamp_int32(x - 128), clamp_int32(y - 128), p.size, p.shadow_colour);
+    draw_text(surface, text, clamp_int32(x + 128), clamp_int32(y + 128), p.size, p.colour);
   });
 }

@@ -304,12 +304,14 @@ void fade_world_step() {
 
 void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   if (!world_image || !surface) return;
-  const int32_t c0 = x - 1 < 0 ? 0 : x - 1;
-  const int32_t c1 = x + 319 > kCanvasSize - 2 ? kCanvasSize - 2 : x + 319;  // never 767
-  const int32_t r0 = y < 0 ? 0 : y;
-  const int32_t r1 = y + 239 > kCanvasSize - 1 ? kCanvasSize - 1 : y + 239;
-  for (int32_t row = r0; row <= r1; ++row) {
-    for (int32_t col = c0; col <= c1; ++col) {
+  // The window's edges in 64 bits (a camera at the end of the range must not wrap); the
+  // last column, 767, is never touched.
+  const int64_t c0 = x - int64_t(1) < 0 ? 0 : x - int64_t(1);
+  const int64_t c1 = x + int64_t(319) > kCanvasSize - 2 ? kCanvasSize - 2 : x + int64_t(319);
+  const int64_t r0 = y < 0 ? 0 : y;
+  const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
+  for (int64_t row = r0; row <= r1; ++row) {
+    for (int64_t col = c0; col <= c1; ++col) {
       uint16_t& s = surface[row * kCanvasSize + col];
       const uint16_t w = world_image[row * kCanvasSize + col];
       const int32_t r = towards(s >> 11, w >> 11);
@@ -323,7 +325,8 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
 void copy_world_window(uint16_t* destination, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
                        int32_t width, int32_t height) {
   if (!world_image || !destination || width <= 0 || height <= 0) return;
-  auto clip = [](int32_t s, int32_t d, int32_t n, int32_t& first, int32_t& end) {
+  // In 64 bits: the negation and the room left both overflow at the ends of the range.
+  auto clip = [](int64_t s, int64_t d, int64_t n, int64_t& first, int64_t& end) {
     first = 0;
     if (-s > first) first = -s;
     if (-d > first) first = -d;
@@ -331,11 +334,11 @@ void copy_world_window(uint16_t* destination, int32_t sx, int32_t sy, int32_t dx
     if (kCanvasSize - s < end) end = kCanvasSize - s;
     if (kCanvasSize - d < end) end = kCanvasSize - d;
   };
-  int32_t c0, c1, r0, r1;
+  int64_t c0, c1, r0, r1;
   clip(sx, dx, width, c0, c1);
   clip(sy, dy, height, r0, r1);
   if (c1 <= c0) return;
-  for (int32_t r = r0; r < r1; ++r) {
+  for (int64_t r = r0; r < r1; ++r) {
     std::memcpy(destination + (dy + r) * kCanvasSize + dx + c0,
                 world_image + (sy + r) * kCanvasSize + sx + c0, size_t(c1 - c0) * 2);
   }

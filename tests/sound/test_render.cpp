@@ -3,6 +3,8 @@
 // from the frame-by-frame mixer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/sound/fake_driver.h"
 #include "tests/sound/qss_fixtures.h"
 
@@ -81,6 +83,69 @@ TEST(Render, SameBytesWhateverTheBufferSize) {
     EXPECT_EQ(render(c.bits, c.stereo, frames, 1000), whole);
     EXPECT_EQ(render(c.bits, c.stereo, frames, 4096), whole);
     EXPECT_EQ(fnv1a(whole), c.hash);
+  }
+}
+
+// Samples whose loops and ends sit where the mixer must stop or wrap mid-buffer: a loop
+// running past the sample's end, a loop shorter than one output step, a loop starting
+// past the end, offsets (9xx) inside and beyond a one-shot sample, low and high pitches
+// with effects that change the step every tick. The bytes stay those recorded from the
+// mixer that tested every frame.
+TEST(Render, LoopAndEndEdgesKeepTheirBytes) {
+  ModBuilder m(4);
+  auto fill = [](ModBuilder::Sample& s, int n, int seed) {
+    for (int i = 0; i < n; ++i)
+      s.data.push_back(static_cast<int8_t>((i * (37 + seed)) % 251 - 125));
+  };
+  fill(m.samples[0], 64, 0);  // loop 20..80 of 64 bytes
+  m.samples[0].repeatStart = 10;
+  m.samples[0].repeatLength = 30;
+  fill(m.samples[1], 40, 1);  // a 4-byte loop at the end
+  m.samples[1].repeatStart = 18;
+  m.samples[1].repeatLength = 2;
+  fill(m.samples[2], 50, 2);  // loop starting past the end
+  m.samples[2].repeatStart = 100;
+  m.samples[2].repeatLength = 4;
+  fill(m.samples[3], 600, 3);  // one-shot
+  fill(m.samples[4], 1000, 4);  // a long loop ending exactly at the sample's end
+  m.samples[4].repeatStart = 100;
+  m.samples[4].repeatLength = 400;
+  struct Note {
+    uint32_t sample, period, effect, parameter;
+  };
+  const Note notes[] = {{1, 113, 0, 0},     {2, 113, 0, 0x37}, {3, 856, 4, 0x8F},
+                        {4, 214, 9, 1},     {4, 428, 9, 3},    {5, 113, 1, 0x10},
+                        {2, 1712, 0, 0},    {1, 160, 2, 0x20}, {5, 300, 9, 2},
+                        {3, 120, 0, 0x47}, {4, 113, 0, 0},     {1, 428, 0xA, 0x0F}};
+  for (uint32_t r = 0; r < 64; ++r)
+    for (uint32_t t = 0; t < 4; ++t) {
+      if ((r + t) % 3 != 0) continue;
+      const Note& n = notes[(r * 5 + t * 7) % 12];
+      m.cell(0, r, t, n.sample, n.period, n.effect, n.parameter);
+    }
+  const std::vector<uint8_t> image = m.build();
+  struct Case {
+    uint32_t rate;
+    bool stereo;
+    uint32_t hash;
+  };
+  const Case cases[] = {
+      {44100, true, 0x1E82F963u}, {11025, true, 0x532D1BF1u}, {22050, false, 0x7FBFFC73u}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rate << (c.stereo ? " stereo" : " mono"));
+    qssMusic song;
+    ASSERT_EQ(song.load(image.data(), image.size(), false), 0);
+    FakeSpeaker s;
+    ASSERT_EQ(s.open(c.rate, 16, c.stereo, 1, 1), 0);
+    ASSERT_EQ(s.playMusic(&song, QSS_ANY_CHANNEL), 0);
+    std::vector<unsigned char> out;
+    for (int i = 0; i < 40; ++i) {
+      auto b = s.pump(static_cast<int>(c.rate / 10) * (c.stereo ? 4 : 2));
+      out.insert(out.end(), b.begin(), b.end());
+    }
+    const size_t silent = static_cast<size_t>(std::count(out.begin(), out.end(), 0));
+    EXPECT_LT(silent, out.size() / 2);  // the notes are heard
+    EXPECT_EQ(fnv1a(out), c.hash);
   }
 }
 

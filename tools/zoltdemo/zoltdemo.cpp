@@ -9,9 +9,9 @@
 // 2 for an argument it does not know; --help prints the usage.
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "engine/core/zolt.h"
+#include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 
 namespace {
@@ -43,12 +43,6 @@ class DemoApp : public ClassZolt {
   uint32_t held_ = 0;
 };
 
-std::string Narrow(const uint16_t* text) {
-  std::string s;
-  for (; *text; ++text) s += *text < 128 ? char(*text) : '?';
-  return s;
-}
-
 const char kUsage[] =
     "usage: zoltdemo [--help]\n"
     "A Zolt engine application: a moving test pattern and the buttons held, at 60 frames a\n"
@@ -66,18 +60,5 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, help ? stdout : stderr);
     return help && argc == 2 ? 0 : 2;
   }
-  if (!HandleDevicePtr(false)) {
-    std::fprintf(stderr, "zoltdemo: cannot open the console's devices\n");
-    return 1;
-  }
-  int result;
-  {
-    DemoApp app;
-    result = app.StartFramework(0);
-    if (result)
-      std::fprintf(stderr, "zoltdemo: start-up failed (%d): %s\n", result,
-                   Narrow(app.GetErrorMsg()).c_str());
-  }
-  HandleDevicePtr(true);
-  return result ? 1 : 0;
+  return ZoltToolMain<DemoApp>("zoltdemo");
 }

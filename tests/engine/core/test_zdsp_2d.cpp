@@ -128,6 +128,27 @@ TEST_F(ZDisplayOpen, RefusalsLeaveItClosed) {
   }
 }
 
+// Text shows on every framebuffer depth: the built-in font has its glyphs (on 8 bits they
+// used to share the key's palette index, and an open reported success with no glyph).
+TEST_F(ZDisplayOpen, TheBuiltInFontHasGlyphsOnEveryDepth) {
+  for (int bpp : {8, 16, 24, 32}) {
+    SCOPED_TRACE(bpp);
+    Reconfigure(Fb(bpp, bpp == 16 ? 6 : 8, 320));
+    Engine e;
+    ASSERT_EQ(e.Open(), 0);
+    ASSERT_TRUE(e.display.font.Created());
+    EXPECT_EQ(e.display.font.GetFontWidth("Hi"), 9u);
+    Z2DSurface& bb = e.display.backbuffer;
+    bb.Clear(0x804020);
+    const uint32_t background = bb.GetPixel(0, 0);
+    bb.DrawFont(1, 1, &e.display.font, "Hi", 1, 0);
+    int glyph = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 12; ++x) glyph += bb.GetPixel(x, y) != background;
+    EXPECT_GT(glyph, 22);  // the white pixels of "Hi" and their outlines
+  }
+}
+
 TEST_F(ZDisplayOpen, OpenWhileOpenClosesFirst) {
   Engine e;
   ASSERT_EQ(e.Open(), 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <numeric>
 #include <vector>
 
@@ -111,16 +112,54 @@ TEST(Memory, TrackedListReusesLowestSlotAndGrows) {
   EXPECT_EQ(m.InUse(), 512u * 8);
 }
 
-TEST(Memory, DeAllocListIgnoresDoubleFreesAndForeignBlocks) {
+// Whatever the order of frees, each allocation takes the lowest free slot (checked against
+// a plain model of the slots over random runs that grow the list several times).
+TEST(Memory, AllocListTakesTheLowestFreeSlotInAnyOrderOfFrees) {
+  std::mt19937 rng(7);
+  ClassZMemory m;
+  std::vector<void*> held;  // by slot; null for a free slot
+  for (int step = 0; step < 6000; ++step) {
+    const bool grow = rng() % 3 != 0 || held.empty();
+    if (grow) {
+      void* p = m.AllocList(1 + rng() % 20);
+      ASSERT_NE(p, nullptr);
+      uint32_t slot;
+      std::memcpy(&slot, static_cast<uint8_t*>(p) - 4, 4);
+      size_t lowest = 0;
+      while (lowest < held.size() && held[lowest]) ++lowest;
+      ASSERT_EQ(slot, lowest) << "step " << step;
+      if (lowest == held.size()) held.push_back(nullptr);
+      held[lowest] = p;
+    } else {
+      const size_t i = rng() % held.size();
+      m.DeAllocList(held[i]);
+      held[i] = nullptr;
+    }
+  }
+  for (void* p : held) m.DeAllocList(p);
+  EXPECT_EQ(m.InUse() % (256 * 8), 0u);
+}
+
+// The slot stored before a block is used only when the table agrees that the block is
+// there: a block of another list, or one whose stored slot was overwritten, frees nothing
+// and clears no other block's slot.
+TEST(Memory, DeAllocListTrustsTheStoredSlotOnlyWhenTheTableAgrees) {
   ClassZMemory m, other;
   void* a = m.AllocList(32);
   void* b = m.AllocList(32);
   void* foreign = other.AllocList(32);
   const uint32_t held = m.InUse();
   m.DeAllocList(a);
-  m.DeAllocList(a);          // already freed: must not touch the list or the heap
   m.DeAllocList(foreign);    // slot 0 of another list: not ours
   EXPECT_EQ(m.InUse(), held - 36);
+  uint8_t* header = static_cast<uint8_t*>(b) - 4;
+  for (uint32_t wrong : {0u, 2u, 255u, 256u, 0xFFFFFFFFu}) {
+    std::memcpy(header, &wrong, 4);
+    m.DeAllocList(b);  // slot 0 is free, 2 and 255 hold nothing, 256 and up are past the table
+    EXPECT_EQ(m.InUse(), held - 36) << wrong;
+  }
+  const uint32_t right = 1;
+  std::memcpy(header, &right, 4);
   void* c = m.AllocList(32);  // reuses slot 0; b must still be tracked
   m.DeAllocList(b);
   m.DeAllocList(c);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,6 +107,64 @@ Walk WalkCodes(const Bytes& s) {
   }
   if ((bits & ((1u << pending) - 1)) != 0) w.consistent = false;  // padding is zeros
   return w;
+}
+
+// The encoder written plainly from its rules, with phrases looked up by content in a map:
+// an oracle apart from the codec's own dictionary search. Empty when the stream would not
+// be shorter than the data.
+Bytes ReferencePack(const Bytes& in) {
+  if (in.empty()) return {};
+  Bytes out(16, 0);
+  uint64_t bits = 0;
+  uint32_t pending = 0;
+  auto emit = [&](uint32_t code, uint32_t width) {
+    bits = (bits << width) | code;
+    pending += width;
+    while (pending >= 8) {
+      pending -= 8;
+      out.push_back(static_cast<uint8_t>(bits >> pending));
+    }
+  };
+  std::map<std::string, uint32_t> dict;
+  uint32_t count = 0, width = 9, limit = 512;
+  std::string phrase(1, static_cast<char>(in[0]));
+  uint32_t code = in[0];
+  for (size_t u = 1; u < in.size(); u++) {
+    std::string q = phrase + static_cast<char>(in[u]);
+    if (q.size() <= 191) {
+      auto it = dict.find(q);
+      if (it != dict.end()) {
+        phrase = q;
+        code = it->second;
+        continue;
+      }
+      dict[q] = 256 + count;
+    }
+    count++;  // a 192-byte phrase takes a code that is never looked up
+    emit(code, width);
+    if (count + 255 >= 4000) {
+      dict.clear();
+      count = 0;
+      width = 9;
+      limit = 512;
+    }
+    if (count + 255 >= limit) {
+      limit *= 2;
+      width++;
+    }
+    if (out.size() + 6 >= in.size()) return {};
+    phrase.assign(1, static_cast<char>(in[u]));
+    code = in[u];
+  }
+  emit(code, width);
+  if (pending > 0) out.push_back(static_cast<uint8_t>(bits << (8 - pending)));
+  const uint32_t total = static_cast<uint32_t>(out.size());
+  const uint32_t n = static_cast<uint32_t>(in.size());
+  for (int i = 0; i < 4; i++) {
+    out[8 + i] = static_cast<uint8_t>(total >> (8 * i));
+    out[12 + i] = static_cast<uint8_t>(n >> (8 * i));
+  }
+  return out;
 }
 
 TEST(Codec, OneByteMakesAnEighteenByteStream) {
@@ -240,6 +299,42 @@ TEST(Codec, BytesAfterTheStreamAreIgnored) {
   padded.insert(padded.end(), 40, 0xFF);
   ASSERT_TRUE(Unpack(padded, out, in.size()));
   EXPECT_EQ(out, in);
+}
+
+TEST(Codec, StreamsMatchThePlainEncoder) {
+  struct Case {
+    const char* name;
+    Bytes data;
+  };
+  std::vector<Case> cases = {
+      {"game-like", GameLike(90000, 7)},
+      {"game-like short", GameLike(700, 8)},
+      {"one-byte run", Bytes(50000, 0x5C)},
+      {"noise", {}},
+      {"ramp", {}},
+      {"long period", {}},
+      {"text", {}},
+  };
+  std::mt19937 rng(11);
+  for (int i = 0; i < 4000; i++) cases[3].data.push_back(static_cast<uint8_t>(rng()));
+  for (int i = 0; i < 30000; i++) cases[4].data.push_back(static_cast<uint8_t>(i + i / 256));
+  // A 300-byte pattern repeated: phrases grow to the 191-byte lookup limit and past it.
+  Bytes pattern;
+  for (int i = 0; i < 300; i++) pattern.push_back(static_cast<uint8_t>(rng() % 7));
+  for (int i = 0; i < 120; i++)
+    cases[5].data.insert(cases[5].data.end(), pattern.begin(), pattern.end());
+  const std::string words = "the block falls, the row clears, the level rises; ";
+  for (int i = 0; i < 2000; i++)
+    cases[6].data.push_back(static_cast<uint8_t>(words[(i * 7 + i / 50) % words.size()]));
+  for (const Case& c : cases) {
+    Bytes want = ReferencePack(c.data), got, out;
+    bool ok = Pack(c.data, got, c.data.size());
+    ASSERT_EQ(ok, !want.empty()) << c.name;
+    if (!ok) continue;
+    EXPECT_EQ(got, want) << c.name;
+    ASSERT_TRUE(Unpack(got, out, c.data.size())) << c.name;
+    EXPECT_EQ(out, c.data) << c.name;
+  }
 }
 
 }  // namespace

@@ -46,3 +46,19 @@ inline std::vector<uint32_t> LogicalPixels(const Z2DSurface& s) {
     for (uint32_t x = 0; x < s.GetWidth(); ++x) v.push_back(s.GetPixel(int32_t(x), int32_t(y)));
   return v;
 }
+
+// Raw stored pixel at buffer coordinates, and the same written.
+inline uint32_t Raw(const Z2DSurface& s, int32_t x, int32_t y) {
+  return ZSurf_LoadPixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits);
+}
+inline void SetRaw(Z2DSurface& s, int32_t x, int32_t y, uint32_t v) {
+  ZSurf_StorePixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits, v);
+}
+
+// Raw stored pixels of a surface in buffer order.
+inline std::vector<uint32_t> Snapshot(const Z2DSurface& s) {
+  std::vector<uint32_t> v;
+  for (int32_t y = 0; y < s.rows; ++y)
+    for (int32_t x = 0; x < s.rowlength; ++x) v.push_back(Raw(s, x, y));
+  return v;
+}

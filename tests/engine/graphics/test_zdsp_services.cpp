@@ -292,8 +292,11 @@ TEST(InternalFont, StoredDataIsTheDesign) {
   EXPECT_EQ(std::memcmp(design, unpacked, sizeof(design)), 0);
 }
 
+// On every display depth, 8-bit palette indices too: there white, black and magenta were
+// all index 255 or 0 and the font had no glyphs.
 TEST(InternalFont, ExpandsIntoAVariableWidthFont) {
-  for (uint8_t format : {4, 6}) {
+  for (uint8_t format : {1, 4, 6}) {
+    SCOPED_TRACE(int(format));
     TestEngine e(0, format);
     Z2DSurface font;
     ASSERT_EQ(ZDisplay_CreateInternalFont(&e.display, &font, &e.memory, 1), 0);
@@ -301,7 +304,7 @@ TEST(InternalFont, ExpandsIntoAVariableWidthFont) {
     EXPECT_EQ(font.GetHeight(), 14u);
     EXPECT_EQ(font.format, format);
     // As the display finishes it: key, table for 128 glyphs, characters 32..127.
-    font.SetColorKey(0xFF00FF);
+    font.SetColorKey(ZDisplay_InternalFontKey(format));
     ASSERT_NE(font.BuildTableVwf(128), 0);
     font.SetFontCharacters(32, 127);
     for (int i = 0; i < 96; ++i) EXPECT_EQ(font.vwftable[128 + i], zfont::GlyphWidth(i) + 2) << i;
@@ -309,7 +312,7 @@ TEST(InternalFont, ExpandsIntoAVariableWidthFont) {
     // Text draws: "Hi" shows white glyph pixels with black outlines over the key.
     Z2DSurface dst;
     MakeSurface(e, dst, 40, 16, format);
-    dst.FillRect(nullptr, 0x0000FF, 0, 0);
+    dst.FillRect(nullptr, 0x804020, 0, 0);
     dst.DrawFont(1, 1, &font, "Hi", 1, 0);
     int white = 0, black = 0;
     for (uint32_t c : LogicalPixels(dst)) {

@@ -122,6 +122,8 @@ TEST(BmpLoader, RefusedHeaders) {
       {"data offset past the data", patch32(good, 10, 0xFFFFFFF0), 1},
       {"header past the palette", patch32(bmp(4, 2, 8), 14, 0x7FFFFFF0), 1},
       {"shorter than its headers", Bytes{'B', 'M', 1, 2, 3}, 1},
+      // Whole rows present, but more pixels than the console could hold: out of memory.
+      {"image beyond 64 MB", bmp(4097, 4096, 1), 2},
   };
   for (const Bad& b : cases) {
     RecordingSurface rec;

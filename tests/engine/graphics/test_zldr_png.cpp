@@ -279,12 +279,20 @@ TEST(PngLoader, BadFilesAreRefusedBeforeTheSurfaceIsCreated) {
       {"length past the data", longlen, 1},
       {"length that wraps the position", wrapping, 1},
       {"length just past the data", pastend, 1},
+      // Within what the compressed bytes could expand to, but more than the console could
+      // hold: out of memory, before anything is allocated.
+      {"image beyond 64 MB", FromChunks({{"IHDR", Ihdr(4097, 4096, 8, 0)}, {"IDAT", Bytes(20000, 0)}}), 2},
+      {"16-bit rows beyond 64 MB", FromChunks({{"IHDR", Ihdr(2900, 2900, 16, 6)}, {"IDAT", Bytes(70000, 0)}}), 2},
   };
   for (const Bad& b : cases) {
     RecordingSurface rec;
     EXPECT_EQ(Load(b.png, rec), b.result) << b.name;
     EXPECT_EQ(rec.creates, 0u) << b.name;
   }
+  // An image of exactly 64 MB decoded is taken (its garbage data then fails).
+  RecordingSurface rec;
+  EXPECT_EQ(Load(FromChunks({{"IHDR", Ihdr(4096, 4096, 8, 0)}, {"IDAT", Bytes(20000, 0)}}), rec), 1);
+  EXPECT_EQ(rec.creates, 1u);
 }
 
 TEST(PngLoader, CompressedDataMustInflateToExactlyTheImage) {

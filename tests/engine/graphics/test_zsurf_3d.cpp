@@ -1,6 +1,8 @@
 // The 3D mesh: 3DS loading, normals, transforms, lighting, projection, culling and the
 // depth sort.
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <numeric>
 
 #include <gtest/gtest.h>
@@ -115,6 +117,60 @@ TEST(ThreeDs, StructureErrors) {
     mesh.LinkZCD(&e.zcd);
     EXPECT_EQ(mesh.LoadModel(b.data.data(), uint32_t(b.data.size())), b.result) << b.name;
   }
+}
+
+// Any triangle a 3DS file can hold gets a unit normal along its true cross product, at
+// once: edges of a million units and more made the squares overflow (a normal of the
+// wrong length, or a root search of 2^31 steps for one face).
+TEST(ThreeDs, HugeTrianglesGetUnitNormalsAlongTheirCrossProduct) {
+  struct Shape {
+    const char* name;
+    std::vector<float> xyz;
+  } const shapes[] = {
+      // The squared length just under 2^64: a leg of 2^20 - 1 by one of 2^20 + 1.
+      {"square just under 2^64", {0, 0, -1048575, 0, 0, 0, 0, 1048577, 0}},
+      {"legs of a million", {0, 0, 0, 1e6f, 0, 0, 0, 1e6f, 0}},
+      {"sides of four million", {0, 0, 0, 4e6f, 0, 0, 0, 0, 4e6f}},
+      {"a sliver across the range", {-8388607, 5, 0, 8388607, -5, 1, 0, 0, 8388607}},
+      {"coordinates past the range", {-1e30f, -1e30f, 5, 1e30f, 0, -1e30f, 3e6f, 1e30f, 1e30f}},
+      {"an ordinary triangle", {0, 0, 0, 1000, 0, 0, 0, 0, 1000}},
+  };
+  MeshEngine e;
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    Mesh3ds m;
+    m.xyz = shape.xyz;
+    m.faces = {0, 1, 2};
+    const Bytes file = Make3ds({ObjectChunk("big", m)});
+    Z3DSurface mesh;
+    mesh.LinkZCD(&e.zcd);
+    ASSERT_EQ(mesh.LoadModel(file.data(), uint32_t(file.size())), 0);
+    const ZPOLYGON3D& p = mesh.polygons[0];
+    // The face normal's direction from its definition, v x u of u = a - b, v = c - b in
+    // whole units, in long double.
+    auto whole = [](int32_t from, int32_t to) { return (long double)((int64_t(from) - to) >> 8); };
+    const long double ux = whole(p.a->bx, p.b->bx), uy = whole(p.a->by, p.b->by),
+                      uz = whole(p.a->bz, p.b->bz);
+    const long double vx = whole(p.c->bx, p.b->bx), vy = whole(p.c->by, p.b->by),
+                      vz = whole(p.c->bz, p.b->bz);
+    const long double n[3] = {uz * vy - vz * uy, vz * ux - uz * vx, vx * uy - ux * vy};
+    const long double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    ASSERT_GT(length, 0.0L);
+    const int32_t got[3] = {p.nx, p.ny, p.nz};
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(double(got[i]), double(65536 * n[i] / length), 40.0) << i;
+    // The vertex normals average the one face: the same.
+    EXPECT_EQ(p.a->nx, p.nx);
+    EXPECT_EQ(p.c->nz, p.nz);
+  }
+  // The light direction from the ends of the 32-bit range is a unit vector too.
+  Z3DSurface mesh;
+  mesh.LinkZCD(&e.zcd);
+  ASSERT_EQ(mesh.Create(3, 1), 0);
+  mesh.SetLightSource(INT32_MAX, INT32_MIN, INT32_MAX, 64, 64);
+  const double unit = 65536 / std::sqrt(3.0);
+  EXPECT_NEAR(mesh.lightx, -unit, 4);
+  EXPECT_NEAR(mesh.lighty, -unit, 4);
+  EXPECT_NEAR(mesh.lightz, -unit, 4);
 }
 
 TEST(Mesh, ProjectionAndCulling) {

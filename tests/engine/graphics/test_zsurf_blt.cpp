@@ -15,14 +15,6 @@ uint32_t Rand(uint32_t& s) {
   return s >> 8;
 }
 
-// Raw stored pixel at buffer coordinates.
-uint32_t Raw(const Z2DSurface& s, int32_t x, int32_t y) {
-  return ZSurf_LoadPixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits);
-}
-void SetRaw(Z2DSurface& s, int32_t x, int32_t y, uint32_t v) {
-  ZSurf_StorePixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits, v);
-}
-
 uint32_t UsedMask(int format) {
   switch (format) {
     case 1: return 0xFF;
@@ -46,13 +38,6 @@ void FillCard(Z2DSurface& s, uint32_t seed, uint32_t key) {
   for (const auto& k : keys)
     if (k[0] < s.rowlength && k[1] < s.rows) SetRaw(s, k[0], k[1], key);
   s.colorkey = key;
-}
-
-std::vector<uint32_t> Snapshot(const Z2DSurface& s) {
-  std::vector<uint32_t> v;
-  for (int32_t y = 0; y < s.rows; ++y)
-    for (int32_t x = 0; x < s.rowlength; ++x) v.push_back(Raw(s, x, y));
-  return v;
 }
 
 // Expected destination of a same-format BltFast (rotation 0), from the oracle.

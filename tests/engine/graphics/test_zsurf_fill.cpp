@@ -12,13 +12,6 @@ namespace {
 
 using Pixels = std::set<std::pair<int32_t, int32_t>>;
 
-uint32_t Raw(const Z2DSurface& s, int32_t x, int32_t y) {
-  return ZSurf_LoadPixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits);
-}
-void SetRaw(Z2DSurface& s, int32_t x, int32_t y, uint32_t v) {
-  ZSurf_StorePixel(s.buffer + (size_t(y) * s.stride + x) * (s.bits / 8), s.bits, v);
-}
-
 void Pattern(Z2DSurface& s, uint32_t seed) {
   const uint32_t mask = s.format == 1 ? 0xFF : s.format == 2 ? 0xFFF : s.format == 3 ? 0x7FFF
                         : s.format == 4 ? 0xFFFF : 0xFFFFFF;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +13,7 @@
 #include "pellax/game/data_files.h"
 #include "pellax/game/random.h"
 #include "pellax/game/world_image.h"
-#include "pellax/platform/audio_recording_standin.h"
+#include "tests/pellax/platform/audio_recorder.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class DataFilesTest : public ::testing::Test {
   std::string folder_;
 };
 
-TEST_F(DataFilesTest, PicturesFillTheirSlotAndShortOrMissingFilesKeepTheRest) {
+TEST_F(DataFilesTest, PicturesFillTheirSlotAndShortFilesKeepTheRest) {
   std::vector<uint16_t> full(kCanvasPixels, 0x1234);
   write_file("full.lvl", full);
   write_file("short.lvl", std::vector<uint16_t>(1000, 0x4321));
@@ -51,10 +52,24 @@ TEST_F(DataFilesTest, PicturesFillTheirSlotAndShortOrMissingFilesKeepTheRest) {
   EXPECT_EQ(load_image_file("short.lvl", 2), -1);
   EXPECT_EQ(image_slot(2)[999], 0x4321);
   EXPECT_EQ(image_slot(2)[1000], 0x1234);  // the rest as it was
-  EXPECT_EQ(load_image_file("missing.lvl", 2), -1);
-  EXPECT_EQ(image_slot(2)[0], 0x4321);
   EXPECT_EQ(load_image_file("full.lvl", 0), -1);  // no such slot: nothing read
   EXPECT_EQ(load_image_file("full.lvl", 7), -1);
+}
+
+TEST_F(DataFilesTest, AMissingPictureLeavesItsSlotBlackAndIsReportedOnce) {
+  std::fill(image_slot(3), image_slot(3) + kCanvasPixels, uint16_t(0x0F0F));
+  std::fill(image_slot(4), image_slot(4) + kCanvasPixels, uint16_t(0x0F0F));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(load_image_file("gone.lvl", 3), -1);
+  EXPECT_EQ(load_image_file("gone.lvl", 3), -1);  // a later zone asks again
+  EXPECT_EQ(load_image_file("gone.lvl", 4), -1);
+  EXPECT_EQ(load_image_file("lost.lvl", 4), -1);
+  const std::string said = testing::internal::GetCapturedStderr();
+  for (int slot : {3, 4})
+    EXPECT_EQ(std::count(image_slot(slot), image_slot(slot) + kCanvasPixels, 0), kCanvasPixels);
+  EXPECT_EQ(said,
+            "pellax: cannot open picture gone.lvl: No such file or directory\n"
+            "pellax: cannot open picture lost.lvl: No such file or directory\n");
 }
 
 TEST_F(DataFilesTest, MarkerFilesAreCreatedEmpty) {

@@ -47,10 +47,11 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
 
   // Runs the program in the data folder; returns its exit status and keeps its stderr.
-  int run(const std::string& shots) {
+  int run(const std::string& shots, const std::string& script = "script.txt", int until = 20000) {
     const std::string command = "cd " + folder_ +
-                                " && GP2X_HEADLESS=1 GP2X_TIMER_START=0x4321 GP2X_SCRIPT=script.txt"
-                                " GP2X_SHOTS=" + shots + " GP2X_SHOT_EVERY=200 GP2X_UNTIL=20000 " +
+                                " && GP2X_HEADLESS=1 GP2X_TIMER_START=0x4321 GP2X_SCRIPT=" + script +
+                                " GP2X_SHOTS=" + shots + " GP2X_SHOT_EVERY=200 GP2X_UNTIL=" +
+                                std::to_string(until) + " " +
                                 PELLAX_PROGRAM + " 2> " + shots + ".err";
     return std::system(command.c_str());
   }
@@ -70,6 +71,26 @@ TEST_F(ProgramTest, QuitsThroughTheMenuHandOverWithTheSameFramesEachRun) {
     EXPECT_EQ(read_file(folder_ + "/one/" + name), read_file(folder_ + "/two/" + name)) << name;
   // The frames change over the run (the quit screen differs from the title).
   EXPECT_NE(read_file(folder_ + "/one/" + one[2]), read_file(folder_ + "/one/" + one[8]));
+}
+
+TEST_F(ProgramTest, PlaysVestaFromTheTitleTheSameWayEachRun) {
+  {
+    std::ofstream play(folder_ + "/play.txt");
+    play << "# title, VESTA, then fly, turn, fire and shield\n"
+            "1000 b\n1100 none\n1600 b\n1700 none\n"
+            "4500 up r\n5200 r\n6000 left r\n6400 r\n7000 right r\n7600 up r\n8000 r y\n8600 r\n"
+            "9500 down r\n10000 r\n";
+  }
+  ASSERT_EQ(run("p1", "play.txt", 12000), 0);
+  ASSERT_EQ(run("p2", "play.txt", 12000), 0);
+  const auto one = list_folder(folder_ + "/p1"), two = list_folder(folder_ + "/p2");
+  ASSERT_EQ(one, two);
+  for (const std::string& name : one)
+    EXPECT_EQ(read_file(folder_ + "/p1/" + name), read_file(folder_ + "/p2/" + name)) << name;
+  // The playing frames move: consecutive pictures differ.
+  ASSERT_GE(one.size(), 55u);
+  EXPECT_NE(read_file(folder_ + "/p1/" + one[40]), read_file(folder_ + "/p1/" + one[41]));
+  EXPECT_NE(read_file(folder_ + "/p1/" + one[50]), read_file(folder_ + "/p1/" + one[54]));
 }
 
 }  // namespace

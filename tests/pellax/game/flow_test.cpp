@@ -1,0 +1,512 @@
+// The level flow and the screens in the real frame loop on a headless host: the title, the
+// level select with its unlocks, the start of a zone, wave ends, the zone-complete screen
+// with its marker files, the end of a run with the score file, and the HUD's gauges.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "host/gp2x_buttons.h"
+#include "host/gp2x_host.h"
+#include "host/host_input.h"
+#include "host/host_runtime.h"
+#include "host/host_settings.h"
+#include "pellax/game/canvas.h"
+#include "pellax/game/messages.h"
+#include "pellax/game/screens.h"
+#include "pellax/platform/video.h"
+#include "tests/pellax/game/game_fixture.h"
+
+namespace {
+
+namespace b = gp2x::buttons;
+
+int count_of_kind(int kind) {
+  int n = 0;
+  for (uint16_t i = object_pool->heads[kObjectUsed]; i != kNoRecord; i = object_at(i).link.next)
+    n += object_at(i).kind == kind;
+  return n;
+}
+
+bool exists(const char* name) { return std::ifstream(name).good(); }
+
+std::string read_file(const char* name) {
+  std::ifstream f(name, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+class FlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(getcwd(previous_, sizeof previous_));
+    char pattern[] = "/tmp/pellax_flow_XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    folder_ = pattern;
+    ASSERT_EQ(chdir(folder_.c_str()), 0);
+    gp2x::host::Settings s;
+    s.timer_start = 0x1234;
+    s.exec_program = folder_ + "/no-such-program";
+    gp2x::host::configure(s);
+    reset_frame_loop_state();
+    audio_events().clear();
+    testing::internal::CaptureStderr();  // the missing pictures are reported
+    ASSERT_EQ(pellax_start(), 0);
+    // The first step after start-up has no time yet and runs no state.
+    pellax_frame();
+    ASSERT_EQ(tick_step, 0);
+  }
+  void TearDown() override {
+    testing::internal::GetCapturedStderr();
+    game_shutdown();
+    video_close();
+    ASSERT_EQ(chdir(previous_), 0);
+    std::system(("rm -rf " + folder_).c_str());
+  }
+  static uint64_t now_ms() { return gp2x::host::now_ns() / 1000000; }
+  // Holds buttons from now on.
+  static void hold(uint32_t buttons) { gp2x::host::runtime().input.set_script({{now_ms(), buttons}}); }
+  static bool frames(int n) {
+    for (int i = 0; i < n; ++i)
+      if (!pellax_frame()) return false;
+    return true;
+  }
+  // A press: held for one frame, then let go for one.
+  static void press(uint32_t buttons) {
+    hold(buttons);
+    frames(1);
+    hold(0);
+    frames(1);
+  }
+  // From the title into VESTA's first level being played.
+  void into_play() {
+    press(b::kB);  // title: any button
+    ASSERT_EQ(game_state, kStateLevelSelect);
+    press(b::kB);  // VESTA
+    for (int i = 0; i < 40 && game_state == kStateLevelSelect; ++i) frames(1);
+    ASSERT_EQ(game_state, kStateGetReady);
+    for (int i = 0; i < 60 && game_state == kStateGetReady; ++i) frames(1);
+    ASSERT_EQ(game_state, kStatePlaying);
+  }
+  char previous_[PATH_MAX];
+  std::string folder_;
+};
+
+TEST_F(FlowTest, TitleToLevelSelectToTheFirstWave) {
+  EXPECT_EQ(game_state, kStateTitle);
+  frames(1);
+  EXPECT_EQ(audio_event_count("music_load"), 2);  // the title track again on the first title frame
+  hold(b::kB);
+  frames(1);
+  EXPECT_EQ(transition_step, 3);
+  hold(0);
+  frames(1);
+  EXPECT_EQ(game_state, kStateLevelSelect);
+  press(b::kB);
+  EXPECT_EQ(transition_step, 2);
+  int n = 0;
+  while (game_state == kStateLevelSelect && n < 40) {
+    frames(1);
+    ++n;
+  }
+  // The B frame ran the first fade step and the release frame the second: the get-ready
+  // state comes with the 24th step.
+  EXPECT_EQ(n, 22);
+  EXPECT_EQ(level_number, 0);
+  EXPECT_EQ(difficulty_level, 2);
+  EXPECT_EQ(time_left, 165);
+  EXPECT_FLOAT_EQ(game_speed, 1.6f);
+  EXPECT_STREQ(message.text, "GET READY");
+  bool level1 = false;
+  for (const audio_event& e : audio_events()) level1 |= e.name == "music_load" && e.path == "level1.ogg";
+  EXPECT_TRUE(level1);
+  for (int i = 0; i < 60 && game_state == kStateGetReady; ++i) frames(1);
+  EXPECT_EQ(game_state, kStatePlaying);
+  EXPECT_EQ(player_object->flags, kObjDrawn);
+  // The director brings the first rocks in.
+  frames(60);
+  EXPECT_GT(kind_alive[23] + kind_alive[26] + kind_alive[3], 0);
+}
+
+TEST_F(FlowTest, LevelSelectUnlocksFromMarkerFiles) {
+  struct row {
+    std::vector<const char*> files;
+    int32_t open[5];
+    int32_t ending, perfect;
+    int timed_shapes;
+  };
+  const row rows[] = {{{}, {0, 0, 0, 0, 0}, 0, 0, 0},
+                      {{"spangels", "beach"}, {0, 1, 0, 1, 0}, 0, 0, 0},
+                      {{"totalled", "wilvatip", "pelmore", "dovrin", "tov", "quab"}, {0, 0, 0, 0, 0}, 1, 1, 5},
+                      {{"totalled", "wilvatip", "pelmore", "dovrin", "tov"}, {0, 0, 0, 0, 0}, 1, 0, 4}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.files.size());
+    std::system("rm -f spangels oranges beach openfire totalled wilvatip pelmore dovrin tov quab");
+    for (const char* f : r.files) std::ofstream(f).put('\n');
+    for (int32_t& z : zone_open) z = 0;
+    for (int32_t& t : timed_trophy) t = 0;
+    ending_open = perfect_ending_open = 0;
+    game_state = kStateTitle;
+    press(b::kA);
+    ASSERT_EQ(game_state, kStateLevelSelect);
+    frames(1);
+    for (int z = 1; z < 5; ++z) EXPECT_EQ(zone_open[z], r.open[z]) << z;
+    EXPECT_EQ(ending_open, r.ending);
+    EXPECT_EQ(perfect_ending_open, r.perfect);
+    EXPECT_EQ(count_of_kind(112), r.timed_shapes);
+  }
+}
+
+TEST_F(FlowTest, TheZoneCursorMovesOnlyToOpenEntries) {
+  press(b::kB);
+  ASSERT_EQ(game_state, kStateLevelSelect);
+  struct step {
+    uint32_t stick;
+    int32_t zone;
+  };
+  const step steps[] = {{b::kRight, 1}, {b::kRight, 2}, {b::kLeft, 1}, {b::kUp, 0}, {b::kDown, 4}, {b::kRight, 0}};
+  for (const step& s : steps) {
+    press(s.stick);
+    EXPECT_EQ(selected_zone, s.zone);
+  }
+  // A locked zone does nothing on B.
+  press(b::kLeft);
+  EXPECT_EQ(selected_zone, 4);
+  press(b::kB);
+  EXPECT_EQ(transition_step, 0);
+}
+
+TEST_F(FlowTest, ATrophyOpensTheModeChoiceForATimedRun) {
+  std::ofstream("miner").put('\n');
+  press(b::kB);
+  ASSERT_EQ(zone_trophy[0], 1);
+  press(b::kB);
+  EXPECT_EQ(game_mode, 1);
+  press(b::kDown);
+  EXPECT_EQ(mode_cursor, 1);
+  EXPECT_EQ(selected_zone, 0);  // up and down choose the mode here
+  press(b::kB);
+  EXPECT_EQ(game_mode, 2);
+  for (int i = 0; i < 40 && game_state == kStateLevelSelect; ++i) frames(1);
+  EXPECT_EQ(game_state, kStateGetReady);
+}
+
+TEST_F(FlowTest, WaveEndsShowTheirPopupsAndKeepOrClearEnemies) {
+  into_play();
+  struct row {
+    int32_t level;
+    const char* line2;
+    const char* name;
+    bool clears;
+  };
+  const row rows[] = {{0, "NEXT UP", "- SIMPLE -", false},  {3, "BOSS LEVEL", "- SHEEPIE! -", false},
+                      {9, "BOSS LEVEL", "- MEOW -", true},   {12, "NEXT UP", "- THE STATION -", true},
+                      {33, "FINAL LEVEL", "- SKULLS -", true}, {1, "NEXT UP", "- SHIELD UP! -", false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.level);
+    level_number = r.level;
+    zone_first_level = 0;
+    game_state = kStatePlaying;
+    clear_enemies();
+    spawn_kind(3, 300 * 256, 300 * 256);
+    wave_end();
+    EXPECT_STREQ(popup_lines[1].text, r.line2);
+    EXPECT_STREQ(popup_lines[2].text, r.name);
+    EXPECT_EQ(level_number, r.level + 1);
+    EXPECT_EQ(game_state, kStateWavePopups);
+    EXPECT_EQ(kind_alive[3] == 0 && count_of_kind(3) == 0, r.clears);
+  }
+  EXPECT_STREQ(wave_name(4), "");
+  EXPECT_STREQ(wave_name(34), "");
+  EXPECT_STREQ(wave_name(-1), "");
+  char line[32];
+  std::snprintf(line, sizeof line, "WAVE %d COMPLETE", 2);
+  EXPECT_STREQ(popup_lines[0].text, line);
+}
+
+TEST_F(FlowTest, TheWavePopupsReturnToPlayWithTheNextLevel) {
+  into_play();
+  level_cleared = 1;
+  frames(1);
+  EXPECT_EQ(game_state, kStateWavePopups);
+  EXPECT_EQ(level_number, 1);
+  EXPECT_FLOAT_EQ(game_speed, 0.8f * (2.0f + 1.0f / 12.0f));
+  int n = 0;
+  while (game_state == kStateWavePopups && n < 200) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStatePlaying);
+  EXPECT_EQ(screen_phase, 8);
+  EXPECT_GT(n, 25);
+}
+
+// The zone end, then B on the zone-complete screen: markers, the score and the way home.
+TEST_F(FlowTest, ZoneCompleteWritesMarkersAndTheScoreOnce) {
+  into_play();
+  game_score = 45000;
+  zone_trophy[0] = 1;
+  level_number = 4;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  EXPECT_EQ(lives, 0);
+  EXPECT_EQ(new_score_slot, 2);
+  EXPECT_EQ(audio_events().back().name, "music_on");
+  for (int i = 0; i < 35; ++i) frames(1);
+  EXPECT_EQ(bonus_points, 3000);
+  press(b::kB);
+  EXPECT_TRUE(exists("spangels"));
+  EXPECT_TRUE(exists("miner"));
+  EXPECT_FALSE(exists("pelmore"));
+  for (int i = 0; i < 10 && game_state != kStateHighScores; ++i) frames(1);
+  ASSERT_EQ(game_state, kStateHighScores);
+  press(b::kA);
+  EXPECT_EQ(game_state, kStateTitle);
+  const std::string dat = read_file("pellax.dat");
+  ASSERT_EQ(dat.size(), 52u);
+  EXPECT_EQ(dat.substr(20, 3), "AAA");
+  EXPECT_EQ(uint8_t(dat[24]) | uint8_t(dat[25]) << 8, 45000);
+  int aaa = 0;
+  for (size_t i = 4; i < dat.size(); i += 8) aaa += dat.substr(i, 3) == "AAA";
+  EXPECT_EQ(aaa, 1);
+  // The next level select shows ARES open.
+  press(b::kB);
+  frames(1);
+  EXPECT_EQ(zone_open[1], 1);
+}
+
+TEST_F(FlowTest, AGameOverInTheZoneEndFrameKeepsTheZoneAndEntersOnce) {
+  into_play();
+  game_score = 45000;
+  level_number = 4;
+  level_cleared = 1;
+  lives = 0;
+  spawn_kind(3, player_object->x, player_object->y);
+  object_at(object_pool->heads[kObjectUsed]).flags &= ~kObjWarping;
+  object_at(object_pool->heads[kObjectUsed]).scale = 0;
+  frames(1);
+  EXPECT_EQ(game_state, kStateZoneComplete);
+  int aaa = 0;
+  for (int i = 0; i < high_score_table.count; ++i) aaa += std::string(high_score_table.initials[i]) == "AAA";
+  EXPECT_EQ(aaa, 1);
+}
+
+TEST_F(FlowTest, LeavingTheZoneCompleteScreenWithXKeepsTheUnlocksAndScore) {
+  into_play();
+  game_score = 45000;
+  level_number = 10;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  hold(b::kX);
+  EXPECT_FALSE(frames(1));
+  EXPECT_TRUE(exists("oranges"));
+  EXPECT_EQ(read_file("pellax.dat").size(), 52u);
+}
+
+TEST_F(FlowTest, TheLivesCheatWaitsForItsButtonsWithoutBlocking) {
+  into_play();
+  const int32_t frame0 = frame_counter;
+  hold(b::kA | b::kL);
+  frames(5);
+  EXPECT_EQ(lives, 9);
+  EXPECT_EQ(lives_cheat_used, 1);
+  EXPECT_EQ(frame_counter, frame0 + 5);  // frames went on while the buttons were held
+  EXPECT_EQ(cheat_wait, 1);
+  hold(0);
+  frames(2);
+  EXPECT_EQ(cheat_wait, 0);
+  EXPECT_EQ(lives, 9);
+}
+
+TEST_F(FlowTest, TheTimedRunEndsOutOfTimeAndPausingStopsTheClock) {
+  into_play();
+  game_mode = 2;
+  time_left = 2;
+  time_frames = 0;
+  game_paused = 1;
+  for (int i = 0; i < 50; ++i) draw_hud(video_play_surface());
+  EXPECT_EQ(time_left, 2);
+  game_paused = 0;
+  frames(21);
+  EXPECT_EQ(time_left, 1);
+  frames(21);
+  EXPECT_EQ(game_state, kStateEndOfRun);
+  EXPECT_STREQ(message.text, "OUT OF TIME");
+  EXPECT_EQ(time_left, -1);
+  EXPECT_EQ(lives, 0);
+}
+
+TEST_F(FlowTest, AnEndingThatCannotStartLeavesTheGameTheNormalWay) {
+  std::ofstream("totalled").put('\n');
+  press(b::kB);
+  press(b::kRight);
+  press(b::kRight);
+  press(b::kRight);
+  press(b::kRight);
+  press(b::kRight);
+  ASSERT_EQ(selected_zone, 5);
+  hold(b::kB);
+  bool running = true;
+  for (int i = 0; i < 40 && running; ++i) running = frames(1);
+  EXPECT_FALSE(running);
+  EXPECT_EQ(ending_devices_closed, 1);
+  EXPECT_EQ(game_state, kStateLevelSelect);
+  EXPECT_EQ(audio_event_count("audio_shutdown"), 1);
+  shut_down_for_hand_over();
+  EXPECT_EQ(audio_event_count("audio_shutdown"), 1);  // not a second time
+  EXPECT_EQ(object_pool, nullptr);
+}
+
+TEST_F(FlowTest, LivesAndShieldGauges) {
+  camera_x = camera_y = 0;
+  std::vector<uint16_t> canvas(kCanvasPixels);
+  auto colour_at_icon = [&](int icon) {
+    // Each icon's nose tip stands 5 px above the row's origin, 12 px apart.
+    uint16_t c = 0;
+    for (int y = 222; y < 228; ++y)
+      for (int x = 8 + 12 * icon; x < 13 + 12 * icon; ++x) c |= canvas[size_t(y * kCanvasSize + x)];
+    return c;
+  };
+  struct row {
+    int32_t lives;
+    std::vector<char> icons;  // g green, y yellow, - none
+  };
+  const row rows[] = {{13, {'g', 'g', 'y', '-'}}, {0, {'-'}}, {1, {'y', '-'}}, {6, {'g', '-'}}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.lives);
+    std::fill(canvas.begin(), canvas.end(), 0);
+    pickup40_count = 0;
+    draw_lives(canvas.data(), r.lives);
+    for (size_t i = 0; i < r.icons.size(); ++i) {
+      const uint16_t c = colour_at_icon(int(i));
+      // Green 0x47E8 carries blue, yellow 0xFFE0 none.
+      const uint16_t want_mask = r.icons[i] == '-' ? 0xFFFF : r.icons[i] == 'y' ? 0xF81F : 0x001F;
+      if (r.icons[i] == 'g') {
+        EXPECT_NE(c & want_mask, 0) << i;
+      } else {
+        EXPECT_EQ(c & want_mask, r.icons[i] == 'y' ? 0xF800 : 0) << i;
+      }
+    }
+  }
+  // The icons stand nose up: the tip row above the origin is drawn, below it the tail.
+  std::fill(canvas.begin(), canvas.end(), 0);
+  draw_lives(canvas.data(), 1);
+  EXPECT_NE(canvas[size_t(225 * kCanvasSize + 10)], 0);  // (0, -20) / 4 = 5 px up
+  EXPECT_EQ(canvas[size_t(236 * kCanvasSize + 10)], 0);
+
+  // Eight icons and two pick-ups: one counter icon, 20 px higher.
+  std::fill(canvas.begin(), canvas.end(), 0);
+  pickup40_count = 2;
+  draw_lives(canvas.data(), 48);
+  uint16_t first = 0, second = 0;
+  for (int y = 205; y < 215; ++y) {
+    for (int x = 5; x < 15; ++x) first |= canvas[size_t(y * kCanvasSize + x)];
+    for (int x = 16; x < 21; ++x) second |= canvas[size_t(y * kCanvasSize + x)];
+  }
+  EXPECT_NE(first, 0);
+  EXPECT_EQ(second, 0);
+  pickup40_count = 0;
+
+  // The shield gauge: nothing when empty; white when over-charged.
+  struct gauge {
+    int32_t energy;
+    bool drawn;
+    uint16_t blue_min;
+  };
+  const gauge gauges[] = {{0, false, 0}, {-5, false, 0}, {512000, true, 31}, {256000, true, 31}, {50000, true, 0}};
+  for (const gauge& g : gauges) {
+    SCOPED_TRACE(g.energy);
+    std::fill(canvas.begin(), canvas.end(), 0);
+    shield_energy = g.energy;
+    draw_shield(canvas.data());
+    const uint16_t c = canvas[size_t(233 * kCanvasSize + 305)];
+    EXPECT_EQ(c != 0, g.drawn);
+    if (g.drawn) {
+      EXPECT_GE(c & 31, g.blue_min);
+    }
+  }
+}
+
+TEST_F(FlowTest, TheTitlesAttractCycleAndTheScoreScreensWait) {
+  // From the title, the score table shows after 200 frames and returns after 200 more.
+  int n = 0;
+  while (game_state == kStateTitle && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateHighScores);
+  EXPECT_EQ(n, 200);
+  EXPECT_EQ(screen_phase, 4);
+  n = 0;
+  while (game_state == kStateHighScores && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(n, 200);
+  // After a run the table waits for a button however long it shows.
+  attract_timer = 201;
+  new_score_slot = -1;
+  world_image_mode = 1;
+  game_state = kStateHighScores;
+  frames(400);
+  EXPECT_EQ(game_state, kStateHighScores);
+  press(b::kA);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(lives, 5);
+  EXPECT_EQ(world_image_mode, 0);
+}
+
+TEST_F(FlowTest, TheQuitScreenReturnsWithBAndQuitsWithY) {
+  hold(b::kX);
+  frames(1);
+  EXPECT_EQ(game_state, kStateQuitScreen);
+  hold(0);
+  frames(1);
+  press(b::kB);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(player_object->flags, kObjDrawn);
+  hold(b::kX);
+  frames(1);
+  hold(0);
+  frames(1);
+  hold(b::kY);
+  EXPECT_FALSE(frames(1));
+  EXPECT_EQ(quit_requested, 1);
+}
+
+TEST_F(FlowTest, TimedZonesWriteTheirMarkerAndTheFinalZoneSavesBeforeItsEnding) {
+  into_play();
+  game_mode = 2;
+  game_score = 45000;
+  zone_first_level = 26;
+  level_number = 34;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  EXPECT_EQ(level_number, 35);
+  hold(b::kB);
+  EXPECT_FALSE(frames(1));  // the ending cannot start here: the game leaves
+  EXPECT_TRUE(exists("totalled"));
+  EXPECT_TRUE(exists("wilvatip"));
+  EXPECT_FALSE(exists("poker"));
+  EXPECT_EQ(read_file("pellax.dat").size(), 52u);
+  EXPECT_EQ(ending_devices_closed, 1);
+}
+
+TEST_F(FlowTest, QuitScreenLines) {
+  EXPECT_STREQ(parting_line(13), "DUDE. THOSE COLOURS! WHOA.");
+  EXPECT_STREQ(parting_line(12), "DUDE. THOSE COLOURS! WHOA.");
+  EXPECT_STREQ(parting_line(0), "GRUBLEN WOULD BE ASHAMED!");
+}
+
+}  // namespace

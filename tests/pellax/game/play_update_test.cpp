@@ -1,0 +1,296 @@
+// The in-game update: collision tests, hits and kills, pick-ups, lives and the end of the
+// game, walls and the border.
+#include <cmath>
+
+#include "pellax/game/messages.h"
+#include "tests/pellax/game/game_fixture.h"
+
+namespace {
+
+using PlayTest = GameTest;
+
+TEST(Segments, CrossingTouchingCollinearAndParallel) {
+  struct row {
+    const char* name;
+    int32_t a[4], c[4];
+    int want;
+  };
+  const row rows[] = {
+      {"crossing", {0, 0, 10, 10}, {0, 10, 10, 0}, 1},
+      {"apart", {0, 0, 10, 0}, {0, 5, 10, 5}, 0},               // parallel
+      {"collinear overlapping", {0, 0, 10, 0}, {5, 0, 15, 0}, 0},
+      {"end on the other's middle", {0, 0, 10, 0}, {5, 0, 5, 10}, 1},
+      {"t short of the line", {0, 0, 10, 0}, {5, 1, 5, 10}, 0},
+      {"shared end", {0, 0, 10, 0}, {10, 0, 10, 10}, 1},
+      {"far coordinates", {-8000000, -8000000, 8000000, 8000000}, {-8000000, 8000000, 8000000, -8000000}, 1},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(segments_intersect(r.a[0], r.a[1], r.a[2], r.a[3], r.c[0], r.c[1], r.c[2], r.c[3]), r.want);
+  }
+}
+
+TEST(Segments, PointClosenessTakesTheEndsAndTheMidpoint) {
+  // 18 px from the start: 4608 x 4608 >> 8 = 82944.
+  EXPECT_EQ(point_segment_distance(0, 0, 100 * 256, 0, 0, 4608), 82944);
+  EXPECT_EQ(point_segment_distance(0, 0, 100 * 256, 0, 50 * 256, 0), 0);  // the midpoint
+  // A long segment passing the point: none of the three candidates is near.
+  EXPECT_GT(point_segment_distance(0, 0, 400 * 256, 0, 100 * 256, 256), 82944);
+  // The first end's value is capped.
+  EXPECT_EQ(point_segment_distance(0, 0, 1000000, 1000000, 500000, 0), 10240000);
+}
+
+TEST_F(PlayTest, OverlapNeedsBoxesThenCrossingHitSegments) {
+  game_object* a = spawn_at(3, 300, 300);
+  game_object* b = spawn_at(3, 300, 300);
+  settle(a);
+  settle(b);
+  EXPECT_EQ(objects_overlap(a, b), 1);  // same box: one lies inside the other
+  b->x += 200 * 256;
+  EXPECT_EQ(objects_overlap(a, b), 0);
+  b->x = a->x + 20 * 256;  // boxes overlap a little; the triangles' sides cross
+  EXPECT_EQ(objects_overlap(a, b), objects_overlap(b, a));
+  b->hit_count = 0;
+  b->x = a->x + 5 * 256;
+  EXPECT_EQ(objects_overlap(a, b), 0);  // no hit segments: nothing crosses
+}
+
+TEST_F(PlayTest, HitPointsThenTheKillWithScore) {
+  struct row {
+    int32_t kind;
+    int hits_to_kill;
+    int32_t score;
+  };
+  const row rows[] = {{3, 1, 100}, {23, 2, 100}, {26, 1, 50}, {4, 1, 150}, {24, 4, 800}, {110, 2, 100}, {31, 4, 100}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.kind);
+    SetUp();
+    game_object* o = spawn_at(r.kind, 400, 300);
+    ASSERT_NE(o, nullptr);
+    settle(o);
+    o->vx = o->vy = 0.0f;
+    o->spin = 0.0f;
+    const uint16_t index = object_index(o);
+    for (int h = 1; h <= r.hits_to_kill; ++h) {
+      ASSERT_TRUE(object_at(index).link.in_use) << "hit " << h;
+      shot_at(px(o->x), px(o->y));
+      update_play();
+      EXPECT_EQ(count_kind(2), 0) << "the shot bursts";
+    }
+    EXPECT_EQ(game_score, r.score);
+    EXPECT_EQ(kind_killed[r.kind == 35 ? 31 : r.kind], 1);
+    TearDown();
+  }
+  SetUp();
+}
+
+TEST_F(PlayTest, ABigRockSplitsIntoThreePieces) {
+  game_object* o = spawn_at(24, 400, 300);
+  settle(o);
+  o->hit_points = 0;
+  enemy_kill(object_index(o));
+  EXPECT_EQ(kind_alive[24], 0);
+  EXPECT_EQ(kind_alive[23], 2);
+  EXPECT_EQ(kind_alive[26], 1);
+  EXPECT_EQ(game_score, 800);
+}
+
+TEST_F(PlayTest, AShotBarrierOnlyBurstsTheShot) {
+  game_object* o = spawn_at(3, 400, 300);
+  settle(o);
+  o->flags |= kObjBarrier;
+  shot_at(400, 300);
+  update_play();
+  EXPECT_TRUE(o->link.in_use);
+  EXPECT_EQ(game_score, 0);
+  EXPECT_EQ(count_kind(2), 0);
+}
+
+TEST_F(PlayTest, RammingCostsALifeAndTheRammerDies) {
+  game_object* o = spawn_at(3, px(player_object->x), px(player_object->y));
+  settle(o);
+  update_play();
+  EXPECT_EQ(lives, 4);
+  EXPECT_EQ(respawn_pause, 1);
+  EXPECT_EQ(kind_killed[3], 1);
+  // During the pause enemies pass through.
+  game_object* p = spawn_at(3, px(player_object->x), px(player_object->y));
+  settle(p);
+  update_play();
+  EXPECT_EQ(lives, 4);
+  EXPECT_TRUE(p->link.in_use);
+}
+
+TEST_F(PlayTest, AnAsteriskSurvivesRammingTheShip) {
+  game_object* o = spawn_at(113, px(player_object->x), px(player_object->y));
+  settle(o);
+  update_play();
+  EXPECT_EQ(lives, 4);
+  EXPECT_TRUE(o->link.in_use);
+}
+
+TEST_F(PlayTest, TheShieldBouncesEnemiesAndPickUpsAlike) {
+  shield_on = 1;
+  transform_object(player_object);
+  game_object* o = spawn_at(111, px(player_object->x) + 10, px(player_object->y));
+  settle(o);
+  o->vx = -1.0f;
+  update_play();
+  EXPECT_EQ(lives, 5);
+  EXPECT_TRUE(o->link.in_use);
+  EXPECT_GT(o->vx, -1.0f);  // pushed back by the heavier ship
+  EXPECT_EQ(zone_trophy[0], 0);
+}
+
+TEST_F(PlayTest, CollectingATrophySetsTheZonesFlag) {
+  selected_zone = 2;
+  game_object* o = spawn_at(120, px(player_object->x), px(player_object->y));
+  settle(o);
+  update_play();
+  EXPECT_EQ(zone_trophy[2], 1);
+  EXPECT_EQ(count_kind(120), 0);
+  EXPECT_EQ(lives, 5);
+  EXPECT_EQ(audio_event_count("sfx_play", 4), 1);
+}
+
+TEST_F(PlayTest, TheSixthLostShipEndsTheGameAndEntersTheScoreOnce) {
+  struct row {
+    const char* name;
+    int32_t score, cheat, slot;
+  };
+  const row rows[] = {{"qualifies", 45000, 0, 2}, {"too low", 5000, 0, -1}, {"cheat", 45000, 1, -1}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    SetUp();
+    game_score = r.score;
+    lives_cheat_used = r.cheat;
+    lives = 0;
+    game_object* o = spawn_at(3, px(player_object->x), px(player_object->y));
+    settle(o);
+    update_play();
+    EXPECT_EQ(game_state, kStateEndOfRun);
+    EXPECT_EQ(player_dead, 1);
+    EXPECT_EQ(lives, 0);
+    EXPECT_STREQ(message.text, "GAME OVER");
+    EXPECT_EQ(new_score_slot, r.slot);
+    // A second rammer in the same state: the dead ship is not hit again.
+    game_object* p = spawn_at(3, px(player_object->x), px(player_object->y));
+    settle(p);
+    respawn_pause = 0;
+    update_play();
+    EXPECT_EQ(high_score_table.scores[3], r.slot == 2 ? 40000 : 30000);
+    EXPECT_EQ(high_score_table.scores[4], r.slot == 2 ? 30000 : 20000);
+    TearDown();
+  }
+  SetUp();
+}
+
+TEST_F(PlayTest, FiveKindFortyPickUpsGiveALife) {
+  // Kind 40 is a spinner of the next family; a registered stand-in shape serves here.
+  register_kind(40, [](int32_t x, int32_t y) {
+    game_object* o = new_enemy(40, x, y);
+    if (!o) return;
+    const int32_t rows[1][4] = {{-2000, 0, 2000, 0}};
+    load_shape(o, rows, 1, 1, [](int32_t, int32_t) { return both_colours(0xFFFF); });
+  }, nullptr, [](uint16_t i) { finish_kill(i, 40); });
+  pickup40_count = 4;
+  game_object* o = spawn_at(40, px(player_object->x), px(player_object->y));
+  o->flags &= ~kObjWarping;
+  o->scale = 0;
+  transform_object(o);
+  update_play();
+  EXPECT_EQ(pickup40_count, 0);
+  EXPECT_EQ(lives, 6);
+  EXPECT_EQ(shield_energy, 256030);
+  reregister_kinds();
+}
+
+TEST_F(PlayTest, APickUpWithoutAKillRoutineIsCollectedOnce) {
+  register_kind(103, [](int32_t x, int32_t y) {
+    game_object* o = new_enemy(103, x, y);
+    if (!o) return;
+    const int32_t rows[1][4] = {{-2000, 0, 2000, 0}};
+    load_shape(o, rows, 1, 1, [](int32_t, int32_t) { return both_colours(0xFFFF); });
+  }, nullptr, nullptr);
+  game_object* o = spawn_at(103, px(player_object->x), px(player_object->y));
+  o->flags &= ~kObjWarping;
+  o->scale = 0;
+  transform_object(o);
+  update_play();
+  EXPECT_EQ(pickup103_count, 1);
+  EXPECT_EQ(count_kind(103), 0);
+  reregister_kinds();
+}
+
+TEST_F(PlayTest, TheShipIsHeldInsideTheArenaAboveLevelTen) {
+  struct row {
+    int32_t level, x, want_x;
+  };
+  const row rows[] = {{11, 100, 138}, {11, 660, 632}, {11, 300, 300}, {5, 100, 100}};
+  for (const row& r : rows) {
+    level_number = r.level;
+    player_object->x = r.x * 256;
+    player_object->y = 300 * 256;
+    player_object->vx = player_object->vy = 0.0f;
+    update_play();
+    EXPECT_EQ(px(player_object->x), r.want_x);
+  }
+}
+
+TEST_F(PlayTest, ObjectsBounceOffTheBorderAndShotsBurst) {
+  game_object* o = spawn_at(3, 200, 300);
+  settle(o);
+  o->x = 130 * 256;
+  o->vx = -1.0f;
+  update_play();
+  EXPECT_GT(o->vx, 0.0f);  // an enemy keeps its speed (factor 1.0)
+  EXPECT_NEAR(o->vx, 1.0f, 1e-5f);
+  EXPECT_GE(o->x + o->min_x, 128 * 256 - 256);
+  game_object* s = shot_at(300, 129);
+  const uint16_t si = object_index(s);
+  update_play();
+  update_play();
+  EXPECT_FALSE(object_at(si).link.in_use && object_at(si).kind == 2);
+}
+
+TEST_F(PlayTest, WallsPushObjectsOutOnTheSideTheyCameFrom) {
+  // Level 11's box spans 320 .. 448 px on both axes.
+  level_number = 11;
+  player_object->x = 600 * 256;
+  player_object->y = 600 * 256;
+  struct row {
+    const char* name;
+    int32_t x, y;
+    float vx, vy;
+    bool flips_x;
+  };
+  const row rows[] = {{"into the right side", 449, 380, -1.0f, 0.0f, true},
+                      {"into the left side", 319, 380, 1.0f, 0.0f, true},
+                      {"onto the top", 380, 319, 0.0f, 1.0f, false},
+                      {"into the bottom", 380, 449, 0.0f, -1.0f, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    clear_enemies();
+    game_object* o = spawn_at(110, r.x, r.y);
+    settle(o);
+    o->vx = r.vx;
+    o->vy = r.vy;
+    const float before = r.flips_x ? r.vx : r.vy;
+    update_play();
+    const float after = r.flips_x ? o->vx : o->vy;
+    EXPECT_FLOAT_EQ(after, -before);
+  }
+}
+
+TEST_F(PlayTest, AHitPassRestartsAfterEachShot) {
+  // Two shots into one block with 1 hit point: the first takes the point, the second kills.
+  game_object* o = spawn_at(110, 400, 300);
+  settle(o);
+  shot_at(400, 300);
+  shot_at(400, 302);
+  update_play();
+  EXPECT_EQ(kind_killed[110], 1);
+  EXPECT_EQ(count_kind(2), 0);
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// The program entry of a tool that is an application on the Zolt framework: opens the
+// console's devices, runs one application object to its end and closes the devices again.
+// Returns the exit code: 0 after a normal end, 1 when the devices cannot be opened or
+// start-up fails (the reason goes to standard error, after the program's name).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/core/zolt.h"
+
+template <class App>
+int ZoltToolMain(const char* program) {
+  if (!HandleDevicePtr(false)) {
+    std::fprintf(stderr, "%s: cannot open the console's devices\n", program);
+    return 1;
+  }
+  int result;
+  {
+    App app;
+    result = app.StartFramework(0);
+    if (result) {
+      std::string text;
+      for (const uint16_t* c = app.GetErrorMsg(); *c; ++c) text += *c < 128 ? char(*c) : '?';
+      std::fprintf(stderr, "%s: start-up failed (%d): %s\n", program, result, text.c_str());
+    }
+  }
+  HandleDevicePtr(true);
+  return result ? 1 : 0;
+}
