@@ -29,19 +29,22 @@ uint32_t BmpPixel(const Bytes& b, uint32_t x, uint32_t y) {
   return uint32_t(b[at]) << 16 | uint32_t(b[at + 1]) << 8 | b[at + 2];
 }
 
+// A PNG of w x h words 0xAABBGGRR, row by row: RGB (colour type 2) or RGBA (6).
+Bytes MakePicture(const uint32_t* words, uint32_t w, uint32_t h, uint8_t colourtype) {
+  ldrtest::PngPicture s;
+  s.width = w;
+  s.height = h;
+  s.colourtype = colourtype;
+  const int channels = colourtype == 6 ? 4 : 3;
+  for (uint32_t i = 0; i < w * h; ++i)
+    for (int c = 0; c < channels; ++c) s.samples.push_back(uint16_t(words[i] >> (8 * c) & 0xFF));
+  return ldrtest::MakePng(s);
+}
+
 // 3 x 2 RGB picture, black included (opaque black is not the transparent key).
 const uint32_t kColours[2][3] = {{0x563412, 0x000000, 0xFFFFFF}, {0x0000FF, 0x00FF00, 0xC08040}};
 
-Bytes SamplePng() {
-  ldrtest::PngPicture s;
-  s.width = 3;
-  s.height = 2;
-  s.colourtype = 2;
-  for (uint32_t y = 0; y < 2; ++y)
-    for (uint32_t x = 0; x < 3; ++x)
-      for (int c = 0; c < 3; ++c) s.samples.push_back(uint16_t(kColours[y][x] >> (8 * c) & 0xFF));
-  return ldrtest::MakePng(s);
-}
+Bytes SamplePng() { return MakePicture(&kColours[0][0], 3, 2, 2); }
 
 class ZimgTool : public ::testing::Test {
  protected:
@@ -90,16 +93,7 @@ TEST_F(ZimgTool, FormatOptionDecodesIntoThatFormat) {
 // 2 x 2 RGBA picture: opaque, half, a quarter and fully transparent.
 const uint32_t kRgba[2][2] = {{0xFF563412, 0x80C08040}, {0x400000FF, 0x0000FF00}};
 
-Bytes AlphaPng() {
-  ldrtest::PngPicture s;
-  s.width = 2;
-  s.height = 2;
-  s.colourtype = 6;
-  for (uint32_t y = 0; y < 2; ++y)
-    for (uint32_t x = 0; x < 2; ++x)
-      for (int c = 0; c < 4; ++c) s.samples.push_back(uint16_t(kRgba[y][x] >> (8 * c) & 0xFF));
-  return ldrtest::MakePng(s);
-}
+Bytes AlphaPng() { return MakePicture(&kRgba[0][0], 2, 2, 6); }
 
 TEST_F(ZimgTool, APictureWithTransparencyKeepsItsAlphaInA32BitBmp) {
   ASSERT_TRUE(WriteWholeFile(dir / "in.png", AlphaPng()));

@@ -8,6 +8,11 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
+void ConsoleScreen(ZOLTCONFIG& c) {
+  c.width = 320;
+  c.height = 240;
+}
+
 class ZoltQuitRequest : public ZoltHostTest, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
@@ -19,10 +24,7 @@ class ZoltQuitRequest : public ZoltHostTest, public ::testing::WithParamInterfac
 
 TEST_P(ZoltQuitRequest, EndsTheLoopAtTheNextFrameThroughOnExit) {
   RecordingApp app;
-  app.setup = [](ZOLTCONFIG& c) {
-    c.width = 320;
-    c.height = 240;
-  };
+  app.setup = ConsoleScreen;
   app.logButtons = false;
   const int signal = GetParam();
   app.frame = [signal](RecordingApp& a, uint32_t) {
@@ -38,9 +40,8 @@ TEST_P(ZoltQuitRequest, EndsTheLoopAtTheNextFrameThroughOnExit) {
 TEST_P(ZoltQuitRequest, APausedApplicationQuitsToo) {
   RecordingApp app;
   app.setup = [](ZOLTCONFIG& c) {
-    c.width = 320;
-    c.height = 240;
-    c.pauseidles = 1;
+    ConsoleScreen(c);
+    c.pauseidles = 1;  // a paused application runs no frames
   };
   app.logButtons = false;
   const int signal = GetParam();
