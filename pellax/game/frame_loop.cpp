@@ -137,7 +137,11 @@ void run_pause_screen() {
     wait_vsync();
     video_flip();
     const uint32_t n = read_new_buttons();
-    if ((n & kButtonX) || gp2x::quit_requested()) {
+    if (gp2x::quit_requested()) {
+      take_quit_request();
+      break;
+    }
+    if (n & kButtonX) {
       quit_requested = 1;
       break;
     }
@@ -261,10 +265,15 @@ int pellax_start() {
   return 0;
 }
 
+void take_quit_request() {
+  if (quit_requested) return;
+  if (game_state == kStateZoneComplete) write_zone_markers(level_number);
+  if (new_score_slot >= 0) save_high_scores();
+  quit_requested = 1;
+}
+
 bool pellax_frame() {
-  // The system asks the program to end (SIGTERM, or the PC's window closed): as the pause
-  // screen's quit, one more step and out through the shutdown.
-  if (gp2x::quit_requested()) quit_requested = 1;
+  if (gp2x::quit_requested()) take_quit_request();
   const uint32_t buttons = frame_buttons;
   handle_volume_buttons(buttons);
   ++frame_counter;
