@@ -51,7 +51,7 @@ Wav parse_wav(const std::string& bytes) {
     } else if (id == "data") {
       const size_t count = std::min<size_t>(n, bytes.size() - at - 8) / 2;
       w.samples.resize(count);
-      std::memcpy(w.samples.data(), bytes.data() + at + 8, count * 2);
+      if (count) std::memcpy(w.samples.data(), bytes.data() + at + 8, count * 2);
     }
     at += 8 + n + (n & 1);
   }
