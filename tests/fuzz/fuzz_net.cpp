@@ -1,4 +1,5 @@
-#include "tests/engine/net/net_fuzz_targets.h"
+// Fuzz targets of the network layer: the frame receiver, framed round trips, the HTTP
+// response buffer, URL parsing with the text codecs, and the request builder.
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,32 +9,9 @@
 
 #include "engine/core/zolt.h"
 #include "engine/net/zmod_connect.h"
-
-#define FUZZ_CHECK(condition)                                                  \
-  do {                                                                         \
-    if (!(condition)) {                                                        \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                            \
-    }                                                                          \
-  } while (0)
+#include "tests/fuzz/fuzz_target.h"
 
 namespace {
-
-// Reads the fuzz input as a stream of small numbers and bytes.
-struct Input {
-  const uint8_t* data;
-  size_t size;
-  size_t at = 0;
-  bool Empty() const { return at >= size; }
-  uint8_t Byte() { return at < size ? data[at++] : 0; }
-  std::string Take(size_t n) {
-    if (n > size - at) n = size - at;
-    std::string s(reinterpret_cast<const char*>(data + at), n);
-    at += n;
-    return s;
-  }
-  std::string Rest() { return Take(size - at); }
-};
 
 std::string Frame(const std::string& payload) {
   const auto* p = reinterpret_cast<const uint8_t*>(payload.data());
@@ -65,7 +43,7 @@ void CheckPopped(int kind, const std::string& payload) {
 // Arbitrary bytes in arbitrary chunks into a ring of random capacity, with pops at random
 // out sizes in between.
 int FrameReceiver(const uint8_t* data, size_t size) {
-  Input in{data, size};
+  FuzzInput in{data, size};
   ZNetStack ring;
   const uint32_t capacity = 2 + in.Byte() * 4u;
   FUZZ_CHECK(ring.Alloc(capacity));
@@ -98,7 +76,7 @@ int FrameReceiver(const uint8_t* data, size_t size) {
 // Payloads framed with junk (without FF) between them, cut at random points: every payload
 // pops, in order.
 int FrameRoundTrip(const uint8_t* data, size_t size) {
-  Input in{data, size};
+  FuzzInput in{data, size};
   std::vector<std::string> payloads;
   std::string wire;
   while (!in.Empty() && payloads.size() < 64) {
@@ -169,7 +147,7 @@ StackResult ReadStack(const ZHTTPStack& stack) {
 
 // A response in arbitrary chunks gives what it gives in one piece.
 int HttpStack(const uint8_t* data, size_t size) {
-  Input in{data, size};
+  FuzzInput in{data, size};
   const uint32_t capacity = 1 + in.Byte() * 4u;
   const uint8_t seed = in.Byte();
   const std::string reply = in.Rest();
@@ -236,7 +214,7 @@ struct Framework : ClassZolt {};
 // Random parameter sets: the Content-Length is the body's size and the body parses back
 // to the same entries.
 int RequestBuilder(const uint8_t* data, size_t size) {
-  Input in{data, size};
+  FuzzInput in{data, size};
   ZHTTPRequest request;
   std::strcpy(request.host, "127.0.0.1");
   request.port = 80;
@@ -316,18 +294,8 @@ int RequestBuilder(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-const NetFuzzTarget kNetFuzzTargets[] = {
-    {"frame_receiver", FrameReceiver},
-    {"frame_roundtrip", FrameRoundTrip},
-    {"http_stack", HttpStack},
-    {"url_codecs", UrlCodecs},
-    {"request_builder", RequestBuilder},
-};
-const size_t kNetFuzzTargetCount = sizeof kNetFuzzTargets / sizeof kNetFuzzTargets[0];
-
-NetFuzzFn NetFuzz_Find(const char* name) {
-  for (const NetFuzzTarget& t : kNetFuzzTargets) {
-    if (std::strcmp(t.name, name) == 0) return t.run;
-  }
-  return nullptr;
-}
+int FuzzFrameReceiver(const uint8_t* data, size_t size) { return FrameReceiver(data, size); }
+int FuzzFrameRoundTrip(const uint8_t* data, size_t size) { return FrameRoundTrip(data, size); }
+int FuzzHttpStack(const uint8_t* data, size_t size) { return HttpStack(data, size); }
+int FuzzUrlCodecs(const uint8_t* data, size_t size) { return UrlCodecs(data, size); }
+int FuzzRequestBuilder(const uint8_t* data, size_t size) { return RequestBuilder(data, size); }
