@@ -93,17 +93,25 @@ void ReadEveryEntry(ClassZFile& pack, const std::string& out) {
     ClassZMemory::DeAlloc(buffer);
     if (!readable) continue;
     FUZZ_CHECK(std::strlen(info.name) < ZPK_NAME_SIZE);
+    // A stored name that is a store name (no folder in it) finds this entry or an earlier.
+    char storename[ZPK_NAME_SIZE];
+    ZFile_CheckStoreName(storename, info.name);
     uint32_t found = count;
-    if (pack.PackSearchFile(info.name, found)) FUZZ_CHECK(found <= i);
+    if (std::strcmp(storename, info.name) == 0) {
+      FUZZ_CHECK(pack.PackSearchFile(info.name, found) && found <= i);
+    }
     if (i < 4) FUZZ_CHECK(IsPackCode(pack.PackExtractFile(out.c_str(), i, true)));
   }
   ZPK_INDEXSLOT* index = pack.PackBuildIndex();
   if (index) {
     ZPK_FILEINFO info;
     uint32_t found;
+    char storename[ZPK_NAME_SIZE];
     for (uint32_t i = 0; i < limit; i++) {
-      if (pack.PackGetFileInfo(&info, i, false) && pack.PackSearchFile(info.name, found)) {
-        FUZZ_CHECK(found <= i);
+      if (!pack.PackGetFileInfo(&info, i, false)) continue;
+      ZFile_CheckStoreName(storename, info.name);
+      if (std::strcmp(storename, info.name) == 0) {
+        FUZZ_CHECK(pack.PackSearchFile(info.name, found) && found <= i);
       }
     }
   }
@@ -232,12 +240,12 @@ int FuzzIni(const uint8_t* data, size_t size) {
   FUZZ_CHECK(file.SetParseBufferSize(window) == 1);
   FUZZ_CHECK(IniLines(file, keysize, valuesize) == lines);
 
-  // A key read whole (shorter than its buffer) is found again by a search.
-  if (!lines.empty() && lines[0].find('\n') + 1 < keysize) {
-    const std::string key = lines[0].substr(0, lines[0].find('\n'));
-    std::vector<char> value(valuesize + 1);
+  // The first key, read into buffers as large as the search's own, is found again.
+  char key[ZINI_TEXT], value[ZINI_TEXT];
+  memory.ResetCursor();
+  if (memory.ReadLine(key, sizeof key, value, sizeof value) && std::strlen(key) + 1 < sizeof key) {
     memory.ResetCursor();
-    FUZZ_CHECK(memory.FindKey(key.c_str(), value.data(), valuesize, true) == 1);
+    FUZZ_CHECK(memory.FindKey(key, value, sizeof value, true) == 1);
   }
   return 0;
 }
