@@ -172,7 +172,9 @@ void BM_PlainFilesCopy(benchmark::State& state) {
         break;
       }
       char buffer[4096];
-      for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) std::fwrite(buffer, 1, got, out);
+      for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        std::fwrite(buffer, 1, got, out);
+      }
       std::fclose(in);
       // Flushed to the disk as the pack's writes are.
       std::fflush(out);
