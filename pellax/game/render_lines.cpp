@@ -210,10 +210,11 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   };
   int32_t p = first;
   for (const int32_t end = p + int32_t(head); p < end; ++p) tested_step(p);
+  const int32_t n = int32_t(inside);
   if (x_major)
-    pos = interior_on_canvas<1, kCanvasSize>(s + p, int32_t(inside), pos, gradient, colour);
+    pos = interior_on_canvas<1, kCanvasSize>(s + p, n, pos, gradient, colour);
   else
-    pos = interior_on_canvas<kCanvasSize, 1>(s + p * kCanvasSize, int32_t(inside), pos, gradient, colour);
+    pos = interior_on_canvas<kCanvasSize, 1>(s + p * kCanvasSize, n, pos, gradient, colour);
   p += int32_t(inside);
   for (; p < last; ++p) tested_step(p);
 }
