@@ -11,6 +11,7 @@
 #include "host/host_audio_sink.h"
 #include "host/host_device.h"
 #include "host/host_runtime.h"
+#include "host/host_second_core.h"
 
 namespace gp2x::host {
 namespace {
@@ -86,6 +87,7 @@ class DspDevice : public Device {
   ssize_t write(const void* data, size_t count) override {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
+    second_core_catch_up();
     rt_.clock.arrived();
     std::unique_lock<std::mutex> lock(mutex_);
     AudioSink* sink = rt_.audio_sink();

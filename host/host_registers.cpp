@@ -11,6 +11,7 @@
 #include "host/gp2x_buttons.h"
 #include "host/host_framebuffer.h"
 #include "host/host_runtime.h"
+#include "host/host_second_core.h"
 
 namespace gp2x::host {
 namespace {
@@ -126,6 +127,8 @@ void record_control(uint32_t off, uint16_t value) {
     observer = rt.control_observer;
   }
   if (observer) observer(off, value);
+  if (off == reg::kClockEnable || off == reg::kSecondCoreLast)
+    second_core_control(load(g_regs[reg::kSecondCoreLast / 2]), load(g_regs[reg::kClockEnable / 2]));
 }
 
 void reg_write16(uint32_t off, uint16_t value) {
@@ -160,6 +163,7 @@ void blit_write32(uint32_t off, uint32_t value) {
 }  // namespace
 
 void registers_reset(uint8_t fill) {
+  second_core_power_off();
   for (uint16_t& r : g_regs) store(r, static_cast<uint16_t>(0xFFFF));
   store(g_regs[reg::kClockEnable / 2], static_cast<uint16_t>(0));
   store(g_regs[reg::kVideoClockEnable / 2], static_cast<uint16_t>(0));

@@ -5,7 +5,7 @@ set -euo pipefail
 
 GP2X_DEPS=(build-essential cmake ninja-build pkg-config zlib1g-dev
            libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-           libsdl2-dev libvorbisidec-dev libogg-dev libxmp-dev libpng-dev)
+           libsdl2-dev libvorbisidec-dev libvorbis-dev libogg-dev libxmp-dev libpng-dev)
 
 install_deps() {
   local missing=()

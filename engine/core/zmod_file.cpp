@@ -161,7 +161,8 @@ ClassZFile::ClassZFile()
       folderopen(0),
       packvalid(0),
       writable(0),
-      lastop(OP_NONE) {
+      lastop(OP_NONE),
+      syserror(0) {
   ownname[0] = 0;
   curfolder[0] = 0;
   curfolderc[0] = 0;
@@ -183,7 +184,7 @@ int ClassZFile::OpenStream(const uint16_t* name, const char* mode) {
   SystemName sys(full);
   if (!sys.ok) return 0;
   stream = std::fopen(sys.text, mode);
-  if (!stream) return 0;
+  if (!stream) return SystemFailure();
   fileopen = 1;
   writable = mode[0] != 'r' || std::strchr(mode, '+') != nullptr;
   lastop = OP_NONE;
@@ -247,12 +248,18 @@ int ClassZFile::SyncDirection(uint8_t op) {
 
 int ClassZFile::Read(void* buffer, uint32_t bytes) {
   if (!fileopen || bytes == 0 || !buffer || !SyncDirection(OP_READ)) return 0;
-  return std::fread(buffer, bytes, 1, stream) == 1 ? 1 : 0;
+  if (std::fread(buffer, bytes, 1, stream) == 1) return 1;
+  return std::ferror(stream) ? SystemFailure() : 0;  // else the file ended first
+}
+
+uint32_t ClassZFile::ReadSome(void* buffer, uint32_t bytes) {
+  if (!fileopen || bytes == 0 || !buffer || !SyncDirection(OP_READ)) return 0;
+  return static_cast<uint32_t>(std::fread(buffer, 1, bytes, stream));
 }
 
 int ClassZFile::Write(const void* buffer, uint32_t bytes) {
   if (!fileopen || bytes == 0 || !buffer || !SyncDirection(OP_WRITE)) return 0;
-  return std::fwrite(buffer, bytes, 1, stream) == 1 ? 1 : 0;
+  return std::fwrite(buffer, bytes, 1, stream) == 1 ? 1 : SystemFailure();
 }
 
 void ClassZFile::Seek(uint32_t offset) {
@@ -335,21 +342,35 @@ int ClassZFile::MoveData(uint32_t to, uint32_t from, uint32_t length, uint32_t c
 
 // stdio may hold written bytes back, and a failed write can surface only when they are
 // flushed; the error flag keeps failures that an earlier seek flushed silently.
+int ClassZFile::SystemFailure() {
+  if (errno != 0) syserror = errno;
+  return 0;
+}
+
 int ClassZFile::SyncToDisk() {
   if (!fileopen) return 0;
-  if (std::fflush(stream) != 0 || std::ferror(stream)) return 0;
-  return fsync(fileno(stream)) == 0;
+  if (std::fflush(stream) != 0 || std::ferror(stream)) return SystemFailure();
+  return fsync(fileno(stream)) == 0 ? 1 : SystemFailure();
 }
 
 int ClassZFile::NewBeside(ClassZFile& out, const uint16_t* finalname) {
-  uint16_t tmpname[ZFILE_NAME_CAPACITY];
   uint32_t n = ClassZStd::StrLen(finalname, ZFILE_NAME_CAPACITY);
-  if (n == 0 || n + 4 > ZFILE_MAX_FULLNAME) return 0;
-  ClassZStd::StrCpy(tmpname, finalname, ZFILE_NAME_CAPACITY);
-  ClassZStd::StrCat(tmpname, "_tmp");
-  // A file of that name may be someone's, or what a crash left: it is never overwritten.
-  if (out.GetAttributes(tmpname) != 0) return 0;
-  if (!out.New(tmpname)) return 0;
+  if (n == 0) return 0;
+  // "<name>_tmp", or "<name>_tmp2", "_tmp3" ... when that is taken: a file of such a name
+  // may be someone's, or what a crash left, and is never touched. The new file is created
+  // exclusively, so no file of its name can appear in between.
+  bool made = false;
+  for (uint32_t attempt = 1; attempt <= 1000 && !made; attempt++) {
+    char suffix[16] = "_tmp";
+    if (attempt > 1) ClassZStd::IntToStr(suffix + 4, int32_t(attempt), 10, true);
+    uint16_t tmpname[ZFILE_NAME_CAPACITY];
+    if (n + ClassZStd::StrLen(suffix) > ZFILE_MAX_FULLNAME) return 0;
+    ClassZStd::StrCpy(tmpname, finalname, ZFILE_NAME_CAPACITY);
+    ClassZStd::StrCat(tmpname, suffix);
+    made = out.OpenStream(tmpname, "w+bx");
+    if (!made && !out.Exists(tmpname)) return 0;  // not taken: the folder refuses it
+  }
+  if (!made) return 0;
   // The new version keeps the permissions of the file it replaces.
   SystemName sys(finalname);
   struct stat st;
@@ -398,7 +419,8 @@ int ClassZFile::Rename(const uint16_t* newname, const uint16_t* oldname) {
   if (!newname || !oldname) return 0;
   if (!CompleteName(fullnew, newname) || !CompleteName(fullold, oldname)) return 0;
   SystemName sysnew(fullnew), sysold(fullold);
-  return sysnew.ok && sysold.ok && std::rename(sysold.text, sysnew.text) == 0;
+  if (!sysnew.ok || !sysold.ok) return 0;
+  return std::rename(sysold.text, sysnew.text) == 0 ? 1 : SystemFailure();
 }
 
 int ClassZFile::Rename(const char* newname, const char* oldname) {

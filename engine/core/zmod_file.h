@@ -128,9 +128,15 @@ class ClassZFile {
   int New(const char* name);
   void Close();
   int IsOpen() const { return fileopen; }
+  // The system's error number (errno) behind the last failed call of this object that
+  // reached the system, such as ENOSPC for a full disk; 0 when there was none. The pack
+  // calls clear it when they start and also keep the errors of the files they use.
+  int SystemError() const { return syserror; }
 
   // All or nothing: 1 only when every byte moved; 0 for 0 bytes or no open file.
   int Read(void* buffer, uint32_t bytes);
+  // As many of the bytes as the file gives (fewer at its end or on an error): their number.
+  uint32_t ReadSome(void* buffer, uint32_t bytes);
   int Write(const void* buffer, uint32_t bytes);
   void Seek(uint32_t offset);
   uint32_t Tell();
@@ -219,6 +225,13 @@ class ClassZFile {
                       uint8_t compression, uint32_t filetime);
   int PackAddFile(const uint16_t* filename, bool overwrite, uint8_t compression);
   int PackAddFile(const char* filename, bool overwrite, uint8_t compression);
+  // PackAddFile for each file in turn, with the pack written once: the files are taken in
+  // order up to the first that cannot be added, and added tells how many went in. That
+  // file's ZPK_FULL, ZPK_EXISTS or ZPK_NOTFOUND is the result (the file is
+  // filenames[added]). When the pack cannot be written (ZPK_FAILED, ZPK_NOMEMORY), added
+  // is 0 and the pack stays as it was.
+  int PackAddFiles(const char* const* filenames, uint32_t count, bool overwrite,
+                   uint8_t compression, uint32_t& added);
   int PackDeleteFile(uint32_t index);
   int PackDeleteFile(const uint16_t* name);
   int PackDeleteFile(const char* name);
@@ -240,18 +253,29 @@ class ClassZFile {
   int ReadPackRecord(ZPK_FILEINFO* info, uint32_t index, uint64_t filesize,
                      const uint8_t* offsets);
   struct PackScan;
-  // Saving without ever leaving a half-written file: a new version is written into
-  // "<name>_tmp" beside the file (NewBeside; 0 when that name is taken), then made the
-  // file by one rename once every byte has reached the disk (CommitAs on the new file's
-  // object). When it was not all written, or the sync or the rename fails, the temporary
-  // file is removed and the old file stays as it was.
+  // Saving without ever leaving a half-written file: a new version is written into a new
+  // file beside it, "<name>_tmp" or, when a file of that name exists, "<name>_tmp2" and so
+  // on (NewBeside; existing files are never touched), then made the file by one rename
+  // once every byte has reached the disk (CommitAs on the new file's object). When it was
+  // not all written, or the sync or the rename fails, the temporary file is removed and
+  // the old file stays as it was.
   int SyncToDisk();
   int NewBeside(ClassZFile& out, const uint16_t* finalname);
   int CommitAs(const uint16_t* finalname, bool written);
   int CopyTo(ClassZFile& out, uint32_t from, uint32_t length);
-  struct PackSplice;
-  int RewritePack(const PackSplice& splice);
+  struct PackNewEntry;
+  struct PackChange;
+  int AddPackEntries(PackNewEntry* entries, uint32_t n, bool overwrite, uint32_t& taken);
+  int WritePackChange(const PackChange& change);
+  int OpenNewEntryFile(const PackNewEntry& entry, ClassZFile& source, uint16_t* full);
+  int WriteNewEntry(ClassZFile& out, const PackNewEntry& entry, uint64_t& pos);
   int FinishPackRewrite(ClassZFile& out, bool written);
+  // Keeps errno as the system error; 0 for the caller to return.
+  int SystemFailure();
+  // Takes another object's system error when it has one (a helper file that failed).
+  void KeepError(const ClassZFile& other) {
+    if (other.syserror) syserror = other.syserror;
+  }
 
   FILE* stream;
   DIR* folder;
@@ -266,6 +290,7 @@ class ClassZFile {
   uint8_t packvalid;
   uint8_t writable;  // opened in a mode that may change the file
   uint8_t lastop;  // the stream's last direction: stdio needs a seek between the two
+  int syserror;    // errno of the last failed system call (0: none)
 };
 
 // The working folder followed by "/"; just "/" when it can't be read. 0 (out "/") when it

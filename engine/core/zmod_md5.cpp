@@ -149,16 +149,18 @@ void ClassZStd::MD5File(char* out, ClassZFile* file) {
   ZMD5CONTEXT context;
   MD5Init(&context);
   if (file != nullptr && file->IsOpen()) {
-    // Only bytes that were really read are hashed: a failed read ends the digest rather
-    // than feeding it stale buffer contents.
+    // Exactly the bytes that were read are hashed: a read that comes up short (the file
+    // holds less than its size said) gives what it got, and the digest ends there rather
+    // than feeding stale buffer contents.
     uint32_t size = file->Size();
     uint32_t position = file->Tell();
     uint32_t remaining = position < size ? size - position : 0;
     uint8_t block[FILE_BLOCK];
     while (remaining > 0) {
       uint32_t n = remaining < FILE_BLOCK ? remaining : FILE_BLOCK;
-      if (!file->Read(block, n)) break;
-      MD5Update(&context, block, n);
+      uint32_t got = file->ReadSome(block, n);
+      MD5Update(&context, block, got);
+      if (got < n) break;
       remaining -= n;
     }
   }

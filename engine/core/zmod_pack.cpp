@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <new>
 
 #include "engine/core/zmod_device.h"
 #include "engine/core/zmod_file.h"
@@ -97,7 +98,8 @@ bool IsSeparator(uint32_t c) { return c == '/' || c == '\\'; }
 
 template <typename Char>
 void StoreName(char* out, const Char* name) {
-  out[0] = 0;
+  // The whole field: it is written to the file as it is, and no stale byte may go along.
+  std::memset(out, 0, ZPK_NAME_SIZE);
   if (!name) return;
   uint32_t n = ClassZStd::StrLen(name);
   uint32_t start = n;
@@ -163,26 +165,53 @@ struct Buffer {
 
 }  // namespace
 
-// A changed pack as the old one's bytes around one new or removed entry: the header, the
-// old bytes [28, keepend), the new entry (when record is set), the old bytes [resume,
-// tablestart), then count table slots.
-struct ClassZFile::PackSplice {
-  ZPK_HEADER header;
-  uint32_t keepend = 0;
-  uint32_t resume = 0;
-  uint32_t tablestart = 0;
-  const uint8_t* record = nullptr;
-  const uint8_t* data = nullptr;
-  uint32_t stored = 0;
-  uint32_t* table;  // room for the header's count + 1 slots, native values (null: no memory)
-  uint32_t count = 0;
+// A new entry of a change: data from memory, or a file named as the caller gave it (8- or
+// 16-bit; completed against the current folder and read only when the entry is written).
+struct ClassZFile::PackNewEntry {
+  char storename[ZPK_NAME_SIZE];
+  const void* data = nullptr;
+  uint32_t size = 0;
+  const char* file8 = nullptr;
+  const uint16_t* file16 = nullptr;
+  uint32_t filetime = 0;
+  uint8_t compression = ZPK_STORE_RAW;
+};
 
-  explicit PackSplice(const ZPK_HEADER& h)
+// A change of the pack, written as a new pack beside it: the old entries in order, less
+// the one removed and with new entries in the places of those they replace, then the new
+// entries appended.
+struct ClassZFile::PackChange {
+  static constexpr uint32_t NONE = UINT32_MAX;
+  ZPK_HEADER header;          // of the new pack: its vendor
+  uint32_t count;             // old entries
+  uint32_t tablestart = 0;    // where the old data area ends
+  uint32_t* table;            // the old offsets (count + 1 slots, native values)
+  uint32_t* places;           // per old entry: the new entry taking its place, or NONE
+  uint32_t* appended;         // the new entries appended, in order
+  uint32_t appendedcount = 0;
+  uint32_t removed;           // the old entry left out, or NONE
+  const PackNewEntry* entries = nullptr;
+
+  PackChange(const ZPK_HEADER& h, uint32_t newentries)
       : header(h),
-        table(reinterpret_cast<uint32_t*>(Buffer(4 * (h.count + uint64_t{1})).release())) {}
-  ~PackSplice() { ClassZMemory::DeAlloc(table); }
-  PackSplice(const PackSplice&) = delete;
-  PackSplice& operator=(const PackSplice&) = delete;
+        count(h.count),
+        table(Slots(h.count + uint64_t{1})),
+        places(Slots(h.count)),
+        appended(Slots(newentries)),
+        removed(NONE) {
+    for (uint32_t i = 0; places && i < count; i++) places[i] = NONE;
+  }
+  ~PackChange() {
+    for (uint32_t* p : {table, places, appended}) ClassZMemory::DeAlloc(p);
+  }
+  // Every array allocated (an empty one needs none).
+  bool Ready() const { return table && (places || count == 0); }
+  uint32_t NewCount() const { return count - (removed < count ? 1 : 0) + appendedcount; }
+  PackChange(const PackChange&) = delete;
+  PackChange& operator=(const PackChange&) = delete;
+
+ private:
+  static uint32_t* Slots(uint64_t n) { return reinterpret_cast<uint32_t*>(Buffer(4 * n).release()); }
 };
 
 // What a pass over every record needs from the file, taken once instead of per record:
@@ -290,17 +319,16 @@ int ClassZFile::WritePackHeader() {
 
 int ClassZFile::PackChangeVendor(const char* vendor) {
   if (!vendor || !PackValid()) return 0;
+  syserror = 0;
   if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return 0;
-  PackSplice splice(packheader);
-  if (!splice.table || !ReadPackTable(splice.table, splice.tablestart)) return 0;
+  PackChange change(packheader, 0);
+  if (!change.Ready() || !ReadPackTable(change.table, change.tablestart)) return 0;
   // Four characters at most; a shorter code is padded with zeros, as PackNew does.
   for (int i = 0, end = 0; i < 4; i++) {
     end = end || vendor[i] == 0;
-    splice.header.vendor[i] = end ? 0 : vendor[i];
+    change.header.vendor[i] = end ? 0 : vendor[i];
   }
-  splice.keepend = splice.resume = splice.tablestart;
-  splice.count = packheader.count;
-  return RewritePack(splice);
+  return WritePackChange(change) == ZPK_OK;
 }
 
 // ---- reading --------------------------------------------------------------------------
@@ -492,6 +520,7 @@ int ClassZFile::PackGetFileData(uint8_t*& buffer, uint32_t& size, const char* na
 
 int ClassZFile::PackExtractFile(const uint16_t* folder, uint32_t index, bool overwrite) {
   if (!PackValid()) return ZPK_NOPACK;
+  syserror = 0;
   if (index >= packheader.count) return ZPK_NOTFOUND;
   ZPK_FILEINFO info;
   if (!PackGetFileInfo(&info, index, false)) return ZPK_FAILED;
@@ -517,6 +546,7 @@ int ClassZFile::PackExtractFile(const uint16_t* folder, uint32_t index, bool ove
   // Written beside the target and renamed over it: a failed write neither leaves a
   // half-written file nor loses the one it was to replace.
   if (!NewBeside(out, target) || !out.CommitAs(target, size == 0 || out.Write(data, size))) {
+    KeepError(out);
     result = ZPK_FAILED;
   }
   ClassZMemory::DeAlloc(data);
@@ -549,55 +579,164 @@ int ClassZFile::PackExtractFile(const char* folder, const char* name, bool overw
 // ---- writing --------------------------------------------------------------------------
 
 // The changed pack is written beside the old one and renamed over it, so that a failure at
-// any point (a full disk, an I/O error) leaves the old pack whole and open.
-int ClassZFile::RewritePack(const PackSplice& s) {
-  if (!writable) return 0;
-  uint64_t end = uint64_t{ZPK_HEADER_SIZE} + (s.keepend - ZPK_HEADER_SIZE) +
-                 (s.record ? ZPK_RECORD_SIZE + uint64_t{s.stored} : 0) +
-                 (s.tablestart - s.resume) + uint64_t{4} * s.count;
-  if (end > UINT32_MAX) return 0;
+// any point (a full disk, an I/O error, a source file that can't be read) leaves the old
+// pack whole and open. Old entries are copied as they are stored, in runs of neighbours.
+int ClassZFile::WritePackChange(const PackChange& c) {
+  if (!writable) return ZPK_FAILED;
+  nameindex = nullptr;  // the entries change under it
+  indexslots = 0;
+  const uint32_t newcount = c.NewCount();
+  Buffer tablebuffer(uint64_t{4} * newcount);
+  if (newcount && !tablebuffer.data) return ZPK_NOMEMORY;
+  uint32_t* newtable = reinterpret_cast<uint32_t*>(tablebuffer.data);
   ClassZFile out;
-  if (!NewBeside(out, ownname)) return 0;
+  if (!NewBeside(out, ownname)) {
+    KeepError(out);
+    return ZPK_FAILED;
+  }
 
-  ZPK_HEADER h = s.header;
+  ZPK_HEADER h = c.header;
+  std::memcpy(h.magic, "ZPK2", 4);
   h.headersize = ZPK_HEADER_SIZE;
   h.version = ZPK_VERSION_2;
-  h.count = s.count;
+  h.count = newcount;
   h.checksum = HeaderChecksum(h);
   uint8_t bytes[ZPK_HEADER_SIZE];
   EncodeHeader(bytes, h);
-  bool ok = out.Write(bytes, ZPK_HEADER_SIZE) &&
-           CopyTo(out, ZPK_HEADER_SIZE, s.keepend - ZPK_HEADER_SIZE);
-  if (ok && s.record) {
-    ok = out.Write(s.record, ZPK_RECORD_SIZE) && (s.stored == 0 || out.Write(s.data, s.stored));
+  int result = out.Write(bytes, ZPK_HEADER_SIZE) ? ZPK_OK : ZPK_FAILED;
+  uint64_t pos = ZPK_HEADER_SIZE;
+  uint32_t k = 0;
+  uint32_t runfrom = 0, runlength = 0;  // old bytes waiting to be copied
+  auto flush = [&]() {
+    if (result == ZPK_OK && !CopyTo(out, runfrom, runlength)) result = ZPK_FAILED;
+    pos += runlength;
+    runlength = 0;
+  };
+  auto add = [&](const PackNewEntry& e) {
+    newtable[k++] = static_cast<uint32_t>(pos);
+    if (result == ZPK_OK) result = WriteNewEntry(out, e, pos);
+  };
+  for (uint32_t i = 0; i < c.count && result == ZPK_OK; i++) {
+    uint32_t start = c.table[i];
+    uint32_t end = i + 1 < c.count ? c.table[i + 1] : c.tablestart;
+    if (i == c.removed || c.places[i] != PackChange::NONE) {
+      flush();
+      if (i != c.removed) add(c.entries[c.places[i]]);
+      continue;
+    }
+    if (runlength == 0) runfrom = start;
+    newtable[k++] = static_cast<uint32_t>(pos + runlength);
+    runlength += end - start;  // the table ascends (checked at Open): neighbours touch
   }
-  ok = ok && CopyTo(out, s.resume, s.tablestart - s.resume);
-  if (ok && s.count) {
-    EncodeTable(s.table, s.count);
-    ok = out.Write(s.table, 4 * s.count);
+  flush();
+  for (uint32_t j = 0; j < c.appendedcount && result == ZPK_OK; j++) add(c.entries[c.appended[j]]);
+  if (result == ZPK_OK && pos + uint64_t{4} * newcount > UINT32_MAX) result = ZPK_FAILED;
+  if (result == ZPK_OK && newcount) {
+    EncodeTable(newtable, newcount);
+    if (!out.Write(newtable, 4 * newcount)) result = ZPK_FAILED;
   }
-  return FinishPackRewrite(out, ok);
+  if (!FinishPackRewrite(out, result == ZPK_OK) && result == ZPK_OK) result = ZPK_FAILED;
+  return result;
+}
+
+// Opens the file of a new entry for reading, its name completed into full; 0 (the system's
+// error kept) when it cannot be.
+int ClassZFile::OpenNewEntryFile(const PackNewEntry& e, ClassZFile& source, uint16_t* full) {
+  uint16_t wide[ZFILE_NAME_CAPACITY];
+  const uint16_t* name = e.file16;
+  if (!name && ZFile_WidenName(wide, e.file8)) name = wide;
+  if (name && CompleteName(full, name) && source.Open(full, ZFILE_MODE_READ)) return 1;
+  KeepError(source);
+  return 0;
+}
+
+// Reads (when it comes from a file), stores and writes one new entry at pos, which moves on.
+int ClassZFile::WriteNewEntry(ClassZFile& out, const PackNewEntry& e, uint64_t& pos) {
+  const void* data = e.data;
+  uint32_t size = e.data ? e.size : 0;
+  Buffer filedata(0);
+  if (e.file8 || e.file16) {
+    uint16_t full[ZFILE_NAME_CAPACITY];
+    ClassZFile source;
+    // It could be opened a moment ago: now a reading failure.
+    if (!OpenNewEntryFile(e, source, full)) return ZPK_FAILED;
+    size = source.Size();
+    Buffer read(size);
+    if (size && !read.data) return ZPK_NOMEMORY;
+    if (size && !source.Read(read.data, size)) {
+      KeepError(source);
+      return ZPK_FAILED;
+    }
+    filedata.data = read.release();
+    data = filedata.data;
+  }
+  // The stored form: compressed only when that saves at least 5 bytes.
+  uint64_t room = uint64_t{size} + size / 100 + 12;
+  if (room < 18) room = 18;  // a codec stream of one byte is 18 bytes long
+  Buffer work(size ? room : 0);
+  if (size && !work.data) return ZPK_NOMEMORY;
+  uint32_t stored = 0;
+  uint8_t kind = ZPK_STORE_RAW;
+  if (size) {
+    uint32_t length = static_cast<uint32_t>(room);
+    int ok = 0;
+    if (e.compression == ZPK_STORE_CODEC) {
+      ClassZMemory codec;
+      ok = codec.Compress(work.data, length, data, size);
+    } else if (e.compression == ZPK_STORE_ZLIB) {
+      ok = ClassZMemory::CompressZLib(work.data, length, data, size);
+    }
+    if (ok && uint64_t{length} + 4 < size) {
+      stored = length;
+      kind = e.compression;
+    } else {
+      std::memcpy(work.data, data, size);
+      stored = size;
+    }
+  }
+  ZPK_FILEINFO record{};
+  std::memcpy(record.name, e.storename, ZPK_NAME_SIZE);
+  record.recordsize = ZPK_RECORD_SIZE;
+  record.unpacked = size;
+  record.stored = stored;
+  record.compression = kind;
+  record.filetime = e.filetime;
+  ClassZDevice device;
+  record.timeadded = device.TimestampNow(false);
+  if (pos + ZPK_RECORD_SIZE + stored > UINT32_MAX) return ZPK_FAILED;
+  uint8_t bytes[ZPK_RECORD_SIZE];
+  EncodeRecord(bytes, record);
+  if (!out.Write(bytes, ZPK_RECORD_SIZE) || (stored && !out.Write(work.data, stored))) {
+    return ZPK_FAILED;
+  }
+  pos += ZPK_RECORD_SIZE + stored;
+  return ZPK_OK;
 }
 
 int ClassZFile::FinishPackRewrite(ClassZFile& out, bool written) {
   uint16_t packname[ZFILE_NAME_CAPACITY];
   ClassZStd::StrCpy(packname, ownname, ZFILE_NAME_CAPACITY);
-  if (!out.CommitAs(packname, written)) return 0;
+  if (!out.CommitAs(packname, written)) {
+    KeepError(out);
+    return 0;
+  }
   Close();
   return Open(packname, ZFILE_MODE_UPDATE) && PackValid() ? 1 : 0;
 }
 
 int ClassZFile::PackNew(const uint16_t* name, const uint16_t* vendor) {
   Close();
+  syserror = 0;
   if (!name || GetAttributes(name) != 0) return ZPK_EXISTS;
   if (!New(name)) return ZPK_FAILED;
   ZPK_HEADER h{};
   std::memcpy(h.magic, "ZPK2", 4);
   std::memcpy(h.vendor, DEFAULT_VENDOR, 4);
   if (vendor) {
-    for (int i = 0; i < 4; i++) {
-      h.vendor[i] = static_cast<char>(vendor[i] & 0xFF);
-      if (vendor[i] == 0) break;
+    // Four characters at most; a shorter code is padded with zeros.
+    for (int i = 0, end = 0; i < 4; i++) {
+      end = end || vendor[i] == 0;
+      h.vendor[i] = end ? 0 : static_cast<char>(vendor[i] & 0xFF);
     }
   }
   h.headersize = ZPK_HEADER_SIZE;
@@ -638,81 +777,94 @@ int ClassZFile::ReadPackTable(uint32_t* table, uint32_t& tablestart) {
   return 1;
 }
 
+// Takes the new entries in order into one change, up to the first that cannot be added;
+// then writes the pack once. taken = how many went into the pack (0 when it could not be
+// written). The result is that first entry's code, else the write's.
+int ClassZFile::AddPackEntries(PackNewEntry* entries, uint32_t n, bool overwrite,
+                               uint32_t& taken) {
+  taken = 0;
+  syserror = 0;
+  if (!PackValid()) return ZPK_NOPACK;
+  if (n == 0) return ZPK_OK;
+  uint32_t count = packheader.count;
+  // The old store names, read once for every lookup (unreadable records match nothing).
+  Buffer oldnames(uint64_t{ZPK_NAME_SIZE} * count), readable(count);
+  if (count && (!oldnames.data || !readable.data)) return ZPK_NOMEMORY;
+  {
+    PackScan scan(*this);
+    ZPK_FILEINFO info;
+    for (uint32_t i = 0; i < count; i++) {
+      readable.data[i] = ReadPackRecord(&info, i, scan.filesize, scan.offsets.data);
+      std::memcpy(oldnames.data + ZPK_NAME_SIZE * i, info.name, ZPK_NAME_SIZE);
+    }
+  }
+  PackChange change(packheader, n);
+  if (!change.Ready() || !change.appended) return ZPK_NOMEMORY;
+  change.entries = entries;
+  int result = ZPK_OK;
+  uint32_t f = 0;
+  for (; f < n; f++) {
+    PackNewEntry& e = entries[f];
+    const bool fromfile = e.file8 || e.file16;
+    if (fromfile && count + change.appendedcount >= ZPK_MAX_ENTRIES) {
+      result = ZPK_FULL;
+      break;
+    }
+    uint32_t old = PackChange::NONE, added = PackChange::NONE;
+    for (uint32_t i = 0; i < count && old == PackChange::NONE; i++) {
+      const char* name = reinterpret_cast<const char*>(oldnames.data + ZPK_NAME_SIZE * i);
+      if (readable.data[i] && ClassZStd::StrEqual(name, e.storename, false)) old = i;
+    }
+    for (uint32_t j = 0; j < change.appendedcount && old == PackChange::NONE; j++) {
+      if (ClassZStd::StrEqual(entries[change.appended[j]].storename, e.storename, false)) added = j;
+    }
+    if ((old != PackChange::NONE || added != PackChange::NONE) && !overwrite) {
+      result = ZPK_EXISTS;
+      break;
+    }
+    if (fromfile) {
+      // Whether the file can be opened at all, and its modification time.
+      uint16_t full[ZFILE_NAME_CAPACITY];
+      ClassZFile source;
+      if (!OpenNewEntryFile(e, source, full)) {
+        result = ZPK_NOTFOUND;
+        break;
+      }
+      source.Close();
+      Z_FILEINFO info;
+      e.filetime = source.GetInformation(&info, full, false)
+                       ? ClassZStd::DateTimeToTimestamp(&info.modified)
+                       : 0;
+    }
+    if (old != PackChange::NONE) {
+      change.places[old] = f;  // a later one of the same name wins the place
+    } else if (added != PackChange::NONE) {
+      change.appended[added] = f;
+    } else {
+      change.appended[change.appendedcount++] = f;
+    }
+  }
+  if (f == 0) return result;
+  // Something to write: a version-1 pack becomes version 2 first (its entries in the same
+  // order, so the places found above stay right).
+  if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return ZPK_FAILED;
+  if (!ReadPackTable(change.table, change.tablestart)) return ZPK_FAILED;
+  int written = WritePackChange(change);
+  if (written != ZPK_OK) return written;
+  taken = f;
+  return result;
+}
+
 int ClassZFile::PackAddFileData(const uint16_t* name, const void* data, uint32_t size,
                                 bool overwrite, uint8_t compression, uint32_t filetime) {
-  if (!PackValid()) return ZPK_NOPACK;
-  if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return ZPK_FAILED;
-  ZPK_FILEINFO record{};
-  ZFile_CheckStoreName(record.name, name);
-  uint32_t replace = 0;
-  bool found = FindStoreName(record.name, replace);
-  if (found && !overwrite) return ZPK_EXISTS;
-  nameindex = nullptr;  // the entries change under it
-  indexslots = 0;
-
-  // The stored form: compressed only when that saves at least 5 bytes.
-  if (!data) size = 0;
-  uint64_t room = uint64_t{size} + size / 100 + 12;
-  if (room < 18) room = 18;  // a codec stream of one byte is 18 bytes long
-  Buffer work(size ? room : 0);
-  if (size && !work.data) return ZPK_NOMEMORY;
-  uint32_t stored = 0;
-  uint8_t kind = ZPK_STORE_RAW;
-  if (size) {
-    uint32_t length = static_cast<uint32_t>(room);
-    int ok = 0;
-    if (compression == ZPK_STORE_CODEC) {
-      ClassZMemory codec;
-      ok = codec.Compress(work.data, length, data, size);
-    } else if (compression == ZPK_STORE_ZLIB) {
-      ok = ClassZMemory::CompressZLib(work.data, length, data, size);
-    }
-    if (ok && uint64_t{length} + 4 < size) {
-      stored = length;
-      kind = compression;
-    } else {
-      std::memcpy(work.data, data, size);
-      stored = size;
-    }
-  }
-  ClassZDevice device;
-  record.recordsize = ZPK_RECORD_SIZE;
-  record.unpacked = size;
-  record.stored = stored;
-  record.compression = kind;
-  record.filetime = filetime;
-  record.timeadded = device.TimestampNow(false);
-
-  uint32_t count = packheader.count;
-  PackSplice splice(packheader);
-  if (!splice.table) return ZPK_NOMEMORY;
-  uint32_t* table = splice.table;
-  uint32_t tablestart;
-  if (!ReadPackTable(table, tablestart)) return ZPK_FAILED;
-
-  uint64_t entrylength = uint64_t{ZPK_RECORD_SIZE} + stored;
-  if (found) {
-    // The new entry takes the old one's place; the entries after it shift by the growth.
-    uint32_t start = table[replace];
-    uint32_t end = replace + 1 < count ? table[replace + 1] : tablestart;
-    int64_t growth = static_cast<int64_t>(entrylength) - (end - start);
-    for (uint32_t i = replace + 1; i < count; i++) {
-      table[i] = static_cast<uint32_t>(table[i] + growth);
-    }
-    splice.keepend = start;
-    splice.resume = end;
-  } else {
-    splice.keepend = splice.resume = tablestart;
-    table[count++] = tablestart;
-  }
-  uint8_t bytes[ZPK_RECORD_SIZE];
-  EncodeRecord(bytes, record);
-  splice.tablestart = tablestart;
-  splice.record = bytes;
-  splice.data = work.data;
-  splice.stored = stored;
-  splice.count = count;
-  return RewritePack(splice) ? ZPK_OK : ZPK_FAILED;
+  PackNewEntry e;
+  ZFile_CheckStoreName(e.storename, name);
+  e.data = data;
+  e.size = data ? size : 0;
+  e.filetime = filetime;
+  e.compression = compression;
+  uint32_t taken;
+  return AddPackEntries(&e, 1, overwrite, taken);
 }
 
 int ClassZFile::PackAddFileData(const char* name, const void* data, uint32_t size,
@@ -725,27 +877,13 @@ int ClassZFile::PackAddFileData(const char* name, const void* data, uint32_t siz
 
 int ClassZFile::PackAddFile(const uint16_t* filename, bool overwrite, uint8_t compression) {
   if (!PackValid()) return ZPK_NOPACK;
-  if (packheader.count >= ZPK_MAX_ENTRIES) return ZPK_FULL;
-  uint32_t index;
   if (!filename) return ZPK_NOTFOUND;
-  if (!overwrite && PackSearchFile(filename, index)) return ZPK_EXISTS;
-
-  // Relative names are taken against this object's current folder.
-  uint16_t full[ZFILE_NAME_CAPACITY];
-  if (!CompleteName(full, filename)) return ZPK_NOTFOUND;
-  ClassZFile source;
-  uint32_t filetime = 0;
-  Z_FILEINFO info;
-  if (source.GetInformation(&info, full, false)) {
-    filetime = ClassZStd::DateTimeToTimestamp(&info.modified);
-  }
-  if (!source.Open(full, ZFILE_MODE_READ)) return ZPK_NOTFOUND;
-  uint32_t size = source.Size();
-  Buffer data(size);
-  if (size && !data.data) return ZPK_NOMEMORY;
-  if (size && !source.Read(data.data, size)) return ZPK_FAILED;
-  source.Close();
-  return PackAddFileData(filename, data.data, size, overwrite, compression, filetime);
+  PackNewEntry e;
+  ZFile_CheckStoreName(e.storename, filename);
+  e.file16 = filename;
+  e.compression = compression;
+  uint32_t taken;
+  return AddPackEntries(&e, 1, overwrite, taken);
 }
 
 int ClassZFile::PackAddFile(const char* filename, bool overwrite, uint8_t compression) {
@@ -755,26 +893,38 @@ int ClassZFile::PackAddFile(const char* filename, bool overwrite, uint8_t compre
   return PackAddFile(wide, overwrite, compression);
 }
 
+int ClassZFile::PackAddFiles(const char* const* filenames, uint32_t count, bool overwrite,
+                             uint8_t compression, uint32_t& added) {
+  added = 0;
+  if (!PackValid()) return ZPK_NOPACK;
+  if (!filenames) return ZPK_NOTFOUND;
+  Buffer block(uint64_t{sizeof(PackNewEntry)} * count);
+  if (count && !block.data) return ZPK_NOMEMORY;
+  PackNewEntry* entries = reinterpret_cast<PackNewEntry*>(block.data);
+  for (uint32_t i = 0; i < count; i++) {
+    PackNewEntry* e = new (entries + i) PackNewEntry;
+    uint16_t wide[ZFILE_NAME_CAPACITY];
+    if (filenames[i] && ZFile_WidenName(wide, filenames[i])) {
+      ZFile_CheckStoreName(e->storename, wide);
+    } else {
+      e->storename[0] = 0;
+    }
+    e->file8 = filenames[i] ? filenames[i] : "";
+    e->compression = compression;
+  }
+  return AddPackEntries(entries, count, overwrite, added);
+}
+
 int ClassZFile::PackDeleteFile(uint32_t index) {
   if (!PackValid()) return ZPK_NOPACK;
   if (index >= packheader.count) return ZPK_NOTFOUND;
+  syserror = 0;
   if (packheader.version == ZPK_VERSION_1 && !ConvertPackFile()) return ZPK_FAILED;
-  nameindex = nullptr;
-  indexslots = 0;
-  uint32_t count = packheader.count;
-  PackSplice splice(packheader);
-  if (!splice.table) return ZPK_NOMEMORY;
-  uint32_t* table = splice.table;
-  if (!ReadPackTable(table, splice.tablestart)) return ZPK_FAILED;
-
-  uint32_t start = table[index];
-  uint32_t end = index + 1 < count ? table[index + 1] : splice.tablestart;
-  uint32_t removed = end - start;
-  for (uint32_t i = index; i + 1 < count; i++) table[i] = table[i + 1] - removed;
-  splice.keepend = start;
-  splice.resume = end;
-  splice.count = count - 1;
-  return RewritePack(splice) ? ZPK_OK : ZPK_FAILED;
+  PackChange change(packheader, 0);
+  if (!change.Ready()) return ZPK_NOMEMORY;
+  if (!ReadPackTable(change.table, change.tablestart)) return ZPK_FAILED;
+  change.removed = index;
+  return WritePackChange(change);
 }
 
 int ClassZFile::PackDeleteFile(const uint16_t* name) {
@@ -795,6 +945,7 @@ int ClassZFile::PackDeleteFile(const char* name) {
 // pack, so that the pack is whole at every moment.
 int ClassZFile::ConvertPackFile() {
   if (!PackValid() || !writable || packheader.version != ZPK_VERSION_1) return 0;
+  syserror = 0;
   uint32_t count = packheader.count;
   ZPK_HEADER h{};
   std::memcpy(h.magic, "ZPK2", 4);
@@ -807,7 +958,10 @@ int ClassZFile::ConvertPackFile() {
   if (count && !tablebuffer.data) return 0;
   uint32_t* table = reinterpret_cast<uint32_t*>(tablebuffer.data);
   ClassZFile out;
-  if (!NewBeside(out, ownname)) return 0;
+  if (!NewBeside(out, ownname)) {
+    KeepError(out);
+    return 0;
+  }
 
   uint8_t bytes[ZPK_RECORD_SIZE];
   EncodeHeader(bytes, h);

@@ -51,11 +51,24 @@ const kind_routines* routines_of(int32_t kind) {
 const uint16_t kEnemyColours[8] = {0xE186, 0xE186, 0x3706, 0x319E, 0xE705, 0xE15C, 0x2F1C, 0x0000};
 
 void register_kind(int32_t kind, kind_spawn_fn spawn, kind_update_fn update, kind_kill_fn kill) {
+  // The families first, so that a later registration replaces theirs rather than the
+  // other way round.
+  register_families();
   if (kind < 0 || kind >= kKindCount) return;
   kinds[kind] = {spawn, update, kill};
 }
 
-void register_chain_spawn(chain_spawn_fn spawn) { chain_spawn = spawn; }
+void register_chain_spawn(chain_spawn_fn spawn) {
+  register_families();
+  chain_spawn = spawn;
+}
+
+void reregister_kinds() {
+  for (kind_routines& k : kinds) k = {};
+  chain_spawn = nullptr;
+  registered = false;
+  register_families();
+}
 
 void spawn_kind(int32_t kind, int32_t x, int32_t y) {
   const kind_routines* r = routines_of(kind);

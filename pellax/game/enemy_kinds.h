@@ -20,6 +20,8 @@ using chain_spawn_fn = void (*)(int32_t x, int32_t y, int32_t links, float speed
 void register_kind(int32_t kind, kind_spawn_fn spawn, kind_update_fn update, kind_kill_fn kill);
 // The chain boss (kind 9) takes its number of links and speed.
 void register_chain_spawn(chain_spawn_fn spawn);
+// Empties the table and lets every family register again (for tests that replace a kind).
+void reregister_kinds();
 
 // Spawns one object of a kind at (x, y) in 24.8; nothing for a kind not registered.
 void spawn_kind(int32_t kind, int32_t x, int32_t y);

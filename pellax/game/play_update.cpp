@@ -72,7 +72,11 @@ void collect_pickup(uint16_t ai) {
     pickup40_count = 0;
     ++lives;
   }
+  const uint64_t serial = a.link.serial;
   enemy_kill(ai);
+  // A pick-up whose kind has no kill routine yet would be collected again on every restart
+  // of the pass: it goes all the same.
+  if (a.link.in_use && a.link.serial == serial) free_object(ai);
   if (kind == 22) shield_energy += 51200;
   if (kind == 118) time_left += 5;
 }

@@ -1,10 +1,17 @@
 // Runs the zpk program as a person would and checks its packs with the reference reader.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <string>
+#include <vector>
 
+#include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/pack_reference.h"
 #include "tests/engine/core/temp_dir.h"
 #include "tests/tools/tool_run.h"
@@ -104,6 +111,101 @@ TEST_F(ZpkTool, ErrorsSayWhatWentWrong) {
   ToolRun gone = Zpk("delete " + pack + " none.bin");
   EXPECT_EQ(gone.status, 1);
   EXPECT_NE(gone.output.find("not found"), std::string::npos);
+}
+
+// The time an entry was added is the real time: zpk keeps no console's virtual clock.
+TEST_F(ZpkTool, StampsEntriesWithTheRealTime) {
+  ASSERT_TRUE(WriteWholeFile(dir / "now.txt", Text("stamped")));
+  ASSERT_EQ(Zpk("new " + pack).status, 0);
+  const uint32_t before = static_cast<uint32_t>(std::time(nullptr));
+  ASSERT_EQ(Zpk("add " + pack + " " + (dir / "now.txt")).status, 0);
+  const uint32_t after = static_cast<uint32_t>(std::time(nullptr));
+  RefPack ref = RefRead(ReadWholeFile(pack));
+  ASSERT_EQ(ref.entries.size(), 1u);
+  EXPECT_GE(ref.entries[0].timeadded, before);
+  EXPECT_LE(ref.entries[0].timeadded, after);
+  struct stat st;
+  ASSERT_EQ(stat((dir / "now.txt").c_str(), &st), 0);
+  EXPECT_EQ(ref.entries[0].filetime, static_cast<uint32_t>(st.st_mtime));
+}
+
+// Adding many files renames a new pack over the old one once, not once per file.
+TEST_F(ZpkTool, AddsManyFilesWithOneWriteOfThePack) {
+  ASSERT_EQ(Zpk("new " + pack).status, 0);
+  std::string files;
+  for (int i = 0; i < 6; i++) {
+    const std::string file = dir / ("f" + std::to_string(i) + ".txt");
+    ASSERT_TRUE(WriteWholeFile(file, Text("file " + std::to_string(i))));
+    files += " " + file;
+  }
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO), 0);
+  ASSERT_EQ(Zpk("add " + pack + files).status, 0);
+  int renames = 0;
+  alignas(inotify_event) char buffer[4096];
+  for (ssize_t n; (n = read(watch, buffer, sizeof(buffer))) > 0;) {
+    for (char* p = buffer; p < buffer + n;) {
+      const inotify_event* e = reinterpret_cast<const inotify_event*>(p);
+      renames += e->len && std::string(e->name) == "data.zpk";
+      p += sizeof(inotify_event) + e->len;
+    }
+  }
+  close(watch);
+  EXPECT_EQ(renames, 1);
+  EXPECT_EQ(RefRead(ReadWholeFile(pack)).entries.size(), 6u);
+}
+
+// Messages name the file or entry concerned, say which files went in before a failure,
+// give the system's reason for a failed write and report a name cut to fit an entry.
+TEST_F(ZpkTool, MessagesNameWhatTheyConcern) {
+  ASSERT_TRUE(WriteWholeFile(dir / "one.txt", Text("one")));
+  ASSERT_TRUE(WriteWholeFile(dir / "two.txt", Text("two")));
+  const std::string longname = std::string(70, 'n') + ".txt";
+  ASSERT_TRUE(WriteWholeFile(dir / longname, Text("long")));
+  ASSERT_EQ(Zpk("new " + pack).status, 0);
+
+  ToolRun gap = Zpk("add " + pack + " " + (dir / "one.txt") + " " + (dir / "two.txt") + " " +
+                    (dir / "gone.txt") + " " + (dir / longname));
+  EXPECT_EQ(gap.status, 1);
+  EXPECT_NE(gap.output.find((dir / "gone.txt") + ": not found; added before it: " + (dir / "one.txt") +
+                            ", " + (dir / "two.txt")),
+            std::string::npos)
+      << gap.output;
+  EXPECT_EQ(RefRead(ReadWholeFile(pack)).entries.size(), 2u);
+
+  ToolRun first = Zpk("add " + pack + " " + (dir / "one.txt"));
+  EXPECT_NE(first.output.find((dir / "one.txt") + ": already exists; nothing was added"),
+            std::string::npos)
+      << first.output;
+
+  ToolRun cut = Zpk("add " + pack + " " + (dir / longname));
+  EXPECT_EQ(cut.status, 0);
+  const std::string stored = std::string(59, 'n') + ".txt";
+  EXPECT_NE(cut.output.find("stored as \"" + stored + "\""), std::string::npos) << cut.output;
+  EXPECT_EQ(RefRead(ReadWholeFile(pack)).entries.back().name, stored);
+
+  // Extracting over a file that is there names the entry.
+  ASSERT_EQ(mkdir((dir / "out").c_str(), 0700), 0);
+  ASSERT_TRUE(WriteWholeFile(dir / "out/two.txt", Text("mine")));
+  ToolRun extract = Zpk("extract " + pack + " " + (dir / "out"));
+  EXPECT_EQ(extract.status, 1);
+  EXPECT_NE(extract.output.find("zpk: two.txt: already exists"), std::string::npos) << extract.output;
+
+  // A write that fails says why, and nothing goes in.
+  const Bytes before = ReadWholeFile(pack);
+  ASSERT_TRUE(WriteWholeFile(dir / "big.bin", Bytes(4000, 7)));
+  ToolRun full;
+  {
+    FileSizeLimit limit(before.size() + 50);  // the program inherits it
+    full = Zpk("add " + pack + " -o -k 0 " + (dir / "one.txt") + " " + (dir / "big.bin"));
+  }
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.output.find(pack + ": failed reading or writing a file: " + std::strerror(EFBIG) +
+                             "; nothing was added"),
+            std::string::npos)
+      << full.output;
+  EXPECT_EQ(ReadWholeFile(pack), before);
 }
 
 }  // namespace

@@ -8,7 +8,15 @@
 //   zpk delete PACK NAME...
 //   zpk convert PACK                  rewrites a version-1 pack as version 2
 //
-// An error prints the pack result's meaning and exits with 1; bad usage exits with 2.
+// An error prints what it concerns (an entry or file by its name), the pack result's
+// meaning and, for a failed read or write, the system's reason; it exits with 1. Bad
+// usage exits with 2. "add" writes the pack once for all its files; when one cannot be
+// added, the files before it are, and the message names them. A file whose name is too
+// long for an entry (63 characters) is reported with the name it is stored under.
+//
+// Dates in the pack (each entry's file time and time added) are the real ones: zpk is a
+// tool on the machine, never a console program on the host layer's virtual clock.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +24,7 @@
 #include <vector>
 
 #include "engine/core/zmod_file.h"
+#include "engine/core/zmod_platform.h"
 
 namespace {
 
@@ -44,9 +53,18 @@ int Usage() {
   return 2;
 }
 
-int Fail(const std::string& what, int code) {
-  std::fprintf(stderr, "zpk: %s: %s\n", what.c_str(), Meaning(code));
+// "zpk: WHAT: meaning[: the system's reason][; more]" on standard error; returns 1.
+int Fail(const std::string& what, int code, int syserror = 0, const std::string& more = "") {
+  std::string reason;
+  if (code == ZPK_FAILED && syserror) reason = std::string(": ") + std::strerror(syserror);
+  std::fprintf(stderr, "zpk: %s: %s%s%s\n", what.c_str(), Meaning(code), reason.c_str(),
+               more.empty() ? "" : ("; " + more).c_str());
   return 1;
+}
+
+uint64_t RealNow() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::system_clock::now().time_since_epoch()).count());
 }
 
 struct Options {
@@ -95,6 +113,38 @@ std::string Printable(const char* text) {
   return out;
 }
 
+// The name part of a path, as the entry would be named if nothing were cut.
+std::string LastPart(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Adds every file with one write of the pack, then says which name was cut and, on a
+// failure, which file it concerns and which files went in before it.
+int Add(ClassZFile& pack, const char* name, const Options& o) {
+  std::vector<const char*> files;
+  for (const std::string& f : o.args) files.push_back(f.c_str());
+  uint32_t added = 0;
+  int r = pack.PackAddFiles(files.data(), static_cast<uint32_t>(files.size()), o.overwrite,
+                            static_cast<uint8_t>(o.kind), added);
+  for (uint32_t i = 0; i < added; i++) {
+    char stored[ZPK_NAME_SIZE];
+    ZFile_CheckStoreName(stored, files[i]);
+    if (LastPart(files[i]) != stored) {
+      std::fprintf(stderr, "zpk: %s: stored as \"%s\" (entry names hold 63 characters)\n",
+                   Printable(files[i]).c_str(), Printable(stored).c_str());
+    }
+  }
+  if (r == ZPK_OK) return 0;
+  // A file refused (full, already there, not found) is the one after those added; any
+  // other failure is the pack's, and then nothing went in.
+  const bool file = r == ZPK_FULL || r == ZPK_EXISTS || r == ZPK_NOTFOUND;
+  std::string which;
+  for (uint32_t i = 0; i < added; i++) which += (i ? ", " : "") + Printable(files[i]);
+  return Fail(file ? Printable(files[added]) : name, r, pack.SystemError(),
+              added ? "added before it: " + which : "nothing was added");
+}
+
 int List(ClassZFile& pack, const char* name) {
   if (int r = OpenPack(pack, name, ZFILE_MODE_READ)) return r;
   char vendor[5];
@@ -105,7 +155,9 @@ int List(ClassZFile& pack, const char* name) {
   for (uint32_t i = 0; i < count; i++) {
     ZPK_FILEINFO info;
     if (!pack.PackGetFileInfo(&info, i, false)) {
-      return Fail(std::string(name) + " entry " + std::to_string(i), ZPK_FAILED);
+      // No name to give: the record itself cannot be read.
+      return Fail(std::string(name) + ": the record at index " + std::to_string(i),
+                  ZPK_FAILED, pack.SystemError(), "the pack is damaged");
     }
     std::printf("%6u  %-63s %4u %10u %10u\n", i, Printable(info.name).c_str(), info.compression,
                 info.stored, info.unpacked);
@@ -123,10 +175,11 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, o)) return Usage();
   ClassZFile pack;
 
+  ZPlatform_SetClock(RealNow, nullptr);
   if (command == "new") {
     if (!o.args.empty()) return Usage();
     int r = pack.PackNew(name, o.vendor.empty() ? nullptr : o.vendor.c_str());
-    return r == ZPK_OK ? 0 : Fail(name, r);
+    return r == ZPK_OK ? 0 : Fail(name, r, pack.SystemError());
   }
   if (command == "list") {
     if (!o.args.empty()) return Usage();
@@ -135,11 +188,7 @@ int main(int argc, char** argv) {
   if (command == "add") {
     if (o.args.empty()) return Usage();
     if (int r = OpenPack(pack, name, ZFILE_MODE_UPDATE)) return r;
-    for (const std::string& file : o.args) {
-      int r = pack.PackAddFile(file.c_str(), o.overwrite, static_cast<uint8_t>(o.kind));
-      if (r != ZPK_OK) return Fail(file, r);
-    }
-    return 0;
+    return Add(pack, name, o);
   }
   if (command == "extract") {
     if (o.args.empty()) return Usage();
@@ -148,13 +197,18 @@ int main(int argc, char** argv) {
     if (o.args.size() == 1) {
       for (uint32_t i = 0; i < pack.PackContainFiles(); i++) {
         int r = pack.PackExtractFile(folder, i, o.overwrite);
-        if (r != ZPK_OK) return Fail("entry " + std::to_string(i), r);
+        if (r == ZPK_OK) continue;
+        ZPK_FILEINFO info;
+        std::string entry = pack.PackGetFileInfo(&info, i, false)
+                                ? Printable(info.name)
+                                : "the record at index " + std::to_string(i);
+        return Fail(entry, r, pack.SystemError());
       }
       return 0;
     }
     for (size_t i = 1; i < o.args.size(); i++) {
       int r = pack.PackExtractFile(folder, o.args[i].c_str(), o.overwrite);
-      if (r != ZPK_OK) return Fail(o.args[i], r);
+      if (r != ZPK_OK) return Fail(o.args[i], r, pack.SystemError());
     }
     return 0;
   }
@@ -163,7 +217,7 @@ int main(int argc, char** argv) {
     if (int r = OpenPack(pack, name, ZFILE_MODE_UPDATE)) return r;
     for (const std::string& entry : o.args) {
       int r = pack.PackDeleteFile(entry.c_str());
-      if (r != ZPK_OK) return Fail(entry, r);
+      if (r != ZPK_OK) return Fail(entry, r, pack.SystemError());
     }
     return 0;
   }
@@ -176,7 +230,7 @@ int main(int argc, char** argv) {
       std::printf("%s: already version 2\n", name);
       return 0;
     }
-    return pack.ConvertPackFile() ? 0 : Fail(name, ZPK_FAILED);
+    return pack.ConvertPackFile() ? 0 : Fail(name, ZPK_FAILED, pack.SystemError());
   }
   return Usage();
 }

@@ -2,10 +2,13 @@
 // must parse with the reference reader (entries back to back from offset 28, the offset
 // table at the very end, a correct checksum).
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <utime.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -50,6 +53,18 @@ class PackTest : public ::testing::Test {
     return ref;
   }
 
+  // The names in the test's folder, sorted.
+  std::vector<std::string> FolderFiles() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.path().c_str())) {
+      while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   void Add(const std::string& entry, const Bytes& data, uint8_t kind = 0, bool overwrite = false) {
     ASSERT_EQ(pack.PackAddFileData(entry.c_str(), data.data(), static_cast<uint32_t>(data.size()),
                                    overwrite, kind, 1234),
@@ -82,6 +97,17 @@ TEST_F(PackTest, NewPackIsAnEmptyValidPack) {
   ASSERT_EQ(other.PackChangeVendor(shorter), 1);
   other.Close();
   EXPECT_EQ(RefRead(ReadWholeFile(dir / "v.zpk")).vendor, std::string("XY\0\0", 4));
+  // A new pack's short vendor code is padded with zeros too, in both name forms.
+  const uint16_t wide[] = {'w', 'v', 0};
+  const std::string made[] = {dir / "n8.zpk", dir / "n16.zpk"};
+  ASSERT_EQ(other.PackNew(made[0].c_str(), "AB"), ZPK_OK);
+  other.Close();
+  std::vector<uint16_t> wname(made[1].begin(), made[1].end());
+  wname.push_back(0);
+  ASSERT_EQ(other.PackNew(wname.data(), wide), ZPK_OK);
+  other.Close();
+  EXPECT_EQ(RefRead(ReadWholeFile(made[0])).vendor, std::string("AB\0\0", 4));
+  EXPECT_EQ(RefRead(ReadWholeFile(made[1])).vendor, std::string("wv\0\0", 4));
 }
 
 TEST_F(PackTest, KindsRoundTripAndSmallDataIsStoredRaw) {
@@ -229,12 +255,20 @@ TEST_F(PackTest, StoreNameRules) {
       {std::string(30, 'n') + "." + std::string(39, 'e'), std::string(30, 'n') + ".." + std::string(31, 'e')},
       {std::string(63, 'k'), std::string(63, 'k')},
   };
+  // The rest of the field is zero: the field goes to the file whole.
+  auto zeroAfter = [](const char* out) {
+    return std::all_of(out + std::strlen(out), out + ZPK_NAME_SIZE, [](char ch) { return ch == 0; });
+  };
   for (const Case& c : cases) {
     char out[ZPK_NAME_SIZE];
+    std::memset(out, 0x5A, sizeof out);
     ZFile_CheckStoreName(out, c.in.c_str());
     EXPECT_EQ(std::string(out), c.out) << c.in;
+    EXPECT_TRUE(zeroAfter(out)) << c.in;
+    std::memset(out, 0x5A, sizeof out);
     ZFile_CheckStoreName(out, Wide(c.in));
     EXPECT_EQ(std::string(out), c.out) << c.in;
+    EXPECT_TRUE(zeroAfter(out)) << c.in;
   }
   NewPack();
   Add("Data\\Tiles.PNG", Text("png data"));
@@ -285,6 +319,71 @@ TEST_F(PackTest, AddFileStoresNameDataAndTime) {
   EXPECT_EQ(RefUnpack(ref.entries[0]), content);
   EXPECT_EQ(ref.entries[1].unpacked, 0u);
   EXPECT_TRUE(ref.entries[1].stored.empty());
+}
+
+// Many files in one call: the same entries as adding them one by one, taken in order up to
+// the first that cannot be added, with the pack written once.
+TEST_F(PackTest, AddingManyFilesTakesThemInOrderUpToTheFirstFailure) {
+  NewPack();
+  Add("b.txt", Text("old b"));
+  Add("c.txt", Text("old c"));
+  ASSERT_EQ(mkdir((dir / "in").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((dir / "in2").c_str(), 0700), 0);
+  const std::vector<std::pair<std::string, Bytes>> files = {
+      {"in/a.txt", Text("new a")},  {"in/b.txt", Text("new b")},   {"in/d.bin", Compressible(5000, 'd')},
+      {"in2/A.TXT", Text("newer a")}, {"in2/c.txt", Text("new c")}};
+  for (const auto& f : files) ASSERT_TRUE(WriteWholeFile(dir / f.first, f.second));
+  std::vector<std::string> paths;
+  for (const auto& f : files) paths.push_back(dir / f.first);
+  auto names = [](const std::vector<std::string>& p) {
+    std::vector<const char*> v;
+    for (const std::string& s : p) v.push_back(s.c_str());
+    return v;
+  };
+
+  // Without overwrite: b.txt is in the pack already, so only a.txt goes in.
+  uint32_t added = 99;
+  EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, false, ZPK_STORE_ZLIB, added), ZPK_EXISTS);
+  EXPECT_EQ(added, 1u);
+  EXPECT_EQ(pack.PackContainFiles(), 3u);
+  EXPECT_EQ(Data("a.txt"), Text("new a"));
+  EXPECT_EQ(Data("b.txt"), Text("old b"));
+
+  // With overwrite: every one, the later A.TXT taking a.txt's place, replacements in place.
+  EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, true, ZPK_STORE_ZLIB, added), ZPK_OK);
+  EXPECT_EQ(added, 5u);
+  RefPack ref = Disk();
+  std::vector<std::string> order;
+  for (const RefEntry& e : ref.entries) order.push_back(e.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"b.txt", "c.txt", "A.TXT", "d.bin"}));
+  EXPECT_EQ(Data("a.txt"), Text("newer a"));
+  EXPECT_EQ(Data("b.txt"), Text("new b"));
+  EXPECT_EQ(Data("c.txt"), Text("new c"));
+  EXPECT_EQ(Data("d.bin"), Compressible(5000, 'd'));
+  EXPECT_EQ(ref.entries[3].kind, ZPK_STORE_ZLIB);
+
+  // A missing file in the middle: those before it go in, the rest not.
+  const std::vector<std::string> gap = {dir / "in/a.txt", dir / "in/none.txt", dir / "in/d.bin"};
+  ASSERT_EQ(pack.PackDeleteFile("a.txt"), ZPK_OK);
+  ASSERT_EQ(pack.PackDeleteFile("d.bin"), ZPK_OK);
+  EXPECT_EQ(pack.PackAddFiles(names(gap).data(), 3, false, 0, added), ZPK_NOTFOUND);
+  EXPECT_EQ(added, 1u);
+  uint32_t at;
+  EXPECT_EQ(pack.PackSearchFile("a.txt", at), 1);
+  EXPECT_EQ(pack.PackSearchFile("d.bin", at), 0);
+
+  // A write that fails takes nothing in, leaves the pack as it was and says why.
+  pack.Close();
+  const Bytes before = ReadWholeFile(name);
+  ASSERT_EQ(pack.Open(name.c_str()), 1);
+  {
+    FileSizeLimit full(before.size() + 100);
+    EXPECT_EQ(pack.PackAddFiles(names(paths).data(), 5, true, ZPK_STORE_RAW, added), ZPK_FAILED);
+  }
+  EXPECT_EQ(added, 0u);
+  EXPECT_EQ(pack.SystemError(), EFBIG);
+  EXPECT_EQ(ReadWholeFile(name), before);
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"in", "in2", "test.zpk"}));
 }
 
 TEST_F(PackTest, ExtractWritesPlainNamesInsideTheFolder) {
@@ -341,7 +440,7 @@ TEST_F(PackTest, VersionOnePacksAreReadAndConvertedOnChange) {
   EXPECT_EQ(pack.Exists((name + "_tmp").c_str()), 0);
 }
 
-TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
+TEST_F(PackTest, ConvertingEmptyPacksAndLeavingAStaleTemporaryAlone) {
   ASSERT_TRUE(WriteWholeFile(name, RefWriteV1({})));
   ASSERT_EQ(pack.Open(name.c_str()), 1);
   ASSERT_EQ(pack.PackValid(), 1);
@@ -352,14 +451,44 @@ TEST_F(PackTest, ConvertingEmptyPacksAndRefusingAStaleTemporary) {
   EXPECT_EQ(ReadWholeFile(name).size(), 28u);
   RefRead(ReadWholeFile(name));
 
-  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa"))});
+  // A file in the way of the temporary name (someone's, or what a crash left) is left as
+  // it is, and the change goes ahead beside it.
+  Bytes v1 = RefWriteV1({RawEntry("a", Text("aaaa")), RawEntry("b", Text("bb"))});
   ASSERT_TRUE(WriteWholeFile(name, v1));
   ASSERT_TRUE(WriteWholeFile(name + "_tmp", Text("someone else's")));
+  ASSERT_TRUE(WriteWholeFile(name + "_tmp2", Text("a crash's")));
   ASSERT_EQ(pack.Open(name.c_str()), 1);
-  EXPECT_EQ(pack.PackDeleteFile("a"), ZPK_FAILED);
+  EXPECT_EQ(pack.PackDeleteFile("a"), ZPK_OK);
+  EXPECT_EQ(pack.PackChangeVendor("NEW2"), 1);
+  Add("c", Text("cccc"));
+  RefPack ref = Disk();
+  EXPECT_EQ(ref.vendor, "NEW2");
+  ASSERT_EQ(ref.entries.size(), 2u);
+  EXPECT_EQ(ref.entries[0].name, "b");
+  EXPECT_EQ(ref.entries[1].name, "c");
   pack.Close();
-  EXPECT_EQ(ReadWholeFile(name), v1);
   EXPECT_EQ(ReadWholeFile(name + "_tmp"), Text("someone else's"));
+  EXPECT_EQ(ReadWholeFile(name + "_tmp2"), Text("a crash's"));
+  EXPECT_EQ(FolderFiles(), (std::vector<std::string>{"test.zpk", "test.zpk_tmp", "test.zpk_tmp2"}));
+}
+
+// Extraction writes beside its target too: entries whose names are another's temporary
+// name all come out whole, in either order, and so does one beside a stale temporary.
+TEST_F(PackTest, EntriesNamedLikeATemporaryFileAllExtract) {
+  const std::vector<RefEntry> entries = {RawEntry("x_tmp", Text("first")), RawEntry("x", Text("second")),
+                                         RawEntry("y", Text("third")), RawEntry("y_tmp", Text("fourth"))};
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2(entries)));
+  TempDir out;
+  ASSERT_TRUE(WriteWholeFile(out / "z_tmp", Text("stale")));
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  for (uint32_t i = 0; i < 4; i++) EXPECT_EQ(pack.PackExtractFile(out.path().c_str(), i, false), ZPK_OK) << i;
+  for (const RefEntry& e : entries) EXPECT_EQ(ReadWholeFile(out / e.name), e.stored) << e.name;
+  pack.Close();
+  ASSERT_TRUE(WriteWholeFile(name, RefWriteV2({RawEntry("z", Text("fifth"))})));
+  ASSERT_EQ(pack.Open(name.c_str(), ZFILE_MODE_READ), 1);
+  EXPECT_EQ(pack.PackExtractFile(out.path().c_str(), 0u, false), ZPK_OK);
+  EXPECT_EQ(ReadWholeFile(out / "z"), Text("fifth"));
+  EXPECT_EQ(ReadWholeFile(out / "z_tmp"), Text("stale"));
 }
 
 // A change that fails part way through its writes leaves the pack on disk exactly as it

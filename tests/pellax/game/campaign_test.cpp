@@ -20,6 +20,10 @@
 #include "host/host_settings.h"
 #include "pellax/game/messages.h"
 #include "pellax/game/render_lines.h"
+#include "pellax/game/game_flow.h"
+#include "pellax/game/screens.h"
+#include "pellax/platform/input.h"
+#include "pellax/platform/timer.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
 
@@ -120,7 +124,9 @@ class CampaignTest : public ::testing::Test {
   static uint64_t now_ms() { return gp2x::host::now_ns() / 1000000; }
   static void hold(uint32_t buttons) { gp2x::host::runtime().input.set_script({{now_ms(), buttons}}); }
 
-  run_result play() {
+  // frame_ms 0: the frame loop's own pacing (30 ms frames); otherwise steps of that length
+  // without the loop's pacing.
+  run_result play(int frame_ms = 0) {
     run_result r;
     std::remove("pellax.dat");
     {
@@ -138,7 +144,15 @@ class CampaignTest : public ::testing::Test {
     auto mix = [&r](uint64_t v) { r.hash = (r.hash ^ v) * 1099511628211ull; };
     int32_t last_level = -1;
     auto frame = [&]() {
-      if (!pellax_frame()) return false;
+      if (frame_ms == 0) {
+        if (!pellax_frame()) return false;
+      } else {
+        sleep_us(uint32_t(frame_ms) * 1000);
+        ++frame_counter;
+        game_step(read_buttons());
+        if (quit_requested) return false;
+        draw_frame();
+      }
       check_invariants();
       mix(uint64_t(game_state));
       mix(uint64_t(level_number));
@@ -162,7 +176,7 @@ class CampaignTest : public ::testing::Test {
     frame();
     press(b::kB);  // title
     press(b::kB);  // VESTA
-    for (int i = 0; i < 100 && game_state != kStatePlaying; ++i) frame();
+    for (int i = 0; i < 600 && game_state != kStatePlaying; ++i) frame();
     EXPECT_EQ(game_state, kStatePlaying);
     if (HasFatalFailure()) return r;
     // The driver: aim at the nearest enemy, thrust a little when far, fire all the time.
@@ -184,7 +198,7 @@ class CampaignTest : public ::testing::Test {
     r.level_after_first_wave = level_number;
     // The next wave, then the run ends: the ship flies into what comes until it is lost.
     hold(0);
-    for (int i = 0; i < 400 && game_state != kStatePlaying; ++i) frame();
+    for (int i = 0; i < 600 && game_state != kStatePlaying; ++i) frame();
     for (int i = 0; i < 8000 && game_state == kStatePlaying; ++i) {
       lives = 0;
       if (game_object* t = target()) {
@@ -196,7 +210,7 @@ class CampaignTest : public ::testing::Test {
     }
     EXPECT_EQ(game_state, kStateEndOfRun);
     r.score = game_score;
-    for (int i = 0; i < 200 && game_state != kStateHighScores; ++i) frame();
+    for (int i = 0; i < 600 && game_state != kStateHighScores; ++i) frame();
     EXPECT_EQ(game_state, kStateHighScores);
     EXPECT_EQ(new_score_slot, 1);
     // Initials: down once on the first letter ("B"), right, down twice ("C"), then a button.
@@ -235,6 +249,18 @@ TEST_F(CampaignTest, TheFirstWaveIsWonThenTheRunEndsWithItsScoreSaved) {
   const run_result two = play();
   EXPECT_EQ(one.hash, two.hash);
   EXPECT_EQ(one.dat, two.dat);
+}
+
+// The same route with shorter and longer frames: the per-update rates change, the wave is
+// still won and the run still ends with its score entered.
+TEST_F(CampaignTest, TheFirstWaveIsWonWithShortAndLongFrames) {
+  for (int ms : {16, 50}) {
+    SCOPED_TRACE(ms);
+    const run_result r = play(ms);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(r.level_after_first_wave, 1) << "level 0 not won in " << r.first_wave_frames << " frames";
+    EXPECT_EQ(r.dat.substr(12, 3), "BCA");
+  }
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "pellax/game/data_files.h"
 #include "pellax/game/random.h"
 #include "pellax/game/world_image.h"
-#include "pellax/platform/audio_recording_standin.h"
+#include "tests/pellax/platform/audio_recorder.h"
 
 namespace {
 

@@ -436,6 +436,73 @@ TEST_F(FlowTest, LivesAndShieldGauges) {
   }
 }
 
+TEST_F(FlowTest, TheTitlesAttractCycleAndTheScoreScreensWait) {
+  // From the title, the score table shows after 200 frames and returns after 200 more.
+  int n = 0;
+  while (game_state == kStateTitle && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateHighScores);
+  EXPECT_EQ(n, 200);
+  EXPECT_EQ(screen_phase, 4);
+  n = 0;
+  while (game_state == kStateHighScores && n < 400) {
+    frames(1);
+    ++n;
+  }
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(n, 200);
+  // After a run the table waits for a button however long it shows.
+  attract_timer = 201;
+  new_score_slot = -1;
+  world_image_mode = 1;
+  game_state = kStateHighScores;
+  frames(400);
+  EXPECT_EQ(game_state, kStateHighScores);
+  press(b::kA);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(lives, 5);
+  EXPECT_EQ(world_image_mode, 0);
+}
+
+TEST_F(FlowTest, TheQuitScreenReturnsWithBAndQuitsWithY) {
+  hold(b::kX);
+  frames(1);
+  EXPECT_EQ(game_state, kStateQuitScreen);
+  hold(0);
+  frames(1);
+  press(b::kB);
+  EXPECT_EQ(game_state, kStateTitle);
+  EXPECT_EQ(player_object->flags, kObjDrawn);
+  hold(b::kX);
+  frames(1);
+  hold(0);
+  frames(1);
+  hold(b::kY);
+  EXPECT_FALSE(frames(1));
+  EXPECT_EQ(quit_requested, 1);
+}
+
+TEST_F(FlowTest, TimedZonesWriteTheirMarkerAndTheFinalZoneSavesBeforeItsEnding) {
+  into_play();
+  game_mode = 2;
+  game_score = 45000;
+  zone_first_level = 26;
+  level_number = 34;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  EXPECT_EQ(level_number, 35);
+  hold(b::kB);
+  EXPECT_FALSE(frames(1));  // the ending cannot start here: the game leaves
+  EXPECT_TRUE(exists("totalled"));
+  EXPECT_TRUE(exists("wilvatip"));
+  EXPECT_FALSE(exists("poker"));
+  EXPECT_EQ(read_file("pellax.dat").size(), 52u);
+  EXPECT_EQ(ending_devices_closed, 1);
+}
+
 TEST_F(FlowTest, QuitScreenLines) {
   EXPECT_STREQ(parting_line(13), "DUDE. THOSE COLOURS! WHOA.");
   EXPECT_STREQ(parting_line(12), "DUDE. THOSE COLOURS! WHOA.");

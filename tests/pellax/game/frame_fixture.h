@@ -17,7 +17,7 @@
 #include "pellax/game/frame_loop.h"
 #include "pellax/game/object_pool.h"
 #include "pellax/game/run_state.h"
-#include "pellax/platform/audio_recording_standin.h"
+#include "tests/pellax/platform/audio_recorder.h"
 #include "pellax/platform/video.h"
 
 class FrameLoopTest : public ::testing::Test {

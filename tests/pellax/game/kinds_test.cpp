@@ -1,6 +1,9 @@
 // The kind dispatch, its shared steps, the blocks and drifters, and the stage director.
 #include <cmath>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "pellax/game/menu_square.h"
 #include "pellax/game/messages.h"
@@ -304,6 +307,80 @@ TEST_F(DirectorTest, GameSpeedIsTheBaseTimesTheFactor) {
   EXPECT_FLOAT_EQ(game_speed, 1.6f);
   set_game_speed(2.0f + 1 / 12.0f);
   EXPECT_FLOAT_EQ(game_speed, 0.8f * (2.0f + 1 / 12.0f));
+}
+
+}  // namespace
+
+namespace {
+
+// Every kind's spawn replaced by a record of the kind asked for.
+std::set<int32_t> requested;
+
+template <int K>
+void record_spawn(int32_t, int32_t) { requested.insert(K); }
+
+template <int... K>
+void record_all(std::integer_sequence<int, K...>) {
+  (register_kind(K, record_spawn<K>, nullptr, nullptr), ...);
+}
+
+TEST_F(DirectorTest, EachLevelAsksForTheKindsOfItsBands) {
+  record_all(std::make_integer_sequence<int, kKindCount>{});
+  register_chain_spawn([](int32_t, int32_t, int32_t, float) { requested.insert(9); });
+  struct row {
+    int32_t level;
+    std::set<int32_t> kinds;  // every kind the level may ask for
+    int32_t main;             // one it must ask for
+  };
+  const row rows[] = {
+      {0, {23, 26, 3}, 23},           {1, {17, 3}, 3},
+      {2, {13, 4, 3}, 13},            {3, {6, 3, 4}, 6},
+      {4, {25, 4, 5, 3}, 25},         {5, {5, 3, 4}, 5},
+      {6, {24, 3}, 24},               {7, {12, 7, 4, 5}, 12},
+      {8, {11, 3, 15, 4}, 11},        {9, {3, 4, 23, 12, 24, 5, 13, 11, 17}, 3},
+      {10, {27}, 27},                 {11, {17, 29}, 29},
+      {12, {7, 4, 15, 24}, 7},        {13, {3, 5}, 3},
+      {14, {23, 26, 5}, 5},           {15, {13, 4, 5, 12}, 13},
+      {16, {6, 7, 15, 5}, 6},         {17, {9, 4, 5, 3}, 9},
+      {18, {8, 5}, 8},                {19, {8, 5}, 8},
+      {20, {105, 106}, 105},          {21, {9}, 9},
+      {22, {3, 4, 7, 12, 15, 8, 11, 23}, 8}, {23, {3, 7, 15, 13, 11, 23}, 23},
+      {24, {9, 16, 15}, 16},          {25, {104}, 104},
+      {26, {16, 15}, 16},             {27, {114}, 114},
+      {28, {12, 5}, 12},              {29, {116, 114, 3, 5}, 116},
+      {30, {27, 25}, 27},             {31, {}, 0},
+      {32, {}, 0},                    {33, {117}, 117},
+      {34, {117}, 117},               {35, {3, 4, 23, 12, 24, 5, 13, 11, 17, 9, 16, 21, 29, 8, 6, 26, 7}, 3},
+      {98, {8, 12, 6, 5}, 8},         {99, {6, 15, 5, 7}, 6},
+      {111, {5, 3, 4}, 5},            {161, {15, 5, 7, 12}, 15},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.level);
+    requested.clear();
+    level_number = r.level;
+    stage_begin();
+    level_cleared = 0;
+    for (int i = 0; i < 3000 && level_number == r.level; ++i) stage_director_update(896);
+    for (int32_t k : requested) EXPECT_TRUE(r.kinds.count(k)) << "asked for kind " << k;
+    if (r.main) {
+      EXPECT_TRUE(requested.count(r.main)) << "never asked for kind " << r.main;
+    }
+    EXPECT_EQ(level_cleared, 0);  // nothing was killed
+  }
+  reregister_kinds();
+}
+
+TEST_F(DirectorTest, TheFinalLevelEndsTheMusicAfterItsLongerEnding) {
+  level_number = 34;
+  stage_begin();
+  kind_killed[104] = 1;
+  director_timer = 1 << 20;
+  audio_events().clear();
+  for (int i = 0; i < 114; ++i) stage_director_update(896);  // 114 x 896 = 102144
+  EXPECT_EQ(level_cleared, 0);
+  stage_director_update(896);
+  EXPECT_EQ(level_cleared, 1);
+  EXPECT_EQ(audio_event_names(), (std::vector<std::string>{"music_off", "loop_sound_stop"}));
 }
 
 }  // namespace

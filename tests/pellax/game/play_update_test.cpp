@@ -202,7 +202,24 @@ TEST_F(PlayTest, FiveKindFortyPickUpsGiveALife) {
   EXPECT_EQ(pickup40_count, 0);
   EXPECT_EQ(lives, 6);
   EXPECT_EQ(shield_energy, 256030);
-  register_kind(40, nullptr, nullptr, nullptr);
+  reregister_kinds();
+}
+
+TEST_F(PlayTest, APickUpWithoutAKillRoutineIsCollectedOnce) {
+  register_kind(103, [](int32_t x, int32_t y) {
+    game_object* o = new_enemy(103, x, y);
+    if (!o) return;
+    const int32_t rows[1][4] = {{-2000, 0, 2000, 0}};
+    load_shape(o, rows, 1, 1, [](int32_t, int32_t) { return both_colours(0xFFFF); });
+  }, nullptr, nullptr);
+  game_object* o = spawn_at(103, px(player_object->x), px(player_object->y));
+  o->flags &= ~kObjWarping;
+  o->scale = 0;
+  transform_object(o);
+  update_play();
+  EXPECT_EQ(pickup103_count, 1);
+  EXPECT_EQ(count_kind(103), 0);
+  reregister_kinds();
 }
 
 TEST_F(PlayTest, TheShipIsHeldInsideTheArenaAboveLevelTen) {

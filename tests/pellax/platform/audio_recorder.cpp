@@ -1,4 +1,4 @@
-#include "pellax/platform/audio_recording_standin.h"
+#include "tests/pellax/platform/audio_recorder.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
-// Stand-in for the second-core audio path: the audio commands of audio.h are recorded
-// rather than sent, so that the game runs (and tests see which music and effects it asked
-// for) until the real audio driver replaces this file.
+// A test double of the game's audio commands (audio.h): each call is recorded rather than
+// sent to the second core, so that game tests see which music and effects the game asked
+// for, in which order, without a sound device or a second core.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,85 @@
+// The audio program's own variables. They live in the second core's memory at
+// kStateAddress, below its stack, as on the console; everything in them that points into
+// that memory is a 32-bit address of the second core's, never a host pointer (the
+// decoder's own record aside). The program's entry clears them all.
+#pragma once
+
+#include <cstdint>
+
+#include "pellax/audio940/command_block.h"
+#include "pellax/audio940/decoder.h"
+
+namespace audio940 {
+
+struct Voice {
+  uint32_t data;      // address of the effect's PCM
+  uint32_t length;    // samples (both channels counted)
+  uint32_t position;  // next sample, 0..length
+  uint32_t volume;    // the effect's volume when it started
+  uint32_t effect;
+};
+
+struct LoopVoice {
+  uint32_t data, length, position;
+};
+
+constexpr int kArenaClasses = 5;
+constexpr uint32_t kArenaClassBytes[kArenaClasses] = {64, 256, 1024, 4096, 16384};
+
+struct Arena {
+  uint32_t base, top, limit;
+  uint32_t free_list[kArenaClasses];  // header addresses, 0 for none
+};
+
+struct DataSource {
+  uint32_t base, length, position;
+};
+
+struct DecodeOutput {
+  uint32_t address, count;
+  uint32_t limit;  // bytes the output may hold
+};
+
+constexpr uint32_t kDecodeChunk = 2048;
+
+struct CoreState {
+  uint32_t block;
+  Voice voices[kVoices];  // oldest first
+  uint32_t voice_count;
+  LoopVoice loop_voice;
+  uint32_t sfx_pcm_addr[kEffects];
+  uint32_t sfx_pcm_samples[kEffects];
+  uint32_t effects_decoded;
+  uint32_t stream_open;     // a decoder stream (an effect's or the music's) is open
+  uint32_t stream_failed;   // ...but did not open: it reads as empty
+  uint32_t decoded_bytes;   // of the effect being decoded
+  uint32_t music_primed;
+  uint32_t music_samples;   // decoded since the music stream opened
+  uint32_t music_failure_told;
+  uint32_t ring_read, ring_write;
+  uint32_t ring_address, music_output, arena_address;
+  uint32_t next_block;      // the block the mixer fills next: 0 A, 1 B, strictly in turn
+  DataSource source;
+  DecodeOutput output;
+  Arena arena;
+  OggVorbis_File decoder_file;
+  alignas(16) uint8_t scratch[kDecodeChunk];
+};
+
+static_assert(kStateAddress + sizeof(CoreState) < kStackTop - 0x10000, "the state runs into the stack");
+
+// The core this thread runs: its memory, its variables and its command block.
+struct Core {
+  uint8_t* base = nullptr;
+  CoreState* state = nullptr;
+  CommandBlock* block = nullptr;
+
+  template <typename T>
+  T* at(uint32_t address) const { return reinterpret_cast<T*>(base + address); }
+  uint32_t address_of(const void* p) const {
+    return static_cast<uint32_t>(static_cast<const uint8_t*>(p) - base);
+  }
+};
+Core& current_core();
+
+}  // namespace audio940

@@ -1,0 +1,209 @@
+// The program's entry and its pass: commands, triggers under the voice policy, the PCM
+// blocks and one decoding step.
+#include <cstring>
+
+#include "pellax/audio940/arena.h"
+#include "pellax/audio940/core.h"
+#include "pellax/audio940/mixer.h"
+#include "pellax/audio940/ogg_mem.h"
+
+namespace audio940 {
+namespace {
+
+thread_local Core t_core;
+
+constexpr uint32_t kPrimedSamples = 25000;
+// A new effect never cuts off one of the three hit sounds this early in its playing.
+constexpr uint32_t kHitGuardSamples = 12000;
+
+uint32_t ring_buffered(const CoreState& st) {
+  return st.ring_write >= st.ring_read ? st.ring_write - st.ring_read
+                                       : kRingSamples - (st.ring_read - st.ring_write);
+}
+
+bool is_hit(uint32_t effect) { return effect >= 1 && effect <= 3; }
+
+// Adds effect i as a voice under the policy: a free voice if any; effect 4 is never worth
+// a voice taken; a hit sound still young keeps every voice; otherwise the oldest effect-4
+// voice, else the oldest voice, gives way.
+void start_voice(CoreState& st, const CommandBlock& b, uint32_t i) {
+  if (st.voice_count == kVoices) {
+    if (i == 4) return;
+    for (uint32_t v = 0; v < st.voice_count; ++v)
+      if (is_hit(st.voices[v].effect) && st.voices[v].position < kHitGuardSamples) return;
+    uint32_t give_way = 0;
+    for (uint32_t v = 0; v < st.voice_count; ++v) {
+      if (st.voices[v].effect == 4) {
+        give_way = v;
+        break;
+      }
+    }
+    remove_voice(st, give_way);
+  }
+  st.voices[st.voice_count++] = {st.sfx_pcm_addr[i], st.sfx_pcm_samples[i], 0, word_get(b.sfx_volume[i]), i};
+}
+
+// Where the effect being decoded may write: up to the area of the next effect to be
+// decoded, the last one up to the music file.
+uint32_t effect_limit(uint32_t k, uint32_t to_decode) {
+  const uint32_t end = k + 1 < to_decode ? kEffectPcm[k + 1] : kEffectPcmEnd;
+  return end - kEffectPcm[k];
+}
+
+uint32_t effects_to_decode(const CommandBlock& b) {
+  const uint32_t n = word_get(b.effects_to_decode);
+  return n > kEffects ? kEffects : n;
+}
+
+// Decodes the next chunk of effect k; returns true (work done) always.
+void decode_effect(CoreState& st, const CommandBlock& b, uint32_t k, uint32_t to_decode) {
+  if (!st.stream_open) {
+    st.stream_open = 1;
+    st.decoded_bytes = 0;
+    if (ogg_mem_open(word_get(b.sfx_offset[k]), word_get(b.sfx_length[k]), st.sfx_pcm_addr[k],
+                     effect_limit(k, to_decode), st.arena_address) != 0) {
+      arm940_log_text("effect stream does not open");
+      arm940_log_value(k);
+    }
+  }
+  const uint32_t n = ogg_mem_decode();
+  if (n > 0) {
+    st.decoded_bytes += n;
+    return;
+  }
+  const uint32_t samples = st.decoded_bytes / 2;
+  st.sfx_pcm_samples[k] = samples;
+  if (k == 0) st.loop_voice.length = samples;
+  st.stream_open = 0;
+  st.effects_decoded = k + 1;
+  ogg_mem_close();
+}
+
+// One step of the music: open, prime, or one chunk into the ring. Returns true when it did
+// work that a further pass should follow.
+bool step_music(CoreState& st, CommandBlock& b) {
+  word_set(b.effects_ready, 1);
+  if (!st.stream_open) {
+    st.stream_open = 1;
+    st.music_samples = 0;
+    uint32_t offset = word_get(b.music_offset), length = word_get(b.music_length);
+    if (ogg_mem_open(offset, length, st.music_output, kDecodeChunk, st.arena_address) != 0) {
+      if (!st.music_failure_told) arm940_log_text("music does not open");
+      st.music_failure_told = 1;
+      return false;
+    }
+    return true;
+  }
+  if (ring_buffered(st) >= kPrimedSamples) {
+    const bool was = st.music_primed;
+    st.music_primed = 1;
+    return !was;
+  }
+  const uint32_t n = ogg_mem_decode();
+  if (n == 0) {
+    // The end (or a decoder error): the next pass opens the file from its start again.
+    st.stream_open = 0;
+    ogg_mem_close();
+    return st.music_samples > 0;
+  }
+  const int16_t* chunk = t_core.at<const int16_t>(st.music_output);
+  int16_t* ring = t_core.at<int16_t>(st.ring_address);
+  for (uint32_t i = 0; i < n / 2; ++i) {
+    ring[st.ring_write] = chunk[i];
+    if (++st.ring_write == kRingSamples) st.ring_write = 0;
+  }
+  st.music_samples += n / 2;
+  ogg_mem_set_output(st.music_output, kDecodeChunk);
+  return true;
+}
+
+void log_bytes(const uint8_t* bytes, uint32_t n) {
+  CommandBlock& b = *t_core.block;
+  uint32_t w = word_get(b.log_write);
+  const uint32_t r = word_acquire(b.log_read);
+  if (w >= kLogBytes || r >= kLogBytes) return;
+  const uint32_t free = (r + kLogBytes - w - 1) % kLogBytes;
+  if (n > free) return;
+  for (uint32_t i = 0; i < n; ++i) {
+    b.log_ring[w] = bytes[i];
+    w = (w + 1) % kLogBytes;
+  }
+  word_release(b.log_write, w);
+}
+
+}  // namespace
+
+Core& current_core() { return t_core; }
+CoreState& arm940_state() { return *t_core.state; }
+
+void arm940_start(uint32_t block, uint8_t* memory) {
+  t_core.base = memory;
+  t_core.state = reinterpret_cast<CoreState*>(memory + kStateAddress);
+  t_core.block = block_at(memory, block);
+  CoreState& st = *t_core.state;
+  std::memset(&st, 0, sizeof st);
+  st.block = block;
+  st.loop_voice = {kEffectPcm[0], 1000, 0};
+  for (int i = 0; i < kEffects; ++i) st.sfx_pcm_addr[i] = kEffectPcm[i];
+  st.arena_address = kArenaAddress;
+  arena_reset(st.arena, kArenaAddress, kArenaEnd);
+  st.ring_address = kRingAddress;
+  st.music_output = kMusicScratch;
+}
+
+void arm940_main(uint32_t block, uint8_t* memory) {
+  arm940_start(block, memory);
+  while (!arm940_stop_requested()) arm940_service();
+}
+
+bool arm940_stop_requested() { return word_get(t_core.block->stop_940) != 0; }
+
+bool arm940_service() {
+  CoreState& st = *t_core.state;
+  CommandBlock& b = *t_core.block;
+  bool worked = false;
+
+  if (word_get(b.music_rewind)) {
+    // Samples already in the ring still play first; the stream opens again from its start.
+    word_set(b.music_rewind, 0);
+    st.music_primed = 0;
+    st.music_failure_told = 0;
+    if (st.stream_open) ogg_mem_close();
+    st.stream_open = 0;
+    worked = true;
+  }
+
+  for (uint32_t i = 0; i < kTriggers; ++i) {
+    if (!word_get(b.sfx_trigger[i])) continue;
+    if (i < kEffects) start_voice(st, b, i);
+    word_set(b.sfx_trigger[i], 0);
+    worked = true;
+  }
+
+  if (arm940_fill_buffers() > 0) worked = true;
+
+  const uint32_t to_decode = effects_to_decode(b);
+  if (st.effects_decoded < to_decode) {
+    decode_effect(st, b, st.effects_decoded, to_decode);
+    return true;
+  }
+  if (!word_acquire(b.music_data_ready)) return worked;
+  return step_music(st, b) || worked;
+}
+
+void arm940_log_text(const char* text) {
+  uint8_t record[2 + 255];
+  const size_t n = std::strlen(text);
+  record[0] = kLogText;
+  record[1] = static_cast<uint8_t>(n > 255 ? 255 : n);
+  std::memcpy(record + 2, text, record[1]);
+  log_bytes(record, 2u + record[1]);
+}
+
+void arm940_log_value(uint32_t value) {
+  const uint8_t record[6] = {kLogValue, 4, uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8),
+                             uint8_t(value)};
+  log_bytes(record, sizeof record);
+}
+
+}  // namespace audio940

@@ -1,0 +1,174 @@
+// The game's audio commands, audio_init and audio_shutdown. Each command writes a word or
+// two of the second core's command block; the audio thread (audio_thread.cpp) and the core
+// do the rest.
+#include "pellax/platform/audio.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sys/mman.h>
+#include <thread>
+#include <vector>
+
+#include "host/gp2x_seam.h"
+#include "pellax/game/random.h"
+#include "pellax/platform/audio_driver.h"
+#include "pellax/platform/video.h"
+
+using namespace audio940;
+
+int32_t master_volume_copy = 0;
+uint8_t* arm940_mem = nullptr;
+CommandBlock* audio_cmd_block = nullptr;
+std::atomic<int32_t> audio_stop_flag{0};
+std::atomic<int32_t> audio_thread_running{0};
+std::atomic<int32_t> loop_level_target{0};
+
+namespace {
+
+std::thread audio_thread_id;
+// How long audio_init waits for the thread to publish the block (real time, ms).
+constexpr int kReadyWaitMs = 2000;
+constexpr uint32_t kFileChunk = 100000;
+
+// The block, or null while commands are to do nothing.
+CommandBlock* ready_block() { return audio_block_ready() ? audio_cmd_block : nullptr; }
+
+}  // namespace
+
+int32_t audio_map() {
+  if (arm940_mem) return 0;
+  if (mem_fd < 0) return -1;
+  void* p = gp2x::mmap(nullptr, kMemorySize, PROT_READ | PROT_WRITE, MAP_SHARED, mem_fd, off_t(kMemoryPhys));
+  if (p == MAP_FAILED || !p) return -1;
+  arm940_mem = static_cast<uint8_t*>(p);
+  audio_cmd_block = block_at(arm940_mem);
+  return 0;
+}
+
+void audio_unmap() {
+  if (arm940_mem) gp2x::munmap(arm940_mem, kMemorySize);
+  arm940_mem = nullptr;
+  audio_cmd_block = nullptr;
+}
+
+void audio_init() {
+  if (audio_thread_id.joinable()) return;
+  arm940_halt();
+  if (audio_map() != 0) {
+    std::fprintf(stderr, "pellax: cannot map the second core's memory: no sound\n");
+    return;
+  }
+  audio_stop_flag.store(0);
+  audio_thread_expect_start();
+  audio_thread_id = std::thread(audio_thread_main);
+  // The thread publishes the block once it is initialised and the core started, or gives
+  // up when the device does not open. Until it does, commands do nothing.
+  audio_thread_wait_start(kReadyWaitMs);
+}
+
+void audio_shutdown() {
+  audio_thread_retract_block();
+  audio_stop_flag.store(1);
+  if (audio_thread_id.joinable()) {
+    // The thread notices within one device write (46 ms); the sleeps keep a virtual clock
+    // moving in step with it.
+    for (int i = 0; i < 300 && audio_thread_running.load(); ++i) gp2x::usleep(10000);
+    audio_thread_id.join();
+  }
+  audio_unmap();
+}
+
+void music_load(const char* path) {
+  CommandBlock* b = ready_block();
+  if (!b) return;
+  std::FILE* f = std::fopen(path, "r");
+  if (!f) return;
+  long size = -1;
+  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+  if (size < 0 || size > long(kMusicLimit) || std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fprintf(stderr, "pellax: music %s is larger than %u bytes or unreadable: not loaded\n", path,
+                 unsigned(kMusicLimit));
+    std::fclose(f);
+    return;
+  }
+  // The core stops opening and decoding the music before its bytes change.
+  word_release(b->music_data_ready, 0);
+  static std::vector<uint8_t> chunk(kFileChunk);
+  uint32_t total = 0;
+  while (total < kMusicLimit) {
+    size_t n = std::fread(chunk.data(), 1, kFileChunk, f);
+    if (n == 0) break;
+    if (n > kMusicLimit - total) n = kMusicLimit - total;  // a file that grew meanwhile
+    std::memcpy(arm940_mem + kMusicAddress + total, chunk.data(), n);
+    total += uint32_t(n);
+  }
+  std::fclose(f);
+  // The length before the rewind, and both before the data is declared ready.
+  word_set(b->music_length, total);
+  word_set(b->music_rewind, 1);
+  word_release(b->music_data_ready, 1);
+}
+
+void music_on() {
+  if (CommandBlock* b = ready_block()) word_set(b->music_enable, 1);
+}
+void music_off() {
+  if (CommandBlock* b = ready_block()) word_set(b->music_enable, 0);
+}
+void music_restart() {
+  if (CommandBlock* b = ready_block()) word_set(b->music_rewind, 1);
+}
+void sfx_on() {
+  if (CommandBlock* b = ready_block()) word_set(b->sfx_enable, 1);
+}
+void sfx_off() {
+  if (CommandBlock* b = ready_block()) word_set(b->sfx_enable, 0);
+}
+
+void sfx_play(int32_t n) {
+  int32_t effect = -1;
+  switch (n) {
+    case 1: effect = 5; break;
+    case 2: effect = 4; break;
+    // One of three hit sounds. The draw is made with or without sound, so the game's
+    // random sequence does not depend on the audio.
+    case 3: effect = 1 + random_range(0, 1000) % 3; break;
+    case 4: effect = 6; break;
+    case 5: effect = 7; break;
+    case 6: effect = 8; break;
+    default: return;
+  }
+  if (CommandBlock* b = ready_block()) word_set(b->sfx_trigger[effect], 1);
+}
+
+void loop_sound_start() {
+  if (!ready_block()) return;
+  loop_level_target.store(0);
+  audio_thread_request_loop_reset();
+  word_set(audio_cmd_block->loop_enable, 1);
+}
+
+void loop_sound_stop() {
+  if (CommandBlock* b = ready_block()) word_set(b->loop_enable, 0);
+}
+
+void loop_sound_level(int32_t level) {
+  if (ready_block()) loop_level_target.store(level);
+}
+
+void volume_up() {
+  CommandBlock* b = ready_block();
+  if (!b) return;
+  const uint32_t v = word_get(b->master_volume);
+  if (v <= kMaxVolume - 1) word_set(b->master_volume, v + 8);
+}
+
+int32_t volume_down() {
+  CommandBlock* b = ready_block();
+  if (!b) return 0;
+  const uint32_t v = word_get(b->master_volume);
+  const uint32_t down = v > 7 ? v - 8 : 0;
+  word_set(b->master_volume, down);
+  master_volume_copy = int32_t(down);
+  return 0;
+}

@@ -1,0 +1,136 @@
+// The decoder's arena and the in-memory data source the decoder reads through.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "pellax/audio940/arena.h"
+#include "pellax/audio940/ogg_mem.h"
+#include "tests/pellax/audio940/core_fixture.h"
+
+using namespace audio940;
+
+namespace {
+
+class ArenaTest : public CoreTest {
+ protected:
+  uint32_t addr(const void* p) { return uint32_t(static_cast<const uint8_t*>(p) - mem()); }
+  uint32_t word_before(const void* p, int k) {
+    uint32_t w;
+    std::memcpy(&w, static_cast<const uint8_t*>(p) - 4 * k, 4);
+    return w;
+  }
+};
+
+TEST_F(ArenaTest, RequestsFallIntoTheirClassesAndLargeOnesKeepTheirSize) {
+  struct size_case {
+    size_t n;
+    uint32_t word;  // the class, or the exact size of a large block
+    uint32_t carved;
+  };
+  const size_case cases[] = {{1, 0, 16 + 64},       {64, 0, 16 + 64},        {65, 1, 16 + 256},
+                             {1024, 2, 16 + 1024},  {4097, 4, 16 + 16384},   {16384, 4, 16 + 16384},
+                             {16385, 16385, 16 + 16400}};
+  for (const size_case& c : cases) {
+    const uint32_t top = st().arena.top;
+    void* p = arm940_alloc(c.n);
+    ASSERT_NE(p, nullptr) << c.n;
+    EXPECT_EQ(addr(p) % 16, 0u) << c.n;
+    EXPECT_EQ(addr(p), top + kArenaHeader) << c.n;
+    EXPECT_EQ(word_before(p, 2), c.word) << c.n;
+    EXPECT_EQ(word_before(p, 1), kArenaGuard) << c.n;
+    EXPECT_EQ(st().arena.top - top, c.carved) << c.n;
+  }
+}
+
+TEST_F(ArenaTest, FreedBlocksComeBackLastFreedFirstAndASecondFreeIsIgnored) {
+  void* a = arm940_alloc(200);
+  void* b = arm940_alloc(200);
+  arm940_free(a);
+  arm940_free(b);
+  arm940_free(b);  // ignored: its guard is gone
+  EXPECT_EQ(word_before(b, 1), 0u);
+  EXPECT_EQ(arm940_alloc(100), b);
+  EXPECT_EQ(arm940_alloc(256), a);
+  EXPECT_NE(arm940_alloc(256), b);  // b was on the list once only
+  // Large blocks are not reused; pointers the arena never gave are ignored.
+  void* big = arm940_alloc(20000);
+  arm940_free(big);
+  EXPECT_NE(arm940_alloc(20000), big);
+  int outside = 0;
+  arm940_free(&outside);
+  arm940_free(static_cast<uint8_t*>(a) + 8);
+}
+
+TEST_F(ArenaTest, ReallocCopiesWhatBothHoldAndFreesTheOld) {
+  uint8_t* p = static_cast<uint8_t*>(arm940_alloc(3000));  // class 3: 4,096 bytes
+  for (int i = 0; i < 4096; ++i) p[i] = uint8_t(i * 7);
+  uint8_t* small = static_cast<uint8_t*>(arm940_realloc(p, 40));
+  ASSERT_NE(small, nullptr);
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(small[i], uint8_t(i * 7));
+  EXPECT_EQ(word_before(p, 1), 0u);  // the old block is free again
+  EXPECT_EQ(arm940_alloc(4000), p);
+  uint8_t* grown = static_cast<uint8_t*>(arm940_realloc(small, 30000));
+  ASSERT_NE(grown, nullptr);
+  for (int i = 0; i < 40; ++i) ASSERT_EQ(grown[i], uint8_t(i * 7));
+  void* fresh = arm940_realloc(nullptr, 10);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(word_before(fresh, 2), 0u);
+}
+
+TEST_F(ArenaTest, AnExhaustedArenaGivesNullAndStaysBelowTheBlock) {
+  const uint32_t room = kArenaEnd - kArenaAddress;
+  void* most = arm940_alloc(room - 1000);
+  ASSERT_NE(most, nullptr);
+  const uint32_t top = st().arena.top;
+  EXPECT_EQ(arm940_alloc(2000), nullptr);
+  EXPECT_EQ(arm940_alloc(size_t(1) << 40), nullptr);
+  EXPECT_EQ(arm940_calloc(size_t(1) << 33, size_t(1) << 33), nullptr);  // the product overflows
+  EXPECT_EQ(arm940_realloc(most, room), nullptr);
+  EXPECT_EQ(st().arena.top, top);
+  EXPECT_LE(st().arena.top, kArenaEnd);
+  EXPECT_NE(arm940_alloc(100), nullptr);  // a class block still fits
+  uint8_t* z = static_cast<uint8_t*>(arm940_calloc(10, 10));
+  ASSERT_NE(z, nullptr);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(z[i], 0);
+}
+
+TEST_F(ArenaTest, TheDataSourceReadsSeeksAndTellsWithinItsStream) {
+  const char text[] = "0123456789";
+  std::memcpy(mem() + kStreamsAddress, text, 10);
+  st().source = {kStreamsAddress, 10, 0};
+  char buf[16] = {};
+  EXPECT_EQ(mem_read(buf, 1, 4, nullptr), 4u);
+  EXPECT_EQ(std::string(buf, 4), "0123");
+  EXPECT_EQ(mem_read(buf, 2, 8, nullptr), 6u);  // cut to what is left
+  EXPECT_EQ(std::string(buf, 6), "456789");
+  EXPECT_EQ(mem_read(buf, 1, 1, nullptr), 0u);   // past the end
+  EXPECT_EQ(mem_seek(nullptr, 3, SEEK_SET), 3);
+  EXPECT_EQ(mem_tell(nullptr), 3);
+  EXPECT_EQ(mem_seek(nullptr, -100, SEEK_END), 10);  // the offset is ignored
+  EXPECT_EQ(mem_seek(nullptr, -4, SEEK_CUR), 6);
+  EXPECT_EQ(mem_seek(nullptr, 100, SEEK_CUR), 10);   // held within the stream
+  EXPECT_EQ(mem_seek(nullptr, -100, SEEK_SET), 0);
+  EXPECT_EQ(mem_close(nullptr), 0);
+}
+
+TEST_F(ArenaTest, LogRecordsThatDoNotFitAreDroppedWhole) {
+  arm940_log_value(0x12345678);
+  EXPECT_EQ(b().log_write, 6u);
+  EXPECT_EQ(b().log_ring[0], kLogValue);
+  EXPECT_EQ(b().log_ring[2], 0x12);
+  EXPECT_EQ(b().log_ring[5], 0x78);
+  std::string long_text(300, 'x');
+  arm940_log_text(long_text.c_str());
+  EXPECT_EQ(b().log_write, 6u + 2u + 255u);
+  EXPECT_EQ(b().log_ring[7], 255);
+  // The reader is at 0: 999 - 263 = 736 bytes are free.
+  for (int i = 0; i < 2; ++i) arm940_log_text(long_text.c_str());
+  EXPECT_EQ(b().log_write, 6u + 3u * 257u);
+  arm940_log_text(long_text.c_str());  // 257 more do not fit in the 228 left
+  EXPECT_EQ(b().log_write, 6u + 3u * 257u);
+  arm940_log_text("short");
+  EXPECT_EQ(b().log_write, 6u + 3u * 257u + 7u);
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// The game's side of the audio path, step by step without threads: the start sequence and
+// the block it leaves, the commands, the loop sound's ramp, the thread's passes against a
+// captured device, music loading and the log printer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+
+#include "pellax/audio940/program_image.h"
+#include "pellax/game/random.h"
+#include "tests/pellax/platform/audio_fixture.h"
+
+using namespace audio940;
+
+namespace {
+
+class AudioStepTest : public AudioTest {
+ protected:
+  void SetUp() override {
+    AudioTest::SetUp();
+    start_host();
+    gp2x::host::set_second_core_stepping(true);
+    ASSERT_EQ(audio_map(), 0);
+    ASSERT_EQ(audio_thread_open(), 0);
+    ASSERT_TRUE(audio_block_ready());
+  }
+  void TearDown() override {
+    audio_thread_retract_block();
+    audio_thread_close();
+    audio_unmap();
+    AudioTest::TearDown();
+  }
+};
+
+TEST_F(AudioStepTest, TheStartWritesTheRegistersInOrderAndUploadsImageAndEffects) {
+  struct write {
+    uint32_t offset;
+    uint16_t value;
+  };
+  // The start's writes are the last eight (opening the screen enabled other clocks first).
+  const auto all = gp2x::host::second_core_writes();
+  ASSERT_GE(all.size(), 8u);
+  const std::vector<gp2x::host::RegisterWrite> writes(all.end() - 8, all.end());
+  const uint16_t clocks_off = writes[1].value;
+  EXPECT_EQ(clocks_off & 1, 0);
+  EXPECT_NE(clocks_off & 0x400, 0);  // the 2D engine's clock is kept
+  const write expect[] = {{0x3B48, 0x83}, {0x0904, clocks_off}, {0x3B46, 0xFFFF}, {0x3B40, 0}, {0x3B42, 0},
+                          {0x3B44, 0xFFFF}, {0x3B48, 0x03}, {0x0904, uint16_t(clocks_off | 1)}};
+  for (size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].offset, expect[i].offset) << i;
+    EXPECT_EQ(writes[i].value, expect[i].value) << i;
+  }
+  EXPECT_EQ(std::memcmp(arm940_mem, &arm940_program.image, arm940_program.length), 0);
+  EXPECT_TRUE(gp2x::host::second_core_running());
+
+  const auto effects = embedded_effects();
+  ASSERT_EQ(effects.size(), size_t(kEffects));
+  uint32_t at = kStreamsAddress;
+  for (int i = 0; i < kEffects; ++i) {
+    EXPECT_EQ(b().sfx_offset[i], at) << i;
+    EXPECT_EQ(b().sfx_length[i], effects[size_t(i)].size()) << i;
+    EXPECT_EQ(std::memcmp(arm940_mem + at, effects[size_t(i)].data(), effects[size_t(i)].size()), 0) << i;
+    if (i > 0) EXPECT_EQ(b().sfx_volume[i], kEffectVolume[i]) << i;
+    at += uint32_t(effects[size_t(i)].size());
+  }
+  EXPECT_LE(at, kMusicScratch);
+  EXPECT_EQ(b().master_volume, 144u);
+  EXPECT_EQ(b().sfx_enable, 1u);
+  EXPECT_EQ(b().music_level, 250u);
+  EXPECT_EQ(b().music_offset, 0x700000u);
+  EXPECT_EQ(b().effects_to_decode, 7u);
+  EXPECT_EQ(b().music_data_ready + b().music_enable + b().loop_enable + b().pcm_a_full + b().pcm_b_full, 0u);
+}
+
+TEST_F(AudioStepTest, VolumeStepsByEightBetweenZeroAndTwoHundred) {
+  struct volume_case {
+    uint32_t before;
+    bool up;
+    uint32_t after;
+    int32_t copy;  // master_volume_copy after (-1: unchanged)
+  };
+  const volume_case cases[] = {{144, true, 152, -1}, {192, true, 200, -1}, {200, true, 200, -1},
+                               {144, false, 136, 136}, {4, false, 0, 0},   {0, false, 0, 0}};
+  for (const volume_case& c : cases) {
+    b().master_volume = c.before;
+    master_volume_copy = -1;
+    if (c.up) volume_up();
+    else EXPECT_EQ(volume_down(), 0);
+    EXPECT_EQ(b().master_volume, c.after) << c.before;
+    EXPECT_EQ(master_volume_copy, c.copy) << c.before;
+  }
+}
+
+TEST_F(AudioStepTest, EachPlayRaisesItsTriggerAndHitsDrawFromTheGamesGenerator) {
+  struct play_case {
+    int32_t n;
+    int trigger;  // -1: none
+  };
+  const play_case cases[] = {{0, -1}, {1, 5}, {2, 4}, {4, 6}, {5, 7}, {6, 8}, {7, -1}, {-1, -1}};
+  for (const play_case& c : cases) {
+    for (uint32_t& t : b().sfx_trigger) t = 0;
+    sfx_play(c.n);
+    for (int i = 0; i < kTriggers; ++i) EXPECT_EQ(b().sfx_trigger[i], i == c.trigger ? 1u : 0u) << c.n << " " << i;
+  }
+  for (uint32_t seed : {1u, 2u, 3u, 99u}) {
+    mt_seed(seed);
+    const int expect = 1 + random_range(0, 1000) % 3;
+    const uint32_t next = mt_next();
+    mt_seed(seed);
+    for (uint32_t& t : b().sfx_trigger) t = 0;
+    sfx_play(3);
+    EXPECT_EQ(b().sfx_trigger[expect], 1u) << seed;
+    EXPECT_EQ(mt_next(), next) << seed;  // exactly one draw
+  }
+  // A trigger is a flag: two plays before the core's pass give one voice.
+  for (uint32_t& t : b().sfx_trigger) t = 0;
+  sfx_play(1);
+  sfx_play(1);
+  EXPECT_EQ(b().sfx_trigger[5], 1u);
+}
+
+TEST_F(AudioStepTest, TheThreadMovesTheLoopLevelBySixteenAPassAndOwnsIt) {
+  struct ramp_case {
+    int32_t from, target;
+    std::vector<uint32_t> levels;
+  };
+  const ramp_case cases[] = {{0, 40, {16, 32, 40}}, {0, 10, {10, 10}}, {40, 0, {24, 8, 0}}, {100, 90, {90}}};
+  for (const ramp_case& c : cases) {
+    loop_level_target = c.from;
+    for (int i = 0; i < 20; ++i) audio_thread_pass();
+    ASSERT_EQ(b().loop_level, uint32_t(c.from));
+    loop_sound_level(c.target);
+    for (uint32_t level : c.levels) {
+      audio_thread_pass();
+      EXPECT_EQ(b().loop_level, level) << c.from << " -> " << c.target;
+    }
+  }
+  // Starting the loop sound: enabled at once, its level back to 0 at the thread's next pass.
+  loop_sound_stop();
+  EXPECT_EQ(b().loop_enable, 0u);
+  loop_sound_start();
+  EXPECT_EQ(b().loop_enable, 1u);
+  audio_thread_pass();
+  EXPECT_EQ(b().loop_level, 0u);
+}
+
+TEST_F(AudioStepTest, EachPassWritesTheBlockDueOrSilenceAndBlocksGoInTurn) {
+  captured();  // what the start wrote, nothing
+  auto fill = [](int16_t* block, int16_t base) {
+    for (int i = 0; i < kBlockSamples; ++i) block[i] = int16_t(base + i % 100);
+  };
+  std::vector<int16_t> expect;
+  auto expect_block = [&](int16_t base) {
+    for (int i = 0; i < kBlockSamples; ++i) expect.push_back(base == 0 ? 0 : int16_t(base + i % 100));
+  };
+  audio_thread_pass();  // nothing mixed yet: silence
+  expect_block(0);
+  fill(b().pcm_b, 2000);
+  b().pcm_b_full = 1;  // B ready but A is due: silence again, B waits
+  audio_thread_pass();
+  expect_block(0);
+  fill(b().pcm_a, 1000);
+  b().pcm_a_full = 1;
+  audio_thread_pass();  // A
+  expect_block(1000);
+  EXPECT_EQ(b().pcm_a_full, 0u);
+  audio_thread_pass();  // then B
+  expect_block(2000);
+  EXPECT_EQ(b().pcm_b_full, 0u);
+  audio_thread_pass();  // A again is due, not ready: silence
+  expect_block(0);
+  EXPECT_EQ(captured(), expect);
+  // The end: device closed, core held and clocked off, the thread no longer running.
+  audio_thread_running = 1;
+  audio_thread_close();
+  const auto writes = gp2x::host::second_core_writes();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[writes.size() - 2].offset, 0x3B48u);
+  EXPECT_EQ(writes[writes.size() - 2].value, 0x83);
+  EXPECT_EQ(writes.back().offset, 0x0904u);
+  EXPECT_EQ(writes.back().value & 1, 0);
+  EXPECT_EQ(audio_thread_running.load(), 0);
+  EXPECT_FALSE(gp2x::host::second_core_running());
+  EXPECT_EQ(audio_thread_open(), 0);  // the device can be opened again: it was closed
+}
+
+TEST_F(AudioStepTest, MusicLoadCopiesAWholeFileAndPublishesItOrChangesNothing) {
+  std::vector<uint8_t> bytes(250001);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 13 + 5);
+  write_file("a.ogg", bytes);
+  music_load("a.ogg");
+  EXPECT_EQ(std::memcmp(arm940_mem + kMusicAddress, bytes.data(), bytes.size()), 0);
+  EXPECT_EQ(b().music_length, bytes.size());
+  EXPECT_EQ(b().music_rewind, 1u);
+  EXPECT_EQ(b().music_data_ready, 1u);
+
+  // Refused: a missing file and one past the bound; the music there stays as it was.
+  b().music_rewind = 0;
+  {
+    std::FILE* f = std::fopen("big.ogg", "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(ftruncate(fileno(f), off_t(kMusicLimit) + 1), 0);
+    std::fclose(f);
+  }
+  for (const char* name : {"missing.ogg", "big.ogg"}) {
+    testing::internal::CaptureStderr();
+    music_load(name);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(b().music_length, bytes.size()) << name;
+    EXPECT_EQ(b().music_rewind, 0u) << name;
+    EXPECT_EQ(b().music_data_ready, 1u) << name;
+    EXPECT_EQ(std::memcmp(arm940_mem + kMusicAddress, bytes.data(), bytes.size()), 0) << name;
+  }
+  // A file of exactly the bound fits, and nothing beyond the music area is touched.
+  const uint8_t ring_before = arm940_mem[kRingAddress];
+  {
+    std::FILE* f = std::fopen("full.ogg", "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(ftruncate(fileno(f), off_t(kMusicLimit)), 0);
+    std::fclose(f);
+  }
+  music_load("full.ogg");
+  EXPECT_EQ(b().music_length, kMusicLimit);
+  EXPECT_EQ(arm940_mem[kRingAddress], ring_before);
+}
+
+TEST_F(AudioStepTest, CommandsDoNothingOnceTheBlockIsRetracted) {
+  audio_thread_retract_block();
+  b().master_volume = 144;
+  volume_up();
+  sfx_play(1);
+  music_on();
+  loop_sound_start();
+  write_file("a.ogg", std::vector<uint8_t>(100, 1));
+  music_load("a.ogg");
+  EXPECT_EQ(b().master_volume, 144u);
+  EXPECT_EQ(b().sfx_trigger[5], 0u);
+  EXPECT_EQ(b().music_enable, 0u);
+  EXPECT_EQ(b().loop_enable, 0u);
+  EXPECT_EQ(b().music_length, 0u);
+}
+
+class LogTest : public AudioStepTest {
+ protected:
+  void put(uint32_t at, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) b().log_ring[(at + i) % kLogBytes] = bytes[i];
+  }
+  // Prints every record; returns what went to stdout.
+  std::string print_all(int* calls = nullptr) {
+    testing::internal::CaptureStdout();
+    int n = 1;
+    while (arm940_print_log() && n < 2000) ++n;
+    if (calls) *calls = n;
+    return testing::internal::GetCapturedStdout();
+  }
+};
+
+TEST_F(LogTest, RecordsPrintWholeAcrossTheRingsEnd) {
+  put(990, {1, 4, 0x12, 0x34, 0x56, 0x78, 0, 5, 'h', 'e', 'l', 'l', 'o', 0, 0, 1, 4, 0xFF, 0xFF, 0xFF, 0xFF});
+  b().log_read = 990;
+  b().log_write = (990 + 21) % kLogBytes;
+  int calls = 0;
+  EXPECT_EQ(print_all(&calls), "940: 305419896 0x12345678\n940: hello\n940: \n940: -1 0xffffffff\n");
+  EXPECT_EQ(calls, 4);
+  EXPECT_EQ(b().log_read, b().log_write);
+}
+
+TEST_F(LogTest, ACutRecordIsConsumedSilentlyAndBadIndicesAreNotFollowed) {
+  struct log_case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    uint32_t read, write;
+    uint32_t read_after;
+  };
+  const log_case cases[] = {
+      {"text cut short", {0, 10, 'a', 'b', 'c'}, 0, 5, 5},
+      {"value cut short", {1, 4, 1, 2}, 998, 2, 2},
+      {"only a type", {0}, 7, 8, 8},
+      {"write index out of range", {0, 1, 'x'}, 0, 5000, 0},
+      {"read index out of range", {0, 1, 'x'}, 70000, 3, 3},
+  };
+  for (const log_case& c : cases) {
+    put(c.read % kLogBytes, c.bytes);
+    b().log_read = c.read;
+    b().log_write = c.write;
+    EXPECT_EQ(print_all(), "") << c.name;
+    EXPECT_EQ(b().log_read, c.read_after) << c.name;
+  }
+}
+
+TEST(AudioUnmapped, CommandsAreSafeBeforeTheStartAndAfterTheEnd) {
+  ASSERT_EQ(arm940_mem, nullptr);
+  music_load("/etc/hostname");
+  music_on();
+  sfx_play(3);
+  loop_sound_start();
+  volume_up();
+  EXPECT_EQ(volume_down(), 0);
+  EXPECT_EQ(arm940_print_log(), 0);
+  audio_shutdown();
+  EXPECT_EQ(arm940_mem, nullptr);
+}
+
+}  // namespace
