@@ -1,5 +1,8 @@
 #include "assets/kolvo2/effects.h"
 
+#include "assets/kolvo2/bytes_out.h"
+#include "assets/kolvo2/noise.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -13,16 +16,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = kEffectRate;
-
-double Noise(uint32_t n, uint32_t seed) {
-  uint32_t h = n * 0x9E3779B1u ^ seed * 0x85EBCA77u;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  h *= 0x297A2D39u;
-  h ^= h >> 15;
-  return (h >> 8) / 8388608.0 - 1.0;
-}
 
 // A state-variable filter; its band-pass output follows a moving centre frequency.
 struct Svf {
@@ -162,14 +155,8 @@ std::vector<int16_t> HighScoreChime() {
   });
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+void Put16(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 2); }
+void Put32(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 4); }
 void PutId(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
 
 // RIFF, "WAVE", the fmt chunk first, optional chunks, then the data.

@@ -1,16 +1,11 @@
 #include "assets/kolvo2/image_files.h"
 
+#include "assets/kolvo2/bytes_out.h"
 #include "host/host_png.h"
 
 namespace k2art {
 
-namespace {
-
-void PutLe(std::vector<uint8_t>& out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-}  // namespace
+using k2data::PutLe;
 
 std::vector<uint8_t> EncodeBmp(const std::vector<uint8_t>& rgb, int width, int height) {
   const uint32_t stride = (3u * width + 3) / 4 * 4;

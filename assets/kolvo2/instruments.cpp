@@ -1,5 +1,7 @@
 #include "assets/kolvo2/instruments.h"
 
+#include "assets/kolvo2/noise.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -13,17 +15,6 @@ constexpr double kPi = 3.14159265358979323846;
 // Playback rates of the tracker notes 24 (period 428) and 36 (period 214).
 constexpr double kRate24 = 7159090.0 / (2 * 428);
 constexpr double kRate36 = 7159090.0 / (2 * 214);
-
-// Deterministic white noise in -1..1.
-double Noise(uint32_t n, uint32_t seed) {
-  uint32_t h = n * 0x9E3779B1u ^ seed * 0x85EBCA77u;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  h *= 0x297A2D39u;
-  h ^= h >> 15;
-  return (h >> 8) / 8388608.0 - 1.0;
-}
 
 // Scales to a peak of `peak` (of 127) and rounds to signed 8 bits, to an even length.
 std::vector<int8_t> Quantise(const std::vector<double>& v, double peak) {
@@ -134,25 +125,14 @@ Instrument MakeInstrument(const std::string& preset) {
     }, 120);
   }
   if (preset == "pluck") {
-    // A plucked string: a burst of noise around a delay line that damps it.
-    Instrument in;
-    in.preset = preset;
-    const int period = static_cast<int>(std::lround(kRate36 / 523.25));  // C5 at note 36
-    const int n = static_cast<int>(0.6 * kRate36);
-    std::vector<double> line(period), v;
-    for (int i = 0; i < period; ++i) line[i] = Noise(i, 7) * 0.8 + 0.2 * std::sin(2 * kPi * i / period);
-    for (int i = 0; i < n; ++i) {
-      const int j = i % period;
-      const double next = line[(j + 1) % period];
-      const double out = line[j];
-      line[j] = 0.4985 * (out + next);
-      v.push_back(out);
-    }
-    for (int i = 0; i < 64; ++i) v[n - 1 - i] *= i / 64.0;
-    in.data = Quantise(v, 118);
-    in.rootIndex = 36;
-    in.rootMidi = 72;
-    return in;
+    // A plucked string: bright harmonics that die faster the higher they are.
+    const double f = 523.25;
+    return OneShot(preset, 0.6, 72, [f](double t, int) {
+      double s = 0;
+      for (int k = 1; k <= 12; ++k)
+        s += std::sin(2 * kPi * k * f * t) / k * std::exp(-t * (4.0 + 2.2 * k * k)) * (k % 2 ? 1.0 : 0.6);
+      return s * std::min(1.0, t / 0.001);
+    }, 118);
   }
   if (preset == "kick") {
     return OneShot(preset, 0.34, 60, [](double t, int n) {

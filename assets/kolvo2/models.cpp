@@ -1,5 +1,7 @@
 #include "assets/kolvo2/models.h"
 
+#include "assets/kolvo2/bytes_out.h"
+
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -11,14 +13,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+void Put16(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 2); }
+void Put32(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 4); }
 void PutFloat(std::vector<uint8_t>& out, float f) {
   uint32_t bits;
   std::memcpy(&bits, &f, 4);

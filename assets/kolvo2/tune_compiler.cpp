@@ -286,7 +286,7 @@ Line Compiler::Notes(int line, const std::string& text) const {
       octave += c == '>' ? 1 : -1;
     } else if (c == 'l') {
       ++i;
-      length = 0;  // duration() reads the number
+      if (!std::isdigit(static_cast<unsigned char>(peek()))) Fail(line, "\"l\" needs a length");
       length = duration();
     } else if (c == 'v') {
       ++i;

@@ -133,6 +133,7 @@ TEST(TuneCompiler, MistakesAreReportedWithTheirLine) {
       {"pattern a\n  melody: r1 & r1 r1 r1\nend\norder a\n", "a tie after no note", 9},
       {"pattern a\n  melody: v20 [ceg]1 r1 r1 r1\nend\norder a\n", "instrument's volume", 9},
       {"tempo 20\n", "tempo: \"20\" is not a number from 33 to 255", 8},
+      {"pattern a\n  melody: l c1 c1 c1 c1\nend\norder a\n", "needs a length", 9},
       {"pattern a\n  melody: c1 \\\n c1 c1 c1 c1\nend\norder a\n", "runs past the end", 9},
   };
   for (const Case& c : cases) {
