@@ -147,6 +147,11 @@ int execl(const char* path, const char* arg0, ...) {
   return -1;
 }
 
+bool quit_requested() {
+  runtime();  // the layer, and with it the handlers that take the request, is there
+  return host::quit_requested();
+}
+
 uint16_t peek16(const volatile void* address) { return host::hw_read16(address); }
 uint32_t peek32(const volatile void* address) { return host::hw_read32(address); }
 void poke16(volatile void* address, uint16_t value) { host::hw_write16(address, value); }
