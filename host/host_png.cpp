@@ -22,13 +22,13 @@ void chunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, siz
 
 }  // namespace
 
-std::vector<uint8_t> encode_png(const uint8_t* rgb, int width, int height) {
-  const size_t row = static_cast<size_t>(width) * 3;
+std::vector<uint8_t> encode_png(const uint8_t* pixels, int width, int height, int channels) {
+  const size_t row = static_cast<size_t>(width) * channels;
   std::vector<uint8_t> raw;
   raw.reserve((row + 1) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) {
     raw.push_back(0);  // no filter
-    raw.insert(raw.end(), rgb + y * row, rgb + (y + 1) * row);
+    raw.insert(raw.end(), pixels + y * row, pixels + (y + 1) * row);
   }
   uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
   std::vector<uint8_t> packed(packed_size);
@@ -38,7 +38,8 @@ std::vector<uint8_t> encode_png(const uint8_t* rgb, int width, int height) {
   std::vector<uint8_t> header;
   put_be32(header, static_cast<uint32_t>(width));
   put_be32(header, static_cast<uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, deflate, no interlace
+  // 8-bit RGB or RGBA, deflate, no interlace.
+  header.insert(header.end(), {8, static_cast<uint8_t>(channels == 4 ? 6 : 2), 0, 0, 0});
   chunk(out, "IHDR", header.data(), header.size());
   chunk(out, "IDAT", packed.data(), packed_size);
   chunk(out, "IEND", nullptr, 0);

@@ -52,10 +52,24 @@ class SdlSink : public AudioSink {
 }  // namespace
 
 std::unique_ptr<AudioSink> make_sdl_sink(std::string* error) {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the host layer takes SIGINT and SIGTERM
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     *error = std::string("cannot start SDL audio: ") + SDL_GetError();
     return nullptr;
   }
+  // A machine without a sound card is told at the start, not at the program's first sound.
+  SDL_AudioSpec want{};
+  want.freq = 44100;
+  want.format = AUDIO_S16LSB;
+  want.channels = 2;
+  want.samples = 1024;
+  const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (!probe) {
+    *error = std::string("cannot open the sound card: ") + SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return nullptr;
+  }
+  SDL_CloseAudioDevice(probe);
   return std::make_unique<SdlSink>();
 }
 

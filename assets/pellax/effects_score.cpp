@@ -41,7 +41,7 @@ Stereo engine_hum() {
   out.l.resize(n);
   out.r.resize(n);
   saturate(out, 1.6f);
-  normalize(out, 0.9f);
+  normalize(out, 0.85f);
   return out;
 }
 
@@ -74,8 +74,8 @@ Stereo blast(double seconds, double thump_hz, double bright, double crackle, uin
     out.l[i] = l;
     out.r[i] = r;
   }
-  saturate(out, 2.2f);
-  normalize(out, 0.95f);
+  saturate(out, 3.0f);
+  normalize(out, 0.62f);
   return out;
 }
 
@@ -93,12 +93,12 @@ Stereo shot() {
     const double env = std::exp(-t * 16.0) * std::min(1.0, t * 3000.0);
     f.set(1800 + 5000 * std::exp(-t * 20.0), 0.4);
     const float v = f.low(a.pulse(hz, 0.3) + b.pulse(hz * 1.01, 0.45)) * float(env);
-    const float click = noise.next() * float(std::exp(-t * 400.0)) * 0.5f;
+    const float click = noise.next() * float(std::exp(-t * 400.0)) * 0.5f * std::min(1.0f, float(t * 2000.0));
     out.add(i, v + click);
   }
   ping_pong(out, 0.055, 0.35f, 0.35f);
-  saturate(out, 1.8f);
-  normalize(out, 0.95f);
+  saturate(out, 2.2f);
+  normalize(out, 0.7f);
   return out;
 }
 
@@ -120,8 +120,8 @@ Stereo chime(const std::vector<double>& notes, double step, double ring, float w
     }
   }
   ping_pong(out, 0.09, 0.3f, 0.3f);
-  saturate(out, 1.3f);
-  normalize(out, 0.95f);
+  saturate(out, 1.6f);
+  normalize(out, 0.85f);
   return out;
 }
 
@@ -160,15 +160,12 @@ Stereo power_down() {
     out.add(i, v, float(std::sin(t * 9.0) * 0.4));
   }
   saturate(out, 1.5f);
-  normalize(out, 0.9f);
+  normalize(out, 0.85f);
   return out;
 }
 
-}  // namespace
-
-Stereo render_effect(int index) {
+Stereo one_shot(int index) {
   switch (index) {
-    case 0: return engine_hum();
     case 1: return blast(1.6, 52.0, 0.9, 0.02, 11, 0.0);   // the big kill
     case 2: return blast(1.5, 70.0, 1.0, 0.01, 23, 0.7);   // a metallic hit
     case 3: return blast(1.0, 90.0, 1.2, 0.03, 37, 0.0);   // a sharp blast
@@ -178,6 +175,15 @@ Stereo render_effect(int index) {
     case 7: return power_down();
     default: return chime({67, 72, 76, 79, 84, 88}, 0.11, 0.7, 0.3f);  // fanfare
   }
+}
+
+}  // namespace
+
+Stereo render_effect(int index) {
+  if (index == 0) return engine_hum();
+  Stereo s = one_shot(index);
+  fade_edges(s, 0.001, 0.01);
+  return s;
 }
 
 }  // namespace pxsynth

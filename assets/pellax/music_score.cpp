@@ -157,7 +157,7 @@ void bass_note(Stereo& out, size_t at, double held, double hz, float vel, double
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / kRate;
     f.set(160 + 1500 * accent * std::exp(-t * 14.0), 0.55);
-    const float v = f.low(a.saw(hz) * 0.7f + b.pulse(hz * 1.005, 0.5) * 0.5f) + sub.sine(hz) * 0.55f;
+    const float v = f.low(a.saw(hz) * 0.7f + b.pulse(hz * 1.005, 0.5) * 0.5f) + sub.sine(hz) * 0.4f;
     out.add(at + i, v * adsr(t, held, 0.003, 0.12, 0.65, 0.05) * vel);
   }
 }
@@ -169,7 +169,7 @@ void arp_note(Stereo& out, size_t at, double length, double hz, float vel, float
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / kRate;
     f.set(700 + 4500 * std::exp(-t * 22.0), 0.3);
-    const float env = float(std::exp(-t * 11.0)) * std::min(1.0f, float(t * 2000.0)) *
+    const float env = float(std::exp(-t * 11.0)) * std::min(1.0f, float(t * 500.0)) *
                       std::min(1.0f, float((length - t) * 200.0));
     out.add(at + i, f.low(a.pulse(hz, 0.5)) * env * vel, pan);
   }
@@ -202,7 +202,8 @@ void riser(Stereo& out, size_t at, double length, uint32_t seed) {
   for (size_t i = 0; i < n; ++i) {
     const double u = double(i) / double(n);
     f.set(300 + 7000 * u * u, 0.5);
-    out.add(at + i, f.band(noise.next()) * float(u * u) * 1.5f, float(std::sin(u * 20.0) * 0.5));
+    const float end = float(std::min(1.0, (1.0 - u) * length * 200.0));
+    out.add(at + i, f.band(noise.next()) * float(u * u) * 1.5f * end, float(std::sin(u * 20.0) * 0.5));
   }
 }
 
@@ -227,6 +228,10 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
   double at_step = 0;
   uint32_t seed = 1;
   for (int pass = 0; pass < passes; ++pass) {
+    // Every pass plays the same notes with the same noise: what rings on from the end of one
+    // into the next is then exactly what rings into the loop's start.
+    seed = 1;
+    humanise = Noise(1234);
     for (const Section& sec : song.sections) {
       const std::vector<int> chords = parse_chords(sec.chords);
       for (int bar = 0; bar < sec.bars; ++bar) {
@@ -334,13 +339,15 @@ Stereo loop_of(const Song& song) {
     out.l[i] = two.l[per_pass + i];
     out.r[i] = two.r[per_pass + i];
   }
+  // Mastered well below full scale: the second core mixes the music at 250/256 and the
+  // effects at 50-150/256, and the effects must still be heard over it.
   saturate(out, 1.15f);
-  normalize(out, 0.84f);
+  normalize_loudness(out, 0.12, 0.85f);
   return out;
 }
 
 
-const float kMix[7] = {0.8f, 0.5f, 0.2f, 0.22f, 0.32f, 0.22f, 0.18f};
+const float kMix[7] = {0.75f, 0.38f, 0.22f, 0.22f, 0.42f, 0.24f, 0.18f};
 
 Song with_mix(Song s, const float (&gains)[7]) {
   for (int i = 0; i < 7; ++i) s.gains[i] = gains[i];

@@ -23,6 +23,12 @@ float Noise::next() {
 
 namespace {
 
+// 1 until the last 8 ms of an n-frame sound, then down to 0: a sound never stops on a step.
+float tail(size_t i, size_t n) {
+  const size_t fade = kRate / 125;
+  return i + fade < n ? 1.0f : float(n - i) / float(fade);
+}
+
 // The polyBLEP correction near a discontinuity at phase 0.
 double blep(double t, double dt) {
   if (t < dt) {
@@ -118,8 +124,8 @@ void kick(Stereo& out, size_t at, float gain, double punch) {
     const double hz = 44.0 + 110.0 * punch * std::exp(-t * 28.0) + 40.0 * std::exp(-t * 160.0);
     phase += hz / kRate;
     const double env = std::exp(-t * 7.5) * std::min(1.0, t * 2000.0);
-    const double click = std::exp(-t * 900.0) * 0.35;
-    out.add(at + i, gain * float(std::sin(2 * kPi * phase) * env + click));
+    const double click = std::exp(-t * 900.0) * 0.35 * std::min(1.0, t * 2000.0);
+    out.add(at + i, gain * float(std::sin(2 * kPi * phase) * env + click) * tail(i, n));
   }
 }
 
@@ -134,7 +140,7 @@ void snare(Stereo& out, size_t at, float gain, uint32_t seed, double length) {
     phase += (185.0 + 60.0 * std::exp(-t * 40)) / kRate;
     const float tone = float(std::sin(2 * kPi * phase) * std::exp(-t * 30.0)) * 0.55f;
     const float hiss = body.band(noise.next()) * float(std::exp(-t * 5.0 / length)) * 1.6f;
-    out.add(at + i, gain * (tone + hiss) * std::min(1.0f, float(t * 3000.0)));
+    out.add(at + i, gain * (tone + hiss) * std::min(1.0f, float(t * 3000.0)) * tail(i, n));
   }
 }
 
@@ -148,8 +154,8 @@ void clap(Stereo& out, size_t at, float gain, uint32_t seed) {
     // Three quick slaps, then the tail.
     double env = std::exp(-std::fmod(t, 0.011) * 300.0) * (t < 0.033 ? 1.0 : 0.0);
     env += t >= 0.033 ? std::exp(-(t - 0.033) * 16.0) : 0.0;
-    const float v = f.band(noise.next()) * float(env) * 2.2f;
-    out.add(at + i, gain * v, float(std::sin(t * 40.0) * 0.25));
+    const float v = f.band(noise.next()) * float(env) * 2.2f * std::min(1.0f, float(t * 2000.0));
+    out.add(at + i, gain * v * tail(i, n), float(std::sin(t * 40.0) * 0.25));
   }
 }
 
@@ -161,7 +167,7 @@ void hat(Stereo& out, size_t at, float gain, uint32_t seed, double length, float
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / kRate;
     const float v = f.high(noise.next()) * float(std::exp(-t * 4.5 / length));
-    out.add(at + i, gain * v * std::min(1.0f, float(t * 8000.0)), pan);
+    out.add(at + i, gain * v * std::min(1.0f, float(t * 3000.0)) * tail(i, n), pan);
   }
 }
 
@@ -171,7 +177,7 @@ void tom(Stereo& out, size_t at, float gain, double hz) {
   for (size_t i = 0; i < n; ++i) {
     const double t = double(i) / kRate;
     phase += hz * (1.0 + 0.6 * std::exp(-t * 25.0)) / kRate;
-    out.add(at + i, gain * float(std::sin(2 * kPi * phase) * std::exp(-t * 9.0) * std::min(1.0, t * 2000.0)));
+    out.add(at + i, gain * float(std::sin(2 * kPi * phase) * std::exp(-t * 9.0) * std::min(1.0, t * 2000.0)) * tail(i, n));
   }
 }
 
@@ -269,6 +275,19 @@ void chorus(Stereo& buf, float depth_ms, float mix) {
   }
 }
 
+void fade_edges(Stereo& buf, double in_s, double out_s) {
+  const size_t n = buf.frames();
+  const size_t a = std::min(n, size_t(in_s * kRate)), b = std::min(n, size_t(out_s * kRate));
+  for (size_t i = 0; i < a; ++i) {
+    buf.l[i] *= float(i) / float(a);
+    buf.r[i] *= float(i) / float(a);
+  }
+  for (size_t i = 0; i < b; ++i) {
+    buf.l[n - 1 - i] *= float(i) / float(b);
+    buf.r[n - 1 - i] *= float(i) / float(b);
+  }
+}
+
 void saturate(Stereo& buf, float drive) {
   const float norm = 1.0f / std::tanh(drive);
   for (size_t i = 0; i < buf.frames(); ++i) {
@@ -281,6 +300,17 @@ float peak(const Stereo& buf) {
   float p = 0;
   for (size_t i = 0; i < buf.frames(); ++i) p = std::max({p, std::fabs(buf.l[i]), std::fabs(buf.r[i])});
   return p;
+}
+
+void normalize_loudness(Stereo& buf, double target_rms, float max_peak) {
+  const double level = rms(buf, 0, buf.frames());
+  const float p = peak(buf);
+  if (level <= 0 || p <= 0) return;
+  const float g = float(std::min(target_rms / level, double(max_peak / p)));
+  for (size_t i = 0; i < buf.frames(); ++i) {
+    buf.l[i] *= g;
+    buf.r[i] *= g;
+  }
 }
 
 void normalize(Stereo& buf, float target) {

@@ -75,9 +75,13 @@ void tom(Stereo& out, size_t at, float gain, double hz);
 void ping_pong(Stereo& buf, double seconds, float feedback, float mix);
 void reverb(Stereo& buf, float mix, float size = 0.8f);
 void chorus(Stereo& buf, float depth_ms, float mix);
+// Fades a one-shot sound in and out over the given times, so it starts and ends on 0.
+void fade_edges(Stereo& buf, double in_s, double out_s);
 // tanh saturation with the given drive, then a gain so that the peak is `peak`.
 void saturate(Stereo& buf, float drive);
 void normalize(Stereo& buf, float peak);
+// Scales to an RMS level, or less where the peak would pass max_peak.
+void normalize_loudness(Stereo& buf, double target_rms, float max_peak);
 // Adds src into dst (same length or shorter) with a gain.
 void mix_into(Stereo& dst, const Stereo& src, float gain);
 

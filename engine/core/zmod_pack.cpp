@@ -98,7 +98,8 @@ bool IsSeparator(uint32_t c) { return c == '/' || c == '\\'; }
 
 template <typename Char>
 void StoreName(char* out, const Char* name) {
-  out[0] = 0;
+  // The whole field: it is written to the file as it is, and no stale byte may go along.
+  std::memset(out, 0, ZPK_NAME_SIZE);
   if (!name) return;
   uint32_t n = ClassZStd::StrLen(name);
   uint32_t start = n;

@@ -39,7 +39,22 @@ struct ZLDR_2DCALLBACKINFO {
   uint32_t flags;       // load flags asked for by the caller
   uint32_t palettepos;  // next palette entry to fill
   uint32_t pixelpos;    // next pixel: x = pos % width, y = pos / width (image coordinates)
+  uint8_t samples;      // 0: as indexed says; else one of LDR_SAMPLES_* below
 };
+
+// Rows of 8-bit samples as an image file holds them, handed over without widening them to
+// colour words first: grey; R, G, B; R, G, B, A. The value is the bytes of one pixel. A
+// loader offers them only to a surface whose LdrTakesSamples() is true.
+enum : uint8_t { LDR_SAMPLES_GREY = 1, LDR_SAMPLES_RGB = 3, LDR_SAMPLES_RGBA = 4 };
+
+// The colour word 0xAABBGGRR of one pixel of such samples.
+inline uint32_t ZLoader_SampleWord(uint8_t samples, const uint8_t* p) {
+  switch (samples) {
+    case LDR_SAMPLES_GREY: return 0xFF000000u | p[0] * 0x010101u;
+    case LDR_SAMPLES_RGB: return 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    default: return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+  }
+}
 
 // Ordered dither steps, row (x + y) & (n - 1), column the bits the target drops from an
 // 8-bit channel: 4-bit channels, 5-bit channels, the 6-bit green of 5:6:5.

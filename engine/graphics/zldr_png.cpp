@@ -321,31 +321,29 @@ int ZLoader_PNG::DeliverTables(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* inf
 namespace {
 
 inline int PaethPick(int a, int b, int c) {
-  // pa = |b - c|, pb = |a - c|, pc = |a + b - 2c|: the distances of p = a + b - c. Masks
-  // instead of branches: on photographs the choice is close to random.
-  const int da = b - c, db = a - c, dc = da + db;
-  const int pa = (da ^ (da >> 31)) - (da >> 31);
-  const int pb = (db ^ (db >> 31)) - (db >> 31);
-  const int pc = (dc ^ (dc >> 31)) - (dc >> 31);
-  const int first = -int(pa <= pb && pa <= pc), second = -int(pb <= pc);
-  return (a & first) | (~first & ((b & second) | (c & ~second)));
+  // The nearest of a, b, c to p = a + b - c, ties going to a, then b: pa = |b - c|,
+  // pb = |a - c|, pc = |a + b - 2c|. Compares and selects, no branches: on photographs
+  // the choice is close to random.
+  const int da = b - c, db = a - c;
+  const int pa = da < 0 ? -da : da, pb = db < 0 ? -db : db;
+  const int pc = da + db < 0 ? -(da + db) : da + db;
+  const int near = pb < pa ? b : a, dist = pb < pa ? pb : pa;
+  return pc < dist ? c : near;
 }
 
-// Three-byte pixels (8-bit RGB), the common case: the three channels are independent
-// chains, written out so that they interleave.
-void Paeth3(uint8_t* row, const uint8_t* prev, uint32_t n) {
-  int a0 = 0, a1 = 0, a2 = 0, c0 = 0, c1 = 0, c2 = 0;
-  for (uint32_t i = 0; i + 3 <= n; i += 3) {
-    const int b0 = prev[i], b1 = prev[i + 1], b2 = prev[i + 2];
-    a0 = uint8_t(row[i] + PaethPick(a0, b0, c0));
-    a1 = uint8_t(row[i + 1] + PaethPick(a1, b1, c1));
-    a2 = uint8_t(row[i + 2] + PaethPick(a2, b2, c2));
-    row[i] = uint8_t(a0);
-    row[i + 1] = uint8_t(a1);
-    row[i + 2] = uint8_t(a2);
-    c0 = b0;
-    c1 = b1;
-    c2 = b2;
+// Pixels of N bytes (8-bit RGB and RGBA, the common cases): the N channels are independent
+// chains, kept in registers and interleaved so that their latencies overlap. n is a
+// multiple of N.
+template <uint32_t N>
+void PaethN(uint8_t* row, const uint8_t* prev, uint32_t n) {
+  int a[N] = {}, c[N] = {};
+  for (uint32_t i = 0; i < n; i += N) {
+    for (uint32_t k = 0; k < N; ++k) {
+      const int b = prev[i + k];
+      a[k] = uint8_t(row[i + k] + PaethPick(a[k], b, c[k]));
+      row[i + k] = uint8_t(a[k]);
+      c[k] = b;
+    }
   }
 }
 
@@ -374,7 +372,8 @@ void ZLoader_PNG::RevertBytes(uint8_t filter, uint8_t* row, const uint8_t* prev,
         row[i] = uint8_t(row[i] + ((uint32_t(row[i - bpp]) + prev[i]) >> 1));
       break;
     case 4:
-      if (bpp == 3 && n % 3 == 0) Paeth3(row, prev, n);
+      if (bpp == 3 && n % 3 == 0) PaethN<3>(row, prev, n);
+      else if (bpp == 4 && n % 4 == 0) PaethN<4>(row, prev, n);
       else Paeth(row, prev, n, bpp);
       break;
     default:  // 0, and unknown filters, leave the row as it is
@@ -439,12 +438,22 @@ int ZLoader_PNG::DecodeImage(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* info,
   const uint32_t rowbytes = uint32_t(RowBytes(h, width));
   const uint32_t outbytes = width * pixelbytes;
 
+  // Rows the surface takes as the file holds them, once unfiltered: 8-bit indices, and
+  // 8-bit grey, RGB and RGBA samples with no key to apply.
+  uint8_t samples = 0;
+  if (!h->interlace && h->depth == 8 && !h->palette && h->key == 0xFF000000u &&
+      surface->LdrTakesSamples()) {
+    if (h->colour) samples = h->alpha ? LDR_SAMPLES_RGBA : LDR_SAMPLES_RGB;
+    else if (!h->alpha) samples = LDR_SAMPLES_GREY;
+  }
+  const bool direct = samples || (!h->interlace && h->palette && h->depth == 8);
+
   IdatInflater inflater(data_, Size());
   if (!inflater.Ready()) return Z2D_NOMEMORY;
   // Two filtered rows (this one and the one above, each with its filter byte) and one
-  // converted row, or the converted image when interlaced.
+  // converted row unless rows go out directly, or the converted image when interlaced.
   uint8_t* rowpair = static_cast<uint8_t*>(ClassZMemory::Alloc(2 * (rowbytes + 1)));
-  const uint64_t imagebytes = h->interlace ? uint64_t(outbytes) * height : outbytes;
+  const uint64_t imagebytes = h->interlace ? uint64_t(outbytes) * height : direct ? 1 : outbytes;
   uint8_t* out = imagebytes <= 0xFFFFFFFFu
                      ? static_cast<uint8_t*>(ClassZMemory::Alloc(uint32_t(imagebytes)))
                      : nullptr;
@@ -462,15 +471,21 @@ int ZLoader_PNG::DecodeImage(Z2DSurfaceBase* surface, ZLDR_2DCALLBACKINFO* info,
   uint8_t* prev = rowpair + rowbytes + 1;
   if (!h->interlace) {
     std::memset(prev, 0, rowbytes + 1);
+    info->samples = samples;
     for (uint32_t y = 0; y < height && result == Z2D_OK; ++y) {
       if (!inflater.Fill(cur, rowbytes + 1)) {
         result = inflater.OutOfMemory() ? Z2D_NOMEMORY : Z2D_FAILED;
         break;
       }
       RevertBytes(cur[0], cur + 1, prev + 1, rowbytes, bpp);
-      Rasterize(h, cur + 1, width, out);
-      info->data = out;
-      info->size = outbytes;
+      if (direct) {
+        info->data = cur + 1;
+        info->size = rowbytes;
+      } else {
+        Rasterize(h, cur + 1, width, out);
+        info->data = out;
+        info->size = outbytes;
+      }
       info->pixelpos = y * width;
       result = surface->LdrOnPixelStream(info);
       uint8_t* t = cur;

@@ -266,6 +266,7 @@ class Z2DSurface : public Z2DSurfaceBase {
   int LdrOnCreate(ZLDR_2DCALLBACKINFO* info) override;
   int LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) override;
   int LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) override;
+  bool LdrTakesSamples() const override { return true; }
 
   // --- fonts (this surface as the glyph strip) -----------------------------------------
   Z2DSurface* SetFontCharacters(uint16_t first, uint16_t last);
@@ -324,4 +325,9 @@ class Z2DSurface : public Z2DSurfaceBase {
   int DrawFontT(int32_t x, int32_t y, Z2DSurface* font, const Char* text, int32_t flags,
                 uint32_t property);
   void SetCharset(const uint16_t* set, uint32_t length);
+
+  // The palette packed for this surface's format while a load stores indices: made at the
+  // first row, so once per image; LdrOnCreate and LdrOnPaletteStream make it stale.
+  uint32_t loadpalette_[256];
+  bool loadpaletteready_ = false;
 };

@@ -32,6 +32,7 @@ int Z2DSurface::LdrOnCreate(ZLDR_2DCALLBACKINFO* info) {
   // A creation kind of 0 with a configuration default of 0 creates nothing.
   if (!Created()) return Z2D_FAILED;
   SetColorKey(0);
+  loadpaletteready_ = false;
   return Z2D_OK;
 }
 
@@ -39,6 +40,7 @@ int Z2DSurface::LdrOnPaletteStream(ZLDR_2DCALLBACKINFO* info) {
   if (!info) return Z2D_BADARG;
   const int r = ZLoader_StorePalette(info, palette);
   if (r) return r;
+  loadpaletteready_ = false;
   if (palettelookup) {
     if (zcd && zcd->memory) zcd->memory->DeAllocList(palettelookup);
     palettelookup = nullptr;
@@ -56,10 +58,32 @@ inline uint32_t PackOpaque(uint8_t format, uint32_t w, uint32_t replacement) {
   return p ? p : replacement;
 }
 
-// Colour words (or palette indices) of one run stored row by row at unrotated positions:
-// one tight loop per format, bounded by the buffer.
+// One 8-bit channel in the field of mask M: its top bits, as packing a colour word keeps.
+template <uint32_t M>
+constexpr uint32_t FieldOf(uint32_t c) {
+  return c >> (8 - __builtin_popcount(M)) << __builtin_ctz(M);
+}
+
+// m pixels of 8-bit samples, N bytes each, packed straight into format F with the rules of
+// PackOpaque.
+template <int F, int N>
+void StoreSamples(uint8_t* out, const uint8_t* p, uint32_t m, uint32_t replacement) {
+  using L = ZxFmt<F>;
+  for (uint32_t k = 0; k < m; ++k, out += L::Bytes, p += N) {
+    const uint32_t g = p[N == 1 ? 0 : 1];
+    uint32_t v = FieldOf<L::RM>(p[0]) | FieldOf<L::GM>(g) | FieldOf<L::BM>(p[N == 1 ? 0 : 2]);
+    if (v == 0) v = replacement;
+    if (N == 4 && p[N - 1] != 255) v = 0;
+    ZxStore<L::Bytes>(out, v);
+  }
+}
+
+// Colour words, samples or palette indices (through the packed palette) of one run stored
+// row by row at unrotated positions: one tight loop per format and layout, bounded by the
+// buffer.
 template <int F>
-void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count,
+                uint32_t replacement, const uint32_t* packed) {
   constexpr int Bytes = ZxFmt<F>::Bytes;
   const uint32_t width = info->width;
   const uint8_t* data = static_cast<const uint8_t*>(info->data);
@@ -71,8 +95,13 @@ void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, 
       uint8_t* out = s->buffer + (size_t(y) * size_t(s->stride) + x) * Bytes;
       if (info->indexed) {
         const uint8_t* idx = data + i;
-        for (uint32_t k = 0; k < m; ++k, out += Bytes)
-          ZxStore<Bytes>(out, PackOpaque(F, s->palette[idx[k]], replacement));
+        for (uint32_t k = 0; k < m; ++k, out += Bytes) ZxStore<Bytes>(out, packed[idx[k]]);
+      } else if (info->samples == LDR_SAMPLES_RGB) {
+        StoreSamples<F, 3>(out, data + 3 * size_t(i), m, replacement);
+      } else if (info->samples == LDR_SAMPLES_RGBA) {
+        StoreSamples<F, 4>(out, data + 4 * size_t(i), m, replacement);
+      } else if (info->samples == LDR_SAMPLES_GREY) {
+        StoreSamples<F, 1>(out, data + i, m, replacement);
       } else {
         const uint8_t* w = data + 4 * size_t(i);
         for (uint32_t k = 0; k < m; ++k, out += Bytes, w += 4)
@@ -85,13 +114,14 @@ void StoreRowsT(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, 
   }
 }
 
-void StoreRows(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count, uint32_t replacement) {
+void StoreRows(Z2DSurface* s, const ZLDR_2DCALLBACKINFO* info, uint32_t count,
+               uint32_t replacement, const uint32_t* packed) {
   switch (s->format) {
-    case ZFMT_RGB444: return StoreRowsT<ZFMT_RGB444>(s, info, count, replacement);
-    case ZFMT_RGB555: return StoreRowsT<ZFMT_RGB555>(s, info, count, replacement);
-    case ZFMT_RGB565: return StoreRowsT<ZFMT_RGB565>(s, info, count, replacement);
-    case ZFMT_RGB888: return StoreRowsT<ZFMT_RGB888>(s, info, count, replacement);
-    default: return StoreRowsT<ZFMT_XRGB8888>(s, info, count, replacement);
+    case ZFMT_RGB444: return StoreRowsT<ZFMT_RGB444>(s, info, count, replacement, packed);
+    case ZFMT_RGB555: return StoreRowsT<ZFMT_RGB555>(s, info, count, replacement, packed);
+    case ZFMT_RGB565: return StoreRowsT<ZFMT_RGB565>(s, info, count, replacement, packed);
+    case ZFMT_RGB888: return StoreRowsT<ZFMT_RGB888>(s, info, count, replacement, packed);
+    default: return StoreRowsT<ZFMT_XRGB8888>(s, info, count, replacement, packed);
   }
 }
 
@@ -122,7 +152,8 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
   const bool dither = (info->flags & LDR_DITHER) && bits == 16;
 
   const uint32_t width = info->width;
-  const uint32_t count = info->indexed ? info->size : info->size / 4;
+  const uint32_t pixelbytes = info->indexed ? 1 : info->samples ? info->samples : 4;
+  const uint32_t count = info->size / pixelbytes;
   const uint8_t* indices = static_cast<const uint8_t*>(info->data);
   const uint8_t* words = static_cast<const uint8_t*>(info->data);
   if (!width || !info->data) {
@@ -131,7 +162,11 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
   }
   const bool plain = !display || (!display->axisexchange && display->xstep > 0 && display->ystep > 0);
   if (plain && !dither && format != ZFMT_INDEX8) {
-    StoreRows(this, info, count, replacement);
+    if (info->indexed && !loadpaletteready_) {
+      for (uint32_t i = 0; i < 256; ++i) loadpalette_[i] = PackOpaque(format, palette[i], replacement);
+      loadpaletteready_ = true;
+    }
+    StoreRows(this, info, count, replacement, loadpalette_);
     info->pixelpos += count;
     return Z2D_OK;
   }
@@ -146,7 +181,8 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
         v = lookup ? lookup[k] : k;
       } else {
         uint32_t w;
-        std::memcpy(&w, words + 4 * size_t(i), 4);
+        if (info->samples) w = ZLoader_SampleWord(info->samples, words + size_t(pixelbytes) * i);
+        else std::memcpy(&w, words + 4 * size_t(i), 4);
         if (w < 0xFF000000u) v = 0;
         else if (lookup) v = lookup[(w >> 19 & 0x1F) << 10 | (w >> 11 & 0x1F) << 5 | (w >> 3 & 0x1F)];
         else v = w & 0xFF;  // the red channel stands as the index
@@ -155,6 +191,8 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
       uint32_t w;
       if (info->indexed)
         w = palette[indices[i]];
+      else if (info->samples)
+        w = ZLoader_SampleWord(info->samples, words + size_t(pixelbytes) * i);
       else std::memcpy(&w, words + 4 * size_t(i), 4);
       if (dither) w = ZLoader_Dither(w, format, x, y);
       v = PackOpaque(format, w, replacement);

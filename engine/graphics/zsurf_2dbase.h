@@ -49,6 +49,8 @@ class Z2DSurfaceBase {
   virtual int LdrOnCreate(ZLDR_2DCALLBACKINFO*) { return Z2D_NOTHANDLED; }
   virtual int LdrOnPaletteStream(ZLDR_2DCALLBACKINFO*) { return Z2D_NOTHANDLED; }
   virtual int LdrOnPixelStream(ZLDR_2DCALLBACKINFO*) { return Z2D_NOTHANDLED; }
+  // True when LdrOnPixelStream also takes rows of 8-bit samples (info->samples).
+  virtual bool LdrTakesSamples() const { return false; }
 
   bool Created() const { return (state & 0xF) != 0; }
   // Logical size: the buffer's sides, exchanged with the display's axes; 0 when not created.

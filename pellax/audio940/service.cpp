@@ -165,8 +165,10 @@ bool arm940_service() {
 
   if (word_get(b.music_rewind)) {
     // Samples already in the ring still play first; the stream opens again from its start.
+    // A ring holding enough stays primed, so a block mixed in this very pass is not left
+    // silent.
     word_set(b.music_rewind, 0);
-    st.music_primed = 0;
+    st.music_primed = ring_buffered(st) >= kPrimedSamples;
     st.music_failure_told = 0;
     if (st.stream_open) ogg_mem_close();
     st.stream_open = 0;

@@ -536,6 +536,25 @@ TEST_F(Rules, StylusBelowThePieceAsksForSoftSteps) {
   EXPECT_EQ(steps, std::vector<int>({0, 5, 9, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}));
 }
 
+TEST_F(Rules, TheStylusStepComesAfterTheQueuedSoftDropsAndNeverAfterGravity) {
+  struct Case {
+    bool gravitydue;
+    int softdrops;
+    uint8_t rowafter;
+  };
+  for (const Case& c : {Case{false, 0, 11}, Case{false, 2, 13}, Case{true, 2, 11}}) {
+    Start({0, 0});
+    Place(PIECE_I, 0, 7, 10);
+    level.falltimer = c.gravitydue ? ClassLevel::FallInterval(1) - 16 : 0;
+    Press(ACTION_MOVEDOWN, c.softdrops);
+    input.OnClickDown(100, 230, 0);  // below the piece: one soft step at once
+    Frame(16);
+    input.OnClickUp(100, 230, 0);
+    Frame(0);
+    EXPECT_EQ(level.row, c.rowafter) << c.gravitydue << " " << c.softdrops;
+  }
+}
+
 TEST_F(Rules, StylusTapOnThePieceTurnsIt) {
   Start({0, 0});
   Place(PIECE_T, 0, 7, 10);

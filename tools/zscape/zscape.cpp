@@ -178,13 +178,16 @@ class ScapeApp : public ClassZolt {
   }
 
   void OnButtonDown(uint32_t code, ZBUTTONLIST*) override {
-    held_ |= 1u << code;
+    held_ |= Bit(code);
     if (code == ZBUTTON_A) shader_ = (shader_ + 1) % int(sizeof kShaders / sizeof kShaders[0]);
-    if ((held_ & (1u << ZBUTTON_START)) && (held_ & (1u << ZBUTTON_SELECT))) Quit();
+    if ((held_ & Bit(ZBUTTON_START)) && (held_ & Bit(ZBUTTON_SELECT))) Quit();
   }
-  void OnButtonUp(uint32_t code, ZBUTTONLIST*) override { held_ &= ~(1u << code); }
+  void OnButtonUp(uint32_t code, ZBUTTONLIST*) override { held_ &= ~Bit(code); }
 
  private:
+  // The held-button word's bit of a button code (1-32; others have none).
+  static uint32_t Bit(uint32_t code) { return code >= 1 && code <= 32 ? 1u << (code - 1) : 0; }
+
   // The repeat of a ground coordinate (28.4) closest to the camera's.
   static int32_t Nearest(int32_t v, int32_t cam) {
     const int32_t period = kTexture * 16;
@@ -195,10 +198,10 @@ class ScapeApp : public ClassZolt {
   }
 
   void Steer() {
-    if (held_ & (1u << ZBUTTON_LEFT)) angle_ = uint16_t((angle_ - 12) & 0xFFF);
-    if (held_ & (1u << ZBUTTON_RIGHT)) angle_ = uint16_t((angle_ + 12) & 0xFFF);
-    if ((held_ & (1u << ZBUTTON_UP)) && speed_ < 64) ++speed_;
-    if ((held_ & (1u << ZBUTTON_DOWN)) && speed_ > 0) --speed_;
+    if (held_ & Bit(ZBUTTON_LEFT)) angle_ = uint16_t((angle_ - 12) & 0xFFF);
+    if (held_ & Bit(ZBUTTON_RIGHT)) angle_ = uint16_t((angle_ + 12) & 0xFFF);
+    if ((held_ & Bit(ZBUTTON_UP)) && speed_ < 64) ++speed_;
+    if ((held_ & Bit(ZBUTTON_DOWN)) && speed_ > 0) --speed_;
     // Forward at angle a is (sin a, -cos a) on the ground.
     camx_ += int32_t((int64_t(math.Sin(angle_)) * speed_) >> 16);
     camy_ -= int32_t((int64_t(math.Cos(angle_)) * speed_) >> 16);

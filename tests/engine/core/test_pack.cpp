@@ -255,12 +255,20 @@ TEST_F(PackTest, StoreNameRules) {
       {std::string(30, 'n') + "." + std::string(39, 'e'), std::string(30, 'n') + ".." + std::string(31, 'e')},
       {std::string(63, 'k'), std::string(63, 'k')},
   };
+  // The rest of the field is zero: the field goes to the file whole.
+  auto zeroAfter = [](const char* out) {
+    return std::all_of(out + std::strlen(out), out + ZPK_NAME_SIZE, [](char ch) { return ch == 0; });
+  };
   for (const Case& c : cases) {
     char out[ZPK_NAME_SIZE];
+    std::memset(out, 0x5A, sizeof out);
     ZFile_CheckStoreName(out, c.in.c_str());
     EXPECT_EQ(std::string(out), c.out) << c.in;
+    EXPECT_TRUE(zeroAfter(out)) << c.in;
+    std::memset(out, 0x5A, sizeof out);
     ZFile_CheckStoreName(out, Wide(c.in));
     EXPECT_EQ(std::string(out), c.out) << c.in;
+    EXPECT_TRUE(zeroAfter(out)) << c.in;
   }
   NewPack();
   Add("Data\\Tiles.PNG", Text("png data"));

@@ -235,3 +235,104 @@ TEST(SurfaceLoad, FromAFile) {
   std::remove(name.c_str());
   EXPECT_EQ(s.LoadImage(wide.data(), ZFMT_XRGB8888, 1), 1);
 }
+
+TEST(SurfaceLoad, EveryPngKindInEveryFormatStoresItsColours) {
+  // Each stored pixel against the transparency contract applied to the colour the test
+  // encoder put in: transparent 0, an opaque colour packing to 0 the replacement. Alpha
+  // and colours are bent towards the edges (0, 254, 255, near-black) so that both rules
+  // are met on every row.
+  struct Kind {
+    uint8_t type, depth;
+    bool key;  // a tRNS colour key (grey and RGB)
+  } const kinds[] = {{0, 8, false}, {0, 4, false}, {0, 8, true}, {2, 8, false}, {2, 8, true},
+                     {2, 16, false}, {3, 8, false}, {3, 2, false}, {4, 8, false}, {6, 8, false},
+                     {6, 16, false}};
+  const uint8_t formats[] = {ZFMT_RGB444, ZFMT_RGB555, ZFMT_RGB565, ZFMT_RGB888, ZFMT_XRGB8888};
+  LoadEngine e;
+  for (const Kind& k : kinds)
+    for (uint8_t interlace = 0; interlace < 2; ++interlace) {
+      PngPicture spec;
+      spec.width = 21;
+      spec.height = 11;
+      spec.colourtype = k.type;
+      spec.depth = k.depth;
+      spec.interlace = interlace;
+      FillSamples(spec, k.type * 31 + k.depth + interlace);
+      const uint32_t ch = PngChannels(k.type), top = (1u << k.depth) - 1;
+      for (size_t i = 0; i < spec.samples.size() / ch; ++i) {
+        uint16_t* p = &spec.samples[i * ch];
+        if (k.type != 3 && i % 7 == 3) std::fill(p, p + (ch == 2 || ch == 4 ? ch - 1 : ch), 1);
+        if (k.type == 4 || k.type == 6) {
+          const uint16_t edges[] = {uint16_t(top), uint16_t(top), 0, uint16_t(top - 1), p[ch - 1]};
+          p[ch - 1] = edges[i % 5];
+        }
+      }
+      if (k.type == 3) {
+        for (uint32_t i = 0; i < (1u << k.depth) * 3; ++i)
+          spec.plte.push_back(uint8_t(i * 37 + i / 3));
+        spec.plte[3] = spec.plte[4] = spec.plte[5] = 0;  // entry 1 black
+        spec.trns = {255, 255, 0, 128};  // entries 2 and 3 transparent
+      }
+      // Keys (8-bit samples): the grey of pixel 5, the colour of pixel 2.
+      if (k.key && k.type == 0) spec.trns = {0, uint8_t(spec.samples[5])};
+      if (k.key && k.type == 2)
+        for (int c = 0; c < 3; ++c)
+          spec.trns.insert(spec.trns.end(), {0, uint8_t(spec.samples[6 + c])});
+      const Bytes png = MakePng(spec);
+      for (uint8_t format : formats) {
+        Z2DSurface s;
+        s.LinkZCD(&e.zcd);
+        const std::string what = "type " + std::to_string(k.type) + " depth " +
+                                 std::to_string(k.depth) + (k.key ? " key" : "") + " interlace " +
+                                 std::to_string(interlace) + " format " + std::to_string(format);
+        ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), format, 1), 0) << what;
+        const uint32_t repl = ZSurf_Pack(
+            format, format == ZFMT_RGB444 ? 0x101010u
+                    : format == ZFMT_RGB555 || format == ZFMT_RGB565 ? 0x080808u : 0x010101u);
+        uint32_t keyed = 0;
+        for (uint32_t y = 0; y < spec.height; ++y)
+          for (uint32_t x = 0; x < spec.width; ++x) {
+            uint32_t w = ExpectedPng(spec, x, y);
+            if (k.type == 3) {
+              const uint8_t* e3 = &spec.plte[3 * w];
+              const uint32_t a = w < spec.trns.size() ? spec.trns[w] : 255;
+              w = a << 24 | uint32_t(e3[2]) << 16 | uint32_t(e3[1]) << 8 | e3[0];
+            }
+            if (k.key) {
+              const uint32_t keycolour = ExpectedPng(spec, k.type == 0 ? 5 : 2, 0) & 0xFFFFFF;
+              if ((w & 0xFFFFFF) == keycolour) {
+                w &= 0xFFFFFF;
+                ++keyed;
+              }
+            }
+            uint32_t want = 0;
+            if (w >= 0xFF000000u) {
+              want = ZSurf_Pack(format, w & 0xFFFFFF);
+              if (!want) want = repl;
+            }
+            ASSERT_EQ(Stored(s, int(x), int(y)), want) << what << " at " << x << "," << y;
+          }
+        if (k.key) {
+          EXPECT_GT(keyed, 0u) << what;
+        }
+      }
+    }
+}
+
+TEST(SurfaceLoad, ASecondPaletteImageShowsItsOwnColours) {
+  // The same indices under two palettes, loaded one after the other into one surface.
+  LoadEngine e;
+  Z2DSurface s;
+  s.LinkZCD(&e.zcd);
+  for (uint8_t shade : {0x40, 0xC0}) {
+    PngPicture spec;
+    spec.width = 4;
+    spec.colourtype = 3;
+    spec.samples = {0, 1, 2, 3};
+    for (uint8_t i = 0; i < 4; ++i) spec.plte.insert(spec.plte.end(), {shade, uint8_t(i * 16), 0});
+    const Bytes png = MakePng(spec);
+    ASSERT_EQ(s.LoadImage(png.data(), uint32_t(png.size()), ZFMT_RGB565, 1), 0);
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(Stored(s, x, 0), ZSurf_Pack(ZFMT_RGB565, uint32_t(x * 16) << 8 | shade)) << x;
+  }
+}

@@ -2,6 +2,7 @@
 // field layout of each format, on every format, with and without the colour key.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "engine/graphics/zx_shader.h"
@@ -299,6 +300,42 @@ TEST(ShaderBlit, IndexLoopsCopyWithoutTheShader) {
   EXPECT_EQ(dst[5 + 2], 2);
   EXPECT_EQ(dst[10 + 2], 0xEE);
   EXPECT_EQ(g_calls.count, 0);
+}
+
+// Extreme positions and rectangles on every rotation and format: nothing outside the clip
+// changes (the sanitizer build checks every read and write of both buffers).
+TEST(ShaderBlit, ExtremeArgumentsStayInsideTheClip) {
+  const int32_t coords[] = {INT32_MIN, INT32_MIN + 1, -1000000, -9, -1, 0, 3, 30, 1000000, INT32_MAX - 1, INT32_MAX};
+  for (uint8_t rot = 0; rot < 4; ++rot)
+    for (uint8_t fmt = 1; fmt <= 6; ++fmt) {
+      TestEngine e(rot);
+      Z2DSurface dst, src;
+      MakeSurface(e, dst, 31, 23, fmt);
+      MakeSurface(e, src, 9, 7, fmt);
+      FillRandom(src, fmt);
+      const tagRECT clip = {4, 3, 26, 19};
+      uint32_t seed = rot * 7u + fmt;
+      for (int i = 0; i < 300; ++i) {
+        auto pick = [&] {
+          seed = seed * 1664525u + 1013904223u;
+          return coords[(seed >> 8) % 11];
+        };
+        dst.SetClipper(nullptr);
+        dst.FillRect(nullptr, 0, 0, 0);
+        dst.SetClipper(&clip);
+        const tagRECT r = {pick(), pick(), pick(), pick()};
+        const int32_t x = pick(), y = pick();
+        Z2DSurface* from = i % 5 ? &src : &dst;  // sometimes itself
+        dst.BltPixelShader(x, y, from, i % 3 ? &r : nullptr, ZPShader_Grayscale, i & 1, 0);
+        for (int32_t py = 0; py < 23; ++py)
+          for (int32_t px = 0; px < 31; ++px) {
+            const tagPOINT p = {px, py};
+            if (!InRect(&clip, &p)) {
+              ASSERT_EQ(dst.GetPixel(px, py), 0u) << px << "," << py;
+            }
+          }
+      }
+    }
 }
 
 }  // namespace
