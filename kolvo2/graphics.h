@@ -73,8 +73,10 @@ class ClassGraphics {
 
   void Init(ClassZDisplay* display, MAINDATA* data);
   int ScriptLoad(uint32_t step);
-  // The name of the pack or entry the last failed step could not load ("" when none).
+  // The name of the pack or entry the last failed step could not load ("" when none),
+  // and whether it was the pack itself (missing, or not a pack).
   const char* FailedName() const { return failed; }
+  bool FailedPack() const { return failedpack; }
   // Replaces the backdrop with an image of the graphics pack; "hud.bmp" is laid over it
   // instead, "upcoming.bmp" also gets a picture pair of "res\games.zpk". Fails silently:
   // the backdrop keeps what it held.
@@ -176,4 +178,5 @@ class ClassGraphics {
   Z3DSurface logomesh;
   uint32_t transitiontime = 0;
   char failed[64] = "";
+  bool failedpack = false;
 };
