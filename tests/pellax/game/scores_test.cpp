@@ -98,7 +98,8 @@ TEST_F(TableTest, QualifyingAndInserting) {
     const char* name;
     int32_t count, score, qualifies, slot, count_after;
   };
-  const row rows[] = {{"equal to the sixth", 6, 10000, 0, 5, 6},
+  const row rows[] = {{"equal to the sixth", 6, 10000, 0, -1, 6},
+                      {"below the sixth", 6, 20, 0, -1, 6},
                       {"one more", 6, 10001, 1, 5, 6},
                       {"top", 6, 70000, 1, 0, 6},
                       {"tie goes after", 6, 40000, 1, 3, 6},
@@ -109,7 +110,14 @@ TEST_F(TableTest, QualifyingAndInserting) {
     load_default_scores();
     high_score_table.count = r.count;
     EXPECT_EQ(score_qualifies(r.score), r.qualifies);
-    if (!r.qualifies) continue;
+    if (!r.qualifies) {
+      // Refused: the table keeps its last entry.
+      EXPECT_EQ(insert_high_score("AAA", r.score), -1);
+      EXPECT_EQ(high_score_table.count, r.count);
+      EXPECT_STREQ(high_score_table.initials[5], "FEP");
+      EXPECT_EQ(high_score_table.scores[5], 10000);
+      continue;
+    }
     EXPECT_EQ(insert_high_score("AAA", r.score), r.slot);
     EXPECT_EQ(high_score_table.count, r.count_after);
     EXPECT_EQ(high_score_table.scores[r.slot], r.score);
