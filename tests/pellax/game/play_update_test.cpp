@@ -282,6 +282,78 @@ TEST_F(PlayTest, WallsPushObjectsOutOnTheSideTheyCameFrom) {
   }
 }
 
+// Bounces worked by hand: p the depth past the side, v = (int)(component x 256 + 0.5),
+// t = |p x 256 / v|; back along the old velocity by (v x t) >> 8 per axis, the crossing
+// component reversed, both scaled by f (1.0 on the enemy side, 0.6 for the ship), then
+// forward along the new one. At a wall the object first moves 28 out and each move is held
+// to 8 units an axis. No step time, so nothing else moves.
+TEST_F(PlayTest, BouncesMoveBackThenForwardByTheirTime) {
+  frame_time = 0.0f;
+  tick_step = 0;
+  struct row {
+    const char* name;
+    int32_t level, kind;  // kind 1: the ship
+    int32_t x, y;         // placed by the box side given below
+    float vx, vy;
+    int32_t dx, dy;       // the move
+    float want_vx, want_vy;
+  };
+  // The left border, 2 px past: p 512, v -255, t 514; back (+512, -257), forward
+  // (+514, +257).
+  // The ship 100 past the bottom: p 100, v 128, t 200; back (-60, -100); new v (0.18, -0.3)
+  // gives forward (+35, -60).
+  // Level 11's box from 320 px: the right side, 40 units in: out 28, back (+8 capped,
+  // -8 capped), forward (+8, +8 capped).
+  // Its top, 30 units in: out -28; p 2, v 256, t 2: back (-1, -2), forward (+1, -2).
+  const row rows[] = {
+      {"border", 0, 3, 0, 0, -1.0f, 0.5f, 1026, 0, 1.0f, 0.5f},
+      {"ship at the border", 0, 1, 0, 0, 0.3f, 0.5f, -25, -160, 0.18f, -0.3f},
+      {"wall side", 11, 110, 0, 0, -1.0f, 0.25f, 44, 0, 1.0f, 0.25f},
+      {"wall top", 11, 110, 0, 0, 0.5f, 1.0f, 0, -32, 0.5f, -1.0f},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    level_number = r.level;
+    clear_enemies();
+    game_object* o = player_object;
+    if (r.kind == 1) {
+      o->angle = 0.0f;
+      transform_object(o);
+      o->x = 300 * 256;
+      o->y = 640 * 256 + 100 - o->max_y;
+    } else {
+      o = spawn_at(r.kind, 380, 380);
+      settle(o);
+      if (r.level == 0) o->x = 126 * 256 - o->min_x;
+      else if (r.vx < 0.0f) o->x = 448 * 256 - 40 - o->min_x;  // left side 40 inside R
+      else o->y = 320 * 256 + 30 - o->max_y;                    // bottom 30 past T
+    }
+    o->vx = r.vx;
+    o->vy = r.vy;
+    const int32_t x0 = o->x, y0 = o->y;
+    update_play();
+    EXPECT_EQ(o->x - x0, r.dx);
+    EXPECT_EQ(o->y - y0, r.dy);
+    EXPECT_FLOAT_EQ(o->vx, r.want_vx);
+    EXPECT_FLOAT_EQ(o->vy, r.want_vy);
+  }
+}
+
+// A player shot bursts on a wall only with its centre strictly inside the box.
+TEST_F(PlayTest, AShotBurstsOnlyInsideAWall) {
+  frame_time = 0.0f;
+  tick_step = 0;
+  level_number = 11;
+  for (int32_t x : {319, 320, 321}) {
+    SCOPED_TRACE(x);
+    game_object* s = shot_at(x, 380);
+    const uint16_t i = object_index(s);
+    update_play();
+    EXPECT_EQ(object_at(i).link.in_use && object_at(i).kind == 2, x <= 320);
+    clear_object_shots();
+  }
+}
+
 TEST_F(PlayTest, AHitPassRestartsAfterEachShot) {
   // Two shots into one block with 1 hit point: the first takes the point, the second kills.
   game_object* o = spawn_at(110, 400, 300);
