@@ -9,6 +9,8 @@ namespace {
 
 using PlayTest = GameTest;
 
+int32_t kind_under_test = 0;
+
 TEST(Segments, CrossingTouchingCollinearAndParallel) {
   struct row {
     const char* name;
@@ -203,6 +205,63 @@ TEST_F(PlayTest, FiveKindFortyPickUpsGiveALife) {
   EXPECT_EQ(lives, 6);
   EXPECT_EQ(shield_energy, 256030);
   reregister_kinds();
+}
+
+// Each pick-up's effect on touching it, with a stand-in shape of that kind that dies as a
+// standard kill (score value 0).
+TEST_F(PlayTest, EachPickUpsEffect) {
+  struct row {
+    int32_t kind, level, count108_before;
+    int32_t energy, time, count103, count108;
+    int32_t ship_x, ship_y;  // pixels after; 0: where it was
+  };
+  const row rows[] = {
+      {22, 3, 0, 256000 + 51200, 10, 0, 0, 0, 0},
+      {118, 12, 0, 256000, 15, 0, 0, 0, 0},
+      {103, 31, 0, 256000, 10, 1, 0, 0, 0},
+      {108, 20, 0, 256000, 10, 0, 1, 0, 0},
+      {108, 22, 0, 256000, 10, 0, 1, 130, 190},  // the first in level 22
+      {108, 22, 1, 256000, 10, 0, 2, 0, 190},    // the second keeps x
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.kind << " in level " << r.level);
+    register_kind(r.kind, [](int32_t x, int32_t y) {
+      game_object* o = new_enemy(uint16_t(kind_under_test), x, y);
+      if (!o) return;
+      const int32_t rows[1][4] = {{-2000, 0, 2000, 0}};
+      load_shape(o, rows, 1, 1, [](int32_t, int32_t) { return both_colours(0xFFFF); });
+    }, nullptr, [](uint16_t i) { finish_kill(i, kind_under_test); });
+    kind_under_test = r.kind;
+    level_number = r.level;
+    shield_energy = 256000;
+    time_left = 10;
+    pickup103_count = 0;
+    pickup108_count = r.count108_before;
+    player_object->x = player_object->y = 300 * 256;
+    player_object->vx = player_object->vy = 0.0f;
+    camera_x = 140 * 256;
+    camera_y = 180 * 256;
+    transform_object(player_object);
+    game_object* o = spawn_at(r.kind, 300, 300);
+    o->flags &= ~kObjWarping;
+    o->scale = 0;
+    transform_object(o);
+    audio_events().clear();
+    frame_time = 0.0f;
+    tick_step = 0;
+    update_play();
+    EXPECT_EQ(count_kind(r.kind), 0);
+    EXPECT_EQ(lives, 5);
+    EXPECT_EQ(game_score, 0);
+    EXPECT_EQ(shield_energy, r.energy);
+    EXPECT_EQ(time_left, r.time);
+    EXPECT_EQ(pickup103_count, r.count103);
+    EXPECT_EQ(pickup108_count, r.count108);
+    EXPECT_EQ(player_object->x, (r.ship_x ? r.ship_x : 300) * 256);
+    EXPECT_EQ(player_object->y, (r.ship_y ? r.ship_y : 300) * 256);
+    EXPECT_EQ(audio_event_count("sfx_play", 4), 1);
+    reregister_kinds();
+  }
 }
 
 TEST_F(PlayTest, APickUpWithoutAKillRoutineIsCollectedOnce) {
