@@ -251,7 +251,7 @@ class ZonesTest : public ::testing::Test {
   // A fresh program in the same folder, as after a restart of the console's menu.
   void start() {
     gp2x::host::Settings s;
-    s.timer_start = getenv("ZSEED") ? uint32_t(atoi(getenv("ZSEED"))) : 0x2468;
+    s.timer_start = 0x2468;
     s.exec_program = folder_ + "/no-such-program";
     gp2x::host::configure(s);
     reset_frame_loop_state();
@@ -442,7 +442,6 @@ class ZonesTest : public ::testing::Test {
           level = level_number;
           level_frames = 0;
           r.levels.push_back(level);
-          if (getenv("ZLEVELS")) std::printf("level %d from frame %d, %d s left\n", level, frames_, time_left);
           r.speeds.push_back(game_speed);
           r.scales.push_back(shape_scale);
         }
