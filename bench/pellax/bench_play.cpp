@@ -98,21 +98,27 @@ void ensure_game() {
   mt_seed(7);
 }
 
-// A wave at its fullest: the ship, 20 shots, and enemies up to 200 objects with big rocks
-// and bonus shapes (45 and 81 segments) among blocks and rocks, spread over the arena.
-void fill_scene(int particles) {
+// Empty pools but for a live ship in the middle of the arena, at the start of a level.
+void start_level(int32_t level) {
   free_objects_with_flags(0xFFFF);
   clear_particles();
-  stage_begin();
-  level_number = 0;
+  create_player_ship();
+  level_number = level;
   difficulty_level = 2;
-  game_speed = 1.6f;
+  stage_begin();
   camera_x = 224 * 256;
   camera_y = 264 * 256;
   place_player_ship_centre();
   respawn_pause = 0;
   player_dead = 0;
   lives = 5;
+}
+
+// A wave at its fullest: the ship, 20 shots, and enemies up to 200 objects with big rocks
+// and bonus shapes (45 and 81 segments) among blocks and rocks, spread over the arena.
+void fill_scene(int particles) {
+  start_level(0);
+  game_speed = 1.6f;
   const int kinds[] = {24, 111, 23, 3, 29, 26, 4, 113, 31, 110};
   for (int i = 0; used_count() < kObjectCount - 20; ++i) {
     const int32_t x = (140 + (i * 53) % 480) * 256, y = (140 + (i * 97) % 480) * 256;
@@ -210,19 +216,8 @@ BENCHMARK(BM_playing_frame_busiest);
 // the ship in the middle of the arena. Levels 25 and 31 hold the most objects and segments
 // (about 70 and 90 objects, some 1,300 segments); 27 is the densest of rocks and blocks.
 void fill_wave(int32_t level) {
-  free_objects_with_flags(0xFFFF);
-  clear_particles();
-  create_player_ship();
-  level_number = level;
-  difficulty_level = 2;
-  stage_begin();
+  start_level(level);
   set_game_speed(2.0f + float(level) / 12.0f);
-  camera_x = 224 * 256;
-  camera_y = 264 * 256;
-  place_player_ship_centre();
-  respawn_pause = 0;
-  player_dead = 0;
-  lives = 5;
   stage_spawn_formation(level);
   walk_objects([](uint16_t i) {
     game_object& o = object_at(i);
