@@ -158,15 +158,16 @@ if unknown:
 for path in files[1:]:
     cost, _ = parse(path)
     total = sum(cost.values())
-    # Name the thread after the first function of our own below the thread start.
-    entry = "?"
-    for ctx in cost:
+    # Name the thread after the outermost function of our own below the thread start,
+    # the one that most of its instructions lie under.
+    entries = {}
+    for ctx, c in cost.items():
         chain = ctx.split("'")
         if chain[-1] == "clone":
-            own = [n for n in chain if not re.match(r"(clone|start_thread|0x|std::)", n)]
+            own = [n for n in chain if not re.match(r"(clone|start_thread|0x|std::|_dl_)", n)]
             if own:
-                entry = own[-1]
-                break
+                entries[own[-1]] = entries.get(own[-1], 0) + c
+    entry = max(entries, key=entries.get) if entries else "?"
     print(f"thread {path.rsplit('-', 1)[1]} ({entry[:70]}): {total / frames:,.0f} per frame, "
           f"not in the figure")
 PY
