@@ -59,11 +59,8 @@ void take_quit_request(int who) {
   timer_settime(g_guard_timer, 0, &due, nullptr);
 }
 
-void quit_signal(int signal) { take_quit_request(signal); }
-
-// Ctrl+C and SIGTERM ask the program to quit rather than end it where it stands, so that
-// it leaves through its own quit path and keeps what it saves there.
-void install_quit_request(uint32_t guard_ms) {
+// A layer (re)started: no request, and the guard's time from the settings.
+void reset_quit_request(uint32_t guard_ms) {
   const itimerspec off{};
   if (g_guard_made) timer_settime(g_guard_timer, 0, &off, nullptr);
   g_quit_request = 0;
@@ -72,26 +69,35 @@ void install_quit_request(uint32_t guard_ms) {
                               "gp2x host: the program did not quit within %g s of the request; ended\n",
                               guard_ms / 1000.0);
   g_guard_message_length = n > 0 ? std::min(static_cast<size_t>(n), sizeof g_guard_message - 1) : 0;
-  struct sigaction action {};
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  action.sa_handler = guard_expired;
-  sigaction(SIGALRM, &action, nullptr);
-  action.sa_handler = quit_signal;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  if (!g_guard_made) {
-    sigevent event{};
-    event.sigev_notify = SIGEV_SIGNAL;
-    event.sigev_signo = SIGALRM;
-    g_guard_made = timer_create(CLOCK_MONOTONIC, &event, &g_guard_timer) == 0;
-  }
 }
+
+std::once_flag g_signals_taken;
 
 }  // namespace
 
 bool quit_requested() { return g_quit_request != 0; }
-void request_quit() { take_quit_request(kWindowClosed); }
+
+void request_quit() {
+  take_quit_signals();  // the guard's timer
+  take_quit_request(kWindowClosed);
+}
+
+void take_quit_signals() {
+  std::call_once(g_signals_taken, [] {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = guard_expired;
+    sigaction(SIGALRM, &action, nullptr);
+    action.sa_handler = [](int signal) { take_quit_request(signal); };
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = SIGALRM;
+    g_guard_made = timer_create(CLOCK_MONOTONIC, &event, &g_guard_timer) == 0;
+  });
+}
 
 void log_once(const std::string& key, const std::string& message) {
   std::lock_guard<std::mutex> lock(g_log_mutex);
@@ -105,7 +111,7 @@ void fail(const std::string& message) {
 }
 
 Runtime::Runtime(const Settings& s) : settings(s) {
-  install_quit_request(s.quit_guard_ms);
+  reset_quit_request(s.quit_guard_ms);
   fb_format.bpp = s.fb_bpp;
   fb_format.green_length = s.fb_green_length;
   fb_format.xres_virtual = s.fb_xres_virtual;
@@ -181,6 +187,7 @@ Runtime& runtime() {
 }
 
 void configure(const Settings& s) {
+  take_quit_signals();  // a test stands for a console program
   std::lock_guard<std::mutex> lock(g_runtime_mutex);
   delete g_runtime.exchange(nullptr);
   g_runtime.store(new Runtime(s), std::memory_order_release);

@@ -91,6 +91,10 @@ Runtime& runtime();
 // first request is ended with a message and exit code 1. Starting the layer again clears it.
 bool quit_requested();
 void request_quit();
+// From now on SIGINT and SIGTERM ask the program to quit. Taken when a program opens one of
+// the console's devices (a console program) and by configure (tests); a tool that only
+// reads and writes files keeps the system's own Ctrl+C.
+void take_quit_signals();
 
 // Prints a message about the host layer once per key (unknown registers, odd requests).
 void log_once(const std::string& key, const std::string& message);
