@@ -108,7 +108,7 @@ Canvas Title() {
   NightGround(c, 160, 14, 2);
   SidePieces(c, 0.3f, 0);
   BlockTitle(c, 160, 3, 7, "KOLVO 2");
-  Panel(c, 38, 41, 282, 236, 8);
+  Panel(c, 30, 41, 290, 236, 8);
   return c;
 }
 

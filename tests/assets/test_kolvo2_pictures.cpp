@@ -3,6 +3,7 @@
 // the file variants the loaders read, and the font strips' marker runs.
 #include <algorithm>
 
+#include "engine/core/zmod_input.h"
 #include "kolvo2/piece_table.h"
 #include "tests/assets/kolvo2_packs.h"
 
@@ -174,6 +175,29 @@ TEST(Kolvo2Pictures, LayoutLeavesRoomForWhatTheGameDraws) {
           ASSERT_LE(Luma(hud.at(x, y)), 60) << "piece " << p << " at " << x << "," << y;
     }
   }
+}
+
+TEST(Kolvo2Pictures, TitlePanelHoldsTheWidestMenuRow) {
+  // The menus stand on the title picture from the cube marker (x 57) on, in the rows y 46
+  // to 226; the widest row is a key assignment: the action, ":" and the key's name at
+  // 92 + the width of "Up = Rotate ". No bright frame may lie under any of it.
+  GameDisplay display;
+  Z2DSurface font;
+  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
+  font.SetColorKey(kKey);
+  ASSERT_NE(font.BuildTableVwf(128), 0);
+  font.SetFontPadding(-1, 0);
+  ClassZInput input;
+  uint32_t widestName = 0;
+  for (int32_t code = 0; code < 32; ++code) {
+    char name[32] = "";
+    input.GetKeyName(code, name, sizeof name);
+    widestName = std::max(widestName, font.GetFontWidth(name));
+  }
+  const uint32_t right = 92 + font.GetFontWidth("Up = Rotate ") + widestName;
+  const Decoded title = DecodeFull(PackEntry("gfx.zpk", "title.bmp"));
+  for (uint32_t y = 46; y < 226; ++y)
+    for (uint32_t x = 57; x <= right; ++x) ASSERT_LE(Luma(title.at(x, y)), 80) << x << "," << y;
 }
 
 // The marker runs of a strip's top row, read independently of the engine: a run is a
