@@ -9,6 +9,8 @@ namespace {
 
 using PlayTest = GameTest;
 
+int32_t kind_under_test = 0;
+
 TEST(Segments, CrossingTouchingCollinearAndParallel) {
   struct row {
     const char* name;
@@ -205,6 +207,63 @@ TEST_F(PlayTest, FiveKindFortyPickUpsGiveALife) {
   reregister_kinds();
 }
 
+// Each pick-up's effect on touching it, with a stand-in shape of that kind that dies as a
+// standard kill (score value 0).
+TEST_F(PlayTest, EachPickUpsEffect) {
+  struct row {
+    int32_t kind, level, count108_before;
+    int32_t energy, time, count103, count108;
+    int32_t ship_x, ship_y;  // pixels after; 0: where it was
+  };
+  const row rows[] = {
+      {22, 3, 0, 256000 + 51200, 10, 0, 0, 0, 0},
+      {118, 12, 0, 256000, 15, 0, 0, 0, 0},
+      {103, 31, 0, 256000, 10, 1, 0, 0, 0},
+      {108, 20, 0, 256000, 10, 0, 1, 0, 0},
+      {108, 22, 0, 256000, 10, 0, 1, 130, 190},  // the first in level 22
+      {108, 22, 1, 256000, 10, 0, 2, 0, 190},    // the second keeps x
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.kind << " in level " << r.level);
+    register_kind(r.kind, [](int32_t x, int32_t y) {
+      game_object* o = new_enemy(uint16_t(kind_under_test), x, y);
+      if (!o) return;
+      const int32_t rows[1][4] = {{-2000, 0, 2000, 0}};
+      load_shape(o, rows, 1, 1, [](int32_t, int32_t) { return both_colours(0xFFFF); });
+    }, nullptr, [](uint16_t i) { finish_kill(i, kind_under_test); });
+    kind_under_test = r.kind;
+    level_number = r.level;
+    shield_energy = 256000;
+    time_left = 10;
+    pickup103_count = 0;
+    pickup108_count = r.count108_before;
+    player_object->x = player_object->y = 300 * 256;
+    player_object->vx = player_object->vy = 0.0f;
+    camera_x = 140 * 256;
+    camera_y = 180 * 256;
+    transform_object(player_object);
+    game_object* o = spawn_at(r.kind, 300, 300);
+    o->flags &= ~kObjWarping;
+    o->scale = 0;
+    transform_object(o);
+    audio_events().clear();
+    frame_time = 0.0f;
+    tick_step = 0;
+    update_play();
+    EXPECT_EQ(count_kind(r.kind), 0);
+    EXPECT_EQ(lives, 5);
+    EXPECT_EQ(game_score, 0);
+    EXPECT_EQ(shield_energy, r.energy);
+    EXPECT_EQ(time_left, r.time);
+    EXPECT_EQ(pickup103_count, r.count103);
+    EXPECT_EQ(pickup108_count, r.count108);
+    EXPECT_EQ(player_object->x, (r.ship_x ? r.ship_x : 300) * 256);
+    EXPECT_EQ(player_object->y, (r.ship_y ? r.ship_y : 300) * 256);
+    EXPECT_EQ(audio_event_count("sfx_play", 4), 1);
+    reregister_kinds();
+  }
+}
+
 TEST_F(PlayTest, APickUpWithoutAKillRoutineIsCollectedOnce) {
   register_kind(103, [](int32_t x, int32_t y) {
     game_object* o = new_enemy(103, x, y);
@@ -279,6 +338,78 @@ TEST_F(PlayTest, WallsPushObjectsOutOnTheSideTheyCameFrom) {
     update_play();
     const float after = r.flips_x ? o->vx : o->vy;
     EXPECT_FLOAT_EQ(after, -before);
+  }
+}
+
+// Bounces worked by hand: p the depth past the side, v = (int)(component x 256 + 0.5),
+// t = |p x 256 / v|; back along the old velocity by (v x t) >> 8 per axis, the crossing
+// component reversed, both scaled by f (1.0 on the enemy side, 0.6 for the ship), then
+// forward along the new one. At a wall the object first moves 28 out and each move is held
+// to 8 units an axis. No step time, so nothing else moves.
+TEST_F(PlayTest, BouncesMoveBackThenForwardByTheirTime) {
+  frame_time = 0.0f;
+  tick_step = 0;
+  struct row {
+    const char* name;
+    int32_t level, kind;  // kind 1: the ship
+    int32_t x, y;         // placed by the box side given below
+    float vx, vy;
+    int32_t dx, dy;       // the move
+    float want_vx, want_vy;
+  };
+  // The left border, 2 px past: p 512, v -255, t 514; back (+512, -257), forward
+  // (+514, +257).
+  // The ship 100 past the bottom: p 100, v 128, t 200; back (-60, -100); new v (0.18, -0.3)
+  // gives forward (+35, -60).
+  // Level 11's box from 320 px: the right side, 40 units in: out 28, back (+8 capped,
+  // -8 capped), forward (+8, +8 capped).
+  // Its top, 30 units in: out -28; p 2, v 256, t 2: back (-1, -2), forward (+1, -2).
+  const row rows[] = {
+      {"border", 0, 3, 0, 0, -1.0f, 0.5f, 1026, 0, 1.0f, 0.5f},
+      {"ship at the border", 0, 1, 0, 0, 0.3f, 0.5f, -25, -160, 0.18f, -0.3f},
+      {"wall side", 11, 110, 0, 0, -1.0f, 0.25f, 44, 0, 1.0f, 0.25f},
+      {"wall top", 11, 110, 0, 0, 0.5f, 1.0f, 0, -32, 0.5f, -1.0f},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    level_number = r.level;
+    clear_enemies();
+    game_object* o = player_object;
+    if (r.kind == 1) {
+      o->angle = 0.0f;
+      transform_object(o);
+      o->x = 300 * 256;
+      o->y = 640 * 256 + 100 - o->max_y;
+    } else {
+      o = spawn_at(r.kind, 380, 380);
+      settle(o);
+      if (r.level == 0) o->x = 126 * 256 - o->min_x;
+      else if (r.vx < 0.0f) o->x = 448 * 256 - 40 - o->min_x;  // left side 40 inside R
+      else o->y = 320 * 256 + 30 - o->max_y;                    // bottom 30 past T
+    }
+    o->vx = r.vx;
+    o->vy = r.vy;
+    const int32_t x0 = o->x, y0 = o->y;
+    update_play();
+    EXPECT_EQ(o->x - x0, r.dx);
+    EXPECT_EQ(o->y - y0, r.dy);
+    EXPECT_FLOAT_EQ(o->vx, r.want_vx);
+    EXPECT_FLOAT_EQ(o->vy, r.want_vy);
+  }
+}
+
+// A player shot bursts on a wall only with its centre strictly inside the box.
+TEST_F(PlayTest, AShotBurstsOnlyInsideAWall) {
+  frame_time = 0.0f;
+  tick_step = 0;
+  level_number = 11;
+  for (int32_t x : {319, 320, 321}) {
+    SCOPED_TRACE(x);
+    game_object* s = shot_at(x, 380);
+    const uint16_t i = object_index(s);
+    update_play();
+    EXPECT_EQ(object_at(i).link.in_use && object_at(i).kind == 2, x <= 320);
+    clear_object_shots();
   }
 }
 
