@@ -249,6 +249,44 @@ TEST_F(KindTest, ScorePopupsShowTheNumberOrAnAt) {
   }
 }
 
+// Every shot tested against an enemy counts in popup_bonus_state (0..20, wrapping); in
+// level 17 a scoring popup that finds it at 12 brings a turret with the pick-up sound.
+TEST_F(KindTest, ThePopupBonusCountsShotTestsAndSendsATurretInLevelSeventeen) {
+  struct count_row {
+    int32_t before, shots, after;
+  };
+  for (const count_row& r : {count_row{0, 3, 3}, count_row{19, 3, 1}, count_row{20, 1, 0}}) {
+    SCOPED_TRACE(r.before);
+    clear_enemies();
+    clear_object_shots();
+    settle(spawn_at(3, 200, 200));
+    for (int k = 0; k < r.shots; ++k) shot_at(500, 500 + 10 * k);
+    popup_bonus_state = r.before;
+    frame_time = 0.0f;
+    tick_step = 0;
+    update_play();
+    EXPECT_EQ(popup_bonus_state, r.after);
+  }
+  struct row {
+    int32_t level, state, points;
+    bool turret;
+  };
+  const row rows[] = {{17, 12, 100, true}, {16, 12, 100, false}, {17, 11, 100, false}, {17, 12, 0, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.level * 100 + r.state);
+    clear_enemies();
+    audio_events().clear();
+    level_number = r.level;
+    popup_bonus_state = r.state;
+    spawn_score_popup(r.points, 300 * 256, 300 * 256);
+    EXPECT_EQ(count_kind(21), r.turret ? 1 : 0);
+    EXPECT_EQ(audio_event_count("sfx_play", 4), r.turret ? 1 : 0);
+    if (r.turret) {
+      EXPECT_EQ(popup_bonus_state, 0);
+    }
+  }
+}
+
 // --- the stage director -------------------------------------------------------------
 
 using DirectorTest = GameTest;
