@@ -115,11 +115,13 @@ int ClassGraphics::LoadSprites() {
 
 int ClassGraphics::ScriptLoad(uint32_t step) {
   failed[0] = 0;
+  failedpack = false;
   switch (step) {
     case 1:
       pack.Close();
       if (!pack.Open(kGfxPack, ZFILE_MODE_READ) || !pack.PackValid()) {
         pack.Close();
+        failedpack = true;
         return Fail("res/gfx.zpk");
       }
       return 1;
@@ -132,7 +134,7 @@ int ClassGraphics::ScriptLoad(uint32_t step) {
       if (!QuickLoadFileSurface(&pack, "zoltbanner.png", banner)) return Fail("zoltbanner.png");
       if (!display || display->CreateSurface(&backsurface, SCREEN_W, SCREEN_H, 0) != Z2D_OK ||
           display->CreateSurface(&creditmask, SCREEN_W, 64, 0) != Z2D_OK)
-        return Fail("the back surface");
+        return Fail("the back surface (no memory)");
       backsurface.SetColorKey(COLORKEY);
       return QuickLoadFileSurface(&pack, "logo.png", logo) ? 1 : Fail("logo.png");
     case 6:

@@ -48,6 +48,10 @@ enum : uint8_t {
   KB_CAPS = 12,
 };
 
+// A volume setting (0-64) as the menus show it: the label and the percentage ("Music:
+// 50%"), or "Off" at 0.
+void VolumeText(char* out, uint32_t size, const char* label, uint8_t volume);
+
 // Faces 0-119 of the engine logo mesh: true for the red ones, the rest are white.
 bool LogoFaceIsRed(uint32_t face);
 
@@ -60,6 +64,7 @@ class ClassGraphics {
   static constexpr uint32_t KB_SLIDE_MS = 250;
   static constexpr uint32_t TILE = 14;  // block tiles are 14 x 14
   static constexpr uint32_t TRANSITION_RESET = 0xFFFFFF;
+  static constexpr uint32_t FADE_MS = 400;
   static constexpr uint32_t LOGO_FACES = 120;
 
   ClassGraphics() = default;
@@ -68,8 +73,10 @@ class ClassGraphics {
 
   void Init(ClassZDisplay* display, MAINDATA* data);
   int ScriptLoad(uint32_t step);
-  // The name of the pack or entry the last failed step could not load ("" when none).
+  // The name of the pack or entry the last failed step could not load ("" when none),
+  // and whether it was the pack itself (missing, or not a pack).
   const char* FailedName() const { return failed; }
+  bool FailedPack() const { return failedpack; }
   // Replaces the backdrop with an image of the graphics pack; "hud.bmp" is laid over it
   // instead, "upcoming.bmp" also gets a picture pair of "res\games.zpk". Fails silently:
   // the backdrop keeps what it held.
@@ -120,6 +127,11 @@ class ClassGraphics {
   void DrawZoltBanner(Z2DSurface& s);
   void PrepareCreditMask(Z2DSurface& s);
   void BlendCreditMask(Z2DSurface& s);
+  // The screens' 400-ms fades of the backdrop: the timer grows by elapsed and is held at
+  // 400 at the end, when they return true. From black (black at a timer of 0), and to
+  // black (black at the end).
+  bool FadeInBackDrop(Z2DSurface& s, uint32_t& timer, uint32_t elapsed);
+  bool FadeOutBackDrop(Z2DSurface& s, uint32_t& timer, uint32_t elapsed);
   // One frame of the screen transition: the backdrop fades to black in 512 ms, then the
   // back surface fades in over the next 512 ms (not with toBlackOnly). 1 when done.
   // elapsed TRANSITION_RESET starts a new transition (0).
@@ -166,4 +178,5 @@ class ClassGraphics {
   Z3DSurface logomesh;
   uint32_t transitiontime = 0;
   char failed[64] = "";
+  bool failedpack = false;
 };

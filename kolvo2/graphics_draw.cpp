@@ -27,6 +27,13 @@ tagRECT Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
 
 }  // namespace
 
+void VolumeText(char* out, uint32_t size, const char* label, uint8_t volume) {
+  if (volume == 0)
+    std::snprintf(out, size, "%sOff", label);
+  else
+    std::snprintf(out, size, "%s%u%%", label, volume * 25u / 16u);
+}
+
 uint32_t ClassGraphics::GetFontHeight() const {
   const uint32_t h = font.GetFontHeight(static_cast<const char*>(nullptr));
   return h > 2 ? h - 2 : 0;
@@ -176,6 +183,34 @@ void ClassGraphics::BlendCreditMask(Z2DSurface& s) {
     s.BltFast(0, kCreditTop + i, &creditmask, &upper, kOpacity, opacity);
     s.BltFast(0, kCreditBottom - 1 - i, &creditmask, &lower, kOpacity, opacity);
   }
+}
+
+bool ClassGraphics::FadeInBackDrop(Z2DSurface& s, uint32_t& timer, uint32_t elapsed) {
+  timer += elapsed;
+  if (timer >= FADE_MS) {
+    timer = FADE_MS;
+    DrawBackDrop(s);
+    return true;
+  }
+  if (timer == 0) {
+    Clear(s, 0);
+    return false;
+  }
+  DrawBackDrop(s);
+  ScreenAlpha(s, 0, static_cast<uint8_t>(255 - timer * 255 / FADE_MS));
+  return false;
+}
+
+bool ClassGraphics::FadeOutBackDrop(Z2DSurface& s, uint32_t& timer, uint32_t elapsed) {
+  timer += elapsed;
+  if (timer < FADE_MS) {
+    DrawBackDrop(s);
+    ScreenAlpha(s, 0, static_cast<uint8_t>(timer * 255 / FADE_MS));
+    return false;
+  }
+  timer = FADE_MS;
+  Clear(s, 0);
+  return true;
 }
 
 int ClassGraphics::Transition(Z2DSurface& s, uint32_t elapsed, bool toBlackOnly) {

@@ -77,7 +77,7 @@ int ClassGraphics::LoadKeyboards() {
   for (uint8_t k = 0; k < KB_LAYOUTS; ++k) {
     Z2DSurface& kb = keyboard[k];
     if (!display || display->CreateSurface(&kb, SCREEN_W, KB_HEIGHT, 0) != Z2D_OK)
-      return Fail("the keyboard");
+      return Fail("the keyboard (no memory)");
     kb.GradientRect(nullptr, 0x808080, 0xE0E0E0, 0xA0A0A0, 0xFFFFFF, 0x40);
     // A bevel of four lines a side: light top and left, dark bottom and right.
     const int32_t bottom = static_cast<int32_t>(KB_HEIGHT) - 1;

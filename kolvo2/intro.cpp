@@ -20,7 +20,10 @@ bool ClassIntro::Load(uint32_t elapsed) {
   ClassGraphics& gfx = *maindata->gfx;
   if (step == 0) introtime = splashwait = 0;
   if (!gfx.ScriptLoad(step)) {
-    std::fprintf(stderr, "kolvo2: cannot load %s from res/gfx.zpk\n", gfx.FailedName());
+    if (gfx.FailedPack())
+      std::fprintf(stderr, "kolvo2: cannot open res/gfx.zpk: missing, or not a pack\n");
+    else
+      std::fprintf(stderr, "kolvo2: cannot load %s from res/gfx.zpk\n", gfx.FailedName());
     return false;
   }
   if (step == 10) maindata->sound->LoadSfxFiles("");

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uint32_t kFadeMs = 400;
+constexpr uint32_t kFadeMs = ClassGraphics::FADE_MS;
 constexpr uint32_t kGameOverMs = 1000;
 constexpr uint32_t kCursorBlinkMs = 1000;  // the name's "_" shows for the first half
 
@@ -33,14 +33,6 @@ ClassZInput* InputOf(const MAINDATA* data) {
 
 int32_t CellX(uint32_t column) { return ClassGraphics::TILE * column + kCellX0; }
 int32_t CellY(uint32_t row) { return ClassGraphics::TILE * row + kCellY0; }
-
-// "Music: 50%" or "Music: Off".
-void VolumeText(char* out, size_t size, const char* label, uint8_t volume) {
-  if (volume == 0)
-    std::snprintf(out, size, "%sOff", label);
-  else
-    std::snprintf(out, size, "%s%u%%", label, volume * 25u / 16u);
-}
 
 }  // namespace
 
@@ -108,33 +100,11 @@ void ClassLevel::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
 }
 
 bool ClassLevel::ProcessFadeIn(Z2DSurface& bb, uint32_t elapsed) {
-  ClassGraphics& gfx = *maindata->gfx;
-  statetimer += elapsed;
-  if (statetimer >= kFadeMs) {
-    statetimer = kFadeMs;
-    gfx.DrawBackDrop(bb);
-    return true;
-  }
-  if (statetimer == 0) {
-    gfx.Clear(bb, 0);
-    return false;
-  }
-  gfx.DrawBackDrop(bb);
-  gfx.ScreenAlpha(bb, 0, static_cast<uint8_t>(255 - statetimer * 255 / kFadeMs));
-  return false;
+  return maindata->gfx->FadeInBackDrop(bb, statetimer, elapsed);
 }
 
 bool ClassLevel::ProcessFadeOut(Z2DSurface& bb, uint32_t elapsed) {
-  ClassGraphics& gfx = *maindata->gfx;
-  statetimer += elapsed;
-  if (statetimer < kFadeMs) {
-    gfx.DrawBackDrop(bb);
-    gfx.ScreenAlpha(bb, 0, static_cast<uint8_t>(statetimer * 255 / kFadeMs));
-    return false;
-  }
-  statetimer = kFadeMs;
-  gfx.Clear(bb, 0);
-  return true;
+  return maindata->gfx->FadeOutBackDrop(bb, statetimer, elapsed);
 }
 
 void ClassLevel::Pause() {

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr uint32_t kFadeMs = 400;
+constexpr uint32_t kFadeMs = ClassGraphics::FADE_MS;
 constexpr int32_t kItemX = 84, kItemPitch = 20, kKeysTop = 46;
 constexpr uint32_t kGrey = 0x808080, kHeading = 0x2060FF;
 
@@ -44,13 +44,6 @@ template <size_t N>
 void SetMenu(ClassTitle::MENU& menu, const char* const (&items)[N]) {
   menu.count = static_cast<uint8_t>(N);
   for (size_t i = 0; i < N; ++i) std::snprintf(menu.text[i], ClassTitle::ITEM_TEXT, "%s", items[i]);
-}
-
-void VolumeText(char* out, const char* label, uint8_t volume) {
-  if (volume == 0)
-    std::snprintf(out, ClassTitle::ITEM_TEXT, "%sOff", label);
-  else
-    std::snprintf(out, ClassTitle::ITEM_TEXT, "%s%u%%", label, volume * 25u / 16u);
 }
 
 }  // namespace
@@ -332,33 +325,11 @@ void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
 }
 
 bool ClassTitle::ProcessFadeIn(Z2DSurface& bb, uint32_t elapsed) {
-  ClassGraphics& gfx = *maindata->gfx;
-  statetimer += elapsed;
-  if (statetimer >= kFadeMs) {
-    statetimer = kFadeMs;
-    gfx.DrawBackDrop(bb);
-    return true;
-  }
-  if (statetimer == 0) {
-    gfx.Clear(bb, 0);
-    return false;
-  }
-  gfx.DrawBackDrop(bb);
-  gfx.ScreenAlpha(bb, 0, static_cast<uint8_t>(255 - statetimer * 255 / kFadeMs));
-  return false;
+  return maindata->gfx->FadeInBackDrop(bb, statetimer, elapsed);
 }
 
 bool ClassTitle::ProcessFadeOut(Z2DSurface& bb, uint32_t elapsed) {
-  ClassGraphics& gfx = *maindata->gfx;
-  statetimer += elapsed;
-  if (statetimer < kFadeMs) {
-    gfx.DrawBackDrop(bb);
-    gfx.ScreenAlpha(bb, 0, static_cast<uint8_t>(statetimer * 255 / kFadeMs));
-    return false;
-  }
-  statetimer = kFadeMs;
-  gfx.Clear(bb, 0);
-  return true;
+  return maindata->gfx->FadeOutBackDrop(bb, statetimer, elapsed);
 }
 
 uint32_t ClassTitle::ProcessOptionSelect(Z2DSurface& bb) {
@@ -388,8 +359,8 @@ void ClassTitle::SettingsTexts() {
   const GAMECONFIG& cfg = *maindata->cfg;
   MENU& menu = menus[OPTIONS];
   auto onoff = [](bool on) { return on ? "enabled" : "disabled"; };
-  VolumeText(menu.text[kMusic], "Music: ", cfg.musicvolume);
-  VolumeText(menu.text[kSound], "Sound: ", cfg.sfxvolume);
+  VolumeText(menu.text[kMusic], ITEM_TEXT, "Music: ", cfg.musicvolume);
+  VolumeText(menu.text[kSound], ITEM_TEXT, "Sound: ", cfg.sfxvolume);
   std::snprintf(menu.text[kStartLevel], ITEM_TEXT, "Start level: %u", cfg.startlevel);
   std::snprintf(menu.text[kShadow], ITEM_TEXT, "Shadow: %s", onoff(cfg.shadow));
   std::snprintf(menu.text[kGrid], ITEM_TEXT, "Grid: %s", onoff(!cfg.gridoff));

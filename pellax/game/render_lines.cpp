@@ -32,21 +32,29 @@ inline uint64_t channel_lanes(uint16_t c) {
   return uint64_t(c & 31) | uint64_t((c >> 5) & 63) << 21 | uint64_t(c >> 11) << 42;
 }
 
-// Adds (channel x w) >> 8 per channel, w in 0..256, saturating (so a white pixel stays
-// white), on the spread fields: no branch, as the sums saturate or not at random along a
-// line. A field that went past its maximum has its carry set and is filled with ones.
-inline void add_weighted_lanes(uint16_t* p, uint64_t lanes, int32_t w) {
+// (channel x w) >> 8 per channel, w in 0..256, as spread fields.
+inline uint32_t weighted(uint64_t lanes, int32_t w) {
   const uint64_t scaled = lanes * uint32_t(w);
-  const uint32_t add = (uint32_t(scaled >> 8) & 0x07E0001Fu) | (uint32_t(scaled >> 39) & 0xF800u);
-  const uint32_t sum = spread(*p) + add;
-  const uint32_t over = sum & kSpreadCarries;
-  const uint32_t fill = (over - (over >> 5)) | ((over >> 6) & 0x00200000u);
-  const uint32_t v = (sum | fill) & kSpreadFields;
-  *p = uint16_t(v | v >> 16);
+  return (uint32_t(scaled >> 8) & 0x07E0001Fu) | (uint32_t(scaled >> 39) & 0xF800u);
 }
 
+// Spread sums held at their fields' maxima, without a branch (the sums saturate or not at
+// random along a line): a field that went past its maximum has its carry set and is filled
+// with ones. Two sums side by side in 64 bits are held the same way, each in its half.
+template <typename Word>
+inline Word saturated(Word sum) {
+  constexpr Word twice = sizeof(Word) == 8 ? 0x100000001u : 1u;
+  const Word over = sum & Word(kSpreadCarries * twice);
+  const Word fill = (over - (over >> 5)) | ((over >> 6) & Word(0x00200000u * twice));
+  return (sum | fill) & Word(kSpreadFields * twice);
+}
+
+inline uint16_t unspread(uint32_t v) { return uint16_t(v | v >> 16); }
+
+// Adds (channel x w) >> 8 per channel, w in 0..256, saturating (so a white pixel stays
+// white).
 inline void add_weighted(uint16_t* p, uint16_t c, int32_t w) {
-  add_weighted_lanes(p, channel_lanes(c), w);
+  *p = unspread(saturated(spread(*p) + weighted(channel_lanes(c), w)));
 }
 
 struct clip_tracker {
@@ -105,8 +113,12 @@ int32_t interior_on_canvas(uint16_t* major, int32_t n, int32_t pos, int32_t grad
     const uint64_t lanes = channel_lanes(colour.next_interior());
     const int32_t fr = pos & 1023;
     uint16_t* pixel = major + (pos >> 10) * MinorStride;
-    add_weighted_lanes(pixel, lanes, (1024 - fr) >> 2);
-    add_weighted_lanes(pixel + MinorStride, lanes, fr >> 2);
+    // Both pixels of the step are held at their maxima in one go.
+    const uint64_t sums = uint64_t(spread(pixel[0]) + weighted(lanes, (1024 - fr) >> 2)) |
+                          uint64_t(spread(pixel[MinorStride]) + weighted(lanes, fr >> 2)) << 32;
+    const uint64_t held = saturated(sums);
+    pixel[0] = unspread(uint32_t(held));
+    pixel[MinorStride] = unspread(uint32_t(held >> 32));
     pos += gradient;
   }
   return pos;

@@ -23,30 +23,12 @@
 #include "kolvo2/game_sound.h"
 #include "kolvo2/graphics.h"
 #include "kolvo2/net_highscore.h"
+#include "tests/engine/core/temp_dir.h"
 #include "tests/kolvo2/kolvo2_fixtures.h"
 
 #ifndef KOLVO2_DATA_DIR
 #error "KOLVO2_DATA_DIR: the folder holding the game's res/*.zpk"
 #endif
-
-// Runs the body with the working folder changed, and changes back.
-class InFolder {
- public:
-  explicit InFolder(const std::string& folder) {
-    char* here = getcwd(nullptr, 0);
-    old_ = here ? here : ".";
-    free(here);
-    ok_ = chdir(folder.c_str()) == 0;
-  }
-  ~InFolder() {
-    if (chdir(old_.c_str()) != 0) ADD_FAILURE() << "cannot return to " << old_;
-  }
-  bool ok() const { return ok_; }
-
- private:
-  std::string old_;
-  bool ok_ = false;
-};
 
 // The game's objects without the framework.
 struct GameWorld {
@@ -82,8 +64,7 @@ struct GameWorld {
 
   // Every loading step of the intro, from the packs the build made.
   ::testing::AssertionResult LoadGraphics(const std::string& folder = KOLVO2_DATA_DIR) {
-    InFolder in(folder);
-    if (!in.ok()) return ::testing::AssertionFailure() << "no folder " << folder;
+    WorkingDir in(folder);
     for (uint32_t step = 0; step < 16; ++step)
       if (!gfx.ScriptLoad(step))
         return ::testing::AssertionFailure() << "step " << step << ": " << gfx.FailedName();

@@ -15,74 +15,14 @@
 
 #include "tests/engine/graphics/gfx_oracle.h"
 #include "tests/engine/graphics/ldr_test_images.h"
+#include "tests/kolvo2/data_folder.h"
 #include "tests/kolvo2/screens_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-const std::string kGfx = std::string(KOLVO2_DATA_DIR) + "/res/gfx.zpk";
-
-// Every entry of a pack by name.
-std::map<std::string, Bytes> ReadPack(const std::string& path) {
-  std::map<std::string, Bytes> entries;
-  ClassZFile pack;
-  EXPECT_TRUE(pack.Open(path.c_str(), ZFILE_MODE_READ) && pack.PackValid()) << path;
-  for (uint32_t i = 0; i < pack.PackContainFiles(); ++i) {
-    ZPK_FILEINFO info;
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-    if (!pack.PackGetFileInfo(&info, i) || pack.PackGetFileData(data, size, i) != ZPK_OK) continue;
-    entries[info.name] = Bytes(data, data + size);
-    ClassZMemory::DeAlloc(data);
-  }
-  return entries;
-}
-
-const std::map<std::string, Bytes>& GamePictures() {
-  static const std::map<std::string, Bytes> pictures = ReadPack(kGfx);
-  return pictures;
-}
-
-// A pack of these entries, written once from files staged beside it.
-void WriteNamedPack(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& entries) {
-  const std::string stage = path + ".stage";
-  ASSERT_EQ(mkdir(stage.c_str(), 0755), 0);
-  std::vector<std::string> files;
-  for (const auto& [name, bytes] : entries) {
-    files.push_back(stage + "/" + name);
-    std::ofstream(files.back(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<std::streamsize>(bytes.size()));
-  }
-  std::vector<const char*> names;
-  for (const std::string& f : files) names.push_back(f.c_str());
-  ClassZFile pack;
-  ASSERT_EQ(pack.PackNew(path.c_str()), ZPK_OK) << path;
-  uint32_t added = 0;
-  ASSERT_EQ(pack.PackAddFiles(names.data(), static_cast<uint32_t>(names.size()), false, ZPK_STORE_RAW, added), ZPK_OK);
-  pack.Close();
-  for (const std::string& f : files) std::remove(f.c_str());
-  rmdir(stage.c_str());
-}
-
-// A data folder whose gfx.zpk is the game's own with one entry left out or replaced.
-struct DataFolder {
-  TempDir dir;
-  explicit DataFolder(const std::string& omit = "", const std::string& replace = "",
-                      const Bytes& with = {}) {
-    EXPECT_EQ(mkdir((dir.path() + "/res").c_str(), 0755), 0);
-    std::vector<std::pair<std::string, Bytes>> entries;
-    for (const auto& [name, bytes] : GamePictures()) {
-      if (name == omit) continue;
-      entries.emplace_back(name, name == replace ? with : bytes);
-    }
-    WriteNamedPack(dir.path() + "/res/gfx.zpk", entries);
-  }
-  std::string path() const { return dir.path(); }
-};
-
 TEST(GraphicsLoading, StepsWithoutWorkSucceedAndAfterTheLastThePackIsClosed) {
   GameWorld w;
-  InFolder in(KOLVO2_DATA_DIR);
+  WorkingDir in(KOLVO2_DATA_DIR);
   for (uint32_t step : {0u, 3u, 10u, 11u, 15u, 16u, 99u}) {
     EXPECT_EQ(w.gfx.ScriptLoad(step), 1) << step;
     EXPECT_FALSE(w.gfx.PackOpen()) << step;
@@ -114,7 +54,7 @@ TEST(GraphicsLoading, AMissingOrDamagedPictureStopsItsStepAndIsNamed) {
     SCOPED_TRACE(c.named);
     DataFolder data(c.omit, c.replace, garbage);
     GameWorld w;
-    InFolder in(data.path());
+    WorkingDir in(data.path());
     for (uint32_t step = 0; step < c.step; ++step) ASSERT_EQ(w.gfx.ScriptLoad(step), 1) << step;
     EXPECT_EQ(w.gfx.ScriptLoad(c.step), 0);
     EXPECT_STREQ(w.gfx.FailedName(), c.named);
@@ -125,7 +65,7 @@ TEST(GraphicsLoading, NoPackOrATruncatedOneFailsTheFirstStep) {
   TempDir empty;
   {
     GameWorld w;
-    InFolder in(empty.path());
+    WorkingDir in(empty.path());
     EXPECT_EQ(w.gfx.ScriptLoad(1), 0);
     EXPECT_STREQ(w.gfx.FailedName(), "res/gfx.zpk");
     EXPECT_EQ(w.gfx.ScriptLoad(2), 0);
@@ -136,7 +76,7 @@ TEST(GraphicsLoading, NoPackOrATruncatedOneFailsTheFirstStep) {
     DataFolder data;
     ASSERT_EQ(truncate((data.path() + "/res/gfx.zpk").c_str(), length), 0);
     GameWorld w;
-    InFolder in(data.path());
+    WorkingDir in(data.path());
     const int opened = w.gfx.ScriptLoad(1);
     EXPECT_STREQ(w.gfx.FailedName(), opened ? "" : "res/gfx.zpk");
     if (opened) {
@@ -150,7 +90,7 @@ TEST(GraphicsBackdrop, AMissingBackdropKeepsThePictureShown) {
   DataFolder data("title.bmp");
   GameWorld w;
   ASSERT_TRUE(w.LoadGraphics(data.path()));
-  InFolder in(data.path());
+  WorkingDir in(data.path());
   Z2DSurface* backdrop = nullptr;
   w.gfx.GetBackDrop(backdrop);
   backdrop->FillRect(nullptr, 0x123456, 0, 0);
@@ -169,7 +109,7 @@ TEST(GraphicsBackdrop, TheSidePanelIsKeyedOverTheBackdropWithADarkenedWellAndIts
   DataFolder data("", "hud.bmp", ldrtest::MakeBmp(320, 240, 24, art));
   GameWorld w;
   ASSERT_TRUE(w.LoadGraphics(data.path()));
-  InFolder in(data.path());
+  WorkingDir in(data.path());
   Z2DSurface* backdrop = nullptr;
   w.gfx.GetBackDrop(backdrop);
   const uint32_t under = 0x3060A0;
@@ -216,7 +156,7 @@ TEST(GraphicsBackdrop, TheClosingScreenTakesOnePairOfTheGamesPack) {
     WriteNamedPack(data.path() + "/res/games.zpk", games);
     GameWorld w;
     ASSERT_TRUE(w.LoadGraphics(data.path()));
-    InFolder in(data.path());
+    WorkingDir in(data.path());
     Z2DSurface* backdrop = nullptr;
     w.gfx.GetBackDrop(backdrop);
     for (const uint32_t r : {0u, 1u, 2u, 5u, 0x7FFFFFFFu}) {
@@ -287,7 +227,7 @@ TEST(GraphicsLogo, TheFlightsScaleTurnAndPlaceFollowTheTime) {
   ASSERT_TRUE(w.LoadGraphics());
   Z3DSurface reference;
   {
-    InFolder in(KOLVO2_DATA_DIR);
+    WorkingDir in(KOLVO2_DATA_DIR);
     ClassZFile pack;
     ASSERT_TRUE(pack.Open("res/gfx.zpk", ZFILE_MODE_READ));
     ASSERT_EQ(w.gfx.QuickLoadFileSurface(&pack, "zoltlogo.3ds", reference), 1);

@@ -45,7 +45,7 @@ TEST_F(Intro, LoadingTakesItsMinimumsOnAnyMachine) {
     uint32_t attach = MODULE_ATTACH, st = MODULE_ENTER, nx = 0;
     in.Manage(world.screen, nullptr, &attach, reinterpret_cast<int32_t*>(&world.data), 0);
     in.Manage(world.screen, &nx, &st, keys, 0);
-    InFolder folder(KOLVO2_DATA_DIR);
+    WorkingDir folder(KOLVO2_DATA_DIR);
     uint32_t frames = 0, total = 0, splash = 0;
     while (in.phase == INTRO_LOADING && frames < 100000) {
       const uint8_t step = in.step;
@@ -64,7 +64,7 @@ TEST_F(Intro, LoadingTakesItsMinimumsOnAnyMachine) {
 }
 
 TEST_F(Intro, TheFirstFramesAreBlackThenTheSplashFadesInWithItsBar) {
-  InFolder folder(KOLVO2_DATA_DIR);
+  WorkingDir folder(KOLVO2_DATA_DIR);
   Frame(16);
   EXPECT_EQ(w.Brightness(0, 0, 320, 240), 0u);
   Frame(16);
@@ -84,7 +84,7 @@ TEST_F(Intro, TheFirstFramesAreBlackThenTheSplashFadesInWithItsBar) {
 }
 
 TEST_F(Intro, TheBarGrowsAStepAtATime) {
-  InFolder folder(KOLVO2_DATA_DIR);
+  WorkingDir folder(KOLVO2_DATA_DIR);
   while (intro.step < 5) Frame(16);
   // Step 5 done of 16: (35, 200) to (35 + 5 * 250 / 16, 216) is black; the splash wait is
   // over by then, so the rest of the bar shows the picture.
@@ -94,7 +94,7 @@ TEST_F(Intro, TheBarGrowsAStepAtATime) {
 }
 
 TEST_F(Intro, AfterLoadingTheLogoFliesAndTheTitleFollows) {
-  InFolder folder(KOLVO2_DATA_DIR);
+  WorkingDir folder(KOLVO2_DATA_DIR);
   uint32_t time = 0;
   while (intro.phase == INTRO_LOADING) time += Frame(16);
   EXPECT_EQ(intro.phase, INTRO_FADEIN);
@@ -122,7 +122,7 @@ TEST_F(Intro, AFailedPictureEndsTheProgramAndMissingSoundDoesNot) {
                     (silent.path() + "/res/gfx.zpk").c_str()),
             0);
   {
-    InFolder folder(silent.path());
+    WorkingDir folder(silent.path());
     while (intro.phase == INTRO_LOADING && next == 0) Frame(100);
     EXPECT_EQ(next, 0u);
     EXPECT_EQ(intro.phase, INTRO_FADEIN);
@@ -134,7 +134,7 @@ TEST_F(Intro, AFailedPictureEndsTheProgramAndMissingSoundDoesNot) {
   uint32_t attach = MODULE_ATTACH, st = MODULE_ENTER, nx = 0;
   in.Manage(world.screen, nullptr, &attach, reinterpret_cast<int32_t*>(&world.data), 0);
   in.Manage(world.screen, &nx, &st, keys, 0);
-  InFolder folder(empty.path());
+  WorkingDir folder(empty.path());
   ::testing::internal::CaptureStderr();
   for (int i = 0; i < 5 && nx == 0; ++i) in.Manage(world.screen, &nx, &st, keys, 16);
   const std::string said = ::testing::internal::GetCapturedStderr();

@@ -20,7 +20,7 @@ class LevelScreen : public ::testing::Test {
     Enter();
   }
   void Enter() {
-    InFolder in(KOLVO2_DATA_DIR);  // the side panel comes from the pack
+    WorkingDir in(KOLVO2_DATA_DIR);  // the side panel comes from the pack
     status = MODULE_ENTER;
     next = 2;
     level.Manage(w.screen, &next, &status, keys, 0);

@@ -51,7 +51,7 @@ class Shell : public ::testing::Test {
     app.input.SetDefaultMappings();
     ASSERT_EQ(app.OnInit(0), 0);
     {
-      InFolder in(dir.path());
+      WorkingDir in(dir.path());
       ASSERT_EQ(app.OnDisplayInit(0, &app.display), 0);
     }
     for (MODULEFUNCTION& f : app.modules.table) f = nullptr;
@@ -60,13 +60,10 @@ class Shell : public ::testing::Test {
   }
   void TearDown() override { recorder = nullptr; }
   void Frame(uint32_t ms = 16) {
-    InFolder in(dir.path());
+    WorkingDir in(dir.path());
     app.OnNextFrame(&app.display, ms);
   }
-  std::vector<uint8_t> SavedFile() {
-    std::ifstream f((dir / "Kolvo2.cfg").c_str(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-  }
+  std::vector<uint8_t> SavedFile() { return ReadWholeFile(dir / "Kolvo2.cfg"); }
   uint32_t Score() {
     const std::vector<uint8_t> bytes = SavedFile();
     return bytes.size() == CFG_SIZE ? bytes[384] | bytes[385] << 8 | bytes[386] << 16 | bytes[387] << 24 : 0;
@@ -125,7 +122,7 @@ TEST_F(Shell, AnEmptyEntryEndsTheProgramAfterTheOverlayRanOnce) {
 
 TEST_F(Shell, TheFrameRateShowsOutsideTheIntroUnlessHidden) {
   {
-    InFolder in(KOLVO2_DATA_DIR);
+    WorkingDir in(KOLVO2_DATA_DIR);
     for (uint32_t step = 0; step < 16; ++step) ASSERT_EQ(app.gfx.ScriptLoad(step), 1);
   }
   app.cfg.showfps = 1;
@@ -156,14 +153,14 @@ TEST_F(Shell, MinimisingDuringTheIntroQuits) {
 TEST_F(Shell, TheEndOfTheProgramSavesWhatTheGameDidNotSaveYet) {
   app.cfg.scores[0][0] = 555;
   {
-    InFolder in(dir.path());
+    WorkingDir in(dir.path());
     app.OnExit(0);
   }
   EXPECT_EQ(Score(), 555u);
   // Saved once on the way out: a later change is not written by a second exit.
   app.cfg.scores[0][0] = 556;
   {
-    InFolder in(dir.path());
+    WorkingDir in(dir.path());
     app.OnExit(0);
   }
   EXPECT_EQ(Score(), 555u);

@@ -22,7 +22,7 @@ class Title : public ::testing::Test {
     Enter();
   }
   void Enter() {
-    InFolder in(KOLVO2_DATA_DIR);
+    WorkingDir in(KOLVO2_DATA_DIR);
     status = MODULE_ENTER;
     next = 1;
     title.Manage(w.screen, &next, &status, keys, 0);
@@ -30,7 +30,7 @@ class Title : public ::testing::Test {
     ASSERT_EQ(title.state, TITLE_MENU);
   }
   void Frame(uint32_t ms = 16) {
-    InFolder in(KOLVO2_DATA_DIR);  // the closing screen loads its pictures
+    WorkingDir in(KOLVO2_DATA_DIR);  // the closing screen loads its pictures
     title.Manage(w.screen, &next, &status, keys, ms);
     uint32_t s = status;
     w.console.Manage(&w.screen, &next, &s, keys, ms);
