@@ -27,10 +27,6 @@ constexpr uint32_t kGrey = 0x808080;
 
 enum : uint8_t { kResume = 0, kMusic = 1, kSound = 2, kQuit = 3 };
 
-ClassZInput* InputOf(const MAINDATA* data) {
-  return data && data->zcd ? data->zcd->input : nullptr;
-}
-
 int32_t CellX(uint32_t column) { return ClassGraphics::TILE * column + kCellX0; }
 int32_t CellY(uint32_t row) { return ClassGraphics::TILE * row + kCellY0; }
 
