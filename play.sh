@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # ./play.sh kolvo2|pellax [options]: installs what is missing, builds in Release,
 # prepares the game's data folder and starts the game. Options are passed to the host
-# layer (see host/README.md), for example: --headless --script s.txt --shots dir
+# layer (./play.sh --help lists them; host/README.md tells more), for example:
+# --headless --script s.txt --shots dir
 set -euo pipefail
 cd "$(dirname "$0")"
 game=${1:-}
 case "$game" in
   kolvo2|pellax) shift ;;
-  *) echo "usage: ./play.sh kolvo2|pellax [options]" >&2; exit 2 ;;
+  -h|--help) eval "$(host/play-options.sh --help)" ;;
+  *) echo "usage: ./play.sh kolvo2|pellax [options]   (./play.sh --help for the options)" >&2; exit 2 ;;
 esac
+# The options are read before the build, so that --help or a mistake costs no build.
+options=$(host/play-options.sh "$@")
+if grep -q '^exit ' <<<"$options"; then eval "$options"; fi
+
 . tools/install-deps.sh
 install_deps
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DGP2X_TESTS=OFF -DGP2X_BENCH=OFF >/dev/null
@@ -24,5 +30,5 @@ fi
 data=run/$game
 mkdir -p "$data"
 tools/prepare-data.sh "$game" "$data" build-release
-[ -x host/play-options.sh ] && eval "$(host/play-options.sh "$@")"
+eval "$options"
 cd "$data" && exec "../../$exe"

@@ -50,6 +50,10 @@ std::vector<RegisterWrite> second_core_writes();
 using RegisterObserver = std::function<void(uint32_t offset, uint16_t value)>;
 void set_second_core_observer(RegisterObserver observer);
 
+// True when what "/dev/dsp" receives goes to the PC's sound card (asked for, and there is
+// one).
+bool sound_card();
+
 // With Settings::audio "capture": what "/dev/dsp" received since the last call (times it
 // ran dry as silence), in the format last set.
 struct CapturedAudio {

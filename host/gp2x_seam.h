@@ -31,6 +31,11 @@ time_t time(time_t* out);
 int chdir(const char* path);
 int execl(const char* path, const char* arg0, ...);
 
+// True once the system asked the program to end (SIGINT, SIGTERM; on a PC also the window
+// closed). The program leaves through its own quit path at its next frame, saving what it
+// keeps, and ends as it always does (the hand-over to the menu).
+bool quit_requested();
+
 // Hardware registers: on the console plain volatile accesses into a mapping of "/dev/mem";
 // here reads are live and writes act on the emulated hardware.
 uint16_t peek16(const volatile void* address);

@@ -54,7 +54,7 @@ class CaptureSink : public AudioSink {
 // Creates (truncates) the file now, so that a bad path is reported at once; null with a
 // message on failure. The file is a valid WAV file after every write.
 std::unique_ptr<AudioSink> make_wav_sink(const std::string& path, std::string* error);
-// The PC's sound card through SDL; null with a message when it cannot be opened.
+// The PC's sound card through SDL; null with a message when there is none to open.
 std::unique_ptr<AudioSink> make_sdl_sink(std::string* error);
 
 }  // namespace gp2x::host

@@ -155,6 +155,10 @@ void Clock::advance(uint64_t ns) {
   advance_to(virtual_ns_.load() + ns);
 }
 
+void Clock::yield_real(uint64_t ns) {
+  if (!virtual_) real_sleep(ns);
+}
+
 void Clock::move_to(uint64_t t) {
   uint64_t now = virtual_ns_.load();
   while (now < t && !virtual_ns_.compare_exchange_weak(now, t)) {

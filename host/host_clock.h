@@ -44,6 +44,9 @@ class Clock {
   void advance(uint64_t ns);
   // Virtual: moves time to t when it is behind.
   void advance_to(uint64_t t);
+  // Real: the calling thread gives the processor up for ns (a spin on a register yields).
+  // Virtual: nothing, so a yield never moves the program's time.
+  void yield_real(uint64_t ns);
 
   // The calling thread waits until time t: the main thread of a virtual clock takes time
   // there itself, any other thread waits for it. Returns early once cancelled() is true

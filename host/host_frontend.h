@@ -21,7 +21,9 @@ class Frontend {
   virtual Event pump() = 0;
 };
 
-// The SDL2 window: the 320x240 picture scaled by `scale`. Null with a message on failure.
+// The SDL2 window: the 320x240 picture scaled by `scale`, or by the largest whole scale
+// that fits the display when `scale` is 0 or too large (the latter with a note). Null with
+// a message on failure.
 std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error);
 
 }  // namespace gp2x::host

@@ -10,6 +10,7 @@
 
 #include "host/gp2x_buttons.h"
 #include "host/host_framebuffer.h"
+#include "host/host_pacing.h"
 #include "host/host_runtime.h"
 #include "host/host_second_core.h"
 
@@ -69,22 +70,38 @@ void check_known(uint32_t off, bool known, const char* what) {
   log_once(key, text);
 }
 
+// After a read of a live register: on the real clock a read that is part of a spin yields
+// (host_pacing.h). `value` is what the read returned; a counter passes a constant, since
+// the count the loop waits for is its own. The vertical blank's register says when it
+// changes next; the buttons change when a person presses them.
+uint16_t paced(uint32_t off, uint16_t value, bool counter = false) {
+  Runtime& rt = runtime();
+  if (rt.clock.is_virtual()) return value;
+  thread_local PollPacer pacer;
+  const uint64_t now = rt.clock.now_ns();
+  const uint64_t edge = next_vblank_edge(now);
+  const uint64_t pause = pacer.yield_ns(off, counter ? 0 : value, now, off == reg::kPortB ? edge : UINT64_MAX, edge);
+  rt.clock.yield_real(pause);
+  pacer.done(rt.clock.now_ns());
+  return value;
+}
+
 uint16_t reg_read16(uint32_t off) {
   Runtime& rt = runtime();
   auto pressed_now = [&rt] { return rt.input.pressed(rt.clock.now_ns()); };
   switch (off) {
     case reg::kTimer:
       rt.poll();
-      return static_cast<uint16_t>(timer_count());
+      return paced(off, static_cast<uint16_t>(timer_count()), true);
     case reg::kTimer + 2:
       rt.poll();
-      return static_cast<uint16_t>(timer_count() >> 16);
+      return paced(off, static_cast<uint16_t>(timer_count() >> 16), true);
     case reg::kPortB:
       rt.poll();
-      return in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF;
+      return paced(off, in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF);
     case reg::kPortC:
       rt.poll();
-      return static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00));
+      return paced(off, static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00)));
     case reg::kPortD: {
       rt.poll();
       const uint32_t pressed = pressed_now();
@@ -92,11 +109,11 @@ uint16_t reg_read16(uint32_t off) {
       if (pressed & buttons::kVolDown) v &= ~0x0040;
       if (pressed & buttons::kVolUp) v &= ~0x0080;
       if (pressed & buttons::kPush) v &= ~0x0800;
-      return v;
+      return paced(off, v);
     }
     case reg::kPortM:
       rt.poll();
-      return static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF));
+      return paced(off, static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF)));
     default:
       check_known(off, known_register(off), "register");
       return load(g_regs[off / 2]);
@@ -221,10 +238,21 @@ uint32_t timer_count() {
                                static_cast<uint64_t>(rt.timer_offset.load()));
 }
 
-bool in_vblank() {
-  // Position inside the current refresh, scaled by 60 so that 60 refreshes take exactly 1 s.
-  const uint64_t phase = runtime().clock.now_ns() % kNsPerSecond * 60 % kNsPerSecond;
-  return phase >= kNsPerSecond - kVblankNs * 60;
+namespace {
+
+// Position inside the refresh at time now, scaled by 60 so that 60 refreshes take exactly
+// 1 s: a nanosecond moves it by 60.
+uint64_t refresh_phase(uint64_t now) { return now % kNsPerSecond * 60 % kNsPerSecond; }
+constexpr uint64_t kBlankPhase = kNsPerSecond - kVblankNs * 60;  // where the blank starts
+
+}  // namespace
+
+bool in_vblank() { return refresh_phase(runtime().clock.now_ns()) >= kBlankPhase; }
+
+uint64_t next_vblank_edge(uint64_t now) {
+  const uint64_t phase = refresh_phase(now);
+  const uint64_t to = phase >= kBlankPhase ? kNsPerSecond : kBlankPhase;
+  return now + (to - phase + 59) / 60;
 }
 
 namespace {
@@ -283,7 +311,9 @@ uint32_t hw_read32(const volatile void* address) {
       off &= ~1u;
       if (off == reg::kTimer) {
         runtime().poll();
-        return timer_count();
+        const uint32_t count = timer_count();
+        paced(off, 0, true);
+        return count;
       }
       return reg_read16(off) | static_cast<uint32_t>(reg_read16(off + 2)) << 16;
     case Window::kBlitter:

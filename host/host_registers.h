@@ -47,6 +47,8 @@ void hw_write32(volatile void* address, uint32_t value);
 // Live register state, also for tests.
 uint32_t timer_count();
 bool in_vblank();
+// The first time after `now` (ns) at which in_vblank() changes.
+uint64_t next_vblank_edge(uint64_t now);
 
 // The 2D engine's solid fill with the values now in its registers.
 void blitter_fill();

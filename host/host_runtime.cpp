@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -27,7 +30,74 @@ std::set<std::string>& logged_keys() {
   return keys;
 }
 
+// The request to quit: set from signal handlers, so a plain flag of the kind they may set.
+// Its value says who asked (a signal number, or kWindowClosed).
+volatile sig_atomic_t g_quit_request = 0;
+constexpr int kWindowClosed = -1;
+// The guard that ends a program still running some time after the request.
+timer_t g_guard_timer;
+bool g_guard_made = false;
+volatile sig_atomic_t g_guard_ms = 0;
+char g_guard_message[128];
+size_t g_guard_message_length = 0;
+
+void guard_expired(int) {
+  // Only async-signal-safe calls here.
+  ssize_t written = ::write(STDERR_FILENO, g_guard_message, g_guard_message_length);
+  (void)written;
+  _exit(1);
+}
+
+// Also called from signal handlers.
+void take_quit_request(int who) {
+  if (g_quit_request) return;
+  g_quit_request = who;
+  if (!g_guard_made || g_guard_ms <= 0) return;
+  itimerspec due{};
+  due.it_value.tv_sec = g_guard_ms / 1000;
+  due.it_value.tv_nsec = static_cast<long>(g_guard_ms % 1000) * 1000000;
+  timer_settime(g_guard_timer, 0, &due, nullptr);
+}
+
+// A layer (re)started: no request, and the guard's time from the settings.
+void reset_quit_request(uint32_t guard_ms) {
+  const itimerspec off{};
+  if (g_guard_made) timer_settime(g_guard_timer, 0, &off, nullptr);
+  g_quit_request = 0;
+  g_guard_ms = static_cast<sig_atomic_t>(guard_ms);
+  const int n = std::snprintf(g_guard_message, sizeof g_guard_message,
+                              "gp2x host: the program did not quit within %g s of the request; ended\n",
+                              guard_ms / 1000.0);
+  g_guard_message_length = n > 0 ? std::min(static_cast<size_t>(n), sizeof g_guard_message - 1) : 0;
+}
+
+std::once_flag g_signals_taken;
+
 }  // namespace
+
+bool quit_requested() { return g_quit_request != 0; }
+
+void request_quit() {
+  take_quit_signals();  // the guard's timer
+  take_quit_request(kWindowClosed);
+}
+
+void take_quit_signals() {
+  std::call_once(g_signals_taken, [] {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    action.sa_handler = guard_expired;
+    sigaction(SIGALRM, &action, nullptr);
+    action.sa_handler = [](int signal) { take_quit_request(signal); };
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = SIGALRM;
+    g_guard_made = timer_create(CLOCK_MONOTONIC, &event, &g_guard_timer) == 0;
+  });
+}
 
 void log_once(const std::string& key, const std::string& message) {
   std::lock_guard<std::mutex> lock(g_log_mutex);
@@ -41,6 +111,7 @@ void fail(const std::string& message) {
 }
 
 Runtime::Runtime(const Settings& s) : settings(s) {
+  reset_quit_request(s.quit_guard_ms);
   fb_format.bpp = s.fb_bpp;
   fb_format.green_length = s.fb_green_length;
   fb_format.xres_virtual = s.fb_xres_virtual;
@@ -51,6 +122,10 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   timer_offset.store(s.timer_start);
   registers_reset(s.mem940_fill);
   if (!s.script_path.empty()) {
+    // A folder opens as a stream that reads nothing: it would pass for an empty script.
+    struct stat st {};
+    if (::stat(s.script_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      fail("cannot read the button script \"" + s.script_path + "\": it is a folder");
     std::ifstream in(s.script_path, std::ios::binary);
     if (!in) fail("cannot read the button script \"" + s.script_path + "\": " + std::strerror(errno));
     std::stringstream text;
@@ -62,11 +137,12 @@ Runtime::Runtime(const Settings& s) : settings(s) {
     input.set_script(std::move(events));
   }
   if (!s.shots_dir.empty()) {
-    if (::mkdir(s.shots_dir.c_str(), 0755) != 0 && errno != EEXIST)
-      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
+    std::error_code made;
+    std::filesystem::create_directories(s.shots_dir, made);
     struct stat st {};
-    if (::stat(s.shots_dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-      fail("cannot write screenshots to \"" + s.shots_dir + "\": not a folder");
+    if (::stat(s.shots_dir.c_str(), &st) != 0)
+      fail("cannot write screenshots to \"" + s.shots_dir + "\": " + made.message());
+    if (!S_ISDIR(st.st_mode)) fail("cannot write screenshots to \"" + s.shots_dir + "\": not a folder");
     if (::access(s.shots_dir.c_str(), W_OK | X_OK) != 0)
       fail("cannot write screenshots to \"" + s.shots_dir + "\": " + std::strerror(errno));
     std::sort(settings.shot_at_ms.begin(), settings.shot_at_ms.end());
@@ -86,6 +162,7 @@ Runtime::Runtime(const Settings& s) : settings(s) {
   } else if (s.audio == "sdl" || (s.audio.empty() && !s.headless)) {
     std::string error;
     sink_ = make_sdl_sink(&error);
+    sound_card_ = sink_ != nullptr;
     if (!sink_) log_once("sdl audio", error + ": no sound");
   } else if (s.audio == "capture") {
     sink_ = std::make_unique<CaptureSink>();
@@ -110,6 +187,7 @@ Runtime& runtime() {
 }
 
 void configure(const Settings& s) {
+  take_quit_signals();  // a test stands for a console program
   std::lock_guard<std::mutex> lock(g_runtime_mutex);
   delete g_runtime.exchange(nullptr);
   g_runtime.store(new Runtime(s), std::memory_order_release);
@@ -126,8 +204,8 @@ void Runtime::tick() {
   if (frontend_) {
     switch (frontend_->pump()) {
       case Frontend::Event::kQuit:
-        std::fprintf(stderr, "gp2x host: window closed\n");
-        end_run(0);
+        request_quit();
+        break;
       case Frontend::Event::kScreenshot: {
         char name[48];
         std::snprintf(name, sizeof name, "shot-%08llu.png", static_cast<unsigned long long>(now / 1000000));
@@ -140,6 +218,11 @@ void Runtime::tick() {
       case Frontend::Event::kNone:
         break;
     }
+  }
+  if (const int who = g_quit_request; who && !quit_told_) {
+    quit_told_ = true;
+    std::fprintf(stderr, "gp2x host: %s: the program is asked to quit\n",
+                 who == kWindowClosed ? "window closed" : who == SIGINT ? "interrupted (SIGINT)" : "SIGTERM");
   }
 }
 
@@ -242,6 +325,7 @@ void set_second_core_observer(RegisterObserver observer) {
   std::lock_guard<std::mutex> lock(rt.control_mutex);
   rt.control_observer = std::move(observer);
 }
+bool sound_card() { return runtime().sound_card(); }
 CapturedAudio take_captured_audio() {
   Runtime& rt = runtime();
   CapturedAudio out;

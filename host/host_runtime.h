@@ -70,18 +70,31 @@ class Runtime {
   std::atomic<bool> dsp_open{false};
   // Where "/dev/dsp" output goes (chosen by the settings at the start).
   AudioSink* audio_sink();
+  bool sound_card() const { return sound_card_; }
 
  private:
   void take_due_shots(uint64_t now);
   void schedule_next_shot(uint64_t after_ns);
   std::unique_ptr<Frontend> frontend_;
   std::unique_ptr<AudioSink> sink_;
+  bool quit_told_ = false;
+  bool sound_card_ = false;
   uint64_t next_shot_ns_ = UINT64_MAX;
   size_t next_shot_at_ = 0;
   std::atomic<bool> finished_{false};
 };
 
 Runtime& runtime();
+
+// The request to quit (SIGINT, SIGTERM, the window closed): the program is to leave through
+// its own quit path; one that has not ended Settings::quit_guard_ms (real time) after the
+// first request is ended with a message and exit code 1. Starting the layer again clears it.
+bool quit_requested();
+void request_quit();
+// From now on SIGINT and SIGTERM ask the program to quit. Taken when a program opens one of
+// the console's devices (a console program) and by configure (tests); a tool that only
+// reads and writes files keeps the system's own Ctrl+C.
+void take_quit_signals();
 
 // Prints a message about the host layer once per key (unknown registers, odd requests).
 void log_once(const std::string& key, const std::string& message);

@@ -27,6 +27,7 @@ int open(const char* path, int flags, int mode) {
   bool is_device = false;
   auto device = host::open_device(path, flags, &is_device);
   if (!is_device) return ::open(path, flags, mode);
+  host::take_quit_signals();
   if (!device) return -1;
   const int fd = runtime().devices.add(device);
   if (fd < 0) device->closed();  // no descriptor: the device is free for the next open
@@ -146,6 +147,8 @@ int execl(const char* path, const char* arg0, ...) {
   std::fprintf(stderr, "gp2x host: cannot start \"%s\": %s\n", program.c_str(), std::strerror(errno));
   return -1;
 }
+
+bool quit_requested() { return host::quit_requested(); }
 
 uint16_t peek16(const volatile void* address) { return host::hw_read16(address); }
 uint32_t peek32(const volatile void* address) { return host::hw_read32(address); }

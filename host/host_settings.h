@@ -7,10 +7,13 @@
 
 namespace gp2x::host {
 
+constexpr int kMaxScale = 8;  // the window's largest whole scale
+
 struct Settings {
   bool headless = true;        // no window; input from a script, pictures as PNG files
   bool virtual_clock = true;   // time moves only when the program sleeps or polls
-  int scale = 3;               // window: integer scale of the 320x240 picture
+  int scale = 0;               // window: whole scale of the 320x240 picture, 1 to kMaxScale;
+                               // 0: the largest that fits the display
 
   uint32_t timer_start = 0;              // hardware timer count at time 0
   int64_t epoch_seconds = 1767225600;    // virtual clock: wall time at time 0 (2026-01-01)
@@ -37,9 +40,16 @@ struct Settings {
   int64_t until_ms = -1;       // end the run at this time (ms), -1: never
   std::string exec_program;    // run this instead of ending on a program hand-over
   uint8_t mem940_fill = 0;     // initial bytes of the second core's memory
+  uint32_t quit_guard_ms = 2000;  // real time a program has to end after a request to
+                                  // quit; 0: no limit
 };
 
-// Reads the GP2X_* environment variables. On a bad value returns false with a message.
+// Reads the GP2X_* environment variables. On a bad value returns false with a message that
+// names the setting as the user gave it (see setting_name) and the values it takes.
 bool settings_from_env(Settings* out, std::string* error);
+
+// How the user named a setting: the play.sh option that set the variable (listed in
+// GP2X_OPTION_NAMES as "GP2X_SCALE=--scale ..."), else the variable itself.
+std::string setting_name(const std::string& variable);
 
 }  // namespace gp2x::host

@@ -1,6 +1,9 @@
-// The window front end: the screen scaled by a whole factor, the keyboard and game
-// controllers as the console's buttons.
+// The window front end: the screen scaled by a whole factor (the window can be resized and
+// made full screen with F11 or Alt+Return), the keyboard and game controllers as the
+// console's buttons.
 #include <SDL.h>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "host/gp2x_buttons.h"
 #include "host/gp2x_host.h"
 #include "host/host_frontend.h"
+#include "host/host_settings.h"
 
 namespace gp2x::host {
 namespace {
@@ -69,9 +73,7 @@ class SdlWindow : public Frontend {
       framebuffer_to_rgb(fb, format, rgb_.data());
       SDL_UpdateTexture(texture_, nullptr, rgb_.data(), kScreenWidth * 3);
     }
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+    show();
     pump_now_ = true;  // a frame is a good moment to take in the keys
   }
 
@@ -88,13 +90,25 @@ class SdlWindow : public Frontend {
           return Event::kQuit;
         case SDL_WINDOWEVENT:
           if (e.window.event == SDL_WINDOWEVENT_CLOSE) return Event::kQuit;
+          // A program that shows no new frame for a while (paused, loading) still fills the
+          // window it was given.
+          if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_EXPOSED) show();
           break;
         case SDL_KEYDOWN:
-        case SDL_KEYUP:
-          if (e.key.keysym.scancode < SDL_NUM_SCANCODES) keys_[e.key.keysym.scancode] = e.type == SDL_KEYDOWN;
-          if (e.type == SDL_KEYDOWN && e.key.keysym.scancode == SDL_SCANCODE_F12 && !e.key.repeat)
-            result = Event::kScreenshot;
+        case SDL_KEYUP: {
+          const SDL_Scancode code = e.key.keysym.scancode;
+          const bool down = e.type == SDL_KEYDOWN;
+          // Alt+Return is the full-screen key, not Start.
+          const bool full_screen_key = code == SDL_SCANCODE_F11 ||
+                                       (code == SDL_SCANCODE_RETURN && (e.key.keysym.mod & KMOD_ALT));
+          if (full_screen_key) {
+            if (down && !e.key.repeat) toggle_full_screen();
+            if (code != SDL_SCANCODE_RETURN || down) break;
+          }
+          if (code < SDL_NUM_SCANCODES) keys_[code] = down;
+          if (down && code == SDL_SCANCODE_F12 && !e.key.repeat) result = Event::kScreenshot;
           break;
+        }
         case SDL_CONTROLLERDEVICEADDED:
           if (SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which)) controllers_.push_back(c);
           break;
@@ -115,6 +129,20 @@ class SdlWindow : public Frontend {
   }
 
  private:
+  // The last frame, scaled by the largest whole factor that fits the window and centred on
+  // black (the renderer's logical size and integer scale do the arithmetic).
+  void show() {
+    SDL_RenderClear(renderer_);
+    if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+  }
+
+  void toggle_full_screen() {
+    const bool full = SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN;
+    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    show();
+  }
+
   uint32_t read_buttons() const {
     const std::vector<bool>& keys = keys_;
     bool up = keys[SDL_SCANCODE_UP], down = keys[SDL_SCANCODE_DOWN];
@@ -151,6 +179,8 @@ class SdlWindow : public Frontend {
 }  // namespace
 
 std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
+  // The host layer takes SIGINT and SIGTERM as requests to quit itself.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER) != 0) {
     *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
     return nullptr;
@@ -163,9 +193,19 @@ std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_GAMECONTROLLER);
     return nullptr;
   }
+  // The largest whole scale that fits the display's usable area (the desktop less its
+  // panels); a larger one asked for is cut down to it.
+  SDL_Rect usable{0, 0, kScreenWidth * kMaxScale, kScreenHeight * kMaxScale};
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) SDL_GetDisplayBounds(0, &usable);
+  const int fits = std::clamp(std::min(usable.w / kScreenWidth, usable.h / kScreenHeight), 1, kMaxScale);
+  if (scale > fits) {
+    std::fprintf(stderr, "gp2x host: %s %d does not fit the display (%dx%d): scale %d\n",
+                 setting_name("GP2X_SCALE").c_str(), scale, usable.w, usable.h, fits);
+  }
+  if (scale <= 0 || scale > fits) scale = fits;
   SDL_Window* window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED,
                                         SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
-                                        kScreenHeight * scale, 0);
+                                        kScreenHeight * scale, SDL_WINDOW_RESIZABLE);
   SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
   if (!renderer) {
     *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";

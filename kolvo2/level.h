@@ -81,6 +81,27 @@ class ClassLevel {
   const uint8_t* CurrentMatrix() const { return matrix[piece]; }
   bool PieceInPlay() const { return row != NO_PIECE; }
 
+  // ---- screen (level_screen.cpp) ----
+  // The module entry: attach, enter (a new game, then the fade-in), restore (pauses a
+  // game in play) or one frame of the level state.
+  void Manage(Z2DSurface& backbuffer, uint32_t* next, uint32_t* status, int32_t* keys,
+              uint32_t elapsed);
+  // Each true when its state is done.
+  bool ProcessFadeIn(Z2DSurface& backbuffer, uint32_t elapsed);
+  bool ProcessGameOver(Z2DSurface& backbuffer, uint32_t elapsed);
+  bool ProcessHighscore(Z2DSurface& backbuffer);
+  bool ProcessFadeOut(Z2DSurface& backbuffer, uint32_t elapsed);
+  // The play picture: the well with its pieces, shadow, clearing rows and effects, and
+  // the side panel when the redraw flag is set.
+  void RenderAll(Z2DSurface& backbuffer);
+  void RenderHud(Z2DSurface& backbuffer);
+  // Opens the pause menu over the darkened play picture.
+  void Pause();
+  static constexpr uint32_t NOT_PLACED = 3;  // the high-score position before name entry
+  uint8_t pauseselection = 0;  // 0 Resume, 1 Music, 2 Sound, 3 Quit
+  uint32_t hsposition = NOT_PLACED;
+  uint8_t namecursor = 0;      // characters of the name typed
+
   // ---- state: shared by the rules and the screen ----
   MAINDATA* maindata = nullptr;
   LEVELEFFECT effects[EFFECT_SLOTS] = {};
@@ -123,6 +144,9 @@ class ClassLevel {
   void Stylus(uint32_t elapsed);
   bool OnPiece(int32_t x, int32_t y) const;
   void Steer(int32_t x, int32_t y, uint32_t elapsed);
+  void ProcessPause(Z2DSurface& backbuffer, uint32_t elapsed);
+  void PauseSelect(uint8_t item);
+  void DrawTile(Z2DSurface& backbuffer, uint32_t column, uint32_t row, uint8_t tile);
 
   bool stylusdown = false;  // the stylus asked for a soft step this frame
 };

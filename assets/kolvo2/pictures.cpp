@@ -108,7 +108,7 @@ Canvas Title() {
   NightGround(c, 160, 14, 2);
   SidePieces(c, 0.3f, 0);
   BlockTitle(c, 160, 3, 7, "KOLVO 2");
-  Panel(c, 38, 41, 282, 236, 8);
+  Panel(c, 30, 41, 290, 236, 8);
   return c;
 }
 
@@ -121,19 +121,19 @@ Canvas Hud() {
   Panel(c, 25, -12, 175, 241, 6);
   c.Fill(RoundBox(30, -4, 170, 238, 1), Vertical(0, Rgb(62, 72, 106), 238, Rgb(74, 84, 120)), 30, 0, 170, 238);
 
-  // The next piece.
-  Panel(c, 174, 26, 246, 110, 6);
-  Label(c, 210, 31, "Next", true);
-  Inset(c, 180, 45, 240, 105, Rgb(14, 22, 52));
+  // The next piece (x 189 to 231 at most, y 47 to 103).
+  Panel(c, 174, 26, 242, 110, 6);
+  Label(c, 208, 31, "Next", true);
+  Inset(c, 180, 45, 236, 105, Rgb(14, 22, 52));
 
   // Level, lines and score: labels, and dark fields where the numbers go (they end at
-  // x 307 with their tops at y 32, 70 and 108).
-  Panel(c, 250, 6, 316, 131, 6);
+  // x 307 with their tops at y 32, 70 and 108; six digits start at x 253).
+  Panel(c, 244, 6, 316, 131, 6);
   const char* labels[] = {"Level", "Lines", "Score"};
   for (int i = 0; i < 3; ++i) {
-    Label(c, 257, 14 + 38.5f * i, labels[i], false);
+    Label(c, 251, 14 + 38.5f * i, labels[i], false);
     const float top = 30 + 38 * i;
-    Inset(c, 255, top, 311, top + 19, Rgb(8, 12, 32));
+    Inset(c, 249, top, 311, top + 19, Rgb(8, 12, 32));
   }
 
   // Below: the name in blocks over a game in progress.

@@ -212,17 +212,29 @@ void crash(Stereo& out, size_t at, uint32_t seed) {
   hat(out, at, 0.4f, seed + 1, 1.0, 0.3f);
 }
 
-// Renders the song's sections `passes` times over.
-Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
+// Renders the song's sections `passes` times over, of all but the last pass only what rings
+// on into it: the notes of its last seconds (none lasts a quarter of this, and their echoes
+// and reverb die away below 16 bits long before the last pass starts). The notes that start
+// earlier are not synthesised at all, and the sound returned starts with the first one that
+// is; the last pass starts at *last_pass_at in it.
+Stereo render_song(const Song& song, int passes, size_t* pass_frames, size_t* last_pass_at) {
   const double step = 60.0 / song.bpm / 4.0;  // a 16th note
   int bars = 0;
   for (const Section& s : song.sections) bars += s.bars;
   const size_t per_pass = size_t(std::llround(bars * 16 * step * kRate));
   *pass_frames = per_pass;
-  const size_t total = per_pass * size_t(passes) + size_t(3.0 * kRate);
+  const size_t last_pass = per_pass * size_t(passes - 1), ring_on = size_t(8.0 * kRate);
+  const size_t origin = last_pass > ring_on ? last_pass - ring_on : 0;
+  *last_pass_at = last_pass - origin;
+  const size_t total = per_pass * size_t(passes) + size_t(3.0 * kRate) - origin;
   Stereo drums(total), bass(total), arp(total), pad(total), lead(total), counter(total), fx(total);
   Noise humanise(1234);
-  auto frame_at = [&](double steps) { return size_t(std::llround(steps * step * kRate)); };
+  // The frame of a time (in 16ths) in the sound returned, and whether it is in it at all.
+  auto frame_at = [&](double steps, size_t* frame) {
+    const size_t f = size_t(std::llround(steps * step * kRate));
+    *frame = f >= origin ? f - origin : 0;
+    return f >= origin;
+  };
   auto bar_chord = [&](const std::vector<int>& chords, int bar) { return chords[size_t(bar) % chords.size()]; };
 
   double at_step = 0;
@@ -238,27 +250,36 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
         const double bar_step = at_step + bar * 16;
         const int chord = bar_chord(chords, bar);
         const bool last_bar = bar == sec.bars - 1;
-        if (bar == 0 && (sec.parts & kCrash)) crash(drums, frame_at(bar_step), seed++);
+        size_t bar_frame;
+        const bool bar_heard = frame_at(bar_step, &bar_frame);
+        if (bar == 0 && (sec.parts & kCrash) && bar_heard) crash(drums, bar_frame, seed);
+        if (bar == 0 && (sec.parts & kCrash)) ++seed;
         for (int s = 0; s < 16; ++s) {
-          const size_t f = frame_at(bar_step + s);
+          size_t f;
+          const bool now = frame_at(bar_step + s, &f);
           const float hum = 0.9f + 0.1f * humanise.next();
           const bool fill = (sec.parts & kFill) && last_bar && s >= 12;
           const char k = song.kick[s];
-          if ((sec.parts & kKick) && (k == 'x' || k == 'X') && !(fill && s > 12))
+          if (now && (sec.parts & kKick) && (k == 'x' || k == 'X') && !(fill && s > 12))
             kick(drums, f, k == 'X' ? 1.0f : 0.9f);
-          if ((sec.parts & kHalfKick) && s % 8 == 0) kick(drums, f, 0.9f);
+          if (now && (sec.parts & kHalfKick) && s % 8 == 0) kick(drums, f, 0.9f);
           const char sn = song.snare[s];
           if ((sec.parts & kSnare) && !fill) {
-            if (sn == 'x') snare(drums, f, 0.55f * hum, seed++);
-            if (sn == 'c') clap(drums, f, 0.6f * hum, seed++);
+            if (sn == 'x' && now) snare(drums, f, 0.55f * hum, seed);
+            if (sn == 'c' && now) clap(drums, f, 0.6f * hum, seed);
+            if (sn == 'x' || sn == 'c') ++seed;
           }
-          if (fill) snare(drums, f, 0.25f + 0.1f * float(s - 12), seed++, 0.1);
+          if (fill && now) snare(drums, f, 0.25f + 0.1f * float(s - 12), seed, 0.1);
+          if (fill) ++seed;
           const char h = song.hat[s];
-          if ((sec.parts & kHat) && h != '.')
-            hat(drums, f, (h == 'o' ? 0.28f : s % 4 == 2 ? 0.24f : 0.15f) * hum, seed++, h == 'o' ? 0.3 : 0.05,
-                s % 2 ? 0.25f : -0.15f);
+          if ((sec.parts & kHat) && h != '.') {
+            if (now)
+              hat(drums, f, (h == 'o' ? 0.28f : s % 4 == 2 ? 0.24f : 0.15f) * hum, seed, h == 'o' ? 0.3 : 0.05,
+                  s % 2 ? 0.25f : -0.15f);
+            ++seed;
+          }
           const char b = song.bass[s];
-          if ((sec.parts & kBass) && b != '.' && b != '-') {
+          if (now && (sec.parts & kBass) && b != '.' && b != '-') {
             int held = 1;
             while (s + held < 16 && song.bass[s + held] == '-') ++held;
             int deg = chord;
@@ -271,7 +292,7 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
             bass_note(bass, f, held * step * 0.9, note_hz(midi), 0.9f * hum, s % 4 == 0 ? 1.0 : 0.6);
           }
           const char a = song.arp[s];
-          if ((sec.parts & kArp) && a != '.') {
+          if (now && (sec.parts & kArp) && a != '.') {
             const int idx = a - '0';
             static const int kArpTones[4] = {0, 2, 4, 7};  // root, third, fifth, octave
             const int deg = chord + kArpTones[idx % 4] + 7 * (idx / 4);
@@ -279,12 +300,15 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
             arp_note(arp, f, step * 1.8, hz, 0.8f * hum, s % 2 ? 0.55f : -0.55f);
           }
         }
-        if (sec.parts & kPad) {
+        if ((sec.parts & kPad) && bar_heard) {
           std::vector<double> tones;
           for (int t = 0; t < 4; ++t) tones.push_back(note_hz(song.tonic - 12 + semis(song, chord + 2 * t)));
-          pad_chord(pad, frame_at(bar_step), 16 * step * 0.98, tones, 0.5f);
+          pad_chord(pad, bar_frame, 16 * step * 0.98, tones, 0.5f);
         }
-        if ((sec.parts & kRiser) && last_bar) riser(fx, frame_at(bar_step), 16 * step, seed++);
+        if ((sec.parts & kRiser) && last_bar) {
+          if (bar_heard) riser(fx, bar_frame, 16 * step, seed);
+          ++seed;
+        }
       }
       auto play_melody = [&](const char* text, Stereo& stem, bool is_lead) {
         const std::vector<MelodyNote> notes = parse_melody(text);
@@ -297,8 +321,10 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
             const double hz = note_hz(song.tonic + semis(song, n.degree) + n.sharp - (is_lead ? 0 : 12));
             const double held = n.steps * step * 0.92;
             const float vel = 0.85f + 0.15f * humanise.next();
-            if (is_lead) lead_note(stem, frame_at(at_step + s), held, hz, vel, song.lead_patch, -0.1f);
-            else counter_note(stem, frame_at(at_step + s), held, hz, vel);
+            size_t f;
+            const bool heard = frame_at(at_step + s, &f);
+            if (heard && is_lead) lead_note(stem, f, held, hz, vel, song.lead_patch, -0.1f);
+            if (heard && !is_lead) counter_note(stem, f, held, hz, vel);
           }
           s += n.steps;
         }
@@ -312,7 +338,7 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
   const double beat = 60.0 / song.bpm;
   ping_pong(lead, beat * 0.75, 0.35f, 0.3f);
   ping_pong(arp, beat * 0.5, 0.3f, 0.25f);
-  chorus(pad, 3.0f, 0.5f);
+  chorus(pad, 3.0f, 0.5f, origin);
   Stereo out(total);
   const Stereo* stems[7] = {&drums, &bass, &arp, &pad, &lead, &counter, &fx};
   for (int i = 0; i < 7; ++i) mix_into(out, *stems[i], song.gains[i]);
@@ -332,12 +358,12 @@ Stereo render_song(const Song& song, int passes, size_t* pass_frames) {
 }
 
 Stereo loop_of(const Song& song) {
-  size_t per_pass = 0;
-  Stereo two = render_song(song, 2, &per_pass);
+  size_t per_pass = 0, at = 0;
+  Stereo two = render_song(song, 2, &per_pass, &at);
   Stereo out(per_pass);
   for (size_t i = 0; i < per_pass; ++i) {
-    out.l[i] = two.l[per_pass + i];
-    out.r[i] = two.r[per_pass + i];
+    out.l[i] = two.l[at + i];
+    out.r[i] = two.r[at + i];
   }
   // Mastered well below full scale: the second core mixes the music at 250/256 and the
   // effects at 50-150/256, and the effects must still be heard over it.

@@ -7,9 +7,14 @@ namespace pxsynth {
 
 void Stereo::add(size_t i, float v, float pan) {
   if (i >= l.size()) return;
-  const double angle = (pan + 1.0) * kPi / 4.0;
-  l[i] += v * float(std::cos(angle) * 1.41421356);
-  r[i] += v * float(std::sin(angle) * 1.41421356);
+  if (pan != pan_) {
+    const double angle = (pan + 1.0) * kPi / 4.0;
+    pan_ = pan;
+    gain_l_ = float(std::cos(angle) * 1.41421356);
+    gain_r_ = float(std::sin(angle) * 1.41421356);
+  }
+  l[i] += v * gain_l_;
+  r[i] += v * gain_r_;
 }
 
 double note_hz(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
@@ -90,7 +95,12 @@ float adsr(double t, double held, double a, double d, double s, double r) {
 
 void Svf::set(double hz, double resonance) {
   hz = std::clamp(hz, 20.0, kRate * 0.2);
-  f_ = float(2.0 * std::sin(kPi * hz / kRate));
+  // sin(x) for x up to 0.2 pi by its series (the next term is below 1e-12): a filter swept
+  // every sample would otherwise spend most of a track's synthesis in the library's sine.
+  const double x = kPi * hz / kRate, x2 = x * x;
+  const double sine =
+      x * (1 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 * (1.0 / 362880 + x2 * (-1.0 / 39916800))))));
+  f_ = float(2.0 * sine);
   damp_ = float(2.0 * (1.0 - std::clamp(resonance, 0.0, 0.95)));
 }
 
@@ -252,7 +262,7 @@ void reverb(Stereo& buf, float mix, float size) {
   }
 }
 
-void chorus(Stereo& buf, float depth_ms, float mix) {
+void chorus(Stereo& buf, float depth_ms, float mix, size_t start) {
   const size_t max_delay = size_t((depth_ms * 2 + 12) * kRate / 1000) + 2;
   std::vector<float> line(max_delay, 0.0f);
   size_t p = 0;
@@ -260,7 +270,7 @@ void chorus(Stereo& buf, float depth_ms, float mix) {
     const float in = (buf.l[i] + buf.r[i]) * 0.5f;
     line[p] = in;
     auto tap = [&](double phase) {
-      const double t = double(i) / kRate;
+      const double t = double(start + i) / kRate;
       const double ms = 10.0 + depth_ms * std::sin(2 * kPi * 0.31 * t + phase);
       const double d = ms * kRate / 1000.0;
       const size_t whole = size_t(d);

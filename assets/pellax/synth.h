@@ -18,6 +18,10 @@ struct Stereo {
   size_t frames() const { return l.size(); }
   // Adds v at frame i with a pan from -1 (left) to 1 (right), equal power.
   void add(size_t i, float v, float pan = 0.0f);
+
+ private:
+  // The gains of the last pan used: a note adds every frame at one pan.
+  float pan_ = 0.0f, gain_l_ = 1.0f, gain_r_ = 1.0f;
 };
 
 // Frequency of a MIDI note number (69 = A 440 Hz).
@@ -74,7 +78,8 @@ void tom(Stereo& out, size_t at, float gain, double hz);
 // Effects over a whole buffer.
 void ping_pong(Stereo& buf, double seconds, float feedback, float mix);
 void reverb(Stereo& buf, float mix, float size = 0.8f);
-void chorus(Stereo& buf, float depth_ms, float mix);
+// The chorus's slow sweep is timed from `start` frames before the buffer's first one.
+void chorus(Stereo& buf, float depth_ms, float mix, size_t start = 0);
 // Fades a one-shot sound in and out over the given times, so it starts and ends on 0.
 void fade_edges(Stereo& buf, double in_s, double out_s);
 // tanh saturation with the given drive, then a gain so that the peak is `peak`.

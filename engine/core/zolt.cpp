@@ -169,7 +169,12 @@ int ClassZolt::StartFramework(int) {
   ChangeAppStatus(ZSTATUS_RUNNING);
   if (!(config.flags & ZCONFIG_NOTILT)) StartTiltEmulator(0, 675, true, 7000, false, 3000);
 
-  while (status <= ZSTATUS_MINIMIZED) MainLoop(false);
+  while (status <= ZSTATUS_MINIMIZED) {
+    // The system asks the program to end (SIGTERM, or the PC's window closed): it leaves
+    // the way the game's own quit does, so OnExit still keeps what it saves.
+    if (gp2x::quit_requested()) Quit();
+    else MainLoop(false);
+  }
   ChangeAppStatus(ZSTATUS_ENDED);
   return 0;
 }

@@ -47,7 +47,9 @@ int ZLoader_BMP::Start(Z2DSurfaceBase* surface, const void* data, uint32_t size,
   if (bitcount != 1 && bitcount != 4 && bitcount != 8 && bitcount != 24) return Z2D_NOTHANDLED;
   // Rows stored top-down: not supported (read as unsigned they would be 4 billion rows).
   if (int32_t(height) < 0) return Z2D_NOTHANDLED;
-  if (int32_t(width) <= 0) return Z2D_FAILED;
+  // No rows is no image either: and a row buffer as wide as the header says is never made
+  // for one.
+  if (int32_t(width) <= 0 || height == 0) return Z2D_FAILED;
 
   const uint64_t stride = (uint64_t(bitcount) * width + 31) / 32 * 4;
   const uint32_t entries = bitcount == 24 ? 0 : 1u << bitcount;

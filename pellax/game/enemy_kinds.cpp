@@ -19,6 +19,11 @@
 void register_menu_square();
 void register_blocks();
 void register_drifters();
+void register_spinners();
+void register_chasers();
+void register_bosses();
+void register_splitters();
+void register_barriers();
 
 namespace {
 
@@ -38,6 +43,11 @@ void register_families() {
   register_menu_square();
   register_blocks();
   register_drifters();
+  register_spinners();
+  register_chasers();
+  register_bosses();
+  register_splitters();
+  register_barriers();
 }
 
 const kind_routines* routines_of(int32_t kind) {
@@ -114,6 +124,12 @@ void enemy_kill(uint16_t index) {
   if (r && r->kill) r->kill(index);
 }
 
+void kill_kind(int32_t kind, uint16_t index) {
+  if (!object_pool || index >= kObjectCount || !object_at(index).link.in_use) return;
+  const kind_routines* r = routines_of(kind);
+  if (r && r->kill) r->kill(index);
+}
+
 float speed_scale(float base, float extra) { return base + game_speed * extra; }
 
 void spawn_score_popup(int32_t points, int32_t x, int32_t y) {
@@ -166,12 +182,18 @@ float random_angle() { return float(random_range(0, 1000)) * 6.283f / 1000.0f; }
 
 void load_shape(game_object* o, const int32_t (*rows)[4], int32_t n, int32_t hit_count,
                 segment_colour_fn colour) {
+  load_shape(o, rows, n, hit_count, colour, shape_build{shape_scale, shape_scale * 5 / 6, false});
+}
+
+void load_shape(game_object* o, const int32_t (*rows)[4], int32_t n, int32_t hit_count,
+                segment_colour_fn colour, const shape_build& b) {
   if (n > kMaxSegments / 3) n = kMaxSegments / 3;
+  const int64_t sy = b.y_up ? -1 : 1;
   for (int32_t i = 0; i < n; ++i) {
-    o->model_x1[i] = o->world_x1[i] = int32_t((int64_t(shape_scale) * rows[i][0]) >> 8);
-    o->model_y1[i] = o->world_y1[i] = int32_t((int64_t(shape_scale) * rows[i][1]) >> 8);
-    o->model_x2[i] = o->world_x2[i] = int32_t((int64_t(shape_scale) * rows[i][2]) >> 8);
-    o->model_y2[i] = o->world_y2[i] = int32_t((int64_t(shape_scale) * rows[i][3]) >> 8);
+    o->model_x1[i] = o->world_x1[i] = int32_t((int64_t(b.scale) * rows[i][0]) >> 8);
+    o->model_y1[i] = o->world_y1[i] = int32_t((int64_t(b.scale) * (sy * rows[i][1])) >> 8);
+    o->model_x2[i] = o->world_x2[i] = int32_t((int64_t(b.scale) * rows[i][2]) >> 8);
+    o->model_y2[i] = o->world_y2[i] = int32_t((int64_t(b.scale) * (sy * rows[i][3])) >> 8);
     const uint32_t c = colour(i, o->variant);
     o->colour_a[i] = uint16_t(c >> 16);
     o->colour_b[i] = uint16_t(c);
@@ -179,7 +201,7 @@ void load_shape(game_object* o, const int32_t (*rows)[4], int32_t n, int32_t hit
   o->segment_count = n;
   o->hit_count = hit_count < n ? hit_count : n;
   for (int32_t i = 0; i < o->hit_count; ++i) o->hit_list[i] = i;
-  for (int32_t i = 0; i < n; ++i) add_parallel_segments(o, i, 1, shape_scale * 5 / 6);
+  for (int32_t i = 0; i < n; ++i) add_parallel_segments(o, i, 1, b.spacing);
   transform_object(o);
 }
 
@@ -202,28 +224,40 @@ void drift_step(game_object* o, int32_t dt) {
   o->y += round_to_int(o->vy * f * 256.0f);
 }
 
-void spark_burst(int32_t x, int32_t y, int32_t count, const spark_style& s) {
-  for (int32_t k = 0; k < count; ++k) {
-    const uint16_t i = alloc_particle();
-    if (i == kNoRecord) continue;
-    particle& p = particle_at(i);
-    p.flags = s.flags;
-    p.type = 2;
-    p.tail_glow = s.tail_glow;
-    p.head_glow = s.head_glow;
-    p.colour = s.colour;
-    const int32_t delay = s.delay_base + random_range(0, s.delay_range);
-    p.delay = delay;
-    p.tail_x = p.head_x = x;
-    p.tail_y = p.head_y = y;
-    const float a = random_angle();
-    p.vx = round_to_int(std::sin(a) * s.speed * 256.0f);
-    p.vy = round_to_int(std::cos(a) * s.speed * 256.0f);
-    p.head_time = s.head_time;
-    const int32_t extra = random_range(0, 512);
-    p.life = s.life_base + extra;
-    add_parallel_particles(&p, 1, 150);
+void emit_spark(int32_t x, int32_t y, const spark_style& s, bool jitter) {
+  const uint16_t i = alloc_particle();
+  if (i == kNoRecord) return;
+  particle& p = particle_at(i);
+  p.flags = s.flags;
+  p.type = 2;
+  p.tail_glow = s.tail_glow;
+  p.head_glow = s.head_glow;
+  p.colour = s.colour;
+  const int32_t delay = s.delay_base + random_range(0, s.delay_range);
+  p.delay = delay;
+  p.tail_x = p.head_x = x;
+  p.tail_y = p.head_y = y;
+  const float a = random_angle();
+  p.vx = round_to_int(std::sin(a) * s.speed * 256.0f);
+  p.vy = round_to_int(std::cos(a) * s.speed * 256.0f);
+  if (jitter) {
+    const int32_t jx = random_range(0, 128);
+    const int32_t jy = random_range(0, 128);
+    p.vx += jx;
+    p.vy += jy;
   }
+  p.head_time = s.head_time;
+  const int32_t extra = random_range(0, 512);
+  p.life = s.life_base + extra;
+  add_parallel_particles(&p, 1, 150);
+}
+
+void spark_burst(int32_t x, int32_t y, int32_t count, const spark_style& s) {
+  for (int32_t k = 0; k < count; ++k) emit_spark(x, y, s, false);
+}
+
+void spark_burst_jittered(int32_t x, int32_t y, int32_t count, const spark_style& s) {
+  for (int32_t k = 0; k < count; ++k) emit_spark(x, y, s, true);
 }
 
 void finish_kill(uint16_t index, int32_t counted_kind) {
@@ -237,10 +271,13 @@ void finish_kill(uint16_t index, int32_t counted_kind) {
   free_object(index);
 }
 
-void standard_kill(uint16_t index, int32_t counted_kind) {
-  const game_object& o = object_at(index);
+void standard_sparks(const game_object& o) {
   const int32_t v = o.variant >= 0 && o.variant < 8 ? o.variant : 0;
   const spark_style style{3, uint16_t(v), uint16_t(v), kEnemyColours[v], 0, 3000, 6.0f, 1024, 3072};
   spark_burst(o.x, o.y, 60, style);
+}
+
+void standard_kill(uint16_t index, int32_t counted_kind) {
+  standard_sparks(object_at(index));
   finish_kill(index, counted_kind);
 }

@@ -33,6 +33,9 @@ bool kind_spawns(int32_t kind);
 void enemy_update(game_object* obj, int32_t dt);
 // Rolls the pick-up drop at the object's place, then runs its kind's kill.
 void enemy_kill(uint16_t index);
+// A kind's own kill routine on the object in that slot, with no drop (the sweeps of the
+// mines and the bosses); nothing for a kind without one.
+void kill_kind(int32_t kind, uint16_t index);
 // base + game_speed x extra: every speed of the moving kinds.
 float speed_scale(float base, float extra);
 // The floating score text of a kill.
@@ -56,6 +59,15 @@ float random_angle();
 using segment_colour_fn = uint32_t (*)(int32_t index, int32_t variant);
 void load_shape(game_object* obj, const int32_t (*rows)[4], int32_t n, int32_t hit_count,
                 segment_colour_fn colour);
+// The same with the table's own scale (8.8; each value becomes (scale x v) >> 8), the copies'
+// spacing, and for tables written with y up, each y negated before it is scaled.
+struct shape_build {
+  int32_t scale;
+  int32_t spacing;
+  bool y_up;
+};
+void load_shape(game_object* obj, const int32_t (*rows)[4], int32_t n, int32_t hit_count,
+                segment_colour_fn colour, const shape_build& build);
 // Both colours of a segment from one value.
 constexpr uint32_t both_colours(uint16_t c) { return (uint32_t(c) << 16) | c; }
 // The warp-in: grows the object over 50 ticks, then clears flag 4. Returns whether it was
@@ -72,7 +84,14 @@ struct spark_style {
   int32_t head_time, life_base;
 };
 void spark_burst(int32_t x, int32_t y, int32_t count, const spark_style& style);
+// One spark of a burst. With jitter each velocity component also gains 0..127 (two more
+// draws, after the direction and before the life).
+void emit_spark(int32_t x, int32_t y, const spark_style& style, bool jitter);
+// count sparks with that jitter.
+void spark_burst_jittered(int32_t x, int32_t y, int32_t count, const spark_style& style);
 // Score, popup, counters and the record freed: the end of every standard kill.
 void finish_kill(uint16_t index, int32_t counted_kind);
-// The standard kill: 60 sparks in the variant's colour, then finish_kill.
+// The standard kill's 60 sparks in the variant's colour.
+void standard_sparks(const game_object& obj);
+// The standard kill: those sparks, then finish_kill.
 void standard_kill(uint16_t index, int32_t counted_kind);

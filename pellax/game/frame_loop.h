@@ -12,6 +12,11 @@ int pellax_main();
 int pellax_start();
 bool pellax_frame();
 void shut_down_for_hand_over();
+// The system asks the program to end (SIGTERM, or the PC's window closed; the frame loop
+// and the pause screen look each frame): the loop ends after this frame, keeping what the
+// zone-complete screen's own quit keeps, the zone's unlocks there and a score that made
+// the table.
+void take_quit_request();
 // One-time set-up of the game; returns 0, or -1 when the pools cannot be allocated.
 int game_init();
 void game_shutdown();

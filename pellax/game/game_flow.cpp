@@ -10,6 +10,7 @@
 #include "pellax/game/frame_loop.h"
 #include "pellax/game/game_states.h"
 #include "pellax/game/high_scores.h"
+#include "pellax/game/kind_steps.h"
 #include "pellax/game/menu_square.h"
 #include "pellax/game/messages.h"
 #include "pellax/game/object_helpers.h"
@@ -589,6 +590,7 @@ void reset_game_flow_state() {
   time_frames = time_left = 0;
   pickup40_count = pickup103_count = pickup108_count = 0;
   popup_bonus_state = 0;
+  chain_fire_counter = 0;
   run_score_entered = 0;
   last_shot_frame = 0;
   difficulty_level = 0;

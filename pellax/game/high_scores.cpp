@@ -65,6 +65,8 @@ int32_t insert_high_score(const char* initials, int32_t score) {
   high_score_table_t& t = high_score_table;
   if (t.count < 0) t.count = 0;
   if (t.count > kScoreEntries) t.count = kScoreEntries;
+  // A score that does not make the table would overwrite its last entry: it is refused.
+  if (!score_qualifies(score)) return -1;
   int s = -1;
   for (int i = 0; i < t.count; ++i) {
     if (t.scores[i] < score) {

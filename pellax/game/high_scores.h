@@ -17,6 +17,7 @@ extern int32_t initials_tick;
 extern int32_t hiscore_music_pending;
 
 int32_t score_qualifies(int32_t score);
+// The slot the score takes, or -1 (nothing changed) when it does not make the table.
 int32_t insert_high_score(const char* initials, int32_t score);
 void load_high_scores();
 // Writes the table through a temporary file renamed over "pellax.dat"; returns 0, or -1

@@ -18,7 +18,9 @@ namespace {
 
 void start_text(growing_text& t, const char* text, int32_t growth, int32_t grow_time, int32_t life) {
   std::snprintf(t.text, sizeof t.text, "%s", text ? text : "");
-  t.scale = 256;
+  // Grown from a dot (scale 1 of 256): the longest wave names reach the view's width
+  // just inside its edges.
+  t.scale = 1;
   t.growth = growth;
   t.grow_time = grow_time;
   t.life = life;

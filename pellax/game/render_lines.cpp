@@ -1,5 +1,6 @@
 #include "pellax/game/render_lines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <cstdlib>
@@ -20,17 +21,40 @@ constexpr int32_t kFarLimit = 1 << 24;
 
 bool far_away(int32_t v) { return v > kFarLimit || v < -kFarLimit; }
 
-// Adds (channel x w) >> 8 per channel, w in 0..256; a white pixel cannot brighten.
+// A 5:6:5 colour with its fields spread over 32 bits, a free bit above each: blue 0-4,
+// red 11-15, green 21-26; their carries land in bits 5, 16 and 27.
+constexpr uint32_t kSpreadFields = 0x07E0F81Fu, kSpreadCarries = 0x08010020u;
+inline uint32_t spread(uint32_t v) { return (v | v << 16) & kSpreadFields; }
+
+// The channels of c side by side 21 bits apart, so that one multiply by a weight of up to
+// 256 scales all three without their products meeting.
+inline uint64_t channel_lanes(uint16_t c) {
+  return uint64_t(c & 31) | uint64_t((c >> 5) & 63) << 21 | uint64_t(c >> 11) << 42;
+}
+
+// (channel x w) >> 8 per channel, w in 0..256, as spread fields.
+inline uint32_t weighted(uint64_t lanes, int32_t w) {
+  const uint64_t scaled = lanes * uint32_t(w);
+  return (uint32_t(scaled >> 8) & 0x07E0001Fu) | (uint32_t(scaled >> 39) & 0xF800u);
+}
+
+// Spread sums held at their fields' maxima, without a branch (the sums saturate or not at
+// random along a line): a field that went past its maximum has its carry set and is filled
+// with ones. Two sums side by side in 64 bits are held the same way, each in its half.
+template <typename Word>
+inline Word saturated(Word sum) {
+  constexpr Word twice = sizeof(Word) == 8 ? 0x100000001u : 1u;
+  const Word over = sum & Word(kSpreadCarries * twice);
+  const Word fill = (over - (over >> 5)) | ((over >> 6) & Word(0x00200000u * twice));
+  return (sum | fill) & Word(kSpreadFields * twice);
+}
+
+inline uint16_t unspread(uint32_t v) { return uint16_t(v | v >> 16); }
+
+// Adds (channel x w) >> 8 per channel, w in 0..256, saturating (so a white pixel stays
+// white).
 inline void add_weighted(uint16_t* p, uint16_t c, int32_t w) {
-  const uint16_t v = *p;
-  if (v == 0xFFFF) return;
-  int32_t r = (v >> 11) + (((c >> 11) * w) >> 8);
-  int32_t g = ((v >> 5) & 63) + ((((c >> 5) & 63) * w) >> 8);
-  int32_t b = (v & 31) + (((c & 31) * w) >> 8);
-  if (r > 31) r = 31;
-  if (g > 63) g = 63;
-  if (b > 31) b = 31;
-  *p = uint16_t((r << 11) | (g << 5) | b);
+  *p = unspread(saturated(spread(*p) + weighted(channel_lanes(c), w)));
 }
 
 struct clip_tracker {
@@ -78,6 +102,27 @@ struct gradient_colour {
     return uint16_t((rr << 11) | (gg << 5) | bb);
   }
 };
+
+// n interior steps wholly on the canvas from `major` (the pixel at minor 0 of the first
+// step): the two minor pixels of each step, weighted by the position's fraction. Returns the
+// position after them.
+template <int32_t MajorStride, int32_t MinorStride, typename Colour>
+int32_t interior_on_canvas(uint16_t* major, int32_t n, int32_t pos, int32_t gradient,
+                           Colour& colour) {
+  for (int32_t k = 0; k < n; ++k, major += MajorStride) {
+    const uint64_t lanes = channel_lanes(colour.next_interior());
+    const int32_t fr = pos & 1023;
+    uint16_t* pixel = major + (pos >> 10) * MinorStride;
+    // Both pixels of the step are held at their maxima in one go.
+    const uint64_t sums = uint64_t(spread(pixel[0]) + weighted(lanes, (1024 - fr) >> 2)) |
+                          uint64_t(spread(pixel[MinorStride]) + weighted(lanes, fr >> 2)) << 32;
+    const uint64_t held = saturated(sums);
+    pixel[0] = unspread(uint32_t(held));
+    pixel[MinorStride] = unspread(uint32_t(held >> 32));
+    pos += gradient;
+  }
+  return pos;
+}
 
 template <typename Colour>
 void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour colour) {
@@ -143,13 +188,47 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
     last = kCanvasSize;
     clip.clipped = true;
   }
-  for (int32_t p = first; p < last; ++p) {
+  const int64_t count = last > first ? last - first : 0;
+  // The line is clipped once: both minor pixels of a step lie on the canvas while
+  // 0 <= pos < (size - 1) x 1024, one stretch of steps. The steps before and after it test
+  // each pixel; the stretch does not.
+  const int64_t top = int64_t(kCanvasSize - 1) * 1024;
+  int64_t head = 0, inside = 0;
+  const int64_t final_pos = pos + (count - 1) * int64_t(gradient);
+  if (count == 0 || (pos >= 0 && pos < top && final_pos >= 0 && final_pos < top)) {
+    inside = count;  // the usual case: no division needed
+  } else if (gradient > 0) {
+    if (pos < 0) head = (-int64_t(pos) + gradient - 1) / gradient;
+    const int64_t at = pos + head * gradient;
+    if (at < top) inside = (top - at + gradient - 1) / gradient;
+  } else if (gradient < 0) {
+    const int64_t down = -int64_t(gradient);
+    if (pos >= top) head = (pos - top) / down + 1;
+    const int64_t at = pos - head * down;
+    if (at >= 0) inside = at / down + 1;
+  } else if (pos >= 0 && pos < top) {
+    inside = count;
+  } else {
+    head = count;
+  }
+  head = std::min(head, count);
+  inside = std::min(inside, count - head);
+  auto tested_step = [&](int32_t p) {
     const uint16_t c = colour.next_interior();
     const int32_t fr = pos & 1023;
     plot(p, pos >> 10, c, (1024 - fr) >> 2);
     plot(p, (pos >> 10) + 1, c, fr >> 2);
     pos += gradient;
-  }
+  };
+  int32_t p = first;
+  for (const int32_t end = p + int32_t(head); p < end; ++p) tested_step(p);
+  const int32_t n = int32_t(inside);
+  if (x_major)
+    pos = interior_on_canvas<1, kCanvasSize>(s + p, n, pos, gradient, colour);
+  else
+    pos = interior_on_canvas<kCanvasSize, 1>(s + p * kCanvasSize, n, pos, gradient, colour);
+  p += int32_t(inside);
+  for (; p < last; ++p) tested_step(p);
 }
 
 }  // namespace

@@ -100,11 +100,12 @@ void form_t(int32_t i, const bands& table) {
   pick(table);
 }
 
-// Form C: with a cap on the live total and position limits.
-void form_c(int32_t i, const bands& table, int32_t min_y, int32_t max_x) {
+// Form C: the live total held below L + 3 until the interval, at most `cap` alive, and
+// position limits.
+void form_c(int32_t i, const bands& table, int32_t cap, int32_t min_y, int32_t max_x) {
   const int32_t n = alive_total();
   if (director_timer < per_l(i) && n >= L() + 3) return;
-  if (n > 39) return;
+  if (n > cap) return;
   director_timer = 0;
   int32_t x, y;
   pick_spawn_position(&x, &y);
@@ -252,7 +253,7 @@ void run_level(int32_t level, int32_t dt) {
     case 9:
       script(killed_total() >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
         form_c(71680, {{10, 3}, {21, 4}, {32, 23}, {43, 12}, {54, 24}, {65, 5}, {76, 13}, {87, 11}, {99, 17}},
-               INT32_MIN, INT32_MAX);
+               INT32_MAX, INT32_MIN, INT32_MAX);
       });
       break;
     case 10:
@@ -347,8 +348,8 @@ void run_level(int32_t level, int32_t dt) {
         level_number = 19;
       }
       script(killed[40] >= q, always, kEnd0, dt, [&] {
-        form_c(92160, {{10, 3}, {21, 4}, {43, 7}, {54, 12}, {65, 15}, {87, 8}, {94, 11}, {99, 23}}, 102400,
-               INT32_MAX);
+        form_c(92160, {{10, 3}, {21, 4}, {43, 7}, {54, 12}, {65, 15}, {87, 8}, {94, 11}, {99, 23}}, 39,
+               102400, INT32_MAX);
       });
       break;
     case 23:
@@ -357,7 +358,7 @@ void run_level(int32_t level, int32_t dt) {
           place_ship(120320, 140800);
           ++kill_quota;
         }
-        form_c(716800, {{10, 3}, {34, 7}, {54, 15}, {64, 13}, {69, 11}, {99, 23}}, 117760, 69120);
+        form_c(716800, {{10, 3}, {34, 7}, {54, 15}, {64, 13}, {69, 11}, {99, 23}}, 39, 117760, 69120);
       });
       break;
     case 24:

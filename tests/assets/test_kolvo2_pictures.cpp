@@ -3,6 +3,8 @@
 // the file variants the loaders read, and the font strips' marker runs.
 #include <algorithm>
 
+#include "engine/core/zmod_input.h"
+#include "kolvo2/piece_table.h"
 #include "tests/assets/kolvo2_packs.h"
 
 namespace {
@@ -141,13 +143,61 @@ TEST(Kolvo2Pictures, LayoutLeavesRoomForWhatTheGameDraws) {
       ASSERT_LE(l, 120) << x << "," << y;
     }
   // The numbers' places (ending at x 307, tops at 32, 70, 108): dark and even, so light
-  // digits read on them.
+  // digits read on them, as wide as the widest number the game shows (six digits, as the
+  // game font measures them) and a pixel more on each side.
+  GameDisplay display;
+  Z2DSurface font;
+  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
+  font.SetColorKey(kKey);
+  ASSERT_NE(font.BuildTableVwf(128), 0);
+  font.SetFontPadding(-1, 0);
+  uint32_t widest = 0;
+  for (char digit = '0'; digit <= '9'; ++digit)
+    widest = std::max(widest, font.GetFontWidth(std::string(6, digit).c_str()));
+  ASSERT_GT(widest, 0u);
+  const uint32_t glyphHeight = font.GetHeight() - 2;
   for (uint32_t top : {32u, 70u, 108u})
-    for (uint32_t y = top; y < top + 16; ++y)
-      for (uint32_t x = 258; x < 308; ++x) ASSERT_LE(Luma(hud.at(x, y)), 40) << x << "," << y;
-  // The next piece's place, x 182..238, y 47..103: dark too.
-  for (uint32_t y = 47; y < 103; ++y)
-    for (uint32_t x = 182; x < 238; ++x) ASSERT_LE(Luma(hud.at(x, y)), 60) << x << "," << y;
+    for (uint32_t y = top; y < top + glyphHeight; ++y)
+      for (uint32_t x = 307 - widest - 1; x <= 308; ++x) ASSERT_LE(Luma(hud.at(x, y)), 40) << x << "," << y;
+  // The next piece's place: every piece in its first orientation, centred on x 210 from
+  // y 47 as the side panel draws it, lies on dark ground with a pixel to spare.
+  for (uint32_t p = 0; p < PIECES; ++p) {
+    const PIECEMATRIX& m = tblockmtx[p][0];
+    int32_t cmin = 3, cmax = 0;
+    for (int32_t i = 0; i < 16; ++i)
+      if (m[i]) cmin = std::min(cmin, i % 4), cmax = std::max(cmax, i % 4);
+    const int32_t w = cmax - cmin + 1;
+    for (int32_t i = 0; i < 16; ++i) {
+      if (!m[i]) continue;
+      const int32_t left = 210 - 7 * w + 14 * (i % 4 - cmin), top = 47 + 14 * (i / 4);
+      for (int32_t y = top - 1; y <= top + 14; ++y)
+        for (int32_t x = left - 1; x <= left + 14; ++x)
+          ASSERT_LE(Luma(hud.at(x, y)), 60) << "piece " << p << " at " << x << "," << y;
+    }
+  }
+}
+
+TEST(Kolvo2Pictures, TitlePanelHoldsTheWidestMenuRow) {
+  // The menus stand on the title picture from the cube marker (x 57) on, in the rows y 46
+  // to 226; the widest row is a key assignment: the action, ":" and the key's name at
+  // 92 + the width of "Up = Rotate ". No bright frame may lie under any of it.
+  GameDisplay display;
+  Z2DSurface font;
+  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
+  font.SetColorKey(kKey);
+  ASSERT_NE(font.BuildTableVwf(128), 0);
+  font.SetFontPadding(-1, 0);
+  ClassZInput input;
+  uint32_t widestName = 0;
+  for (int32_t code = 0; code < 32; ++code) {
+    char name[32] = "";
+    input.GetKeyName(code, name, sizeof name);
+    widestName = std::max(widestName, font.GetFontWidth(name));
+  }
+  const uint32_t right = 92 + font.GetFontWidth("Up = Rotate ") + widestName;
+  const Decoded title = DecodeFull(PackEntry("gfx.zpk", "title.bmp"));
+  for (uint32_t y = 46; y < 226; ++y)
+    for (uint32_t x = 57; x <= right; ++x) ASSERT_LE(Luma(title.at(x, y)), 80) << x << "," << y;
 }
 
 // The marker runs of a strip's top row, read independently of the engine: a run is a

@@ -1,5 +1,7 @@
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,22 @@ TEST(ButtonScript, BadLinesAreNamed) {
   }
 }
 
+// The scripts shipped as examples (host/README.md, README.md) read as they are.
+TEST(ButtonScript, ShippedExamplesRead) {
+  int scripts = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(HOST_EXAMPLES)) {
+    if (entry.path().extension() != ".txt") continue;
+    ++scripts;
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::vector<host::ScriptEvent> events;
+    std::string error;
+    EXPECT_TRUE(host::parse_button_script(text, &events, &error)) << entry.path() << ": " << error;
+    EXPECT_FALSE(events.empty()) << entry.path();
+  }
+  EXPECT_GT(scripts, 0);
+}
+
 class ScriptedRunTest : public HostTest {
  protected:
   std::string write_script(const std::string& text) {
@@ -107,6 +125,10 @@ TEST_F(ScriptedRunTest, BadScriptStopsTheRunNamingTheLine) {
   settings_.script_path = "/nonexistent/script.txt";
   EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
               "cannot read the button script \"/nonexistent/script.txt\"");
+  // A folder opens as a stream that reads nothing, which would pass for an empty script.
+  settings_.script_path = "/tmp";
+  EXPECT_EXIT(host::configure(settings_), testing::ExitedWithCode(2),
+              "cannot read the button script \"/tmp\": it is a folder");
 }
 
 }  // namespace

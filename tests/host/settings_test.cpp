@@ -82,4 +82,67 @@ TEST_F(EnvTest, BadValuesNameTheVariable) {
   EXPECT_NE(error.find("GP2X_SHOTS"), std::string::npos) << error;
 }
 
+TEST_F(EnvTest, NumbersAreDecimalUnlessMarkedHex) {
+  using Get = int64_t (*)(const Settings&);
+  const Get until = [](const Settings& s) -> int64_t { return s.until_ms; };
+  const Get poll = [](const Settings& s) -> int64_t { return s.poll_ns; };
+  const Get timer = [](const Settings& s) -> int64_t { return s.timer_start; };
+  struct Case {
+    const char* name;
+    const char* value;
+    Get get;
+    int64_t expected;
+  };
+  const Case cases[] = {
+      {"GP2X_UNTIL", "0100", until, 100},       {"GP2X_UNTIL", "0", until, 0},
+      {"GP2X_POLL_NS", "0999", poll, 999},      {"GP2X_TIMER_START", "0x1F", timer, 31},
+      {"GP2X_TIMER_START", "0XfF", timer, 255}, {"GP2X_TIMER_START", "4294967295", timer, 4294967295},
+  };
+  for (const Case& c : cases) {
+    set(c.name, c.value);
+    Settings s;
+    std::string error;
+    ASSERT_TRUE(settings_from_env(&s, &error)) << c.name << "=" << c.value << ": " << error;
+    EXPECT_EQ(c.get(s), c.expected) << c.name << "=" << c.value;
+    unsetenv(c.name);
+  }
+}
+
+TEST_F(EnvTest, ErrorsGiveTheRangeAndNameTheOptionTyped) {
+  struct Case {
+    const char* name;
+    const char* value;
+    const char* option_names;  // GP2X_OPTION_NAMES, as play.sh sets it; null: none
+    const char* message;
+  };
+  const Case cases[] = {
+      // A read that costs no time would hang every run that waits on the clock.
+      {"GP2X_POLL_NS", "0", nullptr, "GP2X_POLL_NS=\"0\": expected nanoseconds from 1 to 1000000"},
+      {"GP2X_SCALE", "9", nullptr, "GP2X_SCALE=\"9\": expected a whole number from 1 to 8"},
+      {"GP2X_SCALE", "9", "GP2X_UNTIL=--until GP2X_SCALE=--scale",
+       "--scale \"9\": expected a whole number from 1 to 8"},
+      {"GP2X_UNTIL", "soon", "GP2X_UNTIL=--until", "--until \"soon\": expected a time in milliseconds from 0 to "},
+      {"GP2X_BATTERY", "-3", "GP2X_BATTERY=--battery", "--battery \"-3\": expected full or a number from 0 to 65535"},
+      {"GP2X_TIMER_START", "0x", nullptr, "GP2X_TIMER_START=\"0x\": expected a count from 0 to 4294967295"},
+      // A variable that play.sh did not set keeps its own name.
+      {"GP2X_EPOCH", "x", "GP2X_UNTIL=--until", "GP2X_EPOCH=\"x\": expected seconds from 0 to 2147483647"},
+  };
+  for (const Case& c : cases) {
+    set(c.name, c.value);
+    if (c.option_names) set("GP2X_OPTION_NAMES", c.option_names);
+    Settings s;
+    std::string error;
+    EXPECT_FALSE(settings_from_env(&s, &error)) << c.name << "=" << c.value;
+    EXPECT_EQ(error.rfind(c.message, 0), 0u) << error;
+    unsetenv(c.name);
+    unsetenv("GP2X_OPTION_NAMES");
+  }
+  set("GP2X_OPTION_NAMES", "GP2X_SHOT_EVERY=--shot-every GP2X_SHOTS=--shots");
+  set("GP2X_SHOT_EVERY", "100");
+  Settings s;
+  std::string error;
+  EXPECT_FALSE(settings_from_env(&s, &error));
+  EXPECT_EQ(error, "GP2X_SHOT_AT and --shot-every need --shots, the folder for the pictures");
+}
+
 }  // namespace

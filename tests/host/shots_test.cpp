@@ -130,6 +130,14 @@ TEST_F(ShotsTest, ScreenshotsEveryIntervalAndAtListedTimes) {
   EXPECT_FALSE(exists("shot-00002000.png"));
 }
 
+TEST_F(ShotsTest, FolderIsCreatedWithItsParents) {
+  settings_.shots_dir = dir_ + "/run/3/shots";
+  settings_.shot_at_ms = {10};
+  reconfigure();
+  gp2x::usleep(10000);
+  EXPECT_TRUE(exists("run/3/shots/shot-00000010.png"));
+}
+
 TEST_F(ShotsTest, UnwritableFolderStopsTheRun) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::string file = dir_ + "/plain";

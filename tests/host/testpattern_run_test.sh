@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The example program runs headless from a script to its hand-over, leaving screenshots,
-# and runs in a window under SDL's dummy video driver (a build without SDL2, told
-# "headless", refuses the window and says why).
+# runs in a window under SDL's dummy video driver (a build without SDL2, told "headless",
+# refuses the window and says why), quits on SIGTERM and has a usage.
 set -euo pipefail
 program=$1 kind=${2:-window}
 tmp=$(mktemp -d)
@@ -27,4 +27,17 @@ else
   SDL_VIDEODRIVER=dummy GP2X_HEADLESS=0 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_UNTIL=200 "$program" 2>err.txt ||
     fail "window run: $(cat err.txt)"
 fi
+# SIGTERM in the middle of a run (once its first picture shows it is running) asks it to
+# quit: it leaves through its hand-over with exit code 0.
+GP2X_SHOTS=term GP2X_SHOT_EVERY=100 "$program" 2>err.txt &
+pid=$!
+while [ ! -s term/shot-00000100.png ] && kill -0 $pid; do sleep 0.01; done
+kill -TERM $pid
+wait $pid || fail "SIGTERM: exit code $? ($(cat err.txt))"
+grep -q 'SIGTERM: the program is asked to quit' err.txt && grep -q 'hands over to' err.txt ||
+  fail "SIGTERM ends it through its hand-over: $(cat err.txt)"
+
+"$program" --help > help.txt || fail "--help exits 0"
+grep -q '^usage: testpattern' help.txt || fail "--help prints the usage"
+"$program" --fast 2>/dev/null && fail "an unknown argument is refused"
 echo "testpattern: all good"

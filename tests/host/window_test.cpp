@@ -1,6 +1,8 @@
-// The window path under SDL's dummy video driver: it opens, shows frames, turns keys into
-// button bits and ends the program when closed.
+// The window path under SDL's dummy video driver: it opens at a scale that fits, shows
+// frames at a whole scale however it is resized, turns keys into button bits, goes full
+// screen on F11 and Alt+Return, and asks the program to quit when closed.
 #include <SDL.h>
+#include <algorithm>
 #include <cstdlib>
 #include <linux/fb.h>
 #include <vector>
@@ -20,9 +22,27 @@ class WindowTest : public HostTest {
     settings_.headless = false;  // a window, on the virtual clock so nothing waits for real
     settings_.audio = "null";
     settings_.scale = 2;
+    settings_.quit_guard_ms = 0;  // the test process goes on after the window is closed
     HostTest::SetUp();
     fb0_ = gp2x::open("/dev/fb0", O_RDWR);
     ASSERT_GT(fb0_, 0);
+  }
+  // Starts the layer again with settings_, with a new window.
+  void restart() {
+    gp2x::close(fb0_);
+    reconfigure();
+    fb0_ = gp2x::open("/dev/fb0", O_RDWR);
+    ASSERT_GT(fb0_, 0);
+  }
+  // The layer's window (one at a time; each start makes a new one).
+  static SDL_Window* window() {
+    static Uint32 last = 1;
+    for (Uint32 id = last; id < last + 1000; ++id)
+      if (SDL_Window* w = SDL_GetWindowFromID(id)) {
+        last = id;
+        return w;
+      }
+    return nullptr;
   }
   void TearDown() override {
     gp2x::close(fb0_);
@@ -34,10 +54,11 @@ class WindowTest : public HostTest {
     fb_var_screeninfo v{};
     ASSERT_EQ(gp2x::ioctl(fb0_, FBIOGET_VSCREENINFO, &v), 0);
   }
-  static void key(SDL_Scancode code, bool down) {
+  static void key(SDL_Scancode code, bool down, Uint16 mod = KMOD_NONE) {
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.keysym.scancode = code;
+    e.key.keysym.mod = mod;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     SDL_PushEvent(&e);
   }
@@ -50,10 +71,9 @@ class WindowTest : public HostTest {
 };
 
 TEST_F(WindowTest, OpensAndShowsFrames) {
-  SDL_Window* window = SDL_GetWindowFromID(1);
-  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window(), nullptr);
   int w = 0, h = 0;
-  SDL_GetWindowSize(window, &w, &h);
+  SDL_GetWindowSize(window(), &w, &h);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
   for (int i = 0; i < 3; ++i) {
@@ -88,16 +108,105 @@ TEST_F(WindowTest, KeysAreTheConsolesButtons) {
   }
 }
 
-TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        SDL_Event e{};
-        e.type = SDL_QUIT;
-        SDL_PushEvent(&e);
-        frame();
-      },
-      testing::ExitedWithCode(0), "window closed");
+TEST_F(WindowTest, ClosingTheWindowAsksTheProgramToQuit) {
+  EXPECT_FALSE(gp2x::quit_requested());
+  testing::internal::CaptureStderr();
+  SDL_Event e{};
+  e.type = SDL_QUIT;
+  SDL_PushEvent(&e);
+  frame();
+  frame();  // the program goes on to its own quit path, and the window stays until it ends
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "gp2x host: window closed: the program is asked to quit\n");
+  EXPECT_TRUE(gp2x::quit_requested());
+  EXPECT_NE(window(), nullptr);
+}
+
+// The dummy video driver's display is 1024x768: a scale of 3 fits it, 4 does not.
+TEST_F(WindowTest, TheScaleFitsTheDisplay) {
+  struct Case {
+    int scale;
+    int width, height;
+    const char* note;
+  };
+  const Case cases[] = {
+      {0, 960, 720, ""},  // the largest that fits
+      {1, 320, 240, ""},
+      {8, 960, 720, "gp2x host: GP2X_SCALE 8 does not fit the display (1024x768): scale 3\n"},
+  };
+  for (const Case& c : cases) {
+    settings_.scale = c.scale;
+    testing::internal::CaptureStderr();
+    restart();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.note) << c.scale;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window(), &w, &h);
+    EXPECT_EQ(w, c.width) << c.scale;
+    EXPECT_EQ(h, c.height) << c.scale;
+  }
+}
+
+TEST_F(WindowTest, AResizedWindowKeepsAWholeScaleCentredOnBlack) {
+  std::fill_n(reinterpret_cast<uint16_t*>(host::framebuffer(0)), 320 * 240, 0xFFFF);
+  struct Case {
+    int width, height;
+    int scale, left, top;  // of the picture in the window
+  };
+  const Case cases[] = {{1000, 700, 2, 180, 110}, {640, 480, 2, 0, 0}, {1024, 768, 3, 32, 24}, {400, 300, 1, 40, 30}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    SDL_SetWindowSize(window(), c.width, c.height);
+    frame();
+    SDL_Renderer* renderer = SDL_GetRenderer(window());
+    float sx = 0, sy = 0;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    EXPECT_EQ(sx, float(c.scale));
+    EXPECT_EQ(sy, float(c.scale));
+    // Read back through the renderer's scale: one logical pixel is c.scale window pixels.
+    SDL_RenderSetScale(renderer, 1, 1);
+    SDL_RenderSetViewport(renderer, nullptr);
+    auto pixel = [&](int x, int y) {
+      SDL_Rect r{x, y, 1, 1};
+      uint32_t v = 0;
+      SDL_RenderReadPixels(renderer, &r, SDL_PIXELFORMAT_RGB888, &v, 4);
+      return v & 0xFFFFFF;
+    };
+    // White (SDL's conversions may round a channel down by one), black around it.
+    auto white = [&](int x, int y) { return (pixel(x, y) & 0xF0F0F0) == 0xF0F0F0; };
+    EXPECT_TRUE(white(c.left, c.top));
+    EXPECT_TRUE(white(c.left + 320 * c.scale - 1, c.top + 240 * c.scale - 1));
+    if (c.left > 0) {
+      EXPECT_EQ(pixel(c.left - 1, c.top), 0u);
+      EXPECT_EQ(pixel(c.left + 320 * c.scale, c.top), 0u);
+    }
+    if (c.top > 0) {
+      EXPECT_EQ(pixel(c.left, c.top - 1), 0u);
+      EXPECT_EQ(pixel(c.left, c.top + 240 * c.scale), 0u);
+    }
+  }
+}
+
+TEST_F(WindowTest, F11AndAltReturnToggleFullScreen) {
+  auto full = [this] { return (SDL_GetWindowFlags(window()) & SDL_WINDOW_FULLSCREEN) != 0; };
+  ASSERT_FALSE(full());
+  struct Case {
+    SDL_Scancode code;
+    Uint16 mod;
+    bool full;
+  };
+  const Case cases[] = {{SDL_SCANCODE_F11, KMOD_NONE, true},   {SDL_SCANCODE_F11, KMOD_NONE, false},
+                        {SDL_SCANCODE_RETURN, KMOD_LALT, true}, {SDL_SCANCODE_RETURN, KMOD_RALT, false}};
+  for (const Case& c : cases) {
+    key(c.code, true, c.mod);
+    frame();
+    EXPECT_EQ(full(), c.full) << c.code;
+    EXPECT_EQ(pressed(), 0u) << "Alt+Return is not Start";
+    key(c.code, false, c.mod);
+    frame();
+  }
+  key(SDL_SCANCODE_RETURN, true);
+  frame();
+  EXPECT_EQ(pressed(), b::kStart);
+  EXPECT_FALSE(full());
 }
 
 }  // namespace

@@ -148,7 +148,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {{200, 50, 19}, 34, 0, 1},  // + 3 passes 7: the switch already draws big
                   {{0, 49, 9}, 8, 1, 1},      // below 50: 7 + R % 8
                   {{0, 99, 20}, 15, 2, 1},    // + 1, not past 2 yet
-                  {{0, 13}, 6, 0, 0}}}),      // passes 2: back to four cells
+                  {{0, 13}, 6, 0, 0}}},       // passes 2: back to four cells
+        // The counter must pass the bounds: 7 and 2 themselves keep the phase.
+        NextCase{"ManiacBounds", 1,
+                 {{{200, 1}, 1, 3, 0},
+                  {{200, 2}, 2, 6, 0},
+                  {{0, 3}, 3, 7, 0},
+                  {{0, 60, 5}, 20, 0, 1},
+                  {{0, 10, 3}, 10, 1, 1},
+                  {{0, 10, 4}, 11, 2, 1},
+                  {{0, 5}, 5, 0, 0}}}),
     [](const ::testing::TestParamInfo<NextCase>& i) { return i.param.name; });
 
 // ---- a new piece ----
@@ -260,6 +269,9 @@ TEST_F(Rules, HardDropLeavesATrailPerRowAndNoFlash) {
   Frame(40);
   EXPECT_EQ(EffectsOf(LEVELFX_TRAIL), 14u);
   EXPECT_EQ(level.effects[1].remaining, 24u);
+  Frame(24);  // exactly what it had left
+  EXPECT_EQ(level.effects[1].kind, LEVELFX_FREE);
+  EXPECT_EQ(level.effects[2].remaining, 32u);
 }
 
 TEST_F(Rules, AFullEffectListDropsNewEffects) {
@@ -461,6 +473,7 @@ struct TurnCase {
   std::vector<uint8_t> presses;
   Field blockers;  // rows 10-13 of the well
   uint8_t columnafter, orientationafter;
+  uint8_t orientation = 0;  // before the turn
 };
 
 void PrintTo(const TurnCase& c, std::ostream* os) { *os << c.name; }
@@ -472,7 +485,7 @@ TEST_P(RulesTurn, InPlaceThenLeftThenRightElseRefused) {
   Start({0, 0});
   for (size_t i = 0; i < k.blockers.size(); ++i)
     if (!k.blockers[i].empty()) SetRow(10 + i, k.blockers[i]);
-  Place(k.piece, 0, k.column, 10);
+  Place(k.piece, k.orientation, k.column, 10);
   ASSERT_FALSE(level.BlockCollide());
   for (uint8_t a : k.presses) Press(a);
   Frame(16);
@@ -491,6 +504,8 @@ INSTANTIATE_TEST_SUITE_P(
         TurnCase{"KickLeft", PIECE_I, 7, {ACTION_TURN}, {"", "", "......#..."}, 6, 1},
         TurnCase{"KickRight", PIECE_I, 7, {ACTION_TURN}, {"", "", "...#......"}, 8, 1},
         TurnCase{"Refused", PIECE_I, 7, {ACTION_TURN}, {"", "", "...#...#.."}, 7, 0},
+        // Lying down, turning upright into a cell: both kicks fit, the left one is taken.
+        TurnCase{"LeftKickBeforeRight", PIECE_I, 7, {ACTION_TURN}, {"....#....."}, 6, 2, 1},
         TurnCase{"RightWallKicksLeft", PIECE_I, 11, {ACTION_TURN}, {}, 10, 1},
         TurnCase{"AgainstTheRightWallRefused", PIECE_I, 12, {ACTION_TURN}, {}, 12, 0},
         TurnCase{"TurnLeftIsCounterClockwise", PIECE_T, 7, {ACTION_TURNLEFT}, {}, 7, 3},
@@ -499,6 +514,45 @@ INSTANTIATE_TEST_SUITE_P(
         TurnCase{"TurnRightBeforeTurnLeft", PIECE_T, 7, {ACTION_TURNLEFT, ACTION_TURNRIGHT}, {}, 7, 1},
         TurnCase{"OneTurnPerFrame", PIECE_T, 7, {ACTION_TURN, ACTION_TURN, ACTION_TURNRIGHT}, {}, 7, 1}),
     [](const ::testing::TestParamInfo<TurnCase>& i) { return i.param.name; });
+
+// ---- held keys ----
+
+struct HeldCase {
+  const char* name;
+  uint8_t action;
+  uint8_t columnafter, rowafter, orientationafter;  // row 100: locked
+};
+
+void PrintTo(const HeldCase& c, std::ostream* os) { *os << c.name; }
+
+class RulesHeld : public Rules, public ::testing::WithParamInterface<HeldCase> {};
+
+TEST_P(RulesHeld, AKeyHeldDownActsAgainOnItsRepeats) {
+  const HeldCase& k = GetParam();
+  Start({0, 0});
+  Place(PIECE_T, 0, 7, 10);
+  // The press was served in an earlier frame; only the input's repeat is queued now.
+  input.OnKeyDown(CfgKey(cfg, k.action));
+  input.ResetEvents();
+  input.CheckRepeat(1000);
+  Frame(16);
+  EXPECT_EQ(level.row, k.rowafter);
+  if (k.rowafter != ClassLevel::NO_PIECE) {
+    EXPECT_EQ(level.column, k.columnafter);
+    EXPECT_EQ(level.orientation, k.orientationafter);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, RulesHeld,
+    ::testing::Values(HeldCase{"MoveLeft", ACTION_MOVELEFT, 6, 10, 0},
+                      HeldCase{"MoveRight", ACTION_MOVERIGHT, 8, 10, 0},
+                      HeldCase{"MoveDown", ACTION_MOVEDOWN, 7, 11, 0},
+                      HeldCase{"Turn", ACTION_TURN, 7, 10, 1},
+                      HeldCase{"TurnLeft", ACTION_TURNLEFT, 7, 10, 3},
+                      HeldCase{"TurnRight", ACTION_TURNRIGHT, 7, 10, 1},
+                      HeldCase{"FastDrop", ACTION_FASTDROP, 0, ClassLevel::NO_PIECE, 0}),
+    [](const ::testing::TestParamInfo<HeldCase>& i) { return i.param.name; });
 
 // ---- the stylus ----
 
@@ -534,6 +588,69 @@ TEST_F(Rules, StylusBelowThePieceAsksForSoftSteps) {
   }
   // At once, then after 250, 200, 150 and 100 ms, then every 40 (one step a frame).
   EXPECT_EQ(steps, std::vector<int>({0, 5, 9, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}));
+}
+
+TEST_F(Rules, TheStylusStepComesAfterTheQueuedSoftDropsAndNeverAfterGravity) {
+  struct Case {
+    bool gravitydue;
+    int softdrops;
+    uint8_t rowafter;
+  };
+  for (const Case& c : {Case{false, 0, 11}, Case{false, 2, 13}, Case{true, 2, 11}}) {
+    Start({0, 0});
+    Place(PIECE_I, 0, 7, 10);
+    level.falltimer = c.gravitydue ? ClassLevel::FallInterval(1) - 16 : 0;
+    Press(ACTION_MOVEDOWN, c.softdrops);
+    input.OnClickDown(100, 230, 0);  // below the piece: one soft step at once
+    Frame(16);
+    input.OnClickUp(100, 230, 0);
+    Frame(0);
+    EXPECT_EQ(level.row, c.rowafter) << c.gravitydue << " " << c.softdrops;
+  }
+}
+
+struct TapCase {
+  int32_t x, y;
+  uint8_t columnafter, rowafter, orientationafter;
+};
+
+TEST_F(Rules, StylusTapsAtTheEdgesOfThePieceAndOfTheDirections) {
+  // The T at column 7, row 10 fills matrix cells (1,1), (2,1), (2,2), (3,1): x 86-99 in
+  // rows y 56-97 and x 100-113 in y 70-83. Left is x < 86, right x >= 114, down y >= 98.
+  const TapCase cases[] = {
+      {86, 56, 7, 10, 1},    {99, 69, 7, 10, 1},    // the first cell's corners: a turn
+      {113, 83, 7, 10, 1},   {99, 97, 7, 10, 1},    // the last pixels of two more cells
+      {100, 69, 7, 10, 0},   {110, 97, 7, 10, 0},   // empty matrix cells, nowhere pointed
+      {114, 83, 8, 10, 0},   {85, 60, 6, 10, 0},    // right, left
+      {86, 40, 7, 10, 0},                           // above: not left any more
+      {90, 98, 7, 11, 0},                           // below
+  };
+  for (const TapCase& c : cases) {
+    Start({0, 0});
+    Place(PIECE_T, 0, 7, 10);
+    input.OnClickDown(c.x, c.y, 0);
+    input.OnClickUp(c.x, c.y, 0);
+    Frame(16);
+    EXPECT_EQ(level.column, c.columnafter) << c.x << "," << c.y;
+    EXPECT_EQ(level.row, c.rowafter) << c.x << "," << c.y;
+    EXPECT_EQ(level.orientation, c.orientationafter) << c.x << "," << c.y;
+  }
+}
+
+TEST_F(Rules, StylusPointingElsewhereStartsTheWaitAgain) {
+  Start({0, 0});
+  Place(PIECE_T, 0, 9, 10);
+  input.OnClickDown(20, 60, 0);  // left of the piece: it moves at once, then waits 300 ms
+  std::vector<int> moves;
+  for (int f = 0; f < 14; ++f) {
+    if (f == 5) input.OnClickMove(120, 20);  // above it, pointing nowhere
+    if (f == 6) input.OnClickMove(20, 60);   // left again: a whole 300 ms from here
+    const uint8_t before = level.column;
+    Frame(50);
+    level.falltimer = 0;
+    if (level.column != before) moves.push_back(f);
+  }
+  EXPECT_EQ(moves, std::vector<int>({0, 11}));
 }
 
 TEST_F(Rules, StylusTapOnThePieceTurnsIt) {

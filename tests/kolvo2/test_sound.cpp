@@ -113,6 +113,23 @@ TEST_F(Sound, EachEffectStartsAtMostOncePer80Ms) {
   }
 }
 
+TEST_F(Sound, TheClockStartsAtInitialize) {
+  // Effects count as started and the fader as updated at that moment.
+  ASSERT_EQ(sound.Initialize(false, 64, 64, nullptr), 1);
+  ASSERT_EQ(sound.LoadSfxFiles(packs->folder.c_str()), 1);
+  ASSERT_EQ(sound.LoadBgmFiles(packs->folder.c_str()), 1);
+  sound.PlayBgm(1);
+  clock.Advance(79);
+  sound.PlaySfx(1);
+  EXPECT_EQ(SoundsPlaying(), 0u);
+  clock.Advance(1);
+  sound.PlaySfx(1);
+  EXPECT_EQ(SoundsPlaying(), 1u);
+  clock.Advance(20);
+  sound.Update(false);
+  EXPECT_EQ(MusicVolume(1), 100 * 64 / 1000) << "faded in for the 100 ms since then";
+}
+
 TEST_F(Sound, NoEffectForZeroBeyondTheCountVolumeZeroOrAllOff) {
   Open(0, 64);
   sound.PlaySfx(1);

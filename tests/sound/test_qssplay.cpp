@@ -1,11 +1,14 @@
-// qssplay renders a module or a sample headless into a WAV file.
+// qssplay renders a module or a sample headless into a WAV file, or plays it in real time
+// through the sound card.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/sound/qss_fixtures.h"
@@ -45,10 +48,15 @@ class QssPlay : public ::testing::Test {
     fclose(f);
     return path;
   }
-  int run(const std::string& args) {
-    std::string cmd = std::string("env -u GP2X_AUDIO -u GP2X_WAV GP2X_HEADLESS=1 ") + QSSPLAY_PATH +
-                      " " + args + " > " + dir_ + "/log.txt 2>&1";
-    return std::system(cmd.c_str());
+  int run(const std::string& args, const std::string& env = "") {
+    std::string cmd = std::string("env -u GP2X_AUDIO -u GP2X_WAV -u GP2X_CLOCK GP2X_HEADLESS=1 ") + env + " " +
+                      QSSPLAY_PATH + " " + args + " > " + dir_ + "/log.txt 2>&1";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string log() {
+    std::ifstream in(dir_ + "/log.txt");
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
   std::string dir_;
 };
@@ -115,6 +123,48 @@ TEST_F(QssPlay, RefusesWhatItCannotPlay) {
   EXPECT_NE(run(junk), 0);
   EXPECT_NE(run("--bits 12 " + junk), 0);
   EXPECT_NE(run(""), 0);
+}
+
+TEST_F(QssPlay, SaysWhyInWords) {
+  const std::string junk = write("junk.bin", std::vector<uint8_t>(2000, 7));
+  const struct {
+    std::string args;
+    std::string message;
+  } cases[] = {
+      {"--out " + dir_ + "/o.wav " + junk, "junk.bin: not a module (unsupported data) nor a WAV sample (bad file structure)\n"},
+      {"--out " + dir_ + "/o.wav " + dir_ + "/missing.mod", "missing.mod: cannot open the file: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(c.args), 1) << c.args;
+    EXPECT_NE(log().find(c.message), std::string::npos) << log();
+  }
+}
+
+TEST_F(QssPlay, TheSummaryGivesTheLengthRecorded) {
+  std::string mod = write("song.mod", demoModule(8, 1));
+  std::string out = dir_ + "/loop.wav";
+  ASSERT_EQ(run("--loop --seconds 2.5 --rate 22050 --out " + out + " " + mod), 0);
+  EXPECT_NE(log().find("song.mod: 2.50 s recorded to " + out + " at 22050 Hz, 16-bit stereo"), std::string::npos)
+      << log();
+  // To the song's end: what the file holds, tail included.
+  mod = write("short.mod", demoModule(4, 2));
+  ASSERT_EQ(run("--rate 22050 --out " + out + " " + mod), 0);
+  char told[32];
+  std::snprintf(told, sizeof told, "%.2f s recorded", double(readWav(out).data.size() / 4) / 22050);
+  EXPECT_NE(log().find(told), std::string::npos) << told << " in " << log();
+}
+
+// Without --out the sound card plays it in real time (SDL's dummy driver stands in for it).
+TEST_F(QssPlay, PlaysThroughTheSoundCardInRealTime) {
+  std::string mod = write("song.mod", demoModule(8, 1));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(run("--seconds 0.3 " + mod, "SDL_AUDIODRIVER=dummy"), 0) << log();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "not faster than real time";
+  EXPECT_NE(log().find("song.mod: 0.3"), std::string::npos) << log();
+  EXPECT_NE(log().find("s played at 44100 Hz, 16-bit stereo"), std::string::npos) << log();
+  // No sound card: said at once, rather than playing into nothing.
+  EXPECT_EQ(run(mod, "SDL_AUDIODRIVER=none-such"), 1);
+  EXPECT_NE(log().find("qssplay: no sound card to play"), std::string::npos) << log();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Runs the zimg program as a person would: a PNG and a BMP decoded and written as BMP
-// files whose bytes are checked, and the failures it must report.
+// files whose bytes are checked (with the alpha of a picture with transparency), and the
+// failures it must report in words.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -28,19 +29,22 @@ uint32_t BmpPixel(const Bytes& b, uint32_t x, uint32_t y) {
   return uint32_t(b[at]) << 16 | uint32_t(b[at + 1]) << 8 | b[at + 2];
 }
 
+// A PNG of w x h words 0xAABBGGRR, row by row: RGB (colour type 2) or RGBA (6).
+Bytes MakePicture(const uint32_t* words, uint32_t w, uint32_t h, uint8_t colourtype) {
+  ldrtest::PngPicture s;
+  s.width = w;
+  s.height = h;
+  s.colourtype = colourtype;
+  const int channels = colourtype == 6 ? 4 : 3;
+  for (uint32_t i = 0; i < w * h; ++i)
+    for (int c = 0; c < channels; ++c) s.samples.push_back(uint16_t(words[i] >> (8 * c) & 0xFF));
+  return ldrtest::MakePng(s);
+}
+
 // 3 x 2 RGB picture, black included (opaque black is not the transparent key).
 const uint32_t kColours[2][3] = {{0x563412, 0x000000, 0xFFFFFF}, {0x0000FF, 0x00FF00, 0xC08040}};
 
-Bytes SamplePng() {
-  ldrtest::PngPicture s;
-  s.width = 3;
-  s.height = 2;
-  s.colourtype = 2;
-  for (uint32_t y = 0; y < 2; ++y)
-    for (uint32_t x = 0; x < 3; ++x)
-      for (int c = 0; c < 3; ++c) s.samples.push_back(uint16_t(kColours[y][x] >> (8 * c) & 0xFF));
-  return ldrtest::MakePng(s);
-}
+Bytes SamplePng() { return MakePicture(&kColours[0][0], 3, 2, 2); }
 
 class ZimgTool : public ::testing::Test {
  protected:
@@ -86,6 +90,41 @@ TEST_F(ZimgTool, FormatOptionDecodesIntoThatFormat) {
     }
 }
 
+// 2 x 2 RGBA picture: opaque, half, a quarter and fully transparent.
+const uint32_t kRgba[2][2] = {{0xFF563412, 0x80C08040}, {0x400000FF, 0x0000FF00}};
+
+Bytes AlphaPng() { return MakePicture(&kRgba[0][0], 2, 2, 6); }
+
+TEST_F(ZimgTool, APictureWithTransparencyKeepsItsAlphaInA32BitBmp) {
+  ASSERT_TRUE(WriteWholeFile(dir / "in.png", AlphaPng()));
+  for (const int format : {6, 4}) {
+    SCOPED_TRACE(format);
+    const ToolRun run = Zimg(dir / "in.png" + " " + out + " --format " + std::to_string(format));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("with alpha"), std::string::npos) << run.output;
+    const Bytes bmp = ReadWholeFile(out);
+    ASSERT_EQ(bmp.size(), 14u + 108 + 2 * 2 * 4);
+    EXPECT_EQ(Get32(bmp, 10), 122u);  // pixels after the version 4 header
+    EXPECT_EQ(Get32(bmp, 14), 108u);
+    EXPECT_EQ(bmp[28] | bmp[29] << 8, 32);
+    EXPECT_EQ(Get32(bmp, 30), 3u);  // bit fields: red, green, blue, alpha
+    EXPECT_EQ(Get32(bmp, 54), 0x00FF0000u);
+    EXPECT_EQ(Get32(bmp, 58), 0x0000FF00u);
+    EXPECT_EQ(Get32(bmp, 62), 0x000000FFu);
+    EXPECT_EQ(Get32(bmp, 66), 0xFF000000u);
+    for (uint32_t y = 0; y < 2; ++y)
+      for (uint32_t x = 0; x < 2; ++x) {
+        const uint32_t rgba = kRgba[y][x], colour = rgba & 0xFFFFFF;
+        const uint32_t want = format == 6 ? colour : ZSurf_Expand(ZFMT_RGB565, ZSurf_Pack(ZFMT_RGB565, colour));
+        const uint32_t word = Get32(bmp, 122 + ((1 - y) * 2 + x) * 4);  // 0xAARRGGBB, bottom-up
+        EXPECT_EQ(word >> 24, rgba >> 24) << x << "," << y;
+        if (rgba >> 24) {  // a partly transparent pixel keeps its colour, not black
+          EXPECT_EQ((word & 0xFF) << 16 | (word & 0xFF00) | (word >> 16 & 0xFF), want) << x << "," << y;
+        }
+      }
+  }
+}
+
 TEST_F(ZimgTool, FailuresGiveTheResultCodeAndNoFile) {
   const Bytes png = SamplePng();
   Bytes cut(png.begin(), png.begin() + 40);  // inside IDAT: the chunk runs past the data
@@ -94,11 +133,13 @@ TEST_F(ZimgTool, FailuresGiveTheResultCodeAndNoFile) {
   const struct {
     std::string arguments;
     int status;
-    const char* text;
+    std::string text;
   } cases[] = {
       {dir / "cut.png" + " " + out, 1, "result 1"},
       {dir / "text.txt" + " " + out, 1, "result 3"},
-      {dir / "missing.png" + " " + out, 1, "cannot open"},
+      {dir / "missing.png" + " " + out, 1, "cannot open " + dir / "missing.png" + ": No such file or directory"},
+      {dir / "cut.png" + " " + out, 1, "(bad or damaged data)"},
+      {dir / "text.txt" + " " + out, 1, "(not a format any loader reads)"},
       {dir / "cut.png", 2, "usage"},
       {dir / "cut.png" + " " + out + " --format 9", 2, "usage"},
       {dir / "cut.png" + " " + out + " --size 4", 2, "usage"},
@@ -108,6 +149,15 @@ TEST_F(ZimgTool, FailuresGiveTheResultCodeAndNoFile) {
     EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.output;
     EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << ": " << run.output;
     EXPECT_TRUE(ReadWholeFile(out).empty()) << c.arguments;
+  }
+  // A write that fails says why, for either kind of BMP.
+  ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));
+  ASSERT_TRUE(WriteWholeFile(dir / "alpha.png", AlphaPng()));
+  for (const char* in : {"in.png", "alpha.png"}) {
+    const ToolRun run = Zimg(dir / in + " " + dir / "no/such/folder/out.bmp");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("cannot write " + dir / "no/such/folder/out.bmp"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("No such file or directory"), std::string::npos) << run.output;
   }
 }
 

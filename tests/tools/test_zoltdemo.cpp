@@ -98,4 +98,26 @@ TEST_F(ZoltDemoTool, RunsInAWindow) {
   CheckShot(dir / "shots/shot-00000300.png", FrameAt(300) - 2, FrameAt(300), {ZBUTTON_B});
 }
 
+// A request to quit in the middle of a run (SIGTERM, sent once its first picture shows it
+// is running) ends it through the framework's quit path, with exit code 0.
+TEST_F(ZoltDemoTool, EndsOnSigterm) {
+  const ToolRun run = RunTool("cd " + dir.path() + " && { GP2X_SHOTS=shots GP2X_SHOT_EVERY=100 " +
+                                  ZOLTDEMO_PROGRAM + " & demo=$!; " +
+                                  "while [ ! -s shots/shot-00000100.png ] && kill -0 $demo; do sleep 0.01; done; " +
+                                  "kill -TERM $demo; wait $demo; }",
+                              "");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("gp2x host: SIGTERM: the program is asked to quit"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("did not quit"), std::string::npos) << run.output;
+}
+
+TEST_F(ZoltDemoTool, HelpPrintsTheUsage) {
+  const ToolRun help = RunTool(ZOLTDEMO_PROGRAM, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("usage: zoltdemo", 0), 0u) << help.output;
+  const ToolRun bad = RunTool(ZOLTDEMO_PROGRAM, "--fast");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.output.rfind("usage: zoltdemo", 0), 0u) << bad.output;
+}
+
 }  // namespace

@@ -205,7 +205,7 @@ struct Sheet {
       }
     for (int k = 0; k < 3; ++k) Tile(30 + 14 * (4 + k), 14 * 5, 21);
     Tile(30 + 14 * 5, 14 * 6, 21);
-    for (int k = 0; k < 4; ++k) Tile(210 - 28 + 14 * k, 47 + 14, 17);
+    for (int k = 0; k < 4; ++k) Tile(203, 47 + 14 * k, 17);  // the bar, upright as it comes in
     const int numbers[3] = {4, 37, 52480};
     for (int i = 0; i < 3; ++i) {
       const std::string n = std::to_string(numbers[i]);

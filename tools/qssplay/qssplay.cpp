@@ -1,12 +1,14 @@
 // qssplay: plays a MOD or WAV file through the sound library's speaker to the console's
-// OSS device, which the host layer turns into the speakers (window mode) or a WAV file
-// (headless, --out).
+// OSS device, which the host layer turns into the PC's sound card, in real time (no window
+// needed), or with --out into a WAV file, headless and faster than real time.
 //
 //   qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]
 //           [--out FILE.wav] FILE
 //
 // --seconds (fractional ones too) stops it after that long; a recording then holds exactly
-// that much sound, or less when the file ends first.
+// that much sound, or less when the file ends first. Ctrl+C stops it early. The summary
+// line gives the length played or recorded.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "host/gp2x_host.h"
 #include "host/gp2x_seam.h"
 #include "sound/qssSpeaker.h"
 
@@ -23,8 +26,23 @@ int usage() {
   fprintf(stderr,
           "usage: qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]\n"
           "               [--out FILE.wav] FILE\n"
-          "Plays a MOD module or a WAV sample. Headless, --out records to a WAV file.\n");
+          "Plays a MOD module or a WAV sample through the sound card; --out records it to a\n"
+          "WAV file instead.\n");
   return 2;
+}
+
+// What the sound library's result codes mean.
+const char* meaning(int code) {
+  switch (code) {
+    case -2: return "already open";
+    case -3: return "not open";
+    case -10: return "out of memory";
+    case -100: return "unsupported data";
+    case -200: return "cannot open the file";
+    case -300: return "bad file structure";
+    case -1000: return "cannot play";
+    default: return "failed";
+  }
 }
 
 bool number(const char* text, unsigned long max, unsigned long* out) {
@@ -58,26 +76,31 @@ void putLe32(uint8_t* p, uint32_t v) {
 }
 
 // The device takes sound ahead of its clock, so a recording stopped when the time was up
-// holds what the device still had queued: cuts the recording at path to `frames` frames.
-// A file not in the recording's plain layout (44-byte header) is left as it is.
-void trimRecording(const char* path, uint64_t frames) {
+// holds what the device still had queued: cuts the recording at path to `frames` frames
+// (UINT64_MAX: as it is). Returns the frames the recording holds, or -1 for a file not in
+// the recording's plain layout (44-byte header), which is left as it is.
+int64_t trimRecording(const char* path, uint64_t frames) {
   FILE* f = fopen(path, "r+b");
-  if (!f) return;
+  if (!f) return -1;
+  int64_t held = -1;
   uint8_t h[44];
   if (fread(h, 1, sizeof h, f) == sizeof h && memcmp(h, "RIFF", 4) == 0 &&
       memcmp(h + 8, "WAVE", 4) == 0 && memcmp(h + 36, "data", 4) == 0) {
     const uint32_t frameBytes = h[32] | h[33] << 8;
     const uint32_t bytes = le32(h + 40);
+    if (frameBytes) held = bytes / frameBytes;
     if (frameBytes && frames < bytes / frameBytes) {
       const uint32_t keep = static_cast<uint32_t>(frames) * frameBytes;
       putLe32(h + 4, 36 + keep);
       putLe32(h + 40, keep);
       if (fseek(f, 0, SEEK_SET) != 0 || fwrite(h, 1, sizeof h, f) != sizeof h || fflush(f) != 0 ||
           ftruncate(fileno(f), static_cast<off_t>(sizeof h + keep)) != 0)
-        fprintf(stderr, "qssplay: %s: cannot cut the recording to the time asked\n", path);
+        fprintf(stderr, "qssplay: %s: cannot cut the recording to the time asked: %s\n", path, strerror(errno));
+      else held = static_cast<int64_t>(frames);
     }
   }
   fclose(f);
+  return held;
 }
 
 double seconds(const struct timeval& a, const struct timeval& b) {
@@ -121,13 +144,17 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return usage();
+  // The host layer reads these on its first use, which comes below.
   if (out) {
-    // The host layer reads these on its first use, which comes below.
     setenv("GP2X_AUDIO", "wav", 1);
     setenv("GP2X_WAV", out, 1);
+  } else {
+    // The sound card, drained in real time (unless the user's settings say otherwise).
+    setenv("GP2X_AUDIO", "sdl", 0);
+    setenv("GP2X_CLOCK", "real", 0);
   }
   // A looping file without a time limit would never end headless.
-  if (loop && limit <= 0) limit = 60;
+  if (loop && limit <= 0 && out) limit = 60;
 
   qssMusic music;
   qssSound sound;
@@ -135,15 +162,22 @@ int main(int argc, char** argv) {
   int soundResult = sound.load(path);
   int musicResult = soundResult == 0 ? -1 : music.load(path);
   if (musicResult != 0 && soundResult != 0) {
-    fprintf(stderr, "qssplay: %s: not a module (%d) nor a WAV sample (%d)\n", path, musicResult,
-            soundResult);
+    if (musicResult == -200 && soundResult == -200)
+      fprintf(stderr, "qssplay: %s: cannot open the file: %s\n", path, strerror(errno));
+    else
+      fprintf(stderr, "qssplay: %s: not a module (%s) nor a WAV sample (%s)\n", path, meaning(musicResult),
+              meaning(soundResult));
     return 1;
   }
 
+  if (!out && !gp2x::host::sound_card()) {
+    fprintf(stderr, "qssplay: no sound card to play %s on (--out FILE.wav records it instead)\n", path);
+    return 1;
+  }
   qssSpeaker speaker;
   int r = speaker.open(static_cast<uint32_t>(rate), static_cast<uint32_t>(bits), stereo, 1, 8);
   if (r != 0) {
-    fprintf(stderr, "qssplay: cannot open the output (%d)\n", r);
+    fprintf(stderr, "qssplay: cannot open the sound output: %s\n", meaning(r));
     return 1;
   }
   int channel;
@@ -155,16 +189,21 @@ int main(int argc, char** argv) {
     channel = speaker.playSound(&sound, QSS_ANY_CHANNEL);
   }
   if (channel < 0) {
-    fprintf(stderr, "qssplay: cannot play %s (%d)\n", path, channel);
+    fprintf(stderr, "qssplay: %s: %s\n", path, meaning(channel));
     return 1;
   }
 
   struct timeval start, now;
   gp2x::gettimeofday(&start);
+  bool stopped = false;
   for (;;) {
     gp2x::usleep(10000);
     gp2x::gettimeofday(&now);
     if (limit > 0 && seconds(start, now) >= limit) break;
+    if (gp2x::quit_requested()) {  // Ctrl+C: what was played or recorded so far stays
+      stopped = true;
+      break;
+    }
     if (speaker.channel(channel)->stopped()) {
       // Let the last fragments reach the device.
       gp2x::usleep(100000);
@@ -173,8 +212,19 @@ int main(int argc, char** argv) {
   }
   gp2x::gettimeofday(&now);
   speaker.close();
-  if (out && limit > 0) trimRecording(out, static_cast<uint64_t>(llround(limit * static_cast<double>(rate))));
-  printf("qssplay: %s: %.2f s at %lu Hz, %lu-bit %s\n", path, seconds(start, now), rate, bits,
-         stereo ? "stereo" : "mono");
+  const char* format = stereo ? "stereo" : "mono";
+  if (out) {
+    const uint64_t frames = limit > 0 && !stopped ? static_cast<uint64_t>(llround(limit * static_cast<double>(rate)))
+                                                  : UINT64_MAX;
+    const int64_t held = trimRecording(out, frames);
+    if (held < 0) {
+      fprintf(stderr, "qssplay: %s: the recording cannot be read back\n", out);
+      return 1;
+    }
+    printf("qssplay: %s: %.2f s recorded to %s at %lu Hz, %lu-bit %s\n", path,
+           static_cast<double>(held) / static_cast<double>(rate), out, rate, bits, format);
+  } else {
+    printf("qssplay: %s: %.2f s played at %lu Hz, %lu-bit %s\n", path, seconds(start, now), rate, bits, format);
+  }
   return 0;
 }

@@ -1,12 +1,15 @@
 // A test pattern for the console's screen and buttons, written as a console program: it
 // reaches the hardware only through the device seam. Colour bars fill the top, a box for
 // each button lights while it is held, and a square moves with the stick. Start and
-// Select together hand over to the menu, as the games do.
+// Select together hand over to the menu, as the games do, and so does a request to quit
+// (the window closed, Ctrl+C).
 //
-//   testpattern             (a window, through play.sh-style settings: GP2X_HEADLESS=0)
+//   GP2X_HEADLESS=0 testpattern                                         (a window)
 //   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 testpattern     (headless)
+//   testpattern --help                                                  (this usage)
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fb.h>
 #include <sys/mman.h>
@@ -35,9 +38,24 @@ uint32_t read_buttons(const uint8_t* regs) {
   return ~word & 0x08C0FFFFu;
 }
 
+const char kUsage[] =
+    "usage: testpattern [--help]\n"
+    "The host layer's example console program: colour bars, a box for each button that\n"
+    "lights while held, a square moved by the stick; Start and Select together end it. The\n"
+    "host layer's settings choose how it runs:\n"
+    "  GP2X_HEADLESS=0 testpattern                                      a window\n"
+    "  GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 testpattern   headless (the\n"
+    "                                                                    default), until a time\n"
+    "Every setting is in host/README.md.\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
+    std::fputs(kUsage, help ? stdout : stderr);
+    return help && argc == 2 ? 0 : 2;
+  }
   const int fb_fd = gp2x::open("/dev/fb0", O_RDWR);
   const int mem_fd = gp2x::open("/dev/mem", O_RDWR);
   if (fb_fd < 0 || mem_fd < 0) {
@@ -68,7 +86,7 @@ int main() {
   int x = 150, y = 150;
   for (uint32_t frame = 0;; ++frame) {
     const uint32_t pressed = read_buttons(regs);
-    if ((pressed & 0x300) == 0x300) break;  // Start + Select
+    if ((pressed & 0x300) == 0x300 || gp2x::quit_requested()) break;  // Start + Select
     for (int k = 0; k < 8; ++k)
       if (pressed & (1u << k)) x += 2 * dx[k], y += 2 * dy[k];
     x = x < 0 ? 0 : x > kWidth - 16 ? kWidth - 16 : x;

@@ -2,8 +2,13 @@
 //
 //   zimg IN OUT.bmp [--format N]      N: surface format 1-6 (default 6, 32-bit)
 //
-// A failed load prints the loader's result code and exits with 1; a failed write exits
-// with 1; bad usage exits with 2.
+// A picture with transparency (an alpha below 255 anywhere) is written as a 32-bit BMP
+// with its alpha channel, as an RGBA surface of that format holds it, so that partly
+// transparent pixels keep their colour and an image viewer shows their alpha; any other
+// picture, and every 8-bit one (its surfaces keep no alpha), as the surface's own 24-bit
+// BMP. A failed load or write says why in words and exits with 1, leaving no file; bad
+// usage exits with 2.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +19,7 @@
 #include "engine/graphics/zldr_png.h"
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_2drgba.h"
 
 namespace {
 
@@ -33,6 +39,88 @@ const char* Meaning(int code) {
   }
 }
 
+// What the surface's BMP writer's codes mean.
+const char* WriteMeaning(int code) {
+  switch (code) {
+    case 1: return "the file cannot be made or written";
+    case 2: return "out of memory";
+    case 4: return "the name cannot be used";
+    default: return "error";
+  }
+}
+
+bool HasTransparency(const Z2DSurfaceRGBA& image) {
+  for (uint32_t y = 0; y < image.GetHeight(); ++y)
+    for (uint32_t x = 0; x < image.GetWidth(); ++x) {
+      uint32_t colour = 0;
+      uint8_t alpha = 0;
+      image.GetPixel(int32_t(x), int32_t(y), colour, alpha);
+      if (alpha != 255) return true;
+    }
+  return false;
+}
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+// A 32-bit BMP with an alpha mask (a version 4 header with bit fields), rows bottom-up,
+// each pixel the straight colour and alpha. False with errno set when the file cannot be
+// written; no partial file is left.
+bool WriteBmpWithAlpha(const Z2DSurfaceRGBA& image, const char* path) {
+  const uint32_t w = image.GetWidth(), h = image.GetHeight();
+  const uint32_t header = 14 + 108, pixels = w * h * 4;
+  std::vector<uint8_t> out;
+  out.reserve(header + pixels);
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, header + pixels);
+  Put32(out, 0);
+  Put32(out, header);
+  Put32(out, 108);  // the version 4 header
+  Put32(out, w);
+  Put32(out, h);  // positive: bottom-up
+  Put16(out, 1);
+  Put16(out, 32);
+  Put32(out, 3);  // bit fields
+  Put32(out, pixels);
+  Put32(out, 2835);  // 72 dots an inch
+  Put32(out, 2835);
+  Put32(out, 0);
+  Put32(out, 0);
+  Put32(out, 0x00FF0000u);  // red, green, blue and alpha masks
+  Put32(out, 0x0000FF00u);
+  Put32(out, 0x000000FFu);
+  Put32(out, 0xFF000000u);
+  Put32(out, 0x73524742u);  // "sRGB"
+  out.resize(header, 0);     // end points and gamma: unused with sRGB
+  for (uint32_t y = h; y-- > 0;)
+    for (uint32_t x = 0; x < w; ++x) {
+      uint32_t colour = 0;  // 0x00BBGGRR
+      uint8_t alpha = 0;
+      image.GetPixel(int32_t(x), int32_t(y), colour, alpha);
+      Put32(out, uint32_t(alpha) << 24 | (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF));
+    }
+  std::FILE* f = std::fopen(path, "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  int error = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    std::remove(path);
+    errno = error;
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,7 +133,7 @@ int main(int argc, char** argv) {
   }
   std::FILE* f = std::fopen(argv[1], "rb");
   if (!f) {
-    std::fprintf(stderr, "zimg: cannot open %s\n", argv[1]);
+    std::fprintf(stderr, "zimg: cannot open %s: %s\n", argv[1], std::strerror(errno));
     return 1;
   }
   std::vector<uint8_t> data;
@@ -68,11 +156,29 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zimg: %s: result %d (%s)\n", argv[1], r, Meaning(r));
     return 1;
   }
-  const int w = surface.WriteBmp(argv[2], nullptr);
-  if (w != 0) {
-    std::fprintf(stderr, "zimg: cannot write %s: result %d\n", argv[2], w);
-    return 1;
+  // The same decode with its alpha: a surface stores pixels that are not opaque as its
+  // transparent key, black.
+  Z2DSurfaceRGBA rgba;
+  rgba.LinkZCD(&engine.zcd);
+  const bool alpha = format != ZFMT_INDEX8 &&
+                     rgba.LoadImage(data.data(), uint32_t(data.size()), uint8_t(format), 0) == 0 &&
+                     HasTransparency(rgba);
+  if (alpha) {
+    if (!WriteBmpWithAlpha(rgba, argv[2])) {
+      std::fprintf(stderr, "zimg: cannot write %s: %s\n", argv[2], std::strerror(errno));
+      return 1;
+    }
+  } else {
+    errno = 0;
+    const int w = surface.WriteBmp(argv[2], nullptr);
+    if (w != 0) {
+      const int error = errno;
+      std::fprintf(stderr, "zimg: cannot write %s: %s%s%s\n", argv[2], WriteMeaning(w), error ? ": " : "",
+                   error ? std::strerror(error) : "");
+      return 1;
+    }
   }
-  std::printf("%s: %ux%u, format %d\n", argv[1], surface.GetWidth(), surface.GetHeight(), format);
+  std::printf("%s: %ux%u, format %d%s\n", argv[1], surface.GetWidth(), surface.GetHeight(), format,
+              alpha ? ", with alpha (32-bit BMP)" : "");
   return 0;
 }

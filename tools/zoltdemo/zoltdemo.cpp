@@ -5,7 +5,11 @@
 //   GP2X_HEADLESS=0 zoltdemo                                        (a window)
 //   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zoltdemo     (headless)
 //
-// Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails.
+// Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails,
+// 2 for an argument it does not know; --help prints the usage.
+#include <cstdio>
+#include <cstring>
+
 #include "engine/core/zolt.h"
 #include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
@@ -39,6 +43,22 @@ class DemoApp : public ClassZolt {
   uint32_t held_ = 0;
 };
 
+const char kUsage[] =
+    "usage: zoltdemo [--help]\n"
+    "A Zolt engine application: a moving test pattern and the buttons held, at 60 frames a\n"
+    "second; Start and Select together end it. The host layer's settings choose how it runs:\n"
+    "  GP2X_HEADLESS=0 zoltdemo                                      a window\n"
+    "  GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zoltdemo   headless (the default),\n"
+    "                                                                 until a time\n"
+    "Every setting is in host/README.md.\n";
+
 }  // namespace
 
-int main() { return ZoltToolMain<DemoApp>("zoltdemo"); }
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
+    std::fputs(kUsage, help ? stdout : stderr);
+    return help && argc == 2 ? 0 : 2;
+  }
+  return ZoltToolMain<DemoApp>("zoltdemo");
+}

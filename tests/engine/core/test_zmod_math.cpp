@@ -37,6 +37,23 @@ TEST(Math, SineAndCosineTable) {
   EXPECT_EQ(m.Sin(1), 100);
 }
 
+// The whole table against its rule: the first quarter trunc(65536 sin(i x 3.14 / 2048))
+// with the last entry 65536, mirrored for the second and negated for the second half.
+TEST(Math, EverySineAndCosineFollowsTheTableRule) {
+  auto quarter = [](uint32_t i) {
+    return i == 1023 ? 65536 : int32_t(std::trunc(65536.0 * std::sin(i * 3.14 / 2048.0)));
+  };
+  for (uint32_t i = 0; i < 1024; ++i) ASSERT_EQ(zmathtable[i], quarter(i)) << i;
+  ClassZMath m;
+  m.Init();
+  for (uint32_t k = 0; k < 4096; ++k) {
+    const uint32_t q = k & 2047;
+    const int32_t half = q < 1024 ? quarter(q) : quarter(2047 - q);
+    ASSERT_EQ(m.Sin(k), k < 2048 ? half : -half) << k;
+    ASSERT_EQ(m.Cos(k), m.Sin((k + 1024) & 0xFFF)) << k;
+  }
+}
+
 TEST(Math, IntSqrtIsTheFloorForEveryPositiveInput) {
   const struct {
     int32_t x, root;

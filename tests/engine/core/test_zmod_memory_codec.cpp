@@ -314,6 +314,10 @@ TEST(Codec, StreamsMatchThePlainEncoder) {
       {"ramp", {}},
       {"long period", {}},
       {"text", {}},
+      // Long enough to fill the dictionary and clear it several times.
+      {"game-like long", GameLike(150000, 1)},
+      {"game-like long, another seed", GameLike(150000, 3)},
+      {"game-like, noise, then a run", GameLike(40000, 5)},
   };
   std::mt19937 rng(11);
   for (int i = 0; i < 4000; i++) cases[3].data.push_back(static_cast<uint8_t>(rng()));
@@ -326,6 +330,8 @@ TEST(Codec, StreamsMatchThePlainEncoder) {
   const std::string words = "the block falls, the row clears, the level rises; ";
   for (int i = 0; i < 2000; i++)
     cases[6].data.push_back(static_cast<uint8_t>(words[(i * 7 + i / 50) % words.size()]));
+  for (int i = 0; i < 5000; i++) cases[9].data.push_back(static_cast<uint8_t>(rng()));
+  cases[9].data.insert(cases[9].data.end(), 30000, 0x5A);
   for (const Case& c : cases) {
     Bytes want = ReferencePack(c.data), got, out;
     bool ok = Pack(c.data, got, c.data.size());
@@ -334,6 +340,9 @@ TEST(Codec, StreamsMatchThePlainEncoder) {
     EXPECT_EQ(got, want) << c.name;
     ASSERT_TRUE(Unpack(got, out, c.data.size())) << c.name;
     EXPECT_EQ(out, c.data) << c.name;
+    if (c.data.size() >= 150000) {
+      EXPECT_GE(WalkCodes(got).clears, 3) << c.name;
+    }
   }
 }
 

@@ -119,6 +119,7 @@ TEST(BmpLoader, RefusedHeaders) {
       {"negative width", patch32(good, 18, 0xFFFFFFFE), 1},
       {"rows past the data", truncated, 1},
       {"huge height", patch32(good, 22, 0x7FFFFFFF), 1},
+      {"no rows, a row of 2.7 GB", patch32(patch32(good, 18, 0x28000007), 22, 0), 1},
       {"data offset past the data", patch32(good, 10, 0xFFFFFFF0), 1},
       {"header past the palette", patch32(bmp(4, 2, 8), 14, 0x7FFFFFF0), 1},
       {"shorter than its headers", Bytes{'B', 'M', 1, 2, 3}, 1},

@@ -79,6 +79,20 @@ TEST_F(ArenaTest, ReallocCopiesWhatBothHoldAndFreesTheOld) {
   EXPECT_EQ(word_before(fresh, 2), 0u);
 }
 
+TEST_F(ArenaTest, AShrinkingReallocWritesNothingPastItsNewBlock) {
+  uint8_t* big = static_cast<uint8_t*>(arm940_alloc(4096));
+  std::memset(big, 0x77, 4096);
+  void* slot = arm940_alloc(64);  // the new block will be this one, freed...
+  uint8_t* neighbour = static_cast<uint8_t*>(arm940_alloc(64));  // ...and this one follows it
+  std::memset(neighbour, 0x11, 64);
+  arm940_free(slot);
+  uint8_t* small = static_cast<uint8_t*>(arm940_realloc(big, 64));
+  ASSERT_EQ(small, slot);
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(small[i], 0x77) << i;
+  EXPECT_EQ(word_before(neighbour, 1), kArenaGuard);
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(neighbour[i], 0x11) << i;
+}
+
 TEST_F(ArenaTest, AnExhaustedArenaGivesNullAndStaysBelowTheBlock) {
   const uint32_t room = kArenaEnd - kArenaAddress;
   void* most = arm940_alloc(room - 1000);

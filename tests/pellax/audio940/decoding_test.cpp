@@ -90,6 +90,30 @@ TEST_F(DecodingTest, ABrokenEffectKeepsWhatItDecodedAndTheNextOneFollows) {
   EXPECT_EQ(st().sfx_pcm_samples[2], ogg_oracle::decode(good).size());
 }
 
+TEST_F(DecodingTest, ADamagedPageIsSkippedAndDecodingGoesOnAfterIt) {
+  const std::vector<uint8_t> whole = ogg_oracle::tone_stream(6.0, 300, 450, 0.5f, 6);
+  const std::vector<int16_t> clean = ogg_oracle::decode(whole);
+  // One page in the middle with a byte of its body changed: its checksum fails, and the
+  // decoder reports the gap it leaves.
+  std::vector<uint8_t> damaged = whole;
+  size_t page = damaged.size() / 3;
+  while (page + 27 < damaged.size() && std::memcmp(&damaged[page], "OggS", 4) != 0) ++page;
+  ASSERT_LT(page + 27, damaged.size());
+  damaged[page + 27 + damaged[page + 26] + 10] ^= 0xFF;
+  const std::vector<int16_t> before = ogg_oracle::decode(std::vector<uint8_t>(whole.begin(), whole.begin() + page));
+  place_effects({damaged});
+  hold_blocks();
+  run_until_idle();
+  // Decoding went on past the hole to the stream's end: the last half second exactly as
+  // the undamaged stream ends.
+  const uint32_t n = st().sfx_pcm_samples[0];
+  ASSERT_GT(n, before.size() + 44100);
+  ASSERT_LT(n, clean.size());
+  const std::vector<int16_t> got = area(0, n);
+  const size_t tail = 44100;
+  EXPECT_EQ(std::vector<int16_t>(got.end() - tail, got.end()), std::vector<int16_t>(clean.end() - tail, clean.end()));
+}
+
 TEST_F(DecodingTest, AnEffectStopsAtTheNextAreaTheLastOneAtTheMusic) {
   // Effect 4's area holds 120,000 bytes: 0.8 s of stereo needs 141,120.
   std::vector<std::vector<uint8_t>> streams(6, ogg_oracle::tone_stream(0.05, 200, 300, 0.3f, 9));

@@ -26,6 +26,7 @@
 #include "pellax/platform/timer.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
+#include "tests/pellax/game/play_invariants.h"
 
 namespace {
 
@@ -36,50 +37,6 @@ std::string read_file(const std::string& name) {
   std::stringstream s;
   s << f.rdbuf();
   return s.str();
-}
-
-// Pool lists whole: used + free = capacity, no cycle, links agree, flags only on used.
-template <typename Rec>
-void check_pool(const Rec* recs, int capacity, pool_head used, pool_head free_head, const char* name) {
-  int n = 0;
-  uint16_t prev = kNoRecord;
-  for (uint16_t i = object_pool->heads[used]; i != kNoRecord; i = recs[i].link.next) {
-    ASSERT_LT(i, capacity) << name;
-    ASSERT_EQ(recs[i].link.prev, prev) << name;
-    ASSERT_TRUE(recs[i].link.in_use) << name;
-    prev = i;
-    ASSERT_LE(++n, capacity) << name << ": a cycle";
-  }
-  for (uint16_t i = object_pool->heads[free_head]; i != kNoRecord; i = recs[i].link.next) {
-    ASSERT_FALSE(recs[i].link.in_use) << name;
-    ASSERT_LE(++n, capacity) << name << ": a cycle";
-  }
-  ASSERT_EQ(n, capacity) << name;
-}
-
-void check_invariants() {
-  ASSERT_NE(object_pool, nullptr);
-  check_pool(object_pool->particles, kParticleCount, kParticleUsed, kParticleFree, "particles");
-  check_pool(object_pool->objects, kObjectCount, kObjectUsed, kObjectFree, "objects");
-  check_pool(object_pool->popups, kPopupCount, kPopupUsed, kPopupFree, "popups");
-  walk_objects([](uint16_t i) {
-    const game_object& o = object_at(i);
-    for (float f : {o.vx, o.vy, o.angle, o.mass, o.spin}) ASSERT_TRUE(std::isfinite(f)) << o.kind;
-    ASSERT_LE(o.segment_count, kMaxSegments);
-    ASSERT_LE(o.hit_count, kMaxSegments);
-    if (o.flags & kObjDrawn) {
-      ASSERT_GT(o.x, 0);
-      ASSERT_LT(o.x, 768 * 256);
-      ASSERT_GT(o.y, 0);
-      ASSERT_LT(o.y, 768 * 256);
-    }
-  });
-  // A level starts its counts afresh while the last level's survivors fly on, so their
-  // later deaths can take a count below 0; the zone's first wave starts from an empty pool.
-  if (level_number == zone_first_level) {
-    for (int k = 0; k < kKindCount; ++k) ASSERT_GE(kind_alive[k], 0) << k;
-  }
-  ASSERT_EQ(clipped_draws, 0) << "something was drawn outside the canvas";
 }
 
 // The nearest live, arrived, shootable enemy.

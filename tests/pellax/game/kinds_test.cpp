@@ -1,5 +1,9 @@
 // The kind dispatch, its shared steps, the blocks and drifters, and the stage director.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <random>
+#include <sstream>
 #include <set>
 #include <string>
 #include <utility>
@@ -14,7 +18,7 @@ namespace {
 using KindTest = GameTest;
 
 TEST_F(KindTest, KindsWithoutRoutinesAreInert) {
-  for (int32_t kind : {0, 1, 2, 19, 30, 124, 5, 25, 9}) {
+  for (int32_t kind : {0, 1, 2, 19, 30, 32, 36, 41, 100, 124}) {
     SCOPED_TRACE(kind);
     const int before = used_objects();
     spawn_kind(kind, 300 * 256, 300 * 256);
@@ -26,7 +30,7 @@ TEST_F(KindTest, KindsWithoutRoutinesAreInert) {
   o.x = 5;
   enemy_update(&o, 896);
   EXPECT_EQ(o.x, 5);
-  o.kind = 5;  // a chaser before its family is built: neither moves nor dies
+  o.kind = 30;  // a code with no routines: neither moves nor dies
   enemy_update(&o, 896);
   enemy_kill(object_index(&o));
   EXPECT_TRUE(o.link.in_use);
@@ -114,6 +118,72 @@ TEST_F(KindTest, DriftersSpinAndDriftAtTheStageSpeed) {
   EXPECT_NEAR(o->angle, a + o->spin, 1e-6f);
 }
 
+// A drifter's spawn draws spin, angle and the two speed factors in that order; its kill
+// makes 40 slow sparks, then 80 fast ones that start later; a big rock leaves two rocks and
+// a small one at fixed offsets.
+TEST_F(KindTest, DrifterDrawsSparksAndSplit) {
+  game_speed = 1.0f;  // the speed term 1.0
+  mt_seed(2024);
+  std::mt19937 mirror(2024);
+  game_object* o = spawn_at(24, 300, 300);
+  const float spin = float(mirror() % 100) / 2500.0f - 0.02f;
+  const float angle = float(mirror() % 1000) * 6.283f / 1000.0f;
+  const float fx = float(80 + mirror() % 70) / 256.0f, fy = float(80 + mirror() % 70) / 256.0f;
+  EXPECT_FLOAT_EQ(o->spin, spin);
+  EXPECT_FLOAT_EQ(o->angle, angle);
+  EXPECT_FLOAT_EQ(o->vx, std::sin(angle) * fx);
+  EXPECT_FLOAT_EQ(o->vy, std::cos(angle) * fy);
+  EXPECT_EQ(o->variant, 0);
+  EXPECT_EQ(o->colour_a[0], 0xFA08);
+  EXPECT_EQ(o->colour_b[0], 0xFC63);
+  EXPECT_EQ(o->colour_a[1], 0xFC63);
+  clear_particles();
+  level_number = 0;
+  const uint32_t roll = mirror() % 1000 % 100;
+  ASSERT_TRUE(roll != 2 && roll != 8) << "a seed that drops nothing";
+  const uint16_t i = object_index(o);
+  const int32_t x = o->x, y = o->y;
+  enemy_kill(i);
+  EXPECT_EQ(game_score, 800);
+  // The pieces, newest first.
+  const int32_t want[3][3] = {{26, x + 10, y - 10}, {23, x + 20, y + 20}, {23, x - 20, y - 20}};
+  uint16_t k = object_pool->heads[kObjectUsed];
+  for (const auto& w : want) {
+    ASSERT_NE(k, kNoRecord);
+    EXPECT_EQ(object_at(k).kind, w[0]);
+    EXPECT_EQ(object_at(k).x, w[1]);
+    EXPECT_EQ(object_at(k).y, w[2]);
+    k = object_at(k).link.next;
+  }
+  EXPECT_EQ(kind_alive[23], 2);
+  EXPECT_EQ(kind_alive[26], 1);
+  // The sparks, each with its two copies; the list's newest comes first.
+  std::vector<const particle*> sparks;
+  walk_particles([&](uint16_t p) {
+    if (particle_at(p).flags != 0) sparks.push_back(&particle_at(p));
+  });
+  ASSERT_EQ(sparks.size(), 120u);
+  std::reverse(sparks.begin(), sparks.end());
+  for (size_t n = 0; n < sparks.size(); ++n) {
+    SCOPED_TRACE(n);
+    const bool slow = n < 40;
+    const particle& p = *sparks[n];
+    const int32_t delay = (slow ? 0 : 3000) + int32_t(mirror() % 3000);
+    const float a = float(mirror() % 1000) * 6.283f / 1000.0f;
+    const int32_t life = (slow ? 2048 : 3072) + int32_t(mirror() % 512);
+    const float speed = slow ? 3.5f : 6.0f;
+    EXPECT_EQ(p.delay, delay);
+    // (int)(v + 0.5): the half added, then truncated toward zero.
+    EXPECT_NEAR(p.vx, std::trunc(std::sin(a) * speed * 256.0f + 0.5f), 1.0f);
+    EXPECT_NEAR(p.vy, std::trunc(std::cos(a) * speed * 256.0f + 0.5f), 1.0f);
+    EXPECT_EQ(p.life, life);
+    EXPECT_EQ(p.flags, slow ? 1 : 3);
+    EXPECT_EQ(p.colour, slow ? 0xA285 : 0xFD0A);
+    EXPECT_EQ(p.tail_glow, slow ? 1 : 7);
+    EXPECT_EQ(p.head_time, 1024);
+  }
+}
+
 TEST_F(KindTest, KillsScoreCountAndRollDrops) {
   game_object* o = spawn_at(35, 300, 300);
   enemy_kill(object_index(o));
@@ -160,7 +230,7 @@ TEST_F(KindTest, DropsFollowTheLevelAndTheMode) {
       EXPECT_NEAR(drops[118] / 3000.0, 0.116, 0.025);
     }
   }
-  for (int k : {22, 40, 118}) register_kind(k, nullptr, nullptr, nullptr);
+  reregister_kinds();  // the kinds' own routines again for the tests that follow
 }
 
 TEST_F(KindTest, ScorePopupsShowTheNumberOrAnAt) {
@@ -179,6 +249,44 @@ TEST_F(KindTest, ScorePopupsShowTheNumberOrAnAt) {
   }
 }
 
+// Every shot tested against an enemy counts in popup_bonus_state (0..20, wrapping); in
+// level 17 a scoring popup that finds it at 12 brings a turret with the pick-up sound.
+TEST_F(KindTest, ThePopupBonusCountsShotTestsAndSendsATurretInLevelSeventeen) {
+  struct count_row {
+    int32_t before, shots, after;
+  };
+  for (const count_row& r : {count_row{0, 3, 3}, count_row{19, 3, 1}, count_row{20, 1, 0}}) {
+    SCOPED_TRACE(r.before);
+    clear_enemies();
+    clear_object_shots();
+    settle(spawn_at(3, 200, 200));
+    for (int k = 0; k < r.shots; ++k) shot_at(500, 500 + 10 * k);
+    popup_bonus_state = r.before;
+    frame_time = 0.0f;
+    tick_step = 0;
+    update_play();
+    EXPECT_EQ(popup_bonus_state, r.after);
+  }
+  struct row {
+    int32_t level, state, points;
+    bool turret;
+  };
+  const row rows[] = {{17, 12, 100, true}, {16, 12, 100, false}, {17, 11, 100, false}, {17, 12, 0, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.level * 100 + r.state);
+    clear_enemies();
+    audio_events().clear();
+    level_number = r.level;
+    popup_bonus_state = r.state;
+    spawn_score_popup(r.points, 300 * 256, 300 * 256);
+    EXPECT_EQ(count_kind(21), r.turret ? 1 : 0);
+    EXPECT_EQ(audio_event_count("sfx_play", 4), r.turret ? 1 : 0);
+    if (r.turret) {
+      EXPECT_EQ(popup_bonus_state, 0);
+    }
+  }
+}
+
 // --- the stage director -------------------------------------------------------------
 
 using DirectorTest = GameTest;
@@ -189,15 +297,32 @@ TEST_F(DirectorTest, QuotasByLevel) {
   };
   const row rows[] = {{0, 12, 12}, {1, 6, 6},   {2, 4, 4},   {3, 5, 5},   {4, 1, 1},   {5, 18, 20},
                       {6, 9, 9},   {7, 42, 44}, {8, 15, 17}, {9, 24, 26}, {11, 7, 12}, {15, 4, 4},
-                      {16, 18, 23}, {18, 18, 21}, {20, 4, 5}, {24, 14, 14}, {33, 3, 3}, {34, 2, 2}};
+                      {16, 18, 23}, {18, 18, 21}, {20, 4, 5}, {24, 14, 14}, {33, 3, 3}, {34, 2, 2},
+                      {10, 1, 1},  {12, 9, 14}, {13, 1, 1},  {14, 1, 1},  {17, 1, 1},  {19, 9, 9},
+                      {21, 6, 6},  {22, 6, 6},  {23, 6, 6},  {25, 1, 1},  {26, 14, 14}, {27, 14, 14},
+                      {28, 1, 1},  {29, 1, 1},  {30, 1, 1},  {31, 1, 1},  {32, 1, 1}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.level);
     level_number = r.level;
     stage_begin();
     EXPECT_GE(kill_quota, r.lo);
     EXPECT_LE(kill_quota, r.hi);
-    EXPECT_EQ(shape_scale, r.level == 11 ? 80 : 160);
+    EXPECT_EQ(shape_scale, r.level == 11 ? 80 : r.level == 12 ? 280 : 160);
   }
+  // The levels' own state: the pick-up counts and the mine walk's start.
+  pickup108_count = pickup103_count = 3;
+  level_number = 25;
+  stage_begin();
+  EXPECT_EQ(pickup108_count, 0);
+  level_number = 31;
+  stage_begin();
+  EXPECT_EQ(pickup103_count, 0);
+  level_number = 29;
+  stage_begin();
+  EXPECT_EQ(mine_walk_x, 134);
+  EXPECT_EQ(mine_walk_y, 250);
+  EXPECT_EQ(mine_walk_dir, 1);
+  EXPECT_EQ(mine_walk_count, 0);
   level_number = 11;
   stage_begin();
   EXPECT_EQ(player_object->x, 160 * 256);
@@ -368,6 +493,323 @@ TEST_F(DirectorTest, EachLevelAsksForTheKindsOfItsBands) {
     EXPECT_EQ(level_cleared, 0);  // nothing was killed
   }
   reregister_kinds();
+}
+
+// What director steps asked for, in order: the kind, and a chain's links and speed.
+struct asked_spawn {
+  int32_t kind, links;
+  float speed;
+  int32_t x, y;
+};
+std::vector<asked_spawn> asked;
+
+template <int K>
+void record_asked(int32_t x, int32_t y) { asked.push_back({K, 0, 0.0f, x, y}); }
+
+template <int... K>
+void record_asked_all(std::integer_sequence<int, K...>) {
+  (register_kind(K, record_asked<K>, nullptr, nullptr), ...);
+}
+
+// A director fixture whose spawns only record; L = 8 has no minimum wait.
+class DirectorGateTest : public DirectorTest {
+ protected:
+  void SetUp() override {
+    DirectorTest::SetUp();
+    record_asked_all(std::make_integer_sequence<int, kKindCount>{});
+    register_chain_spawn(
+        [](int32_t x, int32_t y, int32_t links, float speed) { asked.push_back({9, links, speed, x, y}); });
+  }
+  void TearDown() override {
+    reregister_kinds();
+    DirectorTest::TearDown();
+  }
+  struct count {
+    int32_t kind, n;
+  };
+  static void begin(int32_t level, std::vector<count> alive, std::vector<count> killed) {
+    level_number = level;
+    difficulty_level = 8;
+    stage_begin();
+    level_cleared = 0;
+    for (const count& c : alive) kind_alive[c.kind] = c.n;
+    for (const count& c : killed) kind_killed[c.kind] = c.n;
+    asked.clear();
+  }
+};
+
+// The spawn gates of each form: the interval I / (L + 1) (or fixed), the hold, the cap,
+// and the order of the timer's reset and the cap's test.
+TEST_F(DirectorGateTest, IntervalsHoldsAndCaps) {
+  struct row {
+    const char* name;
+    int32_t level;
+    std::vector<count> alive, killed;
+    int32_t timer;  // before the step of dt 1
+    bool reset;
+    int32_t spawns;  // -1: the band drawn may be empty
+  };
+  const row rows[] = {
+      {"0 held", 0, {{23, 11}}, {}, 11375, false, 0},
+      {"0 below the hold", 0, {{23, 10}}, {}, 11375, true, 1},
+      {"0 interval, capped", 0, {{23, 11}}, {}, 11376, true, 0},
+      {"1 held", 1, {{17, 14}}, {}, 4549, false, 0},
+      {"1 below the hold", 1, {{17, 13}}, {}, 4549, true, 1},
+      {"1 interval at the cap", 1, {{17, 18}}, {}, 4550, true, 1},
+      {"1 interval above the cap", 1, {{17, 19}}, {}, 4550, true, 0},
+      {"2 cap reached", 2, {{13, 10}, {14, 2}}, {}, 9101, true, -1},
+      {"2 cap passed", 2, {{13, 10}, {14, 3}}, {}, 9101, true, 0},
+      {"6 cap", 6, {{24, 16}}, {}, 13653, true, 0},
+      {"6 below the cap", 6, {{24, 15}}, {}, 13653, true, -1},
+      {"9 held", 9, {{3, 11}}, {}, 7962, false, 0},
+      {"9 below the hold", 9, {{3, 10}}, {}, 7962, true, 1},
+      {"9 has no cap", 9, {{3, 45}}, {}, 7963, true, 1},
+      {"22 capped before the reset", 22, {{3, 40}}, {}, 10239, false, 0},
+      {"22 at the cap", 22, {{3, 39}}, {}, 10239, true, 1},
+      {"23 capped", 23, {{3, 40}}, {}, 1 << 24, false, 0},
+      {"24 early", 24, {}, {}, 11375, false, 0},
+      {"24 above the cap", 24, {{3, 50}}, {}, 11376, false, 0},
+      {"24 at the cap", 24, {{3, 49}}, {}, 11376, true, 1},
+      {"26 too many after the draw", 26, {{3, 14}}, {}, 5688, true, 0},
+      {"26 few enough", 26, {{3, 13}}, {}, 5688, true, 1},
+      {"27 above its cap", 27, {{3, 80}}, {}, 1 << 24, false, 0},
+      {"27 at its cap", 27, {{3, 79}}, {}, 1 << 24, true, -1},
+      {"4 held", 4, {{3, 12}}, {}, 22753, false, 0},
+      {"4 the boss", 4, {{3, 11}}, {}, 22753, true, 1},
+      {"4 no filler while busy", 4, {{25, 1}, {3, 9}}, {}, 1 << 24, true, 0},
+      {"10 no filler", 10, {{27, 1}}, {}, 1 << 24, true, 0},
+      {"17 fixed interval held", 17, {{3, 12}}, {}, 204798, false, 0},
+      {"17 fixed interval", 17, {{3, 12}}, {}, 204799, true, 1},
+      {"14 too many chasers", 14, {{12, 19}}, {}, 1 << 24, true, 0},
+      {"14 room", 14, {{12, 18}}, {}, 1 << 24, true, 1},
+      {"20 early", 20, {}, {}, 66558, false, 0},
+      {"20 fixed interval", 20, {}, {}, 66559, true, 1},
+      {"21 six chains", 21, {{9, 6}}, {}, 1 << 24, false, 0},
+      {"21 five chains", 21, {{9, 5}}, {}, 20479, true, 1},
+      {"32 no spawns", 32, {}, {}, 455110, true, 0},
+      {"33 quota alive", 33, {{117, 3}}, {}, 1 << 24, false, 0},
+      {"33 room", 33, {{117, 2}}, {}, 8532, true, 1},
+      {"34 two killed", 34, {}, {{117, 2}}, 1 << 24, false, 0},
+      {"34 one killed", 34, {}, {{117, 1}}, 1 << 24, true, 1},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    begin(r.level, r.alive, r.killed);
+    director_timer = r.timer;
+    stage_director_update(1);
+    EXPECT_EQ(director_timer == 0, r.reset) << director_timer;
+    if (r.spawns >= 0) {
+      EXPECT_EQ(int32_t(asked.size()), r.spawns);
+    }
+    EXPECT_EQ(level_cleared, 0);
+  }
+}
+
+// Each level's bands of the draw r, asked for every r in turn: a seed is chosen so that the
+// draw after the spawn point's tries gives that r. The ship is placed where no try can
+// succeed, so the point always costs 20 tries of two draws and the fallback's two.
+TEST_F(DirectorGateTest, EveryDrawSpawnsItsBandsKind) {
+  mt_seed(77);
+  std::mt19937 mirror(77);
+  ASSERT_EQ(mt_next(), mirror()) << "the tests' generator must be the game's";
+  struct level_bands {
+    int32_t level, range;
+    std::vector<count> alive;
+    const char* bands;  // "lo-hi:kind" ... ; kind 0 none; "9/links/speed" a chain
+  };
+  const level_bands rows[] = {
+      {0, 100, {}, "0-69:23 70-94:26 95-99:3"},
+      {1, 100, {}, "0-24:17 25-99:3"},
+      {2, 100, {}, "0-39:13 40-49:4 50-59:3 60-99:0"},
+      {3, 100, {}, "0-59:6 60-69:3 70-74:4 75-99:0"},
+      {4, 100, {{25, 1}}, "0-32:4 33-65:5 66-99:3"},
+      {5, 100, {}, "0-79:5 80-89:3 90-99:4"},
+      {6, 100, {}, "0-59:24 60-94:3 95-99:0"},
+      {7, 100, {}, "0-89:12 90-92:7 93-96:4 97-99:5"},
+      {8, 100, {}, "0-79:11 80-86:3 87-93:15 94-99:4"},
+      {9, 100, {}, "0-10:3 11-21:4 22-32:23 33-43:12 44-54:24 55-65:5 66-76:13 77-87:11 88-99:17"},
+      {11, 100, {}, "0-19:17 20-99:29"},
+      {12, 100, {}, "0-59:7 60-74:4 75-94:15 95-99:24"},
+      {13, 100, {}, "0-96:3 97-99:5"},
+      {14, 100, {}, "0-29:23 30-39:26 40-99:5"},
+      {15, 100, {}, "0-69:13 70-79:4 80-89:5 90-99:12"},
+      {16, 100, {}, "0-59:6 60-94:7 95-97:15 98-99:5"},
+      {17, 100, {{9, 1}}, "0-32:4 33-65:5 66-99:3"},
+      {18, 100, {}, "0-91:8 92-99:5"},
+      {19, 100, {}, "0-91:8 92-99:5"},
+      {21, 100, {}, "0-19:9/3/0.7 20-39:9/3/0.8 40-59:9/2/0.9 60-87:9/4/0.6 88-99:9/5/0.5"},
+      {22, 100, {}, "0-10:3 11-21:4 22-43:7 44-54:12 55-65:15 66-87:8 88-94:11 95-99:23"},
+      {23, 100, {}, "0-10:3 11-34:7 35-54:15 55-64:13 65-69:11 70-99:23"},
+      {24, 90, {}, "0-6:9/3/0.9 7-84:16 85-89:15"},
+      {26, 90, {}, "0-79:16 80-89:15"},
+      {27, 90, {}, "0-49:0 50-89:114"},
+      {29, 100, {}, "0-96:3 97-99:5"},
+      {35, 90, {},
+       "0-4:3 5-9:4 10-14:23 15-19:12 20-24:24 25-29:5 30-34:13 35-39:11 40-44:17 45-49:9/3/0.9 "
+       "50-54:16 55-59:21 60-64:29 65-69:8 70-74:6 75-79:26 80-84:7 85-89:0"},
+      {98, 100, {}, "0-79:8 80-86:12 87-93:6 94-99:5"},
+      {99, 100, {}, "0-79:6 80-86:15 87-93:5 94-99:7"},
+      {111, 100, {}, "0-79:5 80-89:3 90-99:4"},
+      {161, 100, {}, "0-79:15 80-86:5 87-93:7 94-99:12"},
+  };
+  // A seed for each r of a range, with `skip` draws before r.
+  auto seeds_for = [](int32_t range, int32_t skip) {
+    std::vector<uint32_t> seeds(size_t(range), 0);
+    int32_t found = 0;
+    for (uint32_t s = 1; found < range; ++s) {
+      std::mt19937 g(s);
+      g.discard(uint64_t(skip));
+      const uint32_t r = g() % uint32_t(range);
+      if (seeds[r] == 0) {
+        seeds[r] = s;
+        ++found;
+      }
+    }
+    return seeds;
+  };
+  for (const level_bands& lb : rows) {
+    SCOPED_TRACE(lb.level);
+    const std::vector<uint32_t> seeds = seeds_for(lb.range, 42);
+    std::istringstream items(lb.bands);
+    std::string item;
+    int32_t next_r = 0;
+    while (items >> item) {
+      int32_t lo = 0, hi = 0, kind = 0, links = 0;
+      float speed = 0.0f;
+      const int fields = std::sscanf(item.c_str(), "%d-%d:%d/%d/%f", &lo, &hi, &kind, &links, &speed);
+      ASSERT_GE(fields, 3) << item;
+      ASSERT_EQ(lo, next_r) << "the bands cover every draw";
+      next_r = hi + 1;
+      for (int32_t r = lo; r <= hi; ++r) {
+        SCOPED_TRACE(r);
+        begin(lb.level, lb.alive, {});
+        director_timer = 1 << 24;
+        player_object->x = player_object->y = 600 * 256;  // far from the view: no try fits
+        player_object->vx = player_object->vy = 0.0f;
+        camera_x = camera_y = 0;
+        mt_seed(seeds[size_t(r)]);
+        stage_director_update(1);
+        if (kind == 0) {
+          EXPECT_TRUE(asked.empty());
+          continue;
+        }
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].kind, kind);
+        EXPECT_EQ(asked[0].links, links);
+        EXPECT_FLOAT_EQ(asked[0].speed, speed);
+      }
+    }
+    EXPECT_EQ(next_r, lb.range);
+  }
+  // Level 20 draws r with no spawn point first; level 28 draws nothing and sends a pair.
+  const std::vector<uint32_t> first = seeds_for(100, 0);
+  for (int32_t r : {0, 49, 50, 99}) {
+    SCOPED_TRACE(r);
+    begin(20, {}, {});
+    director_timer = 1 << 24;
+    mt_seed(first[size_t(r)]);
+    stage_director_update(1);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].kind, r <= 49 ? 105 : 106);
+  }
+  begin(28, {}, {});
+  director_timer = 1 << 24;
+  stage_director_update(1);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].kind, 12);
+  EXPECT_EQ(asked[1].kind, 5);
+}
+
+// Level 29 lays a mine every fifth step along its walk; leaving the square sends a chaser
+// and starts a new walk from a side.
+TEST_F(DirectorGateTest, TheMineWalk) {
+  begin(29, {}, {});
+  for (int i = 0; i < 4; ++i) stage_director_update(1);
+  EXPECT_TRUE(asked.empty());
+  stage_director_update(1);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].kind, 116);
+  EXPECT_EQ(asked[0].x, 134 * 256);
+  EXPECT_EQ(asked[0].y, 250 * 256);
+  EXPECT_EQ(mine_walk_x, 154);
+  struct row {
+    int32_t dir, x, y;     // before the mine
+    int32_t want_x, want_y;  // after it, still inside
+  };
+  const row rows[] = {{0, 300, 300, 300, 320}, {2, 300, 300, 280, 300}, {3, 300, 300, 300, 280},
+                      {1, 560, 300, 580, 300}};
+  for (const row& r : rows) {
+    asked.clear();
+    mine_walk_dir = r.dir;
+    mine_walk_x = r.x;
+    mine_walk_y = r.y;
+    mine_walk_count = 4;
+    stage_director_update(1);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(mine_walk_x, r.want_x);
+    EXPECT_EQ(mine_walk_y, r.want_y);
+  }
+  // Out of the square: a chaser, then a side drawn, then the point along it.
+  asked.clear();
+  mine_walk_dir = 1;
+  mine_walk_x = 570;
+  mine_walk_count = 4;
+  player_object->x = player_object->y = 600 * 256;  // the chaser's point: all 42 draws
+  camera_x = camera_y = 0;
+  for (uint32_t seed : {9u, 11u, 12u, 15u}) {  // sides 1, 0, 3 and 2
+    SCOPED_TRACE(seed);
+    asked.clear();
+    mine_walk_dir = 1;
+    mine_walk_x = 570;
+    mine_walk_y = 300;
+    mine_walk_count = 4;
+    mt_seed(seed);
+    std::mt19937 mirror(seed);
+    mirror.discard(42);
+    const int32_t d = int32_t(mirror() % 4);
+    const int32_t along = 134 + int32_t(mirror() % 446);
+    stage_director_update(1);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].kind, 116);
+    EXPECT_EQ(asked[1].kind, 114);
+    EXPECT_EQ(mine_walk_dir, d);
+    const int32_t want_x[4] = {along, 134, 580, along}, want_y[4] = {134, along, along, 580};
+    EXPECT_EQ(mine_walk_x, want_x[d]);
+    EXPECT_EQ(mine_walk_y, want_y[d]);
+  }
+}
+
+// Once the goal is met: the end timer by kind (dt, dt / 2 with its two limits, at once),
+// held while a condition fails.
+TEST_F(DirectorGateTest, EndTimersOnceTheGoalIsMet) {
+  struct row {
+    const char* name;
+    int32_t level;
+    std::vector<count> alive, killed;
+    int32_t steps_before;  // steps of 896 that leave the level running
+  };
+  const row rows[] = {
+      {"E1", 1, {}, {{17, 6}}, 14},                // 14 x 896 = 12544
+      {"E2", 10, {}, {{27, 1}}, 28},               // 28 x 448 = 12544
+      {"E3", 4, {}, {{25, 1}}, 57},                // 57 x 448 = 25536
+      {"E0", 27, {}, {{114, 14}}, 0},
+      {"E0 with spawns going on", 21, {}, {{9, 6}}, 0},
+      {"E1 after its condition", 15, {{13, 1}}, {{13, 16}}, 14},
+      {"E2 of the twin bosses", 30, {}, {{27, 1}, {25, 1}}, 28},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    begin(r.level, r.alive, r.killed);
+    for (int i = 0; i < r.steps_before; ++i) stage_director_update(896);
+    EXPECT_EQ(level_cleared, 0);
+    stage_director_update(896);
+    EXPECT_EQ(level_cleared, 1);
+  }
+  // A condition that fails holds the end timer at 0.
+  begin(2, {{14, 3}}, {{13, 10}});
+  for (int i = 0; i < 100; ++i) stage_director_update(896);
+  EXPECT_EQ(level_cleared, 0);
+  EXPECT_EQ(level_end_timer, 0);
 }
 
 TEST_F(DirectorTest, TheFinalLevelEndsTheMusicAfterItsLongerEnding) {

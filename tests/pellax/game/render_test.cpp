@@ -200,6 +200,47 @@ TEST_F(LineTest, EveryPrimitiveClipsAtEveryEdge) {
   EXPECT_EQ(clipped_draws, before + 6);
 }
 
+TEST_F(LineTest, ManyLinesKeepTheirRecordedPixelsAndClipCounts) {
+  // Lines of every slope and length, inside, across every edge and wholly outside, plain
+  // and graded, over a background of mixed colours and white pixels. The hash covers the
+  // canvas and each line's clip count; it was recorded from the drawer that tested every
+  // pixel against the canvas's edges.
+  for (int i = 0; i < kCanvasPixels; ++i)
+    canvas[i] = i % 97 == 0 ? 0xFFFF : uint16_t(uint32_t(i) * 2654435761u >> 17);
+  std::mt19937 rng(2024);
+  auto coord = [&](int regime) {
+    const int32_t frac = int32_t(rng() % 256);
+    switch (regime) {
+      case 0: return (int32_t(rng() % 1400) - 316) * 256 + frac;  // anywhere, often off
+      case 1: return int32_t(rng() % kCanvasSize) * 256 + frac;  // inside
+      default: {  // within 24 pixels of an edge, on either side
+        const int32_t edge = rng() % 2 ? 0 : kCanvasSize;
+        return (edge + int32_t(rng() % 48) - 24) * 256 + frac;
+      }
+    }
+  };
+  uint32_t hash = 2166136261u;
+  auto mix = [&](uint32_t v) { hash = (hash ^ v) * 16777619u; };
+  for (int i = 0; i < 4000; ++i) {
+    const int regime = i % 4;
+    int32_t x1 = coord(regime == 3 ? 1 : regime), y1 = coord(regime == 3 ? 1 : regime);
+    int32_t x2 = coord(regime), y2 = coord(regime);
+    if (regime == 3) {  // a short stroke, as the font draws
+      x2 = x1 + int32_t(rng() % 6000) - 3000;
+      y2 = y1 + int32_t(rng() % 6000) - 3000;
+    }
+    const uint16_t c1 = uint16_t(rng()), c2 = uint16_t(rng());
+    const int before = clipped_draws;
+    if (i % 3 == 0)
+      draw_line_gradient(canvas, x1, y1, x2, y2, c1, c2);
+    else
+      draw_line(canvas, x1, y1, x2, y2, uint16_t(c1 & 0x7BEF));
+    mix(uint32_t(clipped_draws - before));
+  }
+  for (int i = 0; i < kCanvasPixels; ++i) mix(canvas[i]);
+  EXPECT_EQ(hash, 0xA24A2EF5u);
+}
+
 TEST(BlendTest, BlockAddEqualsThePerPixelSaturatingAdd) {
   std::mt19937 rng(9);
   std::vector<uint16_t> dst(20 * kCanvasSize), src(400);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pellax/game/canvas.h"
 #include "pellax/game/messages.h"
 #include "tests/pellax/game/game_fixture.h"
 
@@ -33,12 +35,12 @@ TEST(ScoreText, ThousandsAreGrouped) {
 TEST(GrowingText, GrowsThenStandsThenEnds) {
   show_message("GET READY");
   EXPECT_EQ(update_message(0), 1);
-  EXPECT_EQ(message.scale, 256);
+  EXPECT_EQ(message.scale, 1);
   EXPECT_EQ(update_message(12800), 1);  // half the growing time
-  EXPECT_EQ(message.scale, 256 + 25 * 50);
+  EXPECT_EQ(message.scale, 1 + 25 * 50);
   // Past the growing time: the rest of the step comes off the life in the same call.
   EXPECT_EQ(update_message(12800 + 25000), 1);
-  EXPECT_EQ(message.scale, 256 + 25 * 100);
+  EXPECT_EQ(message.scale, 1 + 25 * 100);
   EXPECT_EQ(message.life, 600);
   EXPECT_EQ(update_message(600), 0);
 }
@@ -48,6 +50,29 @@ TEST(GrowingText, PopupLinesEndTogetherAfterFourHundredTicks) {
   EXPECT_EQ(update_popups(300 * 256), 1);
   EXPECT_EQ(update_popups(99 * 256), 1);
   EXPECT_EQ(update_popups(256), 0);
+}
+
+// At full size every line of a wave popup stays inside the view: the longest wave names
+// come within a few pixels of its edges.
+TEST(GrowingText, WavePopupsFitTheViewAtFullSize) {
+  camera_x = 224 * 256;
+  camera_y = 264 * 256;
+  std::vector<uint16_t> canvas(kCanvasPixels);
+  for (int32_t level = 0; level < 34; ++level) {
+    SCOPED_TRACE(level);
+    std::fill(canvas.begin(), canvas.end(), 0);
+    add_popup("WAVE 9 COMPLETE", "FINAL LEVEL", wave_name(level));
+    update_popups(300 * 256);  // the longest growing time
+    draw_popups(canvas.data());
+    for (int32_t y = 0; y < kCanvasSize; ++y)
+      for (int32_t x = 0; x < kCanvasSize; ++x)
+        if (canvas[size_t(y * kCanvasSize + x)] != 0) {
+          ASSERT_GE(x, 224);
+          ASSERT_LT(x, 224 + 320);
+          ASSERT_GE(y, 264);
+          ASSERT_LT(y, 264 + 240);
+        }
+  }
 }
 
 TEST(GrowingText, LongTextsAreCutToTheirField) {
@@ -73,7 +98,8 @@ TEST_F(TableTest, QualifyingAndInserting) {
     const char* name;
     int32_t count, score, qualifies, slot, count_after;
   };
-  const row rows[] = {{"equal to the sixth", 6, 10000, 0, 5, 6},
+  const row rows[] = {{"equal to the sixth", 6, 10000, 0, -1, 6},
+                      {"below the sixth", 6, 20, 0, -1, 6},
                       {"one more", 6, 10001, 1, 5, 6},
                       {"top", 6, 70000, 1, 0, 6},
                       {"tie goes after", 6, 40000, 1, 3, 6},
@@ -84,7 +110,14 @@ TEST_F(TableTest, QualifyingAndInserting) {
     load_default_scores();
     high_score_table.count = r.count;
     EXPECT_EQ(score_qualifies(r.score), r.qualifies);
-    if (!r.qualifies) continue;
+    if (!r.qualifies) {
+      // Refused: the table keeps its last entry.
+      EXPECT_EQ(insert_high_score("AAA", r.score), -1);
+      EXPECT_EQ(high_score_table.count, r.count);
+      EXPECT_STREQ(high_score_table.initials[5], "FEP");
+      EXPECT_EQ(high_score_table.scores[5], 10000);
+      continue;
+    }
     EXPECT_EQ(insert_high_score("AAA", r.score), r.slot);
     EXPECT_EQ(high_score_table.count, r.count_after);
     EXPECT_EQ(high_score_table.scores[r.slot], r.score);

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# bench/frame_cost.sh PROGRAM SCRIPT BUDGET [options]: the instructions one game frame
+# costs, counted by callgrind over a headless run of PROGRAM driven by the button SCRIPT
+# (host/README.md gives its format), and their share of BUDGET, the console's cycles per
+# frame (6000000 for a 30-ms frame, 3333333 for a 60-fps one), taking one instruction a
+# cycle.
+#
+# options:
+#   --frame FN        the function that runs one frame; its calls are the frames, and only
+#                     instructions under it count (required)
+#   --pace FN[,FN..]  functions that wait for the frame's time (spinning on the timer or the
+#                     vertical blank): left out whole, as idle time on the console
+#   --until MS        virtual time at which the run ends (default: 1000 after the script's
+#                     last line)
+#   --data DIR        files copied into the folder the program runs in (its data)
+#   --keep DIR        keep callgrind's files in DIR (default: a temporary folder, removed)
+#
+# Left out everywhere: what the host layer runs for a register access (gp2x::peek16/32,
+# gp2x::poke16/32), a single load or store on the console. Threads other than the main one
+# are not in the figure; their instructions per frame are printed below it (a sound
+# thread that runs on the console's main core competes with the frames for its cycles).
+#
+# Example (pellax's title screen; see bench/README.md):
+#   bench/frame_cost.sh build-release/pellax/game/pellax bench/scripts/pellax_title.txt \
+#     6000000 --frame pellax_frame --pace pace_frame,wait_vsync --data build-release/pellax/data
+set -euo pipefail
+
+usage() { sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+[ $# -ge 3 ] || usage
+program=$(realpath -- "$1") script=$(realpath -- "$2") budget=$3
+shift 3
+frame="" pace="" until="" data="" keep=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --frame) frame=$2; shift 2 ;;
+    --pace) pace=$2; shift 2 ;;
+    --until) until=$2; shift 2 ;;
+    --data) data=$(realpath -- "$2"); shift 2 ;;
+    --keep) keep=$(realpath -m -- "$2"); shift 2 ;;
+    *) usage ;;
+  esac
+done
+[ -n "$frame" ] || usage
+[ -x "$program" ] || { echo "frame_cost: no program $program" >&2; exit 1; }
+for tool in valgrind python3; do
+  command -v "$tool" >/dev/null || { echo "frame_cost: needs $tool (apt-get install $tool)" >&2; exit 1; }
+done
+if [ -z "$until" ]; then
+  last=$(grep -v '^\s*\(#\|$\)' "$script" | awk '{print $1}' | tail -1)
+  until=$(( ${last:-0} + 1000 ))
+fi
+
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+out=${keep:-$run/cg}
+mkdir -p "$out" "$run/play"
+[ -n "$data" ] && cp -a "$data"/. "$run/play"/
+rm -f "$out"/callgrind.out*
+# Callers are kept apart (deep enough to reach the frame function from any leaf), so that
+# each cost knows whether it lies under the frame, a pacing wait or a register access.
+# A fixed timer start: the same script gives the same frames on every run.
+(cd "$run/play" && GP2X_HEADLESS=1 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_TIMER_START=0x4321 \
+  GP2X_SCRIPT="$script" \
+  GP2X_UNTIL="$until" valgrind --tool=callgrind --separate-threads=yes --separate-callers=60 \
+  --callgrind-out-file="$out/callgrind.out" "$program" >"$run/program.log" 2>&1) || {
+  echo "frame_cost: the run failed; its output:" >&2
+  tail -20 "$run/program.log" >&2
+  exit 1
+}
+
+python3 - "$out" "$frame" "$pace" "$budget" "$program" "$script" "$until" <<'PY'
+import glob, os, re, sys
+
+out, frame, pace, budget, program, script, until = sys.argv[1:]
+pace = [p for p in pace.split(",") if p]
+budget = float(budget)
+host = ["gp2x::peek16", "gp2x::peek32", "gp2x::poke16", "gp2x::poke32"]
+DEPTH = 60
+
+
+def base(name):
+    """A function's name without its return type and parameter list."""
+    name = name.replace("(anonymous namespace)", "{anonymous}")
+    name = name.split("(")[0]
+    depth, cut = 0, 0
+    for i, ch in enumerate(name):  # a return type ends at the last space outside <...>
+        depth += ch == "<"
+        depth -= ch == ">"
+        if ch == " " and depth == 0:
+            cut = i + 1
+    return name[cut:].replace("{anonymous}", "(anonymous namespace)")
+
+
+def parse(path):
+    """Self cost per context (a function with its chain of callers), and call counts."""
+    names, self_cost, calls = {}, {}, {}
+    fn = cfn = None
+    skip = False
+    with open(path) as f:
+        for line in f:
+            if line.startswith("fn="):
+                m = re.match(r"fn=\((\d+)\)(?: (.*))?", line.rstrip("\n"))
+                if m.group(2):
+                    names[m.group(1)] = m.group(2)
+                fn = names[m.group(1)]
+            elif line.startswith("cfn="):
+                m = re.match(r"cfn=\((\d+)\)(?: (.*))?", line.rstrip("\n"))
+                if m.group(2):
+                    names[m.group(1)] = m.group(2)
+                cfn = names[m.group(1)]
+            elif line.startswith("calls="):
+                n = int(line.split("=")[1].split()[0])
+                callee = base(cfn.split("'")[0])
+                calls[callee] = calls.get(callee, 0) + n
+                skip = True  # the next line is the call's inclusive cost
+            elif line[:1].isdigit() or line[:1] in "+-*":
+                if skip:
+                    skip = False
+                    continue
+                parts = line.split()
+                if fn is not None and len(parts) > 1:
+                    self_cost[fn] = self_cost.get(fn, 0) + int(parts[1])
+    return self_cost, calls
+
+
+files = sorted(glob.glob(os.path.join(out, "callgrind.out-*")))
+if not files:
+    sys.exit("frame_cost: callgrind wrote no thread files")
+main_cost, calls = parse(files[0])
+frames = calls.get(frame, 0)
+if frames == 0:
+    sys.exit(f"frame_cost: {frame} was never called; is it the frame function?")
+
+in_frame = paced = hosted = unknown = 0
+for ctx, cost in main_cost.items():
+    chain = [base(n) for n in ctx.split("'")]
+    if frame not in chain:
+        if len(chain) > DEPTH:
+            unknown += cost  # too deep to tell
+        continue
+    below = chain[: chain.index(frame) + 1]
+    if any(p in below for p in pace):
+        paced += cost
+    elif any(h in below for h in host):
+        hosted += cost
+    else:
+        in_frame += cost
+
+per = in_frame / frames
+print(f"program  {program}")
+print(f"script   {script} (until {until} ms)")
+print(f"frames   {frames} (calls of {frame})")
+print(f"per frame {per:,.0f} instructions = {100 * per / budget:.1f}% of {budget:,.0f} cycles")
+print(f"left out per frame: pacing ({', '.join(pace) or 'none'}) {paced / frames:,.0f}, "
+      f"host register emulation {hosted / frames:,.0f}")
+if unknown:
+    print(f"warning: {unknown:,.0f} instructions lie too deep below their thread to place")
+for path in files[1:]:
+    cost, _ = parse(path)
+    total = sum(cost.values())
+    # Name the thread after the outermost function of our own below the thread start,
+    # the one that most of its instructions lie under.
+    entries = {}
+    for ctx, c in cost.items():
+        chain = ctx.split("'")
+        if chain[-1] == "clone":
+            own = [n for n in chain if not re.match(r"(clone|start_thread|0x|std::|_dl_)", n)]
+            if own:
+                entries[own[-1]] = entries.get(own[-1], 0) + c
+    entry = max(entries, key=entries.get) if entries else "?"
+    print(f"thread {path.rsplit('-', 1)[1]} ({entry[:70]}): {total / frames:,.0f} per frame, "
+          f"not in the figure")
+PY

@@ -1,0 +1,189 @@
+// The application object's frame: the order of save, module and overlay, the end of the
+// program through the module index, the frame-rate text, minimising, and the save on a
+// quit the system asks for. Modules of the test stand in for the screens.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "kolvo2/shell.h"
+#include "tests/kolvo2/screens_fixture.h"
+
+namespace {
+
+// What the stand-in module saw, and what it does next.
+struct Recorder {
+  std::vector<uint32_t> elapsed;
+  uint32_t write_next = 0xFFFFFFFF;  // written through next once, unless this
+  uint32_t write_status = MODULE_RUN;
+};
+Recorder* recorder = nullptr;
+
+void Module(void*, Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_t*, uint32_t elapsed) {
+  recorder->elapsed.push_back(elapsed);
+  bb.FillRect(nullptr, 0, 0, 0);
+  if (recorder->write_next != 0xFFFFFFFF) {
+    *next = recorder->write_next;
+    *status = recorder->write_status;
+    recorder->write_next = 0xFFFFFFFF;
+  }
+}
+
+class Shell : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recorder = &record;
+    GAMECONFIG cfg;
+    ResetCfg(cfg, nullptr);
+    cfg.musicvolume = cfg.sfxvolume = 0;  // a silent game: no sound device in these tests
+    cfg.alloff = 1;
+    ASSERT_EQ(SaveCfg(cfg, (dir / "Kolvo2.cfg").c_str()), 1);
+    app.display.zcd = &app.zcd;
+    app.display.backbufferformat = ZFMT_RGB565;
+    app.display.SetRenderSize(240);
+    app.display.RegisterLoader(new ZLoader_BMP);
+    app.display.RegisterLoader(new ZLoader_PNG);
+    app.display.RegisterLoader(new ZLoader_3DS);
+    ASSERT_EQ(app.display.CreateSurface(&app.display.backbuffer, 320, 240, 0), 0);
+    app.SetButtonList();
+    app.input.SetDefaultMappings();
+    ASSERT_EQ(app.OnInit(0), 0);
+    {
+      WorkingDir in(dir.path());
+      ASSERT_EQ(app.OnDisplayInit(0, &app.display), 0);
+    }
+    for (MODULEFUNCTION& f : app.modules.table) f = nullptr;
+    app.modules.table[0] = Module;
+    app.modules.table[1] = Module;
+  }
+  void TearDown() override { recorder = nullptr; }
+  void Frame(uint32_t ms = 16) {
+    WorkingDir in(dir.path());
+    app.OnNextFrame(&app.display, ms);
+  }
+  std::vector<uint8_t> SavedFile() { return ReadWholeFile(dir / "Kolvo2.cfg"); }
+  uint32_t Score() {
+    const std::vector<uint8_t> bytes = SavedFile();
+    return bytes.size() == CFG_SIZE ? bytes[384] | bytes[385] << 8 | bytes[386] << 16 | bytes[387] << 24 : 0;
+  }
+  uint32_t CornerBrightness() {
+    uint32_t sum = 0;
+    for (int32_t y = 0; y < 20; ++y)
+      for (int32_t x = 0; x < 32; ++x) sum += app.display.backbuffer.GetPixel(x, y) ? 1 : 0;
+    return sum;
+  }
+
+  TempDir dir;
+  Recorder record;
+  ClassMain app{nullptr};
+};
+
+TEST_F(Shell, AFrameThatSavesRunsItsModuleWithNoElapsedTime) {
+  Frame(16);
+  app.cfg.scores[0][0] = 777;
+  app.maindata.saverequest = 1;
+  Frame(16);
+  Frame(16);
+  EXPECT_EQ(record.elapsed, (std::vector<uint32_t>{16, 0, 16}));
+  EXPECT_EQ(Score(), 777u);
+  EXPECT_EQ(app.maindata.saverequest, 0);
+  // A module asking to skip (after long work) makes the next frame count 0 as well.
+  app.maindata.skipnextelapsed = 1;
+  Frame(16);
+  EXPECT_EQ(record.elapsed.back(), 0u);
+}
+
+TEST_F(Shell, AnIndexAboveNineSavesAndQuitsInTheNextFrame) {
+  record.write_next = MODULE_QUIT;
+  Frame();
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_STOPPED);
+  app.cfg.scores[0][0] = 4242;
+  Frame();
+  EXPECT_EQ(record.elapsed.size(), 1u) << "no module runs in the frame that quits";
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_QUIT);
+  EXPECT_EQ(Score(), 4242u);
+}
+
+TEST_F(Shell, AnEmptyEntryEndsTheProgramAfterTheOverlayRanOnce) {
+  record.write_next = 5;
+  record.write_status = MODULE_ENTER;
+  Frame();
+  app.console.SendMessage("still here");
+  app.modules.status = MODULE_RUN;
+  Frame(100);
+  EXPECT_EQ(app.modules.index, MODULE_QUIT);
+  EXPECT_EQ(app.console.Counter(), 100u) << "the overlay ran in the frame that found no module";
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_STOPPED);
+  Frame();
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_QUIT);
+}
+
+TEST_F(Shell, TheFrameRateShowsOutsideTheIntroUnlessHidden) {
+  {
+    WorkingDir in(KOLVO2_DATA_DIR);
+    for (uint32_t step = 0; step < 16; ++step) ASSERT_EQ(app.gfx.ScriptLoad(step), 1);
+  }
+  app.cfg.showfps = 1;
+  Frame();
+  EXPECT_EQ(CornerBrightness(), 0u) << "the intro is module 0";
+  app.modules.index = 1;
+  Frame();
+  EXPECT_GT(CornerBrightness(), 0u);
+  app.maindata.hidefps = 1;
+  Frame();
+  EXPECT_EQ(CornerBrightness(), 0u);
+  app.maindata.hidefps = 0;
+  app.cfg.showfps = 0;
+  Frame();
+  EXPECT_EQ(CornerBrightness(), 0u);
+}
+
+TEST_F(Shell, MinimisingDuringTheIntroQuits) {
+  app.modules.index = 1;
+  app.OnMinimize();
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_STOPPED);
+  app.modules.index = 0;
+  app.OnMinimize();
+  EXPECT_EQ(app.GetAppStatus(), ZSTATUS_QUIT);
+}
+
+// A quit the system asks for reaches OnExit without the game's own quit: it saves there.
+TEST_F(Shell, TheEndOfTheProgramSavesWhatTheGameDidNotSaveYet) {
+  app.cfg.scores[0][0] = 555;
+  {
+    WorkingDir in(dir.path());
+    app.OnExit(0);
+  }
+  EXPECT_EQ(Score(), 555u);
+  // Saved once on the way out: a later change is not written by a second exit.
+  app.cfg.scores[0][0] = 556;
+  {
+    WorkingDir in(dir.path());
+    app.OnExit(0);
+  }
+  EXPECT_EQ(Score(), 555u);
+}
+
+TEST_F(Shell, ButtonsStartTheirKeyTimersAndTheTimersCountDown) {
+  app.OnButtonDown(ZBUTTON_LEFT, &app.buttonlist);  // a direction and "Move left"
+  EXPECT_EQ(app.keys[KEYWORD_LEFT], 1);
+  EXPECT_EQ(app.keys[KEYWORD_MOVELEFT], 1);
+  EXPECT_EQ(app.keys[KEYWORD_LASTCODE], ZBUTTON_LEFT);
+  Frame(16);
+  EXPECT_EQ(app.keys[KEYWORD_LEFT], 200);
+  EXPECT_EQ(app.keys[KEYWORD_LASTCODE], 0);
+  Frame(190);
+  EXPECT_EQ(app.keys[KEYWORD_LEFT], 10);
+  Frame(16);
+  EXPECT_EQ(app.keys[KEYWORD_LEFT], 2);
+  app.OnButtonUp(ZBUTTON_LEFT, &app.buttonlist);
+  EXPECT_EQ(app.keys[KEYWORD_LEFT], 0);
+  app.OnButtonDown(ZBUTTON_Y, &app.buttonlist);
+  EXPECT_EQ(app.keys[KEYWORD_Y], 1);
+  app.OnButtonUp(ZBUTTON_Y, &app.buttonlist);
+  EXPECT_EQ(app.keys[KEYWORD_Y], 2);
+}
+
+}  // namespace
