@@ -387,6 +387,62 @@ TEST(Landscape, GroundPointsLandWhereTheProjectionSays) {
     }
 }
 
+// GetLandscapePoint exactly against its rule written out in integers, on an upright display:
+// the point's depth and lateral offset, the distance of the bottom row, the rows walked up
+// (or down, below the rectangle) until two neighbours hold the depth, and the column from
+// the lateral offset over that row's step, from the centre (right - width / 2).
+TEST(Landscape, ProjectionIsItsIntegerRuleExactly) {
+  const tagRECT rects[] = {{0, 0, 40, 30}, {3, 2, 36, 29}, {0, 4, 37, 30}};
+  int hits = 0;
+  for (const View& v : {kViews[0], kViews[1], kViews[2], kViews[3], kViews[5], kViews[6]})
+    for (const tagRECT& rect : rects) {
+      SCOPED_TRACE(testing::Message() << "angle " << v.angle << " pitch " << v.pitch << " rect " << rect.left << ","
+                                      << rect.top << "," << rect.right << "," << rect.bottom);
+      Screen s(0, ZFMT_RGB565, 40, 30, 64, 64);
+      const int64_t c = s.e.math.Cos(v.angle) >> 6, sn = s.e.math.Sin(v.angle) >> 6;
+      const int64_t R = kRender, m = R * 1024, ap = v.pitch < 0 ? -v.pitch : v.pitch, P = ap + 256;
+      const int64_t b0 = 0x100000 / v.scale, D = (R * b0) << 8;
+      for (int dy = -60; dy <= 20; dy += 3)
+        for (int dx = -50; dx <= 50; dx += 5) {
+          const int32_t px = v.camx + dx * 16 + 5, py = v.camy + dy * 16 + 3;
+          const int64_t depth = ((int64_t(v.camy) - py) * c + (int64_t(px) - v.camx) * sn) >> 2;
+          const int64_t lateral = ((int64_t(px) - v.camx) * c - (int64_t(v.camy) - py) * sn) >> 2;
+          int64_t acc = ((R * (D / m)) << 8) / m * v.height;
+          int64_t N = 0, step = 0, row = -1;
+          bool refused = false;
+          auto at = [&](int64_t k) {
+            const int64_t L = m - (rect.bottom - k) * ap;
+            if (L < 1) return refused = true, false;
+            N = D / L;
+            step = (P * (((R * N) << 8) / L)) >> 8;
+            return true;
+          };
+          if (depth >= acc) {
+            for (int64_t k = rect.bottom - 1; k >= rect.top && row < 0 && at(k); --k) {
+              if (acc <= depth && depth <= acc + step) row = k;
+              acc += step;
+            }
+          } else {
+            for (int64_t k = rect.bottom + 1; k <= 2 * rect.bottom - rect.top && row < 0 && at(k); ++k) {
+              if (acc - step <= depth && depth <= acc) row = k;
+              acc -= step;
+            }
+          }
+          const bool found = !refused && row >= 0 && N > 0;
+          ZVECTOR3D got{-7, -7, -7};
+          const int result =
+              s.dst.GetLandscapePoint(&rect, v.height, v.camx, v.camy, v.angle, v.pitch, v.scale, px, py, &s.tex, &got);
+          ASSERT_EQ(result, found ? 1 : 0) << dx << "," << dy;
+          EXPECT_EQ(got.z, depth) << dx << "," << dy;
+          if (!found) continue;
+          ++hits;
+          EXPECT_EQ(got.y, v.pitch < 0 ? rect.bottom + rect.top - 1 - row : row) << dx << "," << dy;
+          EXPECT_EQ(got.x, lateral / N + (rect.right - (rect.right - rect.left) / 2)) << dx << "," << dy;
+        }
+    }
+  EXPECT_GT(hits, 500);
+}
+
 TEST(Landscape, ProjectionRefusals) {
   Screen s(0, ZFMT_RGB565, 40, 30, 64, 64);
   Z2DSurface other, none;
