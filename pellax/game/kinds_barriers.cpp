@@ -19,9 +19,9 @@ const uint16_t kPalette[6] = {0xFA8A, 0xC605, 0x57EA, 0x2E18, 0x529F, 0xC158};
 
 // Shapes with y up (negated at spawn), small enough that every formation point plus its
 // reach stays inside the canvas.
-// 101: a flat bar with a chevron on each face.
-const int32_t kBouncer[][4] = {{-7167, 2048, 7168, 2048},  {7168, 2048, 7168, -2047},  {7168, -2047, -7167, -2047},
-                               {-7167, -2047, -7167, 2048}, {-3071, 2048, 0, 4096},     {0, -4095, 3072, -2047}};
+// 101: a flat hexagonal bar, short enough to turn inside the pockets of level 22.
+const int32_t kBouncer[][4] = {{-4863, 0, -3327, 1536},   {-3327, 1536, 3328, 1536}, {3328, 1536, 4864, 0},
+                               {4864, 0, 3328, -1535},    {3328, -1535, -3327, -1535}, {-3327, -1535, -4863, 0}};
 // 102: an hourglass with a crossbar.
 const int32_t kOscillator[][4] = {{-5119, 6144, 5120, 6144},  {5120, 6144, -5119, -6143}, {-5119, -6143, 5120, -6143},
                                   {5120, -6143, -5119, 6144}, {-5119, 0, -2559, 0},        {2560, 0, 5120, 0},

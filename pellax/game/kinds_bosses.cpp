@@ -167,8 +167,7 @@ void fade_out(game_object* o, int32_t dt) {
     if (o->scale <= 399) o->scale += 8;
     if (o->scale > 399) phase = 1;
     o->hit_points = 8;
-  }
-  if (phase == 1) {
+  } else if (phase == 1) {
     if (o->scale > 8) o->scale -= 8;
     o->hit_points = 8;
     if (o->scale < 39) {

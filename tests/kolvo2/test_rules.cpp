@@ -609,6 +609,50 @@ TEST_F(Rules, TheStylusStepComesAfterTheQueuedSoftDropsAndNeverAfterGravity) {
   }
 }
 
+struct TapCase {
+  int32_t x, y;
+  uint8_t columnafter, rowafter, orientationafter;
+};
+
+TEST_F(Rules, StylusTapsAtTheEdgesOfThePieceAndOfTheDirections) {
+  // The T at column 7, row 10 fills matrix cells (1,1), (2,1), (2,2), (3,1): x 86-99 in
+  // rows y 56-97 and x 100-113 in y 70-83. Left is x < 86, right x >= 114, down y >= 98.
+  const TapCase cases[] = {
+      {86, 56, 7, 10, 1},    {99, 69, 7, 10, 1},    // the first cell's corners: a turn
+      {113, 83, 7, 10, 1},   {99, 97, 7, 10, 1},    // the last pixels of two more cells
+      {100, 69, 7, 10, 0},   {110, 97, 7, 10, 0},   // empty matrix cells, nowhere pointed
+      {114, 83, 8, 10, 0},   {85, 60, 6, 10, 0},    // right, left
+      {86, 40, 7, 10, 0},                           // above: not left any more
+      {90, 98, 7, 11, 0},                           // below
+  };
+  for (const TapCase& c : cases) {
+    Start({0, 0});
+    Place(PIECE_T, 0, 7, 10);
+    input.OnClickDown(c.x, c.y, 0);
+    input.OnClickUp(c.x, c.y, 0);
+    Frame(16);
+    EXPECT_EQ(level.column, c.columnafter) << c.x << "," << c.y;
+    EXPECT_EQ(level.row, c.rowafter) << c.x << "," << c.y;
+    EXPECT_EQ(level.orientation, c.orientationafter) << c.x << "," << c.y;
+  }
+}
+
+TEST_F(Rules, StylusPointingElsewhereStartsTheWaitAgain) {
+  Start({0, 0});
+  Place(PIECE_T, 0, 9, 10);
+  input.OnClickDown(20, 60, 0);  // left of the piece: it moves at once, then waits 300 ms
+  std::vector<int> moves;
+  for (int f = 0; f < 14; ++f) {
+    if (f == 5) input.OnClickMove(120, 20);  // above it, pointing nowhere
+    if (f == 6) input.OnClickMove(20, 60);   // left again: a whole 300 ms from here
+    const uint8_t before = level.column;
+    Frame(50);
+    level.falltimer = 0;
+    if (level.column != before) moves.push_back(f);
+  }
+  EXPECT_EQ(moves, std::vector<int>({0, 11}));
+}
+
 TEST_F(Rules, StylusTapOnThePieceTurnsIt) {
   Start({0, 0});
   Place(PIECE_T, 0, 7, 10);

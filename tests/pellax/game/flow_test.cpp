@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "pellax/game/canvas.h"
 #include "pellax/game/messages.h"
 #include "pellax/game/screens.h"
+#include "pellax/game/world_image.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
 
@@ -198,6 +200,73 @@ TEST_F(FlowTest, ATrophyOpensTheModeChoiceForATimedRun) {
   EXPECT_EQ(game_state, kStateGetReady);
 }
 
+// Each zone's set-up: its first level, time and music, and its pictures, loaded unless the
+// slots hold the zone's set already (ARES and HADES always load).
+TEST_F(FlowTest, ZoneSetUpsLoadTheirPicturesOnlyWhenTheSlotsHoldAnotherZones) {
+  const char* const pictures[] = {"onespace.lvl", "skulltease.lvl", "station.lvl",  "smallblock.lvl",
+                                  "bluewalls.lvl", "quilt.lvl",     "green5.lvl",   "dark5.lvl",
+                                  "streak5.lvl",  "planetfinal.lvl", "prisonwalls.lvl", "sixlost.lvl",
+                                  "thegauntlet.lvl", "skullboss.lvl"};
+  // Each picture one colour: its number in the list above, plus one.
+  for (uint16_t i = 0; i < 14; ++i) {
+    const std::vector<uint16_t> pixels(kCanvasPixels, uint16_t(i + 1));
+    std::ofstream(pictures[i], std::ios::binary)
+        .write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size() * 2));
+  }
+  auto start = [&](int32_t zone) {
+    game_state = kStateLevelSelect;
+    transition_step = transition_active = game_mode = 0;
+    selected_zone = zone;
+    zone_trophy[zone] = 0;
+    for (int32_t& z : zone_open) z = 1;
+    audio_events().clear();
+    press(b::kB);
+    for (int i = 0; i < 40 && game_state == kStateLevelSelect; ++i) frames(1);
+    ASSERT_EQ(game_state, kStateGetReady);
+  };
+  auto track = [] {
+    std::string t;
+    for (const audio_event& e : audio_events())
+      if (e.name == "music_load") t = e.path;
+    return t;
+  };
+  struct row {
+    int32_t zone, first_level, time;
+    const char* music;
+    uint16_t slots[6];  // the colour each slot holds after the set-up (0: not looked at)
+  };
+  const uint16_t kept = 0xBEEF;  // written into the slots after each set-up
+  const row rows[] = {
+      {2, 11, 340, "level3.ogg", {3, 4, 5, 6, 0, 0}},
+      {2, 11, 340, "level3.ogg", {kept, kept, kept, kept, 0, 0}},  // the slots hold KRONOS
+      {4, 26, 950, "level5.ogg", {3, 7, 8, 9, 0, 10}},
+      {2, 11, 340, "level3.ogg", {3, 4, 5, 6, 0, 0}},              // HADES replaced them
+      {1, 5, 280, "level2.ogg", {2, 0, 0, 0, 0, 0}},
+      {1, 5, 280, "level2.ogg", {2, 0, 0, 0, 0, 0}},               // ARES always loads
+      {0, 0, 165, "level1.ogg", {1, 0, 0, 0, 0, 0}},
+      {0, 0, 165, "level1.ogg", {kept, 0, 0, 0, 0, 0}},
+      {4, 26, 950, "level5.ogg", {3, 7, 8, 9, 0, 10}},
+      {4, 26, 950, "level5.ogg", {3, 7, 8, 9, 0, 10}},             // HADES always loads
+      {3, 18, 450, "level4.ogg", {11, 12, 13, 14, 0, 0}},
+      {3, 18, 450, "level4.ogg", {kept, kept, kept, kept, 0, 0}},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.zone);
+    start(r.zone);
+    if (HasFatalFailure()) return;
+    EXPECT_EQ(level_number, r.first_level);
+    EXPECT_EQ(zone_first_level, r.first_level);
+    EXPECT_EQ(time_left, r.time);
+    EXPECT_EQ(track(), r.music);
+    for (int32_t s = 1; s <= 6; ++s) {
+      if (r.slots[s - 1] != 0) {
+        EXPECT_EQ(image_slot(s)[12345], r.slots[s - 1]) << "slot " << s;
+      }
+      image_slot(s)[12345] = kept;
+    }
+  }
+}
+
 TEST_F(FlowTest, WaveEndsShowTheirPopupsAndKeepOrClearEnemies) {
   into_play();
   struct row {
@@ -229,6 +298,34 @@ TEST_F(FlowTest, WaveEndsShowTheirPopupsAndKeepOrClearEnemies) {
   char line[32];
   std::snprintf(line, sizeof line, "WAVE %d COMPLETE", 2);
   EXPECT_STREQ(popup_lines[0].text, line);
+}
+
+// The wave end of every level inside a zone: the popup's second line and what it clears.
+TEST_F(FlowTest, WaveEndsOfEveryLevel) {
+  into_play();
+  const std::set<int32_t> all = {9, 12, 13, 14, 15, 16, 19, 20, 21, 22, 23, 24, 26, 27, 28, 30, 31, 32, 33};
+  for (int32_t l = 0; l < 34; ++l) {
+    if (l == 4 || l == 10 || l == 17 || l == 25) continue;  // zone ends
+    SCOPED_TRACE(l);
+    level_number = l;
+    zone_first_level = 0;
+    game_state = kStatePlaying;
+    player_dead = 0;
+    clear_enemies();
+    clear_particles();
+    clear_object_shots();
+    spawn_kind(3, 300 * 256, 300 * 256);
+    fire_player_shot();
+    alloc_particle();
+    wave_end();
+    const char* line2 = l == 3 || l == 9 || l == 16 || l == 24 ? "BOSS LEVEL" : l == 33 ? "FINAL LEVEL" : "NEXT UP";
+    EXPECT_STREQ(popup_lines[1].text, line2);
+    EXPECT_STREQ(popup_lines[2].text, wave_name(l));
+    EXPECT_EQ(count_of_kind(3) == 0, all.count(l) == 1 || l == 11);
+    EXPECT_EQ(count_of_kind(2) == 0, all.count(l) == 1);
+    EXPECT_EQ(object_pool->heads[kParticleUsed] == kNoRecord, all.count(l) == 1);
+    EXPECT_EQ(game_state, kStateWavePopups);
+  }
 }
 
 TEST_F(FlowTest, TheWavePopupsReturnToPlayWithTheNextLevel) {

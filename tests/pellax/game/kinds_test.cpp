@@ -1,4 +1,5 @@
 // The kind dispatch, its shared steps, the blocks and drifters, and the stage director.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -117,6 +118,72 @@ TEST_F(KindTest, DriftersSpinAndDriftAtTheStageSpeed) {
   EXPECT_NEAR(o->angle, a + o->spin, 1e-6f);
 }
 
+// A drifter's spawn draws spin, angle and the two speed factors in that order; its kill
+// makes 40 slow sparks, then 80 fast ones that start later; a big rock leaves two rocks and
+// a small one at fixed offsets.
+TEST_F(KindTest, DrifterDrawsSparksAndSplit) {
+  game_speed = 1.0f;  // the speed term 1.0
+  mt_seed(2024);
+  std::mt19937 mirror(2024);
+  game_object* o = spawn_at(24, 300, 300);
+  const float spin = float(mirror() % 100) / 2500.0f - 0.02f;
+  const float angle = float(mirror() % 1000) * 6.283f / 1000.0f;
+  const float fx = float(80 + mirror() % 70) / 256.0f, fy = float(80 + mirror() % 70) / 256.0f;
+  EXPECT_FLOAT_EQ(o->spin, spin);
+  EXPECT_FLOAT_EQ(o->angle, angle);
+  EXPECT_FLOAT_EQ(o->vx, std::sin(angle) * fx);
+  EXPECT_FLOAT_EQ(o->vy, std::cos(angle) * fy);
+  EXPECT_EQ(o->variant, 0);
+  EXPECT_EQ(o->colour_a[0], 0xFA08);
+  EXPECT_EQ(o->colour_b[0], 0xFC63);
+  EXPECT_EQ(o->colour_a[1], 0xFC63);
+  clear_particles();
+  level_number = 0;
+  const uint32_t roll = mirror() % 1000 % 100;
+  ASSERT_TRUE(roll != 2 && roll != 8) << "a seed that drops nothing";
+  const uint16_t i = object_index(o);
+  const int32_t x = o->x, y = o->y;
+  enemy_kill(i);
+  EXPECT_EQ(game_score, 800);
+  // The pieces, newest first.
+  const int32_t want[3][3] = {{26, x + 10, y - 10}, {23, x + 20, y + 20}, {23, x - 20, y - 20}};
+  uint16_t k = object_pool->heads[kObjectUsed];
+  for (const auto& w : want) {
+    ASSERT_NE(k, kNoRecord);
+    EXPECT_EQ(object_at(k).kind, w[0]);
+    EXPECT_EQ(object_at(k).x, w[1]);
+    EXPECT_EQ(object_at(k).y, w[2]);
+    k = object_at(k).link.next;
+  }
+  EXPECT_EQ(kind_alive[23], 2);
+  EXPECT_EQ(kind_alive[26], 1);
+  // The sparks, each with its two copies; the list's newest comes first.
+  std::vector<const particle*> sparks;
+  walk_particles([&](uint16_t p) {
+    if (particle_at(p).flags != 0) sparks.push_back(&particle_at(p));
+  });
+  ASSERT_EQ(sparks.size(), 120u);
+  std::reverse(sparks.begin(), sparks.end());
+  for (size_t n = 0; n < sparks.size(); ++n) {
+    SCOPED_TRACE(n);
+    const bool slow = n < 40;
+    const particle& p = *sparks[n];
+    const int32_t delay = (slow ? 0 : 3000) + int32_t(mirror() % 3000);
+    const float a = float(mirror() % 1000) * 6.283f / 1000.0f;
+    const int32_t life = (slow ? 2048 : 3072) + int32_t(mirror() % 512);
+    const float speed = slow ? 3.5f : 6.0f;
+    EXPECT_EQ(p.delay, delay);
+    // (int)(v + 0.5): the half added, then truncated toward zero.
+    EXPECT_NEAR(p.vx, std::trunc(std::sin(a) * speed * 256.0f + 0.5f), 1.0f);
+    EXPECT_NEAR(p.vy, std::trunc(std::cos(a) * speed * 256.0f + 0.5f), 1.0f);
+    EXPECT_EQ(p.life, life);
+    EXPECT_EQ(p.flags, slow ? 1 : 3);
+    EXPECT_EQ(p.colour, slow ? 0xA285 : 0xFD0A);
+    EXPECT_EQ(p.tail_glow, slow ? 1 : 7);
+    EXPECT_EQ(p.head_time, 1024);
+  }
+}
+
 TEST_F(KindTest, KillsScoreCountAndRollDrops) {
   game_object* o = spawn_at(35, 300, 300);
   enemy_kill(object_index(o));
@@ -163,7 +230,7 @@ TEST_F(KindTest, DropsFollowTheLevelAndTheMode) {
       EXPECT_NEAR(drops[118] / 3000.0, 0.116, 0.025);
     }
   }
-  for (int k : {22, 40, 118}) register_kind(k, nullptr, nullptr, nullptr);
+  reregister_kinds();  // the kinds' own routines again for the tests that follow
 }
 
 TEST_F(KindTest, ScorePopupsShowTheNumberOrAnAt) {
@@ -179,6 +246,44 @@ TEST_F(KindTest, ScorePopupsShowTheNumberOrAnAt) {
     EXPECT_EQ(std::string(p.text, strnlen(p.text, 4)), r.text);
     EXPECT_EQ(popup_bonus_state, r.state_after);
     EXPECT_EQ(p.colour, 0xFC64);
+  }
+}
+
+// Every shot tested against an enemy counts in popup_bonus_state (0..20, wrapping); in
+// level 17 a scoring popup that finds it at 12 brings a turret with the pick-up sound.
+TEST_F(KindTest, ThePopupBonusCountsShotTestsAndSendsATurretInLevelSeventeen) {
+  struct count_row {
+    int32_t before, shots, after;
+  };
+  for (const count_row& r : {count_row{0, 3, 3}, count_row{19, 3, 1}, count_row{20, 1, 0}}) {
+    SCOPED_TRACE(r.before);
+    clear_enemies();
+    clear_object_shots();
+    settle(spawn_at(3, 200, 200));
+    for (int k = 0; k < r.shots; ++k) shot_at(500, 500 + 10 * k);
+    popup_bonus_state = r.before;
+    frame_time = 0.0f;
+    tick_step = 0;
+    update_play();
+    EXPECT_EQ(popup_bonus_state, r.after);
+  }
+  struct row {
+    int32_t level, state, points;
+    bool turret;
+  };
+  const row rows[] = {{17, 12, 100, true}, {16, 12, 100, false}, {17, 11, 100, false}, {17, 12, 0, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.level * 100 + r.state);
+    clear_enemies();
+    audio_events().clear();
+    level_number = r.level;
+    popup_bonus_state = r.state;
+    spawn_score_popup(r.points, 300 * 256, 300 * 256);
+    EXPECT_EQ(count_kind(21), r.turret ? 1 : 0);
+    EXPECT_EQ(audio_event_count("sfx_play", 4), r.turret ? 1 : 0);
+    if (r.turret) {
+      EXPECT_EQ(popup_bonus_state, 0);
+    }
   }
 }
 

@@ -51,10 +51,11 @@ inline void check_invariants() {
     }
   });
   // A level starts its counts afresh while the last level's survivors fly on, so their
-  // later deaths can take a count below 0; the zone's first wave starts from an empty pool.
+  // later deaths can take a count below 0; the zone's first wave starts from an empty pool
+  // (its counts cleared as the run begins: until then they are the last run's).
   // Two kinds go below 0 by design: the heavy spinner dies as a counter (103) without
   // having been counted as one, and the turning boss counts its fade as five kills (104).
-  if (level_number == zone_first_level) {
+  if (level_number == zone_first_level && (game_state == kStateGetReady || game_state == kStatePlaying)) {
     for (int k = 0; k < kKindCount; ++k) {
       if (k != 103 && k != 104) {
         ASSERT_GE(kind_alive[k], 0) << k;

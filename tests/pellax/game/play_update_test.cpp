@@ -1,6 +1,7 @@
 // The in-game update: collision tests, hits and kills, pick-ups, lives and the end of the
 // game, walls and the border.
 #include <cmath>
+#include <random>
 
 #include "pellax/game/messages.h"
 #include "tests/pellax/game/game_fixture.h"
@@ -410,6 +411,80 @@ TEST_F(PlayTest, AShotBurstsOnlyInsideAWall) {
     update_play();
     EXPECT_EQ(object_at(i).link.in_use && object_at(i).kind == 2, x <= 320);
     clear_object_shots();
+  }
+}
+
+// The bursts' sparks from their draws in the listed order (delay, direction, the ship
+// burst's two speed factors, life); each spark is followed by its two parallel copies.
+TEST_F(PlayTest, BurstSparksTakeTheirDrawsInOrder) {
+  struct row {
+    const char* name;
+    int32_t count, delay_range, head_time, life_base;
+    uint16_t flags, tail_glow, head_glow, colour;
+    bool ship_factors;
+  };
+  const row rows[] = {{"ship", 130, 5000, 1024, 3072, 3, 0, 6, 0xFFFF, true},
+                      {"medium", 18, 3000, 768, 1536, 3, 4, 4, 0xFFE0, false},
+                      {"kill", 60, 3000, 1024, 3072, 3, 0, 0, 0, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    init_object_pools();  // particles then come in index order
+    create_player_ship();
+    player_object->x = 300 * 256;
+    player_object->y = 310 * 256;
+    player_object->vx = 0.5f;
+    player_object->vy = -0.25f;
+    uint16_t colour = r.colour, glow = r.tail_glow;
+    mt_seed(99);
+    std::mt19937 mirror(99);
+    if (r.name[0] == 's') {
+      explode_big();
+    } else if (r.name[0] == 'm') {
+      spawn_kind(3, 300 * 256, 310 * 256);
+      const uint16_t i = object_pool->heads[kObjectUsed];
+      mt_seed(99);
+      explode_medium(i);
+    } else {
+      game_object* o = spawn_at(3, 300, 310);
+      const uint16_t i = object_index(o);
+      colour = kEnemyColours[o->variant];
+      glow = uint16_t(o->variant);
+      mt_seed(99);
+      level_number = 11;  // the drop roll: one draw of 0..999, then % 35
+      const uint32_t roll = mirror() % 1000 % 35;
+      ASSERT_TRUE(roll != 2 && roll != 8 && (roll < 3 || roll > 6)) << "a seed that drops nothing";
+      enemy_kill(i);
+    }
+    for (int32_t k = 0; k < r.count; ++k) {
+      SCOPED_TRACE(k);
+      const particle& p = particle_at(uint16_t(3 * k));
+      const int32_t delay = int32_t(mirror() % uint32_t(r.delay_range));
+      const float a = float(mirror() % 1000) * 6.283f / 1000.0f;
+      // (int)(v + 0.5): the half added, then truncated toward zero.
+      float vx = std::trunc(std::sin(a) * 6.0f * 256.0f + 0.5f), vy = std::trunc(std::cos(a) * 6.0f * 256.0f + 0.5f);
+      if (r.ship_factors) {
+        const int32_t fx = 150 + int32_t(mirror() % 100);
+        const int32_t fy = 150 + int32_t(mirror() % 100);
+        vx = float((int32_t(vx) * fx) >> 8) + 128.0f;  // the ship's (0.5, -0.25): 128, -63
+        vy = float((int32_t(vy) * fy) >> 8) - 63.0f;
+      }
+      const int32_t life = r.life_base + int32_t(mirror() % 512);
+      EXPECT_EQ(p.delay, delay);
+      EXPECT_NEAR(p.vx, vx, 1.0f);
+      EXPECT_NEAR(p.vy, vy, 1.0f);
+      EXPECT_EQ(p.life, life);
+      EXPECT_EQ(p.head_time, r.head_time);
+      EXPECT_EQ(p.flags, r.flags);
+      EXPECT_EQ(p.type, 2);
+      EXPECT_EQ(p.tail_glow, glow);
+      EXPECT_EQ(p.head_glow, r.name[0] == 'k' ? glow : r.head_glow);
+      EXPECT_EQ(p.colour, colour);
+      EXPECT_EQ(p.tail_x, 300 * 256);
+      EXPECT_EQ(p.tail_y, 310 * 256);
+      // The copies: no glow, starting as points beside it.
+      EXPECT_EQ(particle_at(uint16_t(3 * k + 1)).flags, 0);
+      EXPECT_EQ(particle_at(uint16_t(3 * k + 2)).life, life);
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // The player's ship: motion under the stick, the fire rate, the shield's energy, the
 // exhaust and the camera.
 #include <cmath>
+#include <random>
 
 #include "pellax/game/particles.h"
 #include "pellax/platform/input.h"
@@ -172,6 +173,53 @@ TEST_F(ShipTest, ExhaustFollowsThrustAndTheFrameTime) {
       EXPECT_GE(p.colour & 31, 26);
     });
     EXPECT_EQ(n, r.sparks);
+  }
+}
+
+// The sparks of the idle exhaust, each from its draws in the listed order: green, blue,
+// delay, speed, two spreads, life; a mirror of the generator says what each draw gives.
+TEST_F(ShipTest, ExhaustSparksTakeTheirDrawsInOrder) {
+  clear_particles();
+  init_object_pools();  // particles then come in index order
+  create_player_ship();
+  game_object& o = *player_object;
+  o.x = 400 * 256;
+  o.y = 300 * 256;
+  o.angle = 0.5f;
+  transform_object(&o);
+  const float point_x = 400.0f - 9.0f * std::sin(0.5f), point_y = 300.0f + 9.0f * std::cos(0.5f);
+  exhaust_prev_x = point_x;  // no motion: the rates are 0
+  exhaust_prev_y = point_y;
+  frame_time = 3.0f;
+  tick_step = 896;
+  mt_seed(4321);
+  std::mt19937 mirror(4321);
+  auto range = [&](int32_t lo, int32_t hi) { return int32_t(uint32_t(lo) + mirror() % uint32_t(hi - lo)); };
+  update_player_ship(1);
+  EXPECT_FLOAT_EQ(thrust_spray, 0.05f);
+  int32_t n = 0;
+  walk_particles([&](uint16_t) { ++n; });
+  ASSERT_EQ(n, 75);  // 3 x 0.05 x 500
+  for (uint16_t k = 0; k < 75; ++k) {
+    SCOPED_TRACE(k);
+    const particle& p = particle_at(k);
+    const uint32_t green = 54 + mirror() % 10, blue = 26 + mirror() % 6;
+    const int32_t delay = range(0, 896), speed = range(-30, 30);
+    const int32_t spread1 = range(-1000, 1000), spread2 = range(-1000, 1000);
+    const int32_t life = range(-3, 3);
+    EXPECT_EQ(p.colour, 0xF800 | (green << 5) | blue);
+    EXPECT_EQ(p.type, 1);
+    EXPECT_EQ(p.flags, 0);
+    EXPECT_EQ(p.delay, delay);
+    EXPECT_EQ(p.tail_x, p.head_x);
+    EXPECT_NEAR(p.tail_x, point_x * 256.0f, 1.0f);
+    EXPECT_NEAR(p.tail_y, point_y * 256.0f, 1.0f);
+    const float sp = float(100 + speed) * 0.05f;
+    const float a = 0.5f + float(spread1) / 4000.0f + float(spread2) / 4000.0f;
+    EXPECT_NEAR(p.vx, -sp * std::sin(a) * 400.0f, 1.0f);  // backwards from the nose
+    EXPECT_NEAR(p.vy, sp * std::cos(a) * 400.0f, 1.0f);
+    EXPECT_EQ(p.head_time, 768);
+    EXPECT_EQ(p.life, (20 + life) << 8);
   }
 }
 
