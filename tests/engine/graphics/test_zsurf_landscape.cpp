@@ -127,10 +127,10 @@ TEST(Landscape, RecordsAreTheIntegerPerspectiveExactly) {
     s.dst.Landscape(&r, v.height, v.camx, v.camy, v.angle, v.pitch, v.scale, &s.tex);
 
     const int64_t R = kRender, m = R * 1024, ap = v.pitch < 0 ? -v.pitch : v.pitch, P = ap + 256;
-    const int64_t ca = (int64_t(s.e.math.Cos(v.angle)) << 4) / v.scale;
-    const int64_t sa = (int64_t(s.e.math.Sin(v.angle)) << 4) / v.scale;
-    int64_t dx = (ca * R << 8) / m, dy = (R * sa << 8) / m;
-    int64_t ox = (dy * R << 8) / m, oy = (-dx * R << 8) / m;
+    const int64_t ca = int64_t(s.e.math.Cos(v.angle)) * 16 / v.scale;
+    const int64_t sa = int64_t(s.e.math.Sin(v.angle)) * 16 / v.scale;
+    int64_t dx = ca * R * 256 / m, dy = R * sa * 256 / m;
+    int64_t ox = dy * R * 256 / m, oy = -dx * R * 256 / m;
     int64_t X = ox * v.height + int64_t(v.camx) * 256, Y = oy * v.height + int64_t(v.camy) * 256;
     const bool mirror = v.pitch < 0;
     int32_t top = c.rect.top, bottom = c.rect.bottom;
@@ -144,10 +144,10 @@ TEST(Landscape, RecordsAreTheIntegerPerspectiveExactly) {
         else top = row;
         break;
       }
-      dx = (ca * R << 8) / L;
-      dy = (R * sa << 8) / L;
-      ox = (dy * R << 8) / L;
-      oy = (-dx * R << 8) / L;
+      dx = ca * R * 256 / L;
+      dy = R * sa * 256 / L;
+      ox = dy * R * 256 / L;
+      oy = -dx * R * 256 / L;
       X += P * (ox >> 16) * 256 + (P * (ox & 0xFFFF) >> 8);
       Y += P * (oy >> 16) * 256 + (P * (oy & 0xFFFF) >> 8);
     }
@@ -401,20 +401,20 @@ TEST(Landscape, ProjectionIsItsIntegerRuleExactly) {
       Screen s(0, ZFMT_RGB565, 40, 30, 64, 64);
       const int64_t c = s.e.math.Cos(v.angle) >> 6, sn = s.e.math.Sin(v.angle) >> 6;
       const int64_t R = kRender, m = R * 1024, ap = v.pitch < 0 ? -v.pitch : v.pitch, P = ap + 256;
-      const int64_t b0 = 0x100000 / v.scale, D = (R * b0) << 8;
+      const int64_t b0 = 0x100000 / v.scale, D = R * b0 * 256;
       for (int dy = -60; dy <= 20; dy += 3)
         for (int dx = -50; dx <= 50; dx += 5) {
           const int32_t px = v.camx + dx * 16 + 5, py = v.camy + dy * 16 + 3;
           const int64_t depth = ((int64_t(v.camy) - py) * c + (int64_t(px) - v.camx) * sn) >> 2;
           const int64_t lateral = ((int64_t(px) - v.camx) * c - (int64_t(v.camy) - py) * sn) >> 2;
-          int64_t acc = ((R * (D / m)) << 8) / m * v.height;
+          int64_t acc = R * (D / m) * 256 / m * v.height;
           int64_t N = 0, step = 0, row = -1;
           bool refused = false;
           auto at = [&](int64_t k) {
             const int64_t L = m - (rect.bottom - k) * ap;
             if (L < 1) return refused = true, false;
             N = D / L;
-            step = (P * (((R * N) << 8) / L)) >> 8;
+            step = (P * (R * N * 256 / L)) >> 8;
             return true;
           };
           if (depth >= acc) {
