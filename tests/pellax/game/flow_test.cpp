@@ -3,6 +3,7 @@
 // with its marker files, the end of a run with the score file, and the HUD's gauges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -163,6 +164,38 @@ TEST_F(FlowTest, LevelSelectUnlocksFromMarkerFiles) {
     EXPECT_EQ(ending_open, r.ending);
     EXPECT_EQ(perfect_ending_open, r.perfect);
     EXPECT_EQ(count_of_kind(112), r.timed_shapes);
+  }
+}
+
+// One level-select frame reveals 4 x 768 pixels of the open or the locked picture of slot 5
+// into the world, counting down from reveal_index; the bands of each 768 steps belong to
+// zones 4, 3, 2 and 1 (locked picture while closed), the rest to the open picture.
+TEST_F(FlowTest, ThePictureRevealTakesEachBandFromItsZonesPicture) {
+  press(b::kB);
+  ASSERT_EQ(game_state, kStateLevelSelect);
+  uint16_t* slot = image_slot(5);
+  for (int32_t j = 0; j < kCanvasPixels; ++j) slot[j] = uint16_t(j % 65521 + 1);
+  slot[100000] = 0;  // a source pixel of 0 is skipped
+  std::fill(world_image, world_image + kCanvasPixels, uint16_t(0));
+  const int32_t open[5] = {1, 1, 0, 1, 0};  // zones 2 and 4 locked
+  for (int z = 0; z < 5; ++z) zone_open[z] = open[z];
+  const int32_t start = 103000;
+  reveal_index = start;
+  frames(1);  // the step reveals before the frame's drawing looks at the marker files
+  EXPECT_EQ(reveal_index, start - 4 * 768);
+  for (int32_t m = 0; m < 4 * 768; ++m) {
+    const int32_t k = m % 768, i = start - m;
+    int32_t zone = -1;
+    bool write = true;
+    if (k >= 1 && k <= 69) zone = 4;
+    else if (k >= 71 && k <= 129) zone = 3;
+    else if (k >= 131 && k <= 189) zone = 2;
+    else if (k >= 191 && k <= 249) zone = 1;
+    else if (k < 256) write = false;
+    const int32_t source = zone < 0 || open[zone] ? i : 581 * 768 + i;
+    const uint16_t v = slot[source];
+    const uint16_t want = write && v != 0 ? uint16_t((v & 0xFFC0) | ((v >> 1) & 0x1F)) : 0;
+    ASSERT_EQ(world_image[284 * 768 + i], want) << "step " << m;
   }
 }
 
