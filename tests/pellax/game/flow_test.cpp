@@ -7,7 +7,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <utility>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -21,7 +24,9 @@
 #include "host/host_settings.h"
 #include "pellax/game/canvas.h"
 #include "pellax/game/messages.h"
+#include "pellax/game/render_lines.h"
 #include "pellax/game/screens.h"
+#include "pellax/game/stroke_font.h"
 #include "pellax/game/world_image.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
@@ -494,6 +499,210 @@ TEST_F(FlowTest, AnEndingThatCannotStartLeavesTheGameTheNormalWay) {
   shut_down_for_hand_over();
   EXPECT_EQ(audio_event_count("audio_shutdown"), 1);  // not a second time
   EXPECT_EQ(object_pool, nullptr);
+}
+
+// Each screen drawn over a black world with nothing flying equals the texts and outlines
+// its state shows, drawn in the test at their places (pixels from the view's corner).
+TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
+  camera_home();
+  const int32_t cx = px(camera_x), cy = px(camera_y);
+  std::vector<uint16_t> want(kCanvasPixels);
+  uint16_t* w = want.data();
+  auto glow3 = [&](const char* t, int32_t x, int32_t y, uint16_t c = 0xF650) {
+    draw_text_glow(w, t, cx + x, cy + y, 0x300, 1, 0x78, c);
+  };
+  auto glow4 = [&](const char* t, int32_t x, int32_t y) { draw_text_glow(w, t, cx + x, cy + y, 0x400, 2, 0x50, 0xF650); };
+  auto rect = [&](int32_t x, int32_t y, int32_t rw, int32_t rh, uint16_t c) { draw_rect_outline(w, cx + x, cy + y, rw, rh, c); };
+  auto frame_of = [&](int32_t z) {
+    const uint16_t c[4] = {0x8410, 0xFFFF, 0xFFFF, 0x8410};
+    for (int32_t k = 0; k < 4; ++k) rect(15 + 60 * z + k, 100 - 20 * z + k, 50 - 2 * k, 100 + 20 * z - 2 * k, c[k]);
+  };
+  struct screen {
+    const char* name;
+    std::function<void()> set_up, expect;
+  };
+  const auto markers = [](std::vector<const char*> files) {
+    std::system("rm -f spangels oranges beach openfire totalled wilvatip");
+    for (const char* f : files) std::ofstream(f).put('\n');
+  };
+  const auto story = [&](std::vector<std::pair<std::pair<int32_t, int32_t>, const char*>> lines, uint16_t colour,
+                         const char* heading) {
+    for (const auto& l : lines) glow3(l.second, l.first.first, l.first.second, colour);
+    draw_text_glow(w, heading, cx + 5, cy + 30, 0x700, 2, 0x50, 0x32D0);
+  };
+  const screen screens[] = {
+      {"title", [] { game_state = kStateTitle; transition_step = 0; },
+       [&] {
+         draw_text_fx(w, "A VECTOR SHOOTER FOR THE HANDHELD", cx + 20, cy + 20, 0x300, 0x660C);
+         draw_text_glow(w, "PELLAX", cx + 23, cy + 80, 0x1000, 6, 0x50, 0x32D0);
+         draw_text_fx(w, "V1.0", cx + 11, cy + 224, 0x2BC, 0x8410);
+         draw_text_fx(w, "I N S E R T  C O I N", cx + 72, cy + 175, 0x300, 0xFFFF);
+       }},
+      {"title left", [] { game_state = kStateTitle; transition_step = 3; },
+       [&] {
+         draw_text_fx(w, "A VECTOR SHOOTER FOR THE HANDHELD", cx + 20, cy + 20, 0x300, 0x660C);
+         draw_text_glow(w, "PELLAX", cx + 23, cy + 80, 0x1000, 6, 0x50, 0x32D0);
+         draw_text_fx(w, "V1.0", cx + 11, cy + 224, 0x2BC, 0x8410);
+       }},
+      {"level select, nothing open",
+       [&] {
+         markers({});
+         game_state = kStateLevelSelect;
+         transition_step = game_mode = 0;
+         selected_zone = 2;
+       },
+       [&] {
+         for (int32_t z = 0; z < 5; ++z) frame_of(z);
+         glow3("OPEN", 24, 204);
+         for (int32_t z = 1; z < 5; ++z) glow3("LOCKED", 15 + 60 * z, 204);
+         rect(136, 61, 48, 138, 0xF821);
+         rect(137, 62, 46, 136, 0xF821);
+         glow3("SELECT YOUR LEVEL", 10, 7);
+         glow3("KRONOS - 6 WAVES", 45, 28);
+       }},
+      {"level select, both endings and the mode choice",
+       [&] {
+         markers({"spangels", "totalled", "wilvatip"});
+         for (int32_t& t : timed_trophy) t = 1;
+         game_state = kStateLevelSelect;
+         transition_step = 0;
+         game_mode = 1;
+         mode_cursor = 0;
+         selected_zone = 6;
+       },
+       [&] {
+         glow3("OPEN", 24, 204);
+         glow3("OPEN", 84, 204);
+         for (int32_t z = 2; z < 5; ++z) glow3("LOCKED", 15 + 60 * z, 204);
+         glow3("ONE", 7, 46);
+         rect(2, 43, 34, 20, 0xFFFF);
+         rect(3, 42, 32, 20, 0x8410);
+         glow3("TWO", 46, 46);
+         rect(42, 43, 34, 20, 0xFFFF);
+         rect(43, 42, 32, 20, 0x8410);
+         rect(42, 43, 34, 20, 0xF821);
+         rect(43, 42, 32, 20, 0xF021);
+         glow3("SELECT YOUR LEVEL", 10, 7);
+         glow3("PERFECT ENDING", 45, 28);
+         glow3("NORMAL", 134, 110, 0xB800);
+         glow3("DOWNTIME", 124, 128, 0x000A);
+       }},
+      {"level select, loading", [] { game_state = kStateLevelSelect; transition_step = 2; },
+       [&] { glow3("LOADING", 128, 114); }},
+      {"zone 1 complete", [] { game_state = kStateZoneComplete; level_number = 5; bonus_points = 999; },
+       [&] {
+         story({{{2, 140}, "   WITH THE DEMON SHEEP EXPLODING   "},
+                {{2, 155}, "   INTO A MILLION PIECES, YOU FLY "},
+                {{6, 170}, "  ON LOOKING FOR THE SPACE EMPIRE"},
+                {{2, 185}, "       BEHIND THIS ABSURDITY..."}},
+               0x32D0, "ZONE 1 COMPLETE");
+         glow4("999", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 2 complete", [] { game_state = kStateZoneComplete; level_number = 11; bonus_points = 3000; },
+       [&] {
+         story({{{2, 140}, " WELL... AT LEAST THE CAT IS DEAD. "},
+                {{2, 155}, "    BUT WHAT THE HELL WAS THAT     "},
+                {{6, 170}, "       STRANGE DISTANT SKULL     "},
+                {{2, 185}, "             ALL ABOUT?             "},
+                {{6, 205}, "      TIME TO TAKE ON THE NEXT      "},
+                {{2, 220}, "        SECTOR AND FIND OUT!           "}},
+               0xF650, "ZONE 2 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 3 complete", [] { game_state = kStateZoneComplete; level_number = 18; bonus_points = 1000; },
+       [&] {
+         story({{{6, 140}, "  THAT SNAKE IS SMASHED TO PIECES!  "},
+                {{2, 155}, "    NO SIGN OF THE SKULL THOUGH.    "},
+                {{0, 185}, " TIME TO PUT THIS SHIP IN OVERDRIVE  "},
+                {{0, 205}, " AND HUNT DOWN SOME SKELETON ACTION! "}},
+               0xF650, "ZONE 3 COMPLETE");
+         glow4("1,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 4 complete", [] { game_state = kStateZoneComplete; level_number = 26; bonus_points = 3000; },
+       [&] {
+         story({{{6, 140}, "   WOW... HE GOT AWAY. LOOKS LIKE  "},
+                {{2, 155}, "  THERE WILL BE ONE LAST BATTLE...    "},
+                {{4, 185}, "NOW TO FIGHT THROUGH THE FINAL ZONE "},
+                {{4, 205}, "     AND TO VICTORY OVER DEATH! "}},
+               0xF650, "ZONE 4 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 5 complete", [] { game_state = kStateZoneComplete; level_number = 35; bonus_points = 3000; },
+       [&] {
+         story({{{6, 140}, "    TURNS OUT THAT THE SKULL WAS    "},
+                {{4, 155}, "    ACTUALLY THE GHOST OF MORVAX."},
+                {{6, 185}, "    WELL... THAT WAS UNEXPECTED."},
+                {{20, 220}, "............HIT FIRE..........."}},
+               0xF650, "ZONE 5 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("ENDING SEQUENCE AWAITS...", 24, 105);
+       }},
+      {"the HUD of a timed run",
+       [] {
+         game_state = kStateGetReady;
+         message.text[0] = '\0';
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 2;
+         game_paused = 1;
+         time_left = 42;
+         game_score = 12345;
+       },
+       [&] {
+         // Three shadows (right, down, right and down), then the text, centred on its anchor.
+         auto hud = [&](const char* t, int32_t x, int32_t y, std::vector<uint16_t> shadows, uint16_t c) {
+           const int32_t left = cx + x - int32_t(std::strlen(t)) * 3 * 640 / 256 / 2;
+           draw_text_fx(w, t, left + 1, cy + y, 640, shadows[0]);
+           draw_text_fx(w, t, left, cy + y + 1, 640, shadows[1]);
+           draw_text_fx(w, t, left + 1, cy + y + 1, 640, shadows[2]);
+           draw_text_fx(w, t, left, cy + y, 640, c);
+         };
+         const std::vector<uint16_t> plain = {0x8200, 0x8200, 0x8200};
+         hud("TIME", 20, 4, {0x8210, 0x8201, 0x8210}, 0xC624);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("12,345", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
+         hud("42", 20, 18, plain, 0xC600);
+       }},
+      {"quit, first line", [] { game_state = kStateQuitScreen; select_blink = 1; },
+       [&] {
+         glow3("QUITTING ALREADY?", 10, 20);
+         glow3("TOO DIFFICULT FOR YOU WAS IT?", 10, 80);
+         glow3("PRESS Y TO QUIT - B TO RETURN", 10, 140);
+       }},
+      {"quit, a later line", [] { game_state = kStateQuitScreen; select_blink = 5; },
+       [&] {
+         glow3("QUITTING ALREADY?", 10, 20);
+         draw_text_glow(w, "BACK TO BITTORRENT?", cx + 10, cy + 80, 0x300, 1, 0x64, 0xF650);
+         glow3("PRESS Y TO QUIT - B TO RETURN", 10, 140);
+       }},
+  };
+  for (const screen& sc : screens) {
+    SCOPED_TRACE(sc.name);
+    walk_objects([](uint16_t i) { object_at(i).flags &= uint16_t(~kObjDrawn); });
+    clear_particles();
+    std::fill(world_image, world_image + kCanvasPixels, uint16_t(0));
+    std::fill(want.begin(), want.end(), uint16_t(0));
+    camera_home();
+    screen_phase = 0;
+    sc.set_up();
+    draw_frame();
+    sc.expect();
+    const uint16_t* got = video_play_surface();
+    int32_t differ = 0;
+    for (int32_t y = cy; y < cy + 240; ++y)
+      for (int32_t x = cx; x < cx + 320; ++x) differ += got[y * kCanvasSize + x] != want[size_t(y * kCanvasSize + x)];
+    EXPECT_EQ(differ, 0);
+  }
 }
 
 TEST_F(FlowTest, LivesAndShieldGauges) {
