@@ -673,6 +673,35 @@ TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
          hud("SHIELD", 280, 220, plain, 0xC600);
          hud("42", 20, 18, plain, 0xC600);
        }},
+      {"high scores with initials being entered",
+       [] {
+         game_state = kStateHighScores;
+         new_score_slot = 2;
+         initials_cursor = 1;
+         initials_tick = 0;  // no stick reading on this call
+       },
+       [&] {
+         auto line = [&](const char* t, int32_t x, int32_t y, uint16_t c) {
+           draw_text_glow(w, t, cx + x, cy + y, 1024, 1, 120, c);
+         };
+         draw_text_glow(w, "HIGH SCORES", cx + 77, cy + 10, 1280, 1, 120, 0xF650);
+         const char* const names[6] = {"KWO", "TAM", "RUV", "LIB", "NOX", "FEP"};
+         const char* const scores[6] = {"60,000", "50,000", "40,000", "30,000", "20,000", "10,000"};
+         for (int32_t i = 0; i < 6; ++i) {
+           const int32_t y = 50 + 24 * i, score_x = 260 - int32_t(std::strlen(scores[i])) * 12;
+           if (i != 2) {
+             line(names[i], 60, y, 0xF650);
+             line(scores[i], score_x, y, 0xF650);
+             continue;
+           }
+           line("R", 60, y, 0x378A);
+           line("U", 72, y, 0xF09E);  // the letter at the cursor
+           line("V", 84, y, 0x378A);
+           line(scores[i], score_x, y, 0x378A);
+         }
+         draw_text_glow(w, "CONGRATULATIONS!", cx + 10, cy + 200, 768, 1, 120, 0x378A);
+         draw_text_glow(w, "SELECT INITIALS WITH JOYSTICK", cx + 10, cy + 220, 768, 1, 120, 0x378A);
+       }},
       {"quit, first line", [] { game_state = kStateQuitScreen; select_blink = 1; },
        [&] {
          glow3("QUITTING ALREADY?", 10, 20);
@@ -703,6 +732,13 @@ TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
       for (int32_t x = cx; x < cx + 320; ++x) differ += got[y * kCanvasSize + x] != want[size_t(y * kCanvasSize + x)];
     EXPECT_EQ(differ, 0);
   }
+  // The pause overlay over a black view: its three lines.
+  std::fill(want.begin(), want.end(), uint16_t(0));
+  std::vector<uint16_t> paused(kCanvasPixels);
+  draw_pause_menu(paused.data());
+  for (const auto& l : {std::make_pair("START=RESUME", 85), std::make_pair("X=EXIT", 115), std::make_pair("Y=NEW GAME", 145)})
+    draw_text_glow(w, l.first, cx + 100, cy + l.second, 1024, 2, 80, 0xF506);
+  EXPECT_TRUE(paused == want);
 }
 
 TEST_F(FlowTest, LivesAndShieldGauges) {
