@@ -517,6 +517,23 @@ TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
     const uint16_t c[4] = {0x8410, 0xFFFF, 0xFFFF, 0x8410};
     for (int32_t k = 0; k < 4; ++k) rect(15 + 60 * z + k, 100 - 20 * z + k, 50 - 2 * k, 100 + 20 * z - 2 * k, c[k]);
   };
+  // A HUD text: three shadows (right, down, right and down), then the text, centred on its
+  // anchor.
+  auto hud = [&](const char* t, int32_t x, int32_t y, std::vector<uint16_t> shadows, uint16_t c) {
+    const int32_t left = cx + x - int32_t(std::strlen(t)) * 3 * 640 / 256 / 2;
+    draw_text_fx(w, t, left + 1, cy + y, 640, shadows[0]);
+    draw_text_fx(w, t, left, cy + y + 1, 640, shadows[1]);
+    draw_text_fx(w, t, left + 1, cy + y + 1, 640, shadows[2]);
+    draw_text_fx(w, t, left, cy + y, 640, c);
+  };
+  const std::vector<uint16_t> plain = {0x8200, 0x8200, 0x8200};
+  // A growing text centred in the view, moved by shift x its scale (24.8).
+  auto centred = [&](const char* t, int32_t scale, int32_t shift, uint16_t c) {
+    const int32_t width = int32_t(std::strlen(t)) * 3 * scale, height = 4 * scale;
+    const int32_t x = (camera_x - width / 2 + 160 * 256 + 128) >> 8;
+    const int32_t y = (camera_y - height / 2 + 120 * 256 + 128 + shift * scale) >> 8;
+    draw_text_glow(w, t, x, y, scale, 4, 80, c);
+  };
   struct screen {
     const char* name;
     std::function<void()> set_up, expect;
@@ -658,20 +675,45 @@ TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
          game_score = 12345;
        },
        [&] {
-         // Three shadows (right, down, right and down), then the text, centred on its anchor.
-         auto hud = [&](const char* t, int32_t x, int32_t y, std::vector<uint16_t> shadows, uint16_t c) {
-           const int32_t left = cx + x - int32_t(std::strlen(t)) * 3 * 640 / 256 / 2;
-           draw_text_fx(w, t, left + 1, cy + y, 640, shadows[0]);
-           draw_text_fx(w, t, left, cy + y + 1, 640, shadows[1]);
-           draw_text_fx(w, t, left + 1, cy + y + 1, 640, shadows[2]);
-           draw_text_fx(w, t, left, cy + y, 640, c);
-         };
-         const std::vector<uint16_t> plain = {0x8200, 0x8200, 0x8200};
          hud("TIME", 20, 4, {0x8210, 0x8201, 0x8210}, 0xC624);
          hud("SCORE", 160, 4, plain, 0xC600);
          hud("12,345", 160, 18, plain, 0xC600);
          hud("SHIELD", 280, 220, plain, 0xC600);
          hud("42", 20, 18, plain, 0xC600);
+       }},
+      {"wave popups over the HUD",
+       [] {
+         game_state = kStateWavePopups;
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 0;
+         game_score = 0;
+         add_popup("WAVE 3 COMPLETE", "NEXT UP", "- SHEEPIE! -");
+         update_popups(100 * 256);  // line 1 grown, lines 2 and 3 on their way
+       },
+       [&] {
+         centred("WAVE 3 COMPLETE", 1 + 15 * 100, -10, 0x2214);
+         centred("NEXT UP", 1 + 8 * 100, 0, 0x3BC7);
+         centred("- SHEEPIE! -", 1 + 5 * 100, 10, 0xA204);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("0", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
+       }},
+      {"get ready",
+       [] {
+         game_state = kStateGetReady;
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 0;
+         game_score = 0;
+         show_message("GET READY");
+         update_message(40 * 256);
+       },
+       [&] {
+         centred("GET READY", 1 + 25 * 40, 0, 0xA204);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("0", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
        }},
       {"high scores with initials being entered",
        [] {
