@@ -418,6 +418,31 @@ TEST_F(FlowTest, ZoneCompleteWritesMarkersAndTheScoreOnce) {
   EXPECT_EQ(zone_open[1], 1);
 }
 
+// Fire held as the zone ends: after the zone-complete screen the run is over and the hidden
+// ship neither moves nor fires on the score screens.
+TEST_F(FlowTest, AfterTheZoneTheHiddenShipStaysStill) {
+  into_play();
+  hold(b::kR | b::kUp);
+  frames(3);
+  level_number = 4;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  hold(0);
+  frames(40);
+  const int32_t x = player_object->x, y = player_object->y;
+  audio_events().clear();
+  press(b::kB);
+  for (int i = 0; i < 60 && game_state != kStateTitle; ++i) {
+    frames(1);
+    EXPECT_EQ(count_of_kind(2), 0);
+  }
+  EXPECT_EQ(game_state, kStateHighScores);
+  EXPECT_EQ(audio_event_count("sfx_play", 1), 0);
+  EXPECT_EQ(player_object->x, x);
+  EXPECT_EQ(player_object->y, y);
+}
+
 TEST_F(FlowTest, AGameOverInTheZoneEndFrameKeepsTheZoneAndEntersOnce) {
   into_play();
   game_score = 45000;
