@@ -52,6 +52,13 @@ enum : uint8_t {
 // 50%"), or "Off" at 0.
 void VolumeText(char* out, uint32_t size, const char* label, uint8_t volume);
 
+// A rectangle: left, top, right, bottom (right and bottom exclusive).
+inline tagRECT MakeRect(int32_t l, int32_t t, int32_t r, int32_t b) {
+  tagRECT rect;
+  SetRect(&rect, l, t, r, b);
+  return rect;
+}
+
 // Faces 0-119 of the engine logo mesh: true for the red ones, the rest are white.
 bool LogoFaceIsRed(uint32_t face);
 
