@@ -30,16 +30,6 @@ constexpr int32_t kPairLeftX = 51, kPairRightX = 173, kPairY = 8;
 
 }  // namespace
 
-bool LogoFaceIsRed(uint32_t face) {
-  // Runs of red faces as [first, last] pairs; the ring's other faces and the rest are white.
-  static const uint8_t kRed[][2] = {{0, 1},   {4, 5},   {10, 11}, {22, 23},  {28, 33},
-                                    {40, 41}, {44, 85}, {90, 91}, {96, 97},  {100, 103},
-                                    {112, 115}};
-  for (const auto& run : kRed)
-    if (face >= run[0] && face <= run[1]) return true;
-  return false;
-}
-
 void ClassGraphics::Init(ClassZDisplay* d, MAINDATA* data) {
   display = d;
   maindata = data;
