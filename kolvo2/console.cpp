@@ -25,18 +25,7 @@ constexpr uint32_t kWhite = 0xFFFFFF, kGrey = 0x808080, kBoxColour = 0x402060;
 
 }  // namespace
 
-bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat) {
-  if (!input) return false;
-  for (;;) {
-    const int type = input->GetKeyEvent(action);
-    if (type == 0) return false;
-    if (type == ZINPUT_DOWN || (withRepeat && type == ZINPUT_REPEAT)) return true;
-  }
-}
-
-ClassZInput* ClassConsole::Input() const {
-  return maindata && maindata->zcd ? maindata->zcd->input : nullptr;
-}
+ClassZInput* ClassConsole::Input() const { return InputOf(maindata); }
 
 void ClassConsole::PlaySfx() {
   if (maindata && maindata->sound) maindata->sound->PlaySfx(1);

@@ -1,5 +1,6 @@
 #include "kolvo2/game_records.h"
 
+#include "engine/core/zmod_input.h"
 #include "engine/core/zolt_records.h"
 #include "kolvo2/game_config.h"
 
@@ -11,6 +12,19 @@ constexpr uint8_t kTimerActions[8] = {ACTION_TURNLEFT, ACTION_TURNRIGHT, ACTION_
                                       ACTION_MOVELEFT, ACTION_MOVERIGHT};
 
 }  // namespace
+
+ClassZInput* InputOf(const MAINDATA* data) {
+  return data && data->zcd ? data->zcd->input : nullptr;
+}
+
+bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat) {
+  if (!input) return false;
+  for (;;) {
+    const int type = input->GetKeyEvent(action);
+    if (type == 0) return false;
+    if (type == ZINPUT_DOWN || (withRepeat && type == ZINPUT_REPEAT)) return true;
+  }
+}
 
 void KeyWordsButton(int32_t* words, const GAMECONFIG& cfg, const ZBUTTONLIST& buttons,
                     uint32_t code, bool down) {

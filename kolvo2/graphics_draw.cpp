@@ -121,14 +121,14 @@ void ClassGraphics::DrawStdSprite(Z2DSurface& s, int32_t x, int32_t y, uint32_t 
                                   uint16_t index) {
   const int32_t l = TILE * (index % 16), t = TILE * (index / 16);
   const tagRECT rect = Rect(l, t, l + TILE * w / 4, t + TILE * h / 4);
-  s.BltFast(x, y, &sprites, &rect, kKey, 0);
+  s.BltFast(x, y, &sprites, &rect, 0, 0);
 }
 
 void ClassGraphics::DrawStdSprite(Z2DSurface& s, int32_t x, int32_t y, uint32_t w, uint32_t h,
                                   uint16_t index, uint8_t opacity) {
   const int32_t l = TILE * (index % 16), t = TILE * (index / 16);
   const tagRECT rect = Rect(l, t, l + TILE * w / 4, t + TILE * h / 4);
-  s.BltFast(x, y, &sprites, &rect, kKey | kOpacity, opacity);
+  s.BltFast(x, y, &sprites, &rect, kOpacity, opacity);
 }
 
 void ClassGraphics::DrawCube(Z2DSurface& s, int32_t x, int32_t y, int32_t angle) {

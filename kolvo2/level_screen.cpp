@@ -27,10 +27,6 @@ constexpr uint32_t kGrey = 0x808080;
 
 enum : uint8_t { kResume = 0, kMusic = 1, kSound = 2, kQuit = 3 };
 
-ClassZInput* InputOf(const MAINDATA* data) {
-  return data && data->zcd ? data->zcd->input : nullptr;
-}
-
 int32_t CellX(uint32_t column) { return ClassGraphics::TILE * column + kCellX0; }
 int32_t CellY(uint32_t row) { return ClassGraphics::TILE * row + kCellY0; }
 
@@ -52,7 +48,7 @@ void ClassLevel::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       *status = MODULE_RUN;
       return;
     case MODULE_RESTORE:
-      if (state == LEVEL_PLAY) Pause();
+      if (state == LEVEL_PLAY) Pause(bb);
       return;
     case MODULE_RUN:
       break;
@@ -68,7 +64,7 @@ void ClassLevel::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       RenderAll(bb);
       // Only a game still in play pauses: a press queued in the frame that ended the
       // game must not bring a finished game back.
-      if (state == LEVEL_PLAY && PressedKey(ACTION_PAUSE, true)) Pause();
+      if (state == LEVEL_PLAY && PressedKey(ACTION_PAUSE, true)) Pause(bb);
       break;
     case LEVEL_PAUSE:
       ProcessPause(bb, elapsed);
@@ -107,13 +103,16 @@ bool ClassLevel::ProcessFadeOut(Z2DSurface& bb, uint32_t elapsed) {
   return maindata->gfx->FadeOutBackDrop(bb, statetimer, elapsed);
 }
 
-void ClassLevel::Pause() {
+void ClassLevel::Pause(Z2DSurface& bb) {
   ClassGraphics& gfx = *maindata->gfx;
   redraw = 1;
   if (ClassZInput* input = InputOf(maindata)) input->ResetState();
+  // Drawn where it is shown and then copied: a row sliding out passes through a strip of
+  // the back surface, so the picture cannot be drawn into the back surface itself.
+  RenderAll(bb);
   Z2DSurface* back = nullptr;
   gfx.GetBackSurface(back);
-  RenderAll(*back);
+  back->BltFast(0, 0, &bb, nullptr, 0, 0);
   gfx.ScreenAlpha(*back, 0x400000, 128);
   state = LEVEL_PAUSE;
   pauseselection = 0;

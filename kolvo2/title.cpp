@@ -87,9 +87,7 @@ ClassTitle::ClassTitle() {
   SetMenu(menus[TOOLS], kToolItems);
 }
 
-ClassZInput* ClassTitle::Input() const {
-  return maindata && maindata->zcd ? maindata->zcd->input : nullptr;
-}
+ClassZInput* ClassTitle::Input() const { return InputOf(maindata); }
 
 void ClassTitle::PlaySfx() {
   if (maindata && maindata->sound) maindata->sound->PlaySfx(1);

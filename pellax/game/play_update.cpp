@@ -234,7 +234,9 @@ void hold_ship_in_arena(game_object& s) {
 void move_object(uint16_t i) {
   game_object& o = object_at(i);
   if (o.flags & kObjActive) enemy_update(&o, tick_step);
-  else if (o.kind == 1 && !player_dead) update_player_ship(0);
+  // A hidden ship is out of the run (after a zone's end it is not dead, but its controls
+  // would still fire from the last playing frame's buttons).
+  else if (o.kind == 1 && !player_dead && (o.flags & kObjDrawn)) update_player_ship(0);
   else if (o.kind == 2) step_object_motion(i);
   if (!o.link.in_use) return;  // the update ended it
   const float f = (o.flags & kObjActive) ? 1.0f : 0.6f;

@@ -18,6 +18,15 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
+// The game font as the game measures text with it: keyed, its glyph table built, one
+// pixel less between glyphs.
+void LoadGameFont(GameDisplay& display, Z2DSurface& font) {
+  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
+  font.SetColorKey(kKey);
+  ASSERT_NE(font.BuildTableVwf(128), 0);
+  font.SetFontPadding(-1, 0);
+}
+
 TEST(Kolvo2Pictures, EveryPictureLoadsWithTheSizeTheGameAssumes) {
   struct Case {
     const char* name;
@@ -147,10 +156,7 @@ TEST(Kolvo2Pictures, LayoutLeavesRoomForWhatTheGameDraws) {
   // game font measures them) and a pixel more on each side.
   GameDisplay display;
   Z2DSurface font;
-  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
-  font.SetColorKey(kKey);
-  ASSERT_NE(font.BuildTableVwf(128), 0);
-  font.SetFontPadding(-1, 0);
+  ASSERT_NO_FATAL_FAILURE(LoadGameFont(display, font));
   uint32_t widest = 0;
   for (char digit = '0'; digit <= '9'; ++digit)
     widest = std::max(widest, font.GetFontWidth(std::string(6, digit).c_str()));
@@ -183,10 +189,7 @@ TEST(Kolvo2Pictures, TitlePanelHoldsTheWidestMenuRow) {
   // 92 + the width of "Up = Rotate ". No bright frame may lie under any of it.
   GameDisplay display;
   Z2DSurface font;
-  ASSERT_EQ(display.Load(font, PackEntry("gfx.zpk", "gfont.bmp")), 0);
-  font.SetColorKey(kKey);
-  ASSERT_NE(font.BuildTableVwf(128), 0);
-  font.SetFontPadding(-1, 0);
+  ASSERT_NO_FATAL_FAILURE(LoadGameFont(display, font));
   ClassZInput input;
   uint32_t widestName = 0;
   for (int32_t code = 0; code < 32; ++code) {

@@ -1,6 +1,7 @@
 // The sound card path under SDL's disk driver, which writes what the card would play to a
 // file: bytes handed over in pieces of any size play as the same frames, in order, with
 // nothing but whole silent frames between them.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -68,6 +69,9 @@ TEST(SdlSink, PiecesOfFramesPlayAsWholeFrames) {
   played(before);
   played(file_size(path));
   sink->finish();
+  // Later tests in this process get the card they would get without this one.
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  for (const char* name : {"SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE", "SDL_DISKAUDIODELAY"}) unsetenv(name);
 
   std::ifstream f(path, std::ios::binary);
   const std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());

@@ -157,11 +157,13 @@ TEST_F(QssPlay, TheSummaryGivesTheLengthRecorded) {
 // Without --out the sound card plays it in real time (SDL's dummy driver stands in for it).
 TEST_F(QssPlay, PlaysThroughTheSoundCardInRealTime) {
   std::string mod = write("song.mod", demoModule(8, 1));
+#ifdef QSSPLAY_SOUND_CARD  // a host layer built without SDL2 has none
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(run("--seconds 0.3 " + mod, "SDL_AUDIODRIVER=dummy"), 0) << log();
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300)) << "not faster than real time";
   EXPECT_NE(log().find("song.mod: 0.3"), std::string::npos) << log();
   EXPECT_NE(log().find("s played at 44100 Hz, 16-bit stereo"), std::string::npos) << log();
+#endif
   // No sound card: said at once, rather than playing into nothing.
   EXPECT_EQ(run(mod, "SDL_AUDIODRIVER=none-such"), 1);
   EXPECT_NE(log().find("qssplay: no sound card to play"), std::string::npos) << log();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -99,6 +100,70 @@ const View kViews[] = {
     {20, 300, 900, 600, 2400, 300},              // horizon 21 rows up
     {20, 300, 900, 1600, -2400, 300},            // the same upside down
 };
+
+// The row records and the picture, exactly, against the perspective written out in integers
+// as it is defined, on an upright display (rows are buffer rows): for each row from the
+// bottom up the record (X - dx (W >> 1), Y - dy (W >> 1), dx, dy), then the steps of the row
+// above from L = R x 1024 - rows walked x |pitch|, and X, Y advanced by (|pitch| + 256) x
+// (ox, oy) >> 8; the horizon row is the last. Widths odd and even, the texture's wrap by
+// its mask.
+TEST(Landscape, RecordsAreTheIntegerPerspectiveExactly) {
+  struct Case {
+    View v;
+    tagRECT rect;
+  };
+  const Case cases[] = {
+      {kViews[0], {0, 0, 40, 30}},  {kViews[1], {3, 2, 36, 29}},  {kViews[2], {1, 0, 40, 27}},
+      {kViews[3], {0, 5, 37, 30}},  {kViews[5], {2, 1, 39, 30}},  {kViews[6], {0, 0, 33, 30}},
+      {kViews[7], {5, 3, 40, 28}},  {kViews[4], {0, 0, 31, 30}},
+  };
+  for (const Case& c : cases) {
+    const View& v = c.v;
+    SCOPED_TRACE(testing::Message() << "angle " << v.angle << " pitch " << v.pitch << " width "
+                                    << c.rect.right - c.rect.left);
+    Screen s(0, ZFMT_XRGB8888, 40, 30, 64, 64);
+    FillCoordinates(s.tex);
+    tagRECT r = c.rect;
+    s.dst.Landscape(&r, v.height, v.camx, v.camy, v.angle, v.pitch, v.scale, &s.tex);
+
+    const int64_t R = kRender, m = R * 1024, ap = v.pitch < 0 ? -v.pitch : v.pitch, P = ap + 256;
+    const int64_t ca = int64_t(s.e.math.Cos(v.angle)) * 16 / v.scale;
+    const int64_t sa = int64_t(s.e.math.Sin(v.angle)) * 16 / v.scale;
+    int64_t dx = ca * R * 256 / m, dy = R * sa * 256 / m;
+    int64_t ox = dy * R * 256 / m, oy = -dx * R * 256 / m;
+    int64_t X = ox * v.height + int64_t(v.camx) * 256, Y = oy * v.height + int64_t(v.camy) * 256;
+    const bool mirror = v.pitch < 0;
+    int32_t top = c.rect.top, bottom = c.rect.bottom;
+    const int64_t W = c.rect.right - c.rect.left;
+    std::vector<std::array<int64_t, 4>> rec(30);
+    for (int32_t row = c.rect.bottom - 1; row >= c.rect.top; --row) {
+      rec[size_t(mirror ? c.rect.top + c.rect.bottom - 1 - row : row)] = {X - dx * (W >> 1), Y - dy * (W >> 1), dx, dy};
+      const int64_t L = m - (c.rect.bottom - row) * ap;
+      if (L <= 0) {
+        if (mirror) bottom = c.rect.top + c.rect.bottom - row;
+        else top = row;
+        break;
+      }
+      dx = ca * R * 256 / L;
+      dy = R * sa * 256 / L;
+      ox = dy * R * 256 / L;
+      oy = -dx * R * 256 / L;
+      X += P * (ox >> 16) * 256 + (P * (ox & 0xFFFF) >> 8);
+      Y += P * (oy >> 16) * 256 + (P * (oy & 0xFFFF) >> 8);
+    }
+    EXPECT_EQ(r, (tagRECT{c.rect.left, top, c.rect.right, bottom}));
+    for (int32_t row = top; row < bottom; ++row) {
+      const int32_t* got = s.dst.spanleftrec + 4 * row;
+      for (int k = 0; k < 4; ++k) ASSERT_EQ(got[k], int32_t(rec[size_t(row)][size_t(k)])) << "row " << row << " value " << k;
+      for (int32_t x = c.rect.left; x < c.rect.right; ++x) {
+        const int64_t j = x - c.rect.left;
+        const Texel t = TexelAt(s.dst, x, row);
+        ASSERT_EQ(t.x, int(((rec[size_t(row)][0] + j * rec[size_t(row)][2]) >> 12) & 63)) << x << "," << row;
+        ASSERT_EQ(t.y, int(((rec[size_t(row)][1] + j * rec[size_t(row)][3]) >> 12) & 63)) << x << "," << row;
+      }
+    }
+  }
+}
 
 // Every view on a texture the Plus workers serve (64 x 64) and one they do not (48 x 20):
 // each pixel shows the model's texel or a neighbour of it, most of them exactly.
@@ -320,6 +385,62 @@ TEST(Landscape, GroundPointsLandWhereTheProjectionSays) {
         }
       EXPECT_GT(found, 10) << "rotation " << int(rot) << " angle " << v.angle;
     }
+}
+
+// GetLandscapePoint exactly against its rule written out in integers, on an upright display:
+// the point's depth and lateral offset, the distance of the bottom row, the rows walked up
+// (or down, below the rectangle) until two neighbours hold the depth, and the column from
+// the lateral offset over that row's step, from the centre (right - width / 2).
+TEST(Landscape, ProjectionIsItsIntegerRuleExactly) {
+  const tagRECT rects[] = {{0, 0, 40, 30}, {3, 2, 36, 29}, {0, 4, 37, 30}};
+  int hits = 0;
+  for (const View& v : {kViews[0], kViews[1], kViews[2], kViews[3], kViews[5], kViews[6]})
+    for (const tagRECT& rect : rects) {
+      SCOPED_TRACE(testing::Message() << "angle " << v.angle << " pitch " << v.pitch << " rect " << rect.left << ","
+                                      << rect.top << "," << rect.right << "," << rect.bottom);
+      Screen s(0, ZFMT_RGB565, 40, 30, 64, 64);
+      const int64_t c = s.e.math.Cos(v.angle) >> 6, sn = s.e.math.Sin(v.angle) >> 6;
+      const int64_t R = kRender, m = R * 1024, ap = v.pitch < 0 ? -v.pitch : v.pitch, P = ap + 256;
+      const int64_t b0 = 0x100000 / v.scale, D = R * b0 * 256;
+      for (int dy = -60; dy <= 20; dy += 3)
+        for (int dx = -50; dx <= 50; dx += 5) {
+          const int32_t px = v.camx + dx * 16 + 5, py = v.camy + dy * 16 + 3;
+          const int64_t depth = ((int64_t(v.camy) - py) * c + (int64_t(px) - v.camx) * sn) >> 2;
+          const int64_t lateral = ((int64_t(px) - v.camx) * c - (int64_t(v.camy) - py) * sn) >> 2;
+          int64_t acc = R * (D / m) * 256 / m * v.height;
+          int64_t N = 0, step = 0, row = -1;
+          bool refused = false;
+          auto at = [&](int64_t k) {
+            const int64_t L = m - (rect.bottom - k) * ap;
+            if (L < 1) return refused = true, false;
+            N = D / L;
+            step = (P * (R * N * 256 / L)) >> 8;
+            return true;
+          };
+          if (depth >= acc) {
+            for (int64_t k = rect.bottom - 1; k >= rect.top && row < 0 && at(k); --k) {
+              if (acc <= depth && depth <= acc + step) row = k;
+              acc += step;
+            }
+          } else {
+            for (int64_t k = rect.bottom + 1; k <= 2 * rect.bottom - rect.top && row < 0 && at(k); ++k) {
+              if (acc - step <= depth && depth <= acc) row = k;
+              acc -= step;
+            }
+          }
+          const bool found = !refused && row >= 0 && N > 0;
+          ZVECTOR3D got{-7, -7, -7};
+          const int result =
+              s.dst.GetLandscapePoint(&rect, v.height, v.camx, v.camy, v.angle, v.pitch, v.scale, px, py, &s.tex, &got);
+          ASSERT_EQ(result, found ? 1 : 0) << dx << "," << dy;
+          EXPECT_EQ(got.z, depth) << dx << "," << dy;
+          if (!found) continue;
+          ++hits;
+          EXPECT_EQ(got.y, v.pitch < 0 ? rect.bottom + rect.top - 1 - row : row) << dx << "," << dy;
+          EXPECT_EQ(got.x, lateral / N + (rect.right - (rect.right - rect.left) / 2)) << dx << "," << dy;
+        }
+    }
+  EXPECT_GT(hits, 500);
 }
 
 TEST(Landscape, ProjectionRefusals) {

@@ -3,10 +3,14 @@
 // with its marker files, the end of a run with the score file, and the HUD's gauges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <utility>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,7 +24,9 @@
 #include "host/host_settings.h"
 #include "pellax/game/canvas.h"
 #include "pellax/game/messages.h"
+#include "pellax/game/render_lines.h"
 #include "pellax/game/screens.h"
+#include "pellax/game/stroke_font.h"
 #include "pellax/game/world_image.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
@@ -163,6 +169,38 @@ TEST_F(FlowTest, LevelSelectUnlocksFromMarkerFiles) {
     EXPECT_EQ(ending_open, r.ending);
     EXPECT_EQ(perfect_ending_open, r.perfect);
     EXPECT_EQ(count_of_kind(112), r.timed_shapes);
+  }
+}
+
+// One level-select frame reveals 4 x 768 pixels of the open or the locked picture of slot 5
+// into the world, counting down from reveal_index; the bands of each 768 steps belong to
+// zones 4, 3, 2 and 1 (locked picture while closed), the rest to the open picture.
+TEST_F(FlowTest, ThePictureRevealTakesEachBandFromItsZonesPicture) {
+  press(b::kB);
+  ASSERT_EQ(game_state, kStateLevelSelect);
+  uint16_t* slot = image_slot(5);
+  for (int32_t j = 0; j < kCanvasPixels; ++j) slot[j] = uint16_t(j % 65521 + 1);
+  slot[100000] = 0;  // a source pixel of 0 is skipped
+  std::fill(world_image, world_image + kCanvasPixels, uint16_t(0));
+  const int32_t open[5] = {1, 1, 0, 1, 0};  // zones 2 and 4 locked
+  for (int z = 0; z < 5; ++z) zone_open[z] = open[z];
+  const int32_t start = 103000;
+  reveal_index = start;
+  frames(1);  // the step reveals before the frame's drawing looks at the marker files
+  EXPECT_EQ(reveal_index, start - 4 * 768);
+  for (int32_t m = 0; m < 4 * 768; ++m) {
+    const int32_t k = m % 768, i = start - m;
+    int32_t zone = -1;
+    bool write = true;
+    if (k >= 1 && k <= 69) zone = 4;
+    else if (k >= 71 && k <= 129) zone = 3;
+    else if (k >= 131 && k <= 189) zone = 2;
+    else if (k >= 191 && k <= 249) zone = 1;
+    else if (k < 256) write = false;
+    const int32_t source = zone < 0 || open[zone] ? i : 581 * 768 + i;
+    const uint16_t v = slot[source];
+    const uint16_t want = write && v != 0 ? uint16_t((v & 0xFFC0) | ((v >> 1) & 0x1F)) : 0;
+    ASSERT_EQ(world_image[284 * 768 + i], want) << "step " << m;
   }
 }
 
@@ -380,6 +418,31 @@ TEST_F(FlowTest, ZoneCompleteWritesMarkersAndTheScoreOnce) {
   EXPECT_EQ(zone_open[1], 1);
 }
 
+// Fire held as the zone ends: after the zone-complete screen the run is over and the hidden
+// ship neither moves nor fires on the score screens.
+TEST_F(FlowTest, AfterTheZoneTheHiddenShipStaysStill) {
+  into_play();
+  hold(b::kR | b::kUp);
+  frames(3);
+  level_number = 4;
+  level_cleared = 1;
+  frames(1);
+  ASSERT_EQ(game_state, kStateZoneComplete);
+  hold(0);
+  frames(40);
+  const int32_t x = player_object->x, y = player_object->y;
+  audio_events().clear();
+  press(b::kB);
+  for (int i = 0; i < 60 && game_state != kStateTitle; ++i) {
+    frames(1);
+    EXPECT_EQ(count_of_kind(2), 0);
+  }
+  EXPECT_EQ(game_state, kStateHighScores);
+  EXPECT_EQ(audio_event_count("sfx_play", 1), 0);
+  EXPECT_EQ(player_object->x, x);
+  EXPECT_EQ(player_object->y, y);
+}
+
 TEST_F(FlowTest, AGameOverInTheZoneEndFrameKeepsTheZoneAndEntersOnce) {
   into_play();
   game_score = 45000;
@@ -461,6 +524,288 @@ TEST_F(FlowTest, AnEndingThatCannotStartLeavesTheGameTheNormalWay) {
   shut_down_for_hand_over();
   EXPECT_EQ(audio_event_count("audio_shutdown"), 1);  // not a second time
   EXPECT_EQ(object_pool, nullptr);
+}
+
+// Each screen drawn over a black world with nothing flying equals the texts and outlines
+// its state shows, drawn in the test at their places (pixels from the view's corner).
+TEST_F(FlowTest, ScreensDrawWhatEachStateShows) {
+  camera_home();
+  const int32_t cx = px(camera_x), cy = px(camera_y);
+  std::vector<uint16_t> want(kCanvasPixels);
+  uint16_t* w = want.data();
+  auto glow3 = [&](const char* t, int32_t x, int32_t y, uint16_t c = 0xF650) {
+    draw_text_glow(w, t, cx + x, cy + y, 0x300, 1, 0x78, c);
+  };
+  auto glow4 = [&](const char* t, int32_t x, int32_t y) { draw_text_glow(w, t, cx + x, cy + y, 0x400, 2, 0x50, 0xF650); };
+  auto rect = [&](int32_t x, int32_t y, int32_t rw, int32_t rh, uint16_t c) { draw_rect_outline(w, cx + x, cy + y, rw, rh, c); };
+  auto frame_of = [&](int32_t z) {
+    const uint16_t c[4] = {0x8410, 0xFFFF, 0xFFFF, 0x8410};
+    for (int32_t k = 0; k < 4; ++k) rect(15 + 60 * z + k, 100 - 20 * z + k, 50 - 2 * k, 100 + 20 * z - 2 * k, c[k]);
+  };
+  // A HUD text: three shadows (right, down, right and down), then the text, centred on its
+  // anchor.
+  auto hud = [&](const char* t, int32_t x, int32_t y, std::vector<uint16_t> shadows, uint16_t c) {
+    const int32_t left = cx + x - int32_t(std::strlen(t)) * 3 * 640 / 256 / 2;
+    draw_text_fx(w, t, left + 1, cy + y, 640, shadows[0]);
+    draw_text_fx(w, t, left, cy + y + 1, 640, shadows[1]);
+    draw_text_fx(w, t, left + 1, cy + y + 1, 640, shadows[2]);
+    draw_text_fx(w, t, left, cy + y, 640, c);
+  };
+  const std::vector<uint16_t> plain = {0x8200, 0x8200, 0x8200};
+  // A growing text centred in the view, moved by shift x its scale (24.8).
+  auto centred = [&](const char* t, int32_t scale, int32_t shift, uint16_t c) {
+    const int32_t width = int32_t(std::strlen(t)) * 3 * scale, height = 4 * scale;
+    const int32_t x = (camera_x - width / 2 + 160 * 256 + 128) >> 8;
+    const int32_t y = (camera_y - height / 2 + 120 * 256 + 128 + shift * scale) >> 8;
+    draw_text_glow(w, t, x, y, scale, 4, 80, c);
+  };
+  struct screen {
+    const char* name;
+    std::function<void()> set_up, expect;
+  };
+  const auto markers = [](std::vector<const char*> files) {
+    std::system("rm -f spangels oranges beach openfire totalled wilvatip");
+    for (const char* f : files) std::ofstream(f).put('\n');
+  };
+  const auto story = [&](std::vector<std::pair<std::pair<int32_t, int32_t>, const char*>> lines, uint16_t colour,
+                         const char* heading) {
+    for (const auto& l : lines) glow3(l.second, l.first.first, l.first.second, colour);
+    draw_text_glow(w, heading, cx + 5, cy + 30, 0x700, 2, 0x50, 0x32D0);
+  };
+  const screen screens[] = {
+      {"title", [] { game_state = kStateTitle; transition_step = 0; },
+       [&] {
+         draw_text_fx(w, "A VECTOR SHOOTER FOR THE HANDHELD", cx + 20, cy + 20, 0x300, 0x660C);
+         draw_text_glow(w, "PELLAX", cx + 23, cy + 80, 0x1000, 6, 0x50, 0x32D0);
+         draw_text_fx(w, "V1.0", cx + 11, cy + 224, 0x2BC, 0x8410);
+         draw_text_fx(w, "I N S E R T  C O I N", cx + 72, cy + 175, 0x300, 0xFFFF);
+       }},
+      {"title left", [] { game_state = kStateTitle; transition_step = 3; },
+       [&] {
+         draw_text_fx(w, "A VECTOR SHOOTER FOR THE HANDHELD", cx + 20, cy + 20, 0x300, 0x660C);
+         draw_text_glow(w, "PELLAX", cx + 23, cy + 80, 0x1000, 6, 0x50, 0x32D0);
+         draw_text_fx(w, "V1.0", cx + 11, cy + 224, 0x2BC, 0x8410);
+       }},
+      {"level select, nothing open",
+       [&] {
+         markers({});
+         game_state = kStateLevelSelect;
+         transition_step = game_mode = 0;
+         selected_zone = 2;
+       },
+       [&] {
+         for (int32_t z = 0; z < 5; ++z) frame_of(z);
+         glow3("OPEN", 24, 204);
+         for (int32_t z = 1; z < 5; ++z) glow3("LOCKED", 15 + 60 * z, 204);
+         rect(136, 61, 48, 138, 0xF821);
+         rect(137, 62, 46, 136, 0xF821);
+         glow3("SELECT YOUR LEVEL", 10, 7);
+         glow3("KRONOS - 6 WAVES", 45, 28);
+       }},
+      {"level select, both endings and the mode choice",
+       [&] {
+         markers({"spangels", "totalled", "wilvatip"});
+         for (int32_t& t : timed_trophy) t = 1;
+         game_state = kStateLevelSelect;
+         transition_step = 0;
+         game_mode = 1;
+         mode_cursor = 0;
+         selected_zone = 6;
+       },
+       [&] {
+         glow3("OPEN", 24, 204);
+         glow3("OPEN", 84, 204);
+         for (int32_t z = 2; z < 5; ++z) glow3("LOCKED", 15 + 60 * z, 204);
+         glow3("ONE", 7, 46);
+         rect(2, 43, 34, 20, 0xFFFF);
+         rect(3, 42, 32, 20, 0x8410);
+         glow3("TWO", 46, 46);
+         rect(42, 43, 34, 20, 0xFFFF);
+         rect(43, 42, 32, 20, 0x8410);
+         rect(42, 43, 34, 20, 0xF821);
+         rect(43, 42, 32, 20, 0xF021);
+         glow3("SELECT YOUR LEVEL", 10, 7);
+         glow3("PERFECT ENDING", 45, 28);
+         glow3("NORMAL", 134, 110, 0xB800);
+         glow3("DOWNTIME", 124, 128, 0x000A);
+       }},
+      {"level select, loading", [] { game_state = kStateLevelSelect; transition_step = 2; },
+       [&] { glow3("LOADING", 128, 114); }},
+      {"zone 1 complete", [] { game_state = kStateZoneComplete; level_number = 5; bonus_points = 999; },
+       [&] {
+         story({{{2, 140}, "   WITH THE DEMON SHEEP EXPLODING   "},
+                {{2, 155}, "   INTO A MILLION PIECES, YOU FLY "},
+                {{6, 170}, "  ON LOOKING FOR THE SPACE EMPIRE"},
+                {{2, 185}, "       BEHIND THIS ABSURDITY..."}},
+               0x32D0, "ZONE 1 COMPLETE");
+         glow4("999", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 2 complete", [] { game_state = kStateZoneComplete; level_number = 11; bonus_points = 3000; },
+       [&] {
+         story({{{2, 140}, " WELL... AT LEAST THE CAT IS DEAD. "},
+                {{2, 155}, "    BUT WHAT THE HELL WAS THAT     "},
+                {{6, 170}, "       STRANGE DISTANT SKULL     "},
+                {{2, 185}, "             ALL ABOUT?             "},
+                {{6, 205}, "      TIME TO TAKE ON THE NEXT      "},
+                {{2, 220}, "        SECTOR AND FIND OUT!           "}},
+               0xF650, "ZONE 2 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 3 complete", [] { game_state = kStateZoneComplete; level_number = 18; bonus_points = 1000; },
+       [&] {
+         story({{{6, 140}, "  THAT SNAKE IS SMASHED TO PIECES!  "},
+                {{2, 155}, "    NO SIGN OF THE SKULL THOUGH.    "},
+                {{0, 185}, " TIME TO PUT THIS SHIP IN OVERDRIVE  "},
+                {{0, 205}, " AND HUNT DOWN SOME SKELETON ACTION! "}},
+               0xF650, "ZONE 3 COMPLETE");
+         glow4("1,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 4 complete", [] { game_state = kStateZoneComplete; level_number = 26; bonus_points = 3000; },
+       [&] {
+         story({{{6, 140}, "   WOW... HE GOT AWAY. LOOKS LIKE  "},
+                {{2, 155}, "  THERE WILL BE ONE LAST BATTLE...    "},
+                {{4, 185}, "NOW TO FIGHT THROUGH THE FINAL ZONE "},
+                {{4, 205}, "     AND TO VICTORY OVER DEATH! "}},
+               0xF650, "ZONE 4 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("NEXT ZONE UNLOCKED!", 54, 105);
+       }},
+      {"zone 5 complete", [] { game_state = kStateZoneComplete; level_number = 35; bonus_points = 3000; },
+       [&] {
+         story({{{6, 140}, "    TURNS OUT THAT THE SKULL WAS    "},
+                {{4, 155}, "    ACTUALLY THE GHOST OF MORVAX."},
+                {{6, 185}, "    WELL... THAT WAS UNEXPECTED."},
+                {{20, 220}, "............HIT FIRE..........."}},
+               0xF650, "ZONE 5 COMPLETE");
+         glow4("3,000", 128, 75);
+         glow4(" BONUS      POINTS", 50, 75);
+         glow4("ENDING SEQUENCE AWAITS...", 24, 105);
+       }},
+      {"the HUD of a timed run",
+       [] {
+         game_state = kStateGetReady;
+         message.text[0] = '\0';
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 2;
+         game_paused = 1;
+         time_left = 42;
+         game_score = 12345;
+       },
+       [&] {
+         hud("TIME", 20, 4, {0x8210, 0x8201, 0x8210}, 0xC624);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("12,345", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
+         hud("42", 20, 18, plain, 0xC600);
+       }},
+      {"wave popups over the HUD",
+       [] {
+         game_state = kStateWavePopups;
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 0;
+         game_score = 0;
+         add_popup("WAVE 3 COMPLETE", "NEXT UP", "- SHEEPIE! -");
+         update_popups(100 * 256);  // line 1 grown, lines 2 and 3 on their way
+       },
+       [&] {
+         centred("WAVE 3 COMPLETE", 1 + 15 * 100, -10, 0x2214);
+         centred("NEXT UP", 1 + 8 * 100, 0, 0x3BC7);
+         centred("- SHEEPIE! -", 1 + 5 * 100, 10, 0xA204);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("0", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
+       }},
+      {"get ready",
+       [] {
+         game_state = kStateGetReady;
+         lives = 0;
+         shield_energy = 0;
+         game_mode = 0;
+         game_score = 0;
+         show_message("GET READY");
+         update_message(40 * 256);
+       },
+       [&] {
+         centred("GET READY", 1 + 25 * 40, 0, 0xA204);
+         hud("SCORE", 160, 4, plain, 0xC600);
+         hud("0", 160, 18, plain, 0xC600);
+         hud("SHIELD", 280, 220, plain, 0xC600);
+       }},
+      {"high scores with initials being entered",
+       [] {
+         game_state = kStateHighScores;
+         new_score_slot = 2;
+         initials_cursor = 1;
+         initials_tick = 0;  // no stick reading on this call
+       },
+       [&] {
+         auto line = [&](const char* t, int32_t x, int32_t y, uint16_t c) {
+           draw_text_glow(w, t, cx + x, cy + y, 1024, 1, 120, c);
+         };
+         draw_text_glow(w, "HIGH SCORES", cx + 77, cy + 10, 1280, 1, 120, 0xF650);
+         const char* const names[6] = {"KWO", "TAM", "RUV", "LIB", "NOX", "FEP"};
+         const char* const scores[6] = {"60,000", "50,000", "40,000", "30,000", "20,000", "10,000"};
+         for (int32_t i = 0; i < 6; ++i) {
+           const int32_t y = 50 + 24 * i, score_x = 260 - int32_t(std::strlen(scores[i])) * 12;
+           if (i != 2) {
+             line(names[i], 60, y, 0xF650);
+             line(scores[i], score_x, y, 0xF650);
+             continue;
+           }
+           line("R", 60, y, 0x378A);
+           line("U", 72, y, 0xF09E);  // the letter at the cursor
+           line("V", 84, y, 0x378A);
+           line(scores[i], score_x, y, 0x378A);
+         }
+         draw_text_glow(w, "CONGRATULATIONS!", cx + 10, cy + 200, 768, 1, 120, 0x378A);
+         draw_text_glow(w, "SELECT INITIALS WITH JOYSTICK", cx + 10, cy + 220, 768, 1, 120, 0x378A);
+       }},
+      {"quit, first line", [] { game_state = kStateQuitScreen; select_blink = 1; },
+       [&] {
+         glow3("QUITTING ALREADY?", 10, 20);
+         glow3("TOO DIFFICULT FOR YOU WAS IT?", 10, 80);
+         glow3("PRESS Y TO QUIT - B TO RETURN", 10, 140);
+       }},
+      {"quit, a later line", [] { game_state = kStateQuitScreen; select_blink = 5; },
+       [&] {
+         glow3("QUITTING ALREADY?", 10, 20);
+         draw_text_glow(w, "BACK TO BITTORRENT?", cx + 10, cy + 80, 0x300, 1, 0x64, 0xF650);
+         glow3("PRESS Y TO QUIT - B TO RETURN", 10, 140);
+       }},
+  };
+  for (const screen& sc : screens) {
+    SCOPED_TRACE(sc.name);
+    walk_objects([](uint16_t i) { object_at(i).flags &= uint16_t(~kObjDrawn); });
+    clear_particles();
+    std::fill(world_image, world_image + kCanvasPixels, uint16_t(0));
+    std::fill(want.begin(), want.end(), uint16_t(0));
+    camera_home();
+    screen_phase = 0;
+    sc.set_up();
+    draw_frame();
+    sc.expect();
+    const uint16_t* got = video_play_surface();
+    int32_t differ = 0;
+    for (int32_t y = cy; y < cy + 240; ++y)
+      for (int32_t x = cx; x < cx + 320; ++x) differ += got[y * kCanvasSize + x] != want[size_t(y * kCanvasSize + x)];
+    EXPECT_EQ(differ, 0);
+  }
+  // The pause overlay over a black view: its three lines.
+  std::fill(want.begin(), want.end(), uint16_t(0));
+  std::vector<uint16_t> paused(kCanvasPixels);
+  draw_pause_menu(paused.data());
+  for (const auto& l : {std::make_pair("START=RESUME", 85), std::make_pair("X=EXIT", 115), std::make_pair("Y=NEW GAME", 145)})
+    draw_text_glow(w, l.first, cx + 100, cy + l.second, 1024, 2, 80, 0xF506);
+  EXPECT_TRUE(paused == want);
 }
 
 TEST_F(FlowTest, LivesAndShieldGauges) {

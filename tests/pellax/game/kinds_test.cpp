@@ -184,6 +184,21 @@ TEST_F(KindTest, DrifterDrawsSparksAndSplit) {
   }
 }
 
+// A block's spawn draws its variant, then (kinds 3, 113, 29) its angle; the bonus shapes
+// draw a variant only and stand at angle 0.
+TEST_F(KindTest, BlockSpawnsDrawTheVariantThenTheAngle) {
+  for (int32_t kind : {3, 113, 29, 31, 111}) {
+    SCOPED_TRACE(kind);
+    mt_seed(uint32_t(500 + kind));
+    std::mt19937 mirror(uint32_t(500 + kind));
+    game_object* o = spawn_at(kind, 300, 300);
+    EXPECT_EQ(o->variant, int32_t(1 + (mirror() % 1200 / 3) % 6));
+    const bool turned = kind == 3 || kind == 113 || kind == 29;
+    EXPECT_FLOAT_EQ(o->angle, turned ? float(mirror() % 1000) * 6.283f / 1000.0f : 0.0f);
+    EXPECT_EQ(mt_next(), mirror()) << "no further draws";
+  }
+}
+
 TEST_F(KindTest, KillsScoreCountAndRollDrops) {
   game_object* o = spawn_at(35, 300, 300);
   enemy_kill(object_index(o));
