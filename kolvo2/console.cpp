@@ -332,7 +332,9 @@ void ClassConsole::RenderAll(Z2DSurface* surface) {
       break;
     }
     case CONSOLE_SETKEY:
-      DrawBox(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0x404040, 0, 0);
+      // Outlined the other way round: black outside, white one pixel further in.
+      gfx.DrawAlphaBar(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0x404040, 192);
+      gfx.DrawRectangle(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0);
       gfx.DrawRectangle(s, 93, 117 - 2 * h, 227, 123 + 2 * h, kWhite);
       DrawCentred(s, 120 - 2 * h, "Press a key");
       DrawCentred(s, 120 - h, "to assign to:");

@@ -119,7 +119,6 @@ void ClassLevel::Pause(Z2DSurface& bb) {
 }
 
 void ClassLevel::PauseSelect(uint8_t item) {
-  GAMECONFIG& cfg = *maindata->cfg;
   ClassSound& sound = *maindata->sound;
   sound.PlaySfx(1);
   switch (item) {
@@ -129,12 +128,10 @@ void ClassLevel::PauseSelect(uint8_t item) {
       sound.PlaySfx(1);
       break;
     case kMusic:
-      cfg.musicvolume = cfg.musicvolume >= CFG_VOLUME_MAX ? 0 : cfg.musicvolume + 16;
-      sound.VolumeBgm(cfg.musicvolume);
+      ChangeVolume(*maindata, true, 0);
       break;
     case kSound:
-      cfg.sfxvolume = cfg.sfxvolume >= CFG_VOLUME_MAX ? 0 : cfg.sfxvolume + 16;
-      sound.VolumeSfx(cfg.sfxvolume);
+      ChangeVolume(*maindata, false, 0);
       sound.PlaySfx(1);
       break;
     case kQuit:
@@ -152,7 +149,6 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
   GAMECONFIG& cfg = *maindata->cfg;
   ClassSound& sound = *maindata->sound;
   ClassZInput* input = InputOf(maindata);
-  auto alloff = [&] { cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0; };
   auto move = [&](int d) {
     pauseselection = static_cast<uint8_t>((pauseselection + d + kPauseItems) % kPauseItems);
     sound.PlaySfx(1);
@@ -170,24 +166,14 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
   }
   for (const int direction : {-1, 1}) {
     if (!TakePress(input, direction < 0 ? MENU_LEFT : MENU_RIGHT, true)) continue;
-    auto step = [&](uint8_t v) {
-      const int32_t n = v + 16 * direction;
-      return static_cast<uint8_t>(n < 0 ? 0 : n > static_cast<int32_t>(CFG_VOLUME_MAX) ? CFG_VOLUME_MAX : n);
-    };
     if (pauseselection == kMusic) {
-      cfg.musicvolume = step(cfg.musicvolume);
-      sound.VolumeBgm(cfg.musicvolume);
+      ChangeVolume(*maindata, true, direction);
     } else if (pauseselection == kSound) {
-      cfg.sfxvolume = step(cfg.sfxvolume);
-      sound.VolumeSfx(cfg.sfxvolume);
+      ChangeVolume(*maindata, false, direction);
       sound.PlaySfx(1);
     }
-    alloff();
   }
-  if (TakePress(input, MENU_SELECT, true)) {
-    PauseSelect(pauseselection);
-    alloff();
-  }
+  if (TakePress(input, MENU_SELECT, true)) PauseSelect(pauseselection);
   // The stylus on an item selects it; a tap takes it.
   if (input && state == LEVEL_PAUSE) {
     auto item = [](int32_t y) { return y >= kPauseY && y < kPauseY + 20 * kPauseItems ? (y - kPauseY) / 20 : -1; };
@@ -203,7 +189,6 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
       if (item(e.y) != pauseselection) sound.PlaySfx(1);
       pauseselection = static_cast<uint8_t>(item(e.y));
       if (e.type == ZINPUT_DOWN) PauseSelect(pauseselection);
-      alloff();
     }
   }
 

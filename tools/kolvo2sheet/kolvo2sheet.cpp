@@ -41,12 +41,6 @@ constexpr int kSheetHeight = 1066;
   std::exit(1);
 }
 
-tagRECT Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
-  tagRECT rect;
-  SetRect(&rect, l, t, r, b);
-  return rect;
-}
-
 // The game's own graphics, screens and records, over a display of the console's colours:
 // every picture on the sheet is drawn by the code that draws it in the game.
 struct Sheet {
@@ -172,7 +166,7 @@ struct Sheet {
     const int width = static_cast<int>(strip.GetWidth()), height = static_cast<int>(strip.GetHeight());
     for (int from = 0; from < width; from += kSheetWidth - 2 * x) {
       const int to = std::min(width, from + kSheetWidth - 2 * x);
-      const tagRECT part = Rect(from, 0, to, height), back = Rect(x, y, x + to - from, y + height);
+      const tagRECT part = MakeRect(from, 0, to, height), back = MakeRect(x, y, x + to - from, y + height);
       sheet.FillRect(&back, background, 0, 0);
       sheet.BltFast(x, y, &strip, &part, 0, 0);
       y += height + 4;
@@ -193,7 +187,7 @@ struct Sheet {
     y = Strip(keyfont, 10, y + 24, 0x000000);
 
     // Text as the game draws it, on dark and on light ground.
-    const tagRECT dark = Rect(10, y + 6, 495, y + 100), light = Rect(505, y + 6, 990, y + 100);
+    const tagRECT dark = MakeRect(10, y + 6, 495, y + 100), light = MakeRect(505, y + 6, 990, y + 100);
     sheet.FillRect(&dark, 0x502818, 0, 0);
     sheet.FillRect(&light, 0xD8D0C8, 0, 0);
     const char* lines[] = {"The quick brown fox jumps over the lazy dog.", "0123456789 !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~",
@@ -222,7 +216,7 @@ struct Sheet {
     Caption(370, y, "Key cap (x3)");
     Z2DSurfaceRGBA cap;
     Load(cap, "kbkey.png");
-    const tagRECT keyBack = Rect(370, y + 20, 370 + 3 * 24 + 8, y + 20 + 3 * 27 + 8);
+    const tagRECT keyBack = MakeRect(370, y + 20, 370 + 3 * 24 + 8, y + 20 + 3 * 27 + 8);
     sheet.FillRect(&keyBack, 0xB0B0B0, 0, 0);
     Z2DSurface capOnGrey;
     engine.display.CreateSurface(&capOnGrey, 24, 27, 0);
@@ -232,19 +226,19 @@ struct Sheet {
       for (int px = 0; px < 24 * 3; ++px) sheet.PutPixel(374 + px, y + 24 + py, capOnGrey.GetPixel(px / 3, py / 3), 0, 0);
 
     Caption(480, y, "Menu marker");
-    const tagRECT cubeBack = Rect(480, y + 20, 640, y + 108);
+    const tagRECT cubeBack = MakeRect(480, y + 20, 640, y + 108);
     sheet.FillRect(&cubeBack, 0x401810, 0, 0);
     for (int i = 0; i < 4; ++i) {
       screen.Clear(0x401810);
       gfx.DrawCube(screen, 0, 0, i * 24);
-      const tagRECT middle = Rect(140, 100, 180, 140);
+      const tagRECT middle = MakeRect(140, 100, 180, 140);
       sheet.BltFast(484 + 38 * i, y + 44, &screen, &middle, 0, 0);
     }
 
     Caption(660, y, "Game logo and engine banner");
     Z2DSurfaceRGBA banner;
     Load(banner, "zoltbanner.png");
-    const tagRECT logoBack = Rect(660, y + 20, 990, y + 60), bannerBack = Rect(660, y + 64, 990, y + 108);
+    const tagRECT logoBack = MakeRect(660, y + 20, 990, y + 60), bannerBack = MakeRect(660, y + 64, 990, y + 108);
     sheet.GradientRect(&logoBack, 0x58240c, 0x58240c, 0x200c06, 0x200c06, 0x40);
     sheet.GradientRect(&bannerBack, 0xeedec6, 0xeedec6, 0xd8c0a0, 0xd8c0a0, 0x40);
     gfx.DrawLogo(sheet, 670, y + 25);
