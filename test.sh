@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test with CTest; then does the same
-# under AddressSanitizer + UndefinedBehaviorSanitizer unless --quick is given.
+# under AddressSanitizer + UndefinedBehaviorSanitizer unless --quick is given. --arm builds
+# for the console's CPU and runs the tests under an emulator instead (tools/arm-check.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/install-deps.sh
@@ -10,7 +11,8 @@ quick=0
 for a in "$@"; do
   case "$a" in
     --quick) quick=1 ;;
-    *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+    --arm) exec tools/arm-check.sh ;;
+    *) echo "usage: ./test.sh [--quick | --arm]" >&2; exit 2 ;;
   esac
 done
 

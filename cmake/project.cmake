@@ -38,6 +38,12 @@ function(project_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    # Death tests start the test program again by its argv[0]: make that the script that
+    # runs it under the emulator (qemu's -0 sets argv[0]).
+    project_program_path(self ${T_NAME})
+    set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR} -0 ${self})
+  endif()
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "GP2X_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()
@@ -49,4 +55,39 @@ function(project_add_bench)
   add_executable(${B_NAME} ${B_SOURCES})
   target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
   target_include_directories(${B_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# project_program_path(VAR target): the name under which tests and their scripts start the
+# program `target` themselves: its file, or in a cross build a script that runs it under
+# the build's emulator.
+function(project_program_path var target)
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
+    set(script ${CMAKE_BINARY_DIR}/emulated/${target})
+    get_property(made GLOBAL PROPERTY GP2X_EMULATED_PROGRAMS)
+    if(NOT target IN_LIST made)
+      set_property(GLOBAL APPEND PROPERTY GP2X_EMULATED_PROGRAMS ${target})
+      file(GENERATE OUTPUT ${script}
+        CONTENT "#!/bin/sh\nexec ${emulator} \"$<TARGET_FILE:${target}>\" \"$@\"\n"
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    endif()
+    set(${var} ${script} PARENT_SCOPE)
+  else()
+    set(${var} $<TARGET_FILE:${target}> PARENT_SCOPE)
+  endif()
+endfunction()
+
+# project_host_generators(target...): a cross build given GP2X_HOST_TOOLS, a build of the
+# same sources for this machine with these programs made, runs these data generators from
+# there instead of under the emulator: the same data, made many times faster.
+function(project_host_generators)
+  if(NOT CMAKE_CROSSCOMPILING OR NOT GP2X_HOST_TOOLS)
+    return()
+  endif()
+  foreach(target IN LISTS ARGN)
+    if(TARGET ${target})
+      set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR
+        ${PROJECT_SOURCE_DIR}/cmake/host-tool.sh ${CMAKE_BINARY_DIR} ${GP2X_HOST_TOOLS})
+    endif()
+  endforeach()
 endfunction()

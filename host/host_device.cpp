@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fb.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "host/host_registers.h"
@@ -57,11 +58,9 @@ class FramebufferDevice : public Device {
 class MemoryDevice : public Device {
  public:
   void* mmap(size_t length, off_t offset) override {
-    if (offset < 0) {
-      errno = EINVAL;
-      return nullptr;
-    }
-    return physical_map(static_cast<uint64_t>(offset), length);
+    // The offset is a physical address: the registers at 0xC0000000 are negative in a 32-bit
+    // off_t, and the system call maps them all the same.
+    return physical_map(static_cast<std::make_unsigned_t<off_t>>(offset), length);
   }
 };
 

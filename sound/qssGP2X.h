@@ -40,8 +40,9 @@ class qssGP2X : public qssDriver {
   int32_t bytesPerFrame() const { return bytesPerFrame_; }
   uint32_t frequency() const { return freq_; }
   const uint8_t* ring() const { return ring_; }
-  // Fragments handed to the device since open.
-  uint64_t fragmentsWritten() const { return written_.load(); }
+  // Fragments handed to the device since open (32 bits: more than two years of sound, and
+  // an atomic the console's CPU has without a library).
+  uint32_t fragmentsWritten() const { return written_.load(); }
 
  private:
   void writer();
@@ -52,7 +53,7 @@ class qssGP2X : public qssDriver {
   std::atomic<bool> writerDone_{true};
   std::mutex doneLock_;
   std::condition_variable doneSignal_;
-  std::atomic<uint64_t> written_{0};
+  std::atomic<uint32_t> written_{0};
   int fd_ = -1;
   uint32_t fragments_ = 0;
   int32_t current_ = 0;

@@ -7,9 +7,16 @@ GP2X_DEPS=(build-essential cmake ninja-build pkg-config zlib1g-dev
            libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
            libsdl2-dev libvorbisidec-dev libvorbis-dev libogg-dev libxmp-dev libpng-dev)
 
-install_deps() {
-  local missing=()
-  for p in "${GP2X_DEPS[@]}"; do
+# The cross-build for the console's CPU (tools/arm-check.sh) needs these as well.
+GP2X_ARM_DEPS=(g++-arm-linux-gnueabi qemu-user googletest)
+# ... and these armel libraries, fetched with apt-get download and unpacked into a folder of
+# its own: installed for armel beside the PC's, they can clash with the PC's versions.
+GP2X_ARM_TARGET_DEBS=(zlib1g-dev libogg-dev libvorbis-dev libvorbisidec-dev)
+
+install_deps() {  # [package...]: the packages named, or the build's
+  local missing=() wanted=("${GP2X_DEPS[@]}")
+  [ $# -gt 0 ] && wanted=("$@")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

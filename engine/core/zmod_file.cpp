@@ -485,10 +485,15 @@ int ClassZFile::ReadFolder(uint16_t* out) {
   if (!out) return 0;
   out[0] = 0;
   if (!folderopen) return 0;
-  struct dirent* entry = readdir(folder);
+  // The large-file form: on a 32-bit system the plain one fails where the file system's
+  // inode numbers or positions pass 32 bits.
+  errno = 0;
+  struct dirent64* entry = readdir64(folder);
   if (!entry) {
+    // An error ends the listing as well, but is not passed off as its end.
+    const int error = errno;
     CloseFolder();
-    return 0;
+    return error ? -1 : 0;
   }
   ClassZStd::StrCpy(out, entry->d_name, ZFILE_FOLDER_ENTRY);
   return 1;

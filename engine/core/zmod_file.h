@@ -166,8 +166,8 @@ class ClassZFile {
   // pattern is accepted and does not filter. 0 when the folder can't be opened.
   int OpenFolder(const uint16_t* folder, const uint16_t* pattern = nullptr);
   int OpenFolder(const char* folder, const char* pattern = nullptr);
-  // Next entry name into out (room for ZFILE_FOLDER_ENTRY characters); 0 at the end,
-  // which also closes the listing.
+  // Next entry name into out (room for ZFILE_FOLDER_ENTRY characters); 0 at the end, -1
+  // when the listing cannot be read: both close the listing.
   int ReadFolder(uint16_t* out);
   void CloseFolder();
 

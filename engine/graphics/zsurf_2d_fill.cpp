@@ -113,31 +113,45 @@ int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_
   // The minor coordinate grows with i: bound i by where it enters and leaves the clip.
   const int64_t mstart = xmajor ? ay : ax, mstep = xmajor ? 1 : sx;
   const int64_t mlo = xmajor ? lc.top : lc.left, mhi = xmajor ? lc.bottom : lc.right;
+  // Both axes span less than 2^32, so their products fit in 64 unsigned bits.
+  const uint64_t umajor = uint64_t(major ? major : 1), uminor = uint64_t(minor);
   if (minor > 0) {
     // Offsets k (0 <= k <= minor) with mstart + mstep * k inside [mlo, mhi).
     int64_t klo = mstep > 0 ? mlo - mstart : mstart - (mhi - 1);
     int64_t khi = mstep > 0 ? mhi - 1 - mstart : mstart - mlo;
-    if (klo > 0) {
+    if (klo > minor) {
+      ihi = -1;
+    } else if (klo > 0) {
       // Smallest i with floor(i * minor / major) >= klo.
-      const __int128 n = __int128(klo) * major;
-      const int64_t i = int64_t((n + minor - 1) / minor);
+      const int64_t i = int64_t((uint64_t(klo) * umajor + uminor - 1) / uminor);
       if (i > ilo) ilo = i;
     }
     if (khi < 0) ihi = -1;
     else if (khi < minor) {
       // Largest i with floor(i * minor / major) <= khi.
-      const __int128 n = __int128(khi + 1) * major - 1;
-      const int64_t i = int64_t(n / minor);
+      const int64_t i = int64_t((uint64_t(khi + 1) * umajor - 1) / uminor);
       if (i < ihi) ihi = i;
     }
   }
-  for (int64_t i = ilo; i <= ihi; ++i) {
-    const int64_t k = int64_t(__int128(i) * minor / (major ? major : 1));
-    int64_t px = xmajor ? ax + sx * i : ax + sx * k;
-    int64_t py = xmajor ? ay + k : ay + i;
-    MapPos(px, py);
-    if (px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom)
-      PutPixelRaw(int32_t(px), int32_t(py), colour, flags, property, buffer);
+  if (ilo <= ihi) {
+    // k = floor(i * minor / major) by its error term: one division per line, none per pixel
+    // (a 64-bit division is a library call on the console). minor <= major, so k grows by at
+    // most 1 a step.
+    const uint64_t start = uint64_t(ilo) * uminor;
+    int64_t k = int64_t(start / umajor);
+    uint64_t rest = start % umajor;
+    for (int64_t i = ilo; i <= ihi; ++i) {
+      int64_t px = xmajor ? ax + sx * i : ax + sx * k;
+      int64_t py = xmajor ? ay + k : ay + i;
+      MapPos(px, py);
+      if (px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom)
+        PutPixelRaw(int32_t(px), int32_t(py), colour, flags, property, buffer);
+      rest += uminor;
+      if (rest >= umajor) {
+        rest -= umajor;
+        ++k;
+      }
+    }
   }
   Unlock();
   return Z2D_OK;

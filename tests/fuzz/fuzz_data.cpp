@@ -35,7 +35,8 @@ struct FuzzFolder {
   ~FuzzFolder() { Empty(path, true); }
   static void Empty(const std::string& folder, bool andItself) {
     if (DIR* d = opendir(folder.c_str())) {
-      while (const dirent* e = readdir(d)) {
+      // The large-file form: the plain one fails on 32 bits where positions pass 32 bits.
+      while (const dirent64* e = readdir64(d)) {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
         const std::string inside = folder + "/" + e->d_name;
         if (e->d_type == DT_DIR) {

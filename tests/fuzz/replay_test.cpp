@@ -24,7 +24,8 @@ std::string Folder(const char* kind, const char* target) {
 std::vector<std::string> Files(const std::string& folder) {
   std::vector<std::string> files;
   if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* e = readdir(dir)) {
+    // The large-file form: the plain one fails on 32 bits where positions pass 32 bits.
+    while (const dirent64* e = readdir64(dir)) {
       if (e->d_name[0] != '.') files.push_back(folder + "/" + e->d_name);
     }
     closedir(dir);

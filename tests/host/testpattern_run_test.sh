@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The example program runs headless from a script to its hand-over, leaving screenshots,
-# runs in a window under SDL's dummy video driver, quits on SIGTERM and has a usage.
+# runs in a window under SDL's dummy video driver (a build without SDL2, told "headless",
+# refuses the window and says why), quits on SIGTERM and has a usage.
 set -euo pipefail
-program=$1
+program=$1 kind=${2:-window}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cd "$tmp"
@@ -19,8 +20,13 @@ cmp -s shots/shot-00000500.png shots/shot-00001000.png && fail "the square moved
 GP2X_UNTIL=100 "$program" 2>err.txt || fail "run-end exit code"
 grep -q 'run ended at 100 ms' err.txt || fail "run-end message"
 
-SDL_VIDEODRIVER=dummy GP2X_HEADLESS=0 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_UNTIL=200 "$program" 2>err.txt ||
-  fail "window run: $(cat err.txt)"
+if [ "$kind" = headless ]; then
+  GP2X_HEADLESS=0 GP2X_UNTIL=200 "$program" 2>err.txt && fail "a window without SDL2"
+  grep -q 'cannot open a window: this build has no SDL2' err.txt || fail "window refusal: $(cat err.txt)"
+else
+  SDL_VIDEODRIVER=dummy GP2X_HEADLESS=0 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_UNTIL=200 "$program" 2>err.txt ||
+    fail "window run: $(cat err.txt)"
+fi
 # SIGTERM in the middle of a run (once its first picture shows it is running) asks it to
 # quit: it leaves through its hand-over with exit code 0.
 GP2X_SHOTS=term GP2X_SHOT_EVERY=100 "$program" 2>err.txt &

@@ -159,6 +159,7 @@ TEST_F(QssPlay, TheSummaryGivesTheLengthRecorded) {
 // says it played at least that long and no longer than it ran.
 TEST_F(QssPlay, PlaysThroughTheSoundCardInRealTime) {
   std::string mod = write("song.mod", demoModule(8, 1));
+#ifdef QSSPLAY_SOUND_CARD  // a host layer built without SDL2 has none
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(run("--seconds 0.3 " + mod, "SDL_AUDIODRIVER=dummy"), 0) << log();
   const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - start;
@@ -173,6 +174,7 @@ TEST_F(QssPlay, PlaysThroughTheSoundCardInRealTime) {
   EXPECT_GT(end, 0) << said;
   EXPECT_GE(played, 0.3) << said;
   EXPECT_LE(played, ran.count() + 0.005) << "the summary's time (two decimals) is the time it played";
+#endif
   // No sound card: said at once, rather than playing into nothing.
   EXPECT_EQ(run(mod, "SDL_AUDIODRIVER=none-such"), 1);
   EXPECT_NE(log().find("qssplay: no sound card to play"), std::string::npos) << log();

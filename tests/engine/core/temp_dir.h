@@ -29,7 +29,7 @@ class TempDir {
     if (mkdtemp(buffer.data())) path_ = buffer.data();
   }
   ~TempDir() {
-    if (!path_.empty()) nftw(path_.c_str(), Remove, 16, FTW_DEPTH | FTW_PHYS);
+    if (!path_.empty()) nftw64(path_.c_str(), Remove, 16, FTW_DEPTH | FTW_PHYS);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -39,7 +39,8 @@ class TempDir {
   TempPath operator/(const std::string& name) const { return TempPath(path_ + "/" + name); }
 
  private:
-  static int Remove(const char* path, const struct stat*, int, struct FTW*) {
+  // The large-file walk: the plain one fails on 32 bits where positions pass 32 bits.
+  static int Remove(const char* path, const struct stat64*, int, struct FTW*) {
     std::remove(path);
     return 0;
   }

@@ -195,6 +195,17 @@ TEST_F(FileTest, FolderListingEndsAndCloses) {
   EXPECT_EQ(seen, (std::set<std::string>{".", "..", "sub", "one.txt"}));
   EXPECT_EQ(file.ReadFolder(name), 0);
   EXPECT_EQ(name[0], 0);
+
+  // A listing that cannot be read (its descriptor closed under it) is an error, not an
+  // empty folder. The listing takes the lowest free descriptor.
+  const int next = dup(0);
+  ASSERT_GE(next, 0);
+  close(next);
+  ASSERT_EQ(file.OpenFolder(dir.path().c_str()), 1);
+  ASSERT_EQ(close(next), 0);
+  EXPECT_EQ(file.ReadFolder(name), -1);
+  EXPECT_EQ(name[0], 0);
+  EXPECT_EQ(file.ReadFolder(name), 0);  // the listing is closed
 }
 
 TEST_F(FileTest, FoldersAreUsableAndAttributesFollowTheMode) {

@@ -57,7 +57,8 @@ class PackTest : public ::testing::Test {
   std::vector<std::string> FolderFiles() {
     std::vector<std::string> names;
     if (DIR* d = opendir(dir.path().c_str())) {
-      while (dirent* e = readdir(d))
+      // The large-file form: the plain one fails on 32 bits where positions pass 32 bits.
+      while (dirent64* e = readdir64(d))
         if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
       closedir(d);
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <limits>
 
 #include "engine/core/zmod_std.h"
 
@@ -68,6 +69,9 @@ TEST(Date, RoundTripSweepAgreesWithTheCLibrary) {
     Z_DATETIME dt;
     ClassZStd::TimestampToDateTime(&dt, static_cast<uint32_t>(t));
     ASSERT_EQ(ClassZStd::DateTimeToTimestamp(&dt), t);
+    // A 32-bit time_t (the console's) ends in January 2038: the later dates are held by the
+    // round trip and the known dates above.
+    if (t > uint64_t(std::numeric_limits<time_t>::max())) continue;
     time_t tt = static_cast<time_t>(t);
     struct tm g;
     gmtime_r(&tt, &g);

@@ -91,8 +91,8 @@ TEST(ThreeDs, StructureErrors) {
   };
   auto setcount = [&](size_t off, uint16_t n) {
     Bytes b = good;
-    b[off + 6] = uint8_t(n);
-    b[off + 7] = uint8_t(n >> 8);
+    b.at(off + 6) = uint8_t(n);
+    b.at(off + 7) = uint8_t(n >> 8);
     return b;
   };
   Mesh3ds novertices = m;

@@ -1,6 +1,7 @@
 // The decoder's arena and the in-memory data source the decoder reads through.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -98,8 +99,9 @@ TEST_F(ArenaTest, AnExhaustedArenaGivesNullAndStaysBelowTheBlock) {
   ASSERT_NE(most, nullptr);
   const uint32_t top = st().arena.top;
   EXPECT_EQ(arm940_alloc(2000), nullptr);
-  EXPECT_EQ(arm940_alloc(size_t(1) << 40), nullptr);
-  EXPECT_EQ(arm940_calloc(size_t(1) << 33, size_t(1) << 33), nullptr);  // the product overflows
+  EXPECT_EQ(arm940_alloc(SIZE_MAX), nullptr);
+  const size_t past_root = size_t(1) << (sizeof(size_t) * 4 + 1);  // squared, past SIZE_MAX
+  EXPECT_EQ(arm940_calloc(past_root, past_root), nullptr);  // the product overflows
   EXPECT_EQ(arm940_realloc(most, room), nullptr);
   EXPECT_EQ(st().arena.top, top);
   EXPECT_LE(st().arena.top, kArenaEnd);

@@ -76,9 +76,13 @@ TEST_F(CoreTest, TwoPlaysBeforeAPassStartOneVoiceAndAllTriggersGoInOrder) {
 }
 
 // The mixer's own arithmetic, written out apart from it: per sample a 64-bit sum, >> 8,
-// x master volume, >> 8 (shifts of negative values round down), saturated.
-int16_t oracle(__int128 acc, __int128 master) {
-  __int128 v = acc >= 0 ? acc / 256 : -((-acc + 255) / 256);
+// x master volume, >> 8 (shifts of negative values round down), saturated. Past 2^31 after
+// the first shift any master volume of 1 or more saturates, so the oracle stops there and
+// its product stays within 64 bits.
+int16_t oracle(int64_t acc, int64_t master) {
+  int64_t v = acc >= 0 ? acc / 256 : -((-acc + 255) / 256);
+  const int64_t far = int64_t(1) << 31;
+  v = v > far ? far : v < -far ? -far : v;
   v *= master;
   v = v >= 0 ? v / 256 : -((-v + 255) / 256);
   return int16_t(v > 32767 ? 32767 : v < -32767 ? -32767 : v);
@@ -111,10 +115,10 @@ TEST_P(MixTest, EachSampleIsTheScaledSumOfItsSources) {
   b().master_volume = c.master;
   std::vector<int16_t> out(kBlockSamples);
   arm940_mix(out.data());
-  __int128 acc = 0;
-  if (c.music_on) acc += __int128(c.music) * int32_t(c.music_level);
-  if (c.loop_on && c.sfx_on) acc += __int128(c.loop) * int32_t(c.loop_level);
-  if (c.sfx_on) acc += __int128(c.voice) * int32_t(c.voice_volume);
+  int64_t acc = 0;
+  if (c.music_on) acc += int64_t(c.music) * int32_t(c.music_level);
+  if (c.loop_on && c.sfx_on) acc += int64_t(c.loop) * int32_t(c.loop_level);
+  if (c.sfx_on) acc += int64_t(c.voice) * int32_t(c.voice_volume);
   const int16_t expect = oracle(acc, int32_t(c.master));
   for (int j = 0; j < kBlockSamples; ++j) ASSERT_EQ(out[size_t(j)], expect) << j;
   // Sources advance as they are heard; voices advance even unheard, the loop does not.

@@ -24,7 +24,8 @@ std::string read_file(const std::string& path) {
 std::vector<std::string> list_folder(const std::string& folder) {
   std::vector<std::string> names;
   if (DIR* d = opendir(folder.c_str())) {
-    while (dirent* e = readdir(d))
+    // The large-file form: the plain one fails on 32 bits where positions pass 32 bits.
+    while (dirent64* e = readdir64(d))
       if (e->d_name[0] != '.') names.push_back(e->d_name);
     closedir(d);
   }

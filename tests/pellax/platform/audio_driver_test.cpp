@@ -60,7 +60,9 @@ TEST_F(AudioStepTest, TheStartWritesTheRegistersInOrderAndUploadsImageAndEffects
     EXPECT_EQ(b().sfx_offset[i], at) << i;
     EXPECT_EQ(b().sfx_length[i], effects[size_t(i)].size()) << i;
     EXPECT_EQ(std::memcmp(arm940_mem + at, effects[size_t(i)].data(), effects[size_t(i)].size()), 0) << i;
-    if (i > 0) EXPECT_EQ(b().sfx_volume[i], kEffectVolume[i]) << i;
+    if (i > 0) {
+      EXPECT_EQ(b().sfx_volume[i], kEffectVolume[i]) << i;
+    }
     at += uint32_t(effects[size_t(i)].size());
   }
   EXPECT_LE(at, kMusicScratch);
