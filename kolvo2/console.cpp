@@ -25,18 +25,7 @@ constexpr uint32_t kWhite = 0xFFFFFF, kGrey = 0x808080, kBoxColour = 0x402060;
 
 }  // namespace
 
-bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat) {
-  if (!input) return false;
-  for (;;) {
-    const int type = input->GetKeyEvent(action);
-    if (type == 0) return false;
-    if (type == ZINPUT_DOWN || (withRepeat && type == ZINPUT_REPEAT)) return true;
-  }
-}
-
-ClassZInput* ClassConsole::Input() const {
-  return maindata && maindata->zcd ? maindata->zcd->input : nullptr;
-}
+ClassZInput* ClassConsole::Input() const { return InputOf(maindata); }
 
 void ClassConsole::PlaySfx() {
   if (maindata && maindata->sound) maindata->sound->PlaySfx(1);
@@ -343,7 +332,9 @@ void ClassConsole::RenderAll(Z2DSurface* surface) {
       break;
     }
     case CONSOLE_SETKEY:
-      DrawBox(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0x404040, 0, 0);
+      // Outlined the other way round: black outside, white one pixel further in.
+      gfx.DrawAlphaBar(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0x404040, 192);
+      gfx.DrawRectangle(s, 92, 116 - 2 * h, 228, 124 + 2 * h, 0);
       gfx.DrawRectangle(s, 93, 117 - 2 * h, 227, 123 + 2 * h, kWhite);
       DrawCentred(s, 120 - 2 * h, "Press a key");
       DrawCentred(s, 120 - h, "to assign to:");

@@ -40,10 +40,6 @@ enum : uint8_t {
   KBD_PRESS = 0xC8,
 };
 
-// Takes the action's queued events until one is a press (down, or repeat when asked):
-// true; false when none is left. Events of other kinds are dropped.
-bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat);
-
 class ClassConsole {
  public:
   static constexpr uint32_t QUEUE_SIZE = 64;

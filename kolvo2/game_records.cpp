@@ -1,7 +1,9 @@
 #include "kolvo2/game_records.h"
 
+#include "engine/core/zmod_input.h"
 #include "engine/core/zolt_records.h"
 #include "kolvo2/game_config.h"
+#include "kolvo2/game_sound.h"
 
 namespace {
 
@@ -11,6 +13,35 @@ constexpr uint8_t kTimerActions[8] = {ACTION_TURNLEFT, ACTION_TURNRIGHT, ACTION_
                                       ACTION_MOVELEFT, ACTION_MOVERIGHT};
 
 }  // namespace
+
+ClassZInput* InputOf(const MAINDATA* data) {
+  return data && data->zcd ? data->zcd->input : nullptr;
+}
+
+bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat) {
+  if (!input) return false;
+  for (;;) {
+    const int type = input->GetKeyEvent(action);
+    if (type == 0) return false;
+    if (type == ZINPUT_DOWN || (withRepeat && type == ZINPUT_REPEAT)) return true;
+  }
+}
+
+void ChangeVolume(MAINDATA& data, bool music, int32_t direction) {
+  GAMECONFIG& cfg = *data.cfg;
+  uint8_t& volume = music ? cfg.musicvolume : cfg.sfxvolume;
+  constexpr int32_t kStep = 16, kMax = static_cast<int32_t>(CFG_VOLUME_MAX);
+  int32_t v = volume + kStep * (direction ? direction : 1);
+  if (direction == 0 && v > kMax) v = 0;
+  volume = static_cast<uint8_t>(v < 0 ? 0 : v > kMax ? kMax : v);
+  if (data.sound) {
+    if (music)
+      data.sound->VolumeBgm(volume);
+    else
+      data.sound->VolumeSfx(volume);
+  }
+  cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0;
+}
 
 void KeyWordsButton(int32_t* words, const GAMECONFIG& cfg, const ZBUTTONLIST& buttons,
                     uint32_t code, bool down) {

@@ -22,6 +22,7 @@ class GameRandom;
 class CaptureNetHighscore;
 class ClassGraphics;
 class ClassConsole;
+class ClassZInput;
 
 struct GAMESTATS {
   uint32_t level;
@@ -63,6 +64,16 @@ enum : uint8_t {
   MENU_SELECT = 196,
   MENU_SELECT2 = 197,
 };
+
+// The input object of the engine's context (null when there is none).
+ClassZInput* InputOf(const MAINDATA* data);
+// Takes the action's queued events until one is a press (down, or repeat when asked):
+// true; false when none is left. Events of other kinds are dropped.
+bool TakePress(ClassZInput* input, uint8_t action, bool withRepeat);
+// A menu's change of the music or the effect volume (0-64 in steps of 16): direction -1
+// or 1 one step down or up, stopping at the ends; 0 one step up, above 64 back to 0. The
+// sound wrapper takes the new volume, and all sound is off while both volumes are 0.
+void ChangeVolume(MAINDATA& data, bool music, int32_t direction);
 
 // ---------------------------------------------------------------------------------------
 // Input words. Words 0-11 are key timers: 0 while released, 1 on the first frame after

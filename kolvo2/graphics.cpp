@@ -28,23 +28,7 @@ constexpr int32_t kGridRows = 17, kGridColumns = 10;
 // Where the closing screen's two pictures go.
 constexpr int32_t kPairLeftX = 51, kPairRightX = 173, kPairY = 8;
 
-tagRECT Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
-  tagRECT rect;
-  SetRect(&rect, l, t, r, b);
-  return rect;
-}
-
 }  // namespace
-
-bool LogoFaceIsRed(uint32_t face) {
-  // Runs of red faces as [first, last] pairs; the ring's other faces and the rest are white.
-  static const uint8_t kRed[][2] = {{0, 1},   {4, 5},   {10, 11}, {22, 23},  {28, 33},
-                                    {40, 41}, {44, 85}, {90, 91}, {96, 97},  {100, 103},
-                                    {112, 115}};
-  for (const auto& run : kRed)
-    if (face >= run[0] && face <= run[1]) return true;
-  return false;
-}
 
 void ClassGraphics::Init(ClassZDisplay* d, MAINDATA* data) {
   display = d;
@@ -104,7 +88,7 @@ int ClassGraphics::LoadSprites() {
   if (!QuickLoadFileSurface(&pack, "stdsprite.bmp", sprites)) return Fail("stdsprite.bmp");
   // The grey block in cell 16 becomes the seven coloured tiles beside it, each with the
   // template's own shading (darkened) added back so the bevel survives the colouring.
-  const tagRECT cell = Rect(0, TILE, TILE, 2 * TILE);
+  const tagRECT cell = MakeRect(0, TILE, TILE, 2 * TILE);
   for (int32_t k = 1; k <= 7; ++k)
     sprites.BltFast(TILE * k, TILE, &sprites, &cell, 0x06, kTileColours[k - 1]);
   sprites.FillRect(&cell, 0, 0x08, 160);
@@ -176,13 +160,13 @@ void ClassGraphics::LoadBackDrop(const char* name) {
     // The side panel goes over what the backdrop shows; the well is darkened and gridded.
     picture.SetColorKey(COLORKEY);
     backdrop.BltFast(0, 0, &picture, nullptr, 0x01, 0);
-    const tagRECT well = Rect(kWellLeft, kWellTop, kWellRight, kWellBottom);
+    const tagRECT well = MakeRect(kWellLeft, kWellTop, kWellRight, kWellBottom);
     backdrop.FillRect(&well, 0x202020, 0x20, 0);
     if (maindata && maindata->cfg && maindata->cfg->gridoff) return;
     for (int32_t row = 0; row < kGridRows; ++row)
       for (int32_t column = 0; column < kGridColumns; ++column) {
         const int32_t l = kWellLeft + TILE * column, t = TILE * row;
-        const tagRECT cell = Rect(l, t, l + TILE, t + TILE);
+        const tagRECT cell = MakeRect(l, t, l + TILE, t + TILE);
         backdrop.FillRect(&cell, (row + column) % 2 ? 0x80A080 : 0xA0C0A0, 0x08, 64);
         backdrop.DrawLine(l, t, cell.right - 1, t, 0x404040, 0x10, 64);
         backdrop.DrawLine(l, t, l, cell.bottom - 1, 0x404040, 0x10, 64);

@@ -27,6 +27,7 @@
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_2drgba.h"
 #include "engine/graphics/zsurf_3d.h"
+#include "kolvo2/logo_faces.h"
 
 class ClassZDisplay;
 struct MAINDATA;
@@ -52,8 +53,13 @@ enum : uint8_t {
 // 50%"), or "Off" at 0.
 void VolumeText(char* out, uint32_t size, const char* label, uint8_t volume);
 
-// Faces 0-119 of the engine logo mesh: true for the red ones, the rest are white.
-bool LogoFaceIsRed(uint32_t face);
+// A rectangle: left, top, right, bottom (right and bottom exclusive).
+inline tagRECT MakeRect(int32_t l, int32_t t, int32_t r, int32_t b) {
+  tagRECT rect;
+  SetRect(&rect, l, t, r, b);
+  return rect;
+}
+
 
 class ClassGraphics {
  public:
@@ -65,7 +71,6 @@ class ClassGraphics {
   static constexpr uint32_t TILE = 14;  // block tiles are 14 x 14
   static constexpr uint32_t TRANSITION_RESET = 0xFFFFFF;
   static constexpr uint32_t FADE_MS = 400;
-  static constexpr uint32_t LOGO_FACES = 120;
 
   ClassGraphics() = default;
   ClassGraphics(const ClassGraphics&) = delete;

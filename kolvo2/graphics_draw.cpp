@@ -19,12 +19,6 @@ constexpr int32_t kCreditTop = 64, kCreditBottom = 224, kBand = 32;
 
 constexpr uint32_t kTransitionHalf = 512;
 
-tagRECT Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
-  tagRECT rect;
-  SetRect(&rect, l, t, r, b);
-  return rect;
-}
-
 }  // namespace
 
 void VolumeText(char* out, uint32_t size, const char* label, uint8_t volume) {
@@ -53,13 +47,13 @@ void ClassGraphics::Clear(Z2DSurface& s, uint32_t colour) { s.FillRect(nullptr, 
 
 void ClassGraphics::DrawBar(Z2DSurface& s, int32_t l, int32_t t, int32_t r, int32_t b,
                             uint32_t colour) {
-  const tagRECT rect = Rect(l, t, r, b);
+  const tagRECT rect = MakeRect(l, t, r, b);
   s.FillRect(&rect, colour, 0, 0);
 }
 
 void ClassGraphics::DrawRectangle(Z2DSurface& s, int32_t l, int32_t t, int32_t r, int32_t b,
                                   uint32_t colour) {
-  const tagRECT rect = Rect(l, t, r, b);
+  const tagRECT rect = MakeRect(l, t, r, b);
   s.DrawRect(&rect, colour, 0, 0);
 }
 
@@ -70,7 +64,7 @@ void ClassGraphics::DrawLine(Z2DSurface& s, int32_t x1, int32_t y1, int32_t x2, 
 
 void ClassGraphics::DrawAlphaBar(Z2DSurface& s, int32_t l, int32_t t, int32_t r, int32_t b,
                                  uint32_t colour, uint8_t opacity) {
-  const tagRECT rect = Rect(l, t, r, b);
+  const tagRECT rect = MakeRect(l, t, r, b);
   s.FillRect(&rect, colour, kOpacity, opacity);
 }
 
@@ -83,7 +77,7 @@ void ClassGraphics::DrawBackDrop(Z2DSurface& s) { s.BltFast(0, 0, &backdrop, nul
 void ClassGraphics::DrawBackSurface(Z2DSurface& s) { s.BltFast(0, 0, &backsurface, nullptr, 0, 0); }
 
 void ClassGraphics::DrawBackSurface(Z2DSurface& s, int32_t l, int32_t t, int32_t r, int32_t b) {
-  const tagRECT rect = Rect(l, t, r, b);
+  const tagRECT rect = MakeRect(l, t, r, b);
   s.BltFast(l, t, &backsurface, &rect, 0, 0);
 }
 
@@ -120,15 +114,15 @@ void ClassGraphics::Flip(Z2DSurface& s, uint32_t n) {
 void ClassGraphics::DrawStdSprite(Z2DSurface& s, int32_t x, int32_t y, uint32_t w, uint32_t h,
                                   uint16_t index) {
   const int32_t l = TILE * (index % 16), t = TILE * (index / 16);
-  const tagRECT rect = Rect(l, t, l + TILE * w / 4, t + TILE * h / 4);
-  s.BltFast(x, y, &sprites, &rect, kKey, 0);
+  const tagRECT rect = MakeRect(l, t, l + TILE * w / 4, t + TILE * h / 4);
+  s.BltFast(x, y, &sprites, &rect, 0, 0);
 }
 
 void ClassGraphics::DrawStdSprite(Z2DSurface& s, int32_t x, int32_t y, uint32_t w, uint32_t h,
                                   uint16_t index, uint8_t opacity) {
   const int32_t l = TILE * (index % 16), t = TILE * (index / 16);
-  const tagRECT rect = Rect(l, t, l + TILE * w / 4, t + TILE * h / 4);
-  s.BltFast(x, y, &sprites, &rect, kKey | kOpacity, opacity);
+  const tagRECT rect = MakeRect(l, t, l + TILE * w / 4, t + TILE * h / 4);
+  s.BltFast(x, y, &sprites, &rect, kOpacity, opacity);
 }
 
 void ClassGraphics::DrawCube(Z2DSurface& s, int32_t x, int32_t y, int32_t angle) {
@@ -168,8 +162,8 @@ void ClassGraphics::DrawZoltBanner(Z2DSurface& s) {
 }
 
 void ClassGraphics::PrepareCreditMask(Z2DSurface& s) {
-  const tagRECT top = Rect(0, kCreditTop, SCREEN_W, kCreditTop + kBand);
-  const tagRECT bottom = Rect(0, kCreditBottom - kBand, SCREEN_W, kCreditBottom);
+  const tagRECT top = MakeRect(0, kCreditTop, SCREEN_W, kCreditTop + kBand);
+  const tagRECT bottom = MakeRect(0, kCreditBottom - kBand, SCREEN_W, kCreditBottom);
   creditmask.BltFast(0, 0, &s, &top, 0, 0);
   creditmask.BltFast(0, kBand, &s, &bottom, 0, 0);
 }
@@ -178,8 +172,8 @@ void ClassGraphics::BlendCreditMask(Z2DSurface& s) {
   // The clean picture goes back over the text more and more towards the window's edges.
   for (int32_t i = 0; i < kBand; ++i) {
     const uint32_t opacity = static_cast<uint32_t>((7905 - 255 * i) / 32) % 256;
-    const tagRECT upper = Rect(0, i, SCREEN_W, i + 1);
-    const tagRECT lower = Rect(0, 2 * kBand - 1 - i, SCREEN_W, 2 * kBand - i);
+    const tagRECT upper = MakeRect(0, i, SCREEN_W, i + 1);
+    const tagRECT lower = MakeRect(0, 2 * kBand - 1 - i, SCREEN_W, 2 * kBand - i);
     s.BltFast(0, kCreditTop + i, &creditmask, &upper, kOpacity, opacity);
     s.BltFast(0, kCreditBottom - 1 - i, &creditmask, &lower, kOpacity, opacity);
   }

@@ -63,12 +63,6 @@ uint8_t LabelGlyph(uint8_t cell, uint8_t layout) {
   }
 }
 
-tagRECT Rect(int32_t l, int32_t t, int32_t r, int32_t b) {
-  tagRECT rect;
-  SetRect(&rect, l, t, r, b);
-  return rect;
-}
-
 }  // namespace
 
 const uint8_t (&kblayout)[KB_LAYOUTS][KB_ROWS][KB_CELLS] = kLayouts.cells;
@@ -99,7 +93,7 @@ int ClassGraphics::LoadKeyboards() {
         uint8_t b = a + 1;
         while (b < KB_CELLS && kblayout[k][r][b] == cell) ++b;
         if (cell) {
-          const tagRECT rect = Rect(kKeysLeft + kCellW * a, kRowH * r + kKeysTop,
+          const tagRECT rect = MakeRect(kKeysLeft + kCellW * a, kRowH * r + kKeysTop,
                                     kKeysLeft + kCellW * b, kRowH * r + kKeysTop + kRowH);
           DrawKBKey(keyboard[k], cap, rect);
           DrawKBChar(keyboard[k], a, r, k, 0, true, false);
@@ -114,7 +108,7 @@ void ClassGraphics::DrawKeyboard(Z2DSurface& s, uint32_t t, uint8_t layout) {
   const uint32_t slid = t < KB_SLIDE_MS ? t : KB_SLIDE_MS;
   const int32_t h = static_cast<int32_t>(slid * kb.GetHeight() / KB_SLIDE_MS);
   if (h <= 0) return;
-  const tagRECT rows = Rect(0, 0, static_cast<int32_t>(kb.GetWidth()), h);
+  const tagRECT rows = MakeRect(0, 0, static_cast<int32_t>(kb.GetWidth()), h);
   s.BltFast(0, static_cast<int32_t>(s.GetHeight()) - h, &kb, &rows, 0, 0);
 }
 
@@ -155,7 +149,7 @@ void ClassGraphics::DrawKBKey(Z2DSurface& s, Z2DSurfaceRGBA& key, const tagRECT&
   const int32_t bh = h >= D + 16 ? D + 8 : D + (h - D) / 2;
   auto piece = [&](int32_t x, int32_t y, int32_t sl, int32_t st, int32_t sw, int32_t sh) {
     if (sw <= 0 || sh <= 0) return;
-    const tagRECT from = Rect(sl, st, sl + sw, st + sh);
+    const tagRECT from = MakeRect(sl, st, sl + sw, st + sh);
     s.BltFast(x, y, &key, &from, 0, 0);
   };
   // Corners, the left ones with the image's margin.

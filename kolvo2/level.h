@@ -95,8 +95,9 @@ class ClassLevel {
   // the side panel when the redraw flag is set.
   void RenderAll(Z2DSurface& backbuffer);
   void RenderHud(Z2DSurface& backbuffer);
-  // Opens the pause menu over the darkened play picture.
-  void Pause();
+  // Opens the pause menu over the darkened play picture (drawn into the back buffer
+  // first, then kept in the back surface).
+  void Pause(Z2DSurface& backbuffer);
   static constexpr uint32_t NOT_PLACED = 3;  // the high-score position before name entry
   uint8_t pauseselection = 0;  // 0 Resume, 1 Music, 2 Sound, 3 Quit
   uint32_t hsposition = NOT_PLACED;

@@ -30,10 +30,6 @@ constexpr uint32_t kStylusMaxSteps = 5;
 constexpr uint32_t kStylusDownFastest = 40;
 constexpr uint32_t kStylusDownFaster = 50;  // each down step comes this much sooner
 
-ClassZInput* InputOf(const MAINDATA* data) {
-  return data && data->zcd ? data->zcd->input : nullptr;
-}
-
 uint32_t AddCapped(uint32_t a, uint32_t b) { return b > UINT32_MAX - a ? UINT32_MAX : a + b; }
 
 }  // namespace
@@ -116,13 +112,7 @@ uint8_t ClassLevel::GetNext() {
 }
 
 bool ClassLevel::PressedKey(uint8_t action, bool repeat) {
-  ClassZInput* input = InputOf(maindata);
-  if (!input) return false;
-  for (;;) {
-    const int type = input->GetKeyEvent(action);
-    if (type == 0) return false;
-    if (type == ZINPUT_DOWN || (repeat && type == ZINPUT_REPEAT)) return true;
-  }
+  return TakePress(InputOf(maindata), action, repeat);
 }
 
 void ClassLevel::TryRotate(bool clockwise) {

@@ -27,10 +27,6 @@ constexpr uint32_t kGrey = 0x808080;
 
 enum : uint8_t { kResume = 0, kMusic = 1, kSound = 2, kQuit = 3 };
 
-ClassZInput* InputOf(const MAINDATA* data) {
-  return data && data->zcd ? data->zcd->input : nullptr;
-}
-
 int32_t CellX(uint32_t column) { return ClassGraphics::TILE * column + kCellX0; }
 int32_t CellY(uint32_t row) { return ClassGraphics::TILE * row + kCellY0; }
 
@@ -52,7 +48,7 @@ void ClassLevel::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       *status = MODULE_RUN;
       return;
     case MODULE_RESTORE:
-      if (state == LEVEL_PLAY) Pause();
+      if (state == LEVEL_PLAY) Pause(bb);
       return;
     case MODULE_RUN:
       break;
@@ -68,7 +64,7 @@ void ClassLevel::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       RenderAll(bb);
       // Only a game still in play pauses: a press queued in the frame that ended the
       // game must not bring a finished game back.
-      if (state == LEVEL_PLAY && PressedKey(ACTION_PAUSE, true)) Pause();
+      if (state == LEVEL_PLAY && PressedKey(ACTION_PAUSE, true)) Pause(bb);
       break;
     case LEVEL_PAUSE:
       ProcessPause(bb, elapsed);
@@ -107,20 +103,22 @@ bool ClassLevel::ProcessFadeOut(Z2DSurface& bb, uint32_t elapsed) {
   return maindata->gfx->FadeOutBackDrop(bb, statetimer, elapsed);
 }
 
-void ClassLevel::Pause() {
+void ClassLevel::Pause(Z2DSurface& bb) {
   ClassGraphics& gfx = *maindata->gfx;
   redraw = 1;
   if (ClassZInput* input = InputOf(maindata)) input->ResetState();
+  // Drawn where it is shown and then copied: a row sliding out passes through a strip of
+  // the back surface, so the picture cannot be drawn into the back surface itself.
+  RenderAll(bb);
   Z2DSurface* back = nullptr;
   gfx.GetBackSurface(back);
-  RenderAll(*back);
+  back->BltFast(0, 0, &bb, nullptr, 0, 0);
   gfx.ScreenAlpha(*back, 0x400000, 128);
   state = LEVEL_PAUSE;
   pauseselection = 0;
 }
 
 void ClassLevel::PauseSelect(uint8_t item) {
-  GAMECONFIG& cfg = *maindata->cfg;
   ClassSound& sound = *maindata->sound;
   sound.PlaySfx(1);
   switch (item) {
@@ -130,12 +128,10 @@ void ClassLevel::PauseSelect(uint8_t item) {
       sound.PlaySfx(1);
       break;
     case kMusic:
-      cfg.musicvolume = cfg.musicvolume >= CFG_VOLUME_MAX ? 0 : cfg.musicvolume + 16;
-      sound.VolumeBgm(cfg.musicvolume);
+      ChangeVolume(*maindata, true, 0);
       break;
     case kSound:
-      cfg.sfxvolume = cfg.sfxvolume >= CFG_VOLUME_MAX ? 0 : cfg.sfxvolume + 16;
-      sound.VolumeSfx(cfg.sfxvolume);
+      ChangeVolume(*maindata, false, 0);
       sound.PlaySfx(1);
       break;
     case kQuit:
@@ -153,7 +149,6 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
   GAMECONFIG& cfg = *maindata->cfg;
   ClassSound& sound = *maindata->sound;
   ClassZInput* input = InputOf(maindata);
-  auto alloff = [&] { cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0; };
   auto move = [&](int d) {
     pauseselection = static_cast<uint8_t>((pauseselection + d + kPauseItems) % kPauseItems);
     sound.PlaySfx(1);
@@ -171,24 +166,14 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
   }
   for (const int direction : {-1, 1}) {
     if (!TakePress(input, direction < 0 ? MENU_LEFT : MENU_RIGHT, true)) continue;
-    auto step = [&](uint8_t v) {
-      const int32_t n = v + 16 * direction;
-      return static_cast<uint8_t>(n < 0 ? 0 : n > static_cast<int32_t>(CFG_VOLUME_MAX) ? CFG_VOLUME_MAX : n);
-    };
     if (pauseselection == kMusic) {
-      cfg.musicvolume = step(cfg.musicvolume);
-      sound.VolumeBgm(cfg.musicvolume);
+      ChangeVolume(*maindata, true, direction);
     } else if (pauseselection == kSound) {
-      cfg.sfxvolume = step(cfg.sfxvolume);
-      sound.VolumeSfx(cfg.sfxvolume);
+      ChangeVolume(*maindata, false, direction);
       sound.PlaySfx(1);
     }
-    alloff();
   }
-  if (TakePress(input, MENU_SELECT, true)) {
-    PauseSelect(pauseselection);
-    alloff();
-  }
+  if (TakePress(input, MENU_SELECT, true)) PauseSelect(pauseselection);
   // The stylus on an item selects it; a tap takes it.
   if (input && state == LEVEL_PAUSE) {
     auto item = [](int32_t y) { return y >= kPauseY && y < kPauseY + 20 * kPauseItems ? (y - kPauseY) / 20 : -1; };
@@ -204,7 +189,6 @@ void ClassLevel::ProcessPause(Z2DSurface& bb, uint32_t elapsed) {
       if (item(e.y) != pauseselection) sound.PlaySfx(1);
       pauseselection = static_cast<uint8_t>(item(e.y));
       if (e.type == ZINPUT_DOWN) PauseSelect(pauseselection);
-      alloff();
     }
   }
 

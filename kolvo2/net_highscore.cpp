@@ -83,9 +83,9 @@ void CaptureNetHighscore::OnNetMessage(int32_t, int32_t type, int32_t len, uint8
       break;
     case ZNET_MSG_CLOSED: {
       const uint32_t size = reply.BodySize();
-      char body[REPLY_SIZE];
-      uint32_t length = sizeof body - 1;
-      if (size == 0 || size > REPLY_SIZE - 1 || !reply.GetBody(body, length)) {
+      char body[BODY_MAX + 1];
+      uint32_t length = BODY_MAX;
+      if (size == 0 || size > BODY_MAX || !reply.GetBody(body, length)) {
         SetError("Invalid response");
         break;
       }

@@ -37,7 +37,11 @@ class CaptureNetHighscore : public ClassZNetCapture {
  public:
   static constexpr uint32_t CODE_SIZE = 32;
   static constexpr uint32_t ERROR_SIZE = 256;
-  static constexpr uint32_t REPLY_SIZE = 512;
+  // The longest body that is a message of the server's; the reply's header comes first
+  // into the same buffer and gets room of its own, so that its length never decides.
+  static constexpr uint32_t BODY_MAX = 511;
+  static constexpr uint32_t HEADER_ROOM = 4096;
+  static constexpr uint32_t REPLY_SIZE = HEADER_ROOM + BODY_MAX + 1;
 
   CaptureNetHighscore();
   ~CaptureNetHighscore() override = default;

@@ -87,9 +87,7 @@ ClassTitle::ClassTitle() {
   SetMenu(menus[TOOLS], kToolItems);
 }
 
-ClassZInput* ClassTitle::Input() const {
-  return maindata && maindata->zcd ? maindata->zcd->input : nullptr;
-}
+ClassZInput* ClassTitle::Input() const { return InputOf(maindata); }
 
 void ClassTitle::PlaySfx() {
   if (maindata && maindata->sound) maindata->sound->PlaySfx(1);
@@ -373,7 +371,6 @@ uint32_t ClassTitle::ProcessSettings(Z2DSurface& bb) {
   ClassGraphics& gfx = *maindata->gfx;
   ClassConsole& console = *maindata->console;
   GAMECONFIG& cfg = *maindata->cfg;
-  ClassSound& sound = *maindata->sound;
   const MENU& menu = menus[OPTIONS];
   const int32_t top = MenuTop(kOptionCount);
   SettingsTexts();
@@ -391,20 +388,13 @@ uint32_t ClassTitle::ProcessSettings(Z2DSurface& bb) {
     draw();
     return MENU_NONE;
   }
-  auto alloff = [&] { cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0; };
   Navigate(kOptionCount);
   int32_t taken = MenuStylus(top, kOptionCount);
   if (const int32_t d = LastMovedH()) {
-    auto step = [&](uint8_t v) {
-      const int32_t n = v + 16 * d;
-      return static_cast<uint8_t>(n < 0 ? 0 : n > static_cast<int32_t>(CFG_VOLUME_MAX) ? CFG_VOLUME_MAX : n);
-    };
     if (selection == kMusic) {
-      cfg.musicvolume = step(cfg.musicvolume);
-      sound.VolumeBgm(cfg.musicvolume);
+      ChangeVolume(*maindata, true, d);
     } else if (selection == kSound) {
-      cfg.sfxvolume = step(cfg.sfxvolume);
-      sound.VolumeSfx(cfg.sfxvolume);
+      ChangeVolume(*maindata, false, d);
       PlaySfx();
     } else if (selection == kStartLevel) {
       const int32_t level = cfg.startlevel + d;
@@ -413,23 +403,16 @@ uint32_t ClassTitle::ProcessSettings(Z2DSurface& bb) {
         PlaySfx();
       }
     }
-    alloff();
   }
   if (taken < 0 && PressedKey(MENU_SELECT, false)) {
     PlaySfx();
     taken = selection;
   }
   uint32_t result = MENU_NONE;
-  if (taken == kMusic) {
-    cfg.musicvolume = cfg.musicvolume >= CFG_VOLUME_MAX ? 0 : cfg.musicvolume + 16;
-    sound.VolumeBgm(cfg.musicvolume);
-  } else if (taken == kSound) {
-    cfg.sfxvolume = cfg.sfxvolume >= CFG_VOLUME_MAX ? 0 : cfg.sfxvolume + 16;
-    sound.VolumeSfx(cfg.sfxvolume);
-  } else if (taken >= 0) {
+  if (taken == kMusic || taken == kSound)
+    ChangeVolume(*maindata, taken == kMusic, 0);
+  else if (taken >= 0)
     result = static_cast<uint32_t>(taken);
-  }
-  alloff();
   SettingsTexts();
   draw();
   return result;

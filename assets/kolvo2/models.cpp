@@ -1,6 +1,7 @@
 #include "assets/kolvo2/models.h"
 
 #include "assets/kolvo2/bytes_out.h"
+#include "kolvo2/logo_faces.h"
 
 #include <array>
 #include <cmath>
@@ -125,14 +126,6 @@ Mesh Finish(const Builder& b, const std::vector<std::array<int, 3>>& order, doub
 
 }  // namespace
 
-bool LogoFaceIsRed(int face) {
-  static const int kRanges[][2] = {{0, 1},   {4, 5},   {10, 11}, {22, 23},  {28, 33},   {40, 41},
-                                   {44, 85}, {90, 91}, {96, 97}, {100, 103}, {112, 115}};
-  for (const auto& r : kRanges)
-    if (face >= r[0] && face <= r[1]) return true;
-  return false;
-}
-
 std::vector<uint8_t> Encode3ds(const Mesh& mesh, const std::string& objectName) {
   const uint32_t nv = static_cast<uint32_t>(mesh.vertices.size() / 3);
   const uint32_t nf = static_cast<uint32_t>(mesh.faces.size() / 3);
@@ -224,7 +217,7 @@ Mesh EngineLogoMesh() {
   // Red faces into the red positions of the game's table, white ones around them.
   std::vector<std::array<int, 3>> order;
   size_t r = 0, w = 0;
-  for (int i = 0; i < 120; ++i) order.push_back(LogoFaceIsRed(i) ? b.red[r++] : b.white[w++]);
+  for (int i = 0; i < 120; ++i) order.push_back(LogoFaceIsRed(static_cast<uint32_t>(i)) ? b.red[r++] : b.white[w++]);
   while (w < b.white.size()) order.push_back(b.white[w++]);
   // The game turns the logo by (2488, 1536, 0) at the middle of its animation.
   return Finish(b, order, 2488, 1536);

@@ -24,7 +24,4 @@ Mesh EngineLogoMesh();
 // The menu marker: a cube of 300 units.
 Mesh MenuCubeMesh();
 
-// Whether the game's table paints face i (0..119) red.
-bool LogoFaceIsRed(int face);
-
 }  // namespace k2art

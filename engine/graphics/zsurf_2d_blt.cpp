@@ -113,7 +113,11 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
       const uint32_t key = src->colorkey;
       const uint32_t a = ZSurf_Opacity(f, property);
 #define ARGS x, y, wr.top, &wr, dbuf, sbuf, stride, sstride, bits, format
-      if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
+      if ((f & 0xFE) == (ZBLT_COLORIZE | ZBLT_TINT)) {
+        const uint32_t colour = ZSurf_Pack(format, property & 0xFFFFFF);
+        if (f & ZBLT_COLORKEY) ZxBltCkColTnt(ARGS, key, colour);
+        else ZxBltColTnt(ARGS, colour);
+      } else if ((f & (ZBLT_COLORIZE | ZBLT_TINT)) == (ZBLT_COLORIZE | ZBLT_TINT)) {
         ZxBltGeneric(ARGS, f, key, a, ZSurf_Pack(format, property & 0xFFFFFF));
       } else if ((f & 0xFE) == ZBLT_TINT) {
         const uint32_t half = ZSurf_Pack(format, property & 0xFFFFFF) >> 1 & ZSurf_HalfMask(format, 1);

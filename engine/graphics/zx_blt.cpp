@@ -160,6 +160,16 @@ struct ColKernel {
   }
 };
 
+struct ColTntKernel {
+  uint32_t colour;
+  template <int F, bool Keyed>
+  void run(ZX_BLT_ARGS, uint32_t key) const {
+    const uint32_t c = colour;
+    PixelLoop<ZxFmt<F>::Bytes, Keyed>(ZX_BLT_PASS, key,
+                                      [=](uint32_t, uint32_t s) { return ZxOps<F>::ColorTint(c, s); });
+  }
+};
+
 struct OpacKernel {
   uint32_t a;
   template <int F, bool Keyed>
@@ -259,6 +269,13 @@ void ZxBltCkTnt(ZX_BLT_ARGS, uint32_t key, uint32_t half) {
 }
 void ZxBltCkCol(ZX_BLT_ARGS, uint32_t key, uint32_t colour) {
   ByFormat<true>(ZX_BLT_PASS, key, ColKernel{colour});
+}
+
+void ZxBltColTnt(ZX_BLT_ARGS, uint32_t colour) {
+  ByFormat<false>(ZX_BLT_PASS, 0, ColTntKernel{colour});
+}
+void ZxBltCkColTnt(ZX_BLT_ARGS, uint32_t key, uint32_t colour) {
+  ByFormat<true>(ZX_BLT_PASS, key, ColTntKernel{colour});
 }
 
 void ZxBltOpac(ZX_BLT_ARGS, uint32_t a) {

@@ -35,6 +35,10 @@ void ZxBltTnt(ZX_BLT_ARGS, uint32_t half);
 void ZxBltCkTnt(ZX_BLT_ARGS, uint32_t key, uint32_t half);
 // Non-key pixels take the packed colour.
 void ZxBltCkCol(ZX_BLT_ARGS, uint32_t key, uint32_t colour);
+// Colorize and tint together: per field the packed colour times the source's largest
+// field / divisor (the masked text of the menus).
+void ZxBltColTnt(ZX_BLT_ARGS, uint32_t colour);
+void ZxBltCkColTnt(ZX_BLT_ARGS, uint32_t key, uint32_t colour);
 // Opacity a (below 255): per field (iw * dst + w * src) / divisor; the seven common
 // opacities go to the shift-only Plus forms.
 void ZxBltOpac(ZX_BLT_ARGS, uint32_t a);

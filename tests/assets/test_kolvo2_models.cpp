@@ -6,6 +6,7 @@
 #include <map>
 
 #include "assets/kolvo2/models.h"
+#include "kolvo2/logo_faces.h"
 #include "tests/assets/kolvo2_packs.h"
 
 namespace {
@@ -79,7 +80,7 @@ TEST(Kolvo2Models, EngineLogoLoadsWithItsFacesAndFacesTheViewerMidFlight) {
   EXPECT_LE(radius, 430);
 
   // The game's colours and the turn it gives the logo in the middle of its flight.
-  for (uint32_t i = 0; i < 120; ++i) logo.SetColor(i, k2art::LogoFaceIsRed(static_cast<int>(i)) ? 0x0000FF : 0xFFFFFF);
+  for (uint32_t i = 0; i < 120; ++i) logo.SetColor(i, LogoFaceIsRed(i) ? 0x0000FF : 0xFFFFFF);
   logo.SetLightSource(128, 128, -128, 48, 32);
   logo.Reset();
   logo.Rotate(2488, 1536, 0);

@@ -108,6 +108,59 @@ TEST_F(WindowTest, KeysAreTheConsolesButtons) {
   }
 }
 
+// A game controller plugged in while the window is open (SDL's virtual one here): face
+// buttons by position, shoulders, Start and Back, the stick pressed, the d-pad or the
+// left stick as the stick, the triggers as the volume.
+TEST_F(WindowTest, AGameControllerIsTheConsolesButtons) {
+  // The dummy driver's window never has the focus, without which SDL drops pad input.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  SDL_VirtualJoystickDesc desc{};
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  desc.name = "test pad";
+  const int index = SDL_JoystickAttachVirtualEx(&desc);
+  ASSERT_GE(index, 0) << SDL_GetError();
+  SDL_Joystick* pad = SDL_JoystickOpen(index);
+  ASSERT_NE(pad, nullptr) << SDL_GetError();
+  frame();  // the layer takes the new controller in
+  struct Case {
+    std::vector<SDL_GameControllerButton> buttons;
+    std::vector<std::pair<SDL_GameControllerAxis, Sint16>> axes;
+    uint32_t pressed;
+  };
+  const Case cases[] = {
+      {{SDL_CONTROLLER_BUTTON_X}, {}, b::kA},
+      {{SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_Y}, {}, b::kB | b::kX | b::kY},
+      {{SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER}, {}, b::kL | b::kR},
+      {{SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_BUTTON_BACK, SDL_CONTROLLER_BUTTON_LEFTSTICK}, {},
+       b::kStart | b::kSelect | b::kPush},
+      {{SDL_CONTROLLER_BUTTON_DPAD_UP, SDL_CONTROLLER_BUTTON_DPAD_LEFT}, {}, b::kUpLeft},
+      {{}, {{SDL_CONTROLLER_AXIS_LEFTX, 30000}, {SDL_CONTROLLER_AXIS_LEFTY, 30000}}, b::kDownRight},
+      {{}, {{SDL_CONTROLLER_AXIS_LEFTX, 2000}}, 0},  // inside the dead zone
+      {{}, {{SDL_CONTROLLER_AXIS_TRIGGERLEFT, 30000}, {SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 30000}},
+       b::kVolDown | b::kVolUp},
+  };
+  for (const Case& c : cases) {
+    for (SDL_GameControllerButton p : c.buttons) SDL_JoystickSetVirtualButton(pad, p, SDL_PRESSED);
+    for (const auto& [axis, value] : c.axes) SDL_JoystickSetVirtualAxis(pad, axis, value);
+    frame();
+    EXPECT_EQ(pressed(), c.pressed);
+    for (SDL_GameControllerButton p : c.buttons) SDL_JoystickSetVirtualButton(pad, p, SDL_RELEASED);
+    for (const auto& [axis, value] : c.axes) {  // a trigger at rest is at its lowest value
+      const bool trigger = axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT || axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+      SDL_JoystickSetVirtualAxis(pad, axis, trigger ? SDL_JOYSTICK_AXIS_MIN : 0);
+    }
+    frame();
+    EXPECT_EQ(pressed(), 0u);
+  }
+  SDL_JoystickClose(pad);
+  SDL_JoystickDetachVirtual(index);
+  frame();
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "0");
+}
+
 TEST_F(WindowTest, ClosingTheWindowAsksTheProgramToQuit) {
   EXPECT_FALSE(gp2x::quit_requested());
   testing::internal::CaptureStderr();

@@ -34,6 +34,8 @@ class LoopbackServer {
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   uint16_t port() const { return port_; }
+  // What goes before a reply's body.
+  std::string header = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
   // One connection: returns the request text ("" when none came within the wait). A null
@@ -59,7 +61,7 @@ class LoopbackServer {
       }
     }
     if (reply) {
-      const std::string text = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + *reply;
+      const std::string text = header + *reply;
       for (size_t sent = 0; sent < text.size();) {
         const ssize_t n = send(s, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) break;

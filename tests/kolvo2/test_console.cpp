@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/engine/graphics/gfx_oracle.h"
 #include "tests/kolvo2/screens_fixture.h"
 
 namespace {
@@ -188,6 +189,41 @@ TEST_F(Console, AMessageLastsTwoSecondsOfRunningFrames) {
   w.console.OpenSetkey(3);
   w.console.HideMessage();
   EXPECT_EQ(w.console.Busy(), CONSOLE_SETKEY);
+}
+
+// The boxes of the question, the key prompt and the submission: their left edges on the
+// middle row, from outside in (on a grey screen): the question's and the submission's
+// white with black one pixel further out, the key prompt's black with white one pixel
+// further in; then the fill.
+TEST_F(Console, TheBoxesHaveTheirOutlinesWhereTheyBelong) {
+  const int32_t h = static_cast<int32_t>(w.gfx.GetFontHeight());
+  const int32_t question = 152 - static_cast<int32_t>(w.gfx.GetFontWidth("Are you sure?")) / 2;
+  const int32_t online = 152 - 3 * static_cast<int32_t>(w.gfx.GetFontWidth("xxx"));
+  const uint32_t grey = oracle::Pack(4, 0x808080), black = 0, white = oracle::Pack(4, 0xFFFFFF);
+  struct Case {
+    const char* what;
+    void (*open)(ClassConsole&);
+    int32_t left;
+    uint32_t edges[3];  // left - 1, left, left + 1
+    uint32_t fill;
+  } cases[] = {
+      {"question", [](ClassConsole& c) { c.AskConfirm("Are you sure?"); }, question, {black, white, 0}, 0x402060},
+      {"key prompt", [](ClassConsole& c) { c.OpenSetkey(3); }, 92, {grey, black, white}, 0x404040},
+      {"submission", [](ClassConsole& c) { c.OpenInternet(0, "ABCDEF0123"); }, online, {black, white, 0}, 0x402060},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    w.console.SetIdle();
+    c.open(w.console);
+    w.screen.FillRect(nullptr, 0x808080, 0, 0);
+    w.console.RenderAll(&w.screen);
+    const int32_t y = 120 - (c.edges[2] ? 2 * h : 3 * h / 2) + 1;  // just inside the top
+    EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left - 2, y)), grey);
+    EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left - 1, y)), c.edges[0]);
+    EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left, y)), c.edges[1]);
+    const uint32_t inner = c.edges[2] ? c.edges[2] : oracle::FillPixel(4, grey, c.fill, 0x08, 192);
+    EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left + 1, y)), inner);
+  }
 }
 
 // The submission's time limit counts only while no result has come; a result stays on

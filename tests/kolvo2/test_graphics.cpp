@@ -144,6 +144,47 @@ TEST(GraphicsBackdrop, TheSidePanelIsKeyedOverTheBackdropWithADarkenedWellAndIts
   EXPECT_EQ(oracle::Pack(4, backdrop->GetPixel(10, 200)), panel(10, 200));
 }
 
+// A block tile is copied as it is, cut to quarter cells, plainly or at an opacity: every
+// pixel of the cell lands, the colour key's too. The sheet here has key pixels in its
+// first row of cells (the second row holds the grey block the colours are made from).
+TEST(GraphicsSprites, ACellIsCopiedWholeCutToQuarterCells) {
+  const uint32_t key = ClassGraphics::COLORKEY;
+  auto art = [&](uint32_t x, uint32_t y) {
+    if (y >= 14) return 0x808080u;
+    return (x + y) % 3 == 0 ? key : 0x102030u + ((x * 9) & 0xF8) + (((y * 13) & 0xFC) << 8);
+  };
+  DataFolder data("", "stdsprite.bmp", ldrtest::MakeBmp(224, 28, 24, art));
+  GameWorld w;
+  ASSERT_TRUE(w.LoadGraphics(data.path()));
+  const uint32_t under = oracle::Pack(4, 0x3060A0);
+  struct Case {
+    uint16_t index;
+    uint32_t w, h;
+    int opacity;  // -1: the plain form
+  } cases[] = {{2, 4, 4, -1}, {5, 2, 3, -1}, {7, 4, 1, -1}, {2, 4, 4, 100}, {9, 3, 4, 255}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.index << " " << c.w << "x" << c.h << " " << c.opacity);
+    w.screen.FillRect(nullptr, 0x3060A0, 0, 0);
+    if (c.opacity < 0)
+      w.gfx.DrawStdSprite(w.screen, 100, 50, c.w, c.h, c.index);
+    else
+      w.gfx.DrawStdSprite(w.screen, 100, 50, c.w, c.h, c.index, static_cast<uint8_t>(c.opacity));
+    uint32_t wrong = 0;
+    for (int32_t y = 45; y < 70; ++y)
+      for (int32_t x = 95; x < 120; ++x) {
+        const int32_t u = x - 100, v = y - 50;
+        uint32_t want = under;
+        if (u >= 0 && v >= 0 && u < static_cast<int32_t>(14 * c.w / 4) && v < static_cast<int32_t>(14 * c.h / 4)) {
+          const uint32_t from = oracle::Pack(4, art(14 * c.index + u, v));
+          const bool plain = c.opacity < 0 || c.opacity == 255;  // full opacity copies
+          want = plain ? from : oracle::SameFormatPixel(4, under, from, 0x08, static_cast<uint32_t>(c.opacity));
+        }
+        wrong += oracle::Pack(4, w.Pixel(x, y)) != want;
+      }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
+
 // The closing screen: pair k = r mod (count / 2) of the games pack, entries 2k and 2k + 1
 // at (51, 8) and (173, 8); a pack of one picture adds none.
 TEST(GraphicsBackdrop, TheClosingScreenTakesOnePairOfTheGamesPack) {

@@ -128,6 +128,29 @@ TEST_F(LevelScreen, PauseDarkensThePlayPicture) {
   EXPECT_LT(w.Brightness(30, 0, 170, 238), playing);
 }
 
+// The pause picture is the play picture darkened, whatever was moving on it: a row that
+// is sliding out at that moment leaves no second copy of itself anywhere else.
+TEST_F(LevelScreen, PausingWhileARowSlidesOutDarkensExactlyThePlayPicture) {
+  Play();
+  for (uint32_t c = 4; c < 14; ++c) level.field[23][c] = 1 + c % 7;
+  level.rowclear[23] = 100;
+  level.row = ClassLevel::NO_PIECE;
+  level.redraw = 1;
+  level.RenderAll(w.screen);
+  Z2DSurface expected;
+  w.engine.display.CreateSurface(&expected, 320, 240, 0);
+  expected.BltFast(0, 0, &w.screen, nullptr, 0, 0);
+  w.gfx.ScreenAlpha(expected, 0x400000, 128);
+
+  level.Pause(w.screen);
+  Z2DSurface* back = nullptr;
+  w.gfx.GetBackSurface(back);
+  uint32_t differ = 0;
+  for (int32_t y = 0; y < 240; ++y)
+    for (int32_t x = 0; x < 320; ++x) differ += back->GetPixel(x, y) != expected.GetPixel(x, y);
+  EXPECT_EQ(differ, 0u);
+}
+
 // A Start press that waits in the very frame the game ends does not bring it back.
 TEST_F(LevelScreen, APausePressInTheFrameAGameEndsIsNotTaken) {
   Play();

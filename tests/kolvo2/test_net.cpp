@@ -56,23 +56,33 @@ class Submission : public ::testing::Test {
 };
 
 TEST_F(Submission, EachReplyEndsInItsStateAndText) {
-  // The header and the body share the 512-byte buffer.
-  const std::string big(600, 'x'), full(300, 'y');
+  // A body of up to 511 bytes is the server's message, whatever header came before it.
+  const std::string big(600, 'x'), full(300, 'y'), longest(511, 'z'), over(512, 'z');
+  std::string longheader = "HTTP/1.0 200 OK\r\n";
+  for (int i = 0; i < 10; ++i) longheader += "X-Padding-" + std::to_string(i) + ": " + std::string(60, 'p') + "\r\n";
+  longheader += "\r\n";
+  const std::string plain = server.header;
   struct Case {
     const char* what;
     const std::string* reply;
     uint8_t state;
     std::string error;
+    const std::string* header;
   } cases[] = {
-      {"posted", new std::string("1"), NET_POSTED, "No error"},
-      {"a line end is no success", new std::string("1\r\n"), NET_FAILED, "1\r\n"},
-      {"the server's message", new std::string("Bad code"), NET_FAILED, "Bad code"},
-      {"no body", new std::string(""), NET_FAILED, "Invalid response"},
-      {"a body that does not fit", &big, NET_FAILED, "Invalid response"},
-      {"a long body, its text cut", &full, NET_FAILED, std::string(255, 'y')},
+      {"posted", new std::string("1"), NET_POSTED, "No error", &plain},
+      {"a line end is no success", new std::string("1\r\n"), NET_FAILED, "1\r\n", &plain},
+      {"the server's message", new std::string("Bad code"), NET_FAILED, "Bad code", &plain},
+      {"no body", new std::string(""), NET_FAILED, "Invalid response", &plain},
+      {"a body that does not fit", &big, NET_FAILED, "Invalid response", &plain},
+      {"a long body, its text cut", &full, NET_FAILED, std::string(255, 'y'), &plain},
+      {"the longest body", &longest, NET_FAILED, std::string(255, 'z'), &plain},
+      {"the longest body behind a long header", &longest, NET_FAILED, std::string(255, 'z'), &longheader},
+      {"posted behind a long header", new std::string("1"), NET_POSTED, "No error", &longheader},
+      {"one byte too many", &over, NET_FAILED, "Invalid response", &plain},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    server.header = *c.header;
     std::string request;
     EXPECT_EQ(Run(c.reply, 16, request), c.state);
     EXPECT_EQ(w.net.netstate, c.state);
@@ -85,7 +95,7 @@ TEST_F(Submission, EachReplyEndsInItsStateAndText) {
     EXPECT_NE(request.find("Host: 127.0.0.1\r\n"), std::string::npos) << request;
     const std::string body = "game_id=12&code=0123456789&name=A+b%26c%3Dd&score=4321";
     EXPECT_EQ(request.substr(request.size() - body.size()), body) << request;
-    if (c.reply != &big && c.reply != &full) delete c.reply;
+    if (c.reply != &big && c.reply != &full && c.reply != &longest && c.reply != &over) delete c.reply;
   }
 }
 

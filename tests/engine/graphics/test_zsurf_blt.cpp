@@ -127,6 +127,30 @@ TEST(BltFast, SameFormatTableAgainstOracle) {
   }
 }
 
+// Rows long enough for the workers' many-pixels-at-once loops, at both alignments of a
+// 16-bit destination, against the same oracle.
+TEST(BltFast, LongRowsAgainstOracle) {
+  TestEngine e;
+  for (uint8_t fmt = 2; fmt <= 6; ++fmt) {
+    Z2DSurface src, dst;
+    MakeSurface(e, src, 41, 2, fmt);
+    MakeSurface(e, dst, 47, 3, fmt);
+    const uint32_t key = ZSurf_Pack(fmt, 0xFF00FF);
+    FillCard(src, 3 + fmt, key);
+    for (uint32_t f : kFlags)
+      for (uint32_t prop : {100u, 128u, 0x80336699u, 0x40F0F0F0u})
+        for (int32_t x : {0, 1, 5}) {
+          FillCard(dst, 77, key ^ 1);
+          const tagRECT r = {x & 1, 0, 41, 2};
+          int expect_result = 0;
+          const std::vector<uint32_t> expect = ExpectSame(dst, src, x, 1, r, f, prop, &expect_result);
+          ASSERT_EQ(dst.BltFast(x, 1, &src, &r, int32_t(f), prop), expect_result);
+          ASSERT_EQ(Snapshot(dst), expect) << "format " << int(fmt) << " flags " << std::hex << f << " prop "
+                                           << prop << std::dec << " at " << x;
+        }
+  }
+}
+
 // Different formats: the converter without flags, the pixel rule with flags.
 TEST(BltFast, CrossFormatTableAgainstOracle) {
   TestEngine e;

@@ -43,6 +43,62 @@ TEST_F(BossTest, SpawnValues) {
   }
 }
 
+// The spawn's draws in their order: the spin, the angle, then (the hunters) the velocity's
+// factors, x before y.
+TEST_F(BossTest, SpawnDrawsInTheListedOrder) {
+  for (int32_t kind : {25, 27, 104}) {
+    SCOPED_TRACE(kind);
+    mt_seed(11);
+    const int32_t r = random_range(0, 100);
+    const float a = float(random_range(0, 1000)) * 6.283f / 1000.0f;
+    const int32_t fx = random_range(80, 150), fy = random_range(80, 150);
+    const bool moves = kind != 104;
+    mt_seed(11);
+    const game_object* o = spawn_at(kind, 300, 300);
+    EXPECT_FLOAT_EQ(o->spin, float(r) / 2500.0f - 0.02f);
+    EXPECT_FLOAT_EQ(o->angle, a);
+    EXPECT_NEAR(o->vx, moves ? speed_scale(0.8f, 0.2f) * std::sin(a) * float(fx) / 256.0f : 0.0f, 1e-6f);
+    EXPECT_NEAR(o->vy, moves ? speed_scale(0.8f, 0.2f) * std::cos(a) * float(fy) / 256.0f : 0.0f, 1e-6f);
+  }
+}
+
+// Each frame a hunter accelerates toward the ship by s(0.35, 0.1) x 0.032 on each axis,
+// both components lose 1 % when either is beyond s(0.5, 0.09) x 0.4, and a keep-apart
+// object within 20 px pushes it away by 0.05.
+TEST_F(BossTest, HuntersSteerAndKeepApart) {
+  const float accel = speed_scale(0.35f, 0.1f) * 0.032f;
+  struct row {
+    float vx;
+    int32_t neighbour_dx;  // pixels right of the hunter; 0 for none
+    float want_vx, want_vy;
+  };
+  const row rows[] = {{0.0f, 0, accel, accel},
+                      {1.0f, 0, (1.0f + accel) * 0.99f, accel * 0.99f},
+                      {0.0f, 15, accel - 0.05f, accel},
+                      {0.0f, -15, accel + 0.05f, accel},
+                      {0.0f, 21, accel, accel}};
+  for (int32_t kind : {25, 27}) {
+    for (const row& r : rows) {
+      SCOPED_TRACE(kind * 100 + r.neighbour_dx);
+      free_objects_with_flags(kObjActive);
+      game_object* o = spawn_at(kind, 200, 200);
+      settle(o);
+      o->x = o->y = 200 * 256;  // the ship is below and right of it
+      if (r.neighbour_dx != 0) {
+        game_object* n = spawn_at(5, 200, 200);
+        settle(n);
+        n->x = (200 + r.neighbour_dx) * 256;
+        n->y = 200 * 256;
+      }
+      o->vx = r.vx;
+      o->vy = 0.0f;
+      enemy_update(o, 256);
+      EXPECT_NEAR(o->vx, r.want_vx, 1e-6f);
+      EXPECT_NEAR(o->vy, r.want_vy, 1e-6f);
+    }
+  }
+}
+
 // Counted in updates, during the warp-in and while the ship is dead too: a shot every 28
 // (the first on the 29th) or a mine every 15 (the first on the 16th).
 TEST_F(BossTest, HuntersFireByUpdateCount) {
@@ -102,6 +158,30 @@ TEST_F(BossTest, TheTurningBossFadesOut) {
   for (int u = 0; u < 50; ++u) enemy_update(late, 256);
   EXPECT_EQ(late->scale, 0);
   EXPECT_EQ(late->hit_points, 1);
+}
+
+// The turning boss stays where it is, turns at a quarter of its spin and steps its
+// variant every 15 ticks, twice as often while it fades.
+TEST_F(BossTest, TheTurningBossTurnsSlowlyInPlace) {
+  level_number = 25;
+  for (int32_t hit_points : {30, 9}) {
+    SCOPED_TRACE(hit_points);
+    free_objects_with_flags(kObjActive);
+    game_object* o = spawn_at(104, 355, 300);
+    settle(o);
+    o->hit_points = hit_points;
+    const float angle = o->angle;
+    std::vector<int> steps;
+    for (int u = 1; u <= 32; ++u) {
+      const int32_t before = o->variant;
+      enemy_update(o, 256);
+      if (o->variant != before) steps.push_back(u);
+    }
+    EXPECT_EQ(steps, (hit_points == 30 ? std::vector<int>{16, 31} : std::vector<int>{8, 16, 23, 31}));
+    EXPECT_NEAR(o->angle - angle, 32.0f * o->spin / 4.0f, 1e-4f);
+    EXPECT_EQ(o->x, 355 * 256);
+    EXPECT_EQ(o->y, 300 * 256);
+  }
 }
 
 TEST_F(BossTest, DeathMusicByKindAndLevel) {
@@ -257,6 +337,43 @@ TEST_F(BossTest, TheHeadFiresOnALongTurn) {
     chain_fire_counter = r.counter_before;
     enemy_update(&head, 256);
     EXPECT_EQ(count_used(18), r.fires ? 1 : 0);
+  }
+}
+
+// A follower is let go once its leader is more than 30 px away at the default scale
+// (at scale 160: 18.75 px); the head turns toward its weave point by s(0.7, 0.3) x 0.0314
+// a tick, to the heading less a radian for the first P/2 ticks of P = 200 / s(0.5, 0.05).
+TEST_F(BossTest, FollowersWaitForTheirDistanceTheHeadTurnsAtItsRate) {
+  spawn_kind9(200 * 256, 300 * 256, 2, 0.7f);
+  const chain c = chain_of(2);
+  for (game_object* l : c.links) settle(l);
+  float at_release = 0.0f, before_release = 0.0f;
+  for (int u = 0; u < 60 && !(c.links[0]->flags & 0x10); ++u) {
+    before_release = std::hypot(float(c.links[1]->x - c.links[0]->x), float(c.links[1]->y - c.links[0]->y)) / 256.0f;
+    enemy_update(c.links[1], 256);
+    at_release = std::hypot(float(c.links[1]->x - c.links[0]->x), float(c.links[1]->y - c.links[0]->y)) / 256.0f;
+    enemy_update(c.links[0], 256);
+  }
+  EXPECT_TRUE(c.links[0]->flags & 0x10);
+  EXPECT_GT(at_release, 18.75f);
+  EXPECT_LE(before_release, 18.75f);
+  // The ship is straight right of the head: heading 1.5708, weave point 0.5708 or 2.5708.
+  const int32_t period = int32_t(200.0f / speed_scale(0.5f, 0.05f));
+  struct row {
+    int32_t timer;  // before the update adds its tick
+    float angle, turn;
+  };
+  const row rows[] = {{0, 1.2f, -1.0f}, {0, 0.3f, 1.0f}, {(period / 2 - 1) * 256, 1.2f, 1.0f}, {(period - 1) * 256, 1.2f, -1.0f}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.timer * 10 + int32_t(r.angle * 10));
+    free_objects_with_flags(kObjActive);
+    spawn_kind9(200 * 256, 384 * 256, 1, 0.7f);
+    game_object& head = object_at(object_pool->heads[kObjectUsed]);
+    settle(&head);
+    head.timer = r.timer;
+    head.angle = r.angle;
+    enemy_update(&head, 256);
+    EXPECT_NEAR(head.angle - r.angle, r.turn * speed_scale(0.7f, 0.3f) * 0.0314f, 1e-5f);
   }
 }
 

@@ -48,6 +48,25 @@ TEST_F(SpinnerTest, SpawnValues) {
   }
 }
 
+// The spawn's draws in the order the values are listed: the variant, the spin, then the
+// angle twice (the second kept); a mine draws no spin and one angle.
+TEST_F(SpinnerTest, SpawnDrawsInTheListedOrder) {
+  for (int32_t kind : {21, 115, 22, 108, 123, 28, 116}) {
+    SCOPED_TRACE(kind);
+    const bool mine = kind == 28 || kind == 116;
+    mt_seed(77);
+    const int32_t v = random_range(0, 1200);
+    const int32_t r = mine ? 0 : random_range(0, 100);
+    int32_t a = random_range(0, 1000);
+    if (!mine) a = random_range(0, 1000);
+    mt_seed(77);
+    const game_object* o = spawn_at(kind, 300, 300);
+    EXPECT_EQ(o->variant, 1 + (v / 3) % 6);
+    EXPECT_FLOAT_EQ(o->spin, mine ? 0.0f : float(r) / 10000.0f + 0.01f);
+    EXPECT_FLOAT_EQ(o->angle, float(a) * 6.283f / 1000.0f);
+  }
+}
+
 TEST_F(SpinnerTest, TheShotFliesAlongItsAngleAndDiesQuietly) {
   spawn_kind18(300 * 256, 300 * 256, 1.5708f, 0.6f);
   game_object& o = object_at(object_pool->heads[kObjectUsed]);
@@ -66,6 +85,27 @@ TEST_F(SpinnerTest, TheShotFliesAlongItsAngleAndDiesQuietly) {
   EXPECT_EQ(game_score, score);
   EXPECT_EQ(kind_alive[18], 0);
   EXPECT_EQ(kind_killed[18], 0);
+}
+
+// The kills' sparks (each drawn with its two parallel copies): 12 of a shot, 60 of the
+// others, mines included.
+TEST_F(SpinnerTest, KillsThrowTheirSparks) {
+  struct row {
+    int32_t kind, sparks;
+  };
+  for (const row& r : {row{18, 12}, row{21, 60}, row{22, 60}, row{108, 60}, row{123, 60}, row{28, 60}}) {
+    SCOPED_TRACE(r.kind);
+    free_objects_with_flags(kObjActive);
+    if (r.kind == 18) spawn_kind18(300 * 256, 300 * 256, 0.0f, 0.5f);
+    else spawn_at(r.kind, 300, 300);
+    const uint16_t i = object_pool->heads[kObjectUsed];
+    clear_particles();
+    enemy_kill(i);
+    EXPECT_FALSE(object_at(i).link.in_use);
+    int sparks = 0;
+    walk_particles([&](uint16_t) { ++sparks; });
+    EXPECT_EQ(sparks, 3 * r.sparks);
+  }
 }
 
 // Counted in updates whatever their length: the first shot on the 19th update, then one

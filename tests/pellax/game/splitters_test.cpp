@@ -58,6 +58,49 @@ TEST_F(SplitterTest, SpawnValues) {
   }
 }
 
+// The spawn's draws in the order the values are listed: the spin, the angle, then the
+// velocity's factors, x before y (13, 15), or the push speed's (16, 117); the barriers
+// draw the spin, then the angle.
+TEST_F(SplitterTest, SpawnDrawsInTheListedOrder) {
+  for (int32_t kind : {13, 15, 16, 117, 10, 101, 102, 107, 109}) {
+    SCOPED_TRACE(kind);
+    const bool barrier = kind == 10 || (kind > 100 && kind < 110);
+    const bool standing = kind == 16 || kind == 117;
+    mt_seed(21);
+    const int32_t r = random_range(0, standing ? 200 : 100);
+    const float a = float(random_range(0, 1000)) * 6.283f / 1000.0f;
+    const int32_t f1 = standing ? random_range(80, 120) : random_range(80, 150);
+    const int32_t f2 = random_range(80, 150);
+    mt_seed(21);
+    const game_object* o = spawn_at(kind, 300, 300);
+    const float spin = barrier ? float(r) / 10000.0f + 0.01f : float(r) / 2500.0f - (kind == 13 ? 0.02f : 0.04f);
+    EXPECT_FLOAT_EQ(o->spin, spin);
+    EXPECT_FLOAT_EQ(o->angle, a);
+    const float speed = kind == 13 ? speed_scale(0.35f, 0.05f) : speed_scale(0.47f, 0.07f);
+    const bool drifts = kind == 13 || kind == 15;
+    EXPECT_NEAR(o->vx, drifts ? speed * std::sin(a) * float(f1) / 256.0f : 0.0f, 1e-6f);
+    EXPECT_NEAR(o->vy, drifts ? speed * std::cos(a) * float(f2) / 256.0f : 0.0f, 1e-6f);
+    if (standing) {
+      EXPECT_FLOAT_EQ(o->work_f, speed_scale(0.8f, 0.3f) * float(f1) / 256.0f);
+    }
+  }
+}
+
+// The hexagon is proof against the ship until it has fully arrived; barriers stay so.
+TEST_F(SplitterTest, TheHexagonDropsItsShieldOnArrival) {
+  for (int32_t kind : {13, 107}) {
+    SCOPED_TRACE(kind);
+    game_object* o = spawn_at(kind, 300, 300);
+    enemy_update(o, 6400);
+    EXPECT_EQ(o->flags, 15);
+    EXPECT_EQ(o->scale, 128);
+    enemy_update(o, 6401);
+    EXPECT_EQ(o->flags, kind == 13 ? 3 : 11);
+    EXPECT_EQ(o->scale, 0);
+    EXPECT_EQ(o->timer, 0);
+  }
+}
+
 // Six triangles that tile the hexagon, each 16 px out along its middle and moving that way.
 TEST_F(SplitterTest, TheHexagonSplitsIntoSixPieces) {
   game_object* h = spawn_at(13, 384, 384);
@@ -109,6 +152,28 @@ TEST_F(SplitterTest, AHexagonOffTheViewIsNotKilled) {
   EXPECT_EQ(mt_next(), next);
 }
 
+// The margin round the 320 x 240 view is 30 px on every side, and a hexagon on it dies.
+TEST_F(SplitterTest, TheViewsMarginIsThirtyPixels) {
+  struct row {
+    int32_t dx, dy;  // 24.8 from the view's top-left corner
+    bool dies;
+  };
+  const row rows[] = {{-7680, 100 * 256, true},  {-7681, 100 * 256, false}, {89600, 100 * 256, true},
+                      {89601, 100 * 256, false}, {100 * 256, -7680, true},  {100 * 256, -7681, false},
+                      {100 * 256, 69120, true},  {100 * 256, 69121, false}};
+  for (const row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.dx << ", " << r.dy);
+    free_objects_with_flags(kObjActive);
+    game_object* h = spawn_at(13, 300, 300);
+    settle(h);
+    h->x = camera_x + r.dx;
+    h->y = camera_y + r.dy;
+    kill_kind(13, object_index(h));
+    EXPECT_EQ(h->link.in_use, !r.dies);
+    EXPECT_EQ(count_used(14), r.dies ? 6 : 0);
+  }
+}
+
 TEST_F(SplitterTest, FewFreeRecordsGiveFewerPieces) {
   game_object* h = spawn_at(13, 384, 384);
   settle(h);
@@ -133,6 +198,54 @@ TEST_F(SplitterTest, PiecesHomeOnTheShipAndDieWithTheirScore) {
   EXPECT_NEAR(p->vy, step, 1e-6f);
   enemy_kill(object_index(p));
   EXPECT_EQ(kind_killed[14], 1);
+}
+
+// A piece's speed limit only damps: both components lose 1 % a frame while either is
+// beyond 0.4 x s(0.5, 0.09), after the frame's step toward the ship.
+TEST_F(SplitterTest, APieceAboveItsLimitSlowsByOnePercent) {
+  const float step = speed_scale(0.35f, 0.1f) * 0.016f, limit = 0.4f * speed_scale(0.5f, 0.09f);
+  struct row {
+    float vx, want_vx, want_vy;
+  };
+  for (const row& r : {row{limit - 2.0f * step, limit - step, step}, row{limit, (limit + step) * 0.99f, step * 0.99f},
+                       row{-1.0f, (-1.0f + step) * 0.99f, step * 0.99f}}) {
+    SCOPED_TRACE(r.vx);
+    free_objects_with_flags(kObjActive);
+    game_object* h = spawn_at(13, 300, 300);
+    settle(h);
+    kill_kind(13, object_index(h));
+    game_object* p = all_of(14).front();
+    for (game_object* q : all_of(14))
+      if (q != p) free_object(object_index(q));
+    p->vx = r.vx;
+    p->vy = 0.0f;
+    enemy_update(p, 256);
+    EXPECT_NEAR(p->vx, r.want_vx, 1e-6f);
+    EXPECT_NEAR(p->vy, r.want_vy, 1e-6f);
+  }
+}
+
+// The kills' sparks (each drawn with its two parallel copies): 40 of the hexagon, 50 of a
+// piece, 60 and 50 of a shooter.
+TEST_F(SplitterTest, KillsThrowTheirSparks) {
+  struct row {
+    int32_t kind, sparks;
+  };
+  for (const row& r : {row{13, 40}, row{14, 50}, row{15, 110}, row{16, 110}, row{117, 110}}) {
+    SCOPED_TRACE(r.kind);
+    free_objects_with_flags(kObjActive);
+    game_object* h = spawn_at(r.kind == 14 ? 13 : r.kind, 300, 300);
+    settle(h);
+    if (r.kind == 14) {
+      kill_kind(13, object_index(h));
+      h = all_of(14).front();
+    }
+    clear_particles();
+    kill_kind(r.kind, object_index(h));
+    int sparks = 0;
+    walk_particles([&](uint16_t) { ++sparks; });
+    EXPECT_EQ(sparks, 3 * r.sparks);
+  }
 }
 
 // Quiet for 70 ticks, then a shot every (170 - 10 L) ticks; from L 17 on, every update.
@@ -305,6 +418,23 @@ TEST_F(BarrierTest, TheTetheredBarrierLeansOnItsTether) {
   const int32_t x = o->x;
   enemy_update(o, 896);
   EXPECT_EQ(o->x, x);
+}
+
+// Where they do not move, barriers only turn: a tick's spin each tick, the slow one a
+// quarter of it.
+TEST_F(BarrierTest, BarriersTurnInPlace) {
+  level_number = 5;  // the bouncing one stands still here
+  player_dead = 1;   // and the tethered one
+  for (int32_t kind : {101, 107, 109, 10}) {
+    SCOPED_TRACE(kind);
+    game_object* o = spawn_at(kind, 300, 300);
+    settle(o);
+    const float angle = o->angle;
+    for (int f = 0; f < 10; ++f) enemy_update(o, 512);
+    EXPECT_NEAR(o->angle - angle, 20.0f * o->spin * (kind == 107 ? 0.25f : 1.0f), 1e-5f);
+    EXPECT_EQ(o->x, 300 * 256);
+    EXPECT_EQ(o->y, 300 * 256);
+  }
 }
 
 TEST_F(BarrierTest, KillingABarrierOnlyRemovesIt) {
