@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/budget_mark.h"
 #include "engine/core/zmod_input.h"
 #include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zldr_3ds.h"
@@ -35,7 +36,6 @@ namespace {
 
 constexpr double kFrameSeconds = 1.0 / 60;
 constexpr double kBudgetCycles = 200e6 / 60;
-const char* const kBudgetMark = "budget";
 
 double HostMhz() {
   std::FILE* f = std::fopen("/proc/cpuinfo", "r");
@@ -51,14 +51,13 @@ double HostMhz() {
 class BudgetReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown = runs;
-    for (Run& run : shown) {
-      if (run.counters.erase(kBudgetMark) == 0 || run.error_occurred) continue;
+    for (const Run& run : runs) {
+      if (!budget::marked(run) || run.error_occurred) continue;
       if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
       shares_.emplace_back(run.benchmark_name(),
                            run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit));
     }
-    ConsoleReporter::ReportRuns(shown);
+    ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
@@ -174,7 +173,6 @@ void PlayFrame(benchmark::State& state, bool redraw) {
     benchmark::ClobberMemory();
   }
   g.Backdrop("title.bmp");
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_PlayFrame(benchmark::State& state) { PlayFrame(state, false); }
@@ -192,7 +190,6 @@ void BM_TitleFrame(benchmark::State& state) {
     g.console.Manage(&g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_CreditsFrame(benchmark::State& state) {
@@ -207,7 +204,6 @@ void BM_CreditsFrame(benchmark::State& state) {
     title.Manage(g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 // The logo's frame at the middle of its flight (largest on the screen) and the loading
@@ -225,7 +221,6 @@ void BM_IntroLogoFrame(benchmark::State& state) {
     intro.Manage(g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_IntroLoadingFrame(benchmark::State& state) {
@@ -239,7 +234,6 @@ void BM_IntroLoadingFrame(benchmark::State& state) {
     intro.RenderAll(g.screen);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 // What presenting a frame costs at least: its 153,600 bytes copied once.
@@ -250,16 +244,15 @@ void BM_FrameCopyMemcpy(benchmark::State& state) {
     benchmark::DoNotOptimize(to.data());
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
-BENCHMARK(BM_PlayFrame);
-BENCHMARK(BM_PlayFrameFullRedraw);
-BENCHMARK(BM_TitleFrame);
-BENCHMARK(BM_CreditsFrame);
-BENCHMARK(BM_IntroLogoFrame);
-BENCHMARK(BM_IntroLoadingFrame);
-BENCHMARK(BM_FrameCopyMemcpy);
+BUDGET_BENCHMARK(BM_PlayFrame);
+BUDGET_BENCHMARK(BM_PlayFrameFullRedraw);
+BUDGET_BENCHMARK(BM_TitleFrame);
+BUDGET_BENCHMARK(BM_CreditsFrame);
+BUDGET_BENCHMARK(BM_IntroLogoFrame);
+BUDGET_BENCHMARK(BM_IntroLoadingFrame);
+BUDGET_BENCHMARK(BM_FrameCopyMemcpy);
 
 }  // namespace
 
@@ -267,7 +260,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   BudgetReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::RunSpecifiedBenchmarks(budget::display(&reporter));
   benchmark::Shutdown();
   return 0;
 }

@@ -8,7 +8,6 @@
 // Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails,
 // 2 for an argument it does not know; --help prints the usage.
 #include <cstdio>
-#include <cstring>
 
 #include "engine/core/zolt.h"
 #include "tools/zolt_tool_main.h"
@@ -54,11 +53,4 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc > 1) {
-    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help && argc == 2 ? 0 : 2;
-  }
-  return ZoltToolMain<DemoApp>("zoltdemo");
-}
+int main(int argc, char** argv) { return ZoltToolMain<DemoApp>("zoltdemo", argc, argv, kUsage); }

@@ -9,9 +9,11 @@
 //
 //   GP2X_HEADLESS=0 zscape                                         (a window)
 //   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zscape      (headless)
+//   zscape --help                                                  (this usage)
 //
 // Each collision that starts prints "zscape: hit beacon N at (X, Y)" with the frame. Exit
-// code 0 after a normal end, 1 when the devices cannot be opened or start-up fails.
+// code 0 after a normal end, 1 when the devices cannot be opened or start-up fails, 2 for
+// an argument it does not know.
 #include <cstdio>
 #include <utility>
 
@@ -218,6 +220,16 @@ class ScapeApp : public ClassZolt {
   uint32_t held_ = 0;
 };
 
+const char kUsage[] =
+    "usage: zscape [--help]\n"
+    "A Zolt engine application: a flight over the landscape, past beacons that the ship\n"
+    "collides with. Left and right turn, up and down change the speed, A picks the ship's\n"
+    "shader, Start and Select together end it. The host layer's settings choose how it runs:\n"
+    "  GP2X_HEADLESS=0 zscape                                      a window\n"
+    "  GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zscape   headless (the default),\n"
+    "                                                               until a time\n"
+    "Every setting is in host/README.md.\n";
+
 }  // namespace
 
-int main() { return ZoltToolMain<ScapeApp>("zscape"); }
+int main(int argc, char** argv) { return ZoltToolMain<ScapeApp>("zscape", argc, argv, kUsage); }
