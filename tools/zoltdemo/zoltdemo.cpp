@@ -8,9 +8,9 @@
 // Exit code 0 after a normal end, 1 when the devices cannot be opened or start-up fails,
 // 2 for an argument it does not know; --help prints the usage.
 #include <cstdio>
-#include <cstring>
 
 #include "engine/core/zolt.h"
+#include "tools/tool_usage.h"
 #include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 
@@ -55,10 +55,6 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help && argc == 2 ? 0 : 2;
-  }
+  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
   return ZoltToolMain<DemoApp>("zoltdemo");
 }
