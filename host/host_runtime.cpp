@@ -52,6 +52,13 @@ void guard_expired(int) {
 void take_quit_request(int who) {
   if (g_quit_request) return;
   g_quit_request = who;
+  // Told here rather than at the next tick: the program may take the request and end
+  // before another tick comes. A constant text and write() are safe in a signal handler.
+  const char* told = who == kWindowClosed ? "gp2x host: window closed: the program is asked to quit\n"
+                     : who == SIGINT      ? "gp2x host: interrupted (SIGINT): the program is asked to quit\n"
+                                          : "gp2x host: SIGTERM: the program is asked to quit\n";
+  ssize_t written = ::write(STDERR_FILENO, told, std::strlen(told));
+  (void)written;
   if (!g_guard_made || g_guard_ms <= 0) return;
   itimerspec due{};
   due.it_value.tv_sec = g_guard_ms / 1000;
@@ -218,11 +225,6 @@ void Runtime::tick() {
       case Frontend::Event::kNone:
         break;
     }
-  }
-  if (const int who = g_quit_request; who && !quit_told_) {
-    quit_told_ = true;
-    std::fprintf(stderr, "gp2x host: %s: the program is asked to quit\n",
-                 who == kWindowClosed ? "window closed" : who == SIGINT ? "interrupted (SIGINT)" : "SIGTERM");
   }
 }
 

@@ -77,7 +77,6 @@ class Runtime {
   void schedule_next_shot(uint64_t after_ns);
   std::unique_ptr<Frontend> frontend_;
   std::unique_ptr<AudioSink> sink_;
-  bool quit_told_ = false;
   bool sound_card_ = false;
   uint64_t next_shot_ns_ = UINT64_MAX;
   size_t next_shot_at_ = 0;

@@ -5,6 +5,7 @@
 //   pellax_sound_gen list                 the track names
 // Each sound is checked before it is written: stereo 44,100 Hz Ogg Vorbis within the
 // game's bounds, with no sample beyond full scale.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,7 +82,11 @@ int make_track(const std::string& name, const std::string& out) {
   const double seconds = double(sound.frames()) / kRate;
   if (seconds < 30.0 || seconds > 90.0) return fail(name + " lasts " + std::to_string(seconds) + " s");
   if (peak(sound) > 1.0f) return fail(name + " clips");
-  const std::vector<uint8_t> ogg = encode_ogg(sound, 0.3f, 1);
+  // Each track its own Ogg serial number (the effects have theirs from 100), so that no
+  // decoder takes another track's pages for its own.
+  const std::vector<std::string> names = track_names();
+  const uint32_t serial = 1 + uint32_t(std::find(names.begin(), names.end(), name) - names.begin());
+  const std::vector<uint8_t> ogg = encode_ogg(sound, 0.3f, serial);
   if (ogg.empty() || ogg.size() > kMusicLimit) return fail(name + " does not encode within the bound");
   if (!write_file(out, ogg.data(), ogg.size())) return fail("cannot write " + out);
   return 0;

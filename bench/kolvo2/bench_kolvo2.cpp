@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/frame_budget.h"
 #include "engine/core/zmod_input.h"
 #include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zldr_3ds.h"
@@ -32,52 +33,6 @@
 #include "kolvo2/title.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 1.0 / 60;
-constexpr double kBudgetCycles = 200e6 / 60;
-const char* const kBudgetMark = "budget";
-
-double HostMhz() {
-  std::FILE* f = std::fopen("/proc/cpuinfo", "r");
-  if (!f) return 0.0;
-  char line[256];
-  double mhz = 0.0;
-  while (std::fgets(line, sizeof line, f))
-    if (std::sscanf(line, "cpu MHz : %lf", &mhz) == 1) break;
-  std::fclose(f);
-  return mhz;
-}
-
-class BudgetReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown = runs;
-    for (Run& run : shown) {
-      if (run.counters.erase(kBudgetMark) == 0 || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      shares_.emplace_back(run.benchmark_name(),
-                           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit));
-    }
-    ConsoleReporter::ReportRuns(shown);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::ostream& out = GetOutputStream();
-    const double mhz = HostMhz();
-    out << "\nShare of a 60-fps frame (16.7 ms) on this machine, and this machine's cycles (at " << mhz
-        << " MHz) as a share of the console's 3.33 M cycles per frame:\n";
-    for (const auto& [name, seconds] : shares_) {
-      const double cycles = seconds * mhz * 1e6;
-      char line[200];
-      std::snprintf(line, sizeof line, "%-28s %8.3f %% of 16.7 ms  %10.0f cycles = %6.2f %% of 3.33 M\n",
-                    name.c_str(), 100.0 * seconds / kFrameSeconds, cycles, 100.0 * cycles / kBudgetCycles);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 // The game's objects on a display without framebuffer, its pictures loaded as the intro
 // loads them.
@@ -174,7 +129,6 @@ void PlayFrame(benchmark::State& state, bool redraw) {
     benchmark::ClobberMemory();
   }
   g.Backdrop("title.bmp");
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_PlayFrame(benchmark::State& state) { PlayFrame(state, false); }
@@ -192,7 +146,6 @@ void BM_TitleFrame(benchmark::State& state) {
     g.console.Manage(&g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_CreditsFrame(benchmark::State& state) {
@@ -207,7 +160,6 @@ void BM_CreditsFrame(benchmark::State& state) {
     title.Manage(g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 // The logo's frame at the middle of its flight (largest on the screen) and the loading
@@ -225,7 +177,6 @@ void BM_IntroLogoFrame(benchmark::State& state) {
     intro.Manage(g.screen, &next, &status, keys, 16);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 void BM_IntroLoadingFrame(benchmark::State& state) {
@@ -239,7 +190,6 @@ void BM_IntroLoadingFrame(benchmark::State& state) {
     intro.RenderAll(g.screen);
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
 // What presenting a frame costs at least: its 153,600 bytes copied once.
@@ -250,24 +200,16 @@ void BM_FrameCopyMemcpy(benchmark::State& state) {
     benchmark::DoNotOptimize(to.data());
     benchmark::ClobberMemory();
   }
-  state.counters[kBudgetMark] = 1;
 }
 
-BENCHMARK(BM_PlayFrame);
-BENCHMARK(BM_PlayFrameFullRedraw);
-BENCHMARK(BM_TitleFrame);
-BENCHMARK(BM_CreditsFrame);
-BENCHMARK(BM_IntroLogoFrame);
-BENCHMARK(BM_IntroLoadingFrame);
-BENCHMARK(BM_FrameCopyMemcpy);
+BUDGET_BENCHMARK(BM_PlayFrame);
+BUDGET_BENCHMARK(BM_PlayFrameFullRedraw);
+BUDGET_BENCHMARK(BM_TitleFrame);
+BUDGET_BENCHMARK(BM_CreditsFrame);
+BUDGET_BENCHMARK(BM_IntroLogoFrame);
+BUDGET_BENCHMARK(BM_IntroLoadingFrame);
+BUDGET_BENCHMARK(BM_FrameCopyMemcpy);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  BudgetReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {1.0 / 60, "16.7 ms", "3.33 M"}); }

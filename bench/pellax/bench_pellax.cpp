@@ -13,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/frame_budget.h"
 #include "pellax/game/canvas.h"
 #include "pellax/game/draw_passes.h"
 #include "pellax/game/object_helpers.h"
@@ -26,43 +27,6 @@
 #include "pellax/game/world_image.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 0.030;
-const char* const kBudgetMark = "budget";
-
-// Marks a game operation for the share table; the mark itself is not printed.
-void report_budget(benchmark::State& state) { state.counters[kBudgetMark] = 1.0; }
-
-// The console table as usual, then the marked runs' real time per iteration as a
-// percentage of the frame (a counter would print any share with a time's or an SI unit).
-class budget_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown = runs;
-    for (Run& run : shown) {
-      if (run.counters.erase(kBudgetMark) == 0 || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shares_.emplace_back(run.benchmark_name(), 100.0 * seconds / kFrameSeconds);
-    }
-    ConsoleReporter::ReportRuns(shown);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (shares_.empty()) return;
-    std::ostream& out = GetOutputStream();
-    out << "\nShare of the game's 30 ms frame (real time per iteration):\n";
-    for (const auto& [name, percent] : shares_) {
-      char line[160];
-      std::snprintf(line, sizeof line, "%-56s %8.3f %%\n", name.c_str(), percent);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 std::vector<uint16_t>& canvas() {
   static std::vector<uint16_t> c(kCanvasPixels, 0);
@@ -121,9 +85,8 @@ void BM_draw_text_glow_title(benchmark::State& state) {
     draw_text_glow(s, "PELLAX", 224 + 23, 264 + 80, 0x1000, 6, 0x50, 0x32D0);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_draw_text_glow_title);
+BUDGET_BENCHMARK(BM_draw_text_glow_title);
 
 // Pools filled for the passes: 4,000 sparks in view, 200 objects of 150 segments.
 void fill_pools() {
@@ -181,9 +144,8 @@ void BM_draw_particles_4000(benchmark::State& state) {
     draw_particles(s);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_draw_particles_4000);
+BUDGET_BENCHMARK(BM_draw_particles_4000);
 
 void BM_update_particles_4000(benchmark::State& state) {
   fill_pools();
@@ -192,9 +154,8 @@ void BM_update_particles_4000(benchmark::State& state) {
     update_particles();
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_update_particles_4000);
+BUDGET_BENCHMARK(BM_update_particles_4000);
 
 // The same pool when every other spark's life has run out: half of the records free
 // themselves during the walk.
@@ -215,9 +176,8 @@ void BM_update_particles_4000_half_ending(benchmark::State& state) {
     update_particles();
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_update_particles_4000_half_ending);
+BUDGET_BENCHMARK(BM_update_particles_4000_half_ending);
 
 void BM_draw_objects_200x150(benchmark::State& state) {
   fill_pools();
@@ -226,9 +186,8 @@ void BM_draw_objects_200x150(benchmark::State& state) {
     draw_objects(s);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_draw_objects_200x150);
+BUDGET_BENCHMARK(BM_draw_objects_200x150);
 
 void BM_transform_objects_200x150(benchmark::State& state) {
   fill_pools();
@@ -239,9 +198,8 @@ void BM_transform_objects_200x150(benchmark::State& state) {
     }
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_transform_objects_200x150);
+BUDGET_BENCHMARK(BM_transform_objects_200x150);
 
 std::vector<uint16_t> random_block(size_t n) {
   std::mt19937 rng(5);
@@ -297,9 +255,8 @@ void BM_draw_world_view(benchmark::State& state) {
     draw_world(s, 224, 264);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_draw_world_view);
+BUDGET_BENCHMARK(BM_draw_world_view);
 
 void BM_view_copy_memcpy_reference(benchmark::State& state) {
   ensure_world();
@@ -309,9 +266,8 @@ void BM_view_copy_memcpy_reference(benchmark::State& state) {
       std::memcpy(s + (264 + r) * kCanvasSize + 224, world_image + (264 + r) * kCanvasSize + 224, 640);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_view_copy_memcpy_reference);
+BUDGET_BENCHMARK(BM_view_copy_memcpy_reference);
 
 void BM_fade_canvas_to_world(benchmark::State& state) {
   ensure_world();
@@ -320,9 +276,8 @@ void BM_fade_canvas_to_world(benchmark::State& state) {
     fade_canvas_to_world(s, 224, 264);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_fade_canvas_to_world);
+BUDGET_BENCHMARK(BM_fade_canvas_to_world);
 
 void BM_fade_world_image(benchmark::State& state) {
   ensure_world();
@@ -330,9 +285,8 @@ void BM_fade_world_image(benchmark::State& state) {
     fade_world_image();
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_fade_world_image);
+BUDGET_BENCHMARK(BM_fade_world_image);
 
 void BM_build_world_image_level(benchmark::State& state) {
   ensure_world();
@@ -341,17 +295,9 @@ void BM_build_world_image_level(benchmark::State& state) {
     build_world_image(2, 23);
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
-BENCHMARK(BM_build_world_image_level);
+BUDGET_BENCHMARK(BM_build_world_image_level);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  budget_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {0.030, "30 ms", "6 M"}); }

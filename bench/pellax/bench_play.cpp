@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/frame_budget.h"
 #include "pellax/game/draw_passes.h"
 #include "pellax/game/enemy_kinds.h"
 #include "pellax/game/frame_loop.h"
@@ -32,54 +33,6 @@
 #include "pellax/platform/video.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 0.030;
-const char* const kBudgetMark = "budget";
-
-void report_budget(benchmark::State& state) { state.counters[kBudgetMark] = 1.0; }
-
-// The clock of this machine's first core, from /proc/cpuinfo (0 when it does not say).
-double host_mhz() {
-  std::FILE* f = std::fopen("/proc/cpuinfo", "r");
-  if (!f) return 0.0;
-  char line[256];
-  double mhz = 0.0;
-  while (std::fgets(line, sizeof line, f))
-    if (std::sscanf(line, "cpu MHz : %lf", &mhz) == 1) break;
-  std::fclose(f);
-  return mhz;
-}
-
-class budget_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    std::vector<Run> shown = runs;
-    for (Run& run : shown) {
-      if (run.counters.erase(kBudgetMark) == 0 || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shares_.emplace_back(run.benchmark_name(), 100.0 * seconds / kFrameSeconds);
-    }
-    ConsoleReporter::ReportRuns(shown);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::ostream& out = GetOutputStream();
-    const double mhz = host_mhz();
-    out << "\nShare of the 30-ms frame on this machine, and this machine's cycles (at " << mhz
-        << " MHz) as a share of the console's 6 M cycles per 30-ms frame:\n";
-    for (const auto& [name, percent] : shares_) {
-      const double cycles = percent / 100.0 * kFrameSeconds * mhz * 1e6;
-      char line[200];
-      std::snprintf(line, sizeof line, "%-40s %8.3f %% of 30 ms  %10.0f cycles = %7.2f %% of 6 M\n",
-                    name.c_str(), percent, cycles, 100.0 * cycles / 6e6);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 int used_count() {
   int n = 0;
@@ -160,9 +113,8 @@ void BM_update_play_200_objects(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.counters["objects"] = objects;
-  report_budget(state);
 }
-BENCHMARK(BM_update_play_200_objects);
+BUDGET_BENCHMARK(BM_update_play_200_objects);
 
 // All pairs of the same objects, box against box: what a simple engine would test.
 void BM_all_pairs_boxes_reference(benchmark::State& state) {
@@ -201,7 +153,6 @@ void time_playing_frames(benchmark::State& state) {
     draw_frame();
     benchmark::ClobberMemory();
   }
-  report_budget(state);
 }
 
 // The full scene and 3,000 sparks.
@@ -210,7 +161,7 @@ void BM_playing_frame_busiest(benchmark::State& state) {
   fill_scene(3000);
   time_playing_frames(state);
 }
-BENCHMARK(BM_playing_frame_busiest);
+BUDGET_BENCHMARK(BM_playing_frame_busiest);
 
 // The heaviest waves of the later zones: a level's formation arrived (warp-ins over) with
 // the ship in the middle of the arena. Levels 25 and 31 hold the most objects and segments
@@ -237,7 +188,7 @@ void BM_playing_frame_heaviest_wave(benchmark::State& state) {
   state.counters["segments"] = segments;
   time_playing_frames(state);
 }
-BENCHMARK(BM_playing_frame_heaviest_wave)->Arg(25)->Arg(27)->Arg(31);
+BUDGET_BENCHMARK(BM_playing_frame_heaviest_wave)->Arg(25)->Arg(27)->Arg(31);
 
 // Two of the largest bosses (50 hit segments each) with their boxes overlapping but no
 // segment crossing: every pair of hit segments is tested.
@@ -313,11 +264,4 @@ BENCHMARK(BM_objects_overlap_double_reference);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  budget_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {0.030, "30 ms", "6 M"}); }

@@ -5,7 +5,7 @@
 // Every address here is the second core's own: an offset from the start of its memory
 // (physical 0x3000000), which the main core maps whole. Words are little-endian 32-bit; the
 // three agents share them without locks, so each access goes through word_get/word_set
-// (relaxed) or their acquire/release forms, which keep the layout byte-exact.
+// (relaxed) or their acquire/release or fenced forms, which keep the layout byte-exact.
 #pragma once
 
 #include <cstddef>
@@ -66,7 +66,11 @@ struct CommandBlock {
   uint32_t effects_to_decode;
   uint32_t sfx_offset[kTriggers];
   uint32_t sfx_length[kTriggers];
-  uint32_t sfx_volume[kTriggers];
+  uint32_t sfx_volume[kEffects];
+  // 1 while the program reads the music file (opens or decodes it); the game replaces the
+  // file only while it reads 0 here after clearing music_data_ready. Written by the
+  // program alone (the audio thread clears it once at the start).
+  uint32_t music_busy;
   uint32_t pcm_a_full;         // 1: the program mixed block A; 0: the thread wrote it
   int16_t pcm_a[kBlockSamples];
   uint32_t pcm_b_full;
@@ -84,6 +88,7 @@ static_assert(offsetof(CommandBlock, effects_to_decode) == 0x58);
 static_assert(offsetof(CommandBlock, sfx_offset) == 0x5C);
 static_assert(offsetof(CommandBlock, sfx_length) == 0x84);
 static_assert(offsetof(CommandBlock, sfx_volume) == 0xAC);
+static_assert(offsetof(CommandBlock, music_busy) == 0xD0);
 static_assert(offsetof(CommandBlock, pcm_a_full) == 0xD4);
 static_assert(offsetof(CommandBlock, pcm_a) == 0xD8);
 static_assert(offsetof(CommandBlock, pcm_b_full) == 0x20D8);
@@ -93,12 +98,16 @@ static_assert(offsetof(CommandBlock, log_write) == 0x44C4);
 static_assert(offsetof(CommandBlock, log_read) == 0x44C8);
 static_assert(sizeof(CommandBlock) == 17612);
 
-// Shared words. Command words are relaxed; the full flags, log_write and music_data_ready
-// hand data over and use the acquire/release forms.
+// Shared words. Command words are relaxed; the full flags and log_write hand data over and
+// use the acquire/release forms; music_data_ready and music_busy the fenced ones.
 inline uint32_t word_get(const uint32_t& w) { return __atomic_load_n(&w, __ATOMIC_RELAXED); }
 inline void word_set(uint32_t& w, uint32_t v) { __atomic_store_n(&w, v, __ATOMIC_RELAXED); }
 inline uint32_t word_acquire(const uint32_t& w) { return __atomic_load_n(&w, __ATOMIC_ACQUIRE); }
 inline void word_release(uint32_t& w, uint32_t v) { __atomic_store_n(&w, v, __ATOMIC_RELEASE); }
+// The music file's hand-over: each side writes its own word (the game music_data_ready, the
+// program music_busy) and then reads the other's, so both are fully ordered.
+inline uint32_t word_fenced_get(const uint32_t& w) { return __atomic_load_n(&w, __ATOMIC_SEQ_CST); }
+inline void word_fenced_set(uint32_t& w, uint32_t v) { __atomic_store_n(&w, v, __ATOMIC_SEQ_CST); }
 
 inline CommandBlock* block_at(uint8_t* memory, uint32_t address = kBlockAddress) {
   return reinterpret_cast<CommandBlock*>(memory + address);

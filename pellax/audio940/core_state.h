@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "pellax/audio940/command_block.h"
 #include "pellax/audio940/decoder.h"
@@ -68,11 +69,20 @@ struct CoreState {
 
 static_assert(kStateAddress + sizeof(CoreState) < kStackTop - 0x10000, "the state runs into the stack");
 
+// Points of a pass where the game's commands can land between the program's own steps:
+// after the rewind, before the decoding step, and at each read of a stream's bytes.
+enum class PassPoint { kAfterRewind, kBeforeDecoding, kStreamRead };
+
 // The core this thread runs: its memory, its variables and its command block.
 struct Core {
   uint8_t* base = nullptr;
   CoreState* state = nullptr;
   CommandBlock* block = nullptr;
+  std::function<void(PassPoint)> probe;  // tests only: called at each point
+
+  void probe_at(PassPoint point) const {
+    if (probe) probe(point);
+  }
 
   template <typename T>
   T* at(uint32_t address) const { return reinterpret_cast<T*>(base + address); }

@@ -16,6 +16,7 @@ char g_handle_token;
 
 size_t mem_read(void* buffer, size_t size, size_t count, void* /*handle*/) {
   Core& core = current_core();
+  core.probe_at(PassPoint::kStreamRead);
   DataSource& s = core.state->source;
   if (s.position >= s.length || size == 0) return 0;
   const uint64_t want = count > UINT64_MAX / size ? UINT64_MAX : uint64_t(size) * count;

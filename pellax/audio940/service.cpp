@@ -1,6 +1,7 @@
 // The program's entry and its pass: commands, triggers under the voice policy, the PCM
 // blocks and one decoding step.
 #include <cstring>
+#include <utility>
 
 #include "pellax/audio940/arena.h"
 #include "pellax/audio940/core.h"
@@ -79,9 +80,20 @@ void decode_effect(CoreState& st, const CommandBlock& b, uint32_t k, uint32_t to
   ogg_mem_close();
 }
 
-// One step of the music: open, prime, or one chunk into the ring. Returns true when it did
-// work that a further pass should follow.
-bool step_music(CoreState& st, CommandBlock& b) {
+// A rewind: samples already in the ring still play first; the stream opens again from its
+// start. A ring holding enough stays primed, so a block mixed in this very pass is not left
+// silent.
+void rewind_music(CoreState& st, CommandBlock& b) {
+  word_set(b.music_rewind, 0);
+  st.music_primed = ring_buffered(st) >= kPrimedSamples;
+  st.music_failure_told = 0;
+  if (st.stream_open) ogg_mem_close();
+  st.stream_open = 0;
+}
+
+// Open, prime, or one chunk into the ring. Returns true when it did work that a further
+// pass should follow.
+bool read_music(CoreState& st, CommandBlock& b) {
   word_set(b.effects_ready, 1);
   if (!st.stream_open) {
     st.stream_open = 1;
@@ -115,6 +127,25 @@ bool step_music(CoreState& st, CommandBlock& b) {
   st.music_samples += n / 2;
   ogg_mem_set_output(st.music_output, kDecodeChunk);
   return true;
+}
+
+// One step of the music while its data is ready. The game may load a new file at any
+// moment of a pass: it clears music_data_ready, waits until music_busy is 0, copies, then
+// sets the length, the rewind and the flag again. Taking music_busy before looking at the
+// flag keeps the copy away from every read of the file here, and a rewind that came with a
+// load since the pass began is acted on before the old stream's decoder reads the new bytes.
+bool step_music(CoreState& st, CommandBlock& b) {
+  word_fenced_set(b.music_busy, 1);
+  bool worked = false;
+  if (word_fenced_get(b.music_data_ready)) {
+    if (word_get(b.music_rewind)) {
+      rewind_music(st, b);
+      worked = true;
+    }
+    worked = read_music(st, b) || worked;
+  }
+  word_release(b.music_busy, 0);
+  return worked;
 }
 
 void log_bytes(const uint8_t* bytes, uint32_t n) {
@@ -164,16 +195,10 @@ bool arm940_service() {
   bool worked = false;
 
   if (word_get(b.music_rewind)) {
-    // Samples already in the ring still play first; the stream opens again from its start.
-    // A ring holding enough stays primed, so a block mixed in this very pass is not left
-    // silent.
-    word_set(b.music_rewind, 0);
-    st.music_primed = ring_buffered(st) >= kPrimedSamples;
-    st.music_failure_told = 0;
-    if (st.stream_open) ogg_mem_close();
-    st.stream_open = 0;
+    rewind_music(st, b);
     worked = true;
   }
+  t_core.probe_at(PassPoint::kAfterRewind);
 
   for (uint32_t i = 0; i < kTriggers; ++i) {
     if (!word_get(b.sfx_trigger[i])) continue;
@@ -183,15 +208,17 @@ bool arm940_service() {
   }
 
   if (arm940_fill_buffers() > 0) worked = true;
+  t_core.probe_at(PassPoint::kBeforeDecoding);
 
   const uint32_t to_decode = effects_to_decode(b);
   if (st.effects_decoded < to_decode) {
     decode_effect(st, b, st.effects_decoded, to_decode);
     return true;
   }
-  if (!word_acquire(b.music_data_ready)) return worked;
   return step_music(st, b) || worked;
 }
+
+void arm940_set_probe(std::function<void(PassPoint)> probe) { t_core.probe = std::move(probe); }
 
 void arm940_log_text(const char* text) {
   uint8_t record[2 + 255];

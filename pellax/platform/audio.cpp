@@ -53,6 +53,9 @@ void audio_unmap() {
 
 void audio_init() {
   if (audio_thread_id.joinable()) return;
+  // An earlier start's flag would let commands reach the block before this start's thread
+  // has initialised it.
+  audio_thread_retract_block();
   arm940_halt();
   if (audio_map() != 0) {
     std::fprintf(stderr, "pellax: cannot map the second core's memory: no sound\n");
@@ -85,14 +88,17 @@ void music_load(const char* path) {
   if (!f) return;
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-  if (size < 0 || size > long(kMusicLimit) || std::fseek(f, 0, SEEK_SET) != 0) {
-    std::fprintf(stderr, "pellax: music %s is larger than %u bytes or unreadable: not loaded\n", path,
+  if (size <= 0 || size > long(kMusicLimit) || std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fprintf(stderr, "pellax: music %s is empty, larger than %u bytes or unreadable: not loaded\n", path,
                  unsigned(kMusicLimit));
     std::fclose(f);
     return;
   }
-  // The core stops opening and decoding the music before its bytes change.
-  word_release(b->music_data_ready, 0);
+  // The core stops opening and decoding the music before its bytes change: once it has seen
+  // the flag cleared, or has finished the one read it was in when the flag changed (well
+  // under a millisecond; a core that is not running reads nothing).
+  word_fenced_set(b->music_data_ready, 0);
+  while (word_fenced_get(b->music_busy)) std::this_thread::yield();
   static std::vector<uint8_t> chunk(kFileChunk);
   uint32_t total = 0;
   while (total < kMusicLimit) {

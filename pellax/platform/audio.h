@@ -8,6 +8,9 @@ extern int32_t master_volume_copy;  // the volume volume_down last set
 
 void audio_init();
 void audio_shutdown();
+// Copies an Ogg Vorbis music file (stereo, 44,100 Hz) to the second core and plays it from
+// its start once the music already buffered has played. A missing, empty or oversize file
+// is refused and the music there plays on.
 void music_load(const char* path);
 void music_on();
 void music_off();

@@ -60,6 +60,7 @@ void init_block(CommandBlock& b) {
   word_set(b.loop_enable, 0);
   word_set(b.loop_level, 0);
   word_set(b.music_length, 0);
+  word_set(b.music_busy, 0);
 }
 
 // The effect streams back to back from 0x300000, each offset the previous one plus its

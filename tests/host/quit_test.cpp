@@ -27,9 +27,9 @@ TEST_F(QuitTest, SignalsAskTheProgramToQuitAndItGoesOn) {
   for (const Case& c : cases) {
     reconfigure();
     EXPECT_FALSE(gp2x::quit_requested());
+    testing::internal::CaptureStderr();
     std::raise(c.signal);
     EXPECT_TRUE(gp2x::quit_requested()) << c.signal;
-    testing::internal::CaptureStderr();
     gp2x::usleep(1000);  // the program goes on: its time moves, and it is told once
     gp2x::usleep(1000);
     const std::string err = testing::internal::GetCapturedStderr();

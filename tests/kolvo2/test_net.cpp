@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,10 +29,16 @@ class Submission : public ::testing::Test {
   void TearDown() override { unsetenv(SCORE_SERVER_VARIABLE); }
 
   // Frames of the shell and the overlay until the console closes the submission; real
-  // time passes only while the reply is awaited. Returns the net state the console showed
-  // last and counts the frames that cleaned the connection up.
+  // time passes only while the reply is awaited, up to 10 ms a frame until the server has
+  // answered: the game's time-out then leaves the server thread seconds of a busy machine.
+  // Returns the net state the console showed last and counts the frames that cleaned the
+  // connection up.
   uint8_t Run(const std::string* reply, uint32_t frame_ms, std::string& request) {
-    std::thread serve([&] { request = server.Serve(reply, 10000, 5000); });
+    std::atomic<bool> answered{false};
+    std::thread serve([&] {
+      request = server.Serve(reply, 10000, 5000);
+      answered = true;
+    });
     w.console.OpenInternet(1, "0123456789");
     uint8_t shown = 0;
     cleanups = 0;
@@ -42,7 +49,8 @@ class Submission : public ::testing::Test {
       connection.CheckSockets(nullptr);
       shown = w.net.netstate;
       w.Console(frame_ms);
-      if (w.net.netstate == NET_SENT || w.net.netstate == NET_CONNECTED) usleep(200);
+      if (w.net.netstate == NET_SENT || w.net.netstate == NET_CONNECTED)
+        for (int i = 0; i < 50 && !answered; ++i) usleep(200);
     }
     serve.join();
     return shown;

@@ -84,4 +84,15 @@ TEST_F(ZscapeTool, TheShaderChangesOnlyTheShip) {
   EXPECT_GT(ship, 100);
 }
 
+// Started with no settings it would fly on for good: its usage says how to run it.
+TEST_F(ZscapeTool, HelpPrintsTheUsage) {
+  const ToolRun help = RunTool(ZSCAPE_PROGRAM, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("usage: zscape", 0), 0u) << help.output;
+  EXPECT_NE(help.output.find("GP2X_UNTIL"), std::string::npos) << help.output;
+  const ToolRun bad = RunTool(ZSCAPE_PROGRAM, "--fast");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.output.rfind("usage: zscape", 0), 0u) << bad.output;
+}
+
 }  // namespace

@@ -10,7 +10,6 @@
 #include <cstdio>
 
 #include "engine/core/zolt.h"
-#include "tools/tool_usage.h"
 #include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 
@@ -54,7 +53,4 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
-  return ZoltToolMain<DemoApp>("zoltdemo");
-}
+int main(int argc, char** argv) { return ZoltToolMain<DemoApp>("zoltdemo", argc, argv, kUsage); }

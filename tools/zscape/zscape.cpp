@@ -9,15 +9,15 @@
 //
 //   GP2X_HEADLESS=0 zscape                                         (a window)
 //   GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zscape      (headless)
+//   zscape --help                                                  (this usage)
 //
 // Each collision that starts prints "zscape: hit beacon N at (X, Y)" with the frame. Exit
 // code 0 after a normal end, 1 when the devices cannot be opened or start-up fails, 2 for
-// an argument it does not know; --help prints the usage.
+// an argument it does not know.
 #include <cstdio>
 #include <utility>
 
 #include "engine/core/zolt.h"
-#include "tools/tool_usage.h"
 #include "tools/zolt_tool_main.h"
 #include "engine/graphics/zsurf_3d.h"
 #include "engine/graphics/zx_shader.h"
@@ -222,10 +222,9 @@ class ScapeApp : public ClassZolt {
 
 const char kUsage[] =
     "usage: zscape [--help]\n"
-    "A Zolt engine application: a flight over the engine's landscape with a ship drawn\n"
-    "through the pixel shaders and tested against beacons pixel by pixel. Left and right\n"
-    "turn, up and down change the speed, A picks the next shader, Start and Select together\n"
-    "end it. The host layer's settings choose how it runs:\n"
+    "A Zolt engine application: a flight over the landscape, past beacons that the ship\n"
+    "collides with. Left and right turn, up and down change the speed, A picks the ship's\n"
+    "shader, Start and Select together end it. The host layer's settings choose how it runs:\n"
     "  GP2X_HEADLESS=0 zscape                                      a window\n"
     "  GP2X_SCRIPT=s.txt GP2X_SHOTS=shots GP2X_UNTIL=3000 zscape   headless (the default),\n"
     "                                                               until a time\n"
@@ -233,7 +232,4 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
-  return ZoltToolMain<ScapeApp>("zscape");
-}
+int main(int argc, char** argv) { return ZoltToolMain<ScapeApp>("zscape", argc, argv, kUsage); }

@@ -1,36 +1,21 @@
 // The game's side of the audio path, step by step without threads: the start sequence and
 // the block it leaves, the commands, the loop sound's ramp, the thread's passes against a
-// captured device, music loading and the log printer.
+// captured device, music loading (also landing at each point of a core's pass) and the log
+// printer.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <fcntl.h>
 
+#include "pellax/audio940/core.h"
 #include "pellax/audio940/program_image.h"
 #include "pellax/game/random.h"
+#include "tests/pellax/audio940/ogg_oracle.h"
 #include "tests/pellax/platform/audio_fixture.h"
 
 using namespace audio940;
 
 namespace {
-
-class AudioStepTest : public AudioTest {
- protected:
-  void SetUp() override {
-    AudioTest::SetUp();
-    start_host();
-    gp2x::host::set_second_core_stepping(true);
-    ASSERT_EQ(audio_map(), 0);
-    ASSERT_EQ(audio_thread_open(), 0);
-    ASSERT_TRUE(audio_block_ready());
-  }
-  void TearDown() override {
-    audio_thread_retract_block();
-    audio_thread_close();
-    audio_unmap();
-    AudioTest::TearDown();
-  }
-};
 
 TEST_F(AudioStepTest, TheStartWritesTheRegistersInOrderAndUploadsImageAndEffects) {
   struct write {
@@ -196,15 +181,17 @@ TEST_F(AudioStepTest, MusicLoadCopiesAWholeFileAndPublishesItOrChangesNothing) {
   EXPECT_EQ(b().music_rewind, 1u);
   EXPECT_EQ(b().music_data_ready, 1u);
 
-  // Refused: a missing file and one past the bound; the music there stays as it was.
+  // Refused: a missing file, an empty one and one past the bound; the music there stays as
+  // it was.
   b().music_rewind = 0;
+  write_file("empty.ogg", {});
   {
     std::FILE* f = std::fopen("big.ogg", "wb");
     ASSERT_TRUE(f);
     ASSERT_EQ(ftruncate(fileno(f), off_t(kMusicLimit) + 1), 0);
     std::fclose(f);
   }
-  for (const char* name : {"missing.ogg", "big.ogg"}) {
+  for (const char* name : {"missing.ogg", "empty.ogg", "big.ogg"}) {
     testing::internal::CaptureStderr();
     music_load(name);
     testing::internal::GetCapturedStderr();
@@ -240,6 +227,120 @@ TEST_F(AudioStepTest, CommandsDoNothingOnceTheBlockIsRetracted) {
   EXPECT_EQ(b().music_enable, 0u);
   EXPECT_EQ(b().loop_enable, 0u);
   EXPECT_EQ(b().music_length, 0u);
+}
+
+// Two tracks told apart by their tones alone: one Ogg serial number for both, so nothing in
+// the bytes keeps the decoder of one from reading the other.
+class MusicLoadRaceTest : public AudioStepTest {
+ protected:
+  void SetUp() override {
+    AudioStepTest::SetUp();
+    b().effects_to_decode = 0;  // straight to the music
+    b().music_enable = 1;
+    old_ = ogg_oracle::tone_stream(2.0, 220, 330, 0.5f, 1);
+    new_ = ogg_oracle::tone_stream(1.0, 587, 880, 0.5f, 1);
+    write_file("old.ogg", old_);
+    write_file("new.ogg", new_);
+  }
+  void TearDown() override {
+    arm940_set_probe(nullptr);
+    AudioStepTest::TearDown();
+  }
+
+  static constexpr int kPointKinds = 3;
+  // The core started afresh on the old track. Every pass counts its points by kind.
+  void start() {
+    arm940_start(kBlockAddress, arm940_mem);
+    music_load("old.ogg");
+    b().pcm_a_full = b().pcm_b_full = 0;
+    decoded_.clear();
+    seen_ = 0;
+    passes_ = 0;
+  }
+  // One pass, both blocks taken after every other one (as the audio thread would) so that
+  // the ring drains and the decoder goes on reading the file; what the pass put in the ring
+  // is collected.
+  void pass() {
+    gp2x::host::second_core_step();
+    collect();
+    if (++passes_ % 2 == 0) b().pcm_a_full = b().pcm_b_full = 0;
+  }
+  void collect() {
+    const int16_t* ring = reinterpret_cast<const int16_t*>(arm940_mem + kRingAddress);
+    for (const uint32_t end = arm940_state().ring_write; seen_ != end; seen_ = (seen_ + 1) % kRingSamples)
+      decoded_.push_back(ring[seen_]);
+  }
+  // The points of kind `kind` in each of the first `passes` passes.
+  std::vector<int> points(int passes, PassPoint kind) {
+    start();
+    std::vector<int> count(size_t(passes), 0);
+    arm940_set_probe([&](PassPoint p) { count[size_t(passes_)] += p == kind; });
+    for (int i = 0; i < passes; ++i) pass();
+    arm940_set_probe(nullptr);
+    return count;
+  }
+  // `passes` passes, then one in which the new track's load lands at its n-th point of kind
+  // `kind`, then passes until the ring is primed again. A load that finds the core in the
+  // music file waits, as the game's does, until it is out: here, until the pass is over.
+  // Returns how many samples the ring had received when the load landed.
+  size_t land(int passes, PassPoint kind, int n) {
+    start();
+    for (int i = 0; i < passes; ++i) pass();
+    size_t at = 0;
+    int seen = 0;
+    bool waiting = false;
+    auto load = [&] {
+      collect();
+      at = decoded_.size();
+      music_load("new.ogg");
+    };
+    arm940_set_probe([&](PassPoint p) {
+      if (p != kind || ++seen != n) return;
+      if (word_fenced_get(b().music_busy)) waiting = true;
+      else load();
+    });
+    pass();
+    arm940_set_probe(nullptr);
+    EXPECT_GE(seen, n);
+    if (waiting) load();
+    gp2x::host::second_core_step_until_idle();
+    collect();
+    return at;
+  }
+
+  std::vector<uint8_t> old_, new_;
+  std::vector<int16_t> decoded_;  // every sample the ring received since start()
+  uint32_t seen_ = 0;
+  int passes_ = 0;
+};
+
+TEST_F(MusicLoadRaceTest, ALoadAnywhereInAPassGivesTheOldSamplesThenTheNewTrackFromItsStart) {
+  const std::vector<int16_t> old_pcm = ogg_oracle::decode(old_), new_pcm = ogg_oracle::decode(new_);
+  // The pass that opens the old track (its reads scan the file), the first ones decoding it,
+  // and the first two later ones in which decoding reads more of the file.
+  std::vector<int> stages = {0, 1, 2};
+  const std::vector<int> reads = points(400, PassPoint::kStreamRead);
+  for (size_t i = 3; i < reads.size() && stages.size() < 5; ++i)
+    if (reads[i] > 0) stages.push_back(int(i));
+  ASSERT_EQ(stages.size(), 5u);
+  int landed_in_reads = 0;
+  for (int passes : stages) {
+    for (int kind = 0; kind < kPointKinds; ++kind) {
+      const int count = points(passes + 1, PassPoint(kind)).back();
+      if (PassPoint(kind) == PassPoint::kStreamRead) landed_in_reads += count;
+      else EXPECT_EQ(count, 1);
+      for (int n = 1; n <= count; ++n) {
+        const size_t at = land(passes, PassPoint(kind), n);
+        const std::string where = std::to_string(passes) + " passes in, point kind " + std::to_string(kind) +
+                                  " #" + std::to_string(n);
+        ASSERT_GT(decoded_.size(), at + 1000) << where;
+        for (size_t i = 0; i < at; ++i) ASSERT_EQ(decoded_[i], old_pcm[i]) << where << ", sample " << i;
+        for (size_t i = at; i < decoded_.size(); ++i)
+          ASSERT_EQ(decoded_[i], new_pcm[i - at]) << where << ", sample " << i;
+      }
+    }
+  }
+  EXPECT_GT(landed_in_reads, 20);
 }
 
 class LogTest : public AudioStepTest {

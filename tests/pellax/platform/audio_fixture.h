@@ -46,7 +46,7 @@ class AudioTest : public ::testing::Test {
   void write_file(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     ASSERT_TRUE(f);
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    if (!bytes.empty()) ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     std::fclose(f);
   }
   audio940::CommandBlock& b() { return *audio_cmd_block; }
@@ -61,6 +61,27 @@ class AudioTest : public ::testing::Test {
   gp2x::host::Settings settings_;
   char previous_[PATH_MAX];
   std::string folder_;
+};
+
+// The game's side started step by step: the audio thread's start made on the test's thread,
+// the core entered there too and run only by second_core_step (or by a thread of the
+// test's own), no audio thread.
+class AudioStepTest : public AudioTest {
+ protected:
+  void SetUp() override {
+    AudioTest::SetUp();
+    start_host();
+    gp2x::host::set_second_core_stepping(true);
+    ASSERT_EQ(audio_map(), 0);
+    ASSERT_EQ(audio_thread_open(), 0);
+    ASSERT_TRUE(audio_block_ready());
+  }
+  void TearDown() override {
+    audio_thread_retract_block();
+    audio_thread_close();
+    audio_unmap();
+    AudioTest::TearDown();
+  }
 };
 
 // The effect streams built into the program, one by one.

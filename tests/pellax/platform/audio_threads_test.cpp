@@ -2,10 +2,16 @@
 // the second core's program on its host thread; on the virtual clock the core runs in
 // lock-step with the device, so what "/dev/dsp" receives is exact: the music as the plain
 // decoder gives it, scaled as the mixer scales it, an effect where it was played, the same
-// on every run.
+// on every run. Music loads from the game's thread while the core decodes on another never
+// touch the file the core reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <fcntl.h>
+#include <thread>
+
+#include "pellax/audio940/core.h"
 
 #include "tests/pellax/audio940/ogg_oracle.h"
 #include "tests/pellax/platform/audio_fixture.h"
@@ -98,6 +104,121 @@ TEST_F(AudioThreadsTest, WithoutASoundDeviceTheStartGivesUpAndCommandsDoNothing)
   audio_shutdown();
   EXPECT_EQ(arm940_mem, nullptr);
   EXPECT_EQ(audio_thread_running.load(), 0);
+}
+
+// The core or the game played by threads of the test's own.
+class AudioSharingTest : public AudioStepTest {};
+
+TEST_F(AudioSharingTest, AMusicLoadCopiesOnlyOnceTheCoreIsOutOfTheMusicFile) {
+  const std::vector<uint8_t> first(5000, 1), second(7000, 2);
+  write_file("first.ogg", first);
+  write_file("second.ogg", second);
+  music_load("first.ogg");
+  b().music_rewind = 0;
+  word_fenced_set(b().music_busy, 1);  // the core in the middle of a read of the file
+  std::atomic<bool> returned{false};
+  std::thread game([&returned] {
+    music_load("second.ogg");
+    returned.store(true);
+  });
+  while (word_fenced_get(b().music_data_ready) && !returned.load()) std::this_thread::yield();
+  // The game has taken the data back and waits: the load does not finish, and the file, its
+  // length and the rewind are as they were.
+  for (int i = 0; i < 2000 && !returned.load(); ++i) std::this_thread::yield();
+  EXPECT_FALSE(returned.load());
+  EXPECT_EQ(std::memcmp(arm940_mem + kMusicAddress, first.data(), first.size()), 0);
+  EXPECT_EQ(word_get(b().music_length), first.size());
+  EXPECT_EQ(word_get(b().music_rewind), 0u);
+  word_fenced_set(b().music_busy, 0);
+  game.join();
+  EXPECT_EQ(std::memcmp(arm940_mem + kMusicAddress, second.data(), second.size()), 0);
+  EXPECT_EQ(b().music_length, second.size());
+  EXPECT_EQ(b().music_rewind, 1u);
+  EXPECT_EQ(b().music_data_ready, 1u);
+}
+
+TEST_F(AudioSharingTest, LoadsWhileTheCoreDecodesOnItsOwnThreadGiveWholeChunksOfEitherTrack) {
+  // One Ogg serial number for both tracks: only the load tells them apart.
+  const std::vector<uint8_t> a = ogg_oracle::tone_stream(0.5, 220, 330, 0.5f, 1);
+  const std::vector<uint8_t> c = ogg_oracle::tone_stream(0.5, 587, 880, 0.5f, 1);
+  const std::vector<int16_t> tracks[2] = {ogg_oracle::decode(a), ogg_oracle::decode(c)};
+  write_file("a.ogg", a);
+  write_file("c.ogg", c);
+  b().effects_to_decode = 0;
+  b().music_enable = 1;
+  std::atomic<bool> stop{false};
+  std::atomic<int> passes{0};
+  std::vector<std::vector<int16_t>> chunks;  // what each pass put in the ring
+  std::thread core([&] {
+    arm940_start(kBlockAddress, arm940_mem);
+    const int16_t* ring = reinterpret_cast<const int16_t*>(arm940_mem + kRingAddress);
+    uint32_t seen = 0;
+    while (!stop.load()) {
+      arm940_service();
+      std::vector<int16_t> chunk;
+      for (const uint32_t end = arm940_state().ring_write; seen != end; seen = (seen + 1) % kRingSamples)
+        chunk.push_back(ring[seen]);
+      if (!chunk.empty()) chunks.push_back(std::move(chunk));
+      // Both blocks taken at once: the ring drains and the core decodes on every pass.
+      word_release(b().pcm_a_full, 0);
+      word_release(b().pcm_b_full, 0);
+      passes.fetch_add(1);
+    }
+  });
+  for (int i = 0; i < 40; ++i) {
+    // Each load a few passes after the one before, while the core is reading the file: in
+    // the middle of opening it or of decoding a chunk.
+    for (const int until = passes.load() + i % 5; passes.load() < until;) std::this_thread::yield();
+    for (const int until = passes.load() + 100; !word_fenced_get(b().music_busy) && passes.load() < until;)
+      std::this_thread::yield();
+    music_load(i % 2 ? "c.ogg" : "a.ogg");
+  }
+  stop.store(true);
+  core.join();
+
+  // Each chunk goes on from the one before in the same track, or starts a track afresh.
+  ASSERT_GT(chunks.size(), 40u);
+  int track = -1;
+  size_t next = 0;
+  auto is_at = [&](int t, size_t from, const std::vector<int16_t>& chunk) {
+    return from + chunk.size() <= tracks[t].size() &&
+           std::equal(chunk.begin(), chunk.end(), tracks[t].begin() + long(from));
+  };
+  for (size_t k = 0; k < chunks.size(); ++k) {
+    const std::vector<int16_t>& chunk = chunks[k];
+    if (track >= 0 && is_at(track, next, chunk)) {
+      next += chunk.size();
+      continue;
+    }
+    track = is_at(0, 0, chunk) ? 0 : is_at(1, 0, chunk) ? 1 : -1;
+    ASSERT_GE(track, 0) << "chunk " << k << " is from neither track";
+    next = chunk.size();
+  }
+}
+
+TEST_F(AudioThreadsTest, AStartAfterAnEarlierOneTakesNoCommandsUntilItsBlockIsReady) {
+  start_host();
+  gp2x::host::set_second_core_stepping(true);
+  ASSERT_EQ(audio_map(), 0);
+  ASSERT_EQ(audio_thread_open(), 0);  // an earlier start published its block...
+  audio_thread_close();               // ...and ended without a shutdown taking it back
+  audio_unmap();
+  gp2x::host::set_second_core_stepping(false);
+  // This start's thread finds the sound device taken and gives up.
+  const int held = gp2x::open("/dev/dsp", O_WRONLY);
+  ASSERT_GT(held, 0);
+  audio_init();
+  EXPECT_FALSE(audio_block_ready());
+  ASSERT_TRUE(audio_cmd_block);
+  const uint32_t volume = b().master_volume;
+  volume_up();
+  music_on();
+  sfx_play(1);
+  EXPECT_EQ(b().master_volume, volume);
+  EXPECT_EQ(b().music_enable, 0u);
+  EXPECT_EQ(b().sfx_trigger[5], 0u);
+  gp2x::close(held);
+  audio_shutdown();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The program itself, headless, recording its sound to a WAV file: the title music from the
 // first second, silence once the audio setting turns the music off, an effect at each move
-// on the level select, and the same recording on every run.
+// on the level select, and the same recording on every run. The music files it plays each
+// carry an Ogg serial number of their own.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -113,6 +116,21 @@ TEST_F(SoundRunTest, TitleMusicThenEffectsAtEachMoveTheSameEveryRun) {
     EXPECT_LT(rms(w, t + 0.45, t + 0.9), 1.0) << t;
   }
   EXPECT_EQ(read_file(folder_ + "/one.wav"), (run("two.wav"), read_file(folder_ + "/two.wav")));
+}
+
+TEST(MusicFiles, EachTrackHasAnOggSerialNumberOfItsOwn) {
+  std::set<uint32_t> serials;
+  int tracks = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(PELLAX_DATA)) {
+    const std::string bytes = read_file(entry.path().string());
+    if (bytes.size() < 18 || bytes.compare(0, 4, "OggS") != 0) continue;
+    uint32_t serial;  // the first page's header, bytes 14-17
+    std::memcpy(&serial, bytes.data() + 14, 4);
+    serials.insert(serial);
+    ++tracks;
+  }
+  EXPECT_EQ(tracks, 11);
+  EXPECT_EQ(serials.size(), size_t(tracks));
 }
 
 }  // namespace
