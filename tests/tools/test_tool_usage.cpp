@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/engine/core/temp_dir.h"
 #include "tests/tools/tool_run.h"
 
 #ifndef TOOL_PROGRAMS
@@ -49,6 +50,31 @@ TEST(ToolUsage, AMistakeGivesTheUsageOnStandardErrorWithExitTwo) {
     EXPECT_EQ(run.status, 2) << t.name;
     EXPECT_EQ(run.output.rfind("usage: " + t.name, 0), 0u) << t.name << ": " << run.output;
   }
+}
+
+// The data step of play.sh: it copies a built game's data into a run folder it makes, and
+// stops with a message naming the folder it looked in when the build has no such data
+// (rather than leaving a run folder the game then fails to start in).
+TEST(ToolUsage, PrepareDataCopiesTheBuiltDataOrSaysWhereItLooked) {
+  std::string script;
+  for (const Tool& t : Tools())
+    if (t.name == "tools/prepare-data.sh") script = t.path;
+  ASSERT_FALSE(script.empty());
+  TempDir dir;
+  ASSERT_EQ(RunTool("mkdir -p " + (dir / "build/kolvo2/data/res") + " && echo pack > " +
+                        (dir / "build/kolvo2/data/res/gfx.zpk"),
+                    "")
+                .status,
+            0);
+  const ToolRun copied = RunTool(script, "kolvo2 " + (dir / "run/kolvo2") + " " + (dir / "build"));
+  EXPECT_EQ(copied.status, 0) << copied.output;
+  EXPECT_EQ(RunTool("cat", dir / "run/kolvo2/res/gfx.zpk").output, "pack\n");
+
+  const ToolRun missing = RunTool(script, "kolvo2 " + (dir / "run/other") + " " + (dir / "nobuild"));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("no data for kolvo2 in " + (dir / "nobuild/kolvo2/data")), std::string::npos)
+      << missing.output;
+  EXPECT_NE(RunTool("test -e", dir / "run/other").status, 0) << "no run folder is made for nothing";
 }
 
 }  // namespace
