@@ -191,6 +191,10 @@ int SaveCfg(GAMECONFIG& cfg, const char* name, const CFGFILECALLS& calls) {
   ok = ok && calls.fsync(fd) == 0;
   ok = calls.close(fd) == 0 && ok;
   ok = ok && calls.rename(temp.c_str(), name) == 0;
-  if (!ok) calls.unlink(temp.c_str());
+  if (!ok) {
+    const int error = errno;  // the step that failed, for the caller's message
+    calls.unlink(temp.c_str());
+    errno = error;
+  }
   return ok ? 1 : 0;
 }

@@ -13,7 +13,7 @@
 //   SaveCfg    stores both sums in the record and writes it to a temporary file beside
 //              the target, syncs it to the disk and renames it over the target: the file
 //              on disk is always the old record or the new one, whole. 1 on success; 0
-//              when any step failed (the old file is then untouched).
+//              when any step failed (the old file is then untouched; errno tells why).
 //   ValidCfg   whether the sums stored in the record match its contents.
 #pragma once
 

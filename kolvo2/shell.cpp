@@ -1,5 +1,6 @@
 #include "kolvo2/shell.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -84,7 +85,15 @@ int ClassMain::LoadCfg() {
   return used;
 }
 
-int ClassMain::SaveCfg() { return cfgloaded ? ::SaveCfg(cfg) : 0; }
+int ClassMain::SaveCfg() {
+  if (!cfgloaded) return 0;
+  errno = 0;
+  if (::SaveCfg(cfg)) return 1;
+  // The game plays on; the player learns why the scores and settings will be gone next time.
+  std::fprintf(stderr, "kolvo2: cannot save %s: %s\n", CFG_FILENAME,
+               errno ? std::strerror(errno) : "the write did not complete");
+  return 0;
+}
 
 int ClassMain::OnDisplayInit(int, ClassZDisplay* d) {
   LoadCfg();

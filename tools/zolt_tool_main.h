@@ -7,18 +7,14 @@
 #pragma once
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "engine/core/zolt.h"
+#include "tools/tool_usage.h"
 
 template <class App>
 int ZoltToolMain(const char* program, int argc, char** argv, const char* usage) {
-  if (argc > 1) {
-    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
-    std::fputs(usage, help ? stdout : stderr);
-    return help && argc == 2 ? 0 : 2;
-  }
+  if (argc > 1) return ToolUsage(usage, ToolHelpAsked(argc, argv));
   if (!HandleDevicePtr(false)) {
     std::fprintf(stderr, "%s: cannot open the console's devices\n", program);
     return 1;

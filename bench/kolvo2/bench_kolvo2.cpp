@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench/budget_mark.h"
+#include "bench/frame_budget.h"
 #include "engine/core/zmod_input.h"
 #include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zldr_3ds.h"
@@ -33,50 +33,6 @@
 #include "kolvo2/title.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 1.0 / 60;
-constexpr double kBudgetCycles = 200e6 / 60;
-
-double HostMhz() {
-  std::FILE* f = std::fopen("/proc/cpuinfo", "r");
-  if (!f) return 0.0;
-  char line[256];
-  double mhz = 0.0;
-  while (std::fgets(line, sizeof line, f))
-    if (std::sscanf(line, "cpu MHz : %lf", &mhz) == 1) break;
-  std::fclose(f);
-  return mhz;
-}
-
-class BudgetReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!budget::marked(run) || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      shares_.emplace_back(run.benchmark_name(),
-                           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit));
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::ostream& out = GetOutputStream();
-    const double mhz = HostMhz();
-    out << "\nShare of a 60-fps frame (16.7 ms) on this machine, and this machine's cycles (at " << mhz
-        << " MHz) as a share of the console's 3.33 M cycles per frame:\n";
-    for (const auto& [name, seconds] : shares_) {
-      const double cycles = seconds * mhz * 1e6;
-      char line[200];
-      std::snprintf(line, sizeof line, "%-28s %8.3f %% of 16.7 ms  %10.0f cycles = %6.2f %% of 3.33 M\n",
-                    name.c_str(), 100.0 * seconds / kFrameSeconds, cycles, 100.0 * cycles / kBudgetCycles);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 // The game's objects on a display without framebuffer, its pictures loaded as the intro
 // loads them.
@@ -256,11 +212,4 @@ BUDGET_BENCHMARK(BM_FrameCopyMemcpy);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  BudgetReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(budget::display(&reporter));
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {1.0 / 60, "16.7 ms", "3.33 M"}); }

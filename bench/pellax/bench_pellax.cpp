@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-#include "bench/budget_mark.h"
+#include "bench/frame_budget.h"
 #include "pellax/game/canvas.h"
 #include "pellax/game/draw_passes.h"
 #include "pellax/game/object_helpers.h"
@@ -27,38 +27,6 @@
 #include "pellax/game/world_image.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 0.030;
-
-// The console table as usual, then the marked runs' real time per iteration as a
-// percentage of the frame (a counter would print any share with a time's or an SI unit).
-class budget_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!budget::marked(run) || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shares_.emplace_back(run.benchmark_name(), 100.0 * seconds / kFrameSeconds);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (shares_.empty()) return;
-    std::ostream& out = GetOutputStream();
-    out << "\nShare of the game's 30 ms frame (real time per iteration):\n";
-    for (const auto& [name, percent] : shares_) {
-      char line[160];
-      std::snprintf(line, sizeof line, "%-56s %8.3f %%\n", name.c_str(), percent);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 std::vector<uint16_t>& canvas() {
   static std::vector<uint16_t> c(kCanvasPixels, 0);
@@ -332,11 +300,4 @@ BUDGET_BENCHMARK(BM_build_world_image_level);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  budget_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(budget::display(&reporter));
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {0.030, "30 ms", "6 M"}); }

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench/budget_mark.h"
+#include "bench/frame_budget.h"
 #include "pellax/game/draw_passes.h"
 #include "pellax/game/enemy_kinds.h"
 #include "pellax/game/frame_loop.h"
@@ -33,49 +33,6 @@
 #include "pellax/platform/video.h"
 
 namespace {
-
-constexpr double kFrameSeconds = 0.030;
-// The clock of this machine's first core, from /proc/cpuinfo (0 when it does not say).
-double host_mhz() {
-  std::FILE* f = std::fopen("/proc/cpuinfo", "r");
-  if (!f) return 0.0;
-  char line[256];
-  double mhz = 0.0;
-  while (std::fgets(line, sizeof line, f))
-    if (std::sscanf(line, "cpu MHz : %lf", &mhz) == 1) break;
-  std::fclose(f);
-  return mhz;
-}
-
-class budget_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (!budget::marked(run) || run.error_occurred) continue;
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_unit != benchmark::kTime) continue;
-      const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      shares_.emplace_back(run.benchmark_name(), 100.0 * seconds / kFrameSeconds);
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::ostream& out = GetOutputStream();
-    const double mhz = host_mhz();
-    out << "\nShare of the 30-ms frame on this machine, and this machine's cycles (at " << mhz
-        << " MHz) as a share of the console's 6 M cycles per 30-ms frame:\n";
-    for (const auto& [name, percent] : shares_) {
-      const double cycles = percent / 100.0 * kFrameSeconds * mhz * 1e6;
-      char line[200];
-      std::snprintf(line, sizeof line, "%-40s %8.3f %% of 30 ms  %10.0f cycles = %7.2f %% of 6 M\n",
-                    name.c_str(), percent, cycles, 100.0 * cycles / 6e6);
-      out << line;
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, double>> shares_;
-};
 
 int used_count() {
   int n = 0;
@@ -307,11 +264,4 @@ BENCHMARK(BM_objects_overlap_double_reference);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  budget_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(budget::display(&reporter));
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return budget::Main(argc, argv, {0.030, "30 ms", "6 M"}); }

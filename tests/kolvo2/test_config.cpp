@@ -315,8 +315,11 @@ TEST_P(CfgSaveFault, EveryFailingStepLeavesTheOldFileWhole) {
     FaultyCalls::steps = 0;
     GAMECONFIG attempt = next;
     const int saved = SaveCfg(attempt, path, calls);
+    const int error = errno;
     const bool injected = FaultyCalls::steps > failAt;
     EXPECT_EQ(saved, injected ? 0 : 1) << "step " << failAt;
+    // The reason is the failing step's, not that of the clean-up after it.
+    EXPECT_TRUE(!injected || error == EIO || error == ENOSPC) << "step " << failAt << ": " << std::strerror(error);
     EXPECT_EQ(ReadWholeFile(path), injected ? oldbytes : newbytes) << "step " << failAt;
     EXPECT_FALSE(std::ifstream(path + "_tmp").good()) << "step " << failAt;
     if (!injected) break;

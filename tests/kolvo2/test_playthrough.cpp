@@ -409,6 +409,27 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
   EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), expected.Sealed());
 }
 
+// A record that cannot be saved (its name taken by a folder): the player is told so at the
+// quit, and the game still ends normally, leaving neither the folder nor a temporary file
+// changed.
+TEST(Program, ARecordThatCannotBeSavedIsReported) {
+  Playground p;
+  ASSERT_EQ(mkdir((p / "Kolvo2.cfg").c_str(), 0755), 0);
+  const Outcome out = RunGame(p.dir.path(), {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
+                              [](const std::string& folder, pid_t child) {
+                                const std::string shot = folder + "/" + ShotName(9800);
+                                for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
+                                kill(child, SIGTERM);
+                              });
+  EXPECT_EQ(out.exitcode, 0) << out.said;
+  EXPECT_NE(out.said.find("kolvo2: cannot save Kolvo2.cfg: Is a directory"), std::string::npos) << out.said;
+  EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
+  struct stat st;
+  EXPECT_EQ(stat((p / "Kolvo2.cfg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_NE(access((p / "Kolvo2.cfg_tmp").c_str(), F_OK), 0);
+}
+
 // Packs missing or damaged: a picture that cannot be loaded ends the program with its
 // name; sound that cannot be loaded leaves a silent game that looks the same.
 TEST(Program, MissingOrDamagedPacksStopWithTheirNameOrPlaySilently) {

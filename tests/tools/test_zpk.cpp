@@ -113,6 +113,31 @@ TEST_F(ZpkTool, ErrorsSayWhatWentWrong) {
   EXPECT_NE(gone.output.find("not found"), std::string::npos);
 }
 
+// "extract" makes its folder when it is missing, and refuses a folder it cannot use with a
+// message that names the folder rather than the first entry it failed to write.
+TEST_F(ZpkTool, ExtractMakesAMissingFolder) {
+  ASSERT_TRUE(WriteWholeFile(dir / "note.txt", Text("a short note")));
+  ASSERT_EQ(Zpk("new " + pack).status, 0);
+  ASSERT_EQ(Zpk("add " + pack + " " + (dir / "note.txt")).status, 0);
+  ToolRun made = Zpk("extract " + pack + " " + (dir / "fresh"));
+  EXPECT_EQ(made.status, 0) << made.output;
+  EXPECT_EQ(ReadWholeFile(dir / "fresh/note.txt"), Text("a short note"));
+
+  struct Case {
+    std::string folder;
+    const char* message;
+  } cases[] = {
+      {dir / "note.txt", "not a folder"},
+      {dir / "no/such/parent", "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    ToolRun run = Zpk("extract " + pack + " " + c.folder);
+    EXPECT_EQ(run.status, 1) << c.folder;
+    EXPECT_NE(run.output.find(c.folder + ": cannot extract into it: " + c.message), std::string::npos)
+        << run.output;
+  }
+}
+
 // The time an entry was added is the real time: zpk keeps no console's virtual clock.
 TEST_F(ZpkTool, StampsEntriesWithTheRealTime) {
   ASSERT_TRUE(WriteWholeFile(dir / "now.txt", Text("stamped")));

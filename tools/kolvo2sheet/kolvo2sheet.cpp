@@ -7,7 +7,7 @@
 // screen, menu text on the title, pieces and numbers on the side panel, the logo's
 // flight), then the fonts, the block sheet with its coloured tiles, the key cap, the
 // logo, the banner, the meshes, the closing screen's pictures and the on-screen keyboard. Exits with 1 when
-// something cannot be loaded or written, 2 on bad usage.
+// something cannot be loaded or written, 2 on bad usage; --help prints the usage (exit 0).
 #include <unistd.h>
 
 #include <cstdio>
@@ -30,6 +30,7 @@
 #include "kolvo2/intro.h"
 #include "kolvo2/level.h"
 #include "kolvo2/title.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
@@ -274,10 +275,9 @@ struct Sheet {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: kolvo2sheet DATA OUT.png\n");
-    return 2;
-  }
+  const char usage[] = "usage: kolvo2sheet DATA OUT.png\n";
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(usage, true);
+  if (argc != 3) return ToolUsage(usage, false);
   // The sheet reads the data as the game does, from its working folder.
   std::string out = argv[2];
   if (!out.empty() && out[0] != '/') {

@@ -19,17 +19,17 @@
 #include "host/gp2x_host.h"
 #include "host/gp2x_seam.h"
 #include "sound/qssSpeaker.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
-int usage() {
-  fprintf(stderr,
-          "usage: qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]\n"
-          "               [--out FILE.wav] FILE\n"
-          "Plays a MOD module or a WAV sample through the sound card; --out records it to a\n"
-          "WAV file instead.\n");
-  return 2;
-}
+const char kUsage[] =
+    "usage: qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]\n"
+    "               [--out FILE.wav] FILE\n"
+    "Plays a MOD module or a WAV sample through the sound card; --out records it to a\n"
+    "WAV file instead.\n";
+
+int usage() { return ToolUsage(kUsage, false); }
 
 // What the sound library's result codes mean.
 const char* meaning(int code) {
@@ -110,6 +110,7 @@ double seconds(const struct timeval& a, const struct timeval& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
   unsigned long rate = 44100, bits = 16;
   double limit = 0;
   bool stereo = true, loop = false;

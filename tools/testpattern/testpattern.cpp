@@ -9,12 +9,12 @@
 //   testpattern --help                                                  (this usage)
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/fb.h>
 #include <sys/mman.h>
 
 #include "host/gp2x_seam.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
@@ -51,11 +51,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const bool help = !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h");
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help && argc == 2 ? 0 : 2;
-  }
+  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
   const int fb_fd = gp2x::open("/dev/fb0", O_RDWR);
   const int mem_fd = gp2x::open("/dev/mem", O_RDWR);
   if (fb_fd < 0 || mem_fd < 0) {

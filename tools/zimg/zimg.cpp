@@ -7,7 +7,7 @@
 // transparent pixels keep their colour and an image viewer shows their alpha; any other
 // picture, and every 8-bit one (its surfaces keep no alpha), as the surface's own 24-bit
 // BMP. A failed load or write says why in words and exits with 1, leaving no file; bad
-// usage exits with 2.
+// usage exits with 2; --help prints the usage and exits with 0.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +20,13 @@
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_2drgba.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr, "usage: zimg IN OUT.bmp [--format 1-6]\n");
-  return 2;
-}
+const char kUsage[] = "usage: zimg IN OUT.bmp [--format 1-6]\n";
+
+int Usage() { return ToolUsage(kUsage, false); }
 
 const char* Meaning(int code) {
   switch (code) {
@@ -124,6 +124,7 @@ bool WriteBmpWithAlpha(const Z2DSurfaceRGBA& image, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
   if (argc != 3 && argc != 5) return Usage();
   int format = ZFMT_XRGB8888;
   if (argc == 5) {

@@ -4,18 +4,22 @@
 //   zpk list PACK                     index, name, kind, stored and unpacked sizes
 //   zpk add PACK [-k KIND] [-o] FILE...   KIND 0 raw, 1 engine codec, 2 zlib (default 2);
 //                                     -o replaces entries of the same name
-//   zpk extract PACK FOLDER [-o] [NAME...]  every entry, or the named ones
+//   zpk extract PACK FOLDER [-o] [NAME...]  every entry, or the named ones; the folder
+//                                     is made when it is not there
 //   zpk delete PACK NAME...
 //   zpk convert PACK                  rewrites a version-1 pack as version 2
 //
 // An error prints what it concerns (an entry or file by its name), the pack result's
 // meaning and, for a failed read or write, the system's reason; it exits with 1. Bad
-// usage exits with 2. "add" writes the pack once for all its files; when one cannot be
+// usage exits with 2; --help prints the usage and exits with 0. "add" writes the pack once for all its files; when one cannot be
 // added, the files before it are, and the message names them. A file whose name is too
 // long for an entry (63 characters) is reported with the name it is stored under.
 //
 // Dates in the pack (each entry's file time and time added) are the real ones: zpk is a
 // tool on the machine, never a console program on the host layer's virtual clock.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +29,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_platform.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
@@ -42,15 +47,30 @@ const char* Meaning(int code) {
   }
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: zpk new PACK [-v VENDOR]\n"
-               "       zpk list PACK\n"
-               "       zpk add PACK [-k 0|1|2] [-o] FILE...\n"
-               "       zpk extract PACK FOLDER [-o] [NAME...]\n"
-               "       zpk delete PACK NAME...\n"
-               "       zpk convert PACK\n");
-  return 2;
+const char kUsage[] =
+    "usage: zpk new PACK [-v VENDOR]\n"
+    "       zpk list PACK\n"
+    "       zpk add PACK [-k 0|1|2] [-o] FILE...\n"
+    "       zpk extract PACK FOLDER [-o] [NAME...]\n"
+    "       zpk delete PACK NAME...\n"
+    "       zpk convert PACK\n";
+
+int Usage() { return ToolUsage(kUsage, false); }
+
+// The folder to extract into, made when it is not there (as "extract" into a new folder
+// is the usual wish); 0 when it is a folder now, else 1 after saying why.
+int ExtractFolder(const char* folder) {
+  struct stat st;
+  const char* reason = "not a folder";
+  if (stat(folder, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return 0;
+  } else if (errno == ENOENT && mkdir(folder, 0777) == 0) {
+    return 0;
+  } else {
+    reason = std::strerror(errno);
+  }
+  std::fprintf(stderr, "zpk: %s: cannot extract into it: %s\n", folder, reason);
+  return 1;
 }
 
 // "zpk: WHAT: meaning[: the system's reason][; more]" on standard error; returns 1.
@@ -168,6 +188,7 @@ int List(ClassZFile& pack, const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
   if (argc < 3) return Usage();
   std::string command = argv[1];
   const char* name = argv[2];
@@ -194,6 +215,7 @@ int main(int argc, char** argv) {
     if (o.args.empty()) return Usage();
     if (int r = OpenPack(pack, name, ZFILE_MODE_READ)) return r;
     const char* folder = o.args[0].c_str();
+    if (int r = ExtractFolder(folder)) return r;
     if (o.args.size() == 1) {
       for (uint32_t i = 0; i < pack.PackContainFiles(); i++) {
         int r = pack.PackExtractFile(folder, i, o.overwrite);
