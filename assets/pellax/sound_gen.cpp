@@ -14,7 +14,7 @@
 
 #include "assets/pellax/ogg_encode.h"
 #include "assets/pellax/sound_scores.h"
-#include "pellax/game/program_usage.h"
+#include "tools/tool_usage.h"
 
 using namespace pxsynth;
 
@@ -108,7 +108,7 @@ int parse_index(const char* text, int limit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (wants_help(argc, argv)) return print_usage(kUsage, true);
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
   const std::string what = argc > 1 ? argv[1] : "";
   if (what == "effects" && argc == 3) return make_effects(argv[2]);
   if (what == "music" && argc == 4) return make_track(argv[2], argv[3]);
@@ -123,5 +123,5 @@ int main(int argc, char** argv) {
     for (const std::string& name : track_names()) std::printf("%s\n", name.c_str());
     return 0;
   }
-  return print_usage(kUsage, false);
+  return ToolUsage(kUsage, false);
 }

@@ -1,6 +1,6 @@
 // pellax: a vector-graphics shoot-em-up for the handheld console.
 #include "pellax/game/frame_loop.h"
-#include "pellax/game/program_usage.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
@@ -16,6 +16,6 @@ const char kUsage[] =
 int main(int argc, char** argv) {
   // A stray argument would otherwise start a game the user did not mean, headless and
   // without end when started by hand.
-  if (argc > 1) return print_usage(kUsage, wants_help(argc, argv));
+  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
   return pellax_main();
 }
