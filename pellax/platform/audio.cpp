@@ -3,6 +3,7 @@
 // do the rest.
 #include "pellax/platform/audio.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/mman.h>
@@ -85,7 +86,11 @@ void music_load(const char* path) {
   CommandBlock* b = ready_block();
   if (!b) return;
   std::FILE* f = std::fopen(path, "r");
-  if (!f) return;
+  if (!f) {
+    // What was playing goes on; the user learns which file is missing.
+    std::fprintf(stderr, "pellax: cannot open music %s: %s\n", path, std::strerror(errno));
+    return;
+  }
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
   if (size <= 0 || size > long(kMusicLimit) || std::fseek(f, 0, SEEK_SET) != 0) {

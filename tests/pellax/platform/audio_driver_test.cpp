@@ -194,7 +194,8 @@ TEST_F(AudioStepTest, MusicLoadCopiesAWholeFileAndPublishesItOrChangesNothing) {
   for (const char* name : {"missing.ogg", "empty.ogg", "big.ogg"}) {
     testing::internal::CaptureStderr();
     music_load(name);
-    testing::internal::GetCapturedStderr();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(name), std::string::npos) << "the message names the file: " << err;
     EXPECT_EQ(b().music_length, bytes.size()) << name;
     EXPECT_EQ(b().music_rewind, 0u) << name;
     EXPECT_EQ(b().music_data_ready, 1u) << name;

@@ -46,7 +46,9 @@ class AudioTest : public ::testing::Test {
   void write_file(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     ASSERT_TRUE(f);
-    if (!bytes.empty()) ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    if (!bytes.empty()) {
+      ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    }
     std::fclose(f);
   }
   audio940::CommandBlock& b() { return *audio_cmd_block; }
