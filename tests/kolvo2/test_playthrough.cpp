@@ -389,6 +389,17 @@ TEST(Program, AHostileRecordIsRepairedAndTheGamePlays) {
   EXPECT_NE(PictureSum(p / ShotName(9800)), 0u);
 }
 
+// Runs the game in folder and asks it to quit with SIGTERM once a picture of the title is
+// taken: the game has loaded its record by then.
+Outcome QuitAtTheTitle(const std::string& folder) {
+  return RunGame(folder, {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
+                 [](const std::string& where, pid_t child) {
+                   const std::string shot = where + "/" + ShotName(9800);
+                   for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
+                   kill(child, SIGTERM);
+                 });
+}
+
 // The system asks the game to quit (the window closed, SIGTERM): the game leaves through
 // its own quit, which saves the record (here repaired from a hostile one) and hands over.
 TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
@@ -396,13 +407,7 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
   Record hostile;
   hostile.b[472] = 0;  // start level 0: repaired to 1 when loaded
   WriteWholeFile(p / "Kolvo2.cfg", hostile.Sealed());
-  // Once a picture of the title is taken, the game has loaded its record: then the request.
-  const Outcome out = RunGame(p.dir.path(), {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
-                              [](const std::string& folder, pid_t child) {
-                                const std::string shot = folder + "/" + ShotName(9800);
-                                for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
-                                kill(child, SIGTERM);
-                              });
+  const Outcome out = QuitAtTheTitle(p.dir.path());
   EXPECT_EQ(out.exitcode, 0) << out.said;
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
   Record expected;
@@ -415,12 +420,7 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
 TEST(Program, ARecordThatCannotBeSavedIsReported) {
   Playground p;
   ASSERT_EQ(mkdir((p / "Kolvo2.cfg").c_str(), 0755), 0);
-  const Outcome out = RunGame(p.dir.path(), {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
-                              [](const std::string& folder, pid_t child) {
-                                const std::string shot = folder + "/" + ShotName(9800);
-                                for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
-                                kill(child, SIGTERM);
-                              });
+  const Outcome out = QuitAtTheTitle(p.dir.path());
   EXPECT_EQ(out.exitcode, 0) << out.said;
   EXPECT_NE(out.said.find("kolvo2: cannot save Kolvo2.cfg: Is a directory"), std::string::npos) << out.said;
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
