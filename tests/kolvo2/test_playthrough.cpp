@@ -414,6 +414,41 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
   EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), expected.Sealed());
 }
 
+// A record the game cannot use (damaged, cut short, empty) is set aside under ".bad" with a
+// message before the defaults are saved over it, so the player's scores can be had back.
+TEST(Program, ADamagedRecordIsSetAsideBeforeTheDefaultsReplaceIt) {
+  Bytes flipped = Record(9000, 8000, 7000).Sealed();
+  flipped[384] ^= 0x40;  // a score changed behind the sums' back
+  const Bytes cut(flipped.begin(), flipped.begin() + 300);
+  const struct Case {
+    const char* what;
+    Bytes file;
+  } cases[] = {{"a changed byte", flipped}, {"cut short", cut}, {"empty", {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Playground p;
+    WriteWholeFile(p / "Kolvo2.cfg", c.file);
+    const Outcome out = QuitAtTheTitle(p.dir.path());
+    EXPECT_EQ(out.exitcode, 0) << out.said;
+    EXPECT_NE(out.said.find("kolvo2: Kolvo2.cfg is damaged: the game starts from the defaults; the old file is "
+                            "kept as Kolvo2.cfg.bad"),
+              std::string::npos)
+        << out.said;
+    EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg.bad"), c.file);
+    EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record().Sealed());
+  }
+}
+
+// A good record says nothing and is set aside nowhere.
+TEST(Program, AGoodRecordIsNotSetAside) {
+  Playground p;
+  WriteWholeFile(p / "Kolvo2.cfg", Record(9000, 8000, 7000).Sealed());
+  const Outcome out = QuitAtTheTitle(p.dir.path());
+  EXPECT_EQ(out.said.find("damaged"), std::string::npos) << out.said;
+  EXPECT_NE(access((p / "Kolvo2.cfg.bad").c_str(), F_OK), 0);
+  EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record(9000, 8000, 7000).Sealed());
+}
+
 // A record that cannot be saved (its name taken by a folder): the player is told so at the
 // quit, and the game still ends normally, leaving neither the folder nor a temporary file
 // changed.
