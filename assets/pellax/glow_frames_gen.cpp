@@ -5,11 +5,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "pellax/game/program_usage.h"
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.cpp\n", argv[0]);
-    return 2;
-  }
+  if (argc != 2 || wants_help(argc, argv) || argv[1][0] == '-')
+    return print_usage("usage: pellax_glow_frames_gen OUTPUT.cpp\nWrites the shield ring's frames as C++ source.\n",
+                       wants_help(argc, argv));
   std::FILE* out = std::fopen(argv[1], "w");
   if (!out) {
     std::perror(argv[1]);

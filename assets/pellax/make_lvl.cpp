@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "assets/pellax/procedural_art.h"
+#include "pellax/game/program_usage.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
-  }
+  if (argc != 2 || wants_help(argc, argv) || argv[1][0] == '-')
+    return print_usage("usage: pellax_make_lvl FOLDER\nWrites pellax's \".lvl\" pictures into FOLDER, which must exist.\n",
+                       wants_help(argc, argv));
   const int n = pellax_art::kPictureSize;
   std::vector<uint16_t> pixels(size_t(n) * n);
   std::vector<unsigned char> bytes(pixels.size() * 2);

@@ -14,6 +14,7 @@
 
 #include "assets/pellax/ogg_encode.h"
 #include "assets/pellax/sound_scores.h"
+#include "pellax/game/program_usage.h"
 
 using namespace pxsynth;
 
@@ -92,15 +93,28 @@ int make_track(const std::string& name, const std::string& out) {
   return 0;
 }
 
+const char kUsage[] =
+    "usage: pellax_sound_gen effects OUT.cpp | music NAME OUT | effect N OUT | list\n"
+    "Composes and encodes pellax's sound: the nine effects as C++ source, one music track\n"
+    "(NAME from list), or effect N (0-8) alone as an Ogg file to listen to.\n";
+
+// A whole decimal number in 0..limit - 1; -1 otherwise.
+int parse_index(const char* text, int limit) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && v >= 0 && v < limit ? int(v) : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wants_help(argc, argv)) return print_usage(kUsage, true);
   const std::string what = argc > 1 ? argv[1] : "";
   if (what == "effects" && argc == 3) return make_effects(argv[2]);
   if (what == "music" && argc == 4) return make_track(argv[2], argv[3]);
   if (what == "effect" && argc == 4) {
-    const int i = std::atoi(argv[2]);
-    if (i < 0 || i >= kEffectCount) return fail("no effect " + std::string(argv[2]));
+    const int i = parse_index(argv[2], kEffectCount);
+    if (i < 0) return fail("no effect " + std::string(argv[2]) + " (0 to " + std::to_string(kEffectCount - 1) + ")");
     const std::vector<uint8_t> ogg = effect_stream(i);
     if (ogg.empty()) return 1;
     return write_file(argv[3], ogg.data(), ogg.size()) ? 0 : fail(std::string("cannot write ") + argv[3]);
@@ -109,6 +123,5 @@ int main(int argc, char** argv) {
     for (const std::string& name : track_names()) std::printf("%s\n", name.c_str());
     return 0;
   }
-  std::fprintf(stderr, "usage: pellax_sound_gen effects OUT.cpp | music NAME OUT | effect N OUT | list\n");
-  return 2;
+  return print_usage(kUsage, false);
 }

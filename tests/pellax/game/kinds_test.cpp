@@ -36,6 +36,25 @@ TEST_F(KindTest, KindsWithoutRoutinesAreInert) {
   EXPECT_TRUE(o.link.in_use);
 }
 
+// Every kind the waves, the formations, the drops and the level select ask for by code
+// places an object of that very code: a family that forgot to register a kind, or
+// registered it under another code, would leave a zone waiting for kills that never come.
+// (The chain, the enemy shot, the splitter's pieces and the menu square have spawns of
+// their own with more arguments.)
+TEST_F(KindTest, EveryKindTheGameAsksForSpawnsItself) {
+  for (int32_t kind : {3,   4,   5,   6,   7,   8,   10,  11,  12,  13,  15,  16,  17,  21,  22,  23,  24,
+                       25,  26,  27,  28,  29,  31,  35,  40,  101, 102, 103, 104, 105, 106, 107, 108, 109,
+                       110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123}) {
+    SCOPED_TRACE(kind);
+    clear_enemies();
+    EXPECT_TRUE(kind_spawns(kind));
+    const game_object* o = spawn_at(kind, 300, 300);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->kind, kind);
+    EXPECT_GT(o->segment_count, 0);
+  }
+}
+
 TEST_F(KindTest, MenuSquareTurnsAndIsNeverKilled) {
   spawn_kind20(300 * 256, 300 * 256, 0xFFF4, 0.04f);
   game_object& o = object_at(object_pool->heads[kObjectUsed]);

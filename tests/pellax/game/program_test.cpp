@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -92,6 +94,49 @@ TEST_F(ProgramTest, PlaysVestaFromTheTitleTheSameWayEachRun) {
   ASSERT_GE(one.size(), 55u);
   EXPECT_NE(read_file(folder_ + "/p1/" + one[40]), read_file(folder_ + "/p1/" + one[41]));
   EXPECT_NE(read_file(folder_ + "/p1/" + one[50]), read_file(folder_ + "/p1/" + one[54]));
+}
+
+// The game and its data generators on their command lines: a lone --help or -h prints the
+// usage on standard output and exits 0; a stray or missing argument prints it on standard
+// error and exits 2 without doing anything else (the game without starting a run, a
+// generator without writing a file named after the option).
+TEST_F(ProgramTest, CommandLinesGiveTheUsageOrRefuse) {
+  struct row {
+    const char* program;
+    const char* args;
+    int status;
+    bool usage_on_stdout;
+  };
+  const row rows[] = {
+      {PELLAX_PROGRAM, "--help", 0, true},
+      {PELLAX_PROGRAM, "-h", 0, true},
+      {PELLAX_PROGRAM, "--scale 2", 2, false},
+      {PELLAX_PROGRAM, "level1.ogg", 2, false},
+      {PELLAX_MAKE_LVL, "--help", 0, true},
+      {PELLAX_MAKE_LVL, "", 2, false},
+      {PELLAX_MAKE_LVL, "-v", 2, false},
+      {PELLAX_MAKE_LVL, "one two", 2, false},
+      {PELLAX_GLOW_FRAMES_GEN, "--help", 0, true},
+      {PELLAX_GLOW_FRAMES_GEN, "--out", 2, false},
+      {PELLAX_SOUND_GEN, "--help", 0, true},
+      {PELLAX_SOUND_GEN, "", 2, false},
+      {PELLAX_SOUND_GEN, "music", 2, false},
+  };
+  for (const row& r : rows) {
+    SCOPED_TRACE(std::string(r.program) + " " + r.args);
+    const std::string out = folder_ + "/cli.out", err = folder_ + "/cli.err";
+    // GP2X_UNTIL bounds a run that should not have started.
+    const std::string command = "cd " + folder_ + " && GP2X_HEADLESS=1 GP2X_UNTIL=2000 " + r.program + " " + r.args +
+                                " > " + out + " 2> " + err;
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), r.status);
+    const std::string printed = read_file(r.usage_on_stdout ? out : err);
+    EXPECT_EQ(printed.rfind("usage: ", 0), 0u) << printed;
+    EXPECT_EQ(read_file(r.usage_on_stdout ? err : out), "");
+    for (const char* stray : {"--help", "-h", "--out", "-v", "--scale", "one"})
+      EXPECT_NE(access((folder_ + "/" + stray).c_str(), F_OK), 0) << "wrote " << stray;
+  }
 }
 
 }  // namespace
