@@ -26,6 +26,7 @@
 #include "kolvo2/highscore_code.h"
 #include "tests/kolvo2/data_folder.h"
 #include "tests/kolvo2/loopback_server.h"
+#include "tests/tools/tool_run.h"
 
 #ifndef KOLVO2_PROGRAM
 #error "KOLVO2_PROGRAM: the program under test"
@@ -412,6 +413,33 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
   Record expected;
   EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), expected.Sealed());
+}
+
+// The program takes no arguments: --help shows what it is and how it runs, anything else
+// is refused with that text rather than starting a game that nothing ends; the full-screen
+// request a launcher may send is taken (the game is always full screen).
+TEST(Program, TakesNoArgumentsButTheFullScreenRequest) {
+  const struct Case {
+    const char* arguments;
+    int status;
+    const char* says;  // on standard output when status is 0, else on standard error
+  } cases[] = {
+      {"--help", 0, "usage: kolvo2"},
+      {"-h", 0, "usage: kolvo2"},
+      {"--fast", 2, "usage: kolvo2"},
+      {"--help extra", 2, "usage: kolvo2"},
+      {"-f", 0, "cannot open res/gfx.zpk"},
+      {"-fullscreen", 0, "cannot open res/gfx.zpk"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    // Run where there is no data: a game that starts ends at once with the intro's message.
+    const std::string program = std::string("GP2X_HEADLESS=1 GP2X_UNTIL=200 ") + KOLVO2_PROGRAM + " " + c.arguments;
+    const ToolRun run =
+        RunTool("cd " + dir.path() + " && { " + program + (c.status ? " 2>&1 >/dev/null; }" : "; }"), "");
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << c.arguments << ": " << run.output;
+  }
 }
 
 // A record the game cannot use (damaged, cut short, empty) is set aside under ".bad" with a
