@@ -90,12 +90,12 @@ int ClassMain::LoadCfg() {
     // The game starts from the defaults and will write them over the file at its next
     // save: the player's old scores and settings go aside first, where they can be had back.
     const std::string kept = std::string(CFG_FILENAME) + CFG_DAMAGED_SUFFIX;
+    const char* what = "cannot be used (damaged, cut short or unreadable): the game starts from the defaults";
     if (std::rename(CFG_FILENAME, kept.c_str()) == 0)
-      std::fprintf(stderr, "kolvo2: %s is damaged: the game starts from the defaults; the old file is kept as %s\n",
-                   CFG_FILENAME, kept.c_str());
+      std::fprintf(stderr, "kolvo2: %s %s; the old file is kept as %s\n", CFG_FILENAME, what, kept.c_str());
     else
-      std::fprintf(stderr, "kolvo2: %s is damaged: the game starts from the defaults (the old file cannot be kept: %s)\n",
-                   CFG_FILENAME, std::strerror(errno));
+      std::fprintf(stderr, "kolvo2: %s %s (the old file cannot be kept: %s)\n", CFG_FILENAME, what,
+                   std::strerror(errno));
   }
   return used;
 }

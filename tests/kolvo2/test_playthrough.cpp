@@ -458,8 +458,8 @@ TEST(Program, ADamagedRecordIsSetAsideBeforeTheDefaultsReplaceIt) {
     WriteWholeFile(p / "Kolvo2.cfg", c.file);
     const Outcome out = QuitAtTheTitle(p.dir.path());
     EXPECT_EQ(out.exitcode, 0) << out.said;
-    EXPECT_NE(out.said.find("kolvo2: Kolvo2.cfg is damaged: the game starts from the defaults; the old file is "
-                            "kept as Kolvo2.cfg.bad"),
+    EXPECT_NE(out.said.find("kolvo2: Kolvo2.cfg cannot be used (damaged, cut short or unreadable): the game "
+                            "starts from the defaults; the old file is kept as Kolvo2.cfg.bad"),
               std::string::npos)
         << out.said;
     EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg.bad"), c.file);
