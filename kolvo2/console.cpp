@@ -1,7 +1,10 @@
 #include "kolvo2/console.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/core/zmod_input.h"
 #include "engine/core/zolt_records.h"
@@ -22,6 +25,47 @@ const char* const kActionNames[GAME_ACTIONS] = {
     "'Turn left'", "'Turn right'", "'Fast drop'", "'Pause'"};
 
 constexpr uint32_t kWhite = 0xFFFFFF, kGrey = 0x808080, kBoxColour = 0x402060;
+
+// The widest line a submission's box holds: the screen less a margin on each side.
+constexpr uint32_t kWidestLine = 296;
+
+// Breaks text into lines no wider than width in the game font: at blanks where it can,
+// inside a word too long for a line; control characters count as blanks. At most maxlines
+// lines are kept, the last ending in "..." when text was left over.
+std::string WrapText(const ClassGraphics& gfx, const char* text, uint32_t width, uint32_t maxlines) {
+  std::vector<std::string> lines;
+  std::string line;
+  auto fits = [&](const std::string& t) { return gfx.GetFontWidth(t.c_str()) <= width; };
+  for (const char* p = text; *p;) {
+    while (*p && static_cast<uint8_t>(*p) <= ' ') ++p;
+    std::string word;
+    while (*p && static_cast<uint8_t>(*p) > ' ') word += *p++;
+    if (word.empty()) break;
+    if (!line.empty() && fits(line + " " + word)) {
+      line += " " + word;
+      continue;
+    }
+    if (!line.empty()) lines.push_back(line);
+    line.clear();
+    for (char c : word) {
+      if (!line.empty() && !fits(line + c)) {
+        lines.push_back(line);
+        line.clear();
+      }
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  if (lines.size() > maxlines) {
+    lines.resize(maxlines);
+    std::string& last = lines.back();
+    while (!last.empty() && !fits(last + "...")) last.pop_back();
+    last += "...";
+  }
+  std::string out;
+  for (const std::string& l : lines) out += (out.empty() ? "" : "\n") + l;
+  return out;
+}
 
 }  // namespace
 
@@ -349,16 +393,25 @@ void ClassConsole::RenderAll(Z2DSurface* surface) {
         case NET_CONNECTED: SetMessage("Waiting response\nfrom server..."); break;
         case NET_POSTED: SetMessage("Score has\nbeen posted"); break;
         case NET_FAILED: {
-          char text[64 + CaptureNetHighscore::ERROR_SIZE];
-          std::snprintf(text, sizeof text, "Submission failed\n%.255s", net ? net->error : "");
-          SetMessage(text);
+          // The server's own text can be long: it is broken into lines that the screen
+          // holds, as many as fit under "Submission failed" in a box on the screen.
+          const uint32_t lines = static_cast<uint32_t>(2 + (228 - 3 * h) / (h + 2));
+          SetMessage(("Submission failed\n" + WrapText(gfx, net ? net->error : "", kWidestLine, lines - 1))
+                         .c_str());
           break;
         }
         default: SetMessage("Unknown\nstatus"); break;
       }
+      // The box holds two lines and is 6 "xxx" wide; a wider text or more lines (a line
+      // is the font's full height, h + 2) make it grow about its middle.
+      int32_t n = 1;
+      for (const char* c = message; *c; ++c) n += *c == '\n';
+      const int32_t extra = n > 2 ? (n - 2) * (h + 2) : 0;
       const int32_t w = static_cast<int32_t>(gfx.GetFontWidth("xxx"));
-      DrawBox(s, 152 - 3 * w, 116 - 3 * h / 2, 168 + 3 * w, 124 + 3 * h / 2, kBoxColour, kWhite, 0);
-      DrawCentred(s, 120 - h, message);
+      const int32_t half = std::max(3 * w + 8, static_cast<int32_t>(gfx.GetFontWidth(message)) / 2 + 8);
+      DrawBox(s, 160 - half, 116 - 3 * h / 2 - extra / 2, 160 + half, 124 + 3 * h / 2 + extra - extra / 2,
+              kBoxColour, kWhite, 0);
+      DrawCentred(s, 120 - h - extra / 2, message);
       break;
     }
     default:

@@ -32,6 +32,8 @@ constexpr uint32_t CFG_CHECKSUM_OFFSET = 464;
 constexpr uint32_t CFG_START_LEVEL_MAX = 9;
 constexpr uint32_t CFG_VOLUME_MAX = 64;
 constexpr const char* CFG_FILENAME = "Kolvo2.cfg";
+// A file that is there but cannot be used is set aside under its name with this added.
+constexpr const char* CFG_DAMAGED_SUFFIX = ".bad";
 
 struct GAMECONFIG {
   char names[CFG_TABLES][CFG_ROWS][CFG_NAME_SLOT];  // 0

@@ -1,8 +1,11 @@
 #include "kolvo2/shell.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/core/zmod_std.h"
 #include "engine/core/zmod_vtimer.h"
@@ -82,6 +85,18 @@ int ClassMain::OnInit(int) {
 int ClassMain::LoadCfg() {
   const int used = ::LoadCfg(cfg, &buttonlist);
   cfgloaded = true;
+  struct stat st;
+  if (!used && stat(CFG_FILENAME, &st) == 0 && S_ISREG(st.st_mode)) {
+    // The game starts from the defaults and will write them over the file at its next
+    // save: the player's old scores and settings go aside first, where they can be had back.
+    const std::string kept = std::string(CFG_FILENAME) + CFG_DAMAGED_SUFFIX;
+    const char* what = "cannot be used (damaged, cut short or unreadable): the game starts from the defaults";
+    if (std::rename(CFG_FILENAME, kept.c_str()) == 0)
+      std::fprintf(stderr, "kolvo2: %s %s; the old file is kept as %s\n", CFG_FILENAME, what, kept.c_str());
+    else
+      std::fprintf(stderr, "kolvo2: %s %s (the old file cannot be kept: %s)\n", CFG_FILENAME, what,
+                   std::strerror(errno));
+  }
   return used;
 }
 

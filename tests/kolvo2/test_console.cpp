@@ -2,6 +2,7 @@
 // question, the message's time and the online submission's time limit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/engine/graphics/gfx_oracle.h"
@@ -223,6 +224,53 @@ TEST_F(Console, TheBoxesHaveTheirOutlinesWhereTheyBelong) {
     EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left, y)), c.edges[1]);
     const uint32_t inner = c.edges[2] ? c.edges[2] : oracle::FillPixel(4, grey, c.fill, 0x08, 192);
     EXPECT_EQ(oracle::Pack(4, w.Pixel(c.left + 1, y)), inner);
+  }
+}
+
+// A server's answer can be up to 255 characters: the failure's box shows it whole, broken
+// into lines, and stays on the screen; a short one keeps the two-line box of above.
+TEST_F(Console, AServersLongAnswerIsShownWholeOnTheScreen) {
+  std::string words;
+  while (words.size() < 240) words += "closed " + std::to_string(words.size()) + " ";
+  const std::string solid(255, 'x');  // no blank to break at
+  const int32_t h = static_cast<int32_t>(w.gfx.GetFontHeight());
+  const int32_t online = 152 - 3 * static_cast<int32_t>(w.gfx.GetFontWidth("xxx"));
+  struct Case {
+    const char* what;
+    std::string answer;
+  } cases[] = {{"short", "Bad code"}, {"words", words}, {"one long word", solid}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    w.console.SetIdle();
+    w.console.OpenInternet(0, "ABCDEF0123");
+    w.net.SetError(c.answer.c_str());
+    w.screen.FillRect(nullptr, 0x808080, 0, 0);
+    const uint32_t grey = w.Pixel(0, 0);
+    w.console.RenderAll(&w.screen);
+    // Every pixel drawn lies inside the screen with a margin: the text did not run off it.
+    int32_t left = 320, right = -1, top = 240, bottom = -1;
+    for (int32_t y = 0; y < 240; ++y)
+      for (int32_t x = 0; x < 320; ++x)
+        if (w.Pixel(x, y) != grey) {
+          left = std::min(left, x), right = std::max(right, x);
+          top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    EXPECT_GE(left, 2);
+    EXPECT_LE(right, 317);
+    EXPECT_GE(top, 1);
+    EXPECT_LE(bottom, 238);
+    // The answer's text is all there, only its blanks turned into line breaks.
+    std::string shown = w.console.Message(), expected = "Submission failed " + c.answer;
+    for (char& ch : shown)
+      if (ch == '\n') ch = ' ';
+    if (c.answer == solid) shown.erase(std::remove(shown.begin(), shown.end(), ' '), shown.end()),
+                           expected.erase(std::remove(expected.begin(), expected.end(), ' '), expected.end());
+    while (!expected.empty() && expected.back() == ' ') expected.pop_back();
+    EXPECT_EQ(shown, expected);
+    if (c.answer.size() < 20) {
+      EXPECT_EQ(left, online - 1);  // the black outline one pixel outside the white
+      EXPECT_EQ(top, 116 - 3 * h / 2 - 1);
+    }
   }
 }
 

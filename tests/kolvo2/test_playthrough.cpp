@@ -26,6 +26,7 @@
 #include "kolvo2/highscore_code.h"
 #include "tests/kolvo2/data_folder.h"
 #include "tests/kolvo2/loopback_server.h"
+#include "tests/tools/tool_run.h"
 
 #ifndef KOLVO2_PROGRAM
 #error "KOLVO2_PROGRAM: the program under test"
@@ -389,6 +390,17 @@ TEST(Program, AHostileRecordIsRepairedAndTheGamePlays) {
   EXPECT_NE(PictureSum(p / ShotName(9800)), 0u);
 }
 
+// Runs the game in folder and asks it to quit with SIGTERM once a picture of the title is
+// taken: the game has loaded its record by then.
+Outcome QuitAtTheTitle(const std::string& folder) {
+  return RunGame(folder, {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
+                 [](const std::string& where, pid_t child) {
+                   const std::string shot = where + "/" + ShotName(9800);
+                   for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
+                   kill(child, SIGTERM);
+                 });
+}
+
 // The system asks the game to quit (the window closed, SIGTERM): the game leaves through
 // its own quit, which saves the record (here repaired from a hostile one) and hands over.
 TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
@@ -396,17 +408,73 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
   Record hostile;
   hostile.b[472] = 0;  // start level 0: repaired to 1 when loaded
   WriteWholeFile(p / "Kolvo2.cfg", hostile.Sealed());
-  // Once a picture of the title is taken, the game has loaded its record: then the request.
-  const Outcome out = RunGame(p.dir.path(), {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
-                              [](const std::string& folder, pid_t child) {
-                                const std::string shot = folder + "/" + ShotName(9800);
-                                for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
-                                kill(child, SIGTERM);
-                              });
+  const Outcome out = QuitAtTheTitle(p.dir.path());
   EXPECT_EQ(out.exitcode, 0) << out.said;
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
   Record expected;
   EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), expected.Sealed());
+}
+
+// The program takes no arguments: --help shows what it is and how it runs, anything else
+// is refused with that text rather than starting a game that nothing ends; the full-screen
+// request a launcher may send is taken (the game is always full screen).
+TEST(Program, TakesNoArgumentsButTheFullScreenRequest) {
+  const struct Case {
+    const char* arguments;
+    int status;
+    const char* says;  // on standard output when status is 0, else on standard error
+  } cases[] = {
+      {"--help", 0, "usage: kolvo2"},
+      {"-h", 0, "usage: kolvo2"},
+      {"--fast", 2, "usage: kolvo2"},
+      {"--help extra", 2, "usage: kolvo2"},
+      {"-f", 0, "cannot open res/gfx.zpk"},
+      {"-fullscreen", 0, "cannot open res/gfx.zpk"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    // Run where there is no data: a game that starts ends at once with the intro's message.
+    const std::string program = std::string("GP2X_HEADLESS=1 GP2X_UNTIL=200 ") + KOLVO2_PROGRAM + " " + c.arguments;
+    const ToolRun run =
+        RunTool("cd " + dir.path() + " && { " + program + (c.status ? " 2>&1 >/dev/null; }" : "; }"), "");
+    EXPECT_EQ(run.status, c.status) << c.arguments;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << c.arguments << ": " << run.output;
+  }
+}
+
+// A record the game cannot use (damaged, cut short, empty) is set aside under ".bad" with a
+// message before the defaults are saved over it, so the player's scores can be had back.
+TEST(Program, ADamagedRecordIsSetAsideBeforeTheDefaultsReplaceIt) {
+  Bytes flipped = Record(9000, 8000, 7000).Sealed();
+  flipped[384] ^= 0x40;  // a score changed behind the sums' back
+  const Bytes cut(flipped.begin(), flipped.begin() + 300);
+  const struct Case {
+    const char* what;
+    Bytes file;
+  } cases[] = {{"a changed byte", flipped}, {"cut short", cut}, {"empty", {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Playground p;
+    WriteWholeFile(p / "Kolvo2.cfg", c.file);
+    const Outcome out = QuitAtTheTitle(p.dir.path());
+    EXPECT_EQ(out.exitcode, 0) << out.said;
+    EXPECT_NE(out.said.find("kolvo2: Kolvo2.cfg cannot be used (damaged, cut short or unreadable): the game "
+                            "starts from the defaults; the old file is kept as Kolvo2.cfg.bad"),
+              std::string::npos)
+        << out.said;
+    EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg.bad"), c.file);
+    EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record().Sealed());
+  }
+}
+
+// A good record says nothing and is set aside nowhere.
+TEST(Program, AGoodRecordIsNotSetAside) {
+  Playground p;
+  WriteWholeFile(p / "Kolvo2.cfg", Record(9000, 8000, 7000).Sealed());
+  const Outcome out = QuitAtTheTitle(p.dir.path());
+  EXPECT_EQ(out.said.find("damaged"), std::string::npos) << out.said;
+  EXPECT_NE(access((p / "Kolvo2.cfg.bad").c_str(), F_OK), 0);
+  EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record(9000, 8000, 7000).Sealed());
 }
 
 // A record that cannot be saved (its name taken by a folder): the player is told so at the
@@ -415,12 +483,7 @@ TEST(Program, AQuitTheSystemAsksForSavesTheRecord) {
 TEST(Program, ARecordThatCannotBeSavedIsReported) {
   Playground p;
   ASSERT_EQ(mkdir((p / "Kolvo2.cfg").c_str(), 0755), 0);
-  const Outcome out = RunGame(p.dir.path(), {{"GP2X_SHOTS", "shots"}, {"GP2X_SHOT_AT", "9800"}},
-                              [](const std::string& folder, pid_t child) {
-                                const std::string shot = folder + "/" + ShotName(9800);
-                                for (int i = 0; i < 3000 && access(shot.c_str(), F_OK) != 0; ++i) usleep(10000);
-                                kill(child, SIGTERM);
-                              });
+  const Outcome out = QuitAtTheTitle(p.dir.path());
   EXPECT_EQ(out.exitcode, 0) << out.said;
   EXPECT_NE(out.said.find("kolvo2: cannot save Kolvo2.cfg: Is a directory"), std::string::npos) << out.said;
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
