@@ -105,7 +105,10 @@ class SdlWindow : public Frontend {
             if (down && !e.key.repeat) toggle_full_screen();
             if (code != SDL_SCANCODE_RETURN || down) break;
           }
-          if (code < SDL_NUM_SCANCODES) keys_[code] = down;
+          if (code < SDL_NUM_SCANCODES) {
+            keys_[code] = down;
+            if (down) tapped_[code] = true;
+          }
           if (down && code == SDL_SCANCODE_F12 && !e.key.repeat) result = Event::kScreenshot;
           break;
         }
@@ -125,6 +128,7 @@ class SdlWindow : public Frontend {
       }
     }
     set_buttons(read_buttons());
+    std::fill(tapped_.begin(), tapped_.end(), false);
     return result;
   }
 
@@ -143,8 +147,11 @@ class SdlWindow : public Frontend {
     show();
   }
 
+  // A key counts while it is held, and for one pass after it went down even if it came up
+  // again before the pass: a quick tap (or a key sent by a tool) is not lost.
   uint32_t read_buttons() const {
-    const std::vector<bool>& keys = keys_;
+    std::vector<bool> keys = keys_;
+    for (size_t k = 0; k < keys.size(); ++k) keys[k] = keys[k] || tapped_[k];
     bool up = keys[SDL_SCANCODE_UP], down = keys[SDL_SCANCODE_DOWN];
     bool left = keys[SDL_SCANCODE_LEFT], right = keys[SDL_SCANCODE_RIGHT];
     uint32_t pressed = 0;
@@ -171,7 +178,8 @@ class SdlWindow : public Frontend {
   Uint32 texture_format_ = 0;
   std::vector<uint8_t> rgb_;
   std::vector<SDL_GameController*> controllers_;
-  std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);  // held, from key events
+  std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);    // held, from key events
+  std::vector<bool> tapped_ = std::vector<bool>(SDL_NUM_SCANCODES);  // went down in this pass
   Uint64 last_pump_ = 0;
   bool pump_now_ = true;
 };

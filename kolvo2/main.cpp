@@ -1,9 +1,9 @@
 // kolvo2: the falling-block puzzle game. Started from the console's menu in the folder
 // that holds its data ("res/*.zpk") and its "Kolvo2.cfg"; hands back to the menu at its end.
-#include <cstdio>
 #include <cstring>
 
 #include "kolvo2/shell.h"
+#include "tools/tool_usage.h"
 
 namespace {
 
@@ -14,20 +14,13 @@ const char kUsage[] =
     "layer's settings (GP2X_HEADLESS, GP2X_SCRIPT, GP2X_UNTIL, ...; host/README.md) say how\n"
     "it runs. ./play.sh kolvo2 builds it, prepares that folder and starts it in a window.\n";
 
-bool Is(const char* argument, const char* a, const char* b) {
-  return !std::strcmp(argument, a) || !std::strcmp(argument, b);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   // A launcher may ask for full screen, which the game always is; any other argument would
   // otherwise start a game the user did not mean: headless, on the virtual clock and
   // without end when started by hand.
-  if (argc > 2 || (argc == 2 && !Is(argv[1], "-f", "-fullscreen"))) {
-    const bool help = argc == 2 && Is(argv[1], "--help", "-h");
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help ? 0 : 2;
-  }
+  const bool fullscreen = argc == 2 && (!std::strcmp(argv[1], "-f") || !std::strcmp(argv[1], "-fullscreen"));
+  if (argc > 1 && !fullscreen) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
   return Kolvo2Main(HandOverToMenu);
 }

@@ -108,6 +108,23 @@ TEST_F(WindowTest, KeysAreTheConsolesButtons) {
   }
 }
 
+// A key that goes down and up again between two frames (a quick tap, or a tool sending
+// keys) is held for one frame rather than lost; a key that was held and let go is not.
+TEST_F(WindowTest, AKeyTappedBetweenFramesIsHeldForOneFrame) {
+  key(SDL_SCANCODE_Z, true);
+  key(SDL_SCANCODE_Z, false);
+  frame();
+  EXPECT_EQ(pressed(), b::kA);
+  frame();
+  EXPECT_EQ(pressed(), 0u);
+  key(SDL_SCANCODE_X, true);
+  frame();
+  EXPECT_EQ(pressed(), b::kB);
+  key(SDL_SCANCODE_X, false);
+  frame();
+  EXPECT_EQ(pressed(), 0u);
+}
+
 // A game controller plugged in while the window is open (SDL's virtual one here): face
 // buttons by position, shoulders, Start and Back, the stick pressed, the d-pad or the
 // left stick as the stick, the triggers as the volume.
