@@ -80,6 +80,11 @@ class SdlWindow : public Frontend {
   Event pump() override {
     const Uint64 now = SDL_GetTicks64();
     if (!pump_now_ && now - last_pump_ < kPumpEveryMs) return Event::kNone;
+    // A tap is counted for the rest of the frame it came in and the whole of the next: a
+    // game that read its buttons before the tap arrived still sees it in its next frame.
+    if (pump_now_)
+      for (uint8_t& age : tap_age_)
+        if (age) age = age == 2 ? 0 : 2;
     pump_now_ = false;
     last_pump_ = now;
     Event result = Event::kNone;
@@ -106,8 +111,9 @@ class SdlWindow : public Frontend {
             if (code != SDL_SCANCODE_RETURN || down) break;
           }
           if (code < SDL_NUM_SCANCODES) {
+            if (down) went_down_[code] = true;
+            else if (went_down_[code]) tap_age_[code] = 1;  // down and up within this pass
             keys_[code] = down;
-            if (down) tapped_[code] = true;
           }
           if (down && code == SDL_SCANCODE_F12 && !e.key.repeat) result = Event::kScreenshot;
           break;
@@ -128,7 +134,7 @@ class SdlWindow : public Frontend {
       }
     }
     set_buttons(read_buttons());
-    std::fill(tapped_.begin(), tapped_.end(), false);
+    std::fill(went_down_.begin(), went_down_.end(), false);
     return result;
   }
 
@@ -147,11 +153,11 @@ class SdlWindow : public Frontend {
     show();
   }
 
-  // A key counts while it is held, and for one pass after it went down even if it came up
-  // again before the pass: a quick tap (or a key sent by a tool) is not lost.
+  // A key counts while it is held, and a key that went down and up again within one pass
+  // until the next frame is through: a quick tap (or a key sent by a tool) is not lost.
   uint32_t read_buttons() const {
     std::vector<bool> keys = keys_;
-    for (size_t k = 0; k < keys.size(); ++k) keys[k] = keys[k] || tapped_[k];
+    for (size_t k = 0; k < keys.size(); ++k) keys[k] = keys[k] || tap_age_[k];
     bool up = keys[SDL_SCANCODE_UP], down = keys[SDL_SCANCODE_DOWN];
     bool left = keys[SDL_SCANCODE_LEFT], right = keys[SDL_SCANCODE_RIGHT];
     uint32_t pressed = 0;
@@ -179,7 +185,8 @@ class SdlWindow : public Frontend {
   std::vector<uint8_t> rgb_;
   std::vector<SDL_GameController*> controllers_;
   std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);    // held, from key events
-  std::vector<bool> tapped_ = std::vector<bool>(SDL_NUM_SCANCODES);  // went down in this pass
+  std::vector<bool> went_down_ = std::vector<bool>(SDL_NUM_SCANCODES);   // in this pass
+  std::vector<uint8_t> tap_age_ = std::vector<uint8_t>(SDL_NUM_SCANCODES);  // 0: none; 1: this frame; 2: the next
   Uint64 last_pump_ = 0;
   bool pump_now_ = true;
 };
