@@ -57,6 +57,9 @@ struct CoreState {
   uint32_t music_primed;
   uint32_t music_samples;   // decoded since the music stream opened
   uint32_t music_failure_told;
+  // 1 once a block was mixed with the music off, until the music is heard again: what the
+  // ring still holds then belongs to the music that was stopped.
+  uint32_t music_stopped;
   uint32_t ring_read, ring_write;
   uint32_t ring_address, music_output, arena_address;
   uint32_t next_block;      // the block the mixer fills next: 0 A, 1 B, strictly in turn

@@ -35,11 +35,13 @@ void arm940_mix(int16_t* out) {
   const bool music_on = word_get(b.music_enable) != 0;
   const bool effects_on = word_get(b.sfx_enable) != 0;
   const int16_t* ring = core.at<const int16_t>(st.ring_address);
+  if (!music_on) st.music_stopped = 1;
   for (int j = 0; j < kBlockSamples; ++j) {
     int64_t acc = 0;
     if (music_on && st.music_primed && st.ring_read != st.ring_write) {
       acc = int64_t(ring[st.ring_read]) * level(b.music_level);
       if (++st.ring_read == kRingSamples) st.ring_read = 0;
+      st.music_stopped = 0;
     }
     LoopVoice& loop = st.loop_voice;
     if (word_get(b.loop_enable) && effects_on && loop.length) {

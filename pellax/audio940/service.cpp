@@ -80,11 +80,14 @@ void decode_effect(CoreState& st, const CommandBlock& b, uint32_t k, uint32_t to
   ogg_mem_close();
 }
 
-// A rewind: samples already in the ring still play first; the stream opens again from its
-// start. A ring holding enough stays primed, so a block mixed in this very pass is not left
-// silent.
+// A rewind: samples already in the ring still play first, so that music heard goes on
+// without a gap; the stream opens again from its start. A ring holding enough stays primed,
+// so a block mixed in this very pass is not left silent. Music that was stopped is not
+// heard again, though: the new stream starts after the silence, not with the old one's
+// last fraction of a second.
 void rewind_music(CoreState& st, CommandBlock& b) {
   word_set(b.music_rewind, 0);
+  if (st.music_stopped) st.ring_read = st.ring_write;
   st.music_primed = ring_buffered(st) >= kPrimedSamples;
   st.music_failure_told = 0;
   if (st.stream_open) ogg_mem_close();

@@ -217,6 +217,33 @@ TEST_F(DecodingTest, ARewindPlaysTheBufferedSamplesFirstAndPrimesAtOnce) {
   EXPECT_EQ(ring(held, 2000), std::vector<int16_t>(expect.begin(), expect.begin() + 2000));
 }
 
+// Music heard, then stopped (the game turns it off, later loads the next track and turns
+// it on): the new track starts at its first sample, not with what the ring held of the old.
+TEST_F(DecodingTest, ATrackLoadedAfterTheMusicWasStoppedStartsWithoutTheOldOnesTail) {
+  const std::vector<uint8_t> old_track = ogg_oracle::tone_stream(3.0, 150, 250, 0.5f, 1);
+  const std::vector<uint8_t> new_track = ogg_oracle::tone_stream(3.0, 400, 500, 0.5f, 2);
+  const std::vector<int16_t> expect = ogg_oracle::decode(new_track);
+  load_music(old_track);
+  hold_blocks();
+  run_until_idle();
+  b().music_level = 256;
+  b().master_volume = 256;
+  b().music_enable = 1;
+  b().pcm_a_full = 0;
+  arm940_service();  // block A: the old track is heard
+  b().music_enable = 0;
+  b().pcm_b_full = 0;
+  arm940_service();  // block B: silence
+  ASSERT_GT(buffered(), 0u) << "the ring still holds the old track";
+  load_music(new_track);
+  b().music_enable = 1;
+  run_until_idle();
+  b().pcm_a_full = 0;
+  arm940_service();
+  EXPECT_EQ(std::vector<int16_t>(b().pcm_a, b().pcm_a + kBlockSamples),
+            std::vector<int16_t>(expect.begin(), expect.begin() + kBlockSamples));
+}
+
 TEST_F(DecodingTest, ARewindWithLittleBufferedWaitsForTheRingToFillAgain) {
   const std::vector<uint8_t> stream = ogg_oracle::tone_stream(3.0, 150, 250, 0.5f);
   load_music(stream);
