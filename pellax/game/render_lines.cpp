@@ -66,6 +66,7 @@ struct clip_tracker {
 
 // One colour for every pixel of the line.
 struct solid_colour {
+  static constexpr bool kSolid = true;
   uint16_t c;
   void swap_ends() {}
   uint16_t first_end() const { return c; }
@@ -76,6 +77,7 @@ struct solid_colour {
 
 // Colour running from one end to the other, channels held as 16.16.
 struct gradient_colour {
+  static constexpr bool kSolid = false;
   uint16_t c1, c2;
   int32_t r = 0, g = 0, b = 0, dr = 0, dg = 0, db = 0;
   void swap_ends() { std::swap(c1, c2); }
@@ -103,22 +105,45 @@ struct gradient_colour {
   }
 };
 
+// The two minor pixels of a step side by side in 64 bits, spread, the first in the low half:
+// one pass of the adding and holding serves both.
+constexpr uint64_t kTwice = 0x100000001u;
+inline uint64_t spread_pair(uint16_t first, uint16_t second) {
+  const uint64_t v = first | uint64_t(second) << 32;
+  return (v | v << 16) & (kSpreadFields * kTwice);
+}
+
+// What a step adds to its two pixels, fr being the position's fraction, as a spread pair.
+inline uint64_t weighted_pair(uint64_t lanes, int32_t fr) {
+  return uint64_t(weighted(lanes, (1024 - fr) >> 2)) | uint64_t(weighted(lanes, fr >> 2)) << 32;
+}
+
+inline void add_pair(uint16_t* first, uint16_t* second, uint64_t weights) {
+  const uint64_t held = saturated(spread_pair(*first, *second) + weights);
+  const uint64_t v = held | held >> 16;
+  *first = uint16_t(v);
+  *second = uint16_t(v >> 32);
+}
+
 // n interior steps wholly on the canvas from `major` (the pixel at minor 0 of the first
 // step): the two minor pixels of each step, weighted by the position's fraction. Returns the
 // position after them.
 template <int32_t MajorStride, int32_t MinorStride, typename Colour>
 int32_t interior_on_canvas(uint16_t* major, int32_t n, int32_t pos, int32_t gradient,
                            Colour& colour) {
+  if (Colour::kSolid && gradient == 0) {
+    // A line along a row or column (most strokes of the font): the same two pixels of each
+    // step and the same weights, worked out once.
+    const uint64_t weights = weighted_pair(channel_lanes(colour.next_interior()), pos & 1023);
+    uint16_t* pixel = major + (pos >> 10) * MinorStride;
+    for (int32_t k = 0; k < n; ++k, pixel += MajorStride)
+      add_pair(pixel, pixel + MinorStride, weights);
+    return pos;
+  }
   for (int32_t k = 0; k < n; ++k, major += MajorStride) {
     const uint64_t lanes = channel_lanes(colour.next_interior());
-    const int32_t fr = pos & 1023;
     uint16_t* pixel = major + (pos >> 10) * MinorStride;
-    // Both pixels of the step are held at their maxima in one go.
-    const uint64_t sums = uint64_t(spread(pixel[0]) + weighted(lanes, (1024 - fr) >> 2)) |
-                          uint64_t(spread(pixel[MinorStride]) + weighted(lanes, fr >> 2)) << 32;
-    const uint64_t held = saturated(sums);
-    pixel[0] = unspread(uint32_t(held));
-    pixel[MinorStride] = unspread(uint32_t(held >> 32));
+    add_pair(pixel, pixel + MinorStride, weighted_pair(lanes, pos & 1023));
     pos += gradient;
   }
   return pos;
