@@ -33,8 +33,8 @@ inline uint64_t channel_lanes(uint16_t c) {
 }
 
 // (channel x w) >> 8 per channel, w in 0..256, as spread fields.
-inline uint32_t weighted(uint64_t lanes, int32_t w) {
-  const uint64_t scaled = lanes * uint32_t(w);
+inline uint32_t weighted(uint64_t lanes, uint32_t w) {
+  const uint64_t scaled = lanes * w;
   return (uint32_t(scaled >> 8) & 0x07E0001Fu) | (uint32_t(scaled >> 39) & 0xF800u);
 }
 
@@ -51,10 +51,10 @@ inline Word saturated(Word sum) {
 
 inline uint16_t unspread(uint32_t v) { return uint16_t(v | v >> 16); }
 
-// Adds (channel x w) >> 8 per channel, w in 0..256, saturating (so a white pixel stays
-// white).
-inline void add_weighted(uint16_t* p, uint16_t c, int32_t w) {
-  *p = unspread(saturated(spread(*p) + weighted(channel_lanes(c), w)));
+// Adds (channel x w) >> 8 per channel of the colour in lanes, w in 0..256, saturating (so a
+// white pixel stays white).
+inline void add_weighted(uint16_t* p, uint64_t lanes, int32_t w) {
+  *p = unspread(saturated(spread(*p) + weighted(lanes, w)));
 }
 
 struct clip_tracker {
@@ -113,9 +113,15 @@ inline uint64_t spread_pair(uint16_t first, uint16_t second) {
   return (v | v << 16) & (kSpreadFields * kTwice);
 }
 
-// What a step adds to its two pixels, fr being the position's fraction, as a spread pair.
-inline uint64_t weighted_pair(uint64_t lanes, int32_t fr) {
-  return uint64_t(weighted(lanes, (1024 - fr) >> 2)) | uint64_t(weighted(lanes, fr >> 2)) << 32;
+// (channel x w) >> 8 for the first pixel and for the second, as a spread pair.
+inline uint64_t weighted_pair(uint64_t lanes, uint32_t w_first, uint32_t w_second) {
+  return uint64_t(weighted(lanes, w_first)) | uint64_t(weighted(lanes, w_second)) << 32;
+}
+
+// What an interior step adds to its two pixels, fr being the position's fraction (unsigned:
+// the weights then need no widening before the multiply).
+inline uint64_t step_weights(uint64_t lanes, uint32_t fr) {
+  return weighted_pair(lanes, (1024 - fr) >> 2, fr >> 2);
 }
 
 inline void add_pair(uint16_t* first, uint16_t* second, uint64_t weights) {
@@ -134,7 +140,8 @@ int32_t interior_on_canvas(uint16_t* major, int32_t n, int32_t pos, int32_t grad
   if (Colour::kSolid && gradient == 0) {
     // A line along a row or column (most strokes of the font): the same two pixels of each
     // step and the same weights, worked out once.
-    const uint64_t weights = weighted_pair(channel_lanes(colour.next_interior()), pos & 1023);
+    const uint64_t weights =
+        step_weights(channel_lanes(colour.next_interior()), uint32_t(pos) & 1023);
     uint16_t* pixel = major + (pos >> 10) * MinorStride;
     for (int32_t k = 0; k < n; ++k, pixel += MajorStride)
       add_pair(pixel, pixel + MinorStride, weights);
@@ -143,7 +150,7 @@ int32_t interior_on_canvas(uint16_t* major, int32_t n, int32_t pos, int32_t grad
   for (int32_t k = 0; k < n; ++k, major += MajorStride) {
     const uint64_t lanes = channel_lanes(colour.next_interior());
     uint16_t* pixel = major + (pos >> 10) * MinorStride;
-    add_pair(pixel, pixel + MinorStride, weighted_pair(lanes, pos & 1023));
+    add_pair(pixel, pixel + MinorStride, step_weights(lanes, uint32_t(pos) & 1023));
     pos += gradient;
   }
   return pos;
@@ -171,13 +178,27 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   const int32_t gradient =
       int32_t((int64_t(minor2 - minor1) * 1024) / int64_t(major2 - major1));
 
-  auto plot = [&](int32_t major, int32_t minor, uint16_t c, int32_t w) {
+  auto plot = [&](int32_t major, int32_t minor, uint64_t lanes, int32_t w) {
     const int32_t x = x_major ? major : minor, y = x_major ? minor : major;
     if (!on_canvas(x, y)) {
       clip.clipped = true;
       return;
     }
-    add_weighted(s + y * kCanvasSize + x, c, w);
+    add_weighted(s + y * kCanvasSize + x, lanes, w);
+  };
+  // The two minor pixels at an end, weighted by the minor fraction f and the end's coverage
+  // gap; tested one by one only when they are not both on the canvas (short lines, such as
+  // sparks, spend much of their time here).
+  auto plot_end = [&](int32_t major, int32_t minor, uint64_t lanes, int32_t f, int32_t gap) {
+    const int32_t w_first = ((1024 - f) * gap) >> 12, w_second = (f * gap) >> 12;
+    if (major >= 0 && major < kCanvasSize && minor >= 0 && minor < kCanvasSize - 1) {
+      uint16_t* first = x_major ? s + minor * kCanvasSize + major : s + major * kCanvasSize + minor;
+      uint16_t* second = first + (x_major ? kCanvasSize : 1);
+      add_pair(first, second, weighted_pair(lanes, w_first, w_second));
+    } else {
+      plot(major, minor, lanes, w_first);
+      plot(major, minor + 1, lanes, w_second);
+    }
   };
 
   // First end.
@@ -185,16 +206,14 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   const int32_t nend = minor1 + int32_t((int64_t(gradient) * (mend - major1)) >> 10);
   const int32_t gap = (mend - major1 + 512) & 1023;
   const int32_t f = nend & 1023;
-  plot(mend >> 10, nend >> 10, colour.first_end(), ((1024 - f) * gap) >> 12);
-  plot(mend >> 10, (nend >> 10) + 1, colour.first_end(), (f * gap) >> 12);
+  plot_end(mend >> 10, nend >> 10, channel_lanes(colour.first_end()), f, gap);
 
   // Second end.
   const int32_t mend2 = (major2 + 512) & ~1023;
   const int32_t nend2 = minor2 + int32_t((int64_t(gradient) * (mend2 - major2)) >> 10);
   const int32_t gap2 = (major2 + 512) & 1023;
   const int32_t f2 = nend2 & 1023;
-  plot(mend2 >> 10, nend2 >> 10, colour.second_end(), ((1024 - f2) * gap2) >> 12);
-  plot(mend2 >> 10, (nend2 >> 10) + 1, colour.second_end(), (f2 * gap2) >> 12);
+  plot_end(mend2 >> 10, nend2 >> 10, channel_lanes(colour.second_end()), f2, gap2);
 
   // Interior: the major pixels strictly between the two end pixels.
   int32_t first = (mend >> 10) + 1;
@@ -239,10 +258,10 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   head = std::min(head, count);
   inside = std::min(inside, count - head);
   auto tested_step = [&](int32_t p) {
-    const uint16_t c = colour.next_interior();
+    const uint64_t lanes = channel_lanes(colour.next_interior());
     const int32_t fr = pos & 1023;
-    plot(p, pos >> 10, c, (1024 - fr) >> 2);
-    plot(p, (pos >> 10) + 1, c, fr >> 2);
+    plot(p, pos >> 10, lanes, (1024 - fr) >> 2);
+    plot(p, (pos >> 10) + 1, lanes, fr >> 2);
     pos += gradient;
   };
   int32_t p = first;
