@@ -206,6 +206,52 @@ TEST_F(BossTest, DeathMusicByKindAndLevel) {
   }
 }
 
+// The single bosses absorb 30 hits and die on the 31st; the turning boss below level 30
+// begins its fade in the frame of the 21st, holds its hit points at 8 through the fade and
+// afterwards, tiny, dies on the ninth further hit.
+TEST_F(BossTest, HitsToKillTheBosses) {
+  // Real shots at the middle of the boss's first hit segment, one a frame, until it dies
+  // or the limit is reached: the hits it took to die, or -1 while it lives. A hunter is
+  // held at its fire count, so that no shot or mine of its own gets in the way.
+  auto shoot_until_dead = [](game_object* o, int limit) {
+    const uint64_t serial = o->link.serial;
+    auto alive = [&] { return o->link.in_use && o->link.serial == serial; };
+    int hits = 0;
+    while (hits < limit && alive()) {
+      if (o->kind != 104) o->counters[0] = 0;
+      const int32_t mx = o->x + (o->world_x1[0] + o->world_x2[0]) / 2;
+      const int32_t my = o->y + (o->world_y1[0] + o->world_y2[0]) / 2;
+      shot_at(mx / 256, my / 256);
+      update_play();
+      ++hits;
+    }
+    return alive() ? -1 : hits;
+  };
+  struct row {
+    int32_t kind, level;
+  };
+  for (const row& r : {row{25, 9}, row{27, 10}, row{104, 30}}) {
+    SCOPED_TRACE(r.kind * 100 + r.level);
+    free_objects_with_flags(kObjActive);
+    level_number = r.level;
+    game_object* o = spawn_at(r.kind, 384, 300);
+    settle(o);
+    o->vx = o->vy = o->spin = 0.0f;
+    EXPECT_EQ(shoot_until_dead(o, 40), 31);
+  }
+  free_objects_with_flags(kObjActive);
+  level_number = 25;
+  game_object* o = spawn_at(104, 384, 300);
+  settle(o);
+  o->spin = 0.0f;
+  EXPECT_EQ(shoot_until_dead(o, 21), -1);
+  EXPECT_EQ(o->counters[1], 1) << "the fade began";
+  for (int u = 0; u < 200 && o->counters[0] != 2; ++u) update_play();
+  ASSERT_EQ(o->counters[0], 2);
+  EXPECT_EQ(o->hit_points, 8);
+  EXPECT_EQ(shoot_until_dead(o, 20), 9);
+}
+
 // The debris lands where the pool has room; whatever of it lies in the first hundred slots
 // is swept at once, with every block, square, turret and rock there, each scoring.
 TEST_F(BossTest, DebrisAndTheSweep) {

@@ -14,6 +14,7 @@
 
 #include "pellax/game/canvas.h"
 #include "pellax/game/messages.h"
+#include "tests/engine/core/file_size_limit.h"
 #include "tests/pellax/game/game_fixture.h"
 
 namespace {
@@ -233,6 +234,10 @@ TEST_F(ScoreFileTest, InitialsWithoutANulEndAtTheirFourthByte) {
 }
 
 TEST_F(ScoreFileTest, AnUnwritableFolderIsReportedAndKeepsTheOldFile) {
+  const std::vector<unsigned char> old = file_of(2, {{"OLD", 500}, {"ONE", 400}});
+  write(old);
+  load_high_scores();
+  insert_high_score("NEW", 900);
   if (geteuid() == 0) {
     // Root writes anywhere: a folder in place of the temporary file stands in.
     ASSERT_EQ(mkdir("pellax.dat.new", 0755), 0);
@@ -243,7 +248,27 @@ TEST_F(ScoreFileTest, AnUnwritableFolderIsReportedAndKeepsTheOldFile) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(save_high_scores(), -1);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot save the high scores"), std::string::npos);
-  EXPECT_FALSE(std::ifstream("pellax.dat").good());
+  EXPECT_EQ(read(), std::string(old.begin(), old.end()));
+}
+
+// A disk that fills up in the middle of the save: the save fails, and the old table
+// stays whole with no temporary file left beside it.
+TEST_F(ScoreFileTest, ADiskFullDuringTheSaveFailsAndKeepsTheOldFile) {
+  const std::vector<unsigned char> old = file_of(2, {{"OLD", 500}, {"ONE", 400}});
+  write(old);
+  load_high_scores();
+  for (int i = 0; i < 6; ++i) insert_high_score("NEW", 900 + i);
+  {
+    // Not captured: the capture's own file would be cut at the limit too.
+    const FileSizeLimit full(20);  // the table takes 52 bytes
+    EXPECT_EQ(save_high_scores(), -1);
+  }
+  EXPECT_EQ(read(), std::string(old.begin(), old.end()));
+  EXPECT_FALSE(std::ifstream("pellax.dat.new").good()) << "no temporary file left";
+  ASSERT_EQ(save_high_scores(), 0);
+  load_high_scores();
+  EXPECT_EQ(high_score_table.count, 6);
+  EXPECT_EQ(high_score_table.scores[0], 905);
 }
 
 TEST_F(ScoreFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
