@@ -1,21 +1,23 @@
-// Writes the puzzle game's data packs into DATA/res: make_kolvo2_data TUNES DATA
-// (TUNES: the folder of the tunes' sources). Exits with 1 on any failure, 2 on bad usage.
+// Writes the puzzle game's data packs into DATA/res: make_kolvo2_data TUNES
+// DATA (TUNES: the folder of the tunes' sources). Exits with 1 on any failure,
+// 2 on bad usage.
 #include <cstdio>
 #include <stdexcept>
 #include <sys/stat.h>
 
 #include "assets/kolvo2/data_set.h"
+#include "tools/tool_usage.h"
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_kolvo2_data TUNES DATA\n");
-    return 2;
-  }
+int main(int argc, char **argv) {
+  if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-')
+    return ToolUsage("usage: make_kolvo2_data TUNES DATA\nWrites kolvo2's "
+                     "packs into DATA/res from the tunes' sources in TUNES.\n",
+                     ToolHelpAsked(argc, argv));
   const std::string res = std::string(argv[2]) + "/res";
   mkdir(argv[2], 0755);
   mkdir(res.c_str(), 0755);
   try {
-    for (const k2data::Pack& pack : k2data::BuildPacks(argv[1])) {
+    for (const k2data::Pack &pack : k2data::BuildPacks(argv[1])) {
       const std::string path = res + "/" + pack.file;
       const std::string error = k2data::WritePack(path, pack.entries);
       if (!error.empty()) {
@@ -23,10 +25,12 @@ int main(int argc, char** argv) {
         return 1;
       }
       size_t bytes = 0;
-      for (const k2data::Entry& e : pack.entries) bytes += e.bytes.size();
-      std::printf("%s: %zu entries, %zu bytes unpacked\n", path.c_str(), pack.entries.size(), bytes);
+      for (const k2data::Entry &e : pack.entries)
+        bytes += e.bytes.size();
+      std::printf("%s: %zu entries, %zu bytes unpacked\n", path.c_str(),
+                  pack.entries.size(), bytes);
     }
-  } catch (const std::exception& e) {
+  } catch (const std::exception &e) {
     std::fprintf(stderr, "make_kolvo2_data: %s\n", e.what());
     return 1;
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <linux/fb.h>
+#include <string>
 #include <vector>
 
 #include "host/gp2x_buttons.h"
@@ -79,6 +80,45 @@ TEST_F(WindowTest, OpensAndShowsFrames) {
   for (int i = 0; i < 3; ++i) {
     host::framebuffer(0)[i] = 0xFF;
     frame();
+  }
+}
+
+// The window shows the framebuffer's colours whatever its depth and line length: pixels
+// along the top row and at the far corner, read back from the window, match the
+// screenshot's conversion of the same framebuffer.
+TEST_F(WindowTest, ShowsTheFramebuffersColoursInEveryFormat) {
+  struct Case {
+    int bpp, xres_virtual;
+  };
+  for (const Case c : {Case{16, 320}, Case{16, 400}, Case{32, 320}}) {
+    SCOPED_TRACE(std::to_string(c.bpp) + " bits, " + std::to_string(c.xres_virtual) + " wide");
+    settings_.fb_bpp = c.bpp;
+    settings_.fb_xres_virtual = c.xres_virtual;
+    restart();
+    const int bytes = c.bpp / 8, line = c.xres_virtual * bytes;
+    const int spots[][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {319, 239}};
+    int n = 0;
+    for (const auto& s : spots) {
+      for (int k = 0; k < bytes; ++k)
+        host::framebuffer(0)[s[1] * line + s[0] * bytes + k] = static_cast<uint8_t>(0x35 * n + 0x5B * k + 0x11);
+      ++n;
+    }
+    frame();
+    const std::vector<uint8_t> rgb = host::screen_rgb();
+    SDL_Renderer* renderer = SDL_GetRenderer(window());
+    SDL_RenderSetScale(renderer, 1, 1);
+    SDL_RenderSetViewport(renderer, nullptr);
+    for (const auto& s : spots) {
+      SDL_Rect r{s[0] * 2 + 1, s[1] * 2 + 1, 1, 1};  // scale 2
+      uint32_t v = 0;
+      ASSERT_EQ(SDL_RenderReadPixels(renderer, &r, SDL_PIXELFORMAT_RGB888, &v, 4), 0);
+      const uint8_t* want = &rgb[(s[1] * 320 + s[0]) * 3];
+      for (int ch = 0; ch < 3; ++ch) {
+        const int got = (v >> (16 - 8 * ch)) & 0xFF;
+        // Expanding 5 or 6 bits to 8 may round a little differently from the screenshot's.
+        EXPECT_NEAR(got, want[ch], 8) << "at " << s[0] << "," << s[1] << " channel " << ch;
+      }
+    }
   }
 }
 

@@ -2,7 +2,11 @@
 // program through the module index, the frame-rate text, minimising, and the save on a
 // quit the system asks for. Modules of the test stand in for the screens.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -184,6 +188,32 @@ TEST_F(Shell, ButtonsStartTheirKeyTimersAndTheTimersCountDown) {
   EXPECT_EQ(app.keys[KEYWORD_Y], 1);
   app.OnButtonUp(ZBUTTON_Y, &app.buttonlist);
   EXPECT_EQ(app.keys[KEYWORD_Y], 2);
+}
+
+// Devices that cannot be opened (here no descriptor is left for them) leave nothing to
+// run: the program neither starts nor writes its record, says why and hands over to the
+// menu all the same.
+TEST(Program, DevicesThatCannotBeOpenedGoStraightToTheHandOver) {
+  TempDir dir;
+  const pid_t child = fork();
+  if (child == 0) {
+    static bool handedover = false;
+    const rlimit onlythree = {3, 3};
+    if (chdir(dir.path().c_str()) != 0 || !std::freopen("said.txt", "w", stderr) ||
+        setrlimit(RLIMIT_NOFILE, &onlythree) != 0)
+      _exit(2);
+    Kolvo2Main([] { handedover = true; });
+    std::fflush(stderr);
+    _exit(handedover ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no hand-over";
+  EXPECT_FALSE(std::ifstream(dir / "Kolvo2.cfg").good()) << "the game ran";
+  std::ifstream said(dir / "said.txt");
+  const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "kolvo2: cannot open the console's devices\n");
 }
 
 }  // namespace
