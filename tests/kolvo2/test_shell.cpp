@@ -194,6 +194,11 @@ TEST_F(Shell, ButtonsStartTheirKeyTimersAndTheTimersCountDown) {
 // run: the program neither starts nor writes its record, says why and hands over to the
 // menu all the same.
 TEST(Program, DevicesThatCannotBeOpenedGoStraightToTheHandOver) {
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizers' runtime checks an object's type through a pipe of its own: with no
+  // descriptor left it cannot, and reports the object as bad. The plain build runs this.
+  GTEST_SKIP() << "the sanitizers' runtime needs spare descriptors";
+#endif
   TempDir dir;
   const pid_t child = fork();
   if (child == 0) {
