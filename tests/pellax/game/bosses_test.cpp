@@ -81,12 +81,10 @@ TEST_F(BossTest, HuntersSteerAndKeepApart) {
     for (const row& r : rows) {
       SCOPED_TRACE(kind * 100 + r.neighbour_dx);
       free_objects_with_flags(kObjActive);
-      game_object* o = spawn_at(kind, 200, 200);
-      settle(o);
+      game_object* o = spawn_settled(kind, 200, 200);
       o->x = o->y = 200 * 256;  // the ship is below and right of it
       if (r.neighbour_dx != 0) {
-        game_object* n = spawn_at(5, 200, 200);
-        settle(n);
+        game_object* n = spawn_settled(5, 200, 200);
         n->x = (200 + r.neighbour_dx) * 256;
         n->y = 200 * 256;
       }
@@ -126,8 +124,7 @@ TEST_F(BossTest, HuntersFireByUpdateCount) {
 // with its hit points held at 8, five kills counted on the way down, then the music off.
 TEST_F(BossTest, TheTurningBossFadesOut) {
   level_number = 25;
-  game_object* o = spawn_at(104, 355, 300);
-  settle(o);
+  game_object* o = spawn_settled(104, 355, 300);
   o->hit_points = 9;
   audio_events().clear();
   std::vector<int32_t> scales;
@@ -152,8 +149,7 @@ TEST_F(BossTest, TheTurningBossFadesOut) {
   EXPECT_EQ(tracks().size(), 1u);
   // From level 30 on it never fades.
   level_number = 30;
-  game_object* late = spawn_at(104, 300, 300);
-  settle(late);
+  game_object* late = spawn_settled(104, 300, 300);
   late->hit_points = 1;
   for (int u = 0; u < 50; ++u) enemy_update(late, 256);
   EXPECT_EQ(late->scale, 0);
@@ -167,8 +163,7 @@ TEST_F(BossTest, TheTurningBossTurnsSlowlyInPlace) {
   for (int32_t hit_points : {30, 9}) {
     SCOPED_TRACE(hit_points);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(104, 355, 300);
-    settle(o);
+    game_object* o = spawn_settled(104, 355, 300);
     o->hit_points = hit_points;
     const float angle = o->angle;
     std::vector<int> steps;
@@ -196,8 +191,7 @@ TEST_F(BossTest, DeathMusicByKindAndLevel) {
     free_objects_with_flags(kObjActive);
     level_number = r.level;
     kind_killed[r.kind] = 0;
-    game_object* o = spawn_at(r.kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 300, 300);
     audio_events().clear();
     kill_kind(r.kind, object_index(o));
     EXPECT_EQ(tracks(), r.tracks);
@@ -234,15 +228,13 @@ TEST_F(BossTest, HitsToKillTheBosses) {
     SCOPED_TRACE(r.kind * 100 + r.level);
     free_objects_with_flags(kObjActive);
     level_number = r.level;
-    game_object* o = spawn_at(r.kind, 384, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 384, 300);
     o->vx = o->vy = o->spin = 0.0f;
     EXPECT_EQ(shoot_until_dead(o, 40), 31);
   }
   free_objects_with_flags(kObjActive);
   level_number = 25;
-  game_object* o = spawn_at(104, 384, 300);
-  settle(o);
+  game_object* o = spawn_settled(104, 384, 300);
   o->spin = 0.0f;
   EXPECT_EQ(shoot_until_dead(o, 21), -1);
   EXPECT_EQ(o->counters[1], 1) << "the fade began";
@@ -266,8 +258,7 @@ TEST_F(BossTest, DebrisAndTheSweep) {
     free_objects_with_flags(0xFFFF);
     create_player_ship();
     while (used_objects() < r.fill) spawn_kind(31, 200 * 256, 200 * 256);
-    game_object* o = spawn_at(25, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(25, 300, 300);
     game_score = 0;
     kill_kind(25, object_index(o));
     EXPECT_EQ(count_used(23) + count_used(4) + count_used(3), r.debris_left);

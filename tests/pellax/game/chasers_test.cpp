@@ -161,8 +161,7 @@ TEST_F(ChaserTest, ThePlainChaserBreathes) {
   for (const row& r : {row{256, 130}, row{12800, 256}, row{25600, 384}, row{38400, 256}, row{51200, 128}, row{64000, 256}}) {
     SCOPED_TRACE(r.timer);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(5, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(5, 300, 300);
     o->timer = r.timer - 256;
     enemy_update(o, 256);
     EXPECT_EQ(o->scale, r.scale);
@@ -184,12 +183,10 @@ TEST_F(ChaserTest, TheLargeOnesKeepApartBeforeTheySteer) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.kind * 100 + r.neighbour_dx);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(r.kind, 200, 200);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 200, 200);
     o->x = o->y = 200 * 256;  // the ship is below and right of it
     if (r.neighbour_dx != 0) {
-      game_object* n = spawn_at(5, 200, 200);
-      settle(n);
+      game_object* n = spawn_settled(5, 200, 200);
       n->x = (200 + r.neighbour_dx) * 256;
       n->y = 201 * 256;  // a shade below: pushed up as well
     }
@@ -237,8 +234,7 @@ TEST_F(ChaserTest, TheTriangleBlendsItsColoursTheRunawayPulses) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.kind * 100000 + r.timer);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(r.kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 300, 300);
     o->timer = r.timer - 256;
     enemy_update(o, 256);
     EXPECT_EQ(o->colour_a[r.segment], r.colour);
@@ -259,8 +255,7 @@ TEST_F(ChaserTest, HitStages) {
                       {5, {}}};
   for (const row& r : rows) {
     SCOPED_TRACE(r.kind);
-    game_object* o = spawn_at(r.kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 300, 300);
     const uint16_t i = object_index(o);
     const int32_t box = o->max_x;
     for (size_t k = 0; k < r.scales.size(); ++k) {
@@ -293,8 +288,7 @@ TEST_F(ChaserTest, KillsThrowTheirSparks) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.kind);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(r.kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 300, 300);
     // At the last hit stage.
     if (r.kind == 11) o->variant = 2;
     if (r.kind == 105) o->scale = 100;
@@ -347,8 +341,7 @@ TEST_F(ChaserTest, FrictionOnlyAboveTheLimit) {
   for (const row& r : {row{0.1f, 0.1f + accel}, row{0.3f, 0.3f + accel}, row{0.5f, (0.5f + accel) * 0.99f},
                        row{-0.5f, (-0.5f + accel) * 0.99f}}) {
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(5, 200, 200);
-    settle(o);
+    game_object* o = spawn_settled(5, 200, 200);
     o->timer = 60000;
     o->vx = r.vx;
     o->vy = 0.0f;
@@ -358,8 +351,7 @@ TEST_F(ChaserTest, FrictionOnlyAboveTheLimit) {
 }
 
 TEST_F(ChaserTest, ADeadShipStopsTheSteeringNotTheMotion) {
-  game_object* o = spawn_at(5, 200, 200);
-  settle(o);
+  game_object* o = spawn_settled(5, 200, 200);
   o->timer = 60000;
   o->vx = 0.25f;
   o->vy = 0.0f;
@@ -402,8 +394,7 @@ TEST_F(ChaserTest, TheRunawayBornOnTheShipStaysAtRest) {
 }
 
 TEST_F(ChaserTest, TheDodgerSidestepsAShotComingAtIt) {
-  game_object* o = spawn_at(6, 300, 250);
-  settle(o);
+  game_object* o = spawn_settled(6, 300, 250);
   o->timer = 30000;
   player_dead = 1;  // only the dodge
   o->vx = o->vy = 0.0f;
@@ -419,8 +410,7 @@ TEST_F(ChaserTest, TheDodgerSidestepsAShotComingAtIt) {
 
 // The morphers' arms overwrite segment i and the two after the base eight.
 TEST_F(ChaserTest, TheMirrorWritesTheArmsOverTheCopies) {
-  game_object* o = spawn_at(114, 300, 300);
-  settle(o);
+  game_object* o = spawn_settled(114, 300, 300);
   enemy_update(o, 256);
   for (int32_t i = 0; i < 8; ++i) {
     for (int32_t d : {2 * i + 8, 2 * i + 9}) {
@@ -443,8 +433,7 @@ TEST_F(ChaserTest, TheWingsFlap) {
   for (const row& r : {row{25600, 4096, 4096}, row{12800, 1024, 7168}, row{6400, 2560, 5632}, row{19200, 2560, 5632}}) {
     SCOPED_TRACE(r.timer);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(17, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(17, 300, 300);
     o->timer = r.timer - 256;
     enemy_update(o, 256);
     const int32_t want[4][4] = {{0, u(2 * r.b), u(-r.a), u(r.b)},
@@ -462,8 +451,7 @@ TEST_F(ChaserTest, TheWingsFlap) {
 }
 
 TEST_F(ChaserTest, TheColourTriangleDarkensItsInnerTriangleOnTheFirstHit) {
-  game_object* o = spawn_at(7, 300, 300);
-  settle(o);
+  game_object* o = spawn_settled(7, 300, 300);
   enemy_update(o, 256);
   EXPECT_NE(o->colour_a[3], 0);
   enemy_kill(object_index(o));

@@ -64,6 +64,12 @@ class GameTest : public ::testing::Test {
   static void settle(game_object* o) {
     enemy_update(o, 12800 + 1);
   }
+  // The newest object of a kind spawned at (x, y) pixels, past its warp-in.
+  static game_object* spawn_settled(int32_t kind, int32_t x, int32_t y) {
+    game_object* o = spawn_at(kind, x, y);
+    settle(o);
+    return o;
+  }
   static int used_objects() {
     int n = 0;
     for (uint16_t i = object_pool->heads[kObjectUsed]; i != kNoRecord; i = object_at(i).link.next) ++n;

@@ -88,8 +88,7 @@ TEST_F(PlayTest, HitPointsThenTheKillWithScore) {
 }
 
 TEST_F(PlayTest, ABigRockSplitsIntoThreePieces) {
-  game_object* o = spawn_at(24, 400, 300);
-  settle(o);
+  game_object* o = spawn_settled(24, 400, 300);
   o->hit_points = 0;
   enemy_kill(object_index(o));
   EXPECT_EQ(kind_alive[24], 0);
@@ -99,8 +98,7 @@ TEST_F(PlayTest, ABigRockSplitsIntoThreePieces) {
 }
 
 TEST_F(PlayTest, AShotBarrierOnlyBurstsTheShot) {
-  game_object* o = spawn_at(3, 400, 300);
-  settle(o);
+  game_object* o = spawn_settled(3, 400, 300);
   o->flags |= kObjBarrier;
   shot_at(400, 300);
   update_play();
@@ -110,23 +108,20 @@ TEST_F(PlayTest, AShotBarrierOnlyBurstsTheShot) {
 }
 
 TEST_F(PlayTest, RammingCostsALifeAndTheRammerDies) {
-  game_object* o = spawn_at(3, px(player_object->x), px(player_object->y));
-  settle(o);
+  spawn_settled(3, px(player_object->x), px(player_object->y));
   update_play();
   EXPECT_EQ(lives, 4);
   EXPECT_EQ(respawn_pause, 1);
   EXPECT_EQ(kind_killed[3], 1);
   // During the pause enemies pass through.
-  game_object* p = spawn_at(3, px(player_object->x), px(player_object->y));
-  settle(p);
+  game_object* p = spawn_settled(3, px(player_object->x), px(player_object->y));
   update_play();
   EXPECT_EQ(lives, 4);
   EXPECT_TRUE(p->link.in_use);
 }
 
 TEST_F(PlayTest, AnAsteriskSurvivesRammingTheShip) {
-  game_object* o = spawn_at(113, px(player_object->x), px(player_object->y));
-  settle(o);
+  game_object* o = spawn_settled(113, px(player_object->x), px(player_object->y));
   update_play();
   EXPECT_EQ(lives, 4);
   EXPECT_TRUE(o->link.in_use);
@@ -135,8 +130,7 @@ TEST_F(PlayTest, AnAsteriskSurvivesRammingTheShip) {
 TEST_F(PlayTest, TheShieldBouncesEnemiesAndPickUpsAlike) {
   shield_on = 1;
   transform_object(player_object);
-  game_object* o = spawn_at(111, px(player_object->x) + 10, px(player_object->y));
-  settle(o);
+  game_object* o = spawn_settled(111, px(player_object->x) + 10, px(player_object->y));
   o->vx = -1.0f;
   update_play();
   EXPECT_EQ(lives, 5);
@@ -147,8 +141,7 @@ TEST_F(PlayTest, TheShieldBouncesEnemiesAndPickUpsAlike) {
 
 TEST_F(PlayTest, CollectingATrophySetsTheZonesFlag) {
   selected_zone = 2;
-  game_object* o = spawn_at(120, px(player_object->x), px(player_object->y));
-  settle(o);
+  spawn_settled(120, px(player_object->x), px(player_object->y));
   update_play();
   EXPECT_EQ(zone_trophy[2], 1);
   EXPECT_EQ(count_kind(120), 0);
@@ -168,8 +161,7 @@ TEST_F(PlayTest, TheSixthLostShipEndsTheGameAndEntersTheScoreOnce) {
     game_score = r.score;
     lives_cheat_used = r.cheat;
     lives = 0;
-    game_object* o = spawn_at(3, px(player_object->x), px(player_object->y));
-    settle(o);
+    spawn_settled(3, px(player_object->x), px(player_object->y));
     update_play();
     EXPECT_EQ(game_state, kStateEndOfRun);
     EXPECT_EQ(player_dead, 1);
@@ -177,8 +169,7 @@ TEST_F(PlayTest, TheSixthLostShipEndsTheGameAndEntersTheScoreOnce) {
     EXPECT_STREQ(message.text, "GAME OVER");
     EXPECT_EQ(new_score_slot, r.slot);
     // A second rammer in the same state: the dead ship is not hit again.
-    game_object* p = spawn_at(3, px(player_object->x), px(player_object->y));
-    settle(p);
+    spawn_settled(3, px(player_object->x), px(player_object->y));
     respawn_pause = 0;
     update_play();
     EXPECT_EQ(high_score_table.scores[3], r.slot == 2 ? 40000 : 30000);
@@ -298,8 +289,7 @@ TEST_F(PlayTest, TheShipIsHeldInsideTheArenaAboveLevelTen) {
 }
 
 TEST_F(PlayTest, ObjectsBounceOffTheBorderAndShotsBurst) {
-  game_object* o = spawn_at(3, 200, 300);
-  settle(o);
+  game_object* o = spawn_settled(3, 200, 300);
   o->x = 130 * 256;
   o->vx = -1.0f;
   update_play();
@@ -331,8 +321,7 @@ TEST_F(PlayTest, WallsPushObjectsOutOnTheSideTheyCameFrom) {
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
     clear_enemies();
-    game_object* o = spawn_at(110, r.x, r.y);
-    settle(o);
+    game_object* o = spawn_settled(110, r.x, r.y);
     o->vx = r.vx;
     o->vy = r.vy;
     const float before = r.flips_x ? r.vx : r.vy;
@@ -490,8 +479,7 @@ TEST_F(PlayTest, BurstSparksTakeTheirDrawsInOrder) {
 
 TEST_F(PlayTest, AHitPassRestartsAfterEachShot) {
   // Two shots into one block with 1 hit point: the first takes the point, the second kills.
-  game_object* o = spawn_at(110, 400, 300);
-  settle(o);
+  spawn_settled(110, 400, 300);
   shot_at(400, 300);
   shot_at(400, 302);
   update_play();

@@ -103,8 +103,7 @@ TEST_F(SplitterTest, TheHexagonDropsItsShieldOnArrival) {
 
 // Six triangles that tile the hexagon, each 16 px out along its middle and moving that way.
 TEST_F(SplitterTest, TheHexagonSplitsIntoSixPieces) {
-  game_object* h = spawn_at(13, 384, 384);
-  settle(h);
+  game_object* h = spawn_settled(13, 384, 384);
   h->angle = 0.3f;
   transform_object(h);
   const game_object parent = *h;
@@ -136,8 +135,7 @@ TEST_F(SplitterTest, TheHexagonSplitsIntoSixPieces) {
 
 // Off the view by more than 30 px: nothing happens but the drop roll.
 TEST_F(SplitterTest, AHexagonOffTheViewIsNotKilled) {
-  game_object* h = spawn_at(13, 600, 384);
-  settle(h);
+  game_object* h = spawn_settled(13, 600, 384);
   camera_x = 224 * 256;  // the view ends at 544 px
   mt_seed(99);
   const int32_t score = game_score;
@@ -164,8 +162,7 @@ TEST_F(SplitterTest, TheViewsMarginIsThirtyPixels) {
   for (const row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.dx << ", " << r.dy);
     free_objects_with_flags(kObjActive);
-    game_object* h = spawn_at(13, 300, 300);
-    settle(h);
+    game_object* h = spawn_settled(13, 300, 300);
     h->x = camera_x + r.dx;
     h->y = camera_y + r.dy;
     kill_kind(13, object_index(h));
@@ -175,8 +172,7 @@ TEST_F(SplitterTest, TheViewsMarginIsThirtyPixels) {
 }
 
 TEST_F(SplitterTest, FewFreeRecordsGiveFewerPieces) {
-  game_object* h = spawn_at(13, 384, 384);
-  settle(h);
+  game_object* h = spawn_settled(13, 384, 384);
   while (used_objects() < kObjectCount - 4) alloc_object();
   kill_kind(13, object_index(h));
   EXPECT_EQ(count_used(14), 4);
@@ -185,8 +181,7 @@ TEST_F(SplitterTest, FewFreeRecordsGiveFewerPieces) {
 }
 
 TEST_F(SplitterTest, PiecesHomeOnTheShipAndDieWithTheirScore) {
-  game_object* h = spawn_at(13, 300, 300);
-  settle(h);
+  game_object* h = spawn_settled(13, 300, 300);
   kill_kind(13, object_index(h));
   game_object* p = all_of(14).front();
   p->vx = p->vy = 0.0f;
@@ -211,8 +206,7 @@ TEST_F(SplitterTest, APieceAboveItsLimitSlowsByOnePercent) {
                        row{-1.0f, (-1.0f + step) * 0.99f, step * 0.99f}}) {
     SCOPED_TRACE(r.vx);
     free_objects_with_flags(kObjActive);
-    game_object* h = spawn_at(13, 300, 300);
-    settle(h);
+    game_object* h = spawn_settled(13, 300, 300);
     kill_kind(13, object_index(h));
     game_object* p = all_of(14).front();
     for (game_object* q : all_of(14))
@@ -234,8 +228,7 @@ TEST_F(SplitterTest, KillsThrowTheirSparks) {
   for (const row& r : {row{13, 40}, row{14, 50}, row{15, 110}, row{16, 110}, row{117, 110}}) {
     SCOPED_TRACE(r.kind);
     free_objects_with_flags(kObjActive);
-    game_object* h = spawn_at(r.kind == 14 ? 13 : r.kind, 300, 300);
-    settle(h);
+    game_object* h = spawn_settled(r.kind == 14 ? 13 : r.kind, 300, 300);
     if (r.kind == 14) {
       kill_kind(13, object_index(h));
       h = all_of(14).front();
@@ -258,8 +251,7 @@ TEST_F(SplitterTest, TheDriftingShooterFiresAtTheLevelsInterval) {
     SCOPED_TRACE(r.level);
     free_objects_with_flags(kObjActive);
     difficulty_level = r.level;
-    game_object* o = spawn_at(15, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(15, 300, 300);
     o->vx = o->vy = 0.0f;
     std::vector<int> on;
     for (int t = 1; t <= 400 && on.size() < r.on.size(); ++t) {
@@ -280,8 +272,7 @@ TEST_F(SplitterTest, TheStandingShootersWaitThenFire) {
   for (const row& r : {row{16, {202, 302}}, row{117, {152, 252}}}) {
     SCOPED_TRACE(r.kind);
     free_objects_with_flags(kObjActive);
-    game_object* o = spawn_at(r.kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(r.kind, 300, 300);
     std::vector<int> on;
     for (int t = 1; t <= 320; ++t) {
       const int before = count_used(18);
@@ -308,8 +299,7 @@ TEST_F(SplitterTest, TheStandingShootersWaitThenFire) {
 }
 
 TEST_F(SplitterTest, TheArmouredShooterDiesOnTheSixteenthHit) {
-  game_object* o = spawn_at(117, 384, 300);
-  settle(o);
+  game_object* o = spawn_settled(117, 384, 300);
   int hits = 0;
   while (o->link.in_use && hits < 30) {
     shot_at(384, 300);
@@ -323,8 +313,7 @@ TEST_F(SplitterTest, TheArmouredShooterDiesOnTheSixteenthHit) {
 // --- barriers ------------------------------------------------------------------------
 
 TEST_F(BarrierTest, ColoursStepEveryFifteenTicksOnTheFirstNineSegments) {
-  game_object* o = spawn_at(109, 300, 300);
-  settle(o);
+  game_object* o = spawn_settled(109, 300, 300);
   const uint16_t palette[6] = {0xFA8A, 0xC605, 0x57EA, 0x2E18, 0x529F, 0xC158};
   const uint16_t late = o->colour_a[20];
   enemy_update(o, 3840);
@@ -348,16 +337,14 @@ TEST_F(BarrierTest, TheBouncerDependsOnTheLevel) {
     SCOPED_TRACE(r.level * 1000 + r.frames);
     free_objects_with_flags(kObjActive);
     level_number = r.level;
-    game_object* o = spawn_at(101, 300, 150);
-    settle(o);
+    game_object* o = spawn_settled(101, 300, 150);
     for (int f = 0; f < r.frames; ++f) enemy_update(o, f % 2 ? 256 : 2000);
     EXPECT_EQ(o->y, r.y * 256);
   }
 }
 
 TEST_F(BarrierTest, TheOscillatorRunsASixtyFrameCycle) {
-  game_object* o = spawn_at(102, 300, 300);
-  settle(o);
+  game_object* o = spawn_settled(102, 300, 300);
   std::vector<int32_t> y;
   for (int f = 1; f <= 120; ++f) {
     enemy_update(o, 896);
@@ -427,8 +414,7 @@ TEST_F(BarrierTest, BarriersTurnInPlace) {
   player_dead = 1;   // and the tethered one
   for (int32_t kind : {101, 107, 109, 10}) {
     SCOPED_TRACE(kind);
-    game_object* o = spawn_at(kind, 300, 300);
-    settle(o);
+    game_object* o = spawn_settled(kind, 300, 300);
     const float angle = o->angle;
     for (int f = 0; f < 10; ++f) enemy_update(o, 512);
     EXPECT_NEAR(o->angle - angle, 20.0f * o->spin * (kind == 107 ? 0.25f : 1.0f), 1e-5f);
@@ -438,8 +424,7 @@ TEST_F(BarrierTest, BarriersTurnInPlace) {
 }
 
 TEST_F(BarrierTest, KillingABarrierOnlyRemovesIt) {
-  game_object* o = spawn_at(107, 300, 300);
-  settle(o);
+  game_object* o = spawn_settled(107, 300, 300);
   clear_particles();
   const int32_t score = game_score;
   kill_kind(107, object_index(o));
