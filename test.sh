@@ -16,6 +16,9 @@ for a in "$@"; do
   esac
 done
 
+echo "== includes follow the layers (tools/layers.txt) =="
+tools/check-layers.sh
+
 jobs=$(nproc)
 run_suite() {  # folder, target, extra cmake flags...
   local dir=$1 target=$2; shift 2

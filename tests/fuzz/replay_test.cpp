@@ -17,8 +17,8 @@
 namespace {
 
 std::string Folder(const char* kind, const char* target) {
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind('/')) + "/" + kind + "/" + target;
+  // From the build, not __FILE__: a compiler cache may record the source's path relative.
+  return std::string(FUZZ_DATA_DIR) + "/" + kind + "/" + target;
 }
 
 std::vector<std::string> Files(const std::string& folder) {

@@ -15,7 +15,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_memory.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 #ifndef KOLVO2_DATA_DIR
 #error "KOLVO2_DATA_DIR: the folder holding the game's res/*.zpk"

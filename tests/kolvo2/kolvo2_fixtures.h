@@ -15,7 +15,7 @@
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_platform.h"
 #include "kolvo2/game_random.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/sound/fake_driver.h"
 #include "tests/sound/qss_fixtures.h"
 

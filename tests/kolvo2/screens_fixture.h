@@ -23,7 +23,7 @@
 #include "kolvo2/game_sound.h"
 #include "kolvo2/graphics.h"
 #include "kolvo2/net_highscore.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/kolvo2/kolvo2_fixtures.h"
 
 #ifndef KOLVO2_DATA_DIR

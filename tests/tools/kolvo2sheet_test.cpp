@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/tools/tool_run.h"
 
 namespace {

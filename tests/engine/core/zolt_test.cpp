@@ -4,8 +4,8 @@
 #include <iterator>
 
 #include "engine/net/zmod_connect.h"
-#include "tests/engine/core/temp_dir.h"
-#include "tests/engine/core/test_zolt_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/engine/core/zolt_fixture.h"
 
 using Calls = std::vector<std::string>;
 

@@ -5,7 +5,7 @@
 
 #include "assets/kolvo2/data_set.h"
 #include "tests/assets/kolvo2_packs.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

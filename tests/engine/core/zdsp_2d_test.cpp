@@ -7,8 +7,8 @@
 
 #include "engine/graphics/zldr_3ds.h"
 #include "engine/graphics/zldr_bmp.h"
-#include "tests/engine/core/temp_dir.h"
-#include "tests/engine/core/test_zolt_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "tests/engine/core/zolt_fixture.h"
 
 namespace {
 

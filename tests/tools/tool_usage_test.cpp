@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/tools/tool_run.h"
 
 #ifndef TOOL_PROGRAMS

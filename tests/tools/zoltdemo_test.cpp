@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/graphics/zldr_png.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 #include "tests/tools/tool_run.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"

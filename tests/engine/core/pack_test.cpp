@@ -18,7 +18,7 @@
 #include "engine/core/zmod_memory.h"
 #include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/pack_reference.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_records.h"
 #include "tests/engine/core/file_size_limit.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

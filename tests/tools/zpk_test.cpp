@@ -13,7 +13,7 @@
 
 #include "tests/engine/core/file_size_limit.h"
 #include "tests/engine/core/pack_reference.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/tools/tool_run.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "tests/engine/core/file_size_limit.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

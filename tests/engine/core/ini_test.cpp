@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/core/zmod_ini.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

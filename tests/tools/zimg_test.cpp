@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/graphics/zsurf_format.h"
-#include "tests/engine/core/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/tools/tool_run.h"
 #include "tests/engine/graphics/ldr_test_images.h"
 
