@@ -20,11 +20,28 @@ echo "== includes follow the layers (tools/layers.txt) =="
 tools/check-layers.sh
 
 jobs=$(nproc)
+# Each build's whole output goes to build.log and ctest.log in its folder; the terminal gets
+# the summary of each, and in full only what failed. A compiler warning fails the build.
 run_suite() {  # folder, target, extra cmake flags...
   local dir=$1 target=$2; shift 2
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" --target "$target"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+  mkdir -p "$dir"
+  if ! { cmake -S . -B "$dir" -G Ninja -DGP2X_WERROR=ON "$@" &&
+         cmake --build "$dir" -j "$jobs" --target "$target"; } >"$dir/build.log" 2>&1; then
+    grep -v '^\[[0-9]*/[0-9]*\] ' "$dir/build.log" | tail -n 300
+    echo "the build in $dir failed; its whole output: $dir/build.log"
+    return 1
+  fi
+  echo "built $target in $dir"
+  local status=0
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) >"$dir/ctest.log" 2>&1 || status=$?
+  # A failed test's line and its output, up to the next test's line.
+  awk '/^ +Start +[0-9]+: / { show = 0; next }
+       /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / { show = /\*\*\*/ }
+       /^[0-9]+% tests passed/ { show = 0 }
+       show' "$dir/ctest.log"
+  sed -n '/^[0-9]*% tests passed/,$p' "$dir/ctest.log"
+  [ $status -eq 0 ] || echo "every test's output: $dir/ctest.log"
+  return $status
 }
 
 if [ $quick -eq 0 ]; then

@@ -1,6 +1,9 @@
 # Shared build settings for every target of the repository.
 
 add_compile_options(-Wall -Wextra)
+if(GP2X_WERROR)
+  add_compile_options(-Werror)
+endif()
 if(GP2X_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -44,7 +47,9 @@ function(project_add_test)
     project_program_path(self ${T_NAME})
     set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR ${CMAKE_CROSSCOMPILING_EMULATOR} -0 ${self})
   endif()
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
+  # A case's CTest name is the one its suite gives it (tests/support/case_name.h), never a
+  # print of its value, which for a record is a dump of its bytes.
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
     PROPERTIES ENVIRONMENT "GP2X_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()
 

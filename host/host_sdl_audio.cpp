@@ -1,6 +1,9 @@
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "host/host_audio_sink.h"
@@ -8,6 +11,32 @@
 
 namespace gp2x::host {
 namespace {
+
+// While it lives, standard error goes nowhere: the audio library under SDL prints its own
+// lines for every device it probes and misses, before SDL reports the failure that this
+// layer then puts in one line of its own.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) return;
+    saved_ = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (saved_ >= 0) ::dup2(null, 2);
+    ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, 2);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 class SdlSink : public AudioSink {
  public:
@@ -75,7 +104,12 @@ class SdlSink : public AudioSink {
 
 std::unique_ptr<AudioSink> make_sdl_sink(std::string* error) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the host layer takes SIGINT and SIGTERM
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+  int started;
+  {
+    QuietStderr quiet;
+    started = SDL_InitSubSystem(SDL_INIT_AUDIO);
+  }
+  if (started != 0) {
     *error = std::string("cannot start SDL audio: ") + SDL_GetError();
     return nullptr;
   }
@@ -85,7 +119,11 @@ std::unique_ptr<AudioSink> make_sdl_sink(std::string* error) {
   want.format = AUDIO_S16LSB;
   want.channels = 2;
   want.samples = 1024;
-  const SDL_AudioDeviceID probe = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  SDL_AudioDeviceID probe;
+  {
+    QuietStderr quiet;
+    probe = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  }
   if (!probe) {
     *error = std::string("cannot open the sound card: ") + SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -29,33 +29,47 @@ constexpr uint32_t kWhite = 0xFFFFFF, kGrey = 0x808080, kBoxColour = 0x402060;
 // The widest line a submission's box holds: the screen less a margin on each side.
 constexpr uint32_t kWidestLine = 296;
 
-// Breaks text into lines no wider than width in the game font: at blanks where it can,
-// inside a word too long for a line; control characters count as blanks. At most maxlines
-// lines are kept, the last ending in "..." when text was left over.
+// Breaks text into lines no wider than width in the game font: at the text's own line
+// ends (LF, CR LF or CR) first, then at blanks where it can and inside a word too long for
+// a line; other control characters count as blanks, and line ends at the very end are
+// dropped. At most maxlines lines are kept, the last ending in "..." when text was left
+// over.
 std::string WrapText(const ClassGraphics& gfx, const char* text, uint32_t width, uint32_t maxlines) {
   std::vector<std::string> lines;
-  std::string line;
   auto fits = [&](const std::string& t) { return gfx.GetFontWidth(t.c_str()) <= width; };
   for (const char* p = text; *p;) {
-    while (*p && static_cast<uint8_t>(*p) <= ' ') ++p;
-    std::string word;
-    while (*p && static_cast<uint8_t>(*p) > ' ') word += *p++;
-    if (word.empty()) break;
-    if (!line.empty() && fits(line + " " + word)) {
-      line += " " + word;
-      continue;
-    }
-    if (!line.empty()) lines.push_back(line);
-    line.clear();
-    for (char c : word) {
-      if (!line.empty() && !fits(line + c)) {
-        lines.push_back(line);
-        line.clear();
+    // One paragraph: up to the next line end.
+    const char* end = p;
+    while (*end && *end != '\n' && *end != '\r') ++end;
+    std::string line;
+    bool any = false;
+    for (const char* q = p; q < end;) {
+      while (q < end && static_cast<uint8_t>(*q) <= ' ') ++q;
+      std::string word;
+      while (q < end && static_cast<uint8_t>(*q) > ' ') word += *q++;
+      if (word.empty()) break;
+      any = true;
+      if (!line.empty() && fits(line + " " + word)) {
+        line += " " + word;
+        continue;
       }
-      line += c;
+      if (!line.empty()) lines.push_back(line);
+      line.clear();
+      for (char c : word) {
+        if (!line.empty() && !fits(line + c)) {
+          lines.push_back(line);
+          line.clear();
+        }
+        line += c;
+      }
     }
+    if (any) lines.push_back(line);
+    else lines.emplace_back();  // a blank line the text asks for
+    p = end;
+    if (*p == '\r' && p[1] == '\n') ++p;
+    if (*p) ++p;
   }
-  if (!line.empty()) lines.push_back(line);
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
   if (lines.size() > maxlines) {
     lines.resize(maxlines);
     std::string& last = lines.back();
@@ -63,7 +77,7 @@ std::string WrapText(const ClassGraphics& gfx, const char* text, uint32_t width,
     last += "...";
   }
   std::string out;
-  for (const std::string& l : lines) out += (out.empty() ? "" : "\n") + l;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\n" : "") + lines[i];
   return out;
 }
 

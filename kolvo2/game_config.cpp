@@ -125,11 +125,13 @@ uint32_t RepairCfg(GAMECONFIG& cfg) {
   cfg.mode = Clamp(cfg.mode, 0, 1);
   cfg.musicvolume = Clamp(cfg.musicvolume, 0, CFG_VOLUME_MAX);
   cfg.sfxvolume = Clamp(cfg.sfxvolume, 0, CFG_VOLUME_MAX);
-  for (uint8_t* flag : {&cfg.directions, &cfg.alloff, &cfg.showfps, &cfg.shadow, &cfg.gridoff})
+  for (uint8_t* flag : {&cfg.directions, &cfg.showfps, &cfg.shadow, &cfg.gridoff})
     *flag = *flag ? 1 : 0;
   for (auto& table : cfg.names)
     for (auto& name : table) name[CFG_NAME_CHARS] = 0;
-  if (cfg.musicvolume == 0 && cfg.sfxvolume == 0) cfg.alloff = 1;
+  // The byte follows the volumes both ways: set with volumes the options show, the game
+  // would play silent while the menu says 50 %.
+  cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0;
 
   const uint8_t* a = reinterpret_cast<const uint8_t*>(&before);
   const uint8_t* b = reinterpret_cast<const uint8_t*>(&cfg);

@@ -79,8 +79,8 @@ void CfgChecksums(const void* record, uint32_t& a, uint32_t& b);
 void ResetCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons);
 // Brings every value the other screens count on into its range, keeping valid values as
 // they are: start level 1-9, mode 0-1, volumes 0-64, the five flag bytes 0 or 1, byte 8
-// of every name slot 0, all-off set when both volumes are 0. Returns how many bytes
-// changed.
+// of every name slot 0, all-off 1 exactly when both volumes are 0. Returns how many
+// bytes changed.
 uint32_t RepairCfg(GAMECONFIG& cfg);
 bool ValidCfg(GAMECONFIG& cfg);
 

@@ -1,5 +1,6 @@
 #include "kolvo2/game_sound.h"
 
+#include <cstdio>
 #include <string>
 
 #include "engine/core/zmod_file.h"
@@ -72,17 +73,25 @@ template <class Playable, uint32_t N>
 int ClassSound::LoadPack(const char* folder, const char* pack, Playable (&items)[N],
                          uint8_t* (&data)[N], uint32_t& found) {
   const std::string path = std::string(folder ? folder : "") + "res\\" + pack;
+  // The game goes on silent without them, so a player is told which pack to look at.
+  const std::string shown = std::string(folder ? folder : "") + "res/" + pack;
   ClassZFile file;
   // Read access is all loading needs: a pack in a read-only folder still plays.
-  if (!file.Open(path.c_str(), ZFILE_MODE_READ)) return 0;
+  if (!file.Open(path.c_str(), ZFILE_MODE_READ)) {
+    std::fprintf(stderr, "kolvo2: cannot open %s: missing, or not a pack\n", shown.c_str());
+    return 0;
+  }
   const uint32_t count = file.PackContainFiles();
+  if (count == 0) std::fprintf(stderr, "kolvo2: %s holds no entries\n", shown.c_str());
   found = count < N ? count : N;
   for (uint32_t i = 0; i < found; ++i) {
     uint8_t* buffer = nullptr;
     uint32_t size = 0;
-    if (file.PackGetFileData(buffer, size, i) != ZPK_OK || !buffer) continue;
     // The entry's size bounds every read the library makes of it.
-    if (items[i].load(buffer, size, false) != 0) {
+    const bool read = file.PackGetFileData(buffer, size, i) == ZPK_OK && buffer;
+    if (!read || items[i].load(buffer, size, false) != 0) {
+      std::fprintf(stderr, "kolvo2: cannot %s entry %u of %s; it stays silent\n",
+                   read ? "load" : "read", i + 1, shown.c_str());
       items[i].destroy();
       ClassZMemory::DeAlloc(buffer);
       continue;

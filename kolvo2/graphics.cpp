@@ -186,15 +186,25 @@ void ClassGraphics::LoadBackDrop(const char* name) {
 }
 
 void ClassGraphics::LoadGamesPair() {
+  // The closing screen shows without them, so a player is told which pack to look at.
   ClassZFile games;
-  if (!games.Open(kGamesPack, ZFILE_MODE_READ) || !games.PackValid()) return;
+  if (!games.Open(kGamesPack, ZFILE_MODE_READ) || !games.PackValid()) {
+    std::fprintf(stderr, "kolvo2: cannot open res/games.zpk: missing, or not a pack\n");
+    return;
+  }
   const uint32_t count = games.PackContainFiles();
-  if (count < 2) return;
+  if (count < 2) {
+    std::fprintf(stderr, "kolvo2: res/games.zpk holds %u pictures, a pair needs 2\n", count);
+    return;
+  }
   const uint32_t r = maindata && maindata->random ? maindata->random->Next() : 0;
   const uint32_t k = (r % (count / 2)) & 0xFF;
-  Z2DSurface picture;
-  if (QuickLoadFileSurface(&games, 2 * k, picture))
-    backdrop.BltFast(kPairLeftX, kPairY, &picture, nullptr, 0, 0);
-  if (QuickLoadFileSurface(&games, 2 * k + 1, picture))
-    backdrop.BltFast(kPairRightX, kPairY, &picture, nullptr, 0, 0);
+  const int32_t xs[2] = {kPairLeftX, kPairRightX};
+  for (uint32_t i = 0; i < 2; ++i) {
+    Z2DSurface picture;
+    if (QuickLoadFileSurface(&games, 2 * k + i, picture))
+      backdrop.BltFast(xs[i], kPairY, &picture, nullptr, 0, 0);
+    else
+      std::fprintf(stderr, "kolvo2: cannot load entry %u of res/games.zpk\n", 2 * k + i + 1);
+  }
 }

@@ -264,9 +264,15 @@ bool ClassLevel::ProcessHighscore(Z2DSurface& bb) {
   gfx.DrawGameFont(bb, 84, T - 30, "New highscore!");
   gfx.DrawGameFont(bb, 84, T - 10, "Score:");
   gfx.DrawGameFont(bb, 84, T + 10, "Name:");
-  gfx.DrawGameFont(bb, x, T - 10, static_cast<int32_t>(score));
+  char scoretext[16];
+  std::snprintf(scoretext, sizeof scoretext, "%u", score);  // unsigned, as the tables show it
+  gfx.DrawGameFont(bb, x, T - 10, scoretext);
+  // The name as typed so far (at most 8 characters) and the blinking cursor.
   char shown[CFG_NAME_CHARS + 2];
-  std::snprintf(shown, sizeof shown, "%s%s", name, statetimer % kCursorBlinkMs < kCursorBlinkMs / 2 ? "_" : "");
+  size_t n = strnlen(name, CFG_NAME_CHARS);
+  std::memcpy(shown, name, n);
+  if (statetimer % kCursorBlinkMs < kCursorBlinkMs / 2) shown[n++] = '_';
+  shown[n] = 0;
   gfx.DrawGameFont(bb, x, T + 10, shown);
 
   const uint8_t c = static_cast<uint8_t>(console.GetC());

@@ -61,7 +61,11 @@ void CaptureNetHighscore::SubmitScore(MAINDATA* data) {
   request.AddParam("game_id", SCORE_GAME_ID);
   request.AddParam("code", code);
   request.AddParam("name", name);
-  request.AddParam("score", static_cast<int32_t>(cfg.scores[table][0]));
+  // Unsigned, as the submission code carries it: a best score of 2^31 or more must not
+  // reach the server as a negative number its code does not match.
+  char score[16];
+  std::snprintf(score, sizeof score, "%u", cfg.scores[table][0]);
+  request.AddParam("score", score);
 
   if (!reply.Alloc(REPLY_SIZE)) {
     SetError("Not enough memory");

@@ -133,7 +133,10 @@ void ClassTitle::DrawHighscores(Z2DSurface& bb) {
     const int32_t W = static_cast<int32_t>(gfx.GetFontWidth("9999999"));
     for (uint32_t r = 0; r < CFG_ROWS; ++r) {
       const int32_t y = y0 + static_cast<int32_t>(r) * L;
-      const int32_t score = static_cast<int32_t>(cfg.scores[tab][r]);
+      // Scores are unsigned in the record and in the code line below: one reading of
+      // them everywhere, 2^31 and above included.
+      char score[16];
+      std::snprintf(score, sizeof score, "%u", cfg.scores[tab][r]);
       char name[CFG_NAME_CHARS + 1];
       std::memcpy(name, cfg.names[tab][r], CFG_NAME_CHARS);
       name[CFG_NAME_CHARS] = 0;

@@ -5,12 +5,15 @@
 # game (not built yet, or another build folder meant), 2 on bad usage.
 set -euo pipefail
 usage="usage: tools/prepare-data.sh GAME DATA_FOLDER [BUILD_FOLDER]   (BUILD_FOLDER: build-release)"
+mistake() { printf 'tools/prepare-data.sh: %s\n%s\n' "$1" "$usage" >&2; exit 2; }
 case "${1:-}" in
   -h|--help) echo "$usage"; exit 0 ;;
 esac
+for a in "$@"; do
+  case "$a" in -*) mistake "unknown option \"$a\"" ;; esac
+done
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
-  echo "$usage" >&2
-  exit 2
+  mistake "needs GAME and DATA_FOLDER, $# given"
 fi
 game=$1 data=$2 build=${3:-build-release}
 src=$build/$game/data

@@ -1,7 +1,8 @@
 // The program entry of a tool that is an application on the Zolt framework: opens the
 // console's devices, runs one application object to its end and closes the devices again.
 // Such a tool takes no arguments (the host layer's settings say how it runs): --help or -h
-// prints its usage and exits 0, anything else prints it on standard error and exits 2.
+// prints its usage and exits 0, anything else is named on standard error before the
+// usage and exits 2.
 // Otherwise returns 0 after a normal end, 1 when the devices cannot be opened or start-up
 // fails (the reason goes to standard error, after the program's name).
 #pragma once
@@ -14,7 +15,8 @@
 
 template <class App>
 int ZoltToolMain(const char* program, int argc, char** argv, const char* usage) {
-  if (argc > 1) return ToolUsage(usage, ToolHelpAsked(argc, argv));
+  int exit = 0;
+  if (!ToolTakesNoArguments(program, argc, argv, usage, exit)) return exit;
   if (!HandleDevicePtr(false)) {
     std::fprintf(stderr, "%s: cannot open the console's devices\n", program);
     return 1;

@@ -1,16 +1,21 @@
 // Writes the built-in font as a source file: the strip of zfont_design.h compressed with
-// the engine's codec. Usage: zfont_gen <output.cpp>
+// the engine's codec. Usage: zfont_gen OUTPUT.cpp; exits with 1 when it cannot, 2 on bad
+// usage; --help prints the usage (exit 0).
 #include <cstdio>
 #include <string>
 
 #include "assets/font/zfont_design.h"
 #include "engine/core/zmod_memory.h"
+#include "tools/tool_usage.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: zfont_gen <output.cpp>\n");
-    return 2;
-  }
+  const char usage[] =
+      "usage: zfont_gen OUTPUT.cpp\n"
+      "Writes the engine's built-in font, compressed with its codec, as a C++ source file.\n";
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(usage, true);
+  if (argc == 2 && argv[1][0] == '-')
+    return ToolMistake("zfont_gen", std::string("unknown option \"") + argv[1] + "\"", usage);
+  if (argc != 2) return ToolMistake("zfont_gen", "needs one OUTPUT.cpp", usage);
   static uint8_t strip[zfont::kBytes];
   if (!zfont::RenderStrip(strip)) {
     std::fprintf(stderr, "zfont_gen: the glyphs do not fit the strip\n");

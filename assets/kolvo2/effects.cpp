@@ -157,30 +157,39 @@ std::vector<int16_t> HighScoreChime() {
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 2); }
 void Put32(std::vector<uint8_t>& out, uint32_t v) { k2data::PutLe(out, v, 4); }
-void PutId(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
 
-// RIFF, "WAVE", the fmt chunk first, optional chunks, then the data.
+// RIFF, "WAVE", the fmt chunk first, optional chunks, then the data. The file is laid out
+// in one buffer of its final size.
 std::vector<uint8_t> Riff(const std::vector<uint8_t>& fmt, const std::vector<uint8_t>& fact,
                           const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> body;
-  PutId(body, "WAVE");
-  PutId(body, "fmt ");
-  Put32(body, static_cast<uint32_t>(fmt.size()));
-  body.insert(body.end(), fmt.begin(), fmt.end());
+  const size_t body = 4 + 8 + fmt.size() + (fact.empty() ? 0 : 8 + fact.size()) + 8 + data.size() +
+                      data.size() % 2;
+  std::vector<uint8_t> out(8 + body, 0);
+  size_t at = 0;
+  auto id = [&](const char* text) {
+    for (int i = 0; i < 4; ++i) out[at++] = static_cast<uint8_t>(text[i]);
+  };
+  auto word = [&](size_t v) {
+    for (int i = 0; i < 4; ++i) out[at++] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  auto bytes = [&](const std::vector<uint8_t>& b) {
+    for (uint8_t v : b) out[at++] = v;
+  };
+  id("RIFF");
+  word(body);
+  id("WAVE");
+  id("fmt ");
+  word(fmt.size());
+  bytes(fmt);
   if (!fact.empty()) {
-    PutId(body, "fact");
-    Put32(body, static_cast<uint32_t>(fact.size()));
-    body.insert(body.end(), fact.begin(), fact.end());
+    id("fact");
+    word(fact.size());
+    bytes(fact);
   }
-  PutId(body, "data");
-  Put32(body, static_cast<uint32_t>(data.size()));
-  body.insert(body.end(), data.begin(), data.end());
-  if (data.size() % 2) body.push_back(0);
-  std::vector<uint8_t> out;
-  PutId(out, "RIFF");
-  Put32(out, static_cast<uint32_t>(body.size()));
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
+  id("data");
+  word(data.size());
+  bytes(data);
+  return out;  // an odd data chunk's pad byte is the 0 left at the end
 }
 
 // The standard MS-ADPCM coefficient pairs.

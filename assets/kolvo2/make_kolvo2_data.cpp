@@ -9,10 +9,14 @@
 #include "tools/tool_usage.h"
 
 int main(int argc, char **argv) {
-  if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-')
-    return ToolUsage("usage: make_kolvo2_data TUNES DATA\nWrites kolvo2's "
-                     "packs into DATA/res from the tunes' sources in TUNES.\n",
-                     ToolHelpAsked(argc, argv));
+  const char usage[] = "usage: make_kolvo2_data TUNES DATA\nWrites kolvo2's "
+                       "packs into DATA/res from the tunes' sources in TUNES.\n";
+  if (ToolHelpAsked(argc, argv)) return ToolUsage(usage, true);
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0] == '-')
+      return ToolMistake("make_kolvo2_data", std::string("unknown option \"") + argv[i] + "\"", usage);
+  if (argc != 3)
+    return ToolMistake("make_kolvo2_data", "needs TUNES and DATA, " + std::to_string(argc - 1) + " given", usage);
   const std::string res = std::string(argv[2]) + "/res";
   mkdir(argv[2], 0755);
   mkdir(res.c_str(), 0755);

@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,19 +13,6 @@
 namespace {
 
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
-
-// The first IPv4 address of a host name (blocking lookup), host byte order.
-bool LookUp(const char* name, uint32_t& address) {
-  const hostent* h = gethostbyname(name);
-  if (!h || h->h_addrtype != AF_INET || h->h_length != 4 || !h->h_addr_list || !h->h_addr_list[0]) {
-    return false;
-  }
-  // Copied at once: the next lookup overwrites the static record.
-  in_addr a;
-  ClassZMemory::Copy(&a, h->h_addr_list[0], 4, true);
-  address = ntohl(a.s_addr);
-  return true;
-}
 
 }  // namespace
 
@@ -113,7 +99,7 @@ int ClassZConnect::SearchHost(const char* host, int32_t port) {
       char own[256];
       if (gethostname(own, sizeof own - 1) != 0) return 0;
       own[sizeof own - 1] = 0;
-      if (!LookUp(own, hostAddress)) return 0;
+      if (!ZNetResolve(own, hostAddress)) return 0;  // the own name: no name service waited for
       addressGiven = false;
     }
   } else {
@@ -121,10 +107,20 @@ int ClassZConnect::SearchHost(const char* host, int32_t port) {
     if (inet_aton(host, &a)) {
       hostAddress = ntohl(a.s_addr);
     } else {
-      if (!LookUp(host, hostAddress)) return 0;
-      addressGiven = false;
+      // A name service can take seconds: the name is looked up on a thread of its own and
+      // the connection waits in its connecting state; the polls connect once the address
+      // has come (FinishLookup), and the caller's own time limit covers the wait.
+      if (!lookup.Start(host)) return 0;
+      lookupPort = port;
+      connected = true;
+      connecting = true;
+      return 1;
     }
   }
+  return Connect(port, addressGiven);
+}
+
+int ClassZConnect::Connect(int32_t port, bool addressGiven) {
   address = sockaddr_in{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
@@ -133,6 +129,19 @@ int ClassZConnect::SearchHost(const char* host, int32_t port) {
   connected = true;
   int* window = framework ? framework->GetWnd() : nullptr;
   return Startup(server, hostText, port, window, addressGiven) == 0 ? 1 : 0;
+}
+
+void ClassZConnect::FinishLookup() {
+  uint32_t found = 0;
+  const int state = lookup.Poll(found);
+  if (state == ZNET_LOOKUP_WAITING) return;
+  if (state == ZNET_LOOKUP_FOUND) {
+    hostAddress = found;
+    if (Connect(lookupPort, false)) return;
+  }
+  // As a failed connect: no message, the request goes with the connection.
+  Disconnect(0);
+  FreePending();
 }
 
 int ClassZConnect::Startup(bool asServer, const char* name, int32_t port, int* window,
@@ -180,6 +189,10 @@ int ClassZConnect::CreateSocket() {
 }
 
 int ClassZConnect::CheckSockets(int* window) {
+  if (transport == 1 && lookup.Active()) {
+    FinishLookup();
+    return 0;  // a connect just started completes in a later poll
+  }
   if ((transport != 1 && transport != 2) || main == -1) return 0;
   const uint32_t start = generation;
   if (!server) {
@@ -331,6 +344,7 @@ void ClassZConnect::Disconnect(uint8_t client) {
     ClearQueue(clientQueues[k]);
   }
   const bool hadSocket = main != -1;
+  lookup.Cancel();
   CloseSocket(main);
   ClearQueue(mainQueue);
   // The request builders close the old connection before they set a new request, so the

@@ -2,8 +2,9 @@
 // listening socket and up to 16 clients) or a client role (one socket), polled once a
 // frame from the framework's main loop on the game thread, every event delivered as a
 // net message. No call waits: sockets are non-blocking, a connect completes in a later
-// poll, unsent bytes wait for the socket to become writable. Only the name lookup of a
-// host that is not a dotted address blocks.
+// poll, unsent bytes wait for the socket to become writable. A client's host name is
+// looked up on a thread of its own (ZNetLookup) while the connection waits in its
+// connecting state; only a server's lookup of its own name is made in the call.
 //
 // Net messages (client 0 is the main socket, 1..16 a server's clients):
 //   0 connected (client role; data: the peer's dotted address)
@@ -13,7 +14,8 @@
 //   4 data arrived (1..1024 bytes of one recv)
 //   255 the pending request is about to be sent (to the framework only)
 // Message texts are zero-terminated; len excludes the zero. The data pointer is valid only
-// during the call. A connect or lookup failure gives no message.
+// during the call. A connect or lookup failure gives no message (the connection just
+// closes; a request waiting for it is dropped).
 #pragma once
 
 #include <netinet/in.h>
@@ -23,6 +25,7 @@
 #include "engine/net/zhttp_request.h"
 #include "engine/net/zhttp_stack.h"
 #include "engine/net/znet_frame.h"
+#include "engine/net/znet_lookup.h"
 #include "engine/net/znet_stack.h"
 
 class ClassZolt;
@@ -78,8 +81,9 @@ class ClassZConnect {
 
   // Server role when host is null (listens on the bind address, or the own host's first
   // address), else client role (connects to host: a dotted address, or a name looked up
-  // with a blocking call). port 0 lets a server take any free port. 1 when the socket was
-  // set up, else 0 (no message).
+  // on a thread of its own, the connect following in the poll that sees the answer). port
+  // 0 lets a server take any free port. 1 when the socket was set up or the lookup
+  // started, else 0 (no message).
   int SearchHost(const char* host, int32_t port);
   // The server's bind address (dotted text); null goes back to the own host's address.
   // 1, or 0 for text that is not a dotted address.
@@ -189,6 +193,11 @@ class ClassZConnect {
   void Flush(int& socket, OutQueue& queue);
   void FlushPending();
   void CompleteConnect();
+  // Sets the address up from hostAddress and port and starts the socket (Startup).
+  int Connect(int32_t port, bool addressGiven);
+  // The poll's step while a name is looked up: connects once the address has come, or
+  // closes the connection (no message) when there is none.
+  void FinishLookup();
   void ClearQueue(OutQueue& queue);
   // A request builder's first step (refuses an unsafe request, closes the old connection)
   // and last (takes the built text, null when out of memory, and connects).
@@ -219,6 +228,8 @@ class ClassZConnect {
   bool bindGiven = false;       // false: bind to the own host's first address
   uint16_t boundPort = 0;
   uint32_t generation = 0;      // grows whenever every socket is closed
+  ZNetLookup lookup;            // a client's host name being looked up
+  int32_t lookupPort = 0;       // the port to connect to once it has come
   OutQueue mainQueue;
   OutQueue clientQueues[ZNET_MAX_CLIENTS];
 };

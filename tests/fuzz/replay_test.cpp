@@ -47,6 +47,9 @@ class FuzzReplay : public testing::TestWithParam<FuzzTarget> {};
 
 }  // namespace
 
+// Beside the target's type, where the printer looks for it.
+void PrintTo(const FuzzTarget& t, std::ostream* os) { *os << t.name; }
+
 TEST_P(FuzzReplay, CorpusReproducersAndGeneratedInputs) {
   const FuzzTarget& target = GetParam();
   const std::vector<std::string> corpus = Files(Folder("corpus", target.name));

@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"MusicVolume200", [](GAMECONFIG& c) { c.musicvolume = 200; }, 474, 64},
         HostileCase{"SfxVolume65", [](GAMECONFIG& c) { c.sfxvolume = 65; }, 475, 64},
         HostileCase{"Directions5", [](GAMECONFIG& c) { c.directions = 5; }, 476, 1},
-        HostileCase{"AllOff5", [](GAMECONFIG& c) { c.alloff = 5; }, 477, 1},
+        HostileCase{"AllOff5", [](GAMECONFIG& c) { c.alloff = 5; }, 477, 0},  // volumes are on
         HostileCase{"Fps255", [](GAMECONFIG& c) { c.showfps = 255; }, 478, 1},
         HostileCase{"Shadow5", [](GAMECONFIG& c) { c.shadow = 5; }, 479, 1},
         HostileCase{"GridOff2", [](GAMECONFIG& c) { c.gridoff = 2; }, 480, 1},
@@ -228,6 +228,11 @@ INSTANTIATE_TEST_SUITE_P(
                     96 + 64 + 8, 0},
         HostileCase{"BothVolumesZeroSoundOn",
                     [](GAMECONFIG& c) { c.musicvolume = c.sfxvolume = 0; }, 477, 1},
+        HostileCase{"SoundOffWithVolumes", [](GAMECONFIG& c) { c.alloff = 1; }, 477, 0},
+        HostileCase{"SoundOffWithOnlyMusic", [](GAMECONFIG& c) {
+                      c.sfxvolume = 0;
+                      c.alloff = 1;
+                    }, 477, 0},
         // Valid values, however unusual, stay byte for byte.
         HostileCase{"Valid", [](GAMECONFIG& c) {
                       c.startlevel = 9;
@@ -239,7 +244,6 @@ INSTANTIATE_TEST_SUITE_P(
                       c.gridoff = 1;
                     }, 0, -1},
         HostileCase{"VolumeOffTheSteps", [](GAMECONFIG& c) { c.musicvolume = 20; }, 0, -1},
-        HostileCase{"SoundOffWithVolumes", [](GAMECONFIG& c) { c.alloff = 1; }, 0, -1},
         HostileCase{"ScoresAndKeysAsForged", [](GAMECONFIG& c) {
                       c.scores[3][2] = 0xFFFFFFFF;
                       c.keypause = 255;

@@ -238,7 +238,12 @@ TEST_F(Console, AServersLongAnswerIsShownWholeOnTheScreen) {
   struct Case {
     const char* what;
     std::string answer;
-  } cases[] = {{"short", "Bad code"}, {"words", words}, {"one long word", solid}};
+    const char* lines = nullptr;  // the message exactly, where the answer has line ends
+  } cases[] = {{"short", "Bad code"}, {"words", words}, {"one long word", solid},
+               {"its own line ends", "Bad code\r\nTry again\n\nLater\r\n",
+                "Submission failed\nBad code\nTry again\n\nLater"},
+               {"a long line before a break",
+                "closed 0 closed 9 closed 18 closed 28 closed 38 closed 48\rEnd"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     w.console.SetIdle();
@@ -259,10 +264,19 @@ TEST_F(Console, AServersLongAnswerIsShownWholeOnTheScreen) {
     EXPECT_LE(right, 317);
     EXPECT_GE(top, 1);
     EXPECT_LE(bottom, 238);
+    if (c.lines) {
+      EXPECT_STREQ(w.console.Message(), c.lines);
+      continue;
+    }
     // The answer's text is all there, only its blanks turned into line breaks.
     std::string shown = w.console.Message(), expected = "Submission failed " + c.answer;
+    if (c.answer.find('\r') != std::string::npos) {
+      EXPECT_EQ(shown.substr(shown.size() - 4), "\nEnd") << "the line end was lost";
+    }
     for (char& ch : shown)
       if (ch == '\n') ch = ' ';
+    for (char& ch : expected)
+      if (ch == '\r') ch = ' ';
     if (c.answer == solid) shown.erase(std::remove(shown.begin(), shown.end(), ' '), shown.end()),
                            expected.erase(std::remove(expected.begin(), expected.end(), ' '), expected.end());
     while (!expected.empty() && expected.back() == ' ') expected.pop_back();

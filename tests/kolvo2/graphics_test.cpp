@@ -203,7 +203,10 @@ TEST(GraphicsBackdrop, TheClosingScreenTakesOnePairOfTheGamesPack) {
     for (const uint32_t r : {0u, 1u, 2u, 5u, 0x7FFFFFFFu}) {
       SCOPED_TRACE(::testing::Message() << pictures << " pictures, number " << r);
       w.random.script = {r};
+      ::testing::internal::CaptureStderr();
       w.gfx.LoadBackDrop("upcoming.bmp");
+      const std::string said = ::testing::internal::GetCapturedStderr();
+      EXPECT_EQ(said.find("res/games.zpk") != std::string::npos, pictures == 1) << said;
       if (pictures == 1) {
         EXPECT_NE(backdrop->GetPixel(60, 20), oracle::Expand(4, oracle::Pack(4, colours[0])));
         continue;

@@ -123,10 +123,14 @@ TEST_F(Intro, AFailedPictureEndsTheProgramAndMissingSoundDoesNot) {
             0);
   {
     WorkingDir folder(silent.path());
+    ::testing::internal::CaptureStderr();
     while (intro.phase == INTRO_LOADING && next == 0) Frame(100);
+    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(next, 0u);
     EXPECT_EQ(intro.phase, INTRO_FADEIN);
     EXPECT_EQ(w.sound.SfxFound(), 0u);
+    for (const char* pack : {"res/sfx.zpk", "res/bgm.zpk"})
+      EXPECT_NE(said.find(std::string("cannot open ") + pack + ": missing"), std::string::npos) << said;
   }
   TempDir empty;
   GameWorld world;

@@ -107,12 +107,49 @@ TEST_F(Submission, EachReplyEndsInItsStateAndText) {
   }
 }
 
+TEST_F(Submission, AScoreOfTwoToThe31OrMoreIsSentAsTheCodeCarriesIt) {
+  w.cfg.scores[1][0] = 3000000000u;
+  std::string request;
+  const std::string posted = "1";
+  EXPECT_EQ(Run(&posted, 16, request), NET_POSTED);
+  EXPECT_NE(request.find("&score=3000000000"), std::string::npos) << request;
+}
+
 TEST_F(Submission, SilenceTimesOutAfterThirtySecondsOfFrames) {
   std::string request;
   // Frames of a second: the time-out comes at the 30th whatever the wall clock says.
   EXPECT_EQ(Run(nullptr, 1000, request), NET_FAILED);
   EXPECT_STREQ(w.net.error, "Timeout");
   EXPECT_EQ(cleanups, 1);
+}
+
+// A score server whose name takes long to look up: the frames go on meanwhile, and the
+// 30 seconds of the time limit run out while the lookup is still under way.
+TEST_F(Submission, ASlowNameLookupHoldsUpNoFrameAndTheTimeLimitCoversIt) {
+  static std::atomic<bool> release, answered;
+  release = false;
+  answered = false;
+  ZNetLookup::SetResolver([](const char*, uint32_t& address) {
+    // Held until the test lets go (a minute at most, should the frames wait for it).
+    for (int i = 0; i < 6000 && !release; ++i) usleep(10000);
+    address = 0x7F000001;
+    answered = true;
+    return true;
+  });
+  setenv(SCORE_SERVER_VARIABLE, ("slow.test:" + std::to_string(server.port())).c_str(), 1);
+  w.console.OpenInternet(0, "0123456789");
+  for (int i = 0; i < 40 && w.console.Busy() == CONSOLE_ONLINE; ++i) {
+    SubmissionFrame(w.data, &app);
+    connection.CheckSockets(nullptr);
+    w.Console(1000);
+  }
+  EXPECT_FALSE(answered) << "a frame waited for the lookup";
+  EXPECT_EQ(w.net.netstate, NET_FAILED);
+  EXPECT_STREQ(w.net.error, "Timeout");
+  EXPECT_EQ(w.console.Busy(), CONSOLE_IDLE);
+  EXPECT_EQ(w.net.attached, 0) << "the connection was cleaned up";
+  release = true;
+  ZNetLookup::SetResolver(nullptr);
 }
 
 TEST_F(Submission, NoConnectionFailsAtOnceAndNoServerTimesOut) {

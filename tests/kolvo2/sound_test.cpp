@@ -3,6 +3,7 @@
 // speaker that cannot open.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -349,8 +350,13 @@ TEST(SoundPacksDamaged, BadEntriesStaySilentAndReadsStayInsideTheEntry) {
   ClassSound sound(speaker);
   ASSERT_EQ(sound.Initialize(false, 64, 64, nullptr), 1);
   const std::string folder = dir.path() + "/";
+  ::testing::internal::CaptureStderr();
   ASSERT_EQ(sound.LoadSfxFiles(folder.c_str()), 1);
   ASSERT_EQ(sound.LoadBgmFiles(folder.c_str()), 1);
+  // Each entry that stays silent is named, with its pack.
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, "kolvo2: cannot load entry 2 of " + folder + "res/sfx.zpk; it stays silent\n"
+                  "kolvo2: cannot load entry 1 of " + folder + "res/bgm.zpk; it stays silent\n");
   EXPECT_EQ(sound.SfxFound(), 3u);
   EXPECT_EQ(sound.BgmFound(), 1u);
   clock.Advance(100);
@@ -364,7 +370,17 @@ TEST(SoundPacksDamaged, BadEntriesStaySilentAndReadsStayInsideTheEntry) {
   speaker.pump(44100 * 4 / 10);  // mixes past the end of what it holds
   // Missing packs: nothing found, nothing plays, and what was loaded is let go.
   const std::string nowhere = dir.path() + "/nowhere/";
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(sound.LoadSfxFiles(nowhere.c_str()), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "kolvo2: cannot open " + nowhere + "res/sfx.zpk: missing, or not a pack\n");
+  // An empty pack opens and is named too.
+  std::remove((dir.path() + "/res/sfx.zpk").c_str());
+  WritePack(dir.path() + "/res/sfx.zpk", {});
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(sound.LoadSfxFiles(folder.c_str()), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "kolvo2: " + folder + "res/sfx.zpk holds no entries\n");
   EXPECT_EQ(sound.SfxFound(), 0u);
   clock.Advance(100);
   sound.PlaySfx(1);

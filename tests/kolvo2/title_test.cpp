@@ -2,6 +2,7 @@
 // assignment, the credits, the high-score view's tools and the closing screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -274,6 +275,31 @@ TEST_F(Title, TheHighScoreTabsStopAtTheirEnds) {
   Open(4);
   Press(ZBUTTON_A);
   EXPECT_EQ(title.state, TITLE_MENU);
+}
+
+TEST_F(Title, AScoreOfTwoToThe31OrMoreShowsUnsignedInItsRow) {
+  // The row of 3,000,000,000 against the same view with 0 in that row: where they differ
+  // is the longer number, whose left end shows whether a sign was drawn.
+  const int32_t Hp = static_cast<int32_t>(w.gfx.GetFontHeight()), L = Hp * 4 / 3;
+  const int32_t y0 = 240 - 7 * L + L / 2 - Hp / 2;
+  const int32_t right = static_cast<int32_t>(w.gfx.GetFontWidth("9999999")) + 40;
+  auto row = [&](uint32_t score) {
+    w.cfg.scores[0][0] = score;
+    title.state = TITLE_MENU;
+    Open(4);
+    Frames(40);  // past the fade
+    std::vector<uint32_t> pixels;
+    for (int32_t y = y0; y < y0 + Hp; ++y)
+      for (int32_t x = 0; x < right; ++x) pixels.push_back(w.Pixel(x, y));
+    return pixels;
+  };
+  const std::vector<uint32_t> big = row(3000000000u), zero = row(0);
+  int32_t left = right;
+  for (size_t i = 0; i < big.size(); ++i)
+    if (big[i] != zero[i]) left = std::min(left, static_cast<int32_t>(i % right));
+  const int32_t start = right - static_cast<int32_t>(w.gfx.GetFontWidth("3000000000"));
+  EXPECT_GE(left, start) << "drawn wider than the unsigned number";
+  EXPECT_LT(left, start + static_cast<int32_t>(w.gfx.GetFontWidth("3")));
 }
 
 TEST_F(Title, ErasingTheTablesNeedsAYes) {

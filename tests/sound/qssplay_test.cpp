@@ -2,6 +2,8 @@
 // through the sound card.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -130,13 +132,25 @@ TEST_F(QssPlay, SaysWhyInWords) {
   const struct {
     std::string args;
     std::string message;
+    int status = 1;  // 2: a mistake on the command line, named before the usage
   } cases[] = {
       {"--out " + dir_ + "/o.wav " + junk, "junk.bin: not a module (unsupported data) nor a WAV sample (bad file structure)\n"},
       {"--out " + dir_ + "/o.wav " + dir_ + "/missing.mod", "missing.mod: cannot open the file: No such file or directory\n"},
+      {"--seconds -3 " + junk, "qssplay: --seconds -3: the time is a number of seconds", 2},
+      {"--rate 5 " + junk, "qssplay: --rate 5: the rate is a whole number of Hz from 4000", 2},
+      {"--bits 12 " + junk, "qssplay: --bits 12: the sample size is 8 or 16 bits\n", 2},
+      {junk + " --rate", "qssplay: --rate needs a value\n", 2},
+      {junk + " " + junk, "qssplay: one FILE at a time", 2},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(run(c.args), 1) << c.args;
-    EXPECT_NE(log().find(c.message), std::string::npos) << log();
+    EXPECT_EQ(run(c.args), c.status) << c.args;
+    const std::string said = log();
+    if (c.status == 2) {
+      EXPECT_EQ(said.find(c.message), 0u) << said;
+      EXPECT_NE(said.find("\nusage: qssplay"), std::string::npos) << said;
+    } else {
+      EXPECT_NE(said.find(c.message), std::string::npos) << said;
+    }
   }
 }
 
@@ -178,6 +192,13 @@ TEST_F(QssPlay, PlaysThroughTheSoundCardInRealTime) {
   // No sound card: said at once, rather than playing into nothing.
   EXPECT_EQ(run(mod, "SDL_AUDIODRIVER=none-such"), 1);
   EXPECT_NE(log().find("qssplay: no sound card to play"), std::string::npos) << log();
+#ifdef QSSPLAY_SOUND_CARD
+  // A card the audio library cannot find: two lines of ours, none of the library's own.
+  EXPECT_EQ(run(mod, "SDL_AUDIODRIVER=alsa ALSA_CARD=none-such AUDIODEV=none-such"), 1);
+  const std::string quiet = log();
+  EXPECT_NE(quiet.find("qssplay: no sound card to play"), std::string::npos) << quiet;
+  EXPECT_EQ(std::count(quiet.begin(), quiet.end(), '\n'), 2) << quiet;
+#endif
 }
 
 }  // namespace

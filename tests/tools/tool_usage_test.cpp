@@ -43,12 +43,17 @@ TEST(ToolUsage, HelpGoesToStandardOutputWithExitZero) {
     }
 }
 
-TEST(ToolUsage, AMistakeGivesTheUsageOnStandardErrorWithExitTwo) {
+TEST(ToolUsage, AMistakeIsNamedBeforeTheUsageOnStandardErrorWithExitTwo) {
   for (const Tool& t : Tools()) {
     // An option no tool knows; standard output is dropped.
     const ToolRun run = RunTool("{ " + t.path + " --no-such-option 2>&1 >/dev/null; }", "");
     EXPECT_EQ(run.status, 2) << t.name;
-    EXPECT_EQ(run.output.rfind("usage: " + t.name, 0), 0u) << t.name << ": " << run.output;
+    const size_t end = run.output.find('\n');
+    ASSERT_NE(end, std::string::npos) << t.name << ": " << run.output;
+    const std::string first = run.output.substr(0, end);
+    EXPECT_EQ(first.rfind(t.name + ": ", 0), 0u) << t.name << ": " << run.output;
+    EXPECT_NE(first.find("\"--no-such-option\""), std::string::npos) << t.name << ": " << run.output;
+    EXPECT_EQ(run.output.find("usage: " + t.name, end), end + 1) << t.name << ": " << run.output;
   }
 }
 

@@ -125,30 +125,37 @@ TEST_F(ZimgTool, APictureWithTransparencyKeepsItsAlphaInA32BitBmp) {
   }
 }
 
-TEST_F(ZimgTool, FailuresGiveTheResultCodeAndNoFile) {
+TEST_F(ZimgTool, FailuresSayWhatWentWrongAndLeaveNoFile) {
   const Bytes png = SamplePng();
   Bytes cut(png.begin(), png.begin() + 40);  // inside IDAT: the chunk runs past the data
   ASSERT_TRUE(WriteWholeFile(dir / "cut.png", cut));
   ASSERT_TRUE(WriteWholeFile(dir / "text.txt", Bytes{'h', 'e', 'l', 'l', 'o'}));
+  ASSERT_TRUE(WriteWholeFile(dir / "fine.png", png));
+  const std::string pngout = dir / "out.png";
   const struct {
     std::string arguments;
     int status;
-    std::string text;
+    std::string text;  // 2: the start of what is said, before the usage
   } cases[] = {
-      {dir / "cut.png" + " " + out, 1, "result 1"},
-      {dir / "text.txt" + " " + out, 1, "result 3"},
+      {dir / "cut.png" + " " + out, 1, "zimg: " + dir / "cut.png" + ": the picture is damaged, cut short"},
+      {dir / "text.txt" + " " + out, 1, "zimg: " + dir / "text.txt" + ": not a picture zimg can read (it reads PNG and BMP)"},
       {dir / "missing.png" + " " + out, 1, "cannot open " + dir / "missing.png" + ": No such file or directory"},
-      {dir / "cut.png" + " " + out, 1, "(bad or damaged data)"},
-      {dir / "text.txt" + " " + out, 1, "(not a format any loader reads)"},
-      {dir / "cut.png", 2, "usage"},
-      {dir / "cut.png" + " " + out + " --format 9", 2, "usage"},
-      {dir / "cut.png" + " " + out + " --size 4", 2, "usage"},
+      {dir / "cut.png", 2, "zimg: needs IN and OUT.bmp, 1 names given\nusage: zimg"},
+      {dir / "cut.png" + " " + out + " --format 9", 2, "zimg: --format 9: the format is a number from 1 to 6\nusage"},
+      {dir / "cut.png" + " " + out + " --size 4", 2, "zimg: unknown option \"--size\"\nusage"},
+      // A name asking for another kind of file is refused rather than given BMP bytes.
+      {dir / "fine.png" + " " + pngout, 2, "zimg: " + pngout + ": zimg writes BMP files only"},
   };
   for (const auto& c : cases) {
     const ToolRun run = Zimg(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.output;
-    EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << ": " << run.output;
+    if (c.status == 2) {
+      EXPECT_EQ(run.output.rfind(c.text, 0), 0u) << c.arguments << ": " << run.output;
+    } else {
+      EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << ": " << run.output;
+    }
     EXPECT_TRUE(ReadWholeFile(out).empty()) << c.arguments;
+    EXPECT_TRUE(ReadWholeFile(pngout).empty()) << c.arguments;
   }
   // A write that fails says why, for either kind of BMP.
   ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));

@@ -117,7 +117,7 @@ TEST_F(ZoltDemoTool, HelpPrintsTheUsage) {
   EXPECT_EQ(help.output.rfind("usage: zoltdemo", 0), 0u) << help.output;
   const ToolRun bad = RunTool(ZOLTDEMO_PROGRAM, "--fast");
   EXPECT_EQ(bad.status, 2);
-  EXPECT_EQ(bad.output.rfind("usage: zoltdemo", 0), 0u) << bad.output;
+  EXPECT_EQ(bad.output.rfind("zoltdemo: takes no arguments, not \"--fast\"\nusage: zoltdemo", 0), 0u) << bad.output;
 }
 
 }  // namespace

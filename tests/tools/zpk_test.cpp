@@ -96,13 +96,23 @@ TEST_F(ZpkTool, ErrorsSayWhatWentWrong) {
       {"list " + (dir / "missing.zpk"), 1, "not found"},
       {"new " + (dir / "plain.txt"), 1, "already exists"},
       {"delete " + (dir / "plain.txt") + " x", 1, "not a valid pack"},
-      {"add " + pack + " -k 7 x", 2, "usage"},
-      {"frobnicate " + pack, 2, "usage"},
+      // Mistakes on the command line: named in the first line, the usage after it.
+      {"add " + pack + " -k 7 x", 2, "zpk: -k 7: the kind is 0 (stored raw), 1 (engine codec) or 2 (zlib)\nusage"},
+      {"add " + pack + " x -k", 2, "zpk: -k needs a value\nusage"},
+      {"frobnicate " + pack, 2, "zpk: unknown command \"frobnicate\"\nusage"},
+      {"frobnicate", 2, "zpk: unknown command \"frobnicate\"\nusage"},
+      {"list", 2, "zpk: list: no PACK given\nusage"},
+      {"new " + pack + " -v toolong", 2, "zpk: -v toolong: a vendor is 1 to 4 characters\nusage"},
+      {"add " + pack, 2, "zpk: add needs at least one FILE\nusage"},
   };
   for (const Case& c : cases) {
     ToolRun run = Zpk(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments;
-    EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << ": " << run.output;
+    if (c.status == 2) {
+      EXPECT_EQ(run.output.rfind(c.message, 0), 0u) << c.arguments << ": " << run.output;
+    } else {
+      EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << ": " << run.output;
+    }
   }
   ASSERT_EQ(Zpk("new " + pack).status, 0);
   ToolRun missing = Zpk("add " + pack + " " + (dir / "none.bin"));

@@ -275,9 +275,19 @@ struct Sheet {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char usage[] = "usage: kolvo2sheet DATA OUT.png\n";
+  const char usage[] =
+      "usage: kolvo2sheet DATA OUT.png\n"
+      "Draws every picture, font and mesh of kolvo2's data on one sheet, as the game\n"
+      "shows them in the console's colours, and writes it to OUT.png (a PNG file).\n"
+      "  DATA  the folder kolvo2 runs in: the one holding res/gfx.zpk (the pictures,\n"
+      "        fonts and meshes) and res/games.zpk (the closing screen's pictures); a\n"
+      "        build makes it as build/kolvo2/data\n";
   if (ToolHelpAsked(argc, argv)) return ToolUsage(usage, true);
-  if (argc != 3) return ToolUsage(usage, false);
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0] == '-' && argv[i][1])
+      return ToolMistake("kolvo2sheet", std::string("unknown option \"") + argv[i] + "\"", usage);
+  if (argc != 3)
+    return ToolMistake("kolvo2sheet", "needs DATA and OUT.png, " + std::to_string(argc - 1) + " given", usage);
   // The sheet reads the data as the game does, from its working folder.
   std::string out = argv[2];
   if (!out.empty() && out[0] != '/') {

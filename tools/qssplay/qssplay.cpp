@@ -29,7 +29,7 @@ const char kUsage[] =
     "Plays a MOD module or a WAV sample through the sound card; --out records it to a\n"
     "WAV file instead.\n";
 
-int usage() { return ToolUsage(kUsage, false); }
+int mistake(const std::string& what) { return ToolMistake("qssplay", what, kUsage); }
 
 // What the sound library's result codes mean.
 const char* meaning(int code) {
@@ -118,15 +118,26 @@ int main(int argc, char** argv) {
   const char* out = nullptr;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto value = [&](unsigned long max, unsigned long* v) {
-      return i + 1 < argc && number(argv[++i], max, v);
+    // The option's value, or null (after saying so) when it is missing.
+    auto next = [&]() -> const char* {
+      if (i + 1 < argc) return argv[++i];
+      return nullptr;
     };
     if (a == "--rate") {
-      if (!value(192000, &rate) || rate < 4000) return usage();
+      const char* v = next();
+      if (!v) return mistake(a + " needs a value");
+      if (!number(v, 192000, &rate) || rate < 4000)
+        return mistake(a + " " + v + ": the rate is a whole number of Hz from 4000 to 192000");
     } else if (a == "--bits") {
-      if (!value(16, &bits) || (bits != 8 && bits != 16)) return usage();
+      const char* v = next();
+      if (!v) return mistake(a + " needs a value");
+      if (!number(v, 16, &bits) || (bits != 8 && bits != 16))
+        return mistake(a + " " + v + ": the sample size is 8 or 16 bits");
     } else if (a == "--seconds") {
-      if (i + 1 >= argc || !decimal(argv[++i], 86400, &limit)) return usage();
+      const char* v = next();
+      if (!v) return mistake(a + " needs a value");
+      if (!decimal(v, 86400, &limit))
+        return mistake(a + " " + v + ": the time is a number of seconds from 0 to 86400, such as 2.5");
     } else if (a == "--mono") {
       stereo = false;
     } else if (a == "--loop") {
@@ -134,17 +145,17 @@ int main(int argc, char** argv) {
     } else if (a == "--no-loop") {
       loop = false;
     } else if (a == "--out") {
-      if (i + 1 >= argc) return usage();
-      out = argv[++i];
+      out = next();
+      if (!out) return mistake(a + " needs a file name");
     } else if (a.size() > 1 && a[0] == '-') {
-      return usage();
+      return mistake("unknown option \"" + a + "\"");
     } else if (!path) {
       path = argv[i];
     } else {
-      return usage();
+      return mistake("one FILE at a time: \"" + a + "\" comes after \"" + path + "\"");
     }
   }
-  if (!path) return usage();
+  if (!path) return mistake("no FILE given");
   // The host layer reads these on its first use, which comes below.
   if (out) {
     setenv("GP2X_AUDIO", "wav", 1);

@@ -51,7 +51,8 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) return ToolUsage(kUsage, ToolHelpAsked(argc, argv));
+  int exit = 0;
+  if (!ToolTakesNoArguments("testpattern", argc, argv, kUsage, exit)) return exit;
   const int fb_fd = gp2x::open("/dev/fb0", O_RDWR);
   const int mem_fd = gp2x::open("/dev/mem", O_RDWR);
   if (fb_fd < 0 || mem_fd < 0) {

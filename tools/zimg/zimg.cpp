@@ -2,16 +2,20 @@
 //
 //   zimg IN OUT.bmp [--format N]      N: surface format 1-6 (default 6, 32-bit)
 //
+// It writes BMP only and refuses an output name that asks for another kind (out.png).
 // A picture with transparency (an alpha below 255 anywhere) is written as a 32-bit BMP
 // with its alpha channel, as an RGBA surface of that format holds it, so that partly
 // transparent pixels keep their colour and an image viewer shows their alpha; any other
 // picture, and every 8-bit one (its surfaces keep no alpha), as the surface's own 24-bit
 // BMP. A failed load or write says why in words and exits with 1, leaving no file; bad
 // usage exits with 2; --help prints the usage and exits with 0.
+#include <strings.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/graphics/zdsp_standalone.h"
@@ -24,19 +28,33 @@
 
 namespace {
 
-const char kUsage[] = "usage: zimg IN OUT.bmp [--format 1-6]\n";
+const char kUsage[] =
+    "usage: zimg IN OUT.bmp [--format 1-6]\n"
+    "Reads the picture IN (PNG or BMP) as the engine does and writes it to OUT.bmp, a BMP\n"
+    "file (the only kind zimg writes): 24-bit, or 32-bit with an alpha channel when the\n"
+    "picture has transparency.\n"
+    "  --format N  the engine's surface format the picture is read into, which decides\n"
+    "              the colours kept: 1 8-bit palette, 2 16-bit 4:4:4, 3 16-bit 5:5:5,\n"
+    "              4 16-bit 5:6:5, 5 24-bit, 6 32-bit (the default, every colour kept)\n";
 
-int Usage() { return ToolUsage(kUsage, false); }
+int Mistake(const std::string& what) { return ToolMistake("zimg", what, kUsage); }
 
+// What a failed read means to the person who gave the file.
 const char* Meaning(int code) {
   switch (code) {
-    case 1: return "bad or damaged data";
+    case 1: return "the picture is damaged, cut short, or a kind of PNG or BMP that is not read";
     case 2: return "out of memory";
-    case 3: return "not a format any loader reads";
-    case 4: return "bad argument";
-    case 10: return "palette full";
-    default: return "error";
+    case 3: return "not a picture zimg can read (it reads PNG and BMP)";
+    case 4: return "the picture is empty or too large";
+    case 10: return "too many colours for the 8-bit palette";
+    default: return "the picture cannot be read";
   }
+}
+
+// True when the name ends in ".bmp", in any case.
+bool NamesBmp(const char* name) {
+  const size_t n = std::strlen(name);
+  return n > 4 && strcasecmp(name + n - 4, ".bmp") == 0;
 }
 
 // What the surface's BMP writer's codes mean.
@@ -125,16 +143,31 @@ bool WriteBmpWithAlpha(const Z2DSurfaceRGBA& image, const char* path) {
 
 int main(int argc, char** argv) {
   if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
-  if (argc != 3 && argc != 5) return Usage();
   int format = ZFMT_XRGB8888;
-  if (argc == 5) {
-    if (std::strcmp(argv[3], "--format") != 0) return Usage();
-    format = std::atoi(argv[4]);
-    if (format < 1 || format > 6) return Usage();
+  std::vector<const char*> names;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--format") {
+      if (i + 1 >= argc) return Mistake("--format needs a value");
+      const std::string v = argv[++i];
+      if (v.size() != 1 || v[0] < '1' || v[0] > '6')
+        return Mistake("--format " + v + ": the format is a number from 1 to 6");
+      format = v[0] - '0';
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Mistake("unknown option \"" + a + "\"");
+    } else {
+      names.push_back(argv[i]);
+    }
   }
-  std::FILE* f = std::fopen(argv[1], "rb");
+  if (names.size() != 2) return Mistake("needs IN and OUT.bmp, " + std::to_string(names.size()) + " names given");
+  const char* in = names[0];
+  const char* outname = names[1];
+  // A name that asks for another kind of file would get BMP bytes under it.
+  if (!NamesBmp(outname))
+    return Mistake(std::string(outname) + ": zimg writes BMP files only; name the output *.bmp");
+  std::FILE* f = std::fopen(in, "rb");
   if (!f) {
-    std::fprintf(stderr, "zimg: cannot open %s: %s\n", argv[1], std::strerror(errno));
+    std::fprintf(stderr, "zimg: cannot open %s: %s\n", in, std::strerror(errno));
     return 1;
   }
   std::vector<uint8_t> data;
@@ -142,7 +175,7 @@ int main(int argc, char** argv) {
   for (size_t n; (n = std::fread(chunk, 1, sizeof(chunk), f)) > 0;) data.insert(data.end(), chunk, chunk + n);
   std::fclose(f);
   if (data.size() > 0xFFFFFFFFu) {
-    std::fprintf(stderr, "zimg: %s is too large\n", argv[1]);
+    std::fprintf(stderr, "zimg: %s is too large\n", in);
     return 1;
   }
 
@@ -154,7 +187,7 @@ int main(int argc, char** argv) {
   surface.LinkZCD(&engine.zcd);
   const int r = surface.LoadImage(data.data(), uint32_t(data.size()), uint8_t(format), 1);
   if (r != 0) {
-    std::fprintf(stderr, "zimg: %s: result %d (%s)\n", argv[1], r, Meaning(r));
+    std::fprintf(stderr, "zimg: %s: %s\n", in, Meaning(r));
     return 1;
   }
   // The same decode with its alpha: a surface stores pixels that are not opaque as its
@@ -165,21 +198,21 @@ int main(int argc, char** argv) {
                      rgba.LoadImage(data.data(), uint32_t(data.size()), uint8_t(format), 0) == 0 &&
                      HasTransparency(rgba);
   if (alpha) {
-    if (!WriteBmpWithAlpha(rgba, argv[2])) {
-      std::fprintf(stderr, "zimg: cannot write %s: %s\n", argv[2], std::strerror(errno));
+    if (!WriteBmpWithAlpha(rgba, outname)) {
+      std::fprintf(stderr, "zimg: cannot write %s: %s\n", outname, std::strerror(errno));
       return 1;
     }
   } else {
     errno = 0;
-    const int w = surface.WriteBmp(argv[2], nullptr);
+    const int w = surface.WriteBmp(outname, nullptr);
     if (w != 0) {
       const int error = errno;
-      std::fprintf(stderr, "zimg: cannot write %s: %s%s%s\n", argv[2], WriteMeaning(w), error ? ": " : "",
+      std::fprintf(stderr, "zimg: cannot write %s: %s%s%s\n", outname, WriteMeaning(w), error ? ": " : "",
                    error ? std::strerror(error) : "");
       return 1;
     }
   }
-  std::printf("%s: %ux%u, format %d%s\n", argv[1], surface.GetWidth(), surface.GetHeight(), format,
+  std::printf("%s: %ux%u, format %d%s\n", in, surface.GetWidth(), surface.GetHeight(), format,
               alpha ? ", with alpha (32-bit BMP)" : "");
   return 0;
 }

@@ -53,9 +53,20 @@ const char kUsage[] =
     "       zpk add PACK [-k 0|1|2] [-o] FILE...\n"
     "       zpk extract PACK FOLDER [-o] [NAME...]\n"
     "       zpk delete PACK NAME...\n"
-    "       zpk convert PACK\n";
+    "       zpk convert PACK\n"
+    "\n"
+    "A pack holds files (entries) under names of up to 63 characters.\n"
+    "  new      makes an empty pack; VENDOR is a tag of 1 to 4 characters\n"
+    "  list     shows each entry: index, name, kind, stored and unpacked size\n"
+    "  add      stores the FILEs under their names without the folder; -k is how each\n"
+    "           is stored: 0 as it is, 1 packed with the engine's own codec, 2 packed\n"
+    "           with zlib (the default); -o replaces entries of the same name\n"
+    "  extract  writes every entry, or the NAMEd ones, into FOLDER (made when missing);\n"
+    "           -o overwrites files that are there\n"
+    "  delete   removes the NAMEd entries\n"
+    "  convert  rewrites a pack of the older version 1 as version 2\n";
 
-int Usage() { return ToolUsage(kUsage, false); }
+int Mistake(const std::string& what) { return ToolMistake("zpk", what, kUsage); }
 
 // The folder to extract into, made when it is not there (as "extract" into a new folder
 // is the usual wish); 0 when it is a folder now, else 1 after saying why.
@@ -94,25 +105,30 @@ struct Options {
   bool overwrite = false;
 };
 
-bool ParseOptions(int argc, char** argv, Options& o) {
+// Empty when the options are right, else what is wrong with them.
+std::string ParseOptions(int argc, char** argv, Options& o) {
   for (int i = 3; i < argc; i++) {
     std::string a = argv[i];
     if (a == "-o") {
       o.overwrite = true;
-    } else if (a == "-k" && i + 1 < argc) {
-      std::string k = argv[++i];
-      if (k != "0" && k != "1" && k != "2") return false;
-      o.kind = k[0] - '0';
-    } else if (a == "-v" && i + 1 < argc) {
-      o.vendor = argv[++i];
-      if (o.vendor.empty() || o.vendor.size() > 4) return false;
+    } else if (a == "-k" || a == "-v") {
+      if (i + 1 >= argc) return a + " needs a value";
+      const std::string v = argv[++i];
+      if (a == "-k") {
+        if (v != "0" && v != "1" && v != "2")
+          return "-k " + v + ": the kind is 0 (stored raw), 1 (engine codec) or 2 (zlib)";
+        o.kind = v[0] - '0';
+      } else {
+        if (v.empty() || v.size() > 4) return "-v " + v + ": a vendor is 1 to 4 characters";
+        o.vendor = v;
+      }
     } else if (a.size() > 1 && a[0] == '-') {
-      return false;
+      return "unknown option \"" + a + "\"";
     } else {
       o.args.push_back(a);
     }
   }
-  return true;
+  return "";
 }
 
 // Opens an existing pack for reading (list) or changing.
@@ -189,30 +205,36 @@ int List(ClassZFile& pack, const char* name) {
 
 int main(int argc, char** argv) {
   if (ToolHelpAsked(argc, argv)) return ToolUsage(kUsage, true);
-  if (argc < 3) return Usage();
-  std::string command = argv[1];
+  const std::string command = argc > 1 ? argv[1] : "";
+  static const char* const kCommands[] = {"new", "list", "add", "extract", "delete", "convert"};
+  bool known = false;
+  for (const char* c : kCommands) known = known || command == c;
+  if (argc < 2) return Mistake("no command given");
+  if (!known) return Mistake("unknown command \"" + command + "\"");
+  if (argc < 3) return Mistake(command + ": no PACK given");
   const char* name = argv[2];
   Options o;
-  if (!ParseOptions(argc, argv, o)) return Usage();
+  const std::string wrong = ParseOptions(argc, argv, o);
+  if (!wrong.empty()) return Mistake(wrong);
   ClassZFile pack;
 
   ZPlatform_SetClock(RealNow, nullptr);
   if (command == "new") {
-    if (!o.args.empty()) return Usage();
+    if (!o.args.empty()) return Mistake("new takes no files: \"" + o.args[0] + "\"");
     int r = pack.PackNew(name, o.vendor.empty() ? nullptr : o.vendor.c_str());
     return r == ZPK_OK ? 0 : Fail(name, r, pack.SystemError());
   }
   if (command == "list") {
-    if (!o.args.empty()) return Usage();
+    if (!o.args.empty()) return Mistake("list takes no files: \"" + o.args[0] + "\"");
     return List(pack, name);
   }
   if (command == "add") {
-    if (o.args.empty()) return Usage();
+    if (o.args.empty()) return Mistake("add needs at least one FILE");
     if (int r = OpenPack(pack, name, ZFILE_MODE_UPDATE)) return r;
     return Add(pack, name, o);
   }
   if (command == "extract") {
-    if (o.args.empty()) return Usage();
+    if (o.args.empty()) return Mistake("extract needs a FOLDER");
     if (int r = OpenPack(pack, name, ZFILE_MODE_READ)) return r;
     const char* folder = o.args[0].c_str();
     if (int r = ExtractFolder(folder)) return r;
@@ -235,7 +257,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "delete") {
-    if (o.args.empty()) return Usage();
+    if (o.args.empty()) return Mistake("delete needs at least one NAME");
     if (int r = OpenPack(pack, name, ZFILE_MODE_UPDATE)) return r;
     for (const std::string& entry : o.args) {
       int r = pack.PackDeleteFile(entry.c_str());
@@ -244,7 +266,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "convert") {
-    if (!o.args.empty()) return Usage();
+    if (!o.args.empty()) return Mistake("convert takes no files: \"" + o.args[0] + "\"");
     if (int r = OpenPack(pack, name, ZFILE_MODE_UPDATE)) return r;
     char magic[4] = {0, 0, 0, 0};
     pack.Seek(0);
@@ -254,5 +276,5 @@ int main(int argc, char** argv) {
     }
     return pack.ConvertPackFile() ? 0 : Fail(name, ZPK_FAILED, pack.SystemError());
   }
-  return Usage();
+  return Mistake("unknown command \"" + command + "\"");
 }

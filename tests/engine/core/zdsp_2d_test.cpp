@@ -9,6 +9,7 @@
 #include "engine/graphics/zldr_bmp.h"
 #include "tests/support/temp_dir.h"
 #include "tests/engine/core/zolt_fixture.h"
+#include "tests/support/case_name.h"
 
 namespace {
 
@@ -50,6 +51,10 @@ struct FormatCase {
   bool conversion;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) {
+  *os << c.bpp << "bit_green" << c.green << "_line" << c.xres_virtual << "_back" << int(c.backbuffer);
+}
+
 class ZDisplayFormats : public ZoltHostTest, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(ZDisplayFormats, OpenMapsByLineLengthAndPicksFormats) {
@@ -85,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{32, 8, 320, 32, 6, 6, false},
                       FormatCase{32, 8, 320, 4, 6, 4, true},
                       FormatCase{16, 6, 400, 32, 4, 4, false},
-                      FormatCase{32, 8, 640, 32, 6, 6, false}));
+                      FormatCase{32, 8, 640, 32, 6, 6, false}),
+    CaseName());
 
 TEST_F(ZDisplayOpen, RefusalsLeaveItClosed) {
   {
@@ -200,6 +206,10 @@ struct FlipFormatCase {
   uint8_t backbuffer;
 };
 
+void PrintTo(const FlipFormatCase& c, std::ostream* os) {
+  *os << c.bpp << "bit_green" << c.green << "_back" << int(c.backbuffer);
+}
+
 class ZDisplayFlipFormats : public ZoltHostTest,
                             public ::testing::WithParamInterface<FlipFormatCase> {};
 
@@ -243,7 +253,8 @@ TEST_P(ZDisplayFlipFormats, FramebufferHoldsThePackedColours) {
 INSTANTIATE_TEST_SUITE_P(Table, ZDisplayFlipFormats,
                          ::testing::Values(FlipFormatCase{16, 6, 32}, FlipFormatCase{16, 6, 6},
                                            FlipFormatCase{16, 5, 32}, FlipFormatCase{24, 8, 32},
-                                           FlipFormatCase{32, 8, 32}));
+                                           FlipFormatCase{32, 8, 32}),
+                         CaseName());
 
 TEST_F(ZDisplayFlip, WiderLineLengthIsTheOneStride) {
   Reconfigure(Fb(16, 6, 400));

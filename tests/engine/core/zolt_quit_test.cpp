@@ -56,6 +56,9 @@ TEST_P(ZoltQuitRequest, APausedApplicationQuitsToo) {
   EXPECT_EQ(app.calls.back(), "exit");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ZoltQuitRequest, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, ZoltQuitRequest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& i) {
+                           return std::string(i.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
 
 }  // namespace

@@ -119,4 +119,7 @@ TEST_P(ZoltRun, PatternAtSixtyFramesASecond) {
 }
 
 // The framebuffer's own format, and a 32-bit back buffer converted at every flip.
-INSTANTIATE_TEST_SUITE_P(BackBuffer, ZoltRun, ::testing::Values(uint8_t(32), uint8_t(6)));
+INSTANTIATE_TEST_SUITE_P(BackBuffer, ZoltRun, ::testing::Values(uint8_t(32), uint8_t(6)),
+                         [](const ::testing::TestParamInfo<uint8_t>& i) {
+                           return i.param == 32 ? std::string("Configured32") : "Format" + std::to_string(i.param);
+                         });

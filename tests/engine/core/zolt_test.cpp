@@ -6,6 +6,7 @@
 #include "engine/net/zmod_connect.h"
 #include "tests/support/temp_dir.h"
 #include "tests/engine/core/zolt_fixture.h"
+#include "tests/support/case_name.h"
 
 using Calls = std::vector<std::string>;
 
@@ -28,6 +29,10 @@ struct CheckCase {
   uint32_t width, height, fps;
   const char* error;  // null: accepted
 };
+
+void PrintTo(const CheckCase& c, std::ostream* os) {
+  *os << "rotation" << int(c.rotation) << "_" << c.width << "x" << c.height << "_" << c.fps << "fps";
+}
 
 class ZoltCheck : public ::testing::TestWithParam<CheckCase> {};
 
@@ -72,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{5, 242, 8, 4, "Unknown display rotation"},
         CheckCase{0, 242, 242, 4, "Wrong display size: width not divisible by 4"},
         CheckCase{0, 320, 242, 4, "Wrong display size: height not divisible by 4"},
-        CheckCase{0, 2004, 240, 4, "Obscure display sizes not supported"}));
+        CheckCase{0, 2004, 240, 4, "Obscure display sizes not supported"}),
+    CaseName());
 
 TEST(ZoltCheckRotation, SystemRotationIsStoredBack) {
   RecordingApp app;
@@ -204,6 +210,8 @@ struct FailureCase {
   bool displayOpen;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class ZoltStartFailure : public ZoltHostTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ZoltStartFailure, StopsWithStatus3AndNoExit) {
@@ -230,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"init", &RecordingApp::Results::init, 9, {"create", "plugin", "init"}, true},
         FailureCase{"displayinit", &RecordingApp::Results::displayinit, 11,
                     {"create", "plugin", "init", "displayinit"}, true}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(ZoltStart, DisplayFailuresGiveTheirMessages) {
   struct Case {
@@ -307,6 +315,10 @@ struct StatusCase {
   bool suspended;  // the display afterwards
 };
 
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << "from" << int(c.from) << "_to" << int(c.to) << (c.pauseidles ? "_idling" : "_running");
+}
+
 class ZoltStatus : public ZoltHostTest, public ::testing::WithParamInterface<StatusCase> {};
 
 TEST_P(ZoltStatus, Table) {
@@ -361,7 +373,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{0, 255, 1, 0, {}, false},  // ignored while running
         StatusCase{3, 255, 1, 255, {}, false},
         StatusCase{4, 255, 1, 255, {"exit"}, false},
-        StatusCase{0, 7, 1, 0, {}, false}));
+        StatusCase{0, 7, 1, 0, {}, false}),
+    CaseName());
 
 TEST_F(ZoltStart, APauseIsLeftOutOfVirtualTime) {
   uint32_t longest = 0;

@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/zmod_std.h"
@@ -565,4 +567,85 @@ TEST(Connect, HostNamesAreLookedUpAndUrlFormsSend) {
   EXPECT_EQ("127.0.0.1", c.capture.messages[0].data) << "message 0 carries the looked-up address";
   ASSERT_EQ(1u, server.Requests().size());
   EXPECT_EQ(0u, server.Requests()[0].find("GET /p?q=a%26b HTTP/1.0\r\nHost: localhost\r\n"));
+}
+
+namespace {
+
+// Names that take seconds to look up: "slow.test" is 127.0.0.1, any other name is not
+// found. In place of the system's resolver for the life of the object.
+constexpr int kLookupMs = 2500;
+struct SlowNames {
+  SlowNames() { ZNetLookup::SetResolver(Resolve); }
+  ~SlowNames() { ZNetLookup::SetResolver(nullptr); }
+  static bool Resolve(const char* name, uint32_t& address) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLookupMs));
+    if (std::string(name) != "slow.test") return false;
+    address = INADDR_LOOPBACK;
+    return true;
+  }
+};
+
+using Clock = std::chrono::steady_clock;
+int64_t MsSince(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+}  // namespace
+
+// A name service that takes seconds holds up no call: the request is taken at once, every
+// poll returns at once, and the connection waits in its connecting state until the
+// address comes; then the request goes out as it would to a dotted address.
+TEST(Connect, ASlowNameLookupHoldsUpNoCallAndConnectsWhenItComes) {
+  SlowNames names;
+  LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\n1"}, LoopbackServer::End::kClose});
+  Client c;
+  const Clock::time_point start = Clock::now();
+  const std::string url = "http://slow.test:" + std::to_string(server.Port()) + "/highscoresubmit.php";
+  ASSERT_EQ(1, c.conn.SendHTTPPost(url.c_str()));
+  EXPECT_LT(MsSince(start), kLookupMs / 5) << "the request waited for the lookup";
+  EXPECT_TRUE(c.conn.IsConnected());
+  int64_t longest = 0;
+  while (c.capture.messages.empty() && MsSince(start) < 60000) {
+    const Clock::time_point poll = Clock::now();
+    c.conn.CheckSockets(nullptr);
+    longest = std::max(longest, MsSince(poll));
+    usleep(1000);
+  }
+  EXPECT_LT(longest, kLookupMs / 5) << "a poll waited for the lookup";
+  EXPECT_GE(MsSince(start), kLookupMs) << "connected before the address came";
+  EXPECT_EQ("HTTP/1.0 200 OK\r\n\r\n1", GamePostReply(server, c));
+  ASSERT_FALSE(c.capture.messages.empty());
+  EXPECT_EQ(ZNET_MSG_CONNECTED, c.capture.messages[0].type);
+  EXPECT_EQ("127.0.0.1", c.capture.messages[0].data);
+  ASSERT_EQ(1u, server.Requests().size());
+  EXPECT_EQ(0u, server.Requests()[0].find("POST /highscoresubmit.php HTTP/1.0\r\nHost: slow.test\r\n"));
+}
+
+// A name that is not found, and a lookup left behind by a clean-up or a new request, give
+// no message and no connection; the request goes with it, and the next one works.
+TEST(Connect, ALostOrAbandonedLookupGivesNoMessage) {
+  SlowNames names;
+  LoopbackServer server({{"HTTP/1.0 200 OK\r\n\r\nok"}, LoopbackServer::End::kClose});
+  Client c;
+  const std::string port = std::to_string(server.Port());
+  ASSERT_EQ(1, c.conn.SendHTTPGet(("http://nowhere.test:" + port + "/").c_str()));
+  EXPECT_TRUE(PumpUntil(c.conn, [&] { return !c.conn.IsConnected(); }));
+  EXPECT_EQ(nullptr, c.conn.GetPending());
+
+  ASSERT_EQ(1, c.conn.SendHTTPGet(("http://slow.test:" + port + "/").c_str()));
+  c.conn.Cleanup();
+  ASSERT_EQ(0, c.conn.Init(1, &c.framework));
+  c.conn.AttachNetCapture(&c.capture);
+  // The answer comes to nobody: no connect, no message, while the polls go on.
+  const Clock::time_point start = Clock::now();
+  PumpUntil(c.conn, [&] { return MsSince(start) > kLookupMs + 500; });
+  EXPECT_TRUE(c.capture.messages.empty());
+  EXPECT_TRUE(server.Requests().empty());
+
+  // A request to a dotted address while a lookup runs replaces it.
+  ASSERT_EQ(1, c.conn.SendHTTPGet(("http://slow.test:" + port + "/old").c_str()));
+  ASSERT_EQ(1, c.conn.SendHTTPGet(("http://127.0.0.1:" + port + "/new").c_str()));
+  EXPECT_NE(std::string::npos, GamePostReply(server, c).find("ok"));
+  ASSERT_EQ(1u, server.Requests().size());
+  EXPECT_EQ(0u, server.Requests()[0].find("GET /new HTTP/1.0\r\n"));
 }

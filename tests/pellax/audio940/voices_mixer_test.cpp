@@ -21,6 +21,8 @@ struct policy_case {
 
 Voice playing(uint32_t effect, uint32_t position) { return {kEffectPcm[effect], 40000, position, 50, effect}; }
 
+void PrintTo(const policy_case& c, std::ostream* os) { *os << c.name; }
+
 class VoicePolicyTest : public CoreTest, public ::testing::WithParamInterface<policy_case> {};
 
 TEST_P(VoicePolicyTest, NewEffectsFollowThePolicyAndTheTriggerIsCleared) {
@@ -94,6 +96,8 @@ struct mix_case {
   uint32_t music_level, loop_level, voice_volume, master;
   bool music_on, sfx_on, loop_on;
 };
+
+void PrintTo(const mix_case& c, std::ostream* os) { *os << c.name; }
 
 class MixTest : public CoreTest, public ::testing::WithParamInterface<mix_case> {};
 

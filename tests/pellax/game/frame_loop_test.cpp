@@ -115,6 +115,8 @@ struct pause_case {
   Names calls;
 };
 
+void PrintTo(const pause_case& c, std::ostream* os) { *os << c.name; }
+
 class PauseTest : public FrameLoopTest, public ::testing::WithParamInterface<pause_case> {};
 
 TEST_P(PauseTest, EachWayOutOfThePause) {

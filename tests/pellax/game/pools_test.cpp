@@ -124,6 +124,8 @@ struct walk_case {
   int also_offset = 0;  // a second record freed in that visit (0: none)
 };
 
+void PrintTo(const walk_case& c, std::ostream* os) { *os << c.name; }
+
 class PoolWalkTest : public PoolTest, public ::testing::WithParamInterface<walk_case> {};
 
 TEST_P(PoolWalkTest, RecordsFreedDuringAWalkAreSkippedAndTheRestVisitedOnce) {

@@ -23,6 +23,14 @@ namespace {
 
 class AudioThreadsTest : public AudioTest {
  protected:
+  void SetUp() override {
+    AudioTest::SetUp();
+    // Virtual time waits for the audio thread and the core however long a starved machine
+    // keeps them (a second by default, after which time would run on without them and
+    // the device would drain with nothing written): what arrives is then the same on any
+    // machine. A main thread that joins them is still seen asleep and time moves on.
+    settings_.stall_ms = 600000;
+  }
   // Lets virtual time run for ms milliseconds (the audio thread writes in step with it).
   static void play(uint32_t ms) {
     for (uint32_t t = 0; t < ms; t += 10) gp2x::usleep(10000);
