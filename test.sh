@@ -2,6 +2,8 @@
 # Installs what is missing, builds, and runs every test with CTest; then does the same
 # under AddressSanitizer + UndefinedBehaviorSanitizer unless --quick is given. --arm builds
 # for the console's CPU and runs the tests under an emulator instead (tools/arm-check.sh).
+# A compiler warning fails a build. Each build prints its summary and what failed; its whole
+# output is in FOLDER/build.log and FOLDER/ctest.log.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/install-deps.sh
