@@ -4,18 +4,25 @@
 #include <cstdio>
 #include <string>
 
-#include "assets/font/zfont_design.h"
 #include "engine/core/zmod_memory.h"
-#include "tools/tool_usage.h"
+#include "engine/graphics/font/zfont_design.h"
 
 int main(int argc, char** argv) {
+  // Answered as every tool of tools/ answers (whose helper lies above the engine).
   const char usage[] =
       "usage: zfont_gen OUTPUT.cpp\n"
       "Writes the engine's built-in font, compressed with its codec, as a C++ source file.\n";
-  if (ToolHelpAsked(argc, argv)) return ToolUsage(usage, true);
-  if (argc == 2 && argv[1][0] == '-')
-    return ToolMistake("zfont_gen", std::string("unknown option \"") + argv[1] + "\"", usage);
-  if (argc != 2) return ToolMistake("zfont_gen", "needs one OUTPUT.cpp", usage);
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (argc != 2 || first[0] == '-') {
+    if (argc == 2) std::fprintf(stderr, "zfont_gen: unknown option \"%s\"\n", first.c_str());
+    else std::fprintf(stderr, "zfont_gen: needs one OUTPUT.cpp, %d given\n", argc - 1);
+    std::fputs(usage, stderr);
+    return 2;
+  }
   static uint8_t strip[zfont::kBytes];
   if (!zfont::RenderStrip(strip)) {
     std::fprintf(stderr, "zfont_gen: the glyphs do not fit the strip\n");
@@ -36,8 +43,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fprintf(out,
-               "// Generated at build time by assets/font/zfont_gen from assets/font/zfont_design.h.\n"
-               "#include \"engine/core/zdsp_base.h\"\n\n"
+               "// Generated at build time by engine/graphics/font/zfont_gen from engine/graphics/font/zfont_design.h.\n"
+               "#include \"engine/graphics/zdsp_base.h\"\n\n"
                "const uint32_t zinternalfont_size = %u;\n"
                "const uint8_t zinternalfont[] = {",
                unsigned(length));
