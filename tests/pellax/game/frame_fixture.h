@@ -14,11 +14,11 @@
 #include "host/host_input.h"
 #include "host/host_runtime.h"
 #include "host/host_settings.h"
-#include "pellax/game/frame_loop.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/run_state.h"
-#include "tests/pellax/platform/audio_recorder.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/frame/frame_loop.h"
 #include "pellax/platform/video.h"
+#include "tests/support/pellax_audio_double.h"
 
 class FrameLoopTest : public ::testing::Test {
  protected:
@@ -54,11 +54,7 @@ class FrameLoopTest : public ::testing::Test {
     gp2x::host::runtime().input.set_script(std::move(events));
   }
   // The names of the audio calls recorded, in order.
-  static std::vector<std::string> audio_names() {
-    std::vector<std::string> names;
-    for (int i = 0; i < audio_call_count(); ++i) names.push_back(audio_call_at(i).name);
-    return names;
-  }
+  static std::vector<std::string> audio_names() { return audio_event_names(); }
   // Opens the hardware and sets the game up without the start-up's waits.
   void open_game() {
     ASSERT_EQ(video_open(), 0);
