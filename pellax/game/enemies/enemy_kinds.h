@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "pellax/game/core/kind_census.h"
+#include "pellax/game/core/kind_codes.h"
 
 struct game_object;
 
@@ -70,6 +71,14 @@ struct shape_build {
 };
 void load_shape(game_object* obj, const int32_t (*rows)[4], int32_t n, int32_t hit_count,
                 segment_colour_fn colour, const shape_build& build);
+// The spawn of kind Kind in a family whose kinds are rows of one table (each row has a
+// `kind`): Build(row, x, y) with that kind's row. A family registers
+// spawn_from_table<its table, its build, kind> for each of its kinds.
+template <const auto& Table, auto Build, int32_t Kind>
+void spawn_from_table(int32_t x, int32_t y) {
+  for (const auto& row : Table)
+    if (row.kind == Kind) Build(row, x, y);
+}
 // Both colours of a segment from one value.
 constexpr uint32_t both_colours(uint16_t c) { return (uint32_t(c) << 16) | c; }
 // The warp-in: grows the object over 50 ticks, then clears flag 4. Returns whether it was

@@ -30,4 +30,4 @@ void spawn_kind20(int32_t x, int32_t y, uint16_t colour, float spin) {
   load_shape(o, kDiamond, 4, 4, argument_colour);
 }
 
-void register_menu_square() { register_kind(20, nullptr, turn, nullptr); }
+void register_menu_square() { register_kind(kMenuSquare, nullptr, turn, nullptr); }

@@ -69,11 +69,8 @@ game_object* spawn_barrier(const barrier_kind& k, int32_t x, int32_t y) {
   return o;
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const barrier_kind& k : kBarriers)
-    if (k.kind == K) spawn_barrier(k, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kBarriers, spawn_barrier, K>;
 
 void step_y(game_object* o, int32_t d, float vy) {
   o->y += d;
@@ -196,10 +193,10 @@ void spawn_kind109(int32_t x, int32_t y, int32_t y_top, int32_t y_bottom, int32_
 }
 
 void register_barriers() {
-  register_kind(101, spawn_one<101>, update_barrier, kill_barrier<101>);
-  register_kind(102, spawn_one<102>, update_barrier, kill_barrier<102>);
-  register_kind(107, spawn_one<107>, update_barrier, kill_barrier<107>);
-  register_kind(109, [](int32_t x, int32_t y) { spawn_kind109(x, y, 0, 0, 0, 0); }, update_barrier,
-                kill_barrier<109>);
-  register_kind(10, spawn_one<10>, update_barrier, kill_barrier<10>);
+  register_kind(kBouncingBarrier, spawn_one<kBouncingBarrier>, update_barrier, kill_barrier<kBouncingBarrier>);
+  register_kind(kOscillatingBarrier, spawn_one<kOscillatingBarrier>, update_barrier, kill_barrier<kOscillatingBarrier>);
+  register_kind(kStarBarrier, spawn_one<kStarBarrier>, update_barrier, kill_barrier<kStarBarrier>);
+  register_kind(kSlidingBarrier, [](int32_t x, int32_t y) { spawn_kind109(x, y, 0, 0, 0, 0); }, update_barrier,
+                kill_barrier<kSlidingBarrier>);
+  register_kind(kTetherBarrier, spawn_one<kTetherBarrier>, update_barrier, kill_barrier<kTetherBarrier>);
 }

@@ -10,14 +10,14 @@
 namespace {
 
 const int32_t kTriangle[][4] = {{-4095, 2364, 4096, 2364}, {4096, 2364, 0, -4731}, {0, -4731, -4095, 2364}};
-const int32_t kAsterisk[][4] = {{-4095, 0, 4096, 0}, {-1535, 2659, 1536, -2660}, {-1535, -4196, 1536, 4195}};
-const int32_t kCrossBox[][4] = {{-4095, 2364, 4096, 2364},   {4096, 2426, 4219, -2427},
+const int32_t kAsteriskShape[][4] = {{-4095, 0, 4096, 0}, {-1535, 2659, 1536, -2660}, {-1535, -4196, 1536, 4195}};
+const int32_t kCrossBoxShape[][4] = {{-4095, 2364, 4096, 2364},   {4096, 2426, 4219, -2427},
                                 {4219, -2427, -4095, -2427}, {-4095, -2427, -4095, 2426},
                                 {-4095, 2426, 4096, -2427},  {-4095, -2427, 4096, 2426}};
-const int32_t kUprightBar[][4] = {{-4095, -15360, -4095, 15359}, {4096, -15360, 4096, 15359},
+const int32_t kUprightBarShape[][4] = {{-4095, -15360, -4095, 15359}, {4096, -15360, 4096, 15359},
                                   {-4095, -15360, 4096, -15360}, {-4095, 15359, 4096, 15359},
                                   {-1023, -14080, -1023, 14079}, {1024, 14079, 1024, -14080}};
-const int32_t kLyingBar[][4] = {{15360, 4095, -15359, 4095},  {15360, -4096, -15359, -4096},
+const int32_t kLyingBarShape[][4] = {{15360, 4095, -15359, 4095},  {15360, -4096, -15359, -4096},
                                 {15360, 4095, 15360, -4096},  {-15359, 4095, -15359, -4096},
                                 {14080, 1023, -14079, 1023},  {-14079, -1024, 14080, -1024}};
 const int32_t kSquare[][4] = {{2560, -2560, -2559, -2560}, {-2559, -2560, -2559, 2559},
@@ -103,10 +103,10 @@ struct block_kind {
 
 const block_kind kBlocks[] = {
     {3, kTriangle, rows_in(kTriangle), 0, 100, 4.0f, 10, true, row_colour},
-    {113, kAsterisk, rows_in(kAsterisk), 99, 100, 4.0f, 10, true, row_colour},
-    {29, kCrossBox, rows_in(kCrossBox), 50, 100, 4.0f, 10, true, row_colour},
-    {31, kUprightBar, rows_in(kUprightBar), 3, 100, 599.0f, 10, false, row_colour},
-    {35, kLyingBar, rows_in(kLyingBar), 3, 100, 599.0f, 10, false, row_colour},
+    {113, kAsteriskShape, rows_in(kAsteriskShape), 99, 100, 4.0f, 10, true, row_colour},
+    {29, kCrossBoxShape, rows_in(kCrossBoxShape), 50, 100, 4.0f, 10, true, row_colour},
+    {31, kUprightBarShape, rows_in(kUprightBarShape), 3, 100, 599.0f, 10, false, row_colour},
+    {35, kLyingBarShape, rows_in(kLyingBarShape), 3, 100, 599.0f, 10, false, row_colour},
     {110, kSquare, rows_in(kSquare), 1, 100, 599.0f, 10, false, row_colour},
     {111, kShape111, rows_in(kShape111), 2, 1500, 4.0f, 20, false, colours_111},
     {119, kShape119, rows_in(kShape119), 2, 1500, 4.0f, 20, false, colours_119},
@@ -129,11 +129,8 @@ void spawn_block(const block_kind& b, int32_t x, int32_t y) {
   ++kind_alive[b.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const block_kind& b : kBlocks)
-    if (b.kind == K) spawn_block(b, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kBlocks, spawn_block, K>;
 
 void drift(game_object* o, int32_t dt) {
   if (warp_in_step(o, dt)) transform_object(o);
@@ -146,17 +143,17 @@ void kill_one(uint16_t index) { standard_kill(index, K); }
 }  // namespace
 
 void register_blocks() {
-  register_kind(3, spawn_one<3>, drift, kill_one<3>);
-  register_kind(113, spawn_one<113>, drift, kill_one<113>);
-  register_kind(29, spawn_one<29>, drift, kill_one<29>);
-  register_kind(31, spawn_one<31>, drift, kill_one<31>);
+  register_kind(kTriangleBlock, spawn_one<kTriangleBlock>, drift, kill_one<kTriangleBlock>);
+  register_kind(kAsterisk, spawn_one<kAsterisk>, drift, kill_one<kAsterisk>);
+  register_kind(kCrossBox, spawn_one<kCrossBox>, drift, kill_one<kCrossBox>);
+  register_kind(kUprightBar, spawn_one<kUprightBar>, drift, kill_one<kUprightBar>);
   // A lying bar dies through the upright bar's kill and counts as one.
-  register_kind(35, spawn_one<35>, drift, nullptr);
-  register_kind(110, spawn_one<110>, drift, kill_one<110>);
-  register_kind(111, spawn_one<111>, drift, kill_one<111>);
-  register_kind(119, spawn_one<119>, drift, kill_one<119>);
-  register_kind(120, spawn_one<120>, drift, kill_one<120>);
-  register_kind(121, spawn_one<121>, drift, kill_one<121>);
-  register_kind(122, spawn_one<122>, drift, kill_one<122>);
-  register_kind(112, spawn_one<112>, drift, kill_one<112>);
+  register_kind(kLyingBar, spawn_one<kLyingBar>, drift, nullptr);
+  register_kind(kSquareBlock, spawn_one<kSquareBlock>, drift, kill_one<kSquareBlock>);
+  register_kind(kTrophyA, spawn_one<kTrophyA>, drift, kill_one<kTrophyA>);
+  register_kind(kTrophyB, spawn_one<kTrophyB>, drift, kill_one<kTrophyB>);
+  register_kind(kTrophyC, spawn_one<kTrophyC>, drift, kill_one<kTrophyC>);
+  register_kind(kTrophyD, spawn_one<kTrophyD>, drift, kill_one<kTrophyD>);
+  register_kind(kTrophyE, spawn_one<kTrophyE>, drift, kill_one<kTrophyE>);
+  register_kind(kFixedShape, spawn_one<kFixedShape>, drift, kill_one<kFixedShape>);
 }

@@ -120,11 +120,8 @@ void spawn_boss(const boss_kind& k, int32_t x, int32_t y) {
   ++kind_alive[k.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const boss_kind& k : kBosses)
-    if (k.kind == K) spawn_boss(k, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kBosses, spawn_boss, K>;
 
 // Fire counted in updates: a shot (25) every 28 or a mine (27) every 15, during the
 // warp-in and while the ship is dead too.
@@ -368,9 +365,10 @@ void kill_link(uint16_t index) {
 }  // namespace
 
 void register_bosses() {
-  register_kind(25, spawn_one<25>, update_hunter<25>, kill_boss<25>);
-  register_kind(27, spawn_one<27>, update_hunter<27>, kill_boss<27>);
-  register_kind(104, spawn_one<104>, update_turning_boss, kill_boss<104>);
-  register_kind(9, nullptr, update_link, kill_link);
+  register_kind(kShootingHunter, spawn_one<kShootingHunter>, update_hunter<kShootingHunter>,
+                kill_boss<kShootingHunter>);
+  register_kind(kMineHunter, spawn_one<kMineHunter>, update_hunter<kMineHunter>, kill_boss<kMineHunter>);
+  register_kind(kTurningBoss, spawn_one<kTurningBoss>, update_turning_boss, kill_boss<kTurningBoss>);
+  register_kind(kChainBoss, nullptr, update_link, kill_link);
   register_chain_spawn(spawn_chain);
 }

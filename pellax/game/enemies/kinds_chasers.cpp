@@ -20,7 +20,7 @@ const int32_t kPlain[][4] = {{-4095, 4096, 0, 0},     {0, 0, 4096, 4096},       
                              {0, 0, 4096, -4095},     {4096, -4095, -4095, -4095}, {-4095, -4095, 0, 0}};
 const int32_t kStar[][4] = {{2408, -3313, 0, 4096},    {0, 4096, -2407, -3313}, {-2407, -3313, 3895, 1266},
                             {3895, 1266, -3894, 1266}, {-3894, 1266, 2408, -3313}};
-const int32_t kMorpher[][4] = {{0, 6144, -1447, 1448},   {-1447, 1448, -6143, 0}, {-6143, 0, -1447, -1447},
+const int32_t kMorpherShape[][4] = {{0, 6144, -1447, 1448},   {-1447, 1448, -6143, 0}, {-6143, 0, -1447, -1447},
                                {-1447, -1447, 0, -6143}, {0, -6143, 1448, -1447}, {1448, -1447, 6144, 0},
                                {6144, 0, 1448, 1448},    {1448, 1448, 0, 6144}};
 const int32_t kArmoured[][4] = {
@@ -28,15 +28,15 @@ const int32_t kArmoured[][4] = {
     {0, -6143, 1448, -1447},  {1448, -1447, 8704, 0},  {8704, 0, 1448, 1448},    {0, 6144, -1447, 1448},
     {-1447, 1448, -8703, 0},  {-8703, 0, -1447, -1447}, {-1447, -1447, 0, -6143}, {0, -6143, 1448, -1447},
     {1448, -1447, 8704, 0},   {8704, 0, 1448, 1448},   {1448, 1448, 0, 6144}};
-const int32_t kWinged[][4] = {{0, 8192, -4095, 4096},  {-4095, 4096, 0, 0},     {0, 0, -4095, -4095},
+const int32_t kWingedShape[][4] = {{0, 8192, -4095, 4096},  {-4095, 4096, 0, 0},     {0, 0, -4095, -4095},
                               {-4095, -4095, 0, -8191}, {0, -8191, 4096, -4095}, {4096, -4095, 0, 0},
                               {0, 0, 4096, 4096},      {4096, 4096, 0, 8192}};
-const int32_t kDodger[][4] = {{-4095, 4096, 4096, -4095}, {4096, 4096, -4095, -4095}, {-4095, 0, 4096, 0},
+const int32_t kDodgerShape[][4] = {{-4095, 4096, 4096, -4095}, {4096, 4096, -4095, -4095}, {-4095, 0, 4096, 0},
                               {0, -4095, 0, 4096},        {4096, 4096, 4096, 0},      {4096, -4095, 0, -4095},
                               {-4095, -4095, -4095, 0},   {-4095, 4096, 0, 4096}};
 const int32_t kTriangle[][4] = {{-6143, -3547, 6144, -3547}, {6144, -3547, 0, 7096}, {0, 7096, -6143, -3547},
                                 {0, -3547, 3072, 1774},      {3072, 1774, -3071, 1774}, {-3071, 1774, 0, -3547}};
-const int32_t kRunaway[][4] = {{-1023, 6144, 6144, 6144},  {6144, 6144, 6144, -1023}, {6144, -1023, -1023, -1023},
+const int32_t kRunawayShape[][4] = {{-1023, 6144, 6144, 6144},  {6144, 6144, 6144, -1023}, {6144, -1023, -1023, -1023},
                                {-1023, -1023, -1023, 6144}, {2560, -1023, -1023, 2560}, {-1023, 2560, 2560, 6144},
                                {2560, 6144, 6144, 2560},   {6144, 2560, 2560, -1023}};
 const int32_t kLargeA[][4] = {
@@ -114,12 +114,12 @@ const chaser_kind kChasers[] = {
     {11, 47, 3.0f, 0, 400, 10, kStar, 5, 5, star_colours, 1, 2},
     {105, 47, 3.0f, 0, 400, 10, kLargeA, 37, 37, large_a_colours, 1, 2},
     {106, 47, 3.0f, 0, 400, 1, kLargeB, 50, 50, large_b_colours, 1, 2},
-    {12, 39, 4.0f, 0, 125, 10, kMorpher, 8, 8, morpher_colours, 11, 12},
+    {12, 39, 4.0f, 0, 125, 10, kMorpherShape, 8, 8, morpher_colours, 11, 12},
     {114, 39, 4.0f, 3, 450, 10, kArmoured, 15, 15, morpher_colours, 11, 12},
-    {17, 39, 3.0f, 0, 300, 10, kWinged, 8, 8, winged_colours, 11, 12},
-    {6, 39, 3.0f, 0, 250, 10, kDodger, 8, 8, dodger_colours, 5, 6},
+    {17, 39, 3.0f, 0, 300, 10, kWingedShape, 8, 8, winged_colours, 11, 12},
+    {6, 39, 3.0f, 0, 250, 10, kDodgerShape, 8, 8, dodger_colours, 5, 6},
     {7, 39, 4.0f, 0, 250, 10, kTriangle, 6, 3, triangle_colours, 5, 6},
-    {8, 7, 3.0f, 0, 200, 10, kRunaway, 8, 4, runaway_colours, 5, 6},
+    {8, 7, 3.0f, 0, 200, 10, kRunawayShape, 8, 4, runaway_colours, 5, 6},
 };
 
 float s(float base, float extra) { return speed_scale(base, extra); }
@@ -198,11 +198,8 @@ void spawn_chaser(const chaser_kind& k, int32_t x, int32_t y) {
   ++kind_alive[k.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const chaser_kind& k : kChasers)
-    if (k.kind == K) spawn_chaser(k, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kChasers, spawn_chaser, K>;
 
 // The warp-in; true while it lasts (this update included).
 bool chaser_warp(game_object* o, int32_t dt) {
@@ -475,14 +472,14 @@ void kill_chaser(uint16_t index) {
 }  // namespace
 
 void register_chasers() {
-  register_kind(5, spawn_one<5>, update_chaser, kill_chaser);
-  register_kind(11, spawn_one<11>, update_chaser, kill_chaser);
-  register_kind(105, spawn_one<105>, update_chaser, kill_chaser);
-  register_kind(106, spawn_one<106>, update_chaser, kill_chaser);
-  register_kind(12, spawn_one<12>, update_chaser, kill_chaser);
-  register_kind(114, spawn_one<114>, update_chaser, kill_chaser);
-  register_kind(17, spawn_one<17>, update_chaser, kill_chaser);
-  register_kind(6, spawn_one<6>, update_chaser, kill_chaser);
-  register_kind(7, spawn_one<7>, update_chaser, kill_chaser);
-  register_kind(8, spawn_one<8>, update_chaser, kill_chaser);
+  register_kind(kChaser, spawn_one<kChaser>, update_chaser, kill_chaser);
+  register_kind(kStarChaser, spawn_one<kStarChaser>, update_chaser, kill_chaser);
+  register_kind(kHornedGiant, spawn_one<kHornedGiant>, update_chaser, kill_chaser);
+  register_kind(kTailedGiant, spawn_one<kTailedGiant>, update_chaser, kill_chaser);
+  register_kind(kMorpher, spawn_one<kMorpher>, update_chaser, kill_chaser);
+  register_kind(kArmouredMorpher, spawn_one<kArmouredMorpher>, update_chaser, kill_chaser);
+  register_kind(kWinged, spawn_one<kWinged>, update_chaser, kill_chaser);
+  register_kind(kDodger, spawn_one<kDodger>, update_chaser, kill_chaser);
+  register_kind(kColourTriangle, spawn_one<kColourTriangle>, update_chaser, kill_chaser);
+  register_kind(kRunaway, spawn_one<kRunaway>, update_chaser, kill_chaser);
 }

@@ -12,16 +12,16 @@ namespace {
 
 const int32_t kSquare[][4] = {{-4095, -4096, 4096, -4096}, {4096, -4096, 4096, 4095},
                               {4096, 4095, -4095, 4095},   {-4095, 4095, -4095, -4096}};
-const int32_t kRock[][4] = {{-3071, -3072, -8191, 0}, {-8191, 0, -3583, 2047},  {-3583, 2047, -3583, 4095},
+const int32_t kRockShape[][4] = {{-3071, -3072, -8191, 0}, {-8191, 0, -3583, 2047},  {-3583, 2047, -3583, 4095},
                             {-3583, 4095, 0, 6143},   {0, 6143, 1024, 5119},    {1024, 5119, 4096, 4607},
                             {4096, 4607, 5632, 3071}, {5632, 3071, 4096, -1536}, {4096, -1536, -3071, -3072},
                             {-3071, -3072, -3071, -3072}};
-const int32_t kSmallRock[][4] = {{1536, -2560, 2304, 0},  {2304, 0, 4096, 1023},     {4096, 1023, 2816, 2815},
+const int32_t kSmallRockShape[][4] = {{1536, -2560, 2304, 0},  {2304, 0, 4096, 1023},     {4096, 1023, 2816, 2815},
                                  {2816, 2815, -1791, 2815}, {-1791, 2815, -2559, 1535}, {-2559, 1535, -2559, 0},
                                  {-2559, 0, 1536, -2560}, {1536, -2560, 1536, -2560}};
 // The big rock's outline and its inner lines; all fifteen are loaded (the last is an inner
 // line across the rock) so that the shape, its hit list and its copies agree.
-const int32_t kBigRock[][4] = {{-6143, -6144, -16383, 0}, {-16383, 0, -7167, 4095}, {-7167, 4095, -7167, 8191},
+const int32_t kBigRockShape[][4] = {{-6143, -6144, -16383, 0}, {-16383, 0, -7167, 4095}, {-7167, 4095, -7167, 8191},
                                {-7167, 8191, 0, 12287},   {0, 12287, 2048, 10239},  {2048, 10239, 8192, 9215},
                                {8192, 9215, 11264, 6143}, {11264, 6143, 8192, -3072}, {8192, -3072, -6143, -6144},
                                {-6143, -6144, 0, 2047},   {0, 2047, -1023, 3583},   {-1023, 3583, 3584, 6143},
@@ -42,9 +42,9 @@ struct drifter_kind {
 
 const drifter_kind kDrifters[] = {
     {4, kSquare, 4, 0, 150, square_colours},
-    {23, kRock, 10, 1, 100, rock_colours},
-    {26, kSmallRock, 8, 0, 50, rock_colours},
-    {24, kBigRock, 15, 3, 800, rock_colours},
+    {23, kRockShape, 10, 1, 100, rock_colours},
+    {26, kSmallRockShape, 8, 0, 50, rock_colours},
+    {24, kBigRockShape, 15, 3, 800, rock_colours},
 };
 
 void spawn_drifter(const drifter_kind& d, int32_t x, int32_t y) {
@@ -64,11 +64,8 @@ void spawn_drifter(const drifter_kind& d, int32_t x, int32_t y) {
   ++kind_alive[d.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const drifter_kind& d : kDrifters)
-    if (d.kind == K) spawn_drifter(d, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kDrifters, spawn_drifter, K>;
 
 void spin_and_drift(game_object* o, int32_t dt) {
   warp_in_step(o, dt);
@@ -96,8 +93,8 @@ void kill_one(uint16_t index) { drifter_kill(index, K); }
 }  // namespace
 
 void register_drifters() {
-  register_kind(4, spawn_one<4>, spin_and_drift, kill_one<4>);
-  register_kind(23, spawn_one<23>, spin_and_drift, kill_one<23>);
-  register_kind(26, spawn_one<26>, spin_and_drift, kill_one<26>);
-  register_kind(24, spawn_one<24>, spin_and_drift, kill_one<24>);
+  register_kind(kSquareDrifter, spawn_one<kSquareDrifter>, spin_and_drift, kill_one<kSquareDrifter>);
+  register_kind(kRock, spawn_one<kRock>, spin_and_drift, kill_one<kRock>);
+  register_kind(kSmallRock, spawn_one<kSmallRock>, spin_and_drift, kill_one<kSmallRock>);
+  register_kind(kBigRock, spawn_one<kBigRock>, spin_and_drift, kill_one<kBigRock>);
 }

@@ -108,11 +108,8 @@ void spawn_spinner(const spinner_kind& k, int32_t x, int32_t y) {
   ++kind_alive[k.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const spinner_kind& k : kSpinners)
-    if (k.kind == K) spawn_spinner(k, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kSpinners, spawn_spinner, K>;
 
 float ticks(int32_t dt) { return float(dt) / 256.0f; }
 
@@ -243,16 +240,16 @@ void spawn_kind18(int32_t x, int32_t y, float angle, float speed) {
 }
 
 void register_spinners() {
-  register_kind(18, nullptr, drift_step, kill_shot);
-  register_kind(21, spawn_one<21>, update_fixed_turret, kill_standard<21>);
-  register_kind(115, spawn_one<115>, update_spinning_turret, kill_standard<115>);
-  register_kind(22, spawn_one<22>, update_spinner, kill_standard<22>);
-  register_kind(118, spawn_one<118>, update_spinner, kill_standard<118>);
-  register_kind(40, spawn_one<40>, update_spinner, kill_standard<40>);
-  register_kind(103, spawn_one<103>, update_spinner, kill_standard<103>);
+  register_kind(kEnemyShot, nullptr, drift_step, kill_shot);
+  register_kind(kFixedTurret, spawn_one<kFixedTurret>, update_fixed_turret, kill_standard<kFixedTurret>);
+  register_kind(kSpinningTurret, spawn_one<kSpinningTurret>, update_spinning_turret, kill_standard<kSpinningTurret>);
+  register_kind(kShieldSpinner, spawn_one<kShieldSpinner>, update_spinner, kill_standard<kShieldSpinner>);
+  register_kind(kTimeSpinner, spawn_one<kTimeSpinner>, update_spinner, kill_standard<kTimeSpinner>);
+  register_kind(kLifeSpinner, spawn_one<kLifeSpinner>, update_spinner, kill_standard<kLifeSpinner>);
+  register_kind(kTallySpinner, spawn_one<kTallySpinner>, update_spinner, kill_standard<kTallySpinner>);
   // The heavy spinner dies through the counter's kill and counts as one.
-  register_kind(108, spawn_one<108>, update_heavy_spinner, nullptr);
-  register_kind(123, spawn_one<123>, update_patrol, kill_standard<123>);
-  register_kind(28, spawn_one<28>, update_mine<28, 150>, kill_mine<28>);
-  register_kind(116, spawn_one<116>, update_mine<116, 50>, kill_mine<116>);
+  register_kind(kHeavySpinner, spawn_one<kHeavySpinner>, update_heavy_spinner, nullptr);
+  register_kind(kPatrolSpinner, spawn_one<kPatrolSpinner>, update_patrol, kill_standard<kPatrolSpinner>);
+  register_kind(kHunterMine, spawn_one<kHunterMine>, update_mine<kHunterMine, 150>, kill_mine<kHunterMine>);
+  register_kind(kWalkingMine, spawn_one<kWalkingMine>, update_mine<kWalkingMine, 50>, kill_mine<kWalkingMine>);
 }

@@ -16,7 +16,7 @@ namespace {
 
 // Shapes with y up (negated at spawn). The hexagon: corner j at radius 9458, segment j
 // from corner j to corner j + 1, then the three long diagonals.
-const int32_t kHexagon[][4] = {{0, 9458, 8191, 4729},      {8191, 4729, 8191, -4729},  {8191, -4729, 0, -9458},
+const int32_t kHexagonShape[][4] = {{0, 9458, 8191, 4729},      {8191, 4729, 8191, -4729},  {8191, -4729, 0, -9458},
                                {0, -9458, -8191, -4729},   {-8191, -4729, -8191, 4729}, {-8191, 4729, 0, 9458},
                                {0, 9458, 0, -9458},        {8191, 4729, -8191, -4729}, {8191, -4729, -8191, 4729}};
 // The drifting shooter: an arrowhead with a notched tail and a barrel at the nose.
@@ -53,7 +53,7 @@ struct splitter_kind {
 };
 
 const splitter_kind kKinds[] = {
-    {13, 15, 6.0f, 0, 200, kHexagon, 9, 6, hexagon_colours},
+    {13, 15, 6.0f, 0, 200, kHexagonShape, 9, 6, hexagon_colours},
     {15, 7, 4.0f, 0, 300, kDrifter, 6, 6, drifter_colours},
     {16, 39, 4.0f, 0, 400, kStanding, 8, 6, standing_colours},
     {117, 39, 4.0f, 15, 400, kArmoured, 14, 14, armoured_colours},
@@ -81,11 +81,8 @@ void spawn_splitter(const splitter_kind& k, int32_t x, int32_t y) {
   ++kind_alive[k.kind];
 }
 
-template <int K>
-void spawn_one(int32_t x, int32_t y) {
-  for (const splitter_kind& k : kKinds)
-    if (k.kind == K) spawn_splitter(k, x, y);
-}
+template <int32_t K>
+constexpr kind_spawn_fn spawn_one = spawn_from_table<kKinds, spawn_splitter, K>;
 
 // The warp-in; the hexagon is proof against the ship until it has fully arrived.
 bool arrive(game_object* o, int32_t dt) {
@@ -217,9 +214,11 @@ void kill_shooter(uint16_t index) {
 }  // namespace
 
 void register_splitters() {
-  register_kind(13, spawn_one<13>, update_hexagon, kill_hexagon);
-  register_kind(14, nullptr, update_piece, kill_piece);
-  register_kind(15, spawn_one<15>, update_drifting_shooter, kill_shooter<15>);
-  register_kind(16, spawn_one<16>, update_standing_shooter<25600>, kill_shooter<16>);
-  register_kind(117, spawn_one<117>, update_standing_shooter<12800>, kill_shooter<117>);
+  register_kind(kHexagon, spawn_one<kHexagon>, update_hexagon, kill_hexagon);
+  register_kind(kHexagonPiece, nullptr, update_piece, kill_piece);
+  register_kind(kDriftingShooter, spawn_one<kDriftingShooter>, update_drifting_shooter, kill_shooter<kDriftingShooter>);
+  register_kind(kStandingShooter, spawn_one<kStandingShooter>, update_standing_shooter<25600>,
+                kill_shooter<kStandingShooter>);
+  register_kind(kArmouredShooter, spawn_one<kArmouredShooter>, update_standing_shooter<12800>,
+                kill_shooter<kArmouredShooter>);
 }

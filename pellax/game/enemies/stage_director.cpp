@@ -88,7 +88,7 @@ void form_a(int32_t c, int32_t i, int32_t h, Cap cap, const bands& table) {
 void form_t(int32_t i, const bands& table) {
   if (director_timer < per_l(i)) return;
   director_timer = 0;
-  if (kind_alive[12] > L() + 10) return;
+  if (kind_alive[kMorpher] > L() + 10) return;
   pick(table);
 }
 
@@ -153,7 +153,7 @@ void place_ship(int32_t x, int32_t y) {
 void mine_walk() {
   if (++mine_walk_count != 5) return;
   mine_walk_count = 0;
-  spawn_kind(116, mine_walk_x * 256, mine_walk_y * 256);
+  spawn_kind(kWalkingMine, mine_walk_x * 256, mine_walk_y * 256);
   switch (mine_walk_dir) {
     case 0: mine_walk_y += 20; break;
     case 1: mine_walk_x += 20; break;
@@ -163,7 +163,7 @@ void mine_walk() {
   if (mine_walk_x >= 134 && mine_walk_x <= 580 && mine_walk_y >= 134 && mine_walk_y <= 580) return;
   int32_t x, y;
   pick_spawn_position(&x, &y);
-  spawn_kind(114, x, y);
+  spawn_kind(kArmouredMorpher, x, y);
   const int32_t d = random_range(0, 4);
   const int32_t along = random_range(134, 580);
   switch (d) {
@@ -195,120 +195,157 @@ void run_level(int32_t level, int32_t dt) {
   auto none = [] { return false; };
   switch (level) {
     case 0:
-      script(killed[23] >= q, [] { return alive_chasers() == 0; }, kEnd1, dt, [&] {
-        form_a(23, 102400, l + 3, [&] { return alive[23] >= l + 3; }, {{69, 23}, {94, 26}, {99, 3}});
-      });
+      script(
+          killed[kRock] >= q, [] { return alive_chasers() == 0; }, kEnd1, dt,
+          [&] {
+            form_a(kRock, 102400, l + 3, [&] { return alive[kRock] >= l + 3; },
+                   {{69, kRock}, {94, kSmallRock}, {99, kTriangleBlock}});
+          });
       break;
     case 1:
-      script(killed[17] >= q, always, kEnd1, dt, [&] {
-        form_a(17, 40960, l + 6, [&] { return alive[17] > l + 10; }, {{24, 17}, {99, 3}});
+      script(killed[kWinged] >= q, always, kEnd1, dt, [&] {
+        form_a(kWinged, 40960, l + 6, [&] { return alive[kWinged] > l + 10; }, {{24, kWinged}, {99, kTriangleBlock}});
       });
       break;
     case 2:
-      script(killed[13] >= q, [&] { return alive[14] <= 2 && alive[13] == 0; }, kEnd1, dt, [&] {
-        form_a(13, 81920, l + 1, [&] { return alive[14] + 6 * alive[13] > 6 * l + 14; },
-               {{39, 13}, {49, 4}, {59, 3}, {99, 0}});
+      script(killed[kHexagon] >= q, [&] { return alive[kHexagonPiece] <= 2 && alive[kHexagon] == 0; }, kEnd1, dt, [&] {
+        form_a(kHexagon, 81920, l + 1, [&] { return alive[kHexagonPiece] + 6 * alive[kHexagon] > 6 * l + 14; },
+               {{39, kHexagon}, {49, kSquareDrifter}, {59, kTriangleBlock}, {99, 0}});
       });
       break;
     case 3:
-      script(killed[6] >= q, [&] { return alive[6] == 0 && alive[13] == 0; }, kEnd1, dt, [&] {
-        form_a(6, 81920, l + 5, none, {{59, 6}, {69, 3}, {74, 4}, {99, 0}});
+      script(killed[kDodger] >= q, [&] { return alive[kDodger] == 0 && alive[kHexagon] == 0; }, kEnd1, dt, [&] {
+        form_a(kDodger, 81920, l + 5, none, {{59, kDodger}, {69, kTriangleBlock}, {74, kSquareDrifter}, {99, 0}});
       });
       break;
     case 4:
-      script(killed[25] >= q, always, kEnd3, dt, [&] {
-        form_b(25, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(25, x, y); },
-               {{32, 4}, {65, 5}, {99, 3}});
+      script(killed[kShootingHunter] >= q, always, kEnd3, dt, [&] {
+        form_b(kShootingHunter, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(kShootingHunter, x, y); },
+               {{32, kSquareDrifter}, {65, kChaser}, {99, kTriangleBlock}});
       });
       break;
     case 5:
     case 111:
-      script(killed[5] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt, [&] {
-        form_a(5, 61440, l + 3, none, {{79, 5}, {89, 3}, {99, 4}});
+      script(killed[kChaser] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt, [&] {
+        form_a(kChaser, 61440, l + 3, none, {{79, kChaser}, {89, kTriangleBlock}, {99, kSquareDrifter}});
       });
       break;
     case 6:
-      script(killed[24] >= q, [&] { return alive[24] <= 1; }, kEnd1, dt, [&] {
-        form_a(24, 122880, l + 2, [&] { return alive[24] >= 2 * l; }, {{59, 24}, {94, 3}, {99, 0}});
-      });
+      script(
+          killed[kBigRock] >= q, [&] { return alive[kBigRock] <= 1; }, kEnd1, dt,
+          [&] {
+            form_a(kBigRock, 122880, l + 2, [&] { return alive[kBigRock] >= 2 * l; },
+                   {{59, kBigRock}, {94, kTriangleBlock}, {99, 0}});
+          });
       break;
     case 7:
-      script(killed[12] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt, [&] {
-        form_a(12, 40960, l + 6, [&] { return alive[12] > l + 10; }, {{89, 12}, {92, 7}, {96, 4}, {99, 5}});
-      });
+      script(
+          killed[kMorpher] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt,
+          [&] {
+            form_a(kMorpher, 40960, l + 6, [&] { return alive[kMorpher] > l + 10; },
+                   {{89, kMorpher}, {92, kColourTriangle}, {96, kSquareDrifter}, {99, kChaser}});
+          });
       break;
     case 8:
-      script(killed[11] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt, [&] {
-        form_a(11, 122880, l + 2, none, {{79, 11}, {86, 3}, {93, 15}, {99, 4}});
-      });
+      script(
+          killed[kStarChaser] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt,
+          [&] {
+            form_a(kStarChaser, 122880, l + 2, none,
+                   {{79, kStarChaser}, {86, kTriangleBlock}, {93, kDriftingShooter}, {99, kSquareDrifter}});
+          });
       break;
     case 9:
-      script(killed_total() >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
-        form_c(71680, {{10, 3}, {21, 4}, {32, 23}, {43, 12}, {54, 24}, {65, 5}, {76, 13}, {87, 11}, {99, 17}},
-               INT32_MAX, INT32_MIN, INT32_MAX);
-      });
+      script(
+          killed_total() >= q, [] { return alive_total() <= 3; }, kEnd1, dt,
+          [&] {
+            form_c(71680,
+                   {{10, kTriangleBlock},
+                    {21, kSquareDrifter},
+                    {32, kRock},
+                    {43, kMorpher},
+                    {54, kBigRock},
+                    {65, kChaser},
+                    {76, kHexagon},
+                    {87, kStarChaser},
+                    {99, kWinged}},
+                   INT32_MAX, INT32_MIN, INT32_MAX);
+          });
       break;
     case 10:
-      script(killed[27] >= q, always, kEnd2, dt, [&] {
-        form_b(27, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(27, x, y); }, {});
+      script(killed[kMineHunter] >= q, always, kEnd2, dt, [&] {
+        form_b(kMineHunter, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(kMineHunter, x, y); }, {});
       });
       break;
     case 11:
-      script(killed[17] >= q, always, kEnd1, dt, [&] {
-        form_a(17, 5120, l + 6, none, {{19, 17}, {99, 29}});
+      script(killed[kWinged] >= q, always, kEnd1, dt, [&] {
+        form_a(kWinged, 5120, l + 6, none, {{19, kWinged}, {99, kCrossBox}});
       });
       break;
     case 12:
-      script(killed[7] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt, [&] {
-        form_a(7, 122880, l + 2, none, {{59, 7}, {74, 4}, {94, 15}, {99, 24}});
-      });
+      script(
+          killed[kColourTriangle] >= q, [] { return alive_chasers() <= 1; }, kEnd1, dt,
+          [&] {
+            form_a(kColourTriangle, 122880, l + 2, none,
+                   {{59, kColourTriangle}, {74, kSquareDrifter}, {94, kDriftingShooter}, {99, kBigRock}});
+          });
       break;
     case 13:
-      script(killed[23] > 7 && killed[21] > 5, always, kEnd1, dt,
-             [&] { form_t(4096000, {{96, 3}, {99, 5}}); });
+      script(killed[kRock] > 7 && killed[kFixedTurret] > 5, always, kEnd1, dt,
+             [&] { form_t(4096000, {{96, kTriangleBlock}, {99, kChaser}}); });
       break;
     case 14:
-      script(killed[21] > 8, always, kEnd1, dt, [&] { form_t(204800, {{29, 23}, {39, 26}, {99, 5}}); });
+      script(killed[kFixedTurret] > 8, always, kEnd1, dt, [&] {
+        form_t(204800, {{29, kRock}, {39, kSmallRock}, {99, kChaser}});
+      });
       break;
     case 15:
-      script(killed[13] >= q, [&] { return alive[14] == 0 && alive[13] <= 1; }, kEnd1, dt, [&] {
-        form_a(13, 81920, l + 1, [&] { return alive[14] + 6 * alive[13] > 6 * l + 14; },
-               {{69, 13}, {79, 4}, {89, 5}, {99, 12}});
+      script(killed[kHexagon] >= q, [&] { return alive[kHexagonPiece] == 0 && alive[kHexagon] <= 1; }, kEnd1, dt, [&] {
+        form_a(kHexagon, 81920, l + 1, [&] { return alive[kHexagonPiece] + 6 * alive[kHexagon] > 6 * l + 14; },
+               {{69, kHexagon}, {79, kSquareDrifter}, {89, kChaser}, {99, kMorpher}});
       });
       break;
     case 16:
-      script(killed[6] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt, [&] {
-        form_a(6, 51200, l + 7, [&] { return alive[6] > l + 10; }, {{59, 6}, {94, 7}, {97, 15}, {99, 5}});
-      });
+      script(
+          killed[kDodger] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt,
+          [&] {
+            form_a(kDodger, 51200, l + 7, [&] { return alive[kDodger] > l + 10; },
+                   {{59, kDodger}, {94, kColourTriangle}, {97, kDriftingShooter}, {99, kChaser}});
+          });
       break;
     case 17:
-      script(killed[9] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt, [&] {
-        form_b(9, 204800, [](int32_t x, int32_t y) { spawn_kind9(x, y, 8, 0.6f); }, {{32, 4}, {65, 5}, {99, 3}});
-      });
+      script(
+          killed[kChainBoss] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt,
+          [&] {
+            form_b(kChainBoss, 204800, [](int32_t x, int32_t y) { spawn_kind9(x, y, 8, 0.6f); },
+                   {{32, kSquareDrifter}, {65, kChaser}, {99, kTriangleBlock}});
+          });
       break;
     case 18:
     case 98:
       if (level == 98) {
-        script(killed[8] >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
-          form_a(8, 51200, l + 7, [&] { return alive[8] > l + 10; }, {{79, 8}, {86, 12}, {93, 6}, {99, 5}});
-        });
+        script(
+            killed[kRunaway] >= q, [] { return alive_total() <= 3; }, kEnd1, dt,
+            [&] {
+              form_a(kRunaway, 51200, l + 7, [&] { return alive[kRunaway] > l + 10; },
+                     {{79, kRunaway}, {86, kMorpher}, {93, kDodger}, {99, kChaser}});
+            });
         break;
       }
-      script(killed[8] >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
-        form_a(8, 51200, l + 7, [&] { return alive[8] > l + 10; }, {{91, 8}, {99, 5}});
+      script(killed[kRunaway] >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
+        form_a(kRunaway, 51200, l + 7, [&] { return alive[kRunaway] > l + 10; }, {{91, kRunaway}, {99, kChaser}});
       });
       break;
     case 19:
-      if (killed[40] >= q) {
+      if (killed[kLifeSpinner] >= q) {
         level_cleared = 1;
         level_number = 20;
         break;
       }
       level_end_timer = 0;
-      form_a(8, 51200, l + 7, [&] { return alive[8] > l + 10; }, {{91, 8}, {99, 5}});
+      form_a(kRunaway, 51200, l + 7, [&] { return alive[kRunaway] > l + 10; }, {{91, kRunaway}, {99, kChaser}});
       break;
     case 20:
-      if (killed[105] >= q && killed[106] >= q) {
+      if (killed[kHornedGiant] >= q && killed[kTailedGiant] >= q) {
         if (alive_total() > 3) break;
         const int32_t was = level_cleared;
         advance_end(kEnd1, dt);
@@ -321,13 +358,13 @@ void run_level(int32_t level, int32_t dt) {
       level_end_timer = 0;
       if (director_timer < 66560) break;
       director_timer = 0;
-      if (random_range(0, 100) <= 49) spawn_kind(105, 153600, 51200);
-      else spawn_kind(106, 51200, 51200);
+      if (random_range(0, 100) <= 49) spawn_kind(kHornedGiant, 153600, 51200);
+      else spawn_kind(kTailedGiant, 51200, 51200);
       break;
     case 21: {
-      if (killed[9] >= q) advance_end(kEnd0, dt);
+      if (killed[kChainBoss] >= q) advance_end(kEnd0, dt);
       else level_end_timer = 0;
-      if (director_timer < per_l(184320) || alive[9] > 5) break;
+      if (director_timer < per_l(184320) || alive[kChainBoss] > 5) break;
       director_timer = 0;
       int32_t x, y;
       pick_spawn_position(&x, &y);
@@ -339,18 +376,33 @@ void run_level(int32_t level, int32_t dt) {
         level_cleared = 1;
         level_number = 19;
       }
-      script(killed[40] >= q, always, kEnd0, dt, [&] {
-        form_c(92160, {{10, 3}, {21, 4}, {43, 7}, {54, 12}, {65, 15}, {87, 8}, {94, 11}, {99, 23}}, 39,
-               102400, INT32_MAX);
+      script(killed[kLifeSpinner] >= q, always, kEnd0, dt, [&] {
+        form_c(92160,
+               {{10, kTriangleBlock},
+                {21, kSquareDrifter},
+                {43, kColourTriangle},
+                {54, kMorpher},
+                {65, kDriftingShooter},
+                {87, kRunaway},
+                {94, kStarChaser},
+                {99, kRock}},
+               39, 102400, INT32_MAX);
       });
       break;
     case 23:
-      script(killed[40] > 0, always, kEnd0, dt, [&] {
-        if (killed[103] == kill_quota) {
+      script(killed[kLifeSpinner] > 0, always, kEnd0, dt, [&] {
+        if (killed[kTallySpinner] == kill_quota) {
           place_ship(120320, 140800);
           ++kill_quota;
         }
-        form_c(716800, {{10, 3}, {34, 7}, {54, 15}, {64, 13}, {69, 11}, {99, 23}}, 39, 117760, 69120);
+        form_c(716800,
+               {{10, kTriangleBlock},
+                {34, kColourTriangle},
+                {54, kDriftingShooter},
+                {64, kHexagon},
+                {69, kStarChaser},
+                {99, kRock}},
+               39, 117760, 69120);
       });
       break;
     case 24:
@@ -362,12 +414,12 @@ void run_level(int32_t level, int32_t dt) {
         pick_spawn_position(&x, &y);
         const int32_t r = random_range(0, 90);
         if (r <= 6) spawn_kind9(x, y, 3, 0.9f);
-        else if (r <= 84) spawn_kind(16, x, y);
-        else spawn_kind(15, x, y);
+        else if (r <= 84) spawn_kind(kStandingShooter, x, y);
+        else spawn_kind(kDriftingShooter, x, y);
       });
       break;
     case 25:
-      script(killed[104] >= q, always, kEnd2, dt, [&] {
+      script(killed[kTurningBoss] >= q, always, kEnd2, dt, [&] {
         if (pickup108_count == 1) {
           place_ship(126464, 99840);
           pickup108_count = 2;
@@ -378,69 +430,72 @@ void run_level(int32_t level, int32_t dt) {
           place_ship(37888, 37888);
           pickup108_count = 6;
         }
-        form_b(104, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(104, x, y); }, {});
+        form_b(kTurningBoss, per_l(204800), [](int32_t x, int32_t y) { spawn_kind(kTurningBoss, x, y); }, {});
       });
       break;
     case 26:
       script(killed_total() >= q, [] { return alive_total() <= 3; }, kEnd1, dt,
-             [&] { form_d(51200, 49, {{79, 16}, {89, 15}}, 13); });
+             [&] { form_d(51200, 49, {{79, kStandingShooter}, {89, kDriftingShooter}}, 13); });
       break;
     case 27:
-      script(killed[114] >= q, always, kEnd0, dt, [&] { form_d(76800, 79, {{49, 0}, {89, 114}}); });
+      script(killed[kArmouredMorpher] >= q, always, kEnd0, dt, [&] {
+        form_d(76800, 79, {{49, 0}, {89, kArmouredMorpher}});
+      });
       break;
     case 28:
-      script(killed[23] > 7 && killed[21] > 5, always, kEnd1, dt, [&] {
+      script(killed[kRock] > 7 && killed[kFixedTurret] > 5, always, kEnd1, dt, [&] {
         if (director_timer < per_l(4096000)) return;
         director_timer = 0;
-        if (kind_alive[12] > l + 10) return;
+        if (kind_alive[kMorpher] > l + 10) return;
         int32_t x, y;
         pick_spawn_position(&x, &y);
-        spawn_kind(12, x, y);
-        spawn_kind(5, x, y);
+        spawn_kind(kMorpher, x, y);
+        spawn_kind(kChaser, x, y);
       });
       break;
     case 29:
-      script(killed[114] > 10 && killed[24] > 3, always, kEnd1, dt, [&] {
+      script(killed[kArmouredMorpher] > 10 && killed[kBigRock] > 3, always, kEnd1, dt, [&] {
         mine_walk();
-        form_t(9216000, {{96, 3}, {99, 5}});
+        form_t(9216000, {{96, kTriangleBlock}, {99, kChaser}});
       });
       break;
     case 30:
-      script(killed[27] > 0 && killed[25] > 0, always, kEnd2, dt, [&] {
-        form_b(27, per_l(1024000),
+      script(killed[kMineHunter] > 0 && killed[kShootingHunter] > 0, always, kEnd2, dt, [&] {
+        form_b(kMineHunter, per_l(1024000),
                [](int32_t x, int32_t y) {
-                 spawn_kind(27, x, y);
+                 spawn_kind(kMineHunter, x, y);
                  int32_t x2, y2;
                  pick_spawn_position(&x2, &y2);
-                 spawn_kind(25, x2, y2);
+                 spawn_kind(kShootingHunter, x2, y2);
                },
                {});
       });
       break;
     case 31:
-      script(killed[103] > 5, always, kEnd1, dt, [&] {
+      script(killed[kTallySpinner] > 5, always, kEnd1, dt, [&] {
         if (pickup103_count == 4) {
           pickup103_count = 5;
-          spawn_kind(122, 128000, 51200);
+          spawn_kind(kTrophyE, 128000, 51200);
         }
         if (director_timer >= per_l(4096000)) director_timer = 0;
       });
       break;
     case 32:
-      script(killed[115] > 7, always, kEnd1, dt, [&] {
+      script(killed[kSpinningTurret] > 7, always, kEnd1, dt, [&] {
         if (director_timer >= per_l(4096000)) director_timer = 0;
       });
       break;
     case 33:
     case 34:
-      script(level == 33 ? killed[117] > 2 : killed[104] > 0, always, level == 33 ? kEnd1 : kEnd4, dt, [&] {
-        if (director_timer < per_l(76800) || alive[117] >= q) return;
-        if (level == 34 && killed[117] > 1) return;
-        director_timer = 0;
-        int32_t x, y;
-        pick_spawn_position(&x, &y);
-        spawn_kind(117, x, y);
-      });
+      script(level == 33 ? killed[kArmouredShooter] > 2 : killed[kTurningBoss] > 0, always, level == 33 ? kEnd1 : kEnd4,
+             dt, [&] {
+               if (director_timer < per_l(76800) || alive[kArmouredShooter] >= q) return;
+               if (level == 34 && killed[kArmouredShooter] > 1) return;
+               director_timer = 0;
+               int32_t x, y;
+               pick_spawn_position(&x, &y);
+               spawn_kind(kArmouredShooter, x, y);
+             });
       break;
     case 35:
       script(killed_total() >= q, [] { return alive_total() <= 3; }, kEnd1, dt, [&] {
@@ -454,20 +509,42 @@ void run_level(int32_t level, int32_t dt) {
           spawn_kind9(x, y, 3, 0.9f);
           return;
         }
-        spawn_from({{4, 3}, {9, 4}, {14, 23}, {19, 12}, {24, 24}, {29, 5}, {34, 13}, {39, 11}, {44, 17},
-                    {49, 0}, {54, 16}, {59, 21}, {64, 29}, {69, 8}, {74, 6}, {79, 26}, {84, 7}, {89, 0}},
+        spawn_from({{4, kTriangleBlock},
+                    {9, kSquareDrifter},
+                    {14, kRock},
+                    {19, kMorpher},
+                    {24, kBigRock},
+                    {29, kChaser},
+                    {34, kHexagon},
+                    {39, kStarChaser},
+                    {44, kWinged},
+                    {49, 0},
+                    {54, kStandingShooter},
+                    {59, kFixedTurret},
+                    {64, kCrossBox},
+                    {69, kRunaway},
+                    {74, kDodger},
+                    {79, kSmallRock},
+                    {84, kColourTriangle},
+                    {89, 0}},
                    r, x, y);
       });
       break;
     case 99:
-      script(killed[6] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt, [&] {
-        form_a(6, 51200, l + 7, [&] { return alive[6] > l + 10; }, {{79, 6}, {86, 15}, {93, 5}, {99, 7}});
-      });
+      script(
+          killed[kDodger] >= q, [] { return alive_chasers() <= 2; }, kEnd1, dt,
+          [&] {
+            form_a(kDodger, 51200, l + 7, [&] { return alive[kDodger] > l + 10; },
+                   {{79, kDodger}, {86, kDriftingShooter}, {93, kChaser}, {99, kColourTriangle}});
+          });
       break;
     case 161:
-      script(killed[15] >= q, [&] { return alive[15] <= 2; }, kEnd1, dt, [&] {
-        form_a(15, 81920, l + 5, none, {{79, 15}, {86, 5}, {93, 7}, {99, 12}});
-      });
+      script(
+          killed[kDriftingShooter] >= q, [&] { return alive[kDriftingShooter] <= 2; }, kEnd1, dt,
+          [&] {
+            form_a(kDriftingShooter, 81920, l + 5, none,
+                   {{79, kDriftingShooter}, {86, kChaser}, {93, kColourTriangle}, {99, kMorpher}});
+          });
       break;
     default:
       break;
@@ -557,7 +634,7 @@ void stage_director_update(int32_t dt) {
 int32_t alive_total() {
   int32_t n = 0;
   for (int k = 0; k < 30; ++k)
-    if (k != 9 && k != 10) n += kind_alive[k];
+    if (k != kChainBoss && k != kTetherBarrier) n += kind_alive[k];
   return n;
 }
 
@@ -569,6 +646,8 @@ int32_t killed_total() {
 
 int32_t alive_chasers() {
   int32_t n = 0;
-  for (int k : {5, 6, 7, 8, 11, 12, 13, 14, 15, 16, 17}) n += kind_alive[k];
+  for (int k : {kChaser, kDodger, kColourTriangle, kRunaway, kStarChaser, kMorpher, kHexagon, kHexagonPiece,
+                kDriftingShooter, kStandingShooter, kWinged})
+    n += kind_alive[k];
   return n;
 }
