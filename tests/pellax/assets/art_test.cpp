@@ -8,6 +8,7 @@
 
 #include "assets/pellax/procedural_art.h"
 #include "pellax/base/wall_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -74,9 +75,9 @@ TEST(ArtTest, IntensityPicturesStayWithinFourBits) {
 }
 
 TEST(ArtTest, GeneratorWritesEveryPictureAtItsExactSize) {
-  char pattern[] = "/tmp/pellax_lvl_XXXXXX";
-  ASSERT_TRUE(mkdtemp(pattern));
-  const std::string folder = pattern;
+  TempDir temp;
+  ASSERT_FALSE(temp.path().empty());
+  const std::string folder = temp.path();
   ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder).c_str()), 0);
   for (int i = 0; i < pellax_art::kLvlPictureCount; ++i) {
     struct stat st;
@@ -84,7 +85,6 @@ TEST(ArtTest, GeneratorWritesEveryPictureAtItsExactSize) {
     EXPECT_EQ(st.st_size, 1179648);
   }
   EXPECT_NE(std::system((std::string(PELLAX_MAKE_LVL) + " /nonexistent/folder 2>/dev/null").c_str()), 0);
-  std::system(("rm -rf " + folder).c_str());
 }
 
 }  // namespace

@@ -19,14 +19,14 @@
 #include "pellax/game/frame/frame_loop.h"
 #include "pellax/platform/video.h"
 #include "tests/support/pellax_audio_double.h"
+#include "tests/support/temp_dir.h"
 
 class FrameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_loop_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     restart_host(settings());
   }
@@ -34,7 +34,6 @@ class FrameLoopTest : public ::testing::Test {
     game_shutdown();
     video_close();
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
   static gp2x::host::Settings settings() {
     gp2x::host::Settings s;
@@ -62,5 +61,6 @@ class FrameLoopTest : public ::testing::Test {
   }
 
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };

@@ -27,6 +27,7 @@
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
 #include "tests/pellax/game/play_invariants.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -68,15 +69,13 @@ class CampaignTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_campaign_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder_ + " > /dev/null").c_str()), 0);
     ASSERT_EQ(chdir(folder_.c_str()), 0);
   }
   void TearDown() override {
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
   static uint64_t now_ms() { return gp2x::host::now_ns() / 1000000; }
   static void hold(uint32_t buttons) { gp2x::host::runtime().input.set_script({{now_ms(), buttons}}); }
@@ -187,6 +186,7 @@ class CampaignTest : public ::testing::Test {
     return r;
   }
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };
 

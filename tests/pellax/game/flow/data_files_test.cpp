@@ -14,6 +14,7 @@
 #include "pellax/game/flow/data_files.h"
 #include "pellax/game/render/world_image.h"
 #include "tests/support/pellax_audio_double.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -22,15 +23,13 @@ class DataFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_data_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     audio_standin_reset();
   }
   void TearDown() override {
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
   static void write_file(const char* name, const std::vector<uint16_t>& pixels) {
     std::FILE* f = std::fopen(name, "wb");
@@ -39,6 +38,7 @@ class DataFilesTest : public ::testing::Test {
     std::fclose(f);
   }
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };
 

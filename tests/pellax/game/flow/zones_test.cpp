@@ -40,8 +40,9 @@
 #include "pellax/platform/input.h"
 #include "pellax/platform/timer.h"
 #include "pellax/platform/video.h"
-#include "tests/support/pellax_audio_double.h"
 #include "tests/pellax/game/play_invariants.h"
+#include "tests/support/pellax_audio_double.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -238,16 +239,14 @@ class ZonesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_zones_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder_ + " > /dev/null").c_str()), 0);
     ASSERT_EQ(chdir(folder_.c_str()), 0);
   }
   void TearDown() override {
     if (started_) stop();
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
 
   // A fresh program in the same folder, as after a restart of the console's menu.
@@ -517,6 +516,7 @@ class ZonesTest : public ::testing::Test {
   int frames_ = 0;
   bool started_ = false;
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };
 

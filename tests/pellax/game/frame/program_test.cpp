@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 std::string read_file(const std::string& path) {
@@ -38,16 +40,14 @@ std::vector<std::string> list_folder(const std::string& folder) {
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/pellax_program_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder_).c_str()), 0);
     std::ofstream script(folder_ + "/script.txt");
     script << "# title, audio setting, volume, quit screen and back, quit\n"
               "0 none\n700 select\n800 none\n900 vol-\n1000 none\n"
               "1500 x\n1600 none\n1900 b\n2000 none\n2600 x\n2700 none\n3000 y\n3100 none\n";
   }
-  void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
 
   // Runs the program in the data folder; returns its exit status and keeps its stderr.
   int run(const std::string& shots, const std::string& script = "script.txt", int until = 20000) {
@@ -58,6 +58,7 @@ class ProgramTest : public ::testing::Test {
                                 PELLAX_PROGRAM + " 2> " + shots + ".err";
     return std::system(command.c_str());
   }
+  TempDir temp_;
   std::string folder_;
 };
 

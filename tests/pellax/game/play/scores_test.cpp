@@ -16,6 +16,7 @@
 #include "pellax/game/play/messages.h"
 #include "tests/engine/core/file_size_limit.h"
 #include "tests/pellax/game/game_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -134,15 +135,13 @@ class ScoreFileTest : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_scores_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(chdir(folder_.c_str()), 0);
   }
   void TearDown() override {
     ASSERT_EQ(chdir(previous_), 0);
     chmod(folder_.c_str(), 0755);
-    std::system(("rm -rf " + folder_).c_str());
     GameTest::TearDown();
   }
   static void write(const std::vector<unsigned char>& bytes) {
@@ -156,6 +155,7 @@ class ScoreFileTest : public GameTest {
     return s.str();
   }
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };
 
