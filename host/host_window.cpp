@@ -22,10 +22,13 @@ struct KeyBinding {
   SDL_Scancode key;
   uint32_t button;
 };
-// Arrows are the stick (kept apart: two arrows make a diagonal); the rest as in README.md.
+// Arrows are the stick (kept apart: two arrows make a diagonal). A letter key presses the
+// button of its own name, so the key a screen names is the key to press; Q and W are L and
+// R as well, beside each other as the shoulders are. The rest as in README.md.
 constexpr KeyBinding kKeys[] = {
-    {SDL_SCANCODE_Z, b::kA},           {SDL_SCANCODE_X, b::kB},          {SDL_SCANCODE_A, b::kX},
-    {SDL_SCANCODE_S, b::kY},           {SDL_SCANCODE_Q, b::kL},          {SDL_SCANCODE_W, b::kR},
+    {SDL_SCANCODE_A, b::kA},           {SDL_SCANCODE_B, b::kB},          {SDL_SCANCODE_X, b::kX},
+    {SDL_SCANCODE_Y, b::kY},           {SDL_SCANCODE_L, b::kL},          {SDL_SCANCODE_R, b::kR},
+    {SDL_SCANCODE_Q, b::kL},           {SDL_SCANCODE_W, b::kR},
     {SDL_SCANCODE_RETURN, b::kStart},  {SDL_SCANCODE_BACKSPACE, b::kSelect},
     {SDL_SCANCODE_MINUS, b::kVolDown}, {SDL_SCANCODE_KP_MINUS, b::kVolDown},
     {SDL_SCANCODE_EQUALS, b::kVolUp},  {SDL_SCANCODE_KP_PLUS, b::kVolUp}, {SDL_SCANCODE_C, b::kPush},
