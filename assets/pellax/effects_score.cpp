@@ -180,9 +180,12 @@ Stereo one_shot(int index) {
 }  // namespace
 
 Stereo render_effect(int index) {
-  if (index == 0) return engine_hum();
-  Stereo s = one_shot(index);
-  fade_edges(s, 0.001, 0.01);
+  Stereo s = index == 0 ? engine_hum() : one_shot(index);
+  // At the peak each was made for: taking the offset out moves it.
+  const float made_for = peak(s);
+  remove_offset(s, index == 0);
+  normalize(s, made_for);
+  if (index != 0) fade_edges(s, 0.001, 0.01);
   return s;
 }
 

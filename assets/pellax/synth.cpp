@@ -298,6 +298,22 @@ void fade_edges(Stereo& buf, double in_s, double out_s) {
   }
 }
 
+void remove_offset(Stereo& buf, bool loops) {
+  const size_t n = buf.frames();
+  if (n == 0) return;
+  for (std::vector<float>* side : {&buf.l, &buf.r}) {
+    double sum = 0;
+    for (float v : *side) sum += v;
+    const double mean = sum / double(n);
+    // The bump 1 - cos over the whole sound averages exactly 1, so taking mean x bump
+    // takes the mean.
+    for (size_t i = 0; i < n; ++i) {
+      const double bump = loops ? 1.0 : 1.0 - std::cos(2 * kPi * double(i) / double(n));
+      (*side)[i] -= float(mean * bump);
+    }
+  }
+}
+
 void saturate(Stereo& buf, float drive) {
   const float norm = 1.0f / std::tanh(drive);
   for (size_t i = 0; i < buf.frames(); ++i) {
