@@ -16,6 +16,33 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate24 = 7159090.0 / (2 * 428);
 constexpr double kRate36 = 7159090.0 / (2 * 214);
 
+// Takes out the mean, which is no sound, only an offset the music carries and a click
+// where a note stops: a looped sample loses its loop's mean everywhere (a constant keeps
+// the loop's seam); one played once a smooth bump that is zero at both ends.
+void RemoveOffset(std::vector<double>& v, size_t loopStart) {
+  if (loopStart >= v.size()) {
+    // A drum is often cut short by the next note on its channel, so every start of it
+    // should swing about zero as well: a gentle high-pass (about 30 Hz where it plays at
+    // its root) takes the slow drift out of a thump's first cycles.
+    const double keep = 1 - 2 * kPi * 30 / kRate36;
+    double in = 0, out = 0;
+    for (double& x : v) {
+      out = keep * (out + x - in);
+      in = x;
+      x = out;
+    }
+    double sum = 0;
+    for (double x : v) sum += x;
+    const double n = static_cast<double>(v.size());
+    for (size_t i = 0; i < v.size(); ++i) v[i] -= sum / n * (1 - std::cos(2 * kPi * static_cast<double>(i) / n));
+    return;
+  }
+  double sum = 0;
+  for (size_t i = loopStart; i < v.size(); ++i) sum += v[i];
+  const double mean = sum / static_cast<double>(v.size() - loopStart);
+  for (double& x : v) x -= mean;
+}
+
 // Scales to a peak of `peak` (of 127) and rounds to signed 8 bits, to an even length.
 std::vector<int8_t> Quantise(const std::vector<double>& v, double peak) {
   double most = 1e-9;
@@ -36,11 +63,16 @@ Instrument Voice(const std::string& name, int period, int cycles, int attack, in
   in.preset = name;
   const int loop = period * cycles;
   std::vector<double> v;
+  // Notes are often cut before they end. A wave that starts at a zero crossing going up
+  // keeps a one-sided running sum (a low note cut anywhere leaves a positive offset in
+  // the music); starting a quarter cycle on, at its crest under the rising envelope, the
+  // sum swings about zero wherever the note is cut.
   for (int n = 0; n < attack + loop; ++n) {
-    const double p1 = static_cast<double>(n) / period;
+    const double p1 = static_cast<double>(n) / period + 0.25;
     const double p2 = static_cast<double>(n) * (cycles + 1) / loop;
     v.push_back(wave(p1, p2, std::min(n, attack)));
   }
+  RemoveOffset(v, static_cast<size_t>(attack));
   in.data = Quantise(v, peak);
   in.loopStart = static_cast<uint32_t>(attack);
   in.loopLength = static_cast<uint32_t>(loop);
@@ -66,6 +98,7 @@ Instrument OneShot(const std::string& name, double seconds, int rootMidi, const 
   for (int i = 0; i < n; ++i) v.push_back(sample(i / kRate36, i));
   // A short fade at the end, so nothing clicks when the sample runs out.
   for (int i = 0; i < 64 && i < n; ++i) v[n - 1 - i] *= i / 64.0;
+  RemoveOffset(v, v.size());
   in.data = Quantise(v, peak);
   in.rootIndex = 36;
   in.rootMidi = rootMidi;
