@@ -207,6 +207,22 @@ class SdlWindow : public Frontend {
   bool pump_now_ = true;
 };
 
+// Whether the renderer draws with OpenGL that the processor rasterises (Mesa's llvmpipe,
+// softpipe or swrast) rather than a graphics card.
+bool software_opengl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name || std::strncmp(info.name, "opengl", 6) != 0)
+    return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const char* name = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+  if (!name) return false;
+  for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (std::strstr(name, soft)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
@@ -234,10 +250,24 @@ std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
                  setting_name("GP2X_SCALE").c_str(), scale, usable.w, usable.h, fits);
   }
   if (scale <= 0 || scale > fits) scale = fits;
-  SDL_Window* window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED,
-                                        SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
-                                        kScreenHeight * scale, SDL_WINDOW_RESIZABLE);
-  SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+  auto open = [scale](SDL_Window** window, Uint32 flags) -> SDL_Renderer* {
+    *window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               kScreenWidth * scale, kScreenHeight * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    return *window ? SDL_CreateRenderer(*window, -1, flags) : nullptr;
+  };
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = open(&window, 0);
+  // On a display without a graphics card (a virtual X server, a remote desktop) OpenGL is
+  // drawn by the processor, on a pool of threads that meet at every frame: that cost more
+  // than the game itself. SDL's own software renderer copies the scaled picture straight
+  // into the window's shared image instead, the same pixels for a fraction of the work.
+  if (renderer && software_opengl(renderer)) {
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer = open(&window, SDL_RENDERER_SOFTWARE);
+  }
+  if (window) SDL_ShowWindow(window);
   if (!renderer) {
     *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
     if (window) SDL_DestroyWindow(window);
