@@ -70,7 +70,8 @@ float Osc::pulse(double hz, double width) {
   double q = p - width;
   q -= std::floor(q);
   v -= blep(q, dt);
-  return float(v);
+  // Centred on zero: a pulse of width w has the mean 2w - 1, which is no sound.
+  return float(v - (2 * width - 1));
 }
 
 float Osc::tri(double hz) {

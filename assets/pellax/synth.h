@@ -42,7 +42,7 @@ class Osc {
  public:
   explicit Osc(double phase = 0.0) : phase_(phase) {}
   float saw(double hz);
-  float pulse(double hz, double width);
+  float pulse(double hz, double width);  // centred on zero whatever its width
   float tri(double hz);
   float sine(double hz);
 
