@@ -2,6 +2,7 @@
 
 #include "assets/kolvo2/bytes_out.h"
 #include "assets/kolvo2/noise.h"
+#include "assets/kolvo2/offset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,10 +41,7 @@ std::vector<int16_t> Render(double seconds, const std::function<double(double t,
   std::vector<double> v;
   for (int i = 0; i < n; ++i) v.push_back(f(i / kRate, i));
   for (int i = 0; i < 96 && i < n; ++i) v[n - 1 - i] *= i / 96.0;
-  double sum = 0;
-  for (double x : v) sum += x;
-  // 1 - cos over the whole sound averages exactly 1.
-  for (int i = 0; i < n; ++i) v[i] -= sum / n * (1 - std::cos(2 * kPi * i / n));
+  RemoveOffset(v, v.size());
   double peak = 1e-9;
   for (double x : v) peak = std::max(peak, std::fabs(x));
   std::vector<int16_t> out;

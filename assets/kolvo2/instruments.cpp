@@ -1,6 +1,7 @@
 #include "assets/kolvo2/instruments.h"
 
 #include "assets/kolvo2/noise.h"
+#include "assets/kolvo2/offset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,33 +16,6 @@ constexpr double kPi = 3.14159265358979323846;
 // Playback rates of the tracker notes 24 (period 428) and 36 (period 214).
 constexpr double kRate24 = 7159090.0 / (2 * 428);
 constexpr double kRate36 = 7159090.0 / (2 * 214);
-
-// Takes out the mean, which is no sound, only an offset the music carries and a click
-// where a note stops: a looped sample loses its loop's mean everywhere (a constant keeps
-// the loop's seam); one played once a smooth bump that is zero at both ends.
-void RemoveOffset(std::vector<double>& v, size_t loopStart) {
-  if (loopStart >= v.size()) {
-    // A drum is often cut short by the next note on its channel, so every start of it
-    // should swing about zero as well: a gentle high-pass (about 30 Hz where it plays at
-    // its root) takes the slow drift out of a thump's first cycles.
-    const double keep = 1 - 2 * kPi * 30 / kRate36;
-    double in = 0, out = 0;
-    for (double& x : v) {
-      out = keep * (out + x - in);
-      in = x;
-      x = out;
-    }
-    double sum = 0;
-    for (double x : v) sum += x;
-    const double n = static_cast<double>(v.size());
-    for (size_t i = 0; i < v.size(); ++i) v[i] -= sum / n * (1 - std::cos(2 * kPi * static_cast<double>(i) / n));
-    return;
-  }
-  double sum = 0;
-  for (size_t i = loopStart; i < v.size(); ++i) sum += v[i];
-  const double mean = sum / static_cast<double>(v.size() - loopStart);
-  for (double& x : v) x -= mean;
-}
 
 // Scales to a peak of `peak` (of 127) and rounds to signed 8 bits, to an even length.
 std::vector<int8_t> Quantise(const std::vector<double>& v, double peak) {
