@@ -54,6 +54,8 @@ class SdlWindow : public Frontend {
     const Uint32 own = SDL_GetWindowPixelFormat(window);
     if (SDL_BITSPERPIXEL(own) == 32 && !SDL_ISPIXELFORMAT_FOURCC(own) && !SDL_ISPIXELFORMAT_INDEXED(own))
       texture_format_ = own;
+    SDL_RendererInfo info{};
+    software_ = SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
   }
   ~SdlWindow() override {
     for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
@@ -68,10 +70,19 @@ class SdlWindow : public Frontend {
     // texture with a plain row copy, but one of another format (the framebuffer's 5:6:5)
     // pixel by pixel through its generic converter, which at scale 3 cost more than the
     // game's frame. The conversion here is one fast pass at the console's size.
+    // SDL's software renderer stretches pixel by pixel; there the picture is widened here
+    // by whole rows and copied into a texture of the window's own size, which it then
+    // copies unscaled.
+    const int scale = software_ ? whole_scale() : 1;
+    if (texture_ && scale != texture_scale_) {
+      SDL_DestroyTexture(texture_);
+      texture_ = nullptr;
+    }
     if (!texture_) {
-      texture_ = SDL_CreateTexture(renderer_, texture_format_, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                   kScreenHeight);
+      texture_ = SDL_CreateTexture(renderer_, texture_format_, SDL_TEXTUREACCESS_STREAMING, kScreenWidth * scale,
+                                   kScreenHeight * scale);
       if (!texture_) return;
+      texture_scale_ = scale;
       SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     }
     const uint8_t* pixels = fb;
@@ -87,7 +98,14 @@ class SdlWindow : public Frontend {
     void* texels = nullptr;
     int texture_pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &texels, &texture_pitch) != 0) return;
-    SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, texels, texture_pitch);
+    if (scale == 1) {
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, texels, texture_pitch);
+    } else {
+      native_.resize(kScreenWidth * kScreenHeight);
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, native_.data(),
+                        kScreenWidth * 4);
+      widen(static_cast<uint8_t*>(texels), texture_pitch, scale);
+    }
     SDL_UnlockTexture(texture_);
     show();
     pump_now_ = true;  // a frame is a good moment to take in the keys
@@ -158,9 +176,33 @@ class SdlWindow : public Frontend {
   // The last frame, scaled by the largest whole factor that fits the window and centred on
   // black (the renderer's logical size and integer scale do the arithmetic).
   void show() {
-    SDL_RenderClear(renderer_);
+    // Black only where the picture leaves bars: a picture that fills the window covers
+    // every pixel anyway.
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    const int scale = whole_scale();
+    if (!texture_ || w != kScreenWidth * scale || h != kScreenHeight * scale) SDL_RenderClear(renderer_);
     if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+  }
+
+  // The largest whole scale of the picture that fits the window (at least 1).
+  int whole_scale() const {
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    return std::max(1, std::min(w / kScreenWidth, h / kScreenHeight));
+  }
+
+  // native_ (the picture in the texture's format) into the texture, each pixel `scale`
+  // times across and each row `scale` times down.
+  void widen(uint8_t* texels, int pitch, int scale) const {
+    for (int y = 0; y < kScreenHeight; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(texels + static_cast<size_t>(y) * scale * pitch);
+      const uint32_t* from = native_.data() + static_cast<size_t>(y) * kScreenWidth;
+      for (int x = 0; x < kScreenWidth; ++x) std::fill_n(row + x * scale, scale, from[x]);
+      for (int k = 1; k < scale; ++k)
+        std::memcpy(texels + (static_cast<size_t>(y) * scale + k) * pitch, row, sizeof(uint32_t) * kScreenWidth * scale);
+    }
   }
 
   void toggle_full_screen() {
@@ -199,6 +241,9 @@ class SdlWindow : public Frontend {
   SDL_Texture* texture_ = nullptr;
   Uint32 texture_format_ = SDL_PIXELFORMAT_RGB888;
   std::vector<uint8_t> rgb_;
+  std::vector<uint32_t> native_;  // the picture in the texture's format, before widening
+  bool software_ = false;         // SDL's software renderer
+  int texture_scale_ = 1;
   std::vector<SDL_GameController*> controllers_;
   std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);    // held, from key events
   std::vector<bool> went_down_ = std::vector<bool>(SDL_NUM_SCANCODES);   // in this pass
