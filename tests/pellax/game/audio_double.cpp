@@ -1,8 +1,13 @@
 #include "tests/pellax/game/audio_double.h"
 
+#include "pellax/audio940/command_block.h"
 #include "pellax/platform/audio.h"
 
-int32_t master_volume_copy = 144;
+int32_t master_volume_copy = 0;
+
+namespace {
+uint32_t master_volume = audio940::kInitialVolume;
+}  // namespace
 
 std::vector<audio_event>& audio_events() {
   static std::vector<audio_event> events;
@@ -38,11 +43,13 @@ void loop_sound_start() { note("loop_sound_start"); }
 void loop_sound_stop() { note("loop_sound_stop"); }
 void loop_sound_level(int32_t level) { note("loop_sound_level", level); }
 void volume_up() {
-  master_volume_copy += 8;
+  master_volume = audio940::volume_raised(master_volume);
   note("volume_up");
 }
 int32_t volume_down() {
-  master_volume_copy = master_volume_copy > 8 ? master_volume_copy - 8 : 0;
+  master_volume = audio940::volume_lowered(master_volume);
+  master_volume_copy = int32_t(master_volume);
   note("volume_down");
-  return master_volume_copy;
+  return 0;
 }
+int32_t volume_level() { return int32_t(master_volume); }

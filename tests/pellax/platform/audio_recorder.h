@@ -21,7 +21,9 @@ const audio_call& audio_call_at(int i);
 void audio_log_clear();
 // Starts over: empty log, volume 144, audio not initialised.
 void audio_standin_reset();
-// The volume the block would hold now.
+// The volume the block would hold now, and a volume to start from (the buttons only make
+// multiples of 8).
 int32_t audio_master_volume();
+void audio_standin_set_volume(int32_t volume);
 // Also prints each call on stderr ("audio: name arg detail path").
 void audio_standin_echo(bool on);
