@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "assets/font/zfont_design.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/font/zfont_design.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fprintf(out,
-               "// Generated at build time by assets/font/zfont_gen from assets/font/zfont_design.h.\n"
-               "#include \"engine/core/zdsp_base.h\"\n\n"
+               "// Generated at build time by engine/graphics/font/zfont_gen from engine/graphics/font/zfont_design.h.\n"
+               "#include \"engine/graphics/zdsp_base.h\"\n\n"
                "const uint32_t zinternalfont_size = %u;\n"
                "const uint8_t zinternalfont[] = {",
                unsigned(length));

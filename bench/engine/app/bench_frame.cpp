@@ -6,7 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
+#include "engine/core/zmod_devptr.h"
 #include "host/gp2x_host.h"
 #include "host/host_settings.h"
 
@@ -79,3 +80,5 @@ void BM_FrameworkFrame(benchmark::State& state) {
 BENCHMARK(BM_FrameworkFrame);
 
 }  // namespace
+
+BENCHMARK_MAIN();

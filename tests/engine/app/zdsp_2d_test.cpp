@@ -1,14 +1,16 @@
-// Display open and presentation on the host's framebuffer in every format it can report.
+// Display open and presentation on the host's framebuffer in every format it can report,
+// with the display the framework owns and wires to its services.
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include <fstream>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/graphics/zldr_3ds.h"
 #include "engine/graphics/zldr_bmp.h"
+#include "tests/engine/app/zolt_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tests/engine/core/zolt_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // framework's loop at the next frame through the game's own quit path.
 #include <csignal>
 
-#include "tests/engine/core/zolt_fixture.h"
+#include "tests/engine/app/zolt_fixture.h"
 
 using Calls = std::vector<std::string>;
 

@@ -11,12 +11,12 @@
 // return 0 to go on; any other value stops start-up with that value.
 //
 // Times and sleeps go through the engine's clock (zmod_platform.h), devices through the
-// handles of HandleDevicePtr; a program without a register window reads no buttons.
+// handles of HandleDevicePtr (engine/core/zmod_devptr.h); a program without a register
+// window reads no buttons.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_console.h"
 #include "engine/core/zmod_device.h"
 #include "engine/core/zmod_file.h"
@@ -26,6 +26,7 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_vtimer.h"
 #include "engine/core/zolt_records.h"
+#include "engine/graphics/zdsp_base.h"
 
 enum : uint8_t {
   ZSTATUS_RUNNING = 0,

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "tests/engine/core/zolt_fixture.h"
+#include "tests/engine/app/zolt_fixture.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 
 namespace {

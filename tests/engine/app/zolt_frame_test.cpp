@@ -1,6 +1,7 @@
 // The frame loop's timing on the host's virtual clock (frame-rate lock, frame-rate sample)
 // and the button poll through the host's button registers.
-#include "tests/engine/core/zolt_fixture.h"
+#include "engine/core/zmod_devptr.h"
+#include "tests/engine/app/zolt_fixture.h"
 
 namespace bt = gp2x::buttons;
 using Calls = std::vector<std::string>;

@@ -1,5 +1,5 @@
-// The display service: the program-wide device handles, the abstract display with its
-// registry of image loaders, and the framebuffer display. The framebuffer display keeps the
+// The display service: the abstract display with its registry of image loaders, and the
+// framebuffer display. The framebuffer display keeps the
 // state every surface reads while it draws (the rotation, axis exchange and x/y steps, with
 // the mapping helpers from logical to buffer coordinates; the 256-colour palette with its
 // conversion cache and nearest-colour lookup), wipes and the built-in font, and the
@@ -31,25 +31,7 @@ class ClassZLoaderBase;
 class ClassZMemory;
 
 // ---------------------------------------------------------------------------------------
-// Program-wide device handles.
-
-// Descriptors of "/dev/mem" [0] and "/dev/fb0" [1]; -1 when not open.
-extern int32_t zdeviceptr[2];
-// The mapped register window (65536 bytes from physical 0xC0000000), as 32-bit and as
-// 16-bit registers; null when not mapped. Register offsets are byte offsets.
-extern volatile uint32_t* zdevicereg_ptr;
-extern volatile uint16_t* zdevicereg_ptr16;
-
-enum : uint32_t {
-  ZDEVICE_REGBASE = 0xC0000000u,
-  ZDEVICE_REGSIZE = 0x10000u,
-};
-
-// close false: opens "/dev/mem" and "/dev/fb0" and maps the register window; when either
-// device cannot be opened or the window cannot be mapped, everything is closed again.
-// close true: unmaps the window and closes both descriptors. Returns 1 when the devices
-// are open and mapped (open form) or 0.
-int HandleDevicePtr(bool close);
+// Loader registration hook.
 
 // Hook called before the application's OnPluginLoad; registers nothing, returns 1.
 class ClassZDisplay;

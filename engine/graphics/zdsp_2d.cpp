@@ -1,4 +1,4 @@
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 
 #include <fcntl.h>
 #include <linux/fb.h>
@@ -7,11 +7,13 @@
 
 #include <cstring>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_platform.h"
 #include "engine/core/zmod_std.h"
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "host/gp2x_seam.h"
 
 namespace {
@@ -203,7 +205,8 @@ void ClassZDisplay::Flip(bool) {
   if (!source) return;
   if (source == &convsurface) convsurface.BltFast(0, 0, &backbuffer, nullptr, 0, 0);
   Z2DSURFACEINFO info{};
-  const uint8_t* pixels = source->Lock(&info);
+  const ZSurfLock<Z2DSurface> lock(source, &info);
+  const uint8_t* pixels = lock.Pixels();
   // Asked every frame as on the console; the device learns here that the previous frame
   // is complete. The stride stays the one the mapping was made with.
   fb_var_screeninfo var{};
@@ -218,7 +221,6 @@ void ClassZDisplay::Flip(bool) {
              int32_t(bytes), int32_t(fbstride), int32_t(bytes), info.pitch,
              uint32_t(r.right - r.left), uint32_t(r.bottom - r.top));
   }
-  source->Unlock();
 }
 
 void ClassZDisplay::BackFlip() {
@@ -226,18 +228,20 @@ void ClassZDisplay::BackFlip() {
   if (!backbuffer.Created() || backbuffer.format != backbufferformat) return;
   Z2DSurface* target = PresentedSurface();
   if (!target) return;
-  Z2DSURFACEINFO info{};
-  uint8_t* pixels = target->Lock(&info);
-  if (!pixels) return;
-  const tagRECT& r = fliprect;
-  if (r.left < r.right && r.top < r.bottom) {
-    const uint32_t bytes = bitsperpixel / 8u;
-    FlipCopy(pixels + size_t(r.top) * uint32_t(info.pitch) + size_t(r.left) * bytes,
-             framebuffer + size_t(r.top) * fbstride + size_t(r.left) * bytes, int32_t(bytes),
-             info.pitch, int32_t(bytes), int32_t(fbstride), uint32_t(r.right - r.left),
-             uint32_t(r.bottom - r.top));
+  {
+    Z2DSURFACEINFO info{};
+    const ZSurfLock<Z2DSurface> lock(target, &info);
+    uint8_t* pixels = lock.Pixels();
+    if (!pixels) return;
+    const tagRECT& r = fliprect;
+    if (r.left < r.right && r.top < r.bottom) {
+      const uint32_t bytes = bitsperpixel / 8u;
+      FlipCopy(pixels + size_t(r.top) * uint32_t(info.pitch) + size_t(r.left) * bytes,
+               framebuffer + size_t(r.top) * fbstride + size_t(r.left) * bytes, int32_t(bytes),
+               info.pitch, int32_t(bytes), int32_t(fbstride), uint32_t(r.right - r.left),
+               uint32_t(r.bottom - r.top));
+    }
   }
-  target->Unlock();
   if (target == &convsurface) backbuffer.BltFast(0, 0, &convsurface, nullptr, 0, 0);
 }
 

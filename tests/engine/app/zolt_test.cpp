@@ -3,9 +3,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/net/zmod_connect.h"
+#include "tests/engine/app/zolt_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tests/engine/core/zolt_fixture.h"
 
 using Calls = std::vector<std::string>;
 

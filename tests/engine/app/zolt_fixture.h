@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
+#include "engine/core/zmod_devptr.h"
 #include "host/gp2x_buttons.h"
 #include "host/gp2x_host.h"
 #include "host/host_settings.h"

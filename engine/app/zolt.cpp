@@ -1,7 +1,8 @@
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 
 #include <cstring>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/core/zmod_platform.h"
 #include "engine/core/zmod_std.h"
 #include "engine/net/zmod_connect.h"
