@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/zmod_devptr.h"
 #include "host/gp2x_buttons.h"
 #include "host/gp2x_host.h"
 #include "host/host_runtime.h"
