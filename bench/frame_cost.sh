@@ -14,6 +14,7 @@
 #                     last line)
 #   --data DIR        files copied into the folder the program runs in (its data)
 #   --keep DIR        keep callgrind's files in DIR (default: a temporary folder, removed)
+#   --arg ARG         an argument for PROGRAM (may be given more than once)
 #   --arm             PROGRAM is the ARM build (build-arm): count its instructions under
 #                     qemu-arm with our plugin (bench/frame_count_plugin.c) instead of
 #                     callgrind, and print the worst frame and the top functions as well
@@ -28,11 +29,11 @@
 #     6000000 --frame pellax_frame --pace pace_frame,wait_vsync --data build-release/pellax/data
 set -euo pipefail
 
-usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [ $# -ge 3 ] || usage
 program=$(realpath -- "$1") script=$(realpath -- "$2") budget=$3
 shift 3
-frame="" pace="" until="" data="" keep="" arm=0
+frame="" pace="" until="" data="" keep="" arm=0 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --frame) frame=$2; shift 2 ;;
@@ -41,6 +42,7 @@ while [ $# -gt 0 ]; do
     --data) data=$(realpath -- "$2"); shift 2 ;;
     --keep) keep=$(realpath -m -- "$2"); shift 2 ;;
     --arm) arm=1; shift ;;
+    --arg) args+=("$2"); shift 2 ;;
     *) usage ;;
   esac
 done
@@ -89,7 +91,7 @@ for line in sys.stdin:
   (cd "$run/play" && GP2X_HEADLESS=1 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_TIMER_START=0x4321 \
     GP2X_SCRIPT="$script" GP2X_UNTIL="$until" \
     qemu-arm -cpu arm926 -plugin "$run/plugin.so,syms=$out/syms.txt,out=$out/counts.txt" \
-    "$program" >"$run/program.log" 2>&1) || {
+    "$program" "${args[@]}" >"$run/program.log" 2>&1) || {
     echo "frame_cost: the run failed; its output:" >&2
     tail -20 "$run/program.log" >&2
     exit 1
@@ -150,7 +152,7 @@ rm -f "$out"/callgrind.out*
 (cd "$run/play" && GP2X_HEADLESS=1 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_TIMER_START=0x4321 \
   GP2X_SCRIPT="$script" \
   GP2X_UNTIL="$until" valgrind --tool=callgrind --separate-threads=yes --separate-callers=60 \
-  --callgrind-out-file="$out/callgrind.out" "$program" >"$run/program.log" 2>&1) || {
+  --callgrind-out-file="$out/callgrind.out" "$program" "${args[@]}" >"$run/program.log" 2>&1) || {
   echo "frame_cost: the run failed; its output:" >&2
   tail -20 "$run/program.log" >&2
   exit 1
