@@ -228,7 +228,9 @@ const uint32_t* fade_table() {
 // most both are word-aligned and the row goes as blocks of 16 pixels, which the compiler
 // moves with one multiple load and store each.
 void copy_row(uint16_t* d, const uint16_t* s, int32_t n) {
-  if (((reinterpret_cast<uintptr_t>(d) ^ reinterpret_cast<uintptr_t>(s)) & 3) != 0) {
+  // A 64-bit processor's library copy has no such slow path.
+  if (sizeof(uintptr_t) >= 8 ||
+      ((reinterpret_cast<uintptr_t>(d) ^ reinterpret_cast<uintptr_t>(s)) & 3) != 0) {
     std::memcpy(d, s, size_t(n) * 2);
     return;
   }
