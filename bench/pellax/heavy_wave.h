@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
-#include "pellax/game/enemy_kinds.h"
-#include "pellax/game/game_flow.h"
-#include "pellax/game/object_helpers.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/play_update.h"
-#include "pellax/game/player_ship.h"
-#include "pellax/game/run_state.h"
-#include "pellax/game/stage_director.h"
+#include "pellax/game/enemies/enemy_kinds.h"
+#include "pellax/game/flow/game_flow.h"
+#include "pellax/game/core/object_helpers.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/play/play_update.h"
+#include "pellax/game/core/player_ship.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/enemies/stage_director.h"
 
 // Empty pools but for a live ship in the middle of the arena, at the start of a level.
 inline void start_level(int32_t level) {

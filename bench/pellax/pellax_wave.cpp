@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "bench/pellax/heavy_wave.h"
-#include "pellax/game/frame_loop.h"
-#include "pellax/game/world_image.h"
-#include "pellax/game/data_files.h"
+#include "pellax/game/frame/frame_loop.h"
+#include "pellax/game/render/world_image.h"
+#include "pellax/game/flow/data_files.h"
 
 int main(int argc, char** argv) {
   const int level = argc == 2 ? std::atoi(argv[1]) : -1;
