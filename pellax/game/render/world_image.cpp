@@ -373,13 +373,6 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
     // Most of the window has reached the world already (the backdrop under this frame's
     // few lines): two pixels at a time, compared as one aligned word, and only a pair that
     // differs is worked out.
-    for (; col + 7 <= c1; col += 8) {  // eight pixels compared at a time
-      uint32_t a[4], b[4];
-      std::memcpy(a, __builtin_assume_aligned(s + col, 4), 16);
-      std::memcpy(b, __builtin_assume_aligned(w + col, 4), 16);
-      if (((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[3] ^ b[3])) == 0) continue;
-      for (int64_t k = col; k < col + 8; ++k) move(s[k], w[k]);
-    }
     for (; col + 1 <= c1; col += 2) {
       uint32_t a, b;
       std::memcpy(&a, __builtin_assume_aligned(s + col, 4), 4);
