@@ -369,7 +369,7 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
     uint16_t* s = surface + row * kCanvasSize;
     const uint16_t* w = world_image + row * kCanvasSize;
     int64_t col = c0;
-    if (col & 1) move(s[col], w[col]), ++col;
+    if (col <= c1 && (col & 1)) move(s[col], w[col]), ++col;
     // Most of the window has reached the world already (the backdrop under this frame's
     // few lines): two pixels at a time, compared as one aligned word, and only a pair that
     // differs is worked out.
