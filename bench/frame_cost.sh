@@ -14,6 +14,10 @@
 #                     last line)
 #   --data DIR        files copied into the folder the program runs in (its data)
 #   --keep DIR        keep callgrind's files in DIR (default: a temporary folder, removed)
+#   --arg ARG         an argument for PROGRAM (may be given more than once)
+#   --arm             PROGRAM is the ARM build (build-arm): count its instructions under
+#                     qemu-arm with our plugin (bench/frame_count_plugin.c) instead of
+#                     callgrind, and print the worst frame and the top functions as well
 #
 # Left out everywhere: what the host layer runs for a register access (gp2x::peek16/32,
 # gp2x::poke16/32), a single load or store on the console. Threads other than the main one
@@ -25,11 +29,11 @@
 #     6000000 --frame pellax_frame --pace pace_frame,wait_vsync --data build-release/pellax/data
 set -euo pipefail
 
-usage() { sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 [ $# -ge 3 ] || usage
 program=$(realpath -- "$1") script=$(realpath -- "$2") budget=$3
 shift 3
-frame="" pace="" until="" data="" keep=""
+frame="" pace="" until="" data="" keep="" arm=0 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --frame) frame=$2; shift 2 ;;
@@ -37,17 +41,103 @@ while [ $# -gt 0 ]; do
     --until) until=$2; shift 2 ;;
     --data) data=$(realpath -- "$2"); shift 2 ;;
     --keep) keep=$(realpath -m -- "$2"); shift 2 ;;
+    --arm) arm=1; shift ;;
+    --arg) args+=("$2"); shift 2 ;;
     *) usage ;;
   esac
 done
 [ -n "$frame" ] || usage
 [ -x "$program" ] || { echo "frame_cost: no program $program" >&2; exit 1; }
-for tool in valgrind python3; do
-  command -v "$tool" >/dev/null || { echo "frame_cost: needs $tool (apt-get install $tool)" >&2; exit 1; }
+tools=(valgrind python3)
+[ $arm = 1 ] && tools=(qemu-arm arm-linux-gnueabi-nm cc python3)
+for tool in "${tools[@]}"; do
+  command -v "$tool" >/dev/null || { echo "frame_cost: needs $tool (tools/install-deps.sh)" >&2; exit 1; }
 done
 if [ -z "$until" ]; then
   last=$(grep -v '^\s*\(#\|$\)' "$script" | awk '{print $1}' | tail -1)
   until=$(( ${last:-0} + 1000 ))
+fi
+
+if [ $arm = 1 ]; then
+  run=$(mktemp -d)
+  trap 'rm -rf "$run"' EXIT
+  out=${keep:-$run/counts}
+  mkdir -p "$out" "$run/play"
+  [ -n "$data" ] && cp -a "$data"/. "$run/play"/
+  cc -O2 -shared -fPIC -Wall -Wextra -o "$run/plugin.so" "$(dirname "$0")/frame_count_plugin.c"
+  # The functions and their roles for the plugin: the frame function, and what is left out
+  # (the pacing waits and the host's register emulation).
+  arm-linux-gnueabi-nm -S -C --defined-only "$program" | python3 -c '
+import sys
+frame, leave = sys.argv[1], set(a for a in sys.argv[2].split(",") if a)
+def base(name):
+    name = name.replace("(anonymous namespace)", "{anonymous}").split("(")[0]
+    depth, cut = 0, 0
+    for i, ch in enumerate(name):
+        depth += ch == "<"
+        depth -= ch == ">"
+        if ch == " " and depth == 0:
+            cut = i + 1
+    return name[cut:].replace("{anonymous}", "(anonymous namespace)")
+for line in sys.stdin:
+    parts = line.rstrip("\n").split(" ", 3)
+    if len(parts) < 4 or parts[2] not in "TtWw":
+        continue
+    b = base(parts[3])
+    role = "F" if b == frame else "L" if b in leave else "-"
+    print(parts[0], parts[1], role, parts[3])
+' "$frame" "$pace,gp2x::peek16,gp2x::peek32,gp2x::poke16,gp2x::poke32" > "$out/syms.txt"
+  grep -q ' F ' "$out/syms.txt" || { echo "frame_cost: no function $frame in $program" >&2; exit 1; }
+  (cd "$run/play" && GP2X_HEADLESS=1 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_TIMER_START=0x4321 \
+    GP2X_SCRIPT="$script" GP2X_UNTIL="$until" \
+    qemu-arm -cpu arm926 -plugin "$run/plugin.so,syms=$out/syms.txt,out=$out/counts.txt" \
+    "$program" "${args[@]}" >"$run/program.log" 2>&1) || {
+    echo "frame_cost: the run failed; its output:" >&2
+    tail -20 "$run/program.log" >&2
+    exit 1
+  }
+  python3 - "$out/counts.txt" "$frame" "$pace" "$budget" "$program" "$script" "$until" <<'PY'
+import sys
+path, frame, pace, budget, program, script, until = sys.argv[1:]
+budget = float(budget)
+frames, funcs, worst_funcs, left, threads = [], [], [], 0, []
+for line in open(path):
+    kind, rest = line.rstrip("\n").split(" ", 1)
+    if kind == "frame":
+        frames.append(int(rest))
+    elif kind == "func":
+        n, name = rest.split(" ", 1)
+        funcs.append((int(n), name))
+    elif kind == "worst":
+        n, name = rest.split(" ", 1)
+        worst_funcs.append((int(n), name))
+    elif kind == "left":
+        left = int(rest)
+    elif kind == "thread":
+        index, n, name = rest.split(" ", 2)
+        threads.append((index, int(n), name))
+if not frames:
+    sys.exit(f"frame_cost: {frame} was never called; is it the frame function?")
+n = len(frames)
+mean = sum(frames) / n
+worst = max(frames)
+print(f"program  {program} (ARM, under qemu-arm)")
+print(f"script   {script} (until {until} ms)")
+print(f"frames   {n} (calls of {frame})")
+print(f"per frame {mean:,.0f} instructions = {100 * mean / budget:.1f}% of {budget:,.0f} cycles")
+print(f"worst frame {worst:,} instructions = {100 * worst / budget:.1f}% (frame {frames.index(worst)})")
+print(f"left out per frame: pacing ({pace or 'none'}) and host register emulation {left / n:,.0f}")
+print("top functions (instructions per frame, share of the frame):")
+for cost, name in sorted(funcs, reverse=True)[:15]:
+    print(f"  {cost / n:12,.0f}  {100 * cost / sum(frames):5.1f}%  {name[:90]}")
+print(f"top functions of the worst frame:")
+for cost, name in sorted(worst_funcs, reverse=True)[:8]:
+    print(f"  {cost:12,}  {100 * cost / worst:5.1f}%  {name[:90]}")
+for index, total, name in threads:
+    print(f"thread {index} ({name[:70]}): {total / n:,.0f} per frame, not in the figure")
+print(f"summary mean {100 * mean / budget:.1f} % worst {100 * worst / budget:.1f} % of {budget:.0f}")
+PY
+  exit 0
 fi
 
 run=$(mktemp -d)
@@ -62,7 +152,7 @@ rm -f "$out"/callgrind.out*
 (cd "$run/play" && GP2X_HEADLESS=1 GP2X_CLOCK=virtual GP2X_AUDIO=null GP2X_TIMER_START=0x4321 \
   GP2X_SCRIPT="$script" \
   GP2X_UNTIL="$until" valgrind --tool=callgrind --separate-threads=yes --separate-callers=60 \
-  --callgrind-out-file="$out/callgrind.out" "$program" >"$run/program.log" 2>&1) || {
+  --callgrind-out-file="$out/callgrind.out" "$program" "${args[@]}" >"$run/program.log" 2>&1) || {
   echo "frame_cost: the run failed; its output:" >&2
   tail -20 "$run/program.log" >&2
   exit 1

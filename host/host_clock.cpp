@@ -6,9 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <fcntl.h>
 #include <mutex>
-#include <set>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -48,15 +47,40 @@ struct ClockSync {
   std::mutex mutex;
   std::condition_variable changed;   // time moved, or a cancel condition may hold now
   std::condition_variable settled;   // a thread that time woke waits again, or ended
-  std::multiset<uint64_t> due;       // the times the waiting threads wait for
+  // The times the waiting threads wait for, earliest first: each thread's entry lives on
+  // its own stack for the length of its wait, so that a wait allocates nothing.
+  struct Due {
+    uint64_t t;
+    Due* next;
+  };
+  Due* due = nullptr;
   std::atomic<uint64_t> next{UINT64_MAX};  // the earliest of them
   std::atomic<int> waiting{0};
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
   uint64_t generation = 0;           // moves on when the main thread stops counting them
   std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set locked)
-  std::vector<int> threads_before;     // the program's threads at that open, but its opener
+  // The program's threads at that open, but its opener; shared, so that a waiting main
+  // thread keeps its own reference without a copy.
+  std::shared_ptr<const std::vector<int>> threads_before;
 
-  void update_next() { next.store(due.empty() ? UINT64_MAX : *due.begin()); }
+  void update_next() { next.store(due ? due->t : UINT64_MAX); }
+  // Under the mutex.
+  void add_due(Due& d) {
+    Due** at = &due;
+    while (*at && (*at)->t <= d.t) at = &(*at)->next;
+    d.next = *at;
+    *at = &d;
+    update_next();
+  }
+  void remove_due(Due& d) {
+    for (Due** at = &due; *at; at = &(*at)->next) {
+      if (*at == &d) {
+        *at = d.next;
+        break;
+      }
+    }
+    update_next();
+  }
   // Under the mutex.
   void end_expectation() {
     expecting.store(false);
@@ -95,13 +119,16 @@ std::atomic<bool> g_told_stall{false}, g_told_lost{false}, g_told_absent{false};
 // True when the program's main thread sleeps in the kernel (a lock, a condition, a join),
 // rather than running or waiting for a processor.
 bool main_thread_asleep() {
+  // Plain descriptor calls into a buffer on the stack: a stream would allocate on every
+  // look, and the sound thread looks while it waits.
   char path[64];
   std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(getpid()));
-  FILE* f = std::fopen(path, "r");
-  if (!f) return false;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
   char text[512];
-  const size_t n = std::fread(text, 1, sizeof text - 1, f);
-  std::fclose(f);
+  const ssize_t n = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  if (n <= 0) return false;
   text[n] = '\0';
   const char* end = std::strrchr(text, ')');  // the state follows the command's name
   return end && end[1] == ' ' && end[2] == 'S';
@@ -109,23 +136,45 @@ bool main_thread_asleep() {
 
 constexpr auto kBlockedCheck = std::chrono::milliseconds(2);
 
+// Calls see(id) for each of the program's threads now, until it returns true; true when
+// one did. The folder is read with plain calls into a buffer on the stack: the main thread
+// looks many times while it waits for a thread, and a directory stream would allocate.
+template <typename See>
+bool any_thread(See see) {
+  const int fd = ::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  alignas(8) char buffer[4096];
+  bool found = false;
+  for (long n; !found && (n = syscall(SYS_getdents64, fd, buffer, sizeof buffer)) > 0;) {
+    for (long at = 0; at < n && !found;) {
+      // struct linux_dirent64: inode (8 bytes), offset (8), record length (2), type (1), name.
+      uint16_t length;
+      std::memcpy(&length, buffer + at + 16, sizeof length);
+      const char* name = buffer + at + 19;
+      if (name[0] != '.') found = see(std::atoi(name));
+      at += length;
+    }
+  }
+  ::close(fd);
+  return found;
+}
+
 // The program's threads now (their ids, sorted); none when that cannot be known.
 std::vector<int> thread_ids() {
   std::vector<int> ids;
-  if (DIR* dir = opendir("/proc/self/task")) {
-    while (const dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') ids.push_back(std::atoi(entry->d_name));
-    closedir(dir);
-  }
+  any_thread([&](int id) {
+    ids.push_back(id);
+    return false;
+  });
   std::sort(ids.begin(), ids.end());
   return ids;
 }
 
 // True while a thread that is not one of `before` (sorted) runs, the main one aside.
 bool new_thread_alive(const std::vector<int>& before) {
-  for (int id : thread_ids())
-    if (id != getpid() && !std::binary_search(before.begin(), before.end(), id)) return true;
-  return false;
+  return any_thread([&](int id) {
+    return id != getpid() && !std::binary_search(before.begin(), before.end(), id);
+  });
 }
 
 }  // namespace
@@ -182,11 +231,11 @@ void Clock::advance_to(uint64_t t) {
   // late it gets a processor. Only a thread started since the open (or the one that opened)
   // can be the one: with none of them left there is nobody to wait for.
   if (t > virtual_ns_.load() && s.expecting.load()) {
-    const std::vector<int> before = s.threads_before;
+    const std::shared_ptr<const std::vector<int>> before = s.threads_before;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
     for (;;) {
       lock.unlock();
-      const bool may_come = new_thread_alive(before);
+      const bool may_come = before && new_thread_alive(*before);
       lock.lock();
       if (!s.expecting.load()) break;
       if (!may_come) {
@@ -243,7 +292,7 @@ void Clock::expect_thread() {
     const int self = static_cast<int>(syscall(SYS_gettid));
     before.erase(std::remove(before.begin(), before.end(), self), before.end());
   }
-  s.threads_before = std::move(before);
+  s.threads_before = std::make_shared<const std::vector<int>>(std::move(before));
   s.expecting.store(true);
 }
 
@@ -299,8 +348,8 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
   if (virtual_ns_.load() >= t) return;
   // Waiting from now on. The time it waits for is in place before it stops counting as
   // running, so a main thread that sees neither never moves past it.
-  const auto mine = s.due.insert(t);
-  s.update_next();
+  ClockSync::Due mine{t, nullptr};
+  s.add_due(mine);
   s.waiting.fetch_add(1);
   // A thread the main thread did not count as running joins the lock-step now.
   if (!(t_running.sync == keep && t_running.generation == s.generation)) s.end_expectation();
@@ -342,8 +391,7 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
   s.running.fetch_add(1);
   t_running.sync = keep;
   t_running.generation = s.generation;
-  s.due.erase(mine);
-  s.update_next();
+  s.remove_due(mine);
   s.waiting.fetch_sub(1);
 }
 

@@ -117,6 +117,7 @@ int ClassGraphics::ScriptLoad(uint32_t step) {
       if (!LoadMesh("zoltlogo.3ds", logomesh)) return 0;
       if (!QuickLoadFileSurface(&pack, "zoltbanner.png", banner)) return Fail("zoltbanner.png");
       if (!display || display->CreateSurface(&backsurface, SCREEN_W, SCREEN_H, 0) != Z2D_OK ||
+          display->CreateSurface(&keptscreen, SCREEN_W, SCREEN_H, 0) != Z2D_OK ||
           display->CreateSurface(&creditmask, SCREEN_W, 64, 0) != Z2D_OK)
         return Fail("the back surface (no memory)");
       backsurface.SetColorKey(COLORKEY);
@@ -149,7 +150,23 @@ int ClassGraphics::ScriptLoad(uint32_t step) {
   }
 }
 
+bool ClassGraphics::DrawKept(Z2DSurface& s, uint64_t key) {
+  if (!kept || keptkey != key || !keptscreen.Created()) return false;
+  s.BltFast(0, 0, &keptscreen, nullptr, 0, 0);
+  return true;
+}
+
+void ClassGraphics::Keep(Z2DSurface& s, uint64_t key) {
+  if (!keptscreen.Created() || s.GetWidth() != keptscreen.GetWidth() ||
+      s.GetHeight() != keptscreen.GetHeight())
+    return;
+  keptscreen.BltFast(0, 0, &s, nullptr, 0, 0);
+  keptkey = key;
+  kept = true;
+}
+
 void ClassGraphics::LoadBackDrop(const char* name) {
+  kept = false;
   if (!name || !display) return;
   ClassZFile from;
   if (!from.Open(kGfxPack, ZFILE_MODE_READ) || !from.PackValid()) return;

@@ -93,6 +93,13 @@ class ClassGraphics {
   int QuickLoadFileSurface(ClassZFile* pack, const char* name, Z2DSurfaceRGBA& surface);
   int QuickLoadFileSurface(ClassZFile* pack, const char* name, Z3DSurface& mesh);
 
+  // A screen kept for drawing it again: the title's menu over the backdrop, worked out
+  // once per change of its texts or selection rather than every frame. DrawKept puts the
+  // screen kept under key on s and returns true; false (nothing drawn) when another key or
+  // nothing is kept. Keep stores s under key. A new backdrop forgets the screen kept.
+  bool DrawKept(Z2DSurface& s, uint64_t key);
+  void Keep(Z2DSurface& s, uint64_t key);
+
   void GetBackDrop(Z2DSurface*& out) { out = &backdrop; }
   void GetBackSurface(Z2DSurface*& out) { out = &backsurface; }
   uint32_t GetKBHeight() const { return keyboard[0].Created() ? keyboard[0].GetHeight() : KB_HEIGHT; }
@@ -171,6 +178,9 @@ class ClassGraphics {
   ClassZFile pack;
   Z3DSurface cube;
   Z2DSurface backsurface;
+  Z2DSurface keptscreen;
+  uint64_t keptkey = 0;
+  bool kept = false;
   Z2DSurface backdrop;
   Z2DSurface sprites;
   Z2DSurface font;

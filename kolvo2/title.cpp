@@ -185,6 +185,31 @@ void ClassTitle::DrawMenu(Z2DSurface& bb, const MENU& menu, int32_t top) {
   }
 }
 
+void ClassTitle::DrawMenuOverBackDrop(Z2DSurface& bb, const MENU& menu, int32_t top) {
+  ClassGraphics& gfx = *maindata->gfx;
+  // The backdrop and the items change only with the selection or a text: kept from the
+  // frame that drew them, they cost one copy (six lines of keyed, subtracted and tinted
+  // glyphs cost several times that). The turning cube lies left of the items' column, so
+  // that drawing it after all of them rather than after its own gives the same pixels.
+  uint64_t key = 1469598103934665603ull;
+  auto mix = [&key](uint64_t v) { key = (key ^ v) * 1099511628211ull; };
+  mix(static_cast<uint64_t>(&menu - menus));
+  mix(static_cast<uint32_t>(selection));
+  mix(static_cast<uint32_t>(top));
+  for (int32_t i = 0; i < menu.count; ++i)
+    for (const char* c = menu.text[i]; *c; ++c) mix(static_cast<uint8_t>(*c));
+  if (!gfx.DrawKept(bb, key)) {
+    gfx.DrawBackDrop(bb);
+    for (int32_t i = 0; i < menu.count; ++i)
+      DrawItem(bb, kItemX, top + kItemPitch * i, menu.text[i], i == selection);
+    gfx.Keep(bb, key);
+  }
+  if (selection >= 0 && selection < menu.count) {
+    const int32_t half = static_cast<int32_t>(gfx.GetFontHeight()) / 2;
+    gfx.DrawCube(bb, -96, top + kItemPitch * selection + half - 120, static_cast<int32_t>(statetimer / 16));
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 
 void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_t* keys,
@@ -346,7 +371,6 @@ bool ClassTitle::ProcessFadeOut(Z2DSurface& bb, uint32_t elapsed) {
 uint32_t ClassTitle::ProcessOptionSelect(Z2DSurface& bb) {
   const MENU& menu = menus[MAIN];
   const int32_t top = MenuTop(menu.count);
-  maindata->gfx->DrawBackDrop(bb);
   Navigate(menu.count);
   int32_t taken = -1;
   if (PressedKey(MENU_SELECT, false)) {
@@ -355,7 +379,7 @@ uint32_t ClassTitle::ProcessOptionSelect(Z2DSurface& bb) {
   }
   const int32_t tapped = MenuStylus(top, menu.count);
   if (taken < 0 && tapped >= 0) taken = tapped;
-  DrawMenu(bb, menu, top);
+  DrawMenuOverBackDrop(bb, menu, top);
   if (taken == kMainOptions) {
     if (tapped == kMainOptions)
       if (ClassZInput* input = Input()) input->ResetState();

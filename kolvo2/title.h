@@ -98,6 +98,8 @@ class ClassTitle {
   // the item taken by a tap, or -1.
   int32_t MenuStylus(int32_t top, uint32_t count);
   void DrawMenu(Z2DSurface& backbuffer, const MENU& menu, int32_t top);
+  // The backdrop, then DrawMenu's pixels, the items kept from an earlier frame when alike.
+  void DrawMenuOverBackDrop(Z2DSurface& backbuffer, const MENU& menu, int32_t top);
   void DrawItem(Z2DSurface& backbuffer, int32_t x, int32_t y, const char* text, bool selected);
   void SettingsTexts();
   void DrawHighscores(Z2DSurface& backbuffer);

@@ -142,3 +142,9 @@ sound=$(paste <(samples "$pc_wav") <(samples "$arm_wav") |
   exit 1
 }
 step "done: $shots pellax screenshots identical; its sound: $sound"
+
+# ---- Frames counted in ARM instructions ----------------------------------------------------
+# Both games' scripts under qemu-arm with the instruction-counting plugin (bench/README.md):
+# one line per script, the mean and the worst frame as shares of the frame's budget.
+step "frame costs in ARM instructions"
+bench/arm_frame_costs.sh build-arm "$jobs"

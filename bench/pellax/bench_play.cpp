@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/frame_budget.h"
+#include "bench/pellax/heavy_wave.h"
 #include "pellax/base/random.h"
 #include "pellax/game/core/object_helpers.h"
 #include "pellax/game/core/object_pool.h"
@@ -49,22 +50,6 @@ void ensure_game() {
   game_init();
   create_player_ship();
   mt_seed(7);
-}
-
-// Empty pools but for a live ship in the middle of the arena, at the start of a level.
-void start_level(int32_t level) {
-  free_objects_with_flags(0xFFFF);
-  clear_particles();
-  create_player_ship();
-  level_number = level;
-  difficulty_level = 2;
-  stage_begin();
-  camera_x = 224 * 256;
-  camera_y = 264 * 256;
-  place_player_ship_centre();
-  respawn_pause = 0;
-  player_dead = 0;
-  lives = 5;
 }
 
 // A wave at its fullest: the ship, 20 shots, and enemies up to 200 objects with big rocks
@@ -162,19 +147,6 @@ void BM_playing_frame_busiest(benchmark::State& state) {
   time_playing_frames(state);
 }
 BUDGET_BENCHMARK(BM_playing_frame_busiest);
-
-// The heaviest waves of the later zones: a level's formation arrived (warp-ins over) with
-// the ship in the middle of the arena. Levels 25 and 31 hold the most objects and segments
-// (about 70 and 90 objects, some 1,300 segments); 27 is the densest of rocks and blocks.
-void fill_wave(int32_t level) {
-  start_level(level);
-  set_game_speed(2.0f + float(level) / 12.0f);
-  stage_spawn_formation(level);
-  walk_objects([](uint16_t i) {
-    game_object& o = object_at(i);
-    if (o.flags & kObjWarping) enemy_update(&o, 12801);
-  });
-}
 
 void BM_playing_frame_heaviest_wave(benchmark::State& state) {
   ensure_game();

@@ -80,6 +80,40 @@ TEST_F(Title, TheMainMenuWrapsAtBothEnds) {
   }
 }
 
+// The main menu is drawn from a kept copy of the backdrop and its items while neither
+// changes: every selection, over a whole turn of the cube and after moves both ways, gives
+// the pixels of the backdrop with the items drawn in order and the cube after its own.
+TEST_F(Title, TheKeptMainMenuGivesThePixelsOfTheMenuDrawnInOrder) {
+  ClassGraphics& gfx = w.gfx;
+  Z2DSurface expected;
+  ASSERT_EQ(w.engine.display.CreateSurface(&expected, 320, 240, 0), Z2D_OK);
+  const ClassTitle::MENU& menu = title.menus[0];
+  const int32_t top = 136 - 10 * menu.count, half = int32_t(gfx.GetFontHeight()) / 2;
+  int compared = 0;
+  for (int32_t sel = 0; sel < menu.count; ++sel) {
+    title.selection = sel;
+    for (int step = 0; step < 40; ++step) {
+      const uint32_t ms = step % 7 == 0 ? 600 : 16;  // long frames too: the cube turns round
+      title.Manage(w.screen, &next, &status, keys, ms);
+      ASSERT_EQ(title.state, TITLE_MENU);
+      gfx.DrawBackDrop(expected);
+      for (int32_t i = 0; i < menu.count; ++i) {
+        const int32_t y = top + 20 * i;
+        if (i == sel) gfx.DrawGameFont(expected, 84, y, menu.text[i]);
+        else gfx.DrawGameFontColor(expected, 84, y, menu.text[i], 0x808080);
+        if (i == sel) gfx.DrawCube(expected, -96, y + half - 120, int32_t(title.statetimer / 16));
+      }
+      for (int32_t y = 0; y < 240; ++y)
+        for (int32_t x = 0; x < 320; ++x) {
+          ASSERT_EQ(w.Pixel(x, y), expected.GetPixel(x, y)) << sel << " " << step << " at " << x << "," << y;
+          ++compared;
+        }
+      w.EndFrame(ms);
+    }
+  }
+  EXPECT_GT(compared, 0);
+}
+
 TEST_F(Title, AHeldKeyRepeatsTheMovesButNeverTheChoice) {
   title.selection = 0;
   Hold(ZBUTTON_DOWN, 1000);

@@ -10,7 +10,7 @@ constexpr int kRingFrameSize = 37;
 constexpr int kRingFrameCount = 16;
 
 extern float glow_falloff[kGlowSpriteSize * kGlowSpriteSize];
-extern uint16_t glow_sprites[kGlowSpriteCount][kGlowSpriteSize * kGlowSpriteSize];
+alignas(4) extern uint16_t glow_sprites[kGlowSpriteCount][kGlowSpriteSize * kGlowSpriteSize];
 // Sixteen frames of an anti-aliased ring of radius 17 pixels, each moved by a quarter
 // pixel: frame 4 x ry + rx is centred at (17.66 + rx / 4, 17.66 + ry / 4). Generated at
 // build time.

@@ -105,14 +105,6 @@ struct gradient_colour {
   }
 };
 
-// The two minor pixels of a step side by side in 64 bits, spread, the first in the low half:
-// one pass of the adding and holding serves both.
-constexpr uint64_t kTwice = 0x100000001u;
-inline uint64_t spread_pair(uint16_t first, uint16_t second) {
-  const uint64_t v = first | uint64_t(second) << 32;
-  return (v | v << 16) & (kSpreadFields * kTwice);
-}
-
 // (channel x w) >> 8 for the first pixel and for the second, as a spread pair.
 inline uint64_t weighted_pair(uint64_t lanes, uint32_t w_first, uint32_t w_second) {
   return uint64_t(weighted(lanes, w_first)) | uint64_t(weighted(lanes, w_second)) << 32;
@@ -124,11 +116,22 @@ inline uint64_t step_weights(uint64_t lanes, uint32_t fr) {
   return weighted_pair(lanes, (1024 - fr) >> 2, fr >> 2);
 }
 
+// On a 64-bit processor the two pixels go side by side in one word, one pass of the
+// adding and holding serving both; on a 32-bit one (the console) a 64-bit shift or sum
+// costs two or three instructions, so each pixel has a word of its own. The halves never
+// meet: both ways give the same pixels.
 inline void add_pair(uint16_t* first, uint16_t* second, uint64_t weights) {
-  const uint64_t held = saturated(spread_pair(*first, *second) + weights);
-  const uint64_t v = held | held >> 16;
-  *first = uint16_t(v);
-  *second = uint16_t(v >> 32);
+  if constexpr (sizeof(uintptr_t) >= 8) {
+    constexpr uint64_t kTwice = 0x100000001u;
+    const uint64_t v = *first | uint64_t(*second) << 32;
+    const uint64_t held = saturated(((v | v << 16) & (kSpreadFields * kTwice)) + weights);
+    const uint64_t out = held | held >> 16;
+    *first = uint16_t(out);
+    *second = uint16_t(out >> 32);
+  } else {
+    *first = unspread(saturated(spread(*first) + uint32_t(weights)));
+    *second = unspread(saturated(spread(*second) + uint32_t(weights >> 32)));
+  }
 }
 
 // n interior steps wholly on the canvas from `major` (the pixel at minor 0 of the first
@@ -175,8 +178,12 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
     std::swap(minor1, minor2);
     colour.swap_ends();
   }
-  const int32_t gradient =
-      int32_t((int64_t(minor2 - minor1) * 1024) / int64_t(major2 - major1));
+  // A 32-bit division where the product fits (every line on the canvas): the console has
+  // no divide instruction, and its 64-bit division routine costs several times the 32-bit.
+  const int32_t dminor = minor2 - minor1, dmajor = major2 - major1;
+  const int32_t gradient = dminor > -(1 << 21) && dminor < (1 << 21)
+                               ? dminor * 1024 / dmajor
+                               : int32_t((int64_t(dminor) * 1024) / int64_t(dmajor));
 
   auto plot = [&](int32_t major, int32_t minor, uint64_t lanes, int32_t w) {
     const int32_t x = x_major ? major : minor, y = x_major ? minor : major;

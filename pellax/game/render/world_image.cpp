@@ -1,5 +1,6 @@
 #include "pellax/game/render/world_image.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
 #include <cstring>
@@ -204,6 +205,44 @@ void change_every_pixel(Change change) {
   }
 }
 
+// The fade-out runs over the whole image in every one of its frames: one table look-up a
+// pixel (32-bit entries, so that the load scales the index itself) instead of unpacking,
+// clamping and packing each channel. The world holds few distinct colours, so few of the
+// table's lines are in use. Made with the first world, before any frame.
+const uint32_t* fade_table() {
+  static uint32_t table[65536];
+  static bool made = false;
+  if (!made) {
+    for (uint32_t v = 0; v < 65536; ++v) {
+      const uint32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
+      table[v] = ((r > 4 ? r - 4 : 0) << 11) | ((g > 6 ? g - 6 : 0) << 5) | (b > 4 ? b - 4 : 0);
+    }
+    made = true;
+  }
+  return table;
+}
+
+// n pixels from one row to another. The camera's window starts at any column, so on the
+// console the C library's copy takes its slow path for half of them; the source and the
+// destination start at the same column in both of this file's uses, so after one pixel at
+// most both are word-aligned and the row goes as blocks of 16 pixels, which the compiler
+// moves with one multiple load and store each.
+void copy_row(uint16_t* d, const uint16_t* s, int32_t n) {
+  // A 64-bit processor's library copy has no such slow path.
+  if (sizeof(uintptr_t) >= 8 ||
+      ((reinterpret_cast<uintptr_t>(d) ^ reinterpret_cast<uintptr_t>(s)) & 3) != 0) {
+    std::memcpy(d, s, size_t(n) * 2);
+    return;
+  }
+  if ((reinterpret_cast<uintptr_t>(d) & 3) != 0 && n > 0) {
+    *d++ = *s++;
+    --n;
+  }
+  for (; n >= 16; n -= 16, d += 16, s += 16)
+    std::memcpy(__builtin_assume_aligned(d, 4), __builtin_assume_aligned(s, 4), 32);
+  std::memcpy(d, s, size_t(n) * 2);
+}
+
 int32_t towards(int32_t from, int32_t to) {
   if (from < to) return from + (to - from < 3 ? to - from : 3);
   if (from > to) return from - (from - to < 3 ? from - to : 3);
@@ -244,6 +283,7 @@ void build_world_image(int32_t difficulty, int32_t level) {
     // first world has none.
     world_image = static_cast<uint16_t*>(std::calloc(kCanvasPixels, sizeof(uint16_t)));
     if (!world_image) return;
+    fade_table();
   }
   if (level > 4 && world_image_mode == 0) base_pass(level);
   if (world_image_mode != 0 || level <= 4 ||
@@ -279,11 +319,20 @@ void world_rect_outline(int32_t x, int32_t y, int32_t width, int32_t height, uin
 }
 
 void fade_world_image() {
-  change_every_pixel([](int32_t& r, int32_t& g, int32_t& b) {
-    r = r > 4 ? r - 4 : 0;
-    g = g > 6 ? g - 6 : 0;
-    b = b > 4 ? b - 4 : 0;
-  });
+  if (!world_image) return;
+  const uint32_t* faded = fade_table();
+  uint16_t* p = world_image;
+  uint16_t* const end = world_image + kCanvasPixels;
+  for (; p != end; p += 8) {  // kCanvasPixels is a multiple of 8
+    p[0] = uint16_t(faded[p[0]]);
+    p[1] = uint16_t(faded[p[1]]);
+    p[2] = uint16_t(faded[p[2]]);
+    p[3] = uint16_t(faded[p[3]]);
+    p[4] = uint16_t(faded[p[4]]);
+    p[5] = uint16_t(faded[p[5]]);
+    p[6] = uint16_t(faded[p[6]]);
+    p[7] = uint16_t(faded[p[7]]);
+  }
 }
 
 void darken_world_image() {
@@ -310,15 +359,29 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   const int64_t c1 = x + int64_t(319) > kCanvasSize - 2 ? kCanvasSize - 2 : x + int64_t(319);
   const int64_t r0 = y < 0 ? 0 : y;
   const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
+  const auto move = [](uint16_t& s, uint16_t w) {
+    const int32_t r = towards(s >> 11, w >> 11);
+    const int32_t g = towards((s >> 5) & 63, (w >> 5) & 63);
+    const int32_t b = towards(s & 31, w & 31);
+    s = uint16_t((r << 11) | (g << 5) | b);
+  };
   for (int64_t row = r0; row <= r1; ++row) {
-    for (int64_t col = c0; col <= c1; ++col) {
-      uint16_t& s = surface[row * kCanvasSize + col];
-      const uint16_t w = world_image[row * kCanvasSize + col];
-      const int32_t r = towards(s >> 11, w >> 11);
-      const int32_t g = towards((s >> 5) & 63, (w >> 5) & 63);
-      const int32_t b = towards(s & 31, w & 31);
-      s = uint16_t((r << 11) | (g << 5) | b);
+    uint16_t* s = surface + row * kCanvasSize;
+    const uint16_t* w = world_image + row * kCanvasSize;
+    int64_t col = c0;
+    if (col <= c1 && (col & 1)) move(s[col], w[col]), ++col;
+    // Most of the window has reached the world already (the backdrop under this frame's
+    // few lines): two pixels at a time, compared as one aligned word, and only a pair that
+    // differs is worked out.
+    for (; col + 1 <= c1; col += 2) {
+      uint32_t a, b;
+      std::memcpy(&a, __builtin_assume_aligned(s + col, 4), 4);
+      std::memcpy(&b, __builtin_assume_aligned(w + col, 4), 4);
+      if (a == b) continue;
+      move(s[col], w[col]);
+      move(s[col + 1], w[col + 1]);
     }
+    if (col <= c1) move(s[col], w[col]);
   }
 }
 
@@ -339,8 +402,8 @@ void copy_world_window(uint16_t* destination, int32_t sx, int32_t sy, int32_t dx
   clip(sy, dy, height, r0, r1);
   if (c1 <= c0) return;
   for (int64_t r = r0; r < r1; ++r) {
-    std::memcpy(destination + (dy + r) * kCanvasSize + dx + c0,
-                world_image + (sy + r) * kCanvasSize + sx + c0, size_t(c1 - c0) * 2);
+    copy_row(destination + (dy + r) * kCanvasSize + dx + c0,
+             world_image + (sy + r) * kCanvasSize + sx + c0, int32_t(c1 - c0));
   }
 }
 
