@@ -5,7 +5,8 @@ set -euo pipefail
 
 GP2X_DEPS=(build-essential cmake ninja-build pkg-config zlib1g-dev
            libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-           libsdl2-dev libvorbisidec-dev libvorbis-dev libogg-dev libxmp-dev libpng-dev)
+           libsdl2-dev libvorbisidec-dev libvorbis-dev libogg-dev libxmp-dev libpng-dev
+           gcc-arm-none-eabi libunicorn-dev xz-utils)
 
 # The cross-build for the console's CPU (tools/arm-check.sh) needs these as well.
 GP2X_ARM_DEPS=(g++-arm-linux-gnueabi qemu-user googletest)
