@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,6 +19,12 @@
 #include "pellax/audio940/program_image.h"
 
 class CoreTest : public ::testing::Test {
+ public:
+  // Decoded samples against the plain decoder's: the same, or from the image within
+  // kImageTolerance steps (its ARM build of the decoder multiplies with instructions that
+  // drop low bits the portable build keeps).
+  static constexpr int kImageTolerance = 8;
+
  protected:
   void SetUp() override {
     void* p = ::mmap(nullptr, audio940::kMemorySize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -70,6 +77,18 @@ class CoreTest : public ::testing::Test {
       if (!service()) break;
     }
     return n;
+  }
+
+  ::testing::AssertionResult same_samples(const std::vector<int16_t>& got, const std::vector<int16_t>& want) const {
+    if (got.size() != want.size())
+      return ::testing::AssertionFailure() << got.size() << " samples, not " << want.size();
+    const int allowed = emulated_ ? kImageTolerance : 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+      const int d = std::abs(int(got[i]) - int(want[i]));
+      if (d > allowed)
+        return ::testing::AssertionFailure() << "sample " << i << " is " << got[i] << ", not " << want[i];
+    }
+    return ::testing::AssertionSuccess();
   }
 
   bool emulated_ = false;

@@ -62,7 +62,7 @@ TEST_P(DecodingTest, EffectsDecodeInOrderToWhatThePlainDecoderGives) {
     const std::vector<int16_t> expect = ogg_oracle::decode(streams[k]);
     ASSERT_FALSE(expect.empty());
     EXPECT_EQ(st().sfx_pcm_samples[k], expect.size()) << k;
-    EXPECT_EQ(area(k, uint32_t(expect.size())), expect) << k;
+    EXPECT_TRUE(same_samples(area(k, uint32_t(expect.size())), expect)) << k;
   }
   EXPECT_EQ(st().loop_voice.length, st().sfx_pcm_samples[0]);
   // Effects beyond the count are never decoded: their length stays 0.
@@ -85,7 +85,7 @@ TEST_P(DecodingTest, ABrokenEffectKeepsWhatItDecodedAndTheNextOneFollows) {
   ASSERT_GT(partial.size(), 0u);
   ASSERT_LT(partial.size(), ogg_oracle::decode(ogg_oracle::tone_stream(4.0, 300, 500, 0.5f, 4)).size());
   EXPECT_EQ(st().sfx_pcm_samples[0], partial.size());
-  EXPECT_EQ(area(0, uint32_t(partial.size())), partial);
+  EXPECT_TRUE(same_samples(area(0, uint32_t(partial.size())), partial));
   EXPECT_EQ(st().sfx_pcm_samples[1], 0u);  // does not open: reads as empty
   EXPECT_EQ(st().sfx_pcm_samples[2], ogg_oracle::decode(good).size());
 }
@@ -111,7 +111,7 @@ TEST_P(DecodingTest, ADamagedPageIsSkippedAndDecodingGoesOnAfterIt) {
   ASSERT_LT(n, clean.size());
   const std::vector<int16_t> got = area(0, n);
   const size_t tail = 44100;
-  EXPECT_EQ(std::vector<int16_t>(got.end() - tail, got.end()), std::vector<int16_t>(clean.end() - tail, clean.end()));
+  EXPECT_TRUE(same_samples(std::vector<int16_t>(got.end() - tail, got.end()), std::vector<int16_t>(clean.end() - tail, clean.end())));
 }
 
 TEST_P(DecodingTest, AnEffectStopsAtTheNextAreaTheLastOneAtTheMusic) {
@@ -126,9 +126,9 @@ TEST_P(DecodingTest, AnEffectStopsAtTheNextAreaTheLastOneAtTheMusic) {
   const uint32_t room = (kEffectPcm[5] - kEffectPcm[4]) / 2;
   ASSERT_GT(four.size(), room);
   EXPECT_EQ(st().sfx_pcm_samples[4], room);
-  EXPECT_EQ(area(4, room), std::vector<int16_t>(four.begin(), four.begin() + room));
+  EXPECT_TRUE(same_samples(area(4, room), std::vector<int16_t>(four.begin(), four.begin() + room)));
   EXPECT_EQ(st().sfx_pcm_samples[5], five.size());
-  EXPECT_EQ(area(5, uint32_t(five.size())), five);  // effect 4 did not run into it
+  EXPECT_TRUE(same_samples(area(5, uint32_t(five.size())), five));  // effect 4 did not run into it
 }
 
 TEST_P(DecodingTest, EffectCountAndStreamBoundsFromTheBlockAreKept) {
@@ -160,7 +160,7 @@ TEST_P(DecodingTest, MusicPrimesAtTwentyFiveThousandSamplesAsThePlainDecoderGive
   EXPECT_EQ(b().effects_ready, 1u);
   EXPECT_GE(buffered(), 25000u);
   EXPECT_LT(buffered(), 25000u + 1024u);  // one chunk past the mark at most
-  EXPECT_EQ(ring(0, buffered()), std::vector<int16_t>(expect.begin(), expect.begin() + buffered()));
+  EXPECT_TRUE(same_samples(ring(0, buffered()), std::vector<int16_t>(expect.begin(), expect.begin() + buffered())));
   // Mixing takes from the ring only while music is on.
   b().pcm_a_full = 0;
   service();
@@ -185,7 +185,7 @@ TEST_P(DecodingTest, TheMusicLoopsFromItsEndToItsStartAndTheRingWraps) {
   std::vector<int16_t> expect;
   while (expect.size() < buffered()) expect.insert(expect.end(), once.begin(), once.end());
   expect.resize(buffered());
-  EXPECT_EQ(ring(start, buffered()), expect);
+  EXPECT_TRUE(same_samples(ring(start, buffered()), expect));
   EXPECT_LT(st().ring_write, start);
 }
 
@@ -210,11 +210,11 @@ TEST_P(DecodingTest, ARewindPlaysTheBufferedSamplesFirstAndPrimesAtOnce) {
   b().master_volume = 256;
   b().pcm_a_full = 0;
   service();
-  EXPECT_EQ(std::vector<int16_t>(b().pcm_a, b().pcm_a + kBlockSamples),
-            std::vector<int16_t>(expect.begin(), expect.begin() + kBlockSamples));
+  EXPECT_TRUE(same_samples(std::vector<int16_t>(b().pcm_a, b().pcm_a + kBlockSamples),
+            std::vector<int16_t>(expect.begin(), expect.begin() + kBlockSamples)));
   // ...and the stream follows it from its start.
   run_until_idle();
-  EXPECT_EQ(ring(held, 2000), std::vector<int16_t>(expect.begin(), expect.begin() + 2000));
+  EXPECT_TRUE(same_samples(ring(held, 2000), std::vector<int16_t>(expect.begin(), expect.begin() + 2000)));
 }
 
 // Music heard, then stopped (the game turns it off, later loads the next track and turns
@@ -240,8 +240,8 @@ TEST_P(DecodingTest, ATrackLoadedAfterTheMusicWasStoppedStartsWithoutTheOldOnesT
   run_until_idle();
   b().pcm_a_full = 0;
   service();
-  EXPECT_EQ(std::vector<int16_t>(b().pcm_a, b().pcm_a + kBlockSamples),
-            std::vector<int16_t>(expect.begin(), expect.begin() + kBlockSamples));
+  EXPECT_TRUE(same_samples(std::vector<int16_t>(b().pcm_a, b().pcm_a + kBlockSamples),
+            std::vector<int16_t>(expect.begin(), expect.begin() + kBlockSamples)));
 }
 
 TEST_P(DecodingTest, ARewindWithLittleBufferedWaitsForTheRingToFillAgain) {

@@ -1,11 +1,13 @@
-/* The Ogg library's integer types for the second core (normally written by its configure). */
+/* The Ogg library's integer types for the second core, as its configure writes them for a
+   32-bit ARM: plain int for 32 bits. (The bare-metal compiler's int32_t is long; the decoder
+   passes int pointers where it declares ogg_int32_t ones, so the two must be one type.) */
 #ifndef __CONFIG_TYPES_H__
 #define __CONFIG_TYPES_H__
 #include <stdint.h>
-typedef int16_t ogg_int16_t;
-typedef uint16_t ogg_uint16_t;
-typedef int32_t ogg_int32_t;
-typedef uint32_t ogg_uint32_t;
-typedef int64_t ogg_int64_t;
-typedef uint64_t ogg_uint64_t;
+typedef short ogg_int16_t;
+typedef unsigned short ogg_uint16_t;
+typedef int ogg_int32_t;
+typedef unsigned int ogg_uint32_t;
+typedef long long ogg_int64_t;
+typedef unsigned long long ogg_uint64_t;
 #endif
