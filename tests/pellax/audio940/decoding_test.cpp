@@ -276,6 +276,35 @@ TEST_P(DecodingTest, ABadMusicStreamIsTriedAgainEverySecondPassAndSaidOnce) {
   EXPECT_LT(run_until_idle(), 3);  // idle passes are reached
 }
 
+// Links of a chained stream each set a decoder up in the arena, and the large blocks come
+// back only when the arena is reset: enough links run it out. The stream then ends as on a
+// decoder error (said once), the music starts over from its first link, and nothing is
+// written through a null pointer.
+TEST_P(DecodingTest, AChainedStreamThatRunsTheArenaOutEndsAndStartsOver) {
+  std::vector<uint8_t> chained;
+  std::vector<int16_t> first;
+  for (uint32_t i = 0; i < 40; ++i) {
+    const std::vector<uint8_t> link = ogg_oracle::tone_stream(0.1, 200 + 20 * i, 300 + 20 * i, 0.4f, 50 + i);
+    if (i == 0) first = ogg_oracle::decode(link);
+    chained.insert(chained.end(), link.begin(), link.end());
+  }
+  load_music(chained);
+  b().music_enable = 1;
+  std::vector<int16_t> heard;
+  for (int pass = 0; pass < 400; ++pass) {
+    service();
+    if (b().pcm_a_full) heard.insert(heard.end(), b().pcm_a, b().pcm_a + kBlockSamples);
+    if (b().pcm_b_full) heard.insert(heard.end(), b().pcm_b, b().pcm_b + kBlockSamples);
+    b().pcm_a_full = b().pcm_b_full = 0;
+  }
+  const std::string log(reinterpret_cast<const char*>(b().log_ring), b().log_write);
+  const std::string told = "decoder out of memory: the stream ends";
+  ASSERT_NE(log.find(told), std::string::npos) << log;
+  EXPECT_EQ(log.find(told), log.rfind(told)) << "said once: " << log;
+  EXPECT_EQ(st().out_of_memory_told, 1u);
+  EXPECT_GT(heard.size(), 100000u);
+}
+
 PX940_ON_EITHER_CORE(DecodingTest);
 
 }  // namespace

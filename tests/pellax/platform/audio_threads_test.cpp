@@ -110,7 +110,8 @@ TEST_F(AudioThreadsTest, WithoutASoundDeviceTheStartGivesUpAndCommandsDoNothing)
 class AudioSharingTest : public AudioStepTest {};
 
 TEST_F(AudioSharingTest, AMusicLoadCopiesOnlyOnceTheCoreIsOutOfTheMusicFile) {
-  const std::vector<uint8_t> first(5000, 1), second(7000, 2);
+  const std::vector<uint8_t> first = ogg_oracle::tone_stream(0.1, 300, 400, 0.5f, 1);
+  const std::vector<uint8_t> second = ogg_oracle::tone_stream(0.15, 500, 600, 0.5f, 2);
   write_file("first.ogg", first);
   write_file("second.ogg", second);
   music_load("first.ogg");
