@@ -13,11 +13,17 @@ endif()
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
 
-# project_add_subdirs(dir...): add each folder that has a CMakeLists.txt.
+# project_add_subdirs(dir...): add each folder that has a CMakeLists.txt, and say which
+# folder is left out and why.
 function(project_add_subdirs)
   foreach(dir IN LISTS ARGN)
+    file(RELATIVE_PATH shown ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
       add_subdirectory(${dir})
+    elseif(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+      message(STATUS "Skipping ${shown}/: it has no CMakeLists.txt, so nothing in it is built")
+    else()
+      message(STATUS "Skipping ${shown}/: there is no such folder")
     endif()
   endforeach()
 endfunction()

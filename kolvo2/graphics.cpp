@@ -4,8 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_random.h"
 #include "kolvo2/game_records.h"

@@ -1,6 +1,6 @@
 // ClassGraphics: the on-screen keyboard. Its two layouts, the two keyboard pictures built
 // at loading time from one key cap, and the labels drawn over them on the screen.
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 #include "kolvo2/graphics.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/core/zmod_std.h"
 #include "engine/core/zmod_vtimer.h"
 #include "engine/graphics/zldr_3ds.h"

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 #include "kolvo2/console.h"
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_random.h"

@@ -23,8 +23,21 @@ int32_t MenuTop(uint32_t n) { return 136 - 10 * static_cast<int32_t>(n); }
 
 const char* const kMainItems[] = {"Classic game", "Maniac game", "Options", "Customize controls",
                                   "View highscores", "Credits", "Quit"};
+// The main menu's items in the order of kMainItems. The two games come first, in the order
+// of GAMECONFIG::mode, so the item taken is the mode.
+enum : int32_t {
+  kMainClassic = 0,
+  kMainManiac = 1,
+  kMainOptions = 2,
+  kMainControls = 3,
+  kMainHighscores = 4,
+  kMainCredits = 5,
+  kMainQuit = 6,
+};
 const char* const kKeyItems[] = {"Move left", "Move right", "Move down", "Turn", "Turn left",
                                  "Turn right", "Fast drop", "Pause", "Done"};
+// The key assignment lists the game actions, then "Done".
+constexpr int32_t kKeysDone = int32_t(GAME_ACTIONS);
 const char* const kToolItems[] = {"Submit online Classic", "Submit online Maniac",
                                   "Erase highscores", "Exit"};
 
@@ -205,29 +218,29 @@ void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       break;
     case TITLE_MENU:
       switch (const uint32_t item = ProcessOptionSelect(bb)) {
-        case 0:
-        case 1:
+        case kMainClassic:
+        case kMainManiac:
           cfg.mode = static_cast<uint8_t>(item);
           state = TITLE_TOGAME;
           statetimer = 0;
           break;
-        case 3:
+        case kMainControls:
           if (input) input->ResetState();
-          selection = 8;
+          selection = kKeysDone;
           state = TITLE_KEYS;
           break;
-        case 4:
+        case kMainHighscores:
           if (input) input->ResetState();
           EncodeCodes();
           hstab = 0;
           selection = 0;
           state = TITLE_HIGHSCORES;
           break;
-        case 5:
+        case kMainCredits:
           state = TITLE_CREDITS;
           statetimer = 0;
           break;
-        case 6:
+        case kMainQuit:
           state = TITLE_TOCLOSING;
           statetimer = 0;
           maindata->sound->StopBgm();
@@ -281,7 +294,7 @@ void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
           break;
         case kDone:
           if (input) input->ResetState();
-          selection = 2;
+          selection = kMainOptions;
           state = TITLE_MENU;
           maindata->saverequest = 1;
           break;
@@ -291,7 +304,7 @@ void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       break;
     case TITLE_KEYS:
       if (ProcessKeyAssign(bb) == 1) {
-        selection = 3;
+        selection = kMainControls;
         state = TITLE_MENU;
       }
       break;
@@ -299,7 +312,7 @@ void ClassTitle::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       switch (ProcessHighscores(bb)) {
         case HS_BACK:
         case HS_EXIT:
-          selection = 4;
+          selection = kMainHighscores;
           state = TITLE_MENU;
           break;
         case HS_SUBMIT_CLASSIC:
@@ -343,8 +356,8 @@ uint32_t ClassTitle::ProcessOptionSelect(Z2DSurface& bb) {
   const int32_t tapped = MenuStylus(top, menu.count);
   if (taken < 0 && tapped >= 0) taken = tapped;
   DrawMenu(bb, menu, top);
-  if (taken == 2) {
-    if (tapped == 2)
+  if (taken == kMainOptions) {
+    if (tapped == kMainOptions)
       if (ClassZInput* input = Input()) input->ResetState();
     state = TITLE_OPTIONS;
     selection = 0;
@@ -443,7 +456,7 @@ uint32_t ClassTitle::ProcessKeyAssign(Z2DSurface& bb) {
     if (taken >= 0 && taken < static_cast<int32_t>(GAME_ACTIONS)) {
       console.OpenSetkey(static_cast<uint8_t>(taken));
       PlaySfx();
-    } else if (taken == static_cast<int32_t>(GAME_ACTIONS)) {
+    } else if (taken == kKeysDone) {
       UpdateMappings();
       maindata->saverequest = 1;
       PlaySfx();

@@ -13,26 +13,26 @@ namespace {
 // Reads a whole file into a new[] buffer. 0, -200 cannot open, -300 empty, -10 no memory.
 int readFile(const char* path, uint8_t** out, size_t* size) {
   char full[4096];
-  if (!path || !qssUtility::fullPathName(full, path, sizeof full)) return -200;
+  if (!path || !qssUtility::fullPathName(full, path, sizeof full)) return QSS_ERR_CANNOT_OPEN_FILE;
   FILE* f = fopen(full, "rb");
-  if (!f) return -200;
+  if (!f) return QSS_ERR_CANNOT_OPEN_FILE;
   long n = -1;
   if (fseek(f, 0, SEEK_END) == 0) n = ftell(f);
   if (n <= 0 || fseek(f, 0, SEEK_SET) != 0) {
     fclose(f);
-    return -300;
+    return QSS_ERR_BAD_STRUCTURE;
   }
   uint8_t* buffer = new (std::nothrow) uint8_t[static_cast<size_t>(n)];
   if (!buffer) {
     fclose(f);
-    return -10;
+    return QSS_ERR_NO_MEMORY;
   }
   // A file that shrank under us keeps the bytes actually read.
   size_t got = fread(buffer, 1, static_cast<size_t>(n), f);
   fclose(f);
   if (got == 0) {
     delete[] buffer;
-    return -300;
+    return QSS_ERR_BAD_STRUCTURE;
   }
   *out = buffer;
   *size = got;
@@ -98,22 +98,22 @@ size_t qssMusic::moduleSize(const uint8_t* h) {
 
 int qssMusic::load(const void* image, size_t size, bool copy) {
   destroy();
-  if (!image) return -10;
+  if (!image) return QSS_ERR_NO_MEMORY;
   const uint8_t* h = static_cast<const uint8_t*>(image);
-  if (size < QSS_MOD_HEADER) return -300;
+  if (size < QSS_MOD_HEADER) return QSS_ERR_BAD_STRUCTURE;
   uint32_t tracks = translatePTSign(reinterpret_cast<const signed char*>(h + kModSignature));
-  if (tracks == 0) return -100;
+  if (tracks == 0) return QSS_ERR_UNSUPPORTED;
   uint32_t songLength = std::min<uint32_t>(h[kModSongLength], kMaxOrders);
-  if (songLength == 0) return -300;
+  if (songLength == 0) return QSS_ERR_BAD_STRUCTURE;
   uint32_t patterns = getNumPattern(h, songLength);
   size_t patternEnd = QSS_MOD_HEADER + static_cast<size_t>(tracks) * patterns * 256;
-  if (size < patternEnd) return -300;
+  if (size < patternEnd) return QSS_ERR_BAD_STRUCTURE;
   // Keep only what the module uses; samples cut short at the end are clamped when bound.
   size_t keep = std::min(size, moduleSize(h));
   keep = std::max(keep, patternEnd);
   if (copy) {
     uint8_t* own = new (std::nothrow) uint8_t[keep];
-    if (!own) return -10;
+    if (!own) return QSS_ERR_NO_MEMORY;
     memcpy(own, h, keep);
     image_ = own;
     owned_ = true;
@@ -131,7 +131,7 @@ int qssMusic::load(const void* image, size_t size, bool copy) {
 int qssMusic::load(const void* image, bool copy) {
   if (!image) {
     destroy();
-    return -10;
+    return QSS_ERR_NO_MEMORY;
   }
   size_t size = moduleSize(static_cast<const uint8_t*>(image));
   return load(image, size ? size : QSS_MOD_HEADER, copy);
@@ -166,23 +166,24 @@ void qssSound::destroy() {
 }
 
 int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBytes) {
-  if (size < 20 || memcmp(img + 12, "fmt ", 4) != 0) return -300;
+  if (size < 20 || memcmp(img + 12, "fmt ", 4) != 0) return QSS_ERR_BAD_STRUCTURE;
   uint32_t fmtBytes = qssLe32(img + 16);
   // The fields read below must lie inside the chunk and the image.
-  if (fmtBytes < 16 || fmtBytes > size - 20) return -100;
+  if (fmtBytes < 16 || fmtBytes > size - 20) return QSS_ERR_UNSUPPORTED;
   const uint8_t* body = img + 20;
   uint16_t tag = qssLe16(body + 0);
   uint16_t channels = qssLe16(body + 2);
   uint32_t rate = qssLe32(body + 4);
   uint16_t bits = qssLe16(body + 14);
-  if ((bits != 4 && bits != 8 && bits != 16) || (channels != 1 && channels != 2)) return -100;
-  if (rate == 0) return -100;
+  if ((bits != 4 && bits != 8 && bits != 16) || (channels != 1 && channels != 2))
+    return QSS_ERR_UNSUPPORTED;
+  if (rate == 0) return QSS_ERR_UNSUPPORTED;
 
   // Walk the chunks to "data"; odd-sized chunks are followed by a pad byte.
   uint64_t at = 20 + static_cast<uint64_t>(fmtBytes) + (fmtBytes & 1);
   uint64_t n = 0;
   for (;;) {
-    if (at + 8 > size) return -300;
+    if (at + 8 > size) return QSS_ERR_BAD_STRUCTURE;
     uint32_t chunk = qssLe32(img + at + 4);
     if (memcmp(img + at, "data", 4) == 0) {
       n = std::min<uint64_t>(chunk, size - (at + 8));
@@ -195,20 +196,20 @@ int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBy
 
   uint32_t frames = 0;
   if (bits == 4) {
-    if (tag != 2 || init_MSADPCM(body, fmtBytes) != 0) return -100;
+    if (tag != 2 || init_MSADPCM(body, fmtBytes) != 0) return QSS_ERR_UNSUPPORTED;
     uint8_t* pcm = const_cast<uint8_t*>(bytes);
     uint32_t pcmBytes = *dataBytes;
-    if (decode_MSADPCM(&pcm, &pcmBytes, false) != 0) return -100;
+    if (decode_MSADPCM(&pcm, &pcmBytes, false) != 0) return QSS_ERR_UNSUPPORTED;
     data_ = pcm;
     owned_ = true;
     bits8_ = false;
     frames = pcmBytes / 2;
   } else {
     uint64_t count = bits == 8 ? n : n / 2;
-    if (count / channels >= QSS_MAX_SOUND_FRAMES) return -100;
+    if (count / channels >= QSS_MAX_SOUND_FRAMES) return QSS_ERR_UNSUPPORTED;
     if (copy) {
       uint8_t* own = new (std::nothrow) uint8_t[n ? n : 1];
-      if (!own) return -10;
+      if (!own) return QSS_ERR_NO_MEMORY;
       memcpy(own, bytes, n);
       data_ = own;
     } else {
@@ -222,7 +223,7 @@ int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBy
   if (stereo_) frames /= 2;
   if (frames >= QSS_MAX_SOUND_FRAMES) {
     destroy();
-    return -100;
+    return QSS_ERR_UNSUPPORTED;
   }
   frames_ = frames;
   resetRate(rate);
@@ -231,7 +232,7 @@ int qssSound::parse(const uint8_t* img, size_t size, bool copy, uint32_t* dataBy
 
 int qssSound::load(const void* image, size_t size, bool copy) {
   destroy();
-  if (!image) return -10;
+  if (!image) return QSS_ERR_NO_MEMORY;
   uint32_t dataBytes = 0;
   int r = parse(static_cast<const uint8_t*>(image), size, copy, &dataBytes);
   if (r != 0) destroy();
@@ -253,7 +254,7 @@ int qssSound::load(const char* path) {
   uint32_t dataBytes = 0;
   r = parse(buffer, size, true, &dataBytes);
   delete[] buffer;
-  if (r == 0 && dataBytes == 0) r = -300;
+  if (r == 0 && dataBytes == 0) r = QSS_ERR_BAD_STRUCTURE;
   if (r != 0) destroy();
   return r;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sound/qssResult.h"
+
 // Bytes of a module before its patterns.
 constexpr uint32_t QSS_MOD_HEADER = 1084;
 // Sound lengths are kept as frames << 8 in 32 bits.
@@ -53,12 +55,14 @@ class qssMusic : public qssPlayable {
   qssMusic();
   virtual ~qssMusic();
 
-  // From memory. -10 null image, -100 not a module, -300 shorter than its header or
-  // patterns, or a song length of 0. Sample data missing at the end is cut, not refused.
+  // From memory. QSS_ERR_NO_MEMORY for a null image, QSS_ERR_UNSUPPORTED for not a module,
+  // QSS_ERR_BAD_STRUCTURE when shorter than its header or patterns, or for a song length of
+  // 0. Sample data missing at the end is cut, not refused.
   int load(const void* image, size_t size, bool copy);
   // The same for an image trusted to be whole: its size is taken from its headers.
   int load(const void* image, bool copy);
-  // From a file: -200 cannot open, -300 empty or bad structure, -10 no memory.
+  // From a file: QSS_ERR_CANNOT_OPEN_FILE, QSS_ERR_BAD_STRUCTURE (empty or bad structure),
+  // QSS_ERR_NO_MEMORY.
   int load(const char* path);
   void destroy();
 
@@ -99,12 +103,14 @@ class qssSound : public qssPlayable {
   virtual ~qssSound();
 
   // From a RIFF WAVE image: 8-bit unsigned or 16-bit signed PCM (copied or referenced) or
-  // 4-bit MS-ADPCM (decoded into owned 16-bit PCM). -10 null image, -300 no "fmt " chunk
-  // first or no "data" chunk, -100 unsupported or inconsistent format.
+  // 4-bit MS-ADPCM (decoded into owned 16-bit PCM). QSS_ERR_NO_MEMORY for a null image,
+  // QSS_ERR_BAD_STRUCTURE for no "fmt " chunk first or no "data" chunk, QSS_ERR_UNSUPPORTED
+  // for an unsupported or inconsistent format.
   int load(const void* image, size_t size, bool copy);
   // The same for an image trusted to hold a "data" chunk.
   int load(const void* image, bool copy);
-  // From a file: -200 cannot open, -300 bad structure or empty data, -10 no memory.
+  // From a file: QSS_ERR_CANNOT_OPEN_FILE, QSS_ERR_BAD_STRUCTURE (bad structure or empty
+  // data), QSS_ERR_NO_MEMORY.
   int load(const char* path);
   void destroy();
 
@@ -117,12 +123,12 @@ class qssSound : public qssPlayable {
   uint32_t sampleRate() const { return rate(); }
   uint32_t frames() const { return frames_; }
 
-  // MS-ADPCM: takes the fmt chunk body (fmtBytes long); -1 unless it holds 7 coefficient
-  // pairs.
+  // MS-ADPCM: takes the fmt chunk body (fmtBytes long); QSS_ERR_FORMAT unless it holds 7
+  // coefficient pairs.
   int init_MSADPCM(const uint8_t* fmtBody, uint32_t fmtBytes);
   // Decodes *bytes bytes at *data into new 16-bit PCM; on success *data and *bytes describe
   // the output (the caller frees it with delete[]) and the source is freed when asked.
-  // -1 on bad block geometry or predictor, or no memory.
+  // QSS_ERR_FORMAT on bad block geometry or predictor, or no memory.
   int decode_MSADPCM(uint8_t** data, uint32_t* bytes, bool freeSource);
   // One nibble of one channel.
   static int16_t nibble_MSADPCM(struct_decodestate_MSADPCM* state, uint8_t nibble,

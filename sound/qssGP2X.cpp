@@ -16,16 +16,16 @@ qssGP2X::~qssGP2X() {
 }
 
 int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, void* user) {
-  if (opened_) return -2;
-  if (!spec || !callback) return -11;
+  if (opened_) return QSS_ERR_ALREADY_OPEN;
+  if (!spec || !callback) return QSS_ERR_NULL_ARGUMENT;
   callback_ = callback;
   user_ = user;
   freq_ = spec->freq;
   format_ = spec->format;
   channels_ = spec->channels;
-  if (format_ == 0 || (format_ & 0x11) == 0x11 || (format_ & 0x22) == 0x22) return -1;
-  if (channels_ != 1 && channels_ != 2) return -1;
-  if (freq_ == 0) return -1;
+  if (format_ == 0 || (format_ & 0x11) == 0x11 || (format_ & 0x22) == 0x22) return QSS_ERR_FORMAT;
+  if (channels_ != 1 && channels_ != 2) return QSS_ERR_FORMAT;
+  if (freq_ == 0) return QSS_ERR_FORMAT;
 
   const bool wide = (format_ & QSS_FORMAT_16BIT) != 0;
   current_ = 0;
@@ -37,13 +37,13 @@ int qssGP2X::open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, 
   ringBytes_ = static_cast<uint32_t>(fragmentBytes_) * fragments_;
 
   ring_ = new (std::nothrow) uint8_t[ringBytes_];
-  if (!ring_) return -10;
+  if (!ring_) return QSS_ERR_NO_MEMORY;
   memset(ring_, wide ? 0 : 0x80, ringBytes_);
 
   fd_ = qssUtility::opendev("/dev/dsp", O_WRONLY);
   if (fd_ < 0) {
     release();
-    return -1;
+    return QSS_ERR_FORMAT;
   }
   // The device reports what it took; the driver goes on regardless, as on the console.
   int value = static_cast<int>(freq_);
@@ -95,7 +95,7 @@ void qssGP2X::release() {
 }
 
 int qssGP2X::close() {
-  if (!opened_) return -3;
+  if (!opened_) return QSS_ERR_NOT_OPEN;
   // The writer must be gone before its descriptor and ring are: a descriptor number can be
   // reused by the next file the program opens.
   quit_ = true;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "sound/qssDriver.h"
+#include "sound/qssResult.h"
 
 // OSS requests the driver issues.
 constexpr unsigned long QSS_SNDCTL_DSP_SPEED = 0xC0045002;
@@ -21,10 +22,11 @@ class qssGP2X : public qssDriver {
   qssGP2X();
   ~qssGP2X() override;
 
-  // -2 already open, -11 null spec or callback, -1 unsupported format, channel count or rate,
-  // or the device cannot be opened, -10 no memory.
+  // QSS_ERR_ALREADY_OPEN, QSS_ERR_NULL_ARGUMENT for a null spec or callback, QSS_ERR_FORMAT
+  // for an unsupported format, channel count or rate or a device that cannot be opened,
+  // QSS_ERR_NO_MEMORY.
   int open(AudioSpec* spec, uint32_t samples, qssAudioCallback callback, void* user) override;
-  // Stops and joins the writer, then closes the device. 0, or -3 when not open.
+  // Stops and joins the writer, then closes the device. 0, or QSS_ERR_NOT_OPEN.
   int close() override;
   // A lock the writer holds around every callback.
   void enterCriticalSection() override { lock_.lock(); }

@@ -9,11 +9,11 @@
 
 int qssSound::init_MSADPCM(const uint8_t* body, uint32_t fmtBytes) {
   // Format block, samples per block, coefficient count, then seven pairs.
-  if (fmtBytes < 22 + 7 * 4) return -1;
+  if (fmtBytes < 22 + 7 * 4) return QSS_ERR_FORMAT;
   memcpy(fmt, body, 16);
   samplesPerBlock = qssLe16(body + 18);
   numCoef = qssLe16(body + 20);
-  if (numCoef != 7) return -1;
+  if (numCoef != 7) return QSS_ERR_FORMAT;
   for (int i = 0; i < 7; ++i) {
     coef[i][0] = static_cast<int16_t>(qssLe16(body + 22 + 4 * i));
     coef[i][1] = static_cast<int16_t>(qssLe16(body + 24 + 4 * i));
@@ -39,17 +39,17 @@ int qssSound::decode_MSADPCM(uint8_t** data, uint32_t* bytes, bool freeSource) {
   const uint32_t channels = qssLe16(fmt + 2);
   const uint32_t blockAlign = qssLe16(fmt + 12);
   const uint32_t spb = samplesPerBlock;
-  if (channels < 1 || channels > 2 || spb < 2) return -1;
+  if (channels < 1 || channels > 2 || spb < 2) return QSS_ERR_FORMAT;
   // Header plus nibbles of one block must fit in it.
   const uint64_t need = 7ull * channels + ((spb - 2ull) * channels + 1) / 2;
-  if (blockAlign == 0 || need > blockAlign) return -1;
+  if (blockAlign == 0 || need > blockAlign) return QSS_ERR_FORMAT;
 
   const uint8_t* in = *data;
   const uint64_t blocks = *bytes / blockAlign;
   const uint64_t outBytes = blocks * spb * channels * 2;
-  if (outBytes / (2ull * channels) >= QSS_MAX_SOUND_FRAMES) return -1;
+  if (outBytes / (2ull * channels) >= QSS_MAX_SOUND_FRAMES) return QSS_ERR_FORMAT;
   uint8_t* out = new (std::nothrow) uint8_t[outBytes + 2];
-  if (!out) return -1;
+  if (!out) return QSS_ERR_FORMAT;
 
   uint8_t* o = out;
   auto put = [&o](int16_t v) {
@@ -65,7 +65,7 @@ int qssSound::decode_MSADPCM(uint8_t** data, uint32_t* bytes, bool freeSource) {
       state[c].sample2 = static_cast<int16_t>(qssLe16(p + 5 * channels + 2 * c));
       if (state[c].predictor > 6) {
         delete[] out;
-        return -1;
+        return QSS_ERR_FORMAT;
       }
     }
     for (uint32_t c = 0; c < channels; ++c) put(state[c].sample2);

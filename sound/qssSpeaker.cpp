@@ -14,8 +14,8 @@ qssSpeaker::~qssSpeaker() { close(); }
 qssDriver* qssSpeaker::createDriver() { return new (std::nothrow) qssGP2X; }
 
 int qssSpeaker::bufferLength(int ms) {
-  if (isOpen()) return -2;
-  if (ms < 60) return -10000;
+  if (isOpen()) return QSS_ERR_ALREADY_OPEN;
+  if (ms < 60) return QSS_ERR_BUFFER_TOO_SHORT;
   bufferLength_ = ms;
   return 0;
 }
@@ -44,7 +44,7 @@ uint32_t qssSpeaker::findBestNoteIndex(uint32_t period) {
 }
 
 int qssSpeaker::createTables(uint32_t outRate) {
-  if (outRate == 0) return -1;
+  if (outRate == 0) return QSS_ERR_FORMAT;
   noteTable[0] = 83;
   stepTable[0] = 0;
   for (uint32_t p = 1; p <= QSS_MAX_PERIOD; ++p) {
@@ -56,11 +56,11 @@ int qssSpeaker::createTables(uint32_t outRate) {
 
 int qssSpeaker::open(uint32_t outRate, uint32_t bits, bool wantStereo, uint32_t wantMusics,
                      uint32_t wantSounds) {
-  if (isOpen()) return -2;
+  if (isOpen()) return QSS_ERR_ALREADY_OPEN;
   // A driver left from an earlier failed open goes first.
   delete driver;
   driver = createDriver();
-  if (!driver) return -5;
+  if (!driver) return QSS_ERR_NO_DRIVER;
 
   AudioSpec spec = {outRate, bits == 8 ? QSS_AUDIO_U8 : QSS_AUDIO_S16, wantStereo ? 2u : 1u};
   uint64_t samples = static_cast<uint64_t>(bufferLength_) * outRate / 1000;
@@ -89,7 +89,7 @@ int qssSpeaker::open(uint32_t outRate, uint32_t bits, bool wantStereo, uint32_t 
     delete driver;
     driver = nullptr;
     releaseChannels();
-    return -10;
+    return QSS_ERR_NO_MEMORY;
   }
   volumeMusics_ = 64;
   volumeSounds_ = 64;
@@ -163,7 +163,7 @@ int qssSpeaker::freeSoundChannel(const qssSound* sound) {
 }
 
 int qssSpeaker::playSound(qssSound* sound, uint32_t flags) {
-  if (!isOpen() || !sound || !sound->data()) return -1000;
+  if (!isOpen() || !sound || !sound->data()) return QSS_ERR_CANNOT_PLAY;
   enterCriticalSection();
   int index = -1;
   if (flags & QSS_ANY_CHANNEL) {
@@ -183,7 +183,7 @@ int qssSpeaker::playSound(qssSound* sound, uint32_t flags) {
   }
   if (index < 0) {
     leaveCriticalSection();
-    return -1000;
+    return QSS_ERR_CANNOT_PLAY;
   }
   qssSoundChannel& c = sounds[index];
   c.baseRate = sound->sampleRate();
@@ -204,8 +204,8 @@ int qssSpeaker::playSound(qssSound* sound, uint32_t flags) {
 }
 
 int qssSpeaker::playMusic(qssMusic* music, uint32_t flags) {
-  if (!isOpen() || !music || !music->image()) return -1000;
-  if (music->tracks() < 1 || music->tracks() > QSS_MAX_TRACKS) return -1000;
+  if (!isOpen() || !music || !music->image()) return QSS_ERR_CANNOT_PLAY;
+  if (music->tracks() < 1 || music->tracks() > QSS_MAX_TRACKS) return QSS_ERR_CANNOT_PLAY;
   enterCriticalSection();
   int index = -1;
   if (flags & QSS_ANY_CHANNEL) {
@@ -217,7 +217,7 @@ int qssSpeaker::playMusic(qssMusic* music, uint32_t flags) {
   }
   if (index < 0 || !musics[index].bind(music)) {
     leaveCriticalSection();
-    return -1000;
+    return QSS_ERR_CANNOT_PLAY;
   }
   qssMusicChannel& c = musics[index];
   c.pan(music->pan());

@@ -7,8 +7,9 @@
 //   speaker.channel(ch)->stop();
 //   speaker.close();
 //
-// Results are 0 or a negative code: -1 format or device, -2 already open, -5 no driver,
-// -10 no memory, -1000 cannot play, -10000 buffer below 60 ms.
+// Results are 0 or a negative code of sound/qssResult.h: QSS_ERR_FORMAT (format or device),
+// QSS_ERR_ALREADY_OPEN, QSS_ERR_NO_DRIVER, QSS_ERR_NO_MEMORY, QSS_ERR_CANNOT_PLAY,
+// QSS_ERR_BUFFER_TOO_SHORT (a buffer below 60 ms).
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "sound/qssChannel.h"
 #include "sound/qssData.h"
 #include "sound/qssDriver.h"
+#include "sound/qssResult.h"
 
 // Flags of playSound and playMusic; without QSS_ANY_CHANNEL the low 16 bits are the index.
 constexpr uint32_t QSS_ANY_CHANNEL = 0x10000000;
@@ -27,7 +29,7 @@ class qssSpeaker {
   qssSpeaker();
   virtual ~qssSpeaker();
 
-  int bufferLength(int ms);  // -2 while open, -10000 below 60
+  int bufferLength(int ms);  // QSS_ERR_ALREADY_OPEN while open, QSS_ERR_BUFFER_TOO_SHORT below 60
   int bufferLength() const { return bufferLength_; }
 
   // bits 8: 8-bit unsigned output, else 16-bit signed. Music channels 0 become 1 and at most
@@ -45,9 +47,9 @@ class qssSpeaker {
   uint32_t playingChannelMusics() const;
   uint32_t playingChannelSounds() const;
 
-  // The channel number (music count + sound index) or -1000.
+  // The channel number (music count + sound index) or QSS_ERR_CANNOT_PLAY.
   int playSound(qssSound* sound, uint32_t flags);
-  // The music channel index or -1000.
+  // The music channel index or QSS_ERR_CANNOT_PLAY.
   int playMusic(qssMusic* music, uint32_t flags);
 
   void stopSounds();
@@ -64,7 +66,7 @@ class qssSpeaker {
   void volumeSounds(uint32_t v);
   uint32_t volumeSounds() const { return volumeSounds_; }
 
-  // Period tables for an output rate; -1 for a rate of 0.
+  // Period tables for an output rate; QSS_ERR_FORMAT for a rate of 0.
   int createTables(uint32_t rate);
   // Row-0 note index nearest to a period (the first of equals).
   static uint32_t findBestNoteIndex(uint32_t period);

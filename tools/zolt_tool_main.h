@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
+#include "engine/core/zmod_devptr.h"
 #include "tools/tool_usage.h"
 
 template <class App>

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "pellax/game/wall_table.h"
+#include "pellax/base/wall_table.h"
 
 namespace pellax_art {
 namespace {

@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "bench/frame_budget.h"
-#include "pellax/game/canvas.h"
-#include "pellax/game/draw_passes.h"
-#include "pellax/game/object_helpers.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/particles.h"
-#include "pellax/game/random.h"
-#include "pellax/game/render_glow.h"
-#include "pellax/game/render_lines.h"
-#include "pellax/game/run_state.h"
-#include "pellax/game/stroke_font.h"
-#include "pellax/game/world_image.h"
+#include "pellax/base/canvas.h"
+#include "pellax/base/random.h"
+#include "pellax/game/core/object_helpers.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/particles.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/render/draw_passes.h"
+#include "pellax/game/render/render_glow.h"
+#include "pellax/game/render/render_lines.h"
+#include "pellax/game/render/stroke_font.h"
+#include "pellax/game/render/world_image.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The built-in font: a compressed 708 x 14 glyph strip, two pixels a byte (high nibble
 // first), expanded into a surface in the display's back-buffer format.
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
 
 uint32_t ZDisplay_InternalFontKey(uint8_t format) {

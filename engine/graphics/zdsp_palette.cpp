@@ -1,8 +1,8 @@
 // Nearest-colour lookup into the display palette, for images loaded into 8-bit surfaces.
 #include <cstdlib>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 
 namespace {
 

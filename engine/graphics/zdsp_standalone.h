@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zolt_records.h"
+#include "engine/graphics/zdsp_base.h"
 
 struct ZStandaloneDisplay {
   ClassZMemory memory;

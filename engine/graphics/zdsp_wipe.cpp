@@ -1,7 +1,7 @@
 // Screen transitions between two surfaces, driven by a position from 0 to 0x10000.
 #include <cstdlib>
 
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zolt_records.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_format.h"
 
 const int zdithertable16[16][16] = {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 
 Z2DSurface::~Z2DSurface() { Free(); }
 

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_blt.h"
 
 int Z2DSurface::GetBltFastPositions(int32_t& x, int32_t& y, tagRECT* rect, const tagRECT* srcrect,
@@ -78,13 +79,10 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
   if (positions != Z2D_OK) return positions;
   if (format != src->format && format == ZFMT_INDEX8) return Z2D_FORMATS;
 
-  uint8_t* dbuf = Lock();
-  if (!dbuf) return Z2D_NOBUFFER;
-  const uint8_t* sbuf = src->Lock();
-  if (!sbuf) {
-    Unlock();
-    return Z2D_NOBUFFER;
-  }
+  const ZSurfLock<Z2DSurface> dlock(this), slock(dlock ? src : nullptr);
+  if (!dlock || !slock) return Z2D_NOBUFFER;
+  uint8_t* dbuf = dlock.Pixels();
+  const uint8_t* sbuf = slock.Pixels();
 
   const int32_t bytes = bits / 8;
   if (format == src->format) {
@@ -144,11 +142,7 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
     }
   } else if (f == 0) {
     ClassZDisplay* d = zcd ? zcd->display : nullptr;
-    if (src->format == ZFMT_INDEX8 && !d) {
-      src->Unlock();
-      Unlock();
-      return Z2D_FAILED;
-    }
+    if (src->format == ZFMT_INDEX8 && !d) return Z2D_FAILED;
     ZxBltColorConvert(dbuf + (ptrdiff_t(y) * stride + x) * bytes,
                       sbuf + (ptrdiff_t(r.top) * src->stride + r.left) * (src->bits / 8), stride,
                       src->stride, format, src->format, r.right - r.left, r.bottom - r.top,
@@ -165,7 +159,5 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* sr
       }
     }
   }
-  src->Unlock();
-  Unlock();
   return Z2D_OK;
 }

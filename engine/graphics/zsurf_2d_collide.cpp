@@ -2,8 +2,8 @@
 // rectangles of two surfaces against each other's masks, 32 pixels per step.
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zx_intersect.h"
 

@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <utility>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_rct.h"
 
 int Z2DSurface::FillRect(const tagRECT* rect, uint32_t colour, int32_t flags, uint32_t property) {
@@ -42,7 +43,7 @@ int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, u
     if (!ClipRect(&r)) return Z2D_OK;
   }
   if (r.left >= r.right || r.top >= r.bottom) return Z2D_OK;
-  ++lockcount;
+  const ZSurfLock<Z2DSurface> lock(this);
   // 8-bit surfaces premultiply the index like a channel and fill with it.
   if (f & ZBLT_OPACITY) colour = ZSurf_ScaleColour(colour, a);
   const uint32_t p = ZSurf_Pack(format, colour);
@@ -50,7 +51,6 @@ int Z2DSurface::FillRectV(const tagRECT* rect, uint32_t colour, int32_t flags, u
   else if (f & ZBLT_ADD) ZxRctAlpha(&r, buffer, stride, bits, format, p);
   else if (f & ZBLT_SUB) ZxRctSub(&r, buffer, stride, bits, format, p);
   else ZxRctFill(&r, buffer, stride, bits, format, p);
-  Unlock();
   return Z2D_OK;
 }
 
@@ -82,7 +82,7 @@ int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_
     return FillRectV(&r, colour, flags, property, true);
   }
   if (!Created() || !buffer) return Z2D_OK;
-  ++lockcount;
+  const ZSurfLock<Z2DSurface> lock(this);
   int64_t ax = x1, ay = y1, bx = x2, by = y2;
   if (ay > by) {
     std::swap(ax, bx);
@@ -153,7 +153,6 @@ int Z2DSurface::DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_
       }
     }
   }
-  Unlock();
   return Z2D_OK;
 }
 

@@ -6,6 +6,7 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_std.h"
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_lock.h"
 
 namespace {
 
@@ -65,15 +66,12 @@ Z2DSurface* Z2DSurface::SetFontPadding(int32_t x, int32_t y) {
 int Z2DSurface::BuildTableVwf(uint32_t count) {
   if (!Created() || !buffer || !Memory()) return 0;
   if (count > kMaxGlyphs) count = kMaxGlyphs;
-  ++lockcount;
+  const ZSurfLock<Z2DSurface> lock(this);
   ReleaseTable(vwftable);
   vwftable = nullptr;
   glyphcount = int32_t(count);
   vwftable = count ? static_cast<uint16_t*>(Memory()->AllocList(count * 4)) : nullptr;
-  if (!vwftable) {
-    Unlock();
-    return 0;
-  }
+  if (!vwftable) return 0;
   for (uint32_t i = 0; i < count * 2; ++i) vwftable[i] = 0;
   uint16_t* start = vwftable;
   uint16_t* width = vwftable + count;
@@ -98,7 +96,6 @@ int Z2DSurface::BuildTableVwf(uint32_t count) {
   }
   const int64_t last = int64_t(firstchar) + count - 1;
   lastchar = uint16_t(last > 0xFFFF ? 0xFFFF : last < 0 ? 0 : last);
-  Unlock();
   return 1;
 }
 
@@ -197,8 +194,7 @@ int Z2DSurface::DrawFontT(int32_t x, int32_t y, Z2DSurface* font, const Char* te
   if (!Created() || !buffer || !font->Created() || !font->buffer) return Z2D_FAILED;
   const FontGeometry g(font);
   if (!g.Usable()) return Z2D_BADARG;
-  ++lockcount;
-  ++font->lockcount;
+  const ZSurfLock<Z2DSurface> lock(this), fontlock(font);
   int64_t py = y;
   if (flags & 0x400) py -= font->GetFontHeight(text);
   else if (flags & 0x800) py -= font->GetFontHeight(text) / 2;
@@ -222,8 +218,6 @@ int Z2DSurface::DrawFontT(int32_t x, int32_t y, Z2DSurface* font, const Char* te
       BltFast(int32_t(px), int32_t(py), font, &r, flags & 0xFF, property);
     px += g.Width(glyph) + font->padx;
   }
-  font->Unlock();
-  Unlock();
   return Z2D_OK;
 }
 

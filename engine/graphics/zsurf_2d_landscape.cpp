@@ -8,10 +8,11 @@
 // mirror the records, so that the logical picture is the same in every rotation.
 #include <cstddef>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_3d.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_landscape.h"
 
 namespace {
@@ -61,8 +62,9 @@ void Z2DSurface::Landscape(tagRECT* rect, int32_t height, int32_t camx, int32_t 
                            int16_t pitch, uint16_t scale, Z2DSurface* texture) {
   View v;
   if (scale == 0 || !MakeView(*this, rect, texture, angle, camx, camy, v)) return;
-  uint8_t* dbuf = Lock();
-  const uint8_t* tbuf = texture->Lock();
+  const ZSurfLock<Z2DSurface> dlock(this), tlock(texture);
+  uint8_t* dbuf = dlock.Pixels();
+  const uint8_t* tbuf = tlock.Pixels();
 
   const ClassZDisplay* d = Display();
   const bool exchanged = d && d->axisexchange;
@@ -127,8 +129,6 @@ void Z2DSurface::Landscape(tagRECT* rect, int32_t height, int32_t camx, int32_t 
   else
     ZxLndNormal(&v.rect, dbuf, tbuf, stride, rows, texture->stride, texture->rows, spanleftrec, bits,
                 texture->rowlength);
-  texture->Unlock();
-  Unlock();
 }
 
 int Z2DSurface::GetLandscapePoint(const tagRECT* rect, int32_t height, int32_t camx, int32_t camy,

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_std.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zx_pixel.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/graphics/zsurf_2d.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_blt.h"
 #include "engine/graphics/zx_pixel.h"
 #include "engine/graphics/zx_shader.h"
@@ -107,13 +108,10 @@ int Z2DSurface::BltPixelShader(int32_t x, int32_t y, Z2DSurface* src, const tagR
   tagRECT r;
   const int positions = GetBltFastPositions(x, y, &r, srcrect, src);
   if (positions != Z2D_OK) return positions;
-  uint8_t* dbuf = Lock();
-  if (!dbuf) return Z2D_NOBUFFER;
-  const uint8_t* sbuf = src->Lock();
-  if (!sbuf) {
-    Unlock();
-    return Z2D_NOBUFFER;
-  }
+  const ZSurfLock<Z2DSurface> dlock(this), slock(dlock ? src : nullptr);
+  if (!dlock || !slock) return Z2D_NOBUFFER;
+  uint8_t* dbuf = dlock.Pixels();
+  const uint8_t* sbuf = slock.Pixels();
   int32_t sstride = src->stride;
   std::vector<uint8_t> copy;
   ZxBlt_CopyOverlap(src == this, x, y, bits / 8, sbuf, sstride, r, copy);
@@ -122,7 +120,5 @@ int Z2DSurface::BltPixelShader(int32_t x, int32_t y, Z2DSurface* src, const tagR
                    src->colorkey);
   else
     MemBlt(shader, x, y, dbuf, sbuf, &r, uint32_t(stride), uint32_t(sstride), format, property);
-  src->Unlock();
-  Unlock();
   return Z2D_OK;
 }

@@ -1,6 +1,6 @@
 #include "engine/graphics/zsurf_2dbase.h"
 
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 
 const ClassZDisplay* Z2DSurfaceBase::Display() const { return zcd ? zcd->display : nullptr; }
 

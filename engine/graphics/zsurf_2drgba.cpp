@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 
 Z2DSurfaceRGBA::~Z2DSurfaceRGBA() { Free(); }
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
 

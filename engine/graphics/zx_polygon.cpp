@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
-#include "engine/core/zdsp_base.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zldr_loader.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_span.h"
 
 namespace {
@@ -150,7 +151,8 @@ bool ZxSpan_Triangle(Z2DSurface* s, int64_t (&x)[3], int64_t (&y)[3], const int6
 
 void Z2DSurface::FillPolyV(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
                            uint32_t colour, int32_t flags, uint32_t property) {
-  if (!Lock()) return;
+  const ZSurfLock<Z2DSurface> lock(this);
+  if (!lock) return;
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int32_t top, end;
   if (ZxSpan_Triangle(this, x, y, nullptr, 0, top, end)) {
@@ -160,7 +162,6 @@ void Z2DSurface::FillPolyV(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32
       FillRectV(&rect, colour, flags, property, false);
     }
   }
-  Unlock();
 }
 
 void Z2DSurface::FillPoly(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
@@ -172,7 +173,8 @@ void Z2DSurface::FillPoly(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_
 
 void Z2DSurface::GradientPolyV(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2,
                                uint32_t c2, int32_t x3, int32_t y3, uint32_t c3, int32_t flags) {
-  if (!Lock()) return;
+  const ZSurfLock<Z2DSurface> lock(this);
+  if (!lock) return;
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   const uint32_t c[3] = {c1, c2, c3};
   int64_t v[3][3];
@@ -187,7 +189,6 @@ void Z2DSurface::GradientPolyV(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, 
     if (flags & 0x40) ZxRsBltGradientDith(a);
     else ZxRsBltGradient(a);
   }
-  Unlock();
 }
 
 void Z2DSurface::GradientPoly(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, int32_t y2,
@@ -199,17 +200,15 @@ void Z2DSurface::GradientPoly(int32_t x1, int32_t y1, uint32_t c1, int32_t x2, i
 
 void Z2DSurface::GradientRect(const tagRECT* rect, uint32_t tl, uint32_t tr, uint32_t bl,
                               uint32_t br, int32_t flags) {
-  if (!Lock()) return;
+  const ZSurfLock<Z2DSurface> lock(this);
+  if (!lock) return;
   const ClassZDisplay* d = zcd ? zcd->display : nullptr;
   const uint32_t w = uint32_t(rowlength), h = uint32_t(rows);
   tagRECT r;
   if (rect) {
     r = *rect;
     if (d) d->VirtualRect(&r, w, h);
-    if (!ClipRect(&r)) {
-      Unlock();
-      return;
-    }
+    if (!ClipRect(&r)) return;
   } else {
     r = {0, 0, rowlength, rows};
   }
@@ -217,7 +216,6 @@ void Z2DSurface::GradientRect(const tagRECT* rect, uint32_t tl, uint32_t tr, uin
   const int32_t l = r.left * 1024, t = r.top * 1024, rr = r.right * 1024, b = r.bottom * 1024;
   GradientPolyV(l, t, tl, rr, t, tr, l, b, bl, flags);
   GradientPolyV(rr, t, tr, rr, b, br, l, b, bl, flags);
-  Unlock();
 }
 
 void Z2DSurface::GradientRectV(const tagRECT* rect, uint32_t top, uint32_t bottom, int32_t flags) {

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "engine/graphics/zsurf_2drgba.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_pixel.h"
 #include "engine/graphics/zx_span.h"
 
@@ -181,12 +182,11 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT
   tagRECT rect;
   const int positions = GetBltFastPositions(x, y, &rect, srcrect, src);
   if (positions != Z2D_OK) return positions;
-  uint8_t* dbuf = Lock();
-  const uint32_t* sbuf = dbuf ? src->Lock() : nullptr;
-  if (!dbuf || !sbuf) {
-    if (dbuf) Unlock();
-    return Z2D_NOBUFFER;
-  }
+  const ZSurfLock<Z2DSurface> dlock(this);
+  const ZSurfLock<Z2DSurfaceRGBA> slock(dlock ? src : nullptr);
+  if (!dlock || !slock) return Z2D_NOBUFFER;
+  uint8_t* dbuf = dlock.Pixels();
+  const uint32_t* sbuf = slock.Pixels();
   const bool premul = src->Premultiplied();
   if (format == src->targetformat) {
     if ((f & ~ZBLT_COLORKEY) == 0) {
@@ -213,7 +213,5 @@ int Z2DSurface::BltFast(int32_t x, int32_t y, Z2DSurfaceRGBA* src, const tagRECT
                     prop, dbuf);
       }
   }
-  src->Unlock();
-  Unlock();
   return Z2D_OK;
 }

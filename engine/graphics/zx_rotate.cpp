@@ -2,8 +2,9 @@
 // workers.
 #include <algorithm>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
+#include "engine/graphics/zdsp_base.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "engine/graphics/zx_pixel.h"
 #include "engine/graphics/zx_polygon.h"
 #include "engine/graphics/zx_span.h"
@@ -164,8 +165,7 @@ int Z2DSurface::TexturePolyV(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, i
   if (format != src->format) return Z2D_FORMATS;
   uint32_t f, prop = property;
   if (!ZxBlt_NormaliseFlags(format, flags, f, prop)) return Z2D_NOTHING;
-  Lock();
-  src->Lock();
+  const ZSurfLock<Z2DSurface> dlock(this), slock(src);
   int64_t x[3] = {x1, x2, x3}, y[3] = {y1, y2, y3};
   int64_t v[3][3] = {{sx1, sy1, 0}, {sx2, sy2, 0}, {sx3, sy3, 0}};
   for (auto& c : v) MapSource(src, c[0], c[1]);
@@ -173,8 +173,6 @@ int Z2DSurface::TexturePolyV(int32_t x1, int32_t y1, int32_t sx1, int32_t sy1, i
   if (ZxSpan_Triangle(this, x, y, v, 2, top, end)) {
     RunTexture(ZxSpan_Args(this, top, end), src, f, prop);
   }
-  src->Unlock();
-  Unlock();
   return Z2D_OK;
 }
 
@@ -207,16 +205,8 @@ int Z2DSurface::BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcr
   r.flags = int32_t((uint32_t(r.flags) & ~0xFFu) | f);
   r.property = prop;
   if (format != src->format) return Z2D_FORMATS;
-  if (!Lock()) return Z2D_NOBUFFER;
-  if (!src->Lock()) {
-    Unlock();
-    return Z2D_NOBUFFER;
-  }
-  auto release = [&](int result) {
-    src->Unlock();
-    Unlock();
-    return result;
-  };
+  const ZSurfLock<Z2DSurface> dlock(this), slock(dlock ? src : nullptr);
+  if (!dlock || !slock) return Z2D_NOBUFFER;
 
   tagRECT rect = srcrect ? *srcrect
                          : tagRECT{0, 0, int32_t(src->GetWidth()), int32_t(src->GetHeight())};
@@ -228,7 +218,7 @@ int Z2DSurface::BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcr
     src->zcd->display->VirtualRect(&rect, uint32_t(src->rowlength), uint32_t(src->rows));
   if (d) d->VirtualPos(cx, cy, uint32_t(rowlength), uint32_t(rows));
   const int64_t w = int64_t(rect.right) - rect.left, h = int64_t(rect.bottom) - rect.top;
-  if (!src->ClipRect(&rect)) return release(Z2D_BADARG);
+  if (!src->ClipRect(&rect)) return Z2D_BADARG;
 
   // Corner offsets from the centre in quarter pixels: 0 (left, top), 1 (right, top),
   // 2 (right, bottom), 3 (left, bottom).
@@ -248,7 +238,7 @@ int Z2DSurface::BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcr
   }
   const int64_t miny = std::min({Y[0], Y[1], Y[2], Y[3]}), maxy = std::max({Y[0], Y[1], Y[2], Y[3]});
   int32_t top, end;
-  if (!ZxSpan_Rows(this, miny, maxy, top, end)) return release(Z2D_BADARG);
+  if (!ZxSpan_Rows(this, miny, maxy, top, end)) return Z2D_BADARG;
   ZxSpan_Reset(this, top, end);
   const int64_t l = int64_t(rect.left) * 1024, t = int64_t(rect.top) * 1024,
                 rr = int64_t(rect.right) * 1024, b = int64_t(rect.bottom) * 1024;
@@ -259,7 +249,7 @@ int Z2DSurface::BltFx(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcr
   ZxSpan_Walk(this, X[0], Y[0], X[3], Y[3], lt, lb, 2);
   ZxSpan_Clip(this, top, end);
   RunTexture(ZxSpan_Args(this, top, end), src, f, prop);
-  return release(Z2D_OK);
+  return Z2D_OK;
 }
 
 int Z2DSurface::Blt(int32_t x, int32_t y, Z2DSurface* src, const tagRECT* srcrect,

@@ -7,9 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "engine/app/zolt.h"
 #include "engine/core/zmod_memory.h"
 #include "engine/core/zmod_std.h"
-#include "engine/core/zolt.h"
 
 namespace {
 

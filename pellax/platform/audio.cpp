@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "host/gp2x_seam.h"
-#include "pellax/game/random.h"
 #include "pellax/platform/audio_driver.h"
+#include "pellax/platform/sound_effects.h"
 #include "pellax/platform/video.h"
 
 using namespace audio940;
@@ -174,18 +174,10 @@ void sfx_off() {
 }
 
 void sfx_play(int32_t n) {
-  int32_t effect = -1;
-  switch (n) {
-    case 1: effect = 5; break;
-    case 2: effect = 4; break;
-    // One of three hit sounds. The draw is made with or without sound, so the game's
-    // random sequence does not depend on the audio.
-    case 3: effect = 1 + random_range(0, 1000) % 3; break;
-    case 4: effect = 6; break;
-    case 5: effect = 7; break;
-    case 6: effect = 8; break;
-    default: return;
-  }
+  // The effect is chosen before looking at the block: a hit's draw is made with or without
+  // sound.
+  const int32_t effect = sound_effect_for(n);
+  if (effect < 0) return;
   if (CommandBlock* b = ready_block()) word_set(b->sfx_trigger[effect], 1);
 }
 

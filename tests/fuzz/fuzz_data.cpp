@@ -1,7 +1,6 @@
 // Fuzz targets of the engine's data formats: packs (read every way, then changed), the
 // codec (decoding any stream, and compressing any data and back) and ini files (read from
 // memory and through a small file window alike).
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,45 +14,15 @@
 #include "engine/core/zmod_ini.h"
 #include "engine/core/zmod_memory.h"
 #include "tests/fuzz/fuzz_target.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 // A folder of this process's own for the files the targets need, in memory where the
 // system has such a place (the pack writers flush every change to disk).
-struct FuzzFolder {
-  std::string path;
-  FuzzFolder() {
-    for (const char* base : {"/dev/shm", "/tmp"}) {
-      std::string pattern = std::string(base) + "/zolt_fuzz_XXXXXX";
-      if (mkdtemp(&pattern[0])) {
-        path = pattern;
-        return;
-      }
-    }
-    std::abort();
-  }
-  ~FuzzFolder() { Empty(path, true); }
-  static void Empty(const std::string& folder, bool andItself) {
-    if (DIR* d = opendir(folder.c_str())) {
-      // The large-file form: the plain one fails on 32 bits where positions pass 32 bits.
-      while (const dirent64* e = readdir64(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        const std::string inside = folder + "/" + e->d_name;
-        if (e->d_type == DT_DIR) {
-          Empty(inside, true);
-        } else {
-          unlink(inside.c_str());
-        }
-      }
-      closedir(d);
-    }
-    if (andItself) rmdir(folder.c_str());
-  }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
-
-const FuzzFolder& Folder() {
-  static FuzzFolder folder;
+const TempDir& Folder() {
+  static const TempDir folder(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "");
+  if (folder.path().empty()) std::abort();
   return folder;
 }
 
@@ -130,7 +99,7 @@ int FuzzPack(const uint8_t* data, size_t size) {
   const uint8_t choice = data[0];
   const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::string name = Folder() / "fuzz.zpk", out = Folder() / "out";
-  FuzzFolder::Empty(Folder().path, false);
+  Folder().Clear();
   FUZZ_CHECK(WriteAll(name, bytes));
   mkdir(out.c_str(), 0700);
   ClassZFile pack;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 #include "engine/net/zmod_connect.h"
 #include "tests/fuzz/fuzz_target.h"
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "tests/host/host_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -116,11 +117,10 @@ TEST_F(HostTest, DevicesNeverGetTheDescriptorOfStandardInput) {
 }
 
 TEST_F(HostTest, OtherPathsAreRealFiles) {
-  char name[] = "/tmp/gp2x_host_XXXXXX";
-  const int tmp = mkstemp(name);
-  ASSERT_GE(tmp, 0);
-  ::close(tmp);
-  const int fd = gp2x::open(name, O_RDWR | O_TRUNC);
+  const TempDir dir;
+  const std::string name = dir / "file";
+  ASSERT_TRUE(WriteWholeFile(name, {}));
+  const int fd = gp2x::open(name.c_str(), O_RDWR | O_TRUNC);
   ASSERT_GT(fd, 0);
   EXPECT_EQ(gp2x::write(fd, "console", 7), 7);
   EXPECT_EQ(::lseek(fd, 0, SEEK_SET), 0);
@@ -134,7 +134,6 @@ TEST_F(HostTest, OtherPathsAreRealFiles) {
   EXPECT_EQ(gp2x::close(fd), 0);
   EXPECT_EQ(gp2x::open("/nonexistent/file", O_RDONLY), -1);
   EXPECT_EQ(errno, ENOENT);
-  std::remove(name);
 }
 
 }  // namespace

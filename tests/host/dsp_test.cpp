@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/host/host_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -357,9 +358,9 @@ uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
 }
 
 TEST_F(DspTest, WavRecordingKeepsTheSoundAndItsGaps) {
-  char dir[] = "/tmp/gp2x_wav_XXXXXX";
-  ASSERT_TRUE(mkdtemp(dir));
-  const std::string path = std::string(dir) + "/out.wav";
+  const TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string path = dir / "out.wav";
   settings_.wav_path = path;
   reconfigure();
   open_cd_quality();
@@ -390,8 +391,6 @@ TEST_F(DspTest, WavRecordingKeepsTheSoundAndItsGaps) {
   gp2x::close(dsp_);
   dsp_ = 0;
   host::configure(quiet_settings());  // finishes the recording
-  std::remove(path.c_str());
-  rmdir(dir);
 }
 
 TEST_F(DspTest, CaptureHandsTestsWhatWasWritten) {

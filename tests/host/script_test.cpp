@@ -8,6 +8,7 @@
 #include "host/gp2x_buttons.h"
 #include "host/host_input.h"
 #include "tests/host/host_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -87,19 +88,13 @@ TEST(ButtonScript, ShippedExamplesRead) {
 class ScriptedRunTest : public HostTest {
  protected:
   std::string write_script(const std::string& text) {
-    char name[] = "/tmp/gp2x_script_XXXXXX";
-    const int fd = mkstemp(name);
-    EXPECT_GE(fd, 0);
-    ::close(fd);
+    EXPECT_FALSE(dir_.path().empty());
+    const std::string name = dir_ / ("script" + std::to_string(scripts_++));
     std::ofstream(name) << text;
-    files_.push_back(name);
     return name;
   }
-  void TearDown() override {
-    for (const std::string& f : files_) std::remove(f.c_str());
-    HostTest::TearDown();
-  }
-  std::vector<std::string> files_;
+  TempDir dir_;
+  int scripts_ = 0;
 };
 
 TEST_F(ScriptedRunTest, ButtonsFollowTheScriptOverVirtualTime) {

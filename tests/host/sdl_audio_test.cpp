@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/host_audio_sink.h"
+#include "tests/support/temp_dir.h"
 
 namespace host = gp2x::host;
 
@@ -26,11 +27,9 @@ size_t file_size(const std::string& path) {
 }
 
 TEST(SdlSink, PiecesOfFramesPlayAsWholeFrames) {
-  char pattern[] = "/tmp/host_sdl_audio_XXXXXX";
-  const int fd = mkstemp(pattern);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  const std::string path = pattern;
+  const TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string path = dir / "card.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
   setenv("SDL_DISKAUDIODELAY", "1", 1);  // the card takes a buffer every millisecond

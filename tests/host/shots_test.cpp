@@ -9,6 +9,7 @@
 
 #include "host/host_png.h"
 #include "tests/host/host_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -61,21 +62,15 @@ std::vector<uint8_t> read_file(const std::string& path) {
 class ShotsTest : public HostTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/gp2x_shots_XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
-    dir_ = dir;
+    ASSERT_FALSE(dir_.empty());
     HostTest::SetUp();
-  }
-  void TearDown() override {
-    HostTest::TearDown();
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
   bool exists(const std::string& name) {
     struct stat st {};
     return ::stat((dir_ + "/" + name).c_str(), &st) == 0;
   }
-  std::string dir_;
+  TempDir temp_;
+  const std::string& dir_ = temp_.path();
 };
 
 TEST(Png, EncodesPixelsExactly) {

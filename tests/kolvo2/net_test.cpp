@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 #include "tests/kolvo2/loopback_server.h"
 #include "tests/kolvo2/screens_fixture.h"
 

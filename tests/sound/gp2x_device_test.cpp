@@ -13,6 +13,7 @@
 #include "tests/host/host_fixture.h"
 #include "tests/sound/fake_driver.h"
 #include "tests/sound/qss_fixtures.h"
+#include "tests/support/temp_dir.h"
 #include "sound/qssGP2X.h"
 
 namespace {
@@ -41,17 +42,13 @@ void leaveAsIs(void*, unsigned char*, int) {}
 class DeviceTest : public HostTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/qss_dsp_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-    wav_ = dir_ + "/out.wav";
+    ASSERT_FALSE(dir_.path().empty());
+    wav_ = dir_ / "out.wav";
     settings_.wav_path = wav_;
     HostTest::SetUp();
   }
   void TearDown() override {
     host_finish();
-    remove(wav_.c_str());
-    rmdir(dir_.c_str());
     HostTest::TearDown();
   }
   void host_finish() { gp2x::host::configure(quiet_settings()); }
@@ -64,7 +61,8 @@ class DeviceTest : public HostTest {
     if (bits) *bits = wav[34];
     return std::vector<uint8_t>(wav.begin() + 44, wav.end());
   }
-  std::string dir_, wav_;
+  TempDir dir_;
+  std::string wav_;
 };
 
 TEST_F(DeviceTest, SizingTable) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "tests/sound/qss_fixtures.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -35,12 +36,7 @@ Wav readWav(const std::string& path) {
 
 class QssPlay : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/qssplay_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+  void SetUp() override { ASSERT_FALSE(temp_.path().empty()); }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     std::string path = dir_ + "/" + name;
     FILE* f = fopen(path.c_str(), "wb");
@@ -58,7 +54,8 @@ class QssPlay : public ::testing::Test {
     std::ifstream in(dir_ + "/log.txt");
     return std::string((std::istreambuf_iterator<char>(in)), {});
   }
-  std::string dir_;
+  TempDir temp_;
+  const std::string& dir_ = temp_.path();
 };
 
 TEST_F(QssPlay, RendersAModuleToItsEnd) {

@@ -11,6 +11,7 @@
 #include "sound/qssTables.h"
 #include "tests/sound/fake_driver.h"
 #include "tests/sound/qss_fixtures.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -139,13 +140,11 @@ TEST(ModLoader, Errors) {
   EXPECT_EQ(music.songLength(), 128u);
 
   // Path form: the same result as memory; an empty file is -300.
-  char path[] = "/tmp/qss_mod_XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  FILE* f = fdopen(fd, "wb");
-  fclose(f);
+  const TempDir dir;
+  const TempPath path = dir / "song.mod";
+  ASSERT_TRUE(WriteWholeFile(path, {}));
   EXPECT_EQ(music.load(path), -300);
-  f = fopen(path, "wb");
+  FILE* f = fopen(path, "wb");
   fwrite(image.data(), 1, image.size(), f);
   fclose(f);
   EXPECT_EQ(music.load(path), 0);
@@ -157,7 +156,6 @@ TEST(ModLoader, Errors) {
   fwrite(bad.data(), 1, bad.size(), f);
   fclose(f);
   EXPECT_EQ(music.load(path), -100);
-  remove(path);
 }
 
 TEST(ModLoader, TruncatedSamplesAreClamped) {

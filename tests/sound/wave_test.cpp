@@ -14,6 +14,7 @@
 #include "sound/qssData.h"
 #include "sound/qssUtility.h"
 #include "tests/sound/qss_fixtures.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,15 +22,6 @@ std::vector<uint8_t> bytesOf(std::initializer_list<int> v) {
   std::vector<uint8_t> out;
   for (int x : v) out.push_back(static_cast<uint8_t>(x));
   return out;
-}
-
-std::string writeTemp(const std::vector<uint8_t>& bytes) {
-  char path[] = "/tmp/qss_wav_XXXXXX";
-  int fd = mkstemp(path);
-  FILE* f = fdopen(fd, "wb");
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-  return path;
 }
 
 std::vector<int16_t> pcmOf(const qssSound& s) {
@@ -105,14 +97,15 @@ TEST(Wave, ParseTable) {
     EXPECT_EQ(copied.frames(), s.frames());
     EXPECT_EQ(memcmp(copied.data(), s.data(), w.data.size()), 0);
     // Path form agrees, except that it refuses an empty data chunk.
-    std::string path = writeTemp(image);
+    const TempDir dir;
+    const std::string path = dir / "sample.wav";
+    ASSERT_TRUE(WriteWholeFile(path, image));
     qssSound fromFile;
     EXPECT_EQ(fromFile.load(path.c_str()), c.frames ? 0 : -300);
     if (c.frames) {
       EXPECT_EQ(fromFile.frames(), s.frames());
       EXPECT_EQ(memcmp(fromFile.data(), s.data(), w.data.size()), 0);
     }
-    remove(path.c_str());
   }
 }
 

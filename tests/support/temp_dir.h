@@ -1,5 +1,6 @@
-// A fresh folder under the system's temporary folder for one test, removed with all its
-// contents when the object goes.
+// A fresh folder under the system's temporary folder (or under a base folder given) for
+// one test, removed with all its contents when the object goes. path() is empty when the
+// folder could not be made.
 #pragma once
 
 #include <ftw.h>
@@ -21,9 +22,12 @@ struct TempPath : std::string {
 
 class TempDir {
  public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zolt_test_XXXXXX";
+  explicit TempDir(std::string base = "") {
+    if (base.empty()) {
+      const char* tmp = std::getenv("TMPDIR");
+      base = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string pattern = base + "/zolt_test_XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back(0);
     if (mkdtemp(buffer.data())) path_ = buffer.data();
@@ -35,6 +39,10 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
+  // Removes everything inside the folder and keeps the folder.
+  void Clear() const {
+    if (!path_.empty()) nftw64(path_.c_str(), RemoveInside, 16, FTW_DEPTH | FTW_PHYS);
+  }
   // The full name of a file inside the folder.
   TempPath operator/(const std::string& name) const { return TempPath(path_ + "/" + name); }
 
@@ -42,6 +50,10 @@ class TempDir {
   // The large-file walk: the plain one fails on 32 bits where positions pass 32 bits.
   static int Remove(const char* path, const struct stat64*, int, struct FTW*) {
     std::remove(path);
+    return 0;
+  }
+  static int RemoveInside(const char* path, const struct stat64*, int, struct FTW* at) {
+    if (at->level > 0) std::remove(path);
     return 0;
   }
   std::string path_;

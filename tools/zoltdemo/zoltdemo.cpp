@@ -9,7 +9,7 @@
 // 2 for an argument it does not know; --help prints the usage.
 #include <cstdio>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 #include "tools/zolt_tool_main.h"
 #include "tools/zoltdemo/zoltdemo_pattern.h"
 

@@ -17,10 +17,10 @@
 #include <cstdio>
 #include <utility>
 
-#include "engine/core/zolt.h"
-#include "tools/zolt_tool_main.h"
+#include "engine/app/zolt.h"
 #include "engine/graphics/zsurf_3d.h"
 #include "engine/graphics/zx_shader.h"
+#include "tools/zolt_tool_main.h"
 
 namespace {
 

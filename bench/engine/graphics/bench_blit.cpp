@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/core/zdsp_base.h"
 #include "engine/core/zmod_math.h"
 #include "engine/core/zmod_memory.h"
+#include "engine/graphics/zdsp_base.h"
 #include "engine/graphics/zdsp_standalone.h"
 #include "engine/graphics/zsurf_2d.h"
 

@@ -7,6 +7,7 @@
 
 #include "engine/core/zmod_file.h"
 #include "engine/core/zmod_std.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -67,13 +68,11 @@ TEST(MD5, UpdatesInPiecesMatchOneBlock) {
 }
 
 TEST(MD5, FilesHashExactlyTheBytesFromThePositionToTheEnd) {
-  char path[] = "/tmp/zmd5XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
+  const TempDir dir;
+  const TempPath path = dir / "data";
   std::string data;
   for (int i = 0; i < 20000; i++) data += static_cast<char>('a' + i % 26);  // > two blocks
-  ASSERT_EQ(write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-  close(fd);
+  ASSERT_TRUE(WriteWholeFile(path, std::vector<uint8_t>(data.begin(), data.end())));
 
   char want[33], out[33];
   ClassZStd::MD5Data(want, data.data(), 20000);
@@ -90,7 +89,6 @@ TEST(MD5, FilesHashExactlyTheBytesFromThePositionToTheEnd) {
   ClassZStd::MD5File(out, &file);
   EXPECT_STREQ(out, "d41d8cd98f00b204e9800998ecf8427e");
   file.Close();
-  unlink(path);
 
   // A file that gives fewer bytes than its size says (a system file of a nominal 4096
   // bytes): the bytes it gave are hashed, not dropped.

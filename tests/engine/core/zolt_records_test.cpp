@@ -1,11 +1,11 @@
 #include "engine/core/zolt_records.h"
 #include "tests/engine/rect_expect.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -92,12 +92,6 @@ TEST(Records, ButtonDefaults) {
   for (uint32_t i = 0; i < ZBUTTONLIST_SIZE; i++) EXPECT_EQ(list.button[i], want[i]) << i;
 }
 
-std::string Narrow(const uint16_t* s) {
-  std::string out;
-  while (*s) out += static_cast<char>(*s++);
-  return out;
-}
-
 TEST(Records, StartDataNamesTheWorkingFolder) {
   ZOLTDATA data;
   ZRecord_StartData(&data, nullptr, "-fullscreen");
@@ -115,11 +109,11 @@ TEST(Records, StartDataNamesTheWorkingFolder) {
 TEST(Records, StartDataBoundsFolderAndCommandLine) {
   // A working folder too long for the field falls back to the root instead of a cut
   // (different) folder.
-  char base[] = "/tmp/zrecXXXXXX";
-  ASSERT_NE(mkdtemp(base), nullptr);
+  const TempDir base;
+  ASSERT_FALSE(base.path().empty());
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
-  ASSERT_EQ(chdir(base), 0);
+  ASSERT_EQ(chdir(base.path().c_str()), 0);
   const std::string part(100, 'd');
   for (int i = 0; i < 6; i++) {
     ASSERT_EQ(mkdir(part.c_str(), 0700), 0);
@@ -132,7 +126,6 @@ TEST(Records, StartDataBoundsFolderAndCommandLine) {
   EXPECT_EQ(std::string(data.commandline), command.substr(0, ZOLTDATA_COMMANDSIZE - 1));
   EXPECT_EQ(Narrow(data.name).size(), ZOLTDATA_NAMESIZE - 1u);
   ASSERT_EQ(chdir(cwd), 0);
-  std::filesystem::remove_all(base);
 }
 
 }  // namespace

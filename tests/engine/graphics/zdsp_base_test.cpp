@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "engine/core/zmod_devptr.h"
 #include "engine/graphics/zldr_base.h"
 #include "gfx_test_engine.h"
 #include "host/gp2x_host.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "assets/font/zfont_design.h"
+#include "engine/graphics/font/zfont_design.h"
 #include "gfx_test_engine.h"
 
 namespace {

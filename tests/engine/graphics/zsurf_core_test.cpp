@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "gfx_test_engine.h"
+#include "engine/graphics/zsurf_lock.h"
 #include "tests/engine/rect_expect.h"
 
 namespace {
@@ -370,3 +371,29 @@ TEST(SurfacePixels, PixelRuleTable) {
 }
 
 }  // namespace
+
+// The scoped lock unlocks exactly the lock it took: none for a surface without pixels, so
+// a lock held outside it survives; one for a surface with pixels, on every way out.
+TEST(Z2DSurface, ScopedLockReleasesOnlyWhatItTook) {
+  TestEngine e;
+  Z2DSurface s, empty;
+  MakeSurface(e, s, 4, 4, ZFMT_RGB565);
+  ASSERT_NE(s.Lock(), nullptr);  // held by the caller throughout
+  for (Z2DSurface* surface : {&s, &empty, static_cast<Z2DSurface*>(nullptr)}) {
+    {
+      const ZSurfLock<Z2DSurface> lock(surface);
+      EXPECT_EQ(bool(lock), surface == &s);
+      EXPECT_EQ(lock.Pixels(), surface == &s ? s.buffer : nullptr);
+      EXPECT_EQ(s.lockcount, surface == &s ? 2 : 1);
+    }
+    EXPECT_EQ(s.lockcount, 1);
+    EXPECT_EQ(empty.lockcount, 0);
+  }
+  Z2DSURFACEINFO info{};
+  {
+    const ZSurfLock<Z2DSurface> lock(&s, &info);
+    EXPECT_EQ(info.width, 4u);
+  }
+  s.Unlock();
+  EXPECT_EQ(s.lockcount, 0);
+}

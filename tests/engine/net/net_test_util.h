@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/core/zolt.h"
+#include "engine/app/zolt.h"
 #include "engine/net/zmod_connect.h"
 
 namespace nettest {

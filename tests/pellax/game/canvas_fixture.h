@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "pellax/game/canvas.h"
+#include "pellax/base/canvas.h"
 
 class CanvasTest : public ::testing::Test {
  protected:

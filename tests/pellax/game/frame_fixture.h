@@ -14,19 +14,19 @@
 #include "host/host_input.h"
 #include "host/host_runtime.h"
 #include "host/host_settings.h"
-#include "pellax/game/frame_loop.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/run_state.h"
-#include "tests/pellax/platform/audio_recorder.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/frame/frame_loop.h"
 #include "pellax/platform/video.h"
+#include "tests/support/pellax_audio_double.h"
+#include "tests/support/temp_dir.h"
 
 class FrameLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_loop_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     restart_host(settings());
   }
@@ -34,7 +34,6 @@ class FrameLoopTest : public ::testing::Test {
     game_shutdown();
     video_close();
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
   static gp2x::host::Settings settings() {
     gp2x::host::Settings s;
@@ -54,11 +53,7 @@ class FrameLoopTest : public ::testing::Test {
     gp2x::host::runtime().input.set_script(std::move(events));
   }
   // The names of the audio calls recorded, in order.
-  static std::vector<std::string> audio_names() {
-    std::vector<std::string> names;
-    for (int i = 0; i < audio_call_count(); ++i) names.push_back(audio_call_at(i).name);
-    return names;
-  }
+  static std::vector<std::string> audio_names() { return audio_event_names(); }
   // Opens the hardware and sets the game up without the start-up's waits.
   void open_game() {
     ASSERT_EQ(video_open(), 0);
@@ -66,5 +61,6 @@ class FrameLoopTest : public ::testing::Test {
   }
 
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };

@@ -4,18 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include "pellax/game/enemy_kinds.h"
-#include "pellax/game/frame_loop.h"
-#include "pellax/game/object_helpers.h"
-#include "pellax/game/game_flow.h"
-#include "pellax/game/high_scores.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/play_update.h"
-#include "pellax/game/player_ship.h"
-#include "pellax/game/random.h"
-#include "pellax/game/run_state.h"
-#include "pellax/game/stage_director.h"
-#include "tests/pellax/game/audio_double.h"
+#include "pellax/base/random.h"
+#include "pellax/game/core/object_helpers.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/player_ship.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/enemies/enemy_kinds.h"
+#include "pellax/game/enemies/stage_director.h"
+#include "pellax/game/flow/game_flow.h"
+#include "pellax/game/frame/frame_loop.h"
+#include "pellax/game/play/high_scores.h"
+#include "pellax/game/play/play_update.h"
+#include "tests/support/pellax_audio_double.h"
 
 class GameTest : public ::testing::Test {
  protected:
@@ -23,7 +23,7 @@ class GameTest : public ::testing::Test {
     reset_frame_loop_state();
     mt_seed(1234);
     ASSERT_EQ(init_object_pools(), 0);
-    audio_events().clear();
+    audio_standin_reset();
     stage_reset();
     stage_begin();
     difficulty_level = 2;

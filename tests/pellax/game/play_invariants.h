@@ -8,12 +8,12 @@
 #include <cmath>
 #include <string>
 
-#include "pellax/game/enemy_kinds.h"
-#include "pellax/game/game_flow.h"
-#include "pellax/game/object_pool.h"
-#include "pellax/game/render_lines.h"
-#include "pellax/game/run_state.h"
-#include "pellax/game/stage_director.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/enemies/enemy_kinds.h"
+#include "pellax/game/enemies/stage_director.h"
+#include "pellax/game/flow/game_flow.h"
+#include "pellax/game/render/render_lines.h"
 
 // Pool lists whole: used + free = capacity, no cycle, links agree, flags only on used.
 // Checked every frame over thousands of records: plain tests, one assertion with the

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pellax/game/object_pool.h"
-#include "pellax/game/run_state.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/run_state.h"
 
 class PoolTest : public ::testing::Test {
  protected:

@@ -9,7 +9,7 @@
 
 #include "pellax/audio940/core.h"
 #include "pellax/audio940/program_image.h"
-#include "pellax/game/random.h"
+#include "pellax/base/random.h"
 #include "tests/pellax/audio940/ogg_oracle.h"
 #include "tests/pellax/platform/audio_fixture.h"
 

@@ -20,14 +20,14 @@
 #include "pellax/platform/audio.h"
 #include "pellax/platform/audio_driver.h"
 #include "pellax/platform/video.h"
+#include "tests/support/temp_dir.h"
 
 class AudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
-    char pattern[] = "/tmp/pellax_audio_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     settings_.audio = "capture";
     settings_.poll_ns = 0;
@@ -36,7 +36,6 @@ class AudioTest : public ::testing::Test {
     audio_shutdown();
     video_close();
     ASSERT_EQ(chdir(previous_), 0);
-    std::system(("rm -rf " + folder_).c_str());
   }
   // The layer started with settings_ and the screen and register window opened.
   void start_host() {
@@ -62,6 +61,7 @@ class AudioTest : public ::testing::Test {
 
   gp2x::host::Settings settings_;
   char previous_[PATH_MAX];
+  TempDir temp_;
   std::string folder_;
 };
 

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 std::string read_file(const std::string& path) {
@@ -64,16 +66,14 @@ Wav parse_wav(const std::string& bytes) {
 class SoundRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/pellax_sound_XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder_ = pattern;
+    ASSERT_FALSE(temp_.path().empty());
+    folder_ = temp_.path();
     ASSERT_EQ(std::system(("cp -a " + std::string(PELLAX_DATA) + "/. " + folder_).c_str()), 0);
     std::ofstream script(folder_ + "/script.txt");
     // Select turns the music off (effects stay on) and leaves the title for the level
     // select, where each move of the stick plays the move effect.
     script << "2000 select\n2100 none\n4000 right\n4100 none\n5000 right\n5100 none\n6000 left\n6100 none\n";
   }
-  void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
 
   Wav run(const std::string& name) {
     const std::string command = "cd " + folder_ +
@@ -90,6 +90,8 @@ class SoundRunTest : public ::testing::Test {
     for (size_t i = a; i < b; ++i) sum += double(w.samples[i]) * w.samples[i];
     return b > a ? std::sqrt(sum / double(b - a)) : 0.0;
   }
+
+  TempDir temp_;
 
   std::string folder_;
 };

@@ -1,0 +1,354 @@
+#include "pellax/game/render/world_image.h"
+
+#include <cstdlib>
+#include <initializer_list>
+#include <cstring>
+
+#include "assets/pellax/procedural_art.h"
+#include "pellax/base/canvas.h"
+#include "pellax/base/random.h"
+#include "pellax/base/wall_table.h"
+#include "pellax/game/core/object_pool.h"
+#include "pellax/game/core/run_state.h"
+#include "pellax/game/render/render_lines.h"
+
+uint16_t* world_image = nullptr;
+uint16_t world_palette[6] = {0x0006, 0x0004, 0x0002, 0x0008, 0x0006, 0x0004};
+
+namespace {
+
+constexpr int kIntensity = pellax_art::kIntensitySize;
+
+uint16_t image_slots[kImageSlotCount][kCanvasPixels];
+uint16_t built_in_pictures[3][kCanvasPixels];
+bool built_in_made[3] = {false, false, false};
+uint8_t built_in_intensities[2][kIntensity * kIntensity];
+bool intensity_made[2] = {false, false};
+
+const uint8_t* built_in_intensity(int which) {
+  if (!intensity_made[which]) {
+    pellax_art::built_in_intensity(which, built_in_intensities[which]);
+    intensity_made[which] = true;
+  }
+  return built_in_intensities[which];
+}
+
+bool level_in(int32_t level, std::initializer_list<int32_t> levels) {
+  for (int32_t l : levels)
+    if (l == level) return true;
+  return false;
+}
+
+struct palette_set {
+  uint16_t colours[6];
+};
+constexpr palette_set kRed{{0x2800, 0x1800, 0x0800, 0x3000, 0x2800, 0x1800}};
+constexpr palette_set kGreen{{0x0100, 0x00A0, 0x0060, 0x0140, 0x00E0, 0x00A0}};
+constexpr palette_set kBlue{{0x0006, 0x0004, 0x0002, 0x0008, 0x0006, 0x0004}};
+constexpr palette_set kPurple{{0x2004, 0x1803, 0x1002, 0x3006, 0x2004, 0x1803}};
+
+void use_palette(const palette_set& p) { std::memcpy(world_palette, p.colours, sizeof world_palette); }
+
+// Base pass: a 384x384 intensity picture doubled into the world, stored.
+void base_pass(int32_t level) {
+  enum { kNone, kBlueV, kRedV, kGreenV, kRedHalf, kGreenDouble, kGreenBlue } how = kGreenV;
+  bool use_b = false;
+  if (level_in(level, {8, 17})) how = kNone;
+  else if (level_in(level, {5, 27})) how = kBlueV;
+  else if (level_in(level, {6, 10, 26})) how = kRedV;
+  else if (level_in(level, {7, 9})) how = kGreenV;
+  else if (level_in(level, {11, 12, 14, 16, 31})) use_b = true, how = kRedV;
+  else if (level_in(level, {13, 28})) use_b = true, how = kGreenV;
+  else if (level == 15) use_b = true, how = kBlueV;
+  else if (level == 18) how = kRedHalf;
+  else if (level == 24) use_b = true, how = kGreenDouble;
+  else if (level == 33) use_b = true, how = kGreenBlue;
+  if (how == kNone) return;
+  const uint8_t* src = use_b ? built_in_intensity_b() : built_in_intensity_a();
+  for (int r = 0; r < kIntensity; ++r) {
+    for (int c = 0; c < kIntensity; ++c) {
+      const uint16_t v = src[r * kIntensity + c];
+      uint16_t colour = 0;
+      switch (how) {
+        case kBlueV: colour = v; break;
+        case kRedV: colour = uint16_t(v << 11); break;
+        case kGreenV: colour = uint16_t(v << 5); break;
+        case kRedHalf: colour = uint16_t((v >> 1) << 11); break;
+        case kGreenDouble: colour = uint16_t((2 * v) << 5); break;
+        case kGreenBlue: colour = uint16_t((v << 5) | v); break;
+        case kNone: break;
+      }
+      uint16_t* d = world_image + (2 * r) * kCanvasSize + 2 * c;
+      d[0] = d[1] = d[kCanvasSize] = d[kCanvasSize + 1] = colour;
+    }
+  }
+}
+
+uint16_t half(uint16_t s) {
+  return uint16_t((s & 0xF800) | ((((s >> 5) & 63) >> 1) << 5) | ((s >> 1) & 0x1F));
+}
+uint16_t keep(uint16_t s) { return uint16_t((s & 0xFFC0) | ((s >> 1) & 0x1F)); }
+
+// Picture pass over pixels 60,000 .. last.
+void picture_pass(int32_t level) {
+  const uint16_t* src = nullptr;
+  bool halve = true, non_zero = false;
+  int32_t last = 522239;
+  if (world_image_mode == 1) {
+    src = image_slot(5);
+    last = 450001;
+  } else if (world_image_mode == 2) {
+    src = built_in_picture(3);
+    last = 450001;
+  } else if (level <= 4) {
+    src = image_slot(1);
+  } else {
+    switch (level) {
+      case 10: src = image_slot(1), halve = false, non_zero = true; break;
+      case 13: case 19: case 28: src = image_slot(1), non_zero = true; break;
+      case 14: src = image_slot(2), non_zero = true; break;
+      case 15: src = image_slot(3), non_zero = true; break;
+      case 17: src = image_slot(4), halve = false; break;
+      case 21: src = built_in_picture(1); break;
+      case 22: src = built_in_picture(2), halve = false; break;
+      case 23: src = image_slot(3); break;
+      case 25: src = image_slot(4); break;
+      case 29: src = image_slot(2), halve = false; break;
+      case 30: src = image_slot(3), halve = false; break;
+      case 32: src = image_slot(4), halve = false; break;
+      case 34: src = image_slot(6), halve = false; break;
+      default: break;  // level 20 and levels without a picture
+    }
+  }
+  if (!src) return;
+  for (int32_t i = 60000; i <= last; ++i) {
+    const uint16_t s = src[i];
+    if (non_zero && s == 0) continue;
+    world_image[i] = halve ? half(s) : keep(s);
+  }
+}
+
+// A line of five pixels' width: centre, then one and two pixels to each side.
+void grid_lines(int32_t spacing, const uint16_t* colours) {
+  for (int32_t c = spacing; c < kCanvasSize; c += spacing) {
+    for (int32_t row = 0; row < kCanvasSize; ++row) {
+      world_add_pixel(row * kCanvasSize + c, colours[0]);
+      for (int32_t k = 1; k <= 2; ++k) {
+        world_add_pixel(row * kCanvasSize + c - k, colours[k]);
+        world_add_pixel(row * kCanvasSize + c + k, colours[k]);
+      }
+    }
+  }
+  for (int32_t r = spacing; r < kCanvasSize; r += spacing) {
+    for (int32_t col = 0; col < kCanvasSize; ++col) {
+      world_add_pixel(r * kCanvasSize + col, colours[0]);
+      for (int32_t k = 1; k <= 2; ++k) {
+        world_add_pixel((r - k) * kCanvasSize + col, colours[k]);
+        world_add_pixel((r + k) * kCanvasSize + col, colours[k]);
+      }
+    }
+  }
+}
+
+int32_t coarse_spacing(int32_t level) {
+  if (level >= 0 && level <= 17) return 48;
+  if (level == 26 || level == 33) return 36;
+  if (level == 31) return 24;
+  return 60;
+}
+
+void stars() {
+  for (int tries = 0; tries < 80; ++tries) {
+    const int32_t x = int32_t(mt_next() & 511);
+    const int32_t y = int32_t(mt_next() & 511);
+    // A try on the edge is wasted without drawing its colours.
+    if (x == 0 || y == 0 || x == 511 || y == 511) continue;
+    const int32_t r = int32_t((mt_next() & 0xFFFF) % 6 + 24);
+    const int32_t g = int32_t((mt_next() & 0xFFFF) % 12 + 48);
+    const int32_t b = int32_t((mt_next() & 0xFFFF) % 6 + 24);
+    const int32_t centre = (y + 128) * kCanvasSize + x + 128;
+    auto colour = [&](int shift) { return uint16_t(((r >> shift) << 11) | ((g >> shift) << 5) | (b >> shift)); };
+    world_add_pixel(centre, colour(0));
+    for (int32_t d : {-1, 1, -kCanvasSize, kCanvasSize}) world_add_pixel(centre + d, colour(1));
+    for (int32_t d : {-kCanvasSize - 1, -kCanvasSize + 1, kCanvasSize - 1, kCanvasSize + 1})
+      world_add_pixel(centre + d, colour(2));
+  }
+}
+
+void walls(int32_t level) {
+  const uint16_t colour = (level == 11 || level == 23) ? 0x000A : level == 22 ? 0x03DE : 0xFBE0;
+  for_each_wall(level, [&](const wall_box& b) {
+    for (int32_t y = b.y + 128; y < b.y + 128 + b.height; ++y)
+      for (int32_t x = b.x + 128; x < b.x + 128 + b.width; ++x)
+        if (on_canvas(x, y)) world_add_pixel(y * kCanvasSize + x, colour);
+  });
+}
+
+struct start_position {
+  int32_t level, x, y;
+};
+constexpr start_position kShipStarts[] = {
+    {13, 160, 160}, {14, 409, 400}, {15, 540, 600}, {19, 160, 170}, {22, 540, 140},
+    {23, 140, 140}, {25, 600, 220}, {27, 140, 550}, {28, 340, 610}, {29, 380, 380},
+    {30, 155, 155}, {31, 320, 155}, {33, 150, 250}, {34, 380, 610},
+};
+
+template <typename Change>
+void change_every_pixel(Change change) {
+  if (!world_image) return;
+  for (int32_t i = 0; i < kCanvasPixels; ++i) {
+    const uint16_t v = world_image[i];
+    int32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
+    change(r, g, b);
+    world_image[i] = uint16_t((r << 11) | (g << 5) | b);
+  }
+}
+
+int32_t towards(int32_t from, int32_t to) {
+  if (from < to) return from + (to - from < 3 ? to - from : 3);
+  if (from > to) return from - (from - to < 3 ? from - to : 3);
+  return from;
+}
+
+}  // namespace
+
+uint16_t* image_slot(int32_t slot) {
+  if (slot < 1 || slot > kImageSlotCount) return nullptr;
+  return image_slots[slot - 1];
+}
+
+const uint16_t* built_in_picture(int32_t which) {
+  if (which < 1 || which > 3) return nullptr;
+  if (!built_in_made[which - 1]) {
+    pellax_art::built_in_picture(which, built_in_pictures[which - 1]);
+    built_in_made[which - 1] = true;
+  }
+  return built_in_pictures[which - 1];
+}
+
+const uint8_t* built_in_intensity_a() { return built_in_intensity(0); }
+const uint8_t* built_in_intensity_b() { return built_in_intensity(1); }
+
+void set_world_palette(int32_t difficulty, int32_t level) {
+  if (difficulty == 0) return use_palette(kBlue);
+  if (level_in(level, {0, 3, 6, 22, 26, 31})) use_palette(kRed);
+  else if (level_in(level, {1, 7, 9, 12, 19, 20, 24})) use_palette(kGreen);
+  else if (level_in(level, {2, 5, 8, 11, 17, 25, 27})) use_palette(kBlue);
+  else if (level_in(level, {4, 10, 13, 16, 18, 21, 33})) use_palette(kPurple);
+}
+
+void build_world_image(int32_t difficulty, int32_t level) {
+  set_world_palette(difficulty, level);
+  if (!world_image) {
+    // Cleared once: the passes below leave some pixels to the previous world, and the
+    // first world has none.
+    world_image = static_cast<uint16_t*>(std::calloc(kCanvasPixels, sizeof(uint16_t)));
+    if (!world_image) return;
+  }
+  if (level > 4 && world_image_mode == 0) base_pass(level);
+  if (world_image_mode != 0 || level <= 4 ||
+      level_in(level, {10, 13, 14, 15, 17, 19, 20, 21, 22, 23, 25, 28, 29, 30, 32, 34}))
+    picture_pass(level);
+  grid_lines(12, world_palette);
+  grid_lines(coarse_spacing(level), world_palette + 3);
+  stars();
+  if (level != 99) {
+    world_rect_outline(127, 127, 514, 514, 0x8410);
+    world_rect_outline(126, 126, 516, 516, 0xFFFF);
+    world_rect_outline(125, 125, 518, 518, 0xFFFF);
+    world_rect_outline(124, 124, 520, 520, 0x8410);
+  }
+  if (world_image_mode == 0 && level >= 11 && level <= 35 && !level_in(level, {14, 15, 19}))
+    walls(level);
+  if (player_object) {
+    for (const start_position& s : kShipStarts) {
+      if (s.level != level) continue;
+      player_object->x = s.x * 256;
+      player_object->y = s.y * 256;
+    }
+  }
+}
+
+void world_add_pixel(int32_t index, uint16_t colour) {
+  if (!world_image || index < 0 || index >= kCanvasPixels) return;
+  world_image[index] = add_saturate(world_image[index], colour);
+}
+
+void world_rect_outline(int32_t x, int32_t y, int32_t width, int32_t height, uint16_t colour) {
+  if (world_image) draw_rect_outline(world_image, x, y, width, height, colour);
+}
+
+void fade_world_image() {
+  change_every_pixel([](int32_t& r, int32_t& g, int32_t& b) {
+    r = r > 4 ? r - 4 : 0;
+    g = g > 6 ? g - 6 : 0;
+    b = b > 4 ? b - 4 : 0;
+  });
+}
+
+void darken_world_image() {
+  change_every_pixel([](int32_t& r, int32_t& g, int32_t& b) {
+    r = r > 4 ? r - 4 : 0;
+    g = g > 4 ? g - 4 : 0;
+    b = b > 4 ? b - 4 : 0;
+  });
+}
+
+void fade_world_step() {
+  change_every_pixel([](int32_t& r, int32_t& g, int32_t& b) {
+    for (int32_t* c : {&r, &g, &b})
+      if (*c > 1) *c -= 2;
+    if (r <= 1 && g <= 1 && b <= 1) transition_timer = 1;
+  });
+}
+
+void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
+  if (!world_image || !surface) return;
+  // The window's edges in 64 bits (a camera at the end of the range must not wrap); the
+  // last column, 767, is never touched.
+  const int64_t c0 = x - int64_t(1) < 0 ? 0 : x - int64_t(1);
+  const int64_t c1 = x + int64_t(319) > kCanvasSize - 2 ? kCanvasSize - 2 : x + int64_t(319);
+  const int64_t r0 = y < 0 ? 0 : y;
+  const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
+  for (int64_t row = r0; row <= r1; ++row) {
+    for (int64_t col = c0; col <= c1; ++col) {
+      uint16_t& s = surface[row * kCanvasSize + col];
+      const uint16_t w = world_image[row * kCanvasSize + col];
+      const int32_t r = towards(s >> 11, w >> 11);
+      const int32_t g = towards((s >> 5) & 63, (w >> 5) & 63);
+      const int32_t b = towards(s & 31, w & 31);
+      s = uint16_t((r << 11) | (g << 5) | b);
+    }
+  }
+}
+
+void copy_world_window(uint16_t* destination, int32_t sx, int32_t sy, int32_t dx, int32_t dy,
+                       int32_t width, int32_t height) {
+  if (!world_image || !destination || width <= 0 || height <= 0) return;
+  // In 64 bits: the negation and the room left both overflow at the ends of the range.
+  auto clip = [](int64_t s, int64_t d, int64_t n, int64_t& first, int64_t& end) {
+    first = 0;
+    if (-s > first) first = -s;
+    if (-d > first) first = -d;
+    end = n;
+    if (kCanvasSize - s < end) end = kCanvasSize - s;
+    if (kCanvasSize - d < end) end = kCanvasSize - d;
+  };
+  int64_t c0, c1, r0, r1;
+  clip(sx, dx, width, c0, c1);
+  clip(sy, dy, height, r0, r1);
+  if (c1 <= c0) return;
+  for (int64_t r = r0; r < r1; ++r) {
+    std::memcpy(destination + (dy + r) * kCanvasSize + dx + c0,
+                world_image + (sy + r) * kCanvasSize + sx + c0, size_t(c1 - c0) * 2);
+  }
+}
+
+void draw_world(uint16_t* surface, int32_t x, int32_t y) {
+  copy_world_window(surface, x, y, x, y, 320, 240);
+}
+
+void free_world_image() {
+  std::free(world_image);
+  world_image = nullptr;
+}
