@@ -1,8 +1,8 @@
 // The device seam: every call the console code makes to the operating system for its
 // devices, clock and program hand-over goes through these functions. On the console they
-// are the plain system calls; on a PC the host layer routes "/dev/fb0", "/dev/fb1",
-// "/dev/mem", "/dev/dsp" and "/dev/batt" to emulated devices and passes every other path
-// to the real calls.
+// are the plain system calls (console/); on a PC the host layer (host/) routes "/dev/fb0",
+// "/dev/fb1", "/dev/mem", "/dev/dsp" and "/dev/batt" to emulated devices and passes every
+// other path to the real calls.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,7 @@ int execl(const char* path, const char* arg0, ...);
 bool quit_requested();
 
 // Hardware registers: on the console plain volatile accesses into a mapping of "/dev/mem";
-// here reads are live and writes act on the emulated hardware.
+// on a PC reads are live and writes act on the emulated hardware.
 uint16_t peek16(const volatile void* address);
 uint32_t peek32(const volatile void* address);
 void poke16(volatile void* address, uint16_t value);

@@ -22,10 +22,13 @@ struct KeyBinding {
   SDL_Scancode key;
   uint32_t button;
 };
-// Arrows are the stick (kept apart: two arrows make a diagonal); the rest as in README.md.
+// Arrows are the stick (kept apart: two arrows make a diagonal). A letter key presses the
+// button of its own name, so the key a screen names is the key to press; Q and W are L and
+// R as well, beside each other as the shoulders are. The rest as in README.md.
 constexpr KeyBinding kKeys[] = {
-    {SDL_SCANCODE_Z, b::kA},           {SDL_SCANCODE_X, b::kB},          {SDL_SCANCODE_A, b::kX},
-    {SDL_SCANCODE_S, b::kY},           {SDL_SCANCODE_Q, b::kL},          {SDL_SCANCODE_W, b::kR},
+    {SDL_SCANCODE_A, b::kA},           {SDL_SCANCODE_B, b::kB},          {SDL_SCANCODE_X, b::kX},
+    {SDL_SCANCODE_Y, b::kY},           {SDL_SCANCODE_L, b::kL},          {SDL_SCANCODE_R, b::kR},
+    {SDL_SCANCODE_Q, b::kL},           {SDL_SCANCODE_W, b::kR},
     {SDL_SCANCODE_RETURN, b::kStart},  {SDL_SCANCODE_BACKSPACE, b::kSelect},
     {SDL_SCANCODE_MINUS, b::kVolDown}, {SDL_SCANCODE_KP_MINUS, b::kVolDown},
     {SDL_SCANCODE_EQUALS, b::kVolUp},  {SDL_SCANCODE_KP_PLUS, b::kVolUp}, {SDL_SCANCODE_C, b::kPush},
@@ -51,6 +54,8 @@ class SdlWindow : public Frontend {
     const Uint32 own = SDL_GetWindowPixelFormat(window);
     if (SDL_BITSPERPIXEL(own) == 32 && !SDL_ISPIXELFORMAT_FOURCC(own) && !SDL_ISPIXELFORMAT_INDEXED(own))
       texture_format_ = own;
+    SDL_RendererInfo info{};
+    software_ = SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
   }
   ~SdlWindow() override {
     for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
@@ -65,10 +70,19 @@ class SdlWindow : public Frontend {
     // texture with a plain row copy, but one of another format (the framebuffer's 5:6:5)
     // pixel by pixel through its generic converter, which at scale 3 cost more than the
     // game's frame. The conversion here is one fast pass at the console's size.
+    // SDL's software renderer stretches pixel by pixel; there the picture is widened here
+    // by whole rows and copied into a texture of the window's own size, which it then
+    // copies unscaled.
+    const int scale = software_ ? whole_scale() : 1;
+    if (texture_ && scale != texture_scale_) {
+      SDL_DestroyTexture(texture_);
+      texture_ = nullptr;
+    }
     if (!texture_) {
-      texture_ = SDL_CreateTexture(renderer_, texture_format_, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                   kScreenHeight);
+      texture_ = SDL_CreateTexture(renderer_, texture_format_, SDL_TEXTUREACCESS_STREAMING, kScreenWidth * scale,
+                                   kScreenHeight * scale);
       if (!texture_) return;
+      texture_scale_ = scale;
       SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     }
     const uint8_t* pixels = fb;
@@ -84,7 +98,14 @@ class SdlWindow : public Frontend {
     void* texels = nullptr;
     int texture_pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &texels, &texture_pitch) != 0) return;
-    SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, texels, texture_pitch);
+    if (scale == 1) {
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, texels, texture_pitch);
+    } else {
+      native_.resize(kScreenWidth * kScreenHeight);
+      SDL_ConvertPixels(kScreenWidth, kScreenHeight, from, pixels, pitch, texture_format_, native_.data(),
+                        kScreenWidth * 4);
+      widen(static_cast<uint8_t*>(texels), texture_pitch, scale);
+    }
     SDL_UnlockTexture(texture_);
     show();
     pump_now_ = true;  // a frame is a good moment to take in the keys
@@ -155,9 +176,33 @@ class SdlWindow : public Frontend {
   // The last frame, scaled by the largest whole factor that fits the window and centred on
   // black (the renderer's logical size and integer scale do the arithmetic).
   void show() {
-    SDL_RenderClear(renderer_);
+    // Black only where the picture leaves bars: a picture that fills the window covers
+    // every pixel anyway.
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    const int scale = whole_scale();
+    if (!texture_ || w != kScreenWidth * scale || h != kScreenHeight * scale) SDL_RenderClear(renderer_);
     if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+  }
+
+  // The largest whole scale of the picture that fits the window (at least 1).
+  int whole_scale() const {
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    return std::max(1, std::min(w / kScreenWidth, h / kScreenHeight));
+  }
+
+  // native_ (the picture in the texture's format) into the texture, each pixel `scale`
+  // times across and each row `scale` times down.
+  void widen(uint8_t* texels, int pitch, int scale) const {
+    for (int y = 0; y < kScreenHeight; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(texels + static_cast<size_t>(y) * scale * pitch);
+      const uint32_t* from = native_.data() + static_cast<size_t>(y) * kScreenWidth;
+      for (int x = 0; x < kScreenWidth; ++x) std::fill_n(row + x * scale, scale, from[x]);
+      for (int k = 1; k < scale; ++k)
+        std::memcpy(texels + (static_cast<size_t>(y) * scale + k) * pitch, row, sizeof(uint32_t) * kScreenWidth * scale);
+    }
   }
 
   void toggle_full_screen() {
@@ -196,6 +241,9 @@ class SdlWindow : public Frontend {
   SDL_Texture* texture_ = nullptr;
   Uint32 texture_format_ = SDL_PIXELFORMAT_RGB888;
   std::vector<uint8_t> rgb_;
+  std::vector<uint32_t> native_;  // the picture in the texture's format, before widening
+  bool software_ = false;         // SDL's software renderer
+  int texture_scale_ = 1;
   std::vector<SDL_GameController*> controllers_;
   std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);    // held, from key events
   std::vector<bool> went_down_ = std::vector<bool>(SDL_NUM_SCANCODES);   // in this pass
@@ -203,6 +251,22 @@ class SdlWindow : public Frontend {
   Uint64 last_pump_ = 0;
   bool pump_now_ = true;
 };
+
+// Whether the renderer draws with OpenGL that the processor rasterises (Mesa's llvmpipe,
+// softpipe or swrast) rather than a graphics card.
+bool software_opengl(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name || std::strncmp(info.name, "opengl", 6) != 0)
+    return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  const auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const char* name = get_string ? reinterpret_cast<const char*>(get_string(kGlRenderer)) : nullptr;
+  if (!name) return false;
+  for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (std::strstr(name, soft)) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -231,10 +295,24 @@ std::unique_ptr<Frontend> make_sdl_window(int scale, std::string* error) {
                  setting_name("GP2X_SCALE").c_str(), scale, usable.w, usable.h, fits);
   }
   if (scale <= 0 || scale > fits) scale = fits;
-  SDL_Window* window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED,
-                                        SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
-                                        kScreenHeight * scale, SDL_WINDOW_RESIZABLE);
-  SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+  auto open = [scale](SDL_Window** window, Uint32 flags) -> SDL_Renderer* {
+    *window = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               kScreenWidth * scale, kScreenHeight * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+    return *window ? SDL_CreateRenderer(*window, -1, flags) : nullptr;
+  };
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = open(&window, 0);
+  // On a display without a graphics card (a virtual X server, a remote desktop) OpenGL is
+  // drawn by the processor, on a pool of threads that meet at every frame: that cost more
+  // than the game itself. SDL's own software renderer copies the scaled picture straight
+  // into the window's shared image instead, the same pixels for a fraction of the work.
+  if (renderer && software_opengl(renderer)) {
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer = open(&window, SDL_RENDERER_SOFTWARE);
+  }
+  if (window) SDL_ShowWindow(window);
   if (!renderer) {
     *error = std::string("cannot open a window: ") + SDL_GetError() + " (try --headless)";
     if (window) SDL_DestroyWindow(window);

@@ -15,8 +15,8 @@ void ClassIntro::Gradient(Z2DSurface& surface) {
   surface.GradientRect(nullptr, 0xA47354, 0x8E5434, 0xEEDEC6, 0xEEDEC6, 0x40);
 }
 
-// One loading step; false when the program has to end.
-bool ClassIntro::Load(uint32_t elapsed) {
+int ClassIntro::ScriptLoad(uint32_t elapsed) {
+  if (step >= STEPS) return 1;
   ClassGraphics& gfx = *maindata->gfx;
   if (step == 0) introtime = splashwait = 0;
   if (!gfx.ScriptLoad(step)) {
@@ -24,17 +24,24 @@ bool ClassIntro::Load(uint32_t elapsed) {
       std::fprintf(stderr, "kolvo2: cannot open res/gfx.zpk: missing, or not a pack\n");
     else
       std::fprintf(stderr, "kolvo2: cannot load %s from res/gfx.zpk\n", gfx.FailedName());
-    return false;
+    return 0;
   }
   if (step == 10) maindata->sound->LoadSfxFiles("");
   if (step == 11) maindata->sound->LoadBgmFiles("");
   if (step == 3) {
     // The splash stays at least this long, however fast the rest loads.
     splashwait += elapsed;
-    if (splashwait < SPLASH_MS) return true;
+    if (splashwait < SPLASH_MS) return 1;
   }
   ++step;
-  return true;
+  return 1;
+}
+
+void ClassIntro::RenderZoltLogo(Z2DSurface& bb) {
+  ClassGraphics& gfx = *maindata->gfx;
+  gfx.DrawBackDrop(bb);
+  if (introtime < LOGO_MS) gfx.DrawLogo(bb, introtime);
+  gfx.DrawZoltBanner(bb);
 }
 
 void ClassIntro::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_t* keys,
@@ -59,7 +66,7 @@ void ClassIntro::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
   switch (phase) {
     case INTRO_LOADING:
       introtime += elapsed;
-      if (step < STEPS && !Load(elapsed)) {
+      if (!ScriptLoad(elapsed)) {
         *next = MODULE_QUIT;
         return;
       }
@@ -92,9 +99,7 @@ void ClassIntro::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
         introtime = LOGO_MS;
         gfx.Transition(bb, ClassGraphics::TRANSITION_RESET, false);
       }
-      gfx.DrawBackDrop(bb);
-      if (introtime < LOGO_MS) gfx.DrawLogo(bb, introtime);
-      gfx.DrawZoltBanner(bb);
+      RenderZoltLogo(bb);
       break;
     case INTRO_FADEOUT:
       if (gfx.Transition(bb, elapsed, true)) {

@@ -24,6 +24,16 @@ class ClassIntro {
   // The loading screen: black before the splash is loaded, then the splash fading in with
   // the progress bar.
   void RenderAll(Z2DSurface& backbuffer);
+  // One loading step of the graphics (ClassGraphics::ScriptLoad), with the effects after
+  // step 10 and the music after step 11; step 0 starts the intro time and the splash wait
+  // again, and step 3 (the splash) is done only once elapsed ms have added up to
+  // SPLASH_MS there. 1 when the step went or waits on the splash, and after the last step;
+  // 0 when a picture or the pack cannot be loaded (said on standard error): the program
+  // has to end. Missing sound is left to the sound wrapper.
+  int ScriptLoad(uint32_t elapsed);
+  // The logo screen: the backdrop, the engine's logo at the intro time (gone once it
+  // reaches LOGO_MS) and the banner over it.
+  void RenderZoltLogo(Z2DSurface& backbuffer);
 
   MAINDATA* maindata = nullptr;
   uint32_t introtime = 0;
@@ -33,5 +43,4 @@ class ClassIntro {
 
  private:
   void Gradient(Z2DSurface& surface);
-  bool Load(uint32_t elapsed);
 };

@@ -208,13 +208,16 @@ void HandOverToMenu() {
   gp2x::execl("gp2xmenu", "gp2xmenu", static_cast<char*>(nullptr));
 }
 
+ClassZolt* ZoltMain(ZOLTDATA* data) {
+  ClassMain* app = new ClassMain(data);
+  return app->Start();
+}
+
 int Kolvo2Main(HANDOVER handover) {
   if (HandleDevicePtr(false)) {
     ZOLTDATA data;
     ZRecord_StartData(&data, "Untitled", "");
-    ClassMain* app = new ClassMain(&data);
-    app->Start();
-    delete app;
+    delete ZoltMain(&data);
     HandleDevicePtr(true);
   } else {
     std::fprintf(stderr, "kolvo2: cannot open the console's devices\n");

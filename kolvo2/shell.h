@@ -82,11 +82,16 @@ class ClassMain : public ClassZolt {
   bool cfgsaved = false;   // saved on the way out
 };
 
+// Creates the application object from the start data and runs it to its end (Start).
+// Returns the object, ended, for the caller to delete: its status, configuration and
+// error text stay readable until then.
+ClassZolt* ZoltMain(ZOLTDATA* data);
+
 // The hand-over to the console's menu program.
 using HANDOVER = void (*)();
-// The program: opens the devices, runs the game, closes the devices and hands over to the
-// menu program (also when the devices could not be opened). Returns only when the
-// hand-over fails: 0.
+// The program: opens the devices, runs the game (ZoltMain), closes the devices and hands
+// over to the menu program (also when the devices could not be opened). Returns only when
+// the hand-over fails: 0.
 int Kolvo2Main(HANDOVER handover);
 // chdir("/usr/gp2x"), then execl "gp2xmenu".
 void HandOverToMenu();

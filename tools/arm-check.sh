@@ -61,6 +61,28 @@ if grep 'warning:' build-arm/build.log | grep -v 'statically linked applications
   exit 1
 fi
 
+# The console's own programs (build-arm-console): the same sources over the seam of plain
+# system calls (console/), with no host layer linked; programs only, and the seam's test,
+# which runs here as the programs would call it.
+step "console programs (build-arm-console)"
+console_targets=(kolvo2 pellax testpattern zoltdemo console_seam_test)
+cmake -S . -B build-arm-console -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGP2X_TARGET=console \
+  -DGP2X_BENCH=OFF -DCMAKE_TOOLCHAIN_FILE="$top/cmake/armv4t.cmake" -DGP2X_ARM_SYSROOT="$sysroot" \
+  -DGP2X_HOST_TOOLS="$top/build" >/dev/null
+if ! cmake --build build-arm-console -j "$jobs" --target "${console_targets[@]}" > build-arm-console/build.log 2>&1 ||
+   grep 'warning:' build-arm-console/build.log | grep -v 'statically linked applications requires at runtime' | sort -u | grep .; then
+  grep -v '^\[' build-arm-console/build.log | tail -60
+  echo "the console programs' build failed or warned (build-arm-console/build.log)" >&2
+  exit 1
+fi
+for program in kolvo2/kolvo2 pellax/game/pellax tools/testpattern/testpattern tools/zoltdemo/zoltdemo; do
+  if arm-linux-gnueabi-nm -C "build-arm-console/$program" | grep -q 'gp2x::host::'; then
+    echo "the console program $program links the host layer" >&2
+    exit 1
+  fi
+done
+(cd build-arm-console && ctest --output-on-failure -j "$jobs" --timeout 300)
+
 step "tests under qemu-arm"
 # Emulated programs run about ten times slower: more time for each test.
 (cd build-arm && ctest --output-on-failure -j "$jobs" --timeout 1500)

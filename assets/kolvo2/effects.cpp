@@ -2,6 +2,7 @@
 
 #include "assets/kolvo2/bytes_out.h"
 #include "assets/kolvo2/noise.h"
+#include "assets/kolvo2/offset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = kEffectRate;
+// -6 dBFS. The mixer adds the effects to the music at full volume; the loudest moment of
+// play (a lock's sound and two turns over the music's peak) stays below full scale.
+constexpr double kEffectPeak = 16500;
 
 // A state-variable filter; its band-pass output follows a moving centre frequency.
 struct Svf {
@@ -29,16 +33,19 @@ struct Svf {
   }
 };
 
-// Renders `seconds` of f(t, n), ends with a short fade, and scales to a peak of -1 dBFS.
+// Renders `seconds` of f(t, n), ends with a short fade, takes out the mean (a one-sided
+// thump or a saturated wave leaves one: no sound, only lost headroom) as a smooth bump
+// that is zero at both ends, and scales to the peak `kEffectPeak`.
 std::vector<int16_t> Render(double seconds, const std::function<double(double t, int n)>& f) {
   const int n = static_cast<int>(seconds * kRate);
   std::vector<double> v;
   for (int i = 0; i < n; ++i) v.push_back(f(i / kRate, i));
   for (int i = 0; i < 96 && i < n; ++i) v[n - 1 - i] *= i / 96.0;
+  RemoveOffset(v, v.size());
   double peak = 1e-9;
   for (double x : v) peak = std::max(peak, std::fabs(x));
   std::vector<int16_t> out;
-  for (double x : v) out.push_back(static_cast<int16_t>(std::lround(x / peak * 29200)));
+  for (double x : v) out.push_back(static_cast<int16_t>(std::lround(x / peak * kEffectPeak)));
   return out;
 }
 

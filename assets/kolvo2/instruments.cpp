@@ -1,6 +1,7 @@
 #include "assets/kolvo2/instruments.h"
 
 #include "assets/kolvo2/noise.h"
+#include "assets/kolvo2/offset.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,11 +37,16 @@ Instrument Voice(const std::string& name, int period, int cycles, int attack, in
   in.preset = name;
   const int loop = period * cycles;
   std::vector<double> v;
+  // Notes are often cut before they end. A wave that starts at a zero crossing going up
+  // keeps a one-sided running sum (a low note cut anywhere leaves a positive offset in
+  // the music); starting a quarter cycle on, at its crest under the rising envelope, the
+  // sum swings about zero wherever the note is cut.
   for (int n = 0; n < attack + loop; ++n) {
-    const double p1 = static_cast<double>(n) / period;
+    const double p1 = static_cast<double>(n) / period + 0.25;
     const double p2 = static_cast<double>(n) * (cycles + 1) / loop;
     v.push_back(wave(p1, p2, std::min(n, attack)));
   }
+  RemoveOffset(v, static_cast<size_t>(attack));
   in.data = Quantise(v, peak);
   in.loopStart = static_cast<uint32_t>(attack);
   in.loopLength = static_cast<uint32_t>(loop);
@@ -66,6 +72,7 @@ Instrument OneShot(const std::string& name, double seconds, int rootMidi, const 
   for (int i = 0; i < n; ++i) v.push_back(sample(i / kRate36, i));
   // A short fade at the end, so nothing clicks when the sample runs out.
   for (int i = 0; i < 64 && i < n; ++i) v[n - 1 - i] *= i / 64.0;
+  RemoveOffset(v, v.size());
   in.data = Quantise(v, peak);
   in.rootIndex = 36;
   in.rootMidi = rootMidi;

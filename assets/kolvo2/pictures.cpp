@@ -108,7 +108,11 @@ Canvas Title() {
   NightGround(c, 160, 14, 2);
   SidePieces(c, 0.3f, 0);
   BlockTitle(c, 160, 3, 7, "KOLVO 2");
-  Panel(c, 30, 41, 290, 236, 8);
+  // The menus, the high-score view and the credits all stand on this one picture. The
+  // view's tab strip and its light band run the screen's whole width and the credits'
+  // version line sits on the last rows, so the field is open at the sides and the bottom:
+  // its rim shows only along the top, and no text of any screen crosses it.
+  Panel(c, -12, 41, 332, 256, 8);
   return c;
 }
 
@@ -160,7 +164,12 @@ Canvas Upcoming() {
   s.outlineColour = palette::kInk;
   s.shadowX = s.shadowY = 1;
   s.shadowColour = Fade(palette::kInk, 0.7f);
-  DrawTextCentred(c, 160, 184, "See you again soon.", s);
+  DrawTextCentred(c, 160, 180, "See you again soon.", s);
+  // The game waits here for a button and draws nothing over the picture: the picture
+  // says so.
+  TextStyle prompt = s;
+  prompt.fill = Solid(Rgb(150, 166, 210));
+  DrawTextCentred(c, 160, 202, "Press B to quit", prompt);
   // A full row along the bottom, as if about to clear.
   for (int k = 0; k < 24; ++k) Block(c, k * 14 - 4, 226, 14, kPieceColours[(k * 3) % 7]);
   return c;

@@ -180,9 +180,14 @@ Stereo one_shot(int index) {
 }  // namespace
 
 Stereo render_effect(int index) {
-  if (index == 0) return engine_hum();
-  Stereo s = one_shot(index);
-  fade_edges(s, 0.001, 0.01);
+  Stereo s = index == 0 ? engine_hum() : one_shot(index);
+  // At the peak each was made for (taking the offset out moves it), the one-shots 2 dB
+  // under it: a shot, a blast and a pick-up started in one frame over the music's loudest
+  // moment, at the top master volume, stay below full scale.
+  const float made_for = peak(s);
+  remove_offset(s, index == 0);
+  normalize(s, index == 0 ? made_for : made_for * 0.8f);
+  if (index != 0) fade_edges(s, 0.001, 0.01);
   return s;
 }
 

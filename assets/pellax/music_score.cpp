@@ -368,6 +368,7 @@ Stereo loop_of(const Song& song) {
   // Mastered well below full scale: the second core mixes the music at 250/256 and the
   // effects at 50-150/256, and the effects must still be heard over it.
   saturate(out, 1.15f);
+  remove_offset(out, true);
   normalize_loudness(out, 0.12, 0.85f);
   return out;
 }

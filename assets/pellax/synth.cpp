@@ -70,7 +70,8 @@ float Osc::pulse(double hz, double width) {
   double q = p - width;
   q -= std::floor(q);
   v -= blep(q, dt);
-  return float(v);
+  // Centred on zero: a pulse of width w has the mean 2w - 1, which is no sound.
+  return float(v - (2 * width - 1));
 }
 
 float Osc::tri(double hz) {
@@ -295,6 +296,22 @@ void fade_edges(Stereo& buf, double in_s, double out_s) {
   for (size_t i = 0; i < b; ++i) {
     buf.l[n - 1 - i] *= float(i) / float(b);
     buf.r[n - 1 - i] *= float(i) / float(b);
+  }
+}
+
+void remove_offset(Stereo& buf, bool loops) {
+  const size_t n = buf.frames();
+  if (n == 0) return;
+  for (std::vector<float>* side : {&buf.l, &buf.r}) {
+    double sum = 0;
+    for (float v : *side) sum += v;
+    const double mean = sum / double(n);
+    // The bump 1 - cos over the whole sound averages exactly 1, so taking mean x bump
+    // takes the mean.
+    for (size_t i = 0; i < n; ++i) {
+      const double bump = loops ? 1.0 : 1.0 - std::cos(2 * kPi * double(i) / double(n));
+      (*side)[i] -= float(mean * bump);
+    }
   }
 }
 

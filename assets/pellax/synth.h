@@ -42,7 +42,7 @@ class Osc {
  public:
   explicit Osc(double phase = 0.0) : phase_(phase) {}
   float saw(double hz);
-  float pulse(double hz, double width);
+  float pulse(double hz, double width);  // centred on zero whatever its width
   float tri(double hz);
   float sine(double hz);
 
@@ -82,6 +82,11 @@ void reverb(Stereo& buf, float mix, float size = 0.8f);
 void chorus(Stereo& buf, float depth_ms, float mix, size_t start = 0);
 // Fades a one-shot sound in and out over the given times, so it starts and ends on 0.
 void fade_edges(Stereo& buf, double in_s, double out_s);
+// Takes each side's mean out, so the sound swings about zero (a pulse of uneven width, a
+// saturated asymmetric wave or a one-sided envelope all leave one). A loop loses a
+// constant, which keeps its seam; a one-shot loses a smooth bump that is zero at both
+// ends, so it still starts and ends on 0.
+void remove_offset(Stereo& buf, bool loops);
 // tanh saturation with the given drive, then a gain so that the peak is `peak`.
 void saturate(Stereo& buf, float drive);
 void normalize(Stereo& buf, float peak);

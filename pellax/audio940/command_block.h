@@ -45,6 +45,10 @@ constexpr int kLogBytes = 1000;
 // Initial values the audio thread writes.
 constexpr uint32_t kInitialVolume = 144;
 constexpr uint32_t kMaxVolume = 200;
+// The master volume after one of the game's volume steps: up by 8 while at most
+// kMaxVolume - 1, down by 8 to no less than 0.
+constexpr uint32_t volume_raised(uint32_t v) { return v <= kMaxVolume - 1 ? v + 8 : v; }
+constexpr uint32_t volume_lowered(uint32_t v) { return v > 7 ? v - 8 : 0; }
 constexpr uint32_t kInitialMusicLevel = 250;
 constexpr uint32_t kInitialEffectsToDecode = 7;
 constexpr uint32_t kEffectVolume[kEffects] = {0, 50, 70, 150, 70, 100, 50, 50, 50};

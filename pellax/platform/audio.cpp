@@ -199,16 +199,19 @@ void loop_sound_level(int32_t level) {
 void volume_up() {
   CommandBlock* b = ready_block();
   if (!b) return;
-  const uint32_t v = word_get(b->master_volume);
-  if (v <= kMaxVolume - 1) word_set(b->master_volume, v + 8);
+  word_set(b->master_volume, volume_raised(word_get(b->master_volume)));
 }
 
 int32_t volume_down() {
   CommandBlock* b = ready_block();
   if (!b) return 0;
-  const uint32_t v = word_get(b->master_volume);
-  const uint32_t down = v > 7 ? v - 8 : 0;
+  const uint32_t down = volume_lowered(word_get(b->master_volume));
   word_set(b->master_volume, down);
   master_volume_copy = int32_t(down);
   return 0;
+}
+
+int32_t volume_level() {
+  CommandBlock* b = ready_block();
+  return b ? int32_t(word_get(b->master_volume)) : 0;
 }

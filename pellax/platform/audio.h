@@ -25,3 +25,5 @@ void loop_sound_stop();
 void loop_sound_level(int32_t level);
 void volume_up();
 int32_t volume_down();
+// The volume the block holds now (0 to 200); 0 while the audio is not running.
+int32_t volume_level();

@@ -183,10 +183,10 @@ TEST(Kolvo2Pictures, LayoutLeavesRoomForWhatTheGameDraws) {
   }
 }
 
-TEST(Kolvo2Pictures, TitlePanelHoldsTheWidestMenuRow) {
-  // The menus stand on the title picture from the cube marker (x 57) on, in the rows y 46
-  // to 226; the widest row is a key assignment: the action, ":" and the key's name at
-  // 92 + the width of "Up = Rotate ". No bright frame may lie under any of it.
+TEST(Kolvo2Pictures, TitleFieldHoldsEveryTextTheScreensPlace) {
+  // The title picture is the ground of the menus, the high-score view and the credits,
+  // each of which places its text at fixed places. No bright frame or ornament may lie
+  // under any of it, nor under the light band and tab strip of the high-score view.
   GameDisplay display;
   Z2DSurface font;
   ASSERT_NO_FATAL_FAILURE(LoadGameFont(display, font));
@@ -197,10 +197,28 @@ TEST(Kolvo2Pictures, TitlePanelHoldsTheWidestMenuRow) {
     input.GetKeyName(code, name, sizeof name);
     widestName = std::max(widestName, font.GetFontWidth(name));
   }
-  const uint32_t right = 92 + font.GetFontWidth("Up = Rotate ") + widestName;
+  const uint32_t h = font.GetHeight(), row = (h - 2) * 4 / 3;
+  const uint32_t version = font.GetFontWidth("Version: 1.30");
+  struct Box {
+    const char* what;
+    uint32_t x0, y0, x1, y1;  // x1, y1 exclusive
+  };
+  const Box boxes[] = {
+      // From the cube marker (x 57) on, rows y 46 to 226; the widest row is a key
+      // assignment: the action, ":" and the key's name at 92 + the width of "Up = Rotate ".
+      {"menus", 57, 46, 93 + font.GetFontWidth("Up = Rotate ") + widestName, 226},
+      // The tab strip (its last tab ends past the screen) and the band under it.
+      {"high-score tabs and rows", 0, 240 - 8 * row, 320, 240},
+      // Lines of up to 31 characters from x 80 through the window y 64 to 223.
+      {"credits", 80, 64, 320, 224},
+      {"credits version", 160 - version / 2, 242 - h, 160 + version / 2 + 1, 240},
+  };
   const Decoded title = DecodeFull(PackEntry("gfx.zpk", "title.bmp"));
-  for (uint32_t y = 46; y < 226; ++y)
-    for (uint32_t x = 57; x <= right; ++x) ASSERT_LE(Luma(title.at(x, y)), 80) << x << "," << y;
+  for (const Box& b : boxes) {
+    SCOPED_TRACE(b.what);
+    for (uint32_t y = b.y0; y < b.y1; ++y)
+      for (uint32_t x = b.x0; x < b.x1; ++x) ASSERT_LE(Luma(title.at(x, y)), 80) << x << "," << y;
+  }
 }
 
 // The marker runs of a strip's top row, read independently of the engine: a run is a

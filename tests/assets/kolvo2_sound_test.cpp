@@ -13,35 +13,41 @@
 namespace {
 
 constexpr int kRate = 22050;
-constexpr int kWindow = kRate / 10;  // 100 ms
 
 struct Render {
   std::vector<double> rms;  // of each 100-ms window, 16-bit scale
   int32_t peak = 0;
   double seconds = 0;       // until the music channel stopped
+  double mean[2] = {0, 0};  // of the left and the right side
 };
 
 // Plays a module (loop off: to its end; loop on: for `limit` seconds).
-Render Play(const std::vector<uint8_t>& module, bool loop, double limit) {
+Render Play(const std::vector<uint8_t>& module, bool loop, double limit, int rate = kRate) {
   qssMusic music;
   EXPECT_EQ(music.load(module.data(), module.size(), false), 0);
   music.loop(loop);
   FakeSpeaker speaker;
-  EXPECT_EQ(speaker.open(kRate, 16, true, 2, 8), 0);
+  EXPECT_EQ(speaker.open(rate, 16, true, 2, 8), 0);
   const int channel = speaker.playMusic(&music, QSS_ANY_CHANNEL);
   EXPECT_GE(channel, 0);
   Render r;
+  double sides[2] = {0, 0};
+  size_t frames = 0;
   for (int w = 0; w < limit * 10; ++w) {
     if (speaker.channel(channel)->stopped()) break;
-    const std::vector<int16_t> v = speaker.pump16(kWindow);
+    const std::vector<int16_t> v = speaker.pump16(rate / 10);
     double sum = 0;
-    for (int16_t s : v) {
+    for (size_t i = 0; i < v.size(); ++i) {
+      const int16_t s = v[i];
       sum += double(s) * s;
+      sides[i % 2] += s;
       r.peak = std::max<int32_t>(r.peak, std::abs(int32_t{s}));
     }
+    frames += v.size() / 2;
     r.rms.push_back(std::sqrt(sum / v.size()));
     r.seconds += 0.1;
   }
+  for (int side = 0; side < 2; ++side) r.mean[side] = frames ? sides[side] / frames : 0;
   return r;
 }
 
@@ -90,6 +96,16 @@ TEST(Kolvo2Music, TunesRunAMinuteWithoutSilenceOrClipping) {
     const double dbfs = 20 * std::log10(std::sqrt(sum / r.rms.size()) / 32768);
     EXPECT_GE(dbfs, -24.0);
     EXPECT_LE(dbfs, -10.0);
+  }
+}
+
+TEST(Kolvo2Music, TunesCarryNoOffset) {
+  // A constant offset is no sound, only lost headroom and a click where the music stops.
+  for (const std::string& name : PackNames("bgm.zpk")) {
+    SCOPED_TRACE(name);
+    const Render r = Play(PackEntry("bgm.zpk", name), false, 200);
+    EXPECT_NEAR(r.mean[0], 0.0, 100.0);
+    EXPECT_NEAR(r.mean[1], 0.0, 100.0);
   }
 }
 
@@ -165,6 +181,49 @@ TEST(Kolvo2Effects, GamePlayEffectsStartAtOnceAndStayShort) {
     EXPECT_LT(first - pcm.begin(), k2audio::kEffectRate / 200);
     EXPECT_LT(pcm.size(), k2audio::kEffectRate);
   }
+}
+
+TEST(Kolvo2Effects, EffectsCarryNoOffset) {
+  for (const k2audio::Effect& e : k2audio::MakeEffects()) {
+    SCOPED_TRACE(e.name);
+    double sum = 0;
+    for (int16_t v : e.pcm) sum += v;
+    EXPECT_NEAR(sum / double(e.pcm.size()), 0.0, 100.0);
+  }
+}
+
+// The loudest the game can ask for: music and sound at 100 %, and on top of the music's
+// loudest moment the most one moment of play starts: a lock's sound (the hard drop, the
+// cleared rows or the plain lock: one of them a lock), a turn in the same frame and another
+// turn 80 ms later (the least time between two starts of one effect). The mixer saturates
+// at full scale, so a sum past it clips.
+TEST(Kolvo2Sound, LoudestSettingsWithEffectsPiledUpDoNotClip) {
+  constexpr int kGameRate = 44100;
+  int32_t music = 0;
+  for (const std::string& name : PackNames("bgm.zpk"))
+    music = std::max(music, Play(PackEntry("bgm.zpk", name), false, 200, kGameRate).peak);
+  const std::vector<std::string> names = PackNames("sfx.zpk");
+  std::vector<std::vector<uint8_t>> files;
+  std::vector<qssSound> effects(4);
+  for (int i = 0; i < 4; ++i) {
+    files.push_back(PackEntry("sfx.zpk", names[i]));
+    ASSERT_EQ(effects[i].load(files[i].data(), files[i].size(), false), 0);
+  }
+  int32_t loudest = 0;
+  for (int lock = 1; lock < 4; ++lock) {
+    SCOPED_TRACE(names[lock]);
+    FakeSpeaker speaker;
+    ASSERT_EQ(speaker.open(kGameRate, 16, true, 2, 8), 0);
+    ASSERT_GE(speaker.playSound(&effects[lock], QSS_ANY_CHANNEL), 0);
+    ASSERT_GE(speaker.playSound(&effects[0], QSS_ANY_CHANNEL), 0);
+    auto pump = [&](int frames) {
+      for (int16_t v : speaker.pump16(frames)) loudest = std::max<int32_t>(loudest, std::abs(int32_t{v}));
+    };
+    pump(kGameRate * 80 / 1000);
+    ASSERT_GE(speaker.playSound(&effects[0], QSS_ANY_CHANNEL), 0);
+    pump(kGameRate);
+  }
+  EXPECT_LE(music + loudest, 32767) << "music " << music << ", effects " << loudest;
 }
 
 std::vector<int16_t> Signal(const std::string& kind, size_t n) {

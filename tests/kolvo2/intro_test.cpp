@@ -1,12 +1,16 @@
 // The intro: loading one step a frame behind the splash, its minimum times on a fast
-// machine and a slow one, the phases after it, and what a failed load does.
+// machine and a slow one, the phases after it, and what a failed load does; the loading
+// step and the logo picture on their own.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "kolvo2/intro.h"
+#include "tests/kolvo2/data_folder.h"
 #include "tests/kolvo2/screens_fixture.h"
 
 namespace {
@@ -140,6 +144,106 @@ TEST_F(Intro, AFailedPictureEndsTheProgramAndMissingSoundDoesNot) {
   const std::string said = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(nx, MODULE_QUIT);
   EXPECT_NE(said.find("res/gfx.zpk"), std::string::npos) << said;
+}
+
+// The loading step alone: one step a call, the splash's step held until 500 ms have
+// added up there, the effects and the music loaded with their steps, and nothing left to
+// do after the last.
+TEST_F(Intro, ScriptLoadTakesOneStepACallAndHoldsTheSplash) {
+  WorkingDir folder(KOLVO2_DATA_DIR);
+  intro.introtime = intro.splashwait = 1234;  // left from an earlier run: step 0 starts over
+  std::vector<uint32_t> calls(ClassIntro::STEPS, 0);
+  while (intro.step < ClassIntro::STEPS) {
+    const uint8_t step = intro.step;
+    ASSERT_EQ(intro.ScriptLoad(16), 1) << w.gfx.FailedName();
+    ++calls[step];
+    if (step == 0) {
+      EXPECT_EQ(intro.introtime, 0u);
+    }
+    if (step == 10) {
+      EXPECT_GT(w.sound.SfxFound(), 0u) << "effects load with step 10";
+      EXPECT_EQ(w.sound.BgmFound(), 0u) << "music waits for step 11";
+    }
+    if (step == 11) {
+      EXPECT_GT(w.sound.BgmFound(), 0u);
+    }
+  }
+  std::vector<uint32_t> expected(ClassIntro::STEPS, 1);
+  expected[3] = (ClassIntro::SPLASH_MS + 15) / 16;
+  EXPECT_EQ(calls, expected);
+  EXPECT_EQ(intro.splashwait, expected[3] * 16);
+  EXPECT_EQ(intro.ScriptLoad(16), 1);
+  EXPECT_EQ(intro.step, ClassIntro::STEPS);
+}
+
+// A loading step that cannot load its picture (or the pack) reports 0 and stays where it
+// is, with the name said on standard error; the intro then ends the program.
+TEST_F(Intro, ScriptLoadStopsAtTheStepWhosePictureIsMissing) {
+  struct Case {
+    const char* omit;  // left out of the game's pack; null: no pack at all
+    uint8_t step;      // the step that fails
+    const char* said;
+  };
+  const Case cases[] = {
+      {nullptr, 1, "kolvo2: cannot open res/gfx.zpk: missing, or not a pack\n"},
+      {"splash.bmp", 2, "kolvo2: cannot load splash.bmp from res/gfx.zpk\n"},
+      {"keyfont.bmp", 6, "kolvo2: cannot load keyfont.bmp from res/gfx.zpk\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.omit ? c.omit : "no pack");
+    TempDir empty;
+    const std::unique_ptr<DataFolder> pack(c.omit ? new DataFolder(c.omit) : nullptr);
+    GameWorld world;
+    ClassIntro in;
+    uint32_t attach = MODULE_ATTACH, st = MODULE_ENTER, nx = 0;
+    in.Manage(world.screen, nullptr, &attach, reinterpret_cast<int32_t*>(&world.data), 0);
+    in.Manage(world.screen, &nx, &st, keys, 0);
+    WorkingDir folder(pack ? pack->path() : empty.path());
+    ::testing::internal::CaptureStderr();
+    int result = 1;
+    for (int call = 0; call < 100 && result == 1 && in.step < ClassIntro::STEPS; ++call)
+      result = in.ScriptLoad(ClassIntro::SPLASH_MS);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(int(in.step), int(c.step));
+    EXPECT_EQ(in.ScriptLoad(16), 0) << "a failed step is not skipped";
+    EXPECT_EQ(int(in.step), int(c.step));
+    // The intro's frame takes the same step and ends the program.
+    in.Manage(world.screen, &nx, &st, keys, 16);
+    EXPECT_EQ(nx, MODULE_QUIT);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, std::string(c.said) + c.said + c.said);
+  }
+}
+
+// The logo picture alone is what the intro's frame shows at that moment: early in the
+// logo's flight, later, and in the frame that ends it (the logo gone, the banner left).
+TEST_F(Intro, RenderZoltLogoDrawsTheLogoFrameOfTheIntro) {
+  WorkingDir folder(KOLVO2_DATA_DIR);
+  while (intro.phase != INTRO_LOGO) Frame(16);
+  Z2DSurface alone;
+  ASSERT_EQ(w.engine.display.CreateSurface(&alone, 320, 240, 0), 0);
+  auto same = [&] {
+    for (int32_t y = 0; y < 240; ++y)
+      for (int32_t x = 0; x < 320; ++x)
+        if (alone.GetPixel(x, y) != w.Pixel(x, y))
+          return ::testing::AssertionFailure() << "differs at " << x << ", " << y;
+    return ::testing::AssertionSuccess();
+  };
+  uint32_t previous = 0;
+  for (const uint32_t until : {300u, 2000u, ClassIntro::LOGO_MS}) {
+    SCOPED_TRACE(::testing::Message() << "at " << until << " ms");
+    while (intro.introtime < until) Frame(16);
+    alone.FillRect(nullptr, 0xFF00FF, 0, 0);  // whatever was there before is covered
+    intro.RenderZoltLogo(alone);
+    EXPECT_TRUE(same());
+    // Each moment is a picture of its own, so the comparison says something.
+    uint32_t sum = 0;
+    for (int32_t y = 0; y < 240; y += 3)
+      for (int32_t x = 0; x < 320; x += 3) sum = sum * 31 + alone.GetPixel(x, y);
+    EXPECT_NE(sum, previous);
+    previous = sum;
+  }
+  EXPECT_EQ(intro.phase, INTRO_FADEOUT);
 }
 
 }  // namespace

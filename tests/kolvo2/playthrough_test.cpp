@@ -255,15 +255,15 @@ struct Golden {
 const Golden kGolden[] = {
     {1000, "the splash and its full bar", 4980731388114999744u},
     {6500, "the engine's logo in flight", 3720881675046835788u},
-    {9800, "the title's main menu", 5612049129130306597u},
+    {9800, "the title's main menu", 4889001372582847564u},
     {11500, "a Classic game in play", 3788460463592488107u},
     {14700, "the name typed on the keyboard", 16087643769618841735u},
-    {17300, "the options, music at 75%", 5999738348140109095u},
-    {20400, "the keys after the swap", 17045585842229192542u},
-    {21200, "the Classic table and its code", 10530289844708897097u},
-    {kLater + 1100, "the tools after the erase", 11303753929628289196u},
-    {kLater + 3500, "the credits scrolling", 7511747304414682584u},
-    {kLater + 6500, "the closing screen", 1038625536682903724u},
+    {17300, "the options, music at 75%", 5708822321699226434u},
+    {20400, "the keys after the swap", 12765983715580712656u},
+    {21200, "the Classic table and its code", 16726758275848050888u},
+    {kLater + 1100, "the tools after the erase", 5165937439957470204u},
+    {kLater + 3500, "the credits scrolling", 3821208310431062942u},
+    {kLater + 6500, "the closing screen", 6466011996724026263u},
 };
 
 std::string GoldenTimes() {

@@ -7,11 +7,17 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/core/zmod_devptr.h"
+#include "host/gp2x_buttons.h"
+#include "host/gp2x_host.h"
+#include "host/host_runtime.h"
+#include "host/host_settings.h"
 #include "kolvo2/shell.h"
 #include "tests/kolvo2/screens_fixture.h"
 
@@ -219,6 +225,60 @@ TEST(Program, DevicesThatCannotBeOpenedGoStraightToTheHandOver) {
   std::ifstream said(dir / "said.txt");
   const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "kolvo2: cannot open the console's devices\n");
+}
+
+// ZoltMain runs the game from the start data on the host layer's devices and hands the
+// object back ended: with the game's packs it passes the intro and leaves from the title's
+// "Quit" and its closing screen; with none the intro's first step ends it.
+TEST(Program, ZoltMainRunsTheGameFromItsStartDataAndReturnsIt) {
+  namespace b = gp2x::buttons;
+  struct Case {
+    const char* name;
+    bool packs;
+    uint64_t atleastms;  // the virtual time the run has taken by its end
+    uint32_t screen;     // the module the run ended in (0 intro, 1 title)
+    const char* said;
+  };
+  const Case cases[] = {
+      {"packs", true, 11600, 1, ""},
+      {"no packs", false, 0, 0, "kolvo2: cannot open res/gfx.zpk: missing, or not a pack\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    if (c.packs) {
+      ASSERT_EQ(symlink((std::string(KOLVO2_DATA_DIR) + "/res").c_str(), (dir / "res").c_str()), 0);
+    }
+    GAMECONFIG cfg;
+    ResetCfg(cfg, nullptr);
+    cfg.musicvolume = cfg.sfxvolume = 0;  // a silent game: no sound thread in this test
+    cfg.alloff = 1;
+    ASSERT_EQ(SaveCfg(cfg, (dir / "Kolvo2.cfg").c_str()), 1);
+    gp2x::host::configure(gp2x::host::Settings());
+    // The intro ends near 9.6 s; then "Quit" (up from the first entry) and A on the
+    // closing screen.
+    gp2x::host::runtime().input.set_script(
+        {{10000, b::kUp}, {10050, 0}, {10300, b::kB}, {10350, 0}, {11600, b::kA}, {11650, 0}});
+    ASSERT_EQ(HandleDevicePtr(false), 1);
+    WorkingDir in(dir.path());
+    ZOLTDATA data;
+    ZRecord_StartData(&data, "Untitled", "-fullscreen");
+    ::testing::internal::CaptureStderr();
+    ClassZolt* app = ZoltMain(&data);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    HandleDevicePtr(true);
+    ClassMain* game = dynamic_cast<ClassMain*>(app);
+    ASSERT_NE(game, nullptr);
+    EXPECT_EQ(std::memcmp(&game->data, &data, sizeof data), 0) << "the start data, copied";
+    EXPECT_EQ(game->config.fullscreen, 1) << "the command line reached OnCreate";
+    EXPECT_EQ(game->GetAppStatus(), ZSTATUS_ENDED);
+    EXPECT_EQ(game->modules.index, MODULE_QUIT) << "the game's own quit";
+    EXPECT_EQ(game->title.state, c.screen == 1 ? uint32_t(TITLE_CLOSING) : uint32_t(TITLE_FADEIN));
+    EXPECT_EQ(game->intro.phase, c.screen == 1 ? INTRO_FADEOUT : INTRO_LOADING);
+    EXPECT_GE(gp2x::host::now_ns() / 1000000, c.atleastms);
+    EXPECT_EQ(said, c.said);
+    delete app;
+  }
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ void audio_standin_reset() {
   master_volume_copy = 0;
 }
 int32_t audio_master_volume() { return master_volume; }
+void audio_standin_set_volume(int32_t volume) { master_volume = volume; }
 void audio_standin_echo(bool on) { echo = on; }
 
 void audio_init() { record("audio_init"); }
@@ -62,13 +63,15 @@ void loop_sound_stop() { record("loop_sound_stop"); }
 void loop_sound_level(int32_t level) { record("loop_sound_level", level); }
 
 void volume_up() {
-  if (master_volume <= int32_t(audio940::kMaxVolume) - 1) master_volume += 8;
+  master_volume = int32_t(audio940::volume_raised(uint32_t(master_volume)));
   record("volume_up", 0, master_volume);
 }
 
 int32_t volume_down() {
-  master_volume = master_volume > 7 ? master_volume - 8 : 0;
+  master_volume = int32_t(audio940::volume_lowered(uint32_t(master_volume)));
   master_volume_copy = master_volume;
   record("volume_down", 0, master_volume);
   return 0;
 }
+
+int32_t volume_level() { return master_volume; }

@@ -26,7 +26,9 @@ std::vector<std::string> audio_event_names();
 int audio_event_count(const std::string& name, int32_t arg = -1);
 // Starts over: no calls recorded, volume 144, master_volume_copy 0 (as at start-up).
 void audio_standin_reset();
-// The volume the block would hold now.
+// The volume the block would hold now, and a volume to start from (the buttons only make
+// multiples of 8).
 int32_t audio_master_volume();
+void audio_standin_set_volume(int32_t volume);
 // Also prints each call on stderr ("audio: name arg detail path").
 void audio_standin_echo(bool on);

@@ -396,8 +396,10 @@ void step_level_select(uint32_t) {
   }
   if (transition_step == 2 && game_mode != 1) {
     ++transition_timer;
+    // The volume to come back to in the get-ready state, read before the first step down:
+    // after it a volume of 0 and one of 8 would both read 0.
+    if (transition_timer == 1) saved_volume = volume_level();
     volume_down();
-    if (transition_timer == 1) saved_volume = master_volume_copy + 8;
     if (master_volume_copy > 33) volume_down();
     if (transition_timer == 14) transition_step = 1;
     fade_world_image();
