@@ -62,6 +62,7 @@ struct ClockSync {
   // The program's threads at that open, but its opener; shared, so that a waiting main
   // thread keeps its own reference without a copy.
   std::shared_ptr<const std::vector<int>> threads_before;
+  std::atomic<int> held{0};            // the emulated second core is catching up (hold())
 
   void update_next() { next.store(due ? due->t : UINT64_MAX); }
   // Under the mutex.
@@ -199,6 +200,18 @@ bool Clock::on_main_thread() {
   return main;
 }
 
+void Clock::hold(bool on) {
+  std::atomic<int>& held = sync_->held;
+  if (on) {
+    held.fetch_add(1);
+    return;
+  }
+  // A reset between the two leaves a new count at 0, to stay there.
+  int v = held.load();
+  while (v > 0 && !held.compare_exchange_weak(v, v - 1)) {
+  }
+}
+
 void Clock::advance(uint64_t ns) {
   if (!virtual_ || ns == 0) return;
   advance_to(virtual_ns_.load() + ns);
@@ -242,7 +255,7 @@ void Clock::advance_to(uint64_t t) {
         s.expecting.store(false);
         break;
       }
-      if (std::chrono::steady_clock::now() >= give_up) {
+      if (std::chrono::steady_clock::now() >= give_up && !s.held.load()) {
         say_once(g_told_absent,
                  "no thread came to the device just opened; time goes on without it");
         s.expecting.store(false);
@@ -254,6 +267,7 @@ void Clock::advance_to(uint64_t t) {
   for (;;) {
     const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
     if (!s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), still)) {
+      if (s.held.load()) continue;
       // A thread that time woke blocks on something else (or the machine is starved):
       // time goes on without it, rather than the program hanging.
       say_once(g_told_lost, "a thread woken by the virtual clock does not wait again; time goes on without it");

@@ -68,6 +68,11 @@ class Clock {
   // main thread takes part in the lock-step from now on, as a thread that time woke does,
   // so time does not run ahead of the writes it makes before its first wait.
   void arrived();
+  // Virtual: the emulated second core runs its passes for the calling thread (in lock-step
+  // with the sound device), which takes what real time it takes: while held, time waits for
+  // the thread however long that is, rather than giving up on it. One hold(false) per
+  // hold(true).
+  void hold(bool on);
   // Nobody is expected any more (the device closed).
   void expect_nobody();
   // Wakes every waiting thread to check its cancel condition.

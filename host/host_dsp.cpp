@@ -7,6 +7,7 @@
 #include <linux/soundcard.h>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "host/host_audio_sink.h"
 #include "host/host_device.h"
@@ -87,7 +88,13 @@ class DspDevice : public Device {
   ssize_t write(const void* data, size_t count) override {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
-    second_core_catch_up();
+    // A second core that has faulted mixes nothing more: what is left in its buffers would
+    // repeat as a buzz, so the device plays silence instead.
+    std::vector<uint8_t> silence;
+    if (!second_core_catch_up()) {
+      silence.assign(count, 0);
+      bytes = silence.data();
+    }
     rt_.clock.arrived();
     std::unique_lock<std::mutex> lock(mutex_);
     AudioSink* sink = rt_.audio_sink();

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "host/host_emulated_arm.h"
 #include "host/host_registers.h"
 #include "host/host_runtime.h"
 
@@ -15,39 +15,57 @@ namespace gp2x::host {
 namespace {
 
 constexpr uint16_t kResetBit = 0x80, kBankMask = 3, kOurBank = 3, kClockBit = 1;
-// A catch-up that never comes to an idle pass is cut off here rather than hanging the run.
-constexpr int kCatchUpPasses = 200000;
+// A catch-up that never comes to an idle pass is cut off after this long rather than
+// hanging the run; the core goes on from there at the next one.
+constexpr uint64_t kCatchUpMicroseconds = 10'000'000;
+// Passes run on the core's own thread in slices this long, so that a park or a stop is
+// seen even while the program never reaches an idle pass.
+constexpr uint64_t kSliceMicroseconds = 100'000;
 
-struct Registry {
-  std::mutex mutex;
-  std::vector<SecondCoreProgram> programs;
-};
-Registry& registry() {
-  static Registry r;  // installed from other files' static initialisers
-  return r;
-}
+using Pass = EmulatedArm::Pass;
 
-// One release of the core: the program's thread and what it is asked to do.
+// One release of the core: the emulated CPU and, unless stepped, its thread.
 struct Run {
-  SecondCoreProgram program;
+  EmulatedArm arm;
   bool lock_step = false;
   std::mutex mutex;
   std::condition_variable changed;
-  bool stop = false, park = false, parked = false, ended = false;
+  bool stop = false, park = false, parked = false, ended = false, faulted = false;
   uint64_t asked = 0, done = 0;  // catch-ups asked for and served
   std::thread thread;
 
-  void passes_until_idle() {
-    for (int i = 0; i < kCatchUpPasses; ++i) {
-      if (!program.pass() || program.stopped()) return;
+  // One pass; notes a fault or an end. Called without the mutex by whoever owns the core
+  // at the time.
+  Pass pass(uint64_t timeout_us) {
+    const Pass p = arm.run_pass(timeout_us);
+    if (p == Pass::kFault || p == Pass::kEnded) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (p == Pass::kFault && !faulted)
+        std::fprintf(stderr, "gp2x host: the second core stopped on %s; the sound is silent from here on\n",
+                     arm.fault().c_str());
+      (p == Pass::kFault ? faulted : ended) = true;
+      changed.notify_all();
     }
-    log_once("second core busy", "the second core never came to an idle pass; the sound device goes on");
+    return p;
   }
 
-  void body(uint8_t* memory) {
-    program.start(memory);
+  // Lock-step: passes until an idle one, within the catch-up's time.
+  void passes_until_idle() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(kCatchUpMicroseconds);
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+          deadline - std::chrono::steady_clock::now()).count();
+      const Pass p = left > 0 ? pass(uint64_t(left)) : Pass::kTimeout;
+      if (p == Pass::kWorked) continue;
+      if (p == Pass::kTimeout)
+        log_once("second core busy", "the second core never came to an idle pass; the sound device goes on");
+      return;
+    }
+  }
+
+  void body() {
     std::unique_lock<std::mutex> lock(mutex);
-    while (!stop && !program.stopped()) {
+    while (!stop && !faulted && !ended) {
       if (park) {
         parked = true;
         changed.notify_all();
@@ -70,9 +88,9 @@ struct Run {
         continue;
       }
       lock.unlock();
-      const bool worked = program.pass();
+      const Pass p = pass(kSliceMicroseconds);
       lock.lock();
-      if (!worked) changed.wait_for(lock, std::chrono::milliseconds(1), [this] { return stop || park; });
+      if (p == Pass::kIdle) changed.wait_for(lock, std::chrono::milliseconds(1), [this] { return stop || park; });
     }
     ended = true;
     changed.notify_all();
@@ -82,73 +100,51 @@ struct Run {
 struct SecondCore {
   std::mutex control;  // register changes, one at a time
   bool stepping = false;
-  bool told = false;   // a bad image was reported since the last reset
-  std::unique_ptr<Run> run;
-  std::unique_ptr<SecondCoreProgram> stepped;  // step mode: the program entered
   bool step_parked = false;
+  std::unique_ptr<Run> run;
 
   void stop_run() {
-    if (run) {
+    if (run && run->thread.joinable()) {
       {
         std::lock_guard<std::mutex> lock(run->mutex);
         run->stop = true;
       }
       run->changed.notify_all();
       run->thread.join();
-      run.reset();
     }
-    stepped.reset();
+    run.reset();
     step_parked = false;
   }
 
   void park_run() {
     step_parked = true;
-    if (!run) return;
+    if (!run || !run->thread.joinable()) return;
     std::unique_lock<std::mutex> lock(run->mutex);
     run->park = true;
     run->changed.notify_all();
     run->changed.wait(lock, [this] { return run->parked || run->ended; });
   }
 
-  // The program the image at address 0 names, or null.
-  std::unique_ptr<SecondCoreProgram> program_at(const uint8_t* memory) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    for (const SecondCoreProgram& p : r.programs)
-      if (!p.image.empty() && std::memcmp(memory, p.image.data(), p.image.size()) == 0)
-        return std::make_unique<SecondCoreProgram>(p);
-    return nullptr;
-  }
-
   void release() {
     step_parked = false;
     if (run) {
+      if (!run->thread.joinable()) return;
       std::unique_lock<std::mutex> lock(run->mutex);
       run->park = false;
       run->changed.notify_all();
       run->changed.wait(lock, [this] { return !run->parked || run->ended; });
       return;
     }
-    if (stepped || told) return;
-    uint8_t* memory = second_core_memory_base();
-    std::unique_ptr<SecondCoreProgram> program = program_at(memory);
-    if (!program) {
-      told = true;
-      std::fprintf(stderr,
-                   "gp2x host: the second core was started without a program it knows at address 0 "
-                   "(the image is missing or wrong): it runs nothing\n");
-      return;
-    }
-    if (stepping) {
-      program->start(memory);
-      stepped = std::move(program);
-      return;
-    }
     run = std::make_unique<Run>();
-    run->program = std::move(*program);
+    if (!run->arm.open(second_core_memory_base(), kSecondCoreSize)) {
+      std::fprintf(stderr, "gp2x host: %s; the second core does not run\n", run->arm.fault().c_str());
+      run->faulted = run->ended = true;
+      return;
+    }
+    if (stepping) return;
     run->lock_step = runtime().clock.is_virtual();
     Run* r = run.get();
-    r->thread = std::thread([r, memory] { r->body(memory); });
+    r->thread = std::thread([r] { r->body(); });
   }
 };
 
@@ -159,47 +155,34 @@ SecondCore& core() {
 
 }  // namespace
 
-void install_second_core_program(SecondCoreProgram program) {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  for (SecondCoreProgram& p : r.programs) {
-    if (p.image == program.image) {
-      p = std::move(program);
-      return;
-    }
-  }
-  r.programs.push_back(std::move(program));
-}
-
 void second_core_control(uint16_t reset_register, uint16_t clock_register) {
   SecondCore& c = core();
   std::lock_guard<std::mutex> lock(c.control);
-  if ((reset_register & kResetBit) || (reset_register & kBankMask) != kOurBank) {
-    c.stop_run();
-    c.told = false;
-    return;
-  }
+  if ((reset_register & kResetBit) || (reset_register & kBankMask) != kOurBank) return c.stop_run();
   if (!(clock_register & kClockBit)) return c.park_run();
   c.release();
 }
 
-void second_core_catch_up() {
+bool second_core_catch_up() {
   SecondCore& c = core();
   std::lock_guard<std::mutex> lock(c.control);
   Run* r = c.run.get();
-  if (!r || !r->lock_step) return;
+  if (!r) return true;
   std::unique_lock<std::mutex> run_lock(r->mutex);
-  if (r->ended || r->park) return;
+  if (r->faulted) return false;
+  if (!r->lock_step || r->ended || r->park) return true;
   const uint64_t ticket = ++r->asked;
   r->changed.notify_all();
+  runtime().clock.hold(true);
   r->changed.wait(run_lock, [r, ticket] { return r->done >= ticket || r->ended || r->stop || r->parked; });
+  runtime().clock.hold(false);
+  return !r->faulted;
 }
 
 void second_core_power_off() {
   SecondCore& c = core();
   std::lock_guard<std::mutex> lock(c.control);
   c.stop_run();
-  c.told = false;
   c.stepping = false;
 }
 
@@ -212,17 +195,26 @@ void set_second_core_stepping(bool on) {
 bool second_core_running() {
   SecondCore& c = core();
   std::lock_guard<std::mutex> lock(c.control);
-  if (c.stepped) return !c.step_parked && !c.stepped->stopped();
   if (!c.run) return false;
   std::lock_guard<std::mutex> run_lock(c.run->mutex);
+  if (!c.run->thread.joinable()) return !c.step_parked && !c.run->ended && !c.run->faulted;
   return !c.run->park && !c.run->ended;
+}
+
+bool second_core_faulted() {
+  SecondCore& c = core();
+  std::lock_guard<std::mutex> lock(c.control);
+  if (!c.run) return false;
+  std::lock_guard<std::mutex> run_lock(c.run->mutex);
+  return c.run->faulted;
 }
 
 bool second_core_step() {
   SecondCore& c = core();
   std::lock_guard<std::mutex> lock(c.control);
-  if (!c.stepped || c.step_parked || c.stepped->stopped()) return false;
-  return c.stepped->pass();
+  Run* r = c.run.get();
+  if (!r || r->thread.joinable() || c.step_parked || r->ended || r->faulted) return false;
+  return r->pass(kCatchUpMicroseconds) == Pass::kWorked;
 }
 
 int second_core_step_until_idle(int limit) {

@@ -2,8 +2,40 @@
 
 #include <cstring>
 
+#ifdef PX940_FREESTANDING
+// The image's own (start.S): the callee-saved registers, the stack and the return address.
+extern "C" int px940_setjmp(uint32_t* env) __attribute__((returns_twice));
+extern "C" [[noreturn]] void px940_longjmp(uint32_t* env, int value);
+#else
+#include <csetjmp>
+#endif
+
 namespace audio940 {
 namespace {
+
+// Armed while the core's escape_armed is set.
+struct Escape {
+#ifdef PX940_FREESTANDING
+  uint32_t env[10];
+#else
+  std::jmp_buf env;
+#endif
+};
+PX940_PER_CORE Escape t_escape;
+
+// The arena cannot serve a request: back to arena_guarded when it waits, else null.
+void* no_room() {
+  CoreState* st = current_core().state;
+  if (st && st->escape_armed) {
+    st->escape_armed = 0;
+#ifdef PX940_FREESTANDING
+    px940_longjmp(t_escape.env, 1);
+#else
+    std::longjmp(t_escape.env, 1);
+#endif
+  }
+  return nullptr;
+}
 
 struct Header {
   uint32_t pad;
@@ -20,7 +52,7 @@ uint32_t capacity(const Header& h) {
 // The header of an allocated block of this thread's arena, or null.
 Header* header_of(const void* p) {
   Core& core = current_core();
-  if (!p || !core.base) return nullptr;
+  if (!p || !core.state) return nullptr;
   const uint8_t* bytes = static_cast<const uint8_t*>(p);
   const Arena& a = core.state->arena;
   if (bytes < core.base + a.base + kArenaHeader || bytes >= core.base + a.top) return nullptr;
@@ -37,13 +69,27 @@ void arena_reset(Arena& arena, uint32_t base, uint32_t limit) {
   for (uint32_t& head : arena.free_list) head = 0;
 }
 
+bool arena_guarded(void (*fn)(void* context), void* context) {
+  if (!current_core().state) return false;
+#ifdef PX940_FREESTANDING
+  if (px940_setjmp(t_escape.env)) return false;
+#else
+  if (setjmp(t_escape.env)) return false;
+#endif
+  CoreState& st = *current_core().state;
+  st.escape_armed = 1;
+  fn(context);
+  st.escape_armed = 0;
+  return true;
+}
+
 }  // namespace audio940
 
 using namespace audio940;
 
 void* arm940_alloc(size_t n) {
   Core& core = current_core();
-  if (!core.base) return nullptr;
+  if (!core.state) return nullptr;
   Arena& a = core.state->arena;
   uint32_t size_class = kArenaClasses;
   for (uint32_t c = 0; c < kArenaClasses; ++c) {
@@ -58,9 +104,9 @@ void* arm940_alloc(size_t n) {
     a.free_list[size_class] = h->link;
   } else {
     const uint64_t bytes = size_class < kArenaClasses ? kArenaClassBytes[size_class] : n;
-    if (bytes > a.limit - a.top) return nullptr;
+    if (bytes > a.limit - a.top) return no_room();
     const uint64_t need = kArenaHeader + ((bytes + 15) & ~uint64_t(15));
-    if (need > a.limit - a.top) return nullptr;
+    if (need > a.limit - a.top) return no_room();
     h = core.at<Header>(a.top);
     a.top += static_cast<uint32_t>(need);
     h->pad = 0;
@@ -72,7 +118,7 @@ void* arm940_alloc(size_t n) {
 }
 
 void* arm940_calloc(size_t count, size_t size) {
-  if (size && count > SIZE_MAX / size) return nullptr;
+  if (size && count > SIZE_MAX / size) return no_room();
   void* p = arm940_alloc(count * size);
   if (p) std::memset(p, 0, count * size);
   return p;

@@ -21,15 +21,24 @@ constexpr uint32_t kArenaGuard = 0x13578642;
 // Empties the arena: top = base, no free blocks; it may grow up to limit.
 void arena_reset(Arena& arena, uint32_t base, uint32_t limit);
 
+// Runs fn(context) with the arena's escape armed: an allocation (or a calloc or realloc)
+// the arena cannot serve while fn runs returns to here at once instead of handing the
+// decoder a null pointer it would write through. Returns true when fn ran to its end; false
+// after an escape, when whatever fn was building in the arena is unusable and only a reset
+// of the arena clears it. Calls do not nest.
+bool arena_guarded(void (*fn)(void* context), void* context);
+
 }  // namespace audio940
 
 extern "C" {
-// A block of at least n bytes, or null when the arena has no room left for it.
+// A block of at least n bytes; when the arena has no room left for it, the escape of
+// arena_guarded if armed, else null.
 void* arm940_alloc(size_t n);
-// count x size bytes set to 0, or null (no room, or the product overflows).
+// count x size bytes set to 0; no room, or a product that overflows, as for arm940_alloc.
 void* arm940_calloc(size_t count, size_t size);
 // A new block of n bytes holding p's data (as much as both hold); p is freed. Null p is an
-// alloc; null back (no room, or p is not a block of the arena) leaves p as it was.
+// alloc; no room as for arm940_alloc; null back (no room, or p is not a block of the
+// arena) leaves p as it was.
 void* arm940_realloc(void* p, size_t n);
 // Frees p's block; null, a pointer outside the arena or one without the guard (freed
 // already) is ignored.

@@ -34,7 +34,9 @@ bool arm940_stop_requested();
 CoreState& arm940_state();
 // Tests: a function the calling thread's passes call at each PassPoint, to land a command
 // there; an empty one for none.
+#ifndef PX940_FREESTANDING
 void arm940_set_probe(std::function<void(PassPoint)> probe);
+#endif
 
 // Log records for the audio thread to print: text (cut to 255 characters) and a 32-bit
 // value. A record that does not fit in the ring's free space is dropped whole.

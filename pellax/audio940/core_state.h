@@ -5,10 +5,20 @@
 #pragma once
 
 #include <cstdint>
+#ifndef PX940_FREESTANDING
 #include <functional>
+#endif
 
 #include "pellax/audio940/command_block.h"
 #include "pellax/audio940/decoder.h"
+
+// Variables of which each core has its own: one core per thread on a PC (tests and
+// measurements may run several at once), the one core in the image.
+#ifdef PX940_FREESTANDING
+#define PX940_PER_CORE
+#else
+#define PX940_PER_CORE thread_local
+#endif
 
 namespace audio940 {
 
@@ -57,6 +67,8 @@ struct CoreState {
   uint32_t music_primed;
   uint32_t music_samples;   // decoded since the music stream opened
   uint32_t music_failure_told;
+  uint32_t out_of_memory_told;  // a stream was ended for want of arena (logged once)
+  uint32_t escape_armed;        // the arena's escape waits (arena_guarded)
   // 1 once a block was mixed with the music off, until the music is heard again: what the
   // ring still holds then belongs to the music that was stopped.
   uint32_t music_stopped;
@@ -81,11 +93,15 @@ struct Core {
   uint8_t* base = nullptr;
   CoreState* state = nullptr;
   CommandBlock* block = nullptr;
+#ifdef PX940_FREESTANDING
+  void probe_at(PassPoint) const {}
+#else
   std::function<void(PassPoint)> probe;  // tests only: called at each point
 
   void probe_at(PassPoint point) const {
     if (probe) probe(point);
   }
+#endif
 
   template <typename T>
   T* at(uint32_t address) const { return reinterpret_cast<T*>(base + address); }

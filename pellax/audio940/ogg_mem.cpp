@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pellax/audio940/arena.h"
+#include "pellax/audio940/core.h"
 #include "pellax/audio940/core_state.h"
 
 namespace audio940 {
@@ -11,6 +12,39 @@ namespace {
 
 // The callbacks read one global data source: the handle only has to be non-null.
 char g_handle_token;
+
+// The decoder ran out of arena: the stream ends here as on a decoder error. What the
+// decoder built is unusable, so the close skips the decoder's own clean-up and only resets
+// the arena. (Chained streams do this: each link's set-up takes large blocks that come back
+// only at a reset.)
+void ran_out_of_memory(CoreState& st) {
+  st.stream_failed = 1;
+  if (!st.out_of_memory_told) arm940_log_text("decoder out of memory: the stream ends");
+  st.out_of_memory_told = 1;
+}
+
+struct OpenCall {
+  OggVorbis_File* file;
+  int result;
+};
+void open_call(void* context) {
+  OpenCall& call = *static_cast<OpenCall*>(context);
+  const ov_callbacks callbacks = {mem_read, mem_seek, mem_close, mem_tell};
+  call.result = ov_open_callbacks(&g_handle_token, call.file, nullptr, 0, callbacks);
+}
+
+struct ReadCall {
+  OggVorbis_File* file;
+  char* out;
+  long result;
+};
+void read_call(void* context) {
+  ReadCall& call = *static_cast<ReadCall*>(context);
+  int bitstream = 0;
+  do {
+    call.result = ov_read(call.file, call.out, kDecodeChunk, &bitstream);
+  } while (call.result == OV_HOLE);
+}
 
 }  // namespace
 
@@ -58,21 +92,25 @@ int ogg_mem_open(uint32_t data, uint32_t length, uint32_t output, uint32_t outpu
   ogg_mem_set_output(output, output_limit);
   arena_reset(st.arena, arena, kArenaEnd);
   std::memset(&st.decoder_file, 0, sizeof st.decoder_file);
-  const ov_callbacks callbacks = {mem_read, mem_seek, mem_close, mem_tell};
-  const int result = ov_open_callbacks(&g_handle_token, &st.decoder_file, nullptr, 0, callbacks);
-  st.stream_failed = result != 0;
-  return result;
+  OpenCall call = {&st.decoder_file, OV_EFAULT};
+  if (!arena_guarded(open_call, &call)) {
+    ran_out_of_memory(st);
+    return OV_EFAULT;
+  }
+  st.stream_failed = call.result != 0;
+  return call.result;
 }
 
 uint32_t ogg_mem_decode() {
   Core& core = current_core();
   CoreState& st = *core.state;
   if (st.stream_failed || st.output.count >= st.output.limit) return 0;
-  int bitstream = 0;
-  long n;
-  do {
-    n = ov_read(&st.decoder_file, reinterpret_cast<char*>(st.scratch), kDecodeChunk, &bitstream);
-  } while (n == OV_HOLE);
+  ReadCall call = {&st.decoder_file, reinterpret_cast<char*>(st.scratch), 0};
+  if (!arena_guarded(read_call, &call)) {
+    ran_out_of_memory(st);
+    return 0;
+  }
+  const long n = call.result;
   if (n <= 0) return 0;
   uint32_t bytes = static_cast<uint32_t>(n);
   if (bytes > st.output.limit - st.output.count) bytes = st.output.limit - st.output.count;

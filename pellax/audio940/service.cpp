@@ -1,7 +1,9 @@
 // The program's entry and its pass: commands, triggers under the voice policy, the PCM
 // blocks and one decoding step.
 #include <cstring>
+#ifndef PX940_FREESTANDING
 #include <utility>
+#endif
 
 #include "pellax/audio940/arena.h"
 #include "pellax/audio940/core.h"
@@ -11,7 +13,7 @@
 namespace audio940 {
 namespace {
 
-thread_local Core t_core;
+PX940_PER_CORE Core t_core;
 
 constexpr uint32_t kPrimedSamples = 25000;
 // A new effect never cuts off one of the three hit sounds this early in its playing.
@@ -221,7 +223,9 @@ bool arm940_service() {
   return step_music(st, b) || worked;
 }
 
+#ifndef PX940_FREESTANDING
 void arm940_set_probe(std::function<void(PassPoint)> probe) { t_core.probe = std::move(probe); }
+#endif
 
 void arm940_log_text(const char* text) {
   uint8_t record[2 + 255];

@@ -4,6 +4,7 @@
 #include "pellax/platform/audio.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sys/mman.h>
@@ -33,6 +34,20 @@ constexpr uint32_t kFileChunk = 100000;
 
 // The block, or null while commands are to do nothing.
 CommandBlock* ready_block() { return audio_block_ready() ? audio_cmd_block : nullptr; }
+
+// What the stream's first page says it is: its channels and rate from the Vorbis
+// identification header, or false when the first page holds none.
+bool stream_format(std::FILE* f, uint32_t* channels, uint32_t* rate) {
+  uint8_t page[27 + 255 + 30];
+  const size_t n = std::fread(page, 1, sizeof page, f);
+  if (n < 27 || std::memcmp(page, "OggS", 4) != 0) return false;
+  const size_t body = 27 + size_t(page[26]);
+  if (body + 16 > n || page[body] != 1 || std::memcmp(page + body + 1, "vorbis", 6) != 0) return false;
+  *channels = page[body + 11];
+  *rate = uint32_t(page[body + 12]) | uint32_t(page[body + 13]) << 8 | uint32_t(page[body + 14]) << 16 |
+          uint32_t(page[body + 15]) << 24;
+  return true;
+}
 
 }  // namespace
 
@@ -99,11 +114,33 @@ void music_load(const char* path) {
     std::fclose(f);
     return;
   }
+  // The second core plays what it decodes as 44,100 Hz stereo: anything else would play at
+  // the wrong speed, so it is refused and the music playing goes on.
+  uint32_t channels = 0, rate = 0;
+  if (!stream_format(f, &channels, &rate)) {
+    std::fprintf(stderr, "pellax: music %s is not an Ogg Vorbis stream: not loaded\n", path);
+    std::fclose(f);
+    return;
+  }
+  if (channels != 2 || rate != 44100) {
+    std::fprintf(stderr, "pellax: music %s is %u Hz with %u channel%s, not 44,100 Hz stereo: not loaded\n", path,
+                 unsigned(rate), unsigned(channels), channels == 1 ? "" : "s");
+    std::fclose(f);
+    return;
+  }
+  if (std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fprintf(stderr, "pellax: music %s is unreadable: not loaded\n", path);
+    std::fclose(f);
+    return;
+  }
   // The core stops opening and decoding the music before its bytes change: once it has seen
   // the flag cleared, or has finished the one read it was in when the flag changed (well
   // under a millisecond; a core that is not running reads nothing).
   word_fenced_set(b->music_data_ready, 0);
-  while (word_fenced_get(b->music_busy)) std::this_thread::yield();
+  // A core that stopped in the file (it faulted) never clears the word: after a second the
+  // load goes ahead, as nothing reads the file any more.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (word_fenced_get(b->music_busy) && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
   static std::vector<uint8_t> chunk(kFileChunk);
   uint32_t total = 0;
   while (total < kMusicLimit) {

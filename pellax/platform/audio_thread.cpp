@@ -137,8 +137,9 @@ void arm940_start_program() {
     mmsp2::write16(io_regs, kDualPending1, 0);
     mmsp2::write16(io_regs, kDualInterruptMode, 0xFFFF);
   }
-  const uint32_t length = arm940_program.length;
-  if (length > 0 && arm940_mem) std::memcpy(arm940_mem + kImageAddress, &arm940_program.image, length);
+  const uint32_t length = arm940_program_length;
+  if (length > 0 && length <= kMemorySize && arm940_mem)
+    std::memcpy(arm940_mem + kImageAddress, arm940_program, length);
   arm940_reset(0);
   arm940_pause(0);
 }

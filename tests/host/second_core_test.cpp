@@ -1,13 +1,18 @@
-// The second core on a host thread: released by the reset and clock registers, the image at
-// address 0 checked, stopped and parked synchronously at a pass boundary, run in lock-step
-// with the sound device on a virtual clock, freely on a real one, and stepped in tests.
+// The second core as an emulated ARM core: released by the reset and clock registers, it
+// runs the bytes at its address 0 over the very memory the main program maps; it is stopped
+// and parked synchronously between passes, run in lock-step with the sound device on a
+// virtual clock, freely on a real one, and stepped in tests. A fault stops it with a message
+// naming the address, and the sound device plays silence from then on.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "host/host_emulated_arm.h"
 #include "host/host_second_core.h"
 #include "host_fixture.h"
 
@@ -17,49 +22,77 @@ namespace {
 
 constexpr uint32_t kReset = 0x3B48, kClock = 0x0904;
 
-struct FakeProgram {
-  std::atomic<int> starts{0}, passes{0}, work_left{0};
-  std::atomic<bool> ended{false};
-  std::atomic<uint8_t*> memory{nullptr};
-  std::thread::id start_thread;
+// ARM instructions, enough for the little programs below.
+uint32_t branch(uint32_t from, uint32_t to, bool link = false, uint32_t cond = 0xE) {
+  return cond << 28 | (link ? 0x0B000000u : 0x0A000000u) | (((to - (from + 8)) / 4) & 0xFFFFFF);
+}
+constexpr uint32_t kNop = 0xE1A00000, kReturn = 0xE12FFF1E;
+
+// The test program's mailbox, past the first page: passes count, work_left passes report
+// work (then idle ones), a nonzero `ended` makes it end, starts counts entries at 0.
+constexpr uint32_t kMailbox = 0x1000;
+struct Mailbox {
+  int32_t work_left;
+  uint32_t passes, ended, starts;
 };
-FakeProgram* fake = nullptr;
 
-const std::vector<uint8_t> kImage = {'F', 'A', 'K', 'E', 'C', 'O', 'R', 'E', 1, 0, 0, 0};
+// Vectors to 0x40, the pass-end return at 0x20, then: starts += 1; loop { passes += 1;
+// pass_end(work_left > 0 ? (--work_left, 1) : 0); if ended: pass_end(2) for ever }.
+std::vector<uint32_t> counting_program() {
+  std::vector<uint32_t> w(0x90 / 4, kNop);
+  for (uint32_t v = 0; v < 8; ++v) w[v] = branch(v * 4, 0x40);
+  w[0x20 / 4] = kReturn;
+  const std::vector<uint32_t> body = {
+      0xE3A04A01,  // 0x40 mov r4, #0x1000
+      0xE594100C,  // ldr r1, [r4, #12]
+      0xE2811001,  // add r1, r1, #1
+      0xE584100C,  // str r1, [r4, #12]
+      0xE5941004,  // 0x50 ldr r1, [r4, #4]
+      0xE2811001,  // add r1, r1, #1
+      0xE5841004,  // str r1, [r4, #4]
+      0xE5940000,  // ldr r0, [r4]
+      0xE3500000,  // cmp r0, #0
+      0xC2400001,  // subgt r0, r0, #1
+      0xC5840000,  // strgt r0, [r4]
+      0xC3A00001,  // movgt r0, #1
+      0xD3A00000,  // movle r0, #0
+      branch(0x74, 0x20, true),
+      0xE5941008,  // ldr r1, [r4, #8]
+      0xE3510000,  // cmp r1, #0
+      branch(0x80, 0x50, false, 0x0),  // beq
+      0xE3A00002,  // 0x84 mov r0, #2
+      branch(0x88, 0x20, true),
+      branch(0x8C, 0x84),
+  };
+  w.resize(0x40 / 4);
+  w.insert(w.end(), body.begin(), body.end());
+  return w;
+}
 
-void install_fake() {
-  host::SecondCoreProgram p;
-  p.name = "fake";
-  p.image = kImage;
-  p.start = [](uint8_t* memory) {
-    fake->memory = memory;
-    fake->start_thread = std::this_thread::get_id();
-    ++fake->starts;
-  };
-  p.pass = [] {
-    ++fake->passes;
-    return fake->work_left.fetch_sub(1) > 0;
-  };
-  p.stopped = [] { return fake->ended.load(); };
-  host::install_second_core_program(p);
+// Vectors to 0x40 and `code` there.
+std::vector<uint32_t> program_at_0x40(std::initializer_list<uint32_t> code) {
+  std::vector<uint32_t> w(0x40 / 4, kNop);
+  for (uint32_t v = 0; v < 8; ++v) w[v] = branch(v * 4, 0x40);
+  w[0x20 / 4] = kReturn;
+  w.insert(w.end(), code);
+  return w;
 }
 
 class SecondCoreTest : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    fake = new FakeProgram;
-    install_fake();
+    upload(counting_program());
   }
   void TearDown() override {
     host::second_core_power_off();
-    delete fake;
-    fake = nullptr;
     HostTest::TearDown();
   }
-  void upload(const std::vector<uint8_t>& image) {
-    std::memcpy(host::second_core_memory(), image.data(), image.size());
+  void upload(const std::vector<uint32_t>& words) {
+    std::memset(host::second_core_memory(), 0, 0x2000);
+    std::memcpy(host::second_core_memory(), words.data(), words.size() * 4);
   }
+  Mailbox& box() { return *reinterpret_cast<Mailbox*>(host::second_core_memory() + kMailbox); }
   // The start sequence's register writes: held, clock off, then released and clocked.
   void release() {
     set_reg16(kReset, 0x83);
@@ -71,98 +104,113 @@ class SecondCoreTest : public HostTest {
 };
 
 TEST_F(SecondCoreTest, OnAVirtualClockTheCoreRunsUntilIdleWhenTheSoundDeviceIsWritten) {
-  upload(kImage);
+  box().work_left = 5;
   release();
   EXPECT_TRUE(host::second_core_running());
-  fake->work_left = 5;
-  host::second_core_catch_up();
-  EXPECT_EQ(fake->starts.load(), 1);
-  EXPECT_EQ(fake->passes.load(), 6);  // five that worked, one idle
-  EXPECT_EQ(fake->memory.load(), host::second_core_memory());
-  EXPECT_NE(fake->start_thread, std::this_thread::get_id());
+  EXPECT_TRUE(host::second_core_catch_up());
+  EXPECT_EQ(box().starts, 1u);
+  EXPECT_EQ(box().passes, 6u);  // five that worked, one idle
   // A write to "/dev/dsp" catches the core up first.
   const int dsp = gp2x::open("/dev/dsp", O_WRONLY);
   ASSERT_GT(dsp, 0);
-  fake->work_left = 2;
+  box().work_left = 2;
   const uint8_t bytes[64] = {};
   ASSERT_EQ(gp2x::write(dsp, bytes, sizeof bytes), 64);
-  EXPECT_EQ(fake->passes.load(), 9);
+  EXPECT_EQ(box().passes, 9u);
   gp2x::close(dsp);
 }
 
-TEST_F(SecondCoreTest, ResetStopsTheCoreBeforeTheWriteReturnsAndAReleaseEntersItAgain) {
-  upload(kImage);
+TEST_F(SecondCoreTest, ResetStopsTheCoreBeforeTheWriteReturnsAndAReleaseStartsItAtZeroAgain) {
   release();
   host::second_core_catch_up();
   hold();
   EXPECT_FALSE(host::second_core_running());
-  const int passes = fake->passes.load();
-  fake->work_left = 10;
+  const uint32_t passes = box().passes;
+  box().work_left = 10;
   host::second_core_catch_up();
-  EXPECT_EQ(fake->passes.load(), passes);
+  EXPECT_EQ(box().passes, passes);
   release();
   host::second_core_catch_up();
-  EXPECT_EQ(fake->starts.load(), 2);
-  EXPECT_EQ(fake->passes.load(), passes + 11);
+  EXPECT_EQ(box().starts, 2u);
+  EXPECT_EQ(box().passes, passes + 11);
 }
 
 TEST_F(SecondCoreTest, ClearingTheClockParksTheCoreAndSettingItResumes) {
-  upload(kImage);
   release();
   host::second_core_catch_up();
   set_reg16(kClock, reg16(kClock) & ~1);
   EXPECT_FALSE(host::second_core_running());
-  const int passes = fake->passes.load();
-  fake->work_left = 3;
+  const uint32_t passes = box().passes;
+  box().work_left = 3;
   host::second_core_catch_up();
-  EXPECT_EQ(fake->passes.load(), passes);
+  EXPECT_EQ(box().passes, passes);
   set_reg16(kClock, reg16(kClock) | 1);
   EXPECT_TRUE(host::second_core_running());
   host::second_core_catch_up();
-  EXPECT_EQ(fake->passes.load(), passes + 4);
-  EXPECT_EQ(fake->starts.load(), 1);  // resumed, not entered again
+  EXPECT_EQ(box().passes, passes + 4);
+  EXPECT_EQ(box().starts, 1u);  // resumed, not entered again
 }
 
-TEST_F(SecondCoreTest, AMissingOrWrongImageOrBankRunsNothingAndSaysSo) {
-  struct image_case {
+TEST_F(SecondCoreTest, AnotherBankRunsNothing) {
+  set_reg16(kReset, 0x83);
+  set_reg16(kReset, 0x01);
+  set_reg16(kClock, 1);
+  EXPECT_FALSE(host::second_core_running());
+  host::second_core_catch_up();
+  EXPECT_EQ(box().starts, 0u);
+}
+
+TEST_F(SecondCoreTest, AFaultStopsTheCoreNamingTheAddressAndTheSoundGoesSilent) {
+  struct fault_case {
     const char* name;
-    std::vector<uint8_t> image;
-    uint16_t released;  // 0x3B48 when released
-    bool told;
+    std::vector<uint32_t> program;
+    const char* address;
   };
-  std::vector<uint8_t> damaged = kImage;
-  damaged.back() ^= 1;
-  const image_case cases[] = {{"missing", std::vector<uint8_t>(kImage.size(), 0), 0x03, true},
-                              {"damaged", damaged, 0x03, true},
-                              {"other bank", kImage, 0x01, false}};
-  for (const image_case& c : cases) {
+  const fault_case cases[] = {
+      // A write through a null pointer lands in the vectors.
+      {"write into the vectors", program_at_0x40({0xE3A00000, 0xE5800000}), "0x00000000"},
+      {"read past the memory", program_at_0x40({0xE3A00401, 0xE5901000}), "0x01000000"},
+      {"undefined instruction", program_at_0x40({kNop, 0xE7F000F0}), "0x00000044"},
+      {"garbage image", std::vector<uint32_t>(16, 0xFFFFFFFF), "0x0000000"},
+  };
+  settings_.audio = "capture";
+  for (const fault_case& c : cases) {
     reconfigure();
-    upload(c.image);
+    upload(c.program);
     testing::internal::CaptureStderr();
-    set_reg16(kReset, 0x83);
-    set_reg16(kReset, c.released);
-    set_reg16(kClock, 1);
+    release();
+    const int dsp = gp2x::open("/dev/dsp", O_WRONLY);
+    ASSERT_GT(dsp, 0);
+    host::take_captured_audio();
+    const std::vector<uint8_t> loud(64, 0x55);
+    EXPECT_EQ(gp2x::write(dsp, loud.data(), loud.size()), 64) << c.name;
+    gp2x::close(dsp);
     const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(host::second_core_faulted()) << c.name;
     EXPECT_FALSE(host::second_core_running()) << c.name;
-    host::second_core_catch_up();
-    EXPECT_EQ(fake->starts.load(), 0) << c.name;
-    EXPECT_EQ(err.find("runs nothing") != std::string::npos, c.told) << c.name << ": " << err;
+    EXPECT_NE(err.find("second core stopped"), std::string::npos) << c.name << ": " << err;
+    EXPECT_NE(err.find(c.address), std::string::npos) << c.name << ": " << err;
+    const std::vector<uint8_t> heard = host::take_captured_audio().bytes;
+    ASSERT_GE(heard.size(), 64u) << c.name;
+    EXPECT_EQ(std::vector<uint8_t>(heard.begin(), heard.begin() + 64), std::vector<uint8_t>(64, 0)) << c.name;
+    // Reset forgets the fault; the core can be started again.
+    hold();
+    EXPECT_FALSE(host::second_core_faulted()) << c.name;
   }
 }
 
-TEST_F(SecondCoreTest, StepModeEntersAndRunsTheProgramOnTheCallingThread) {
+TEST_F(SecondCoreTest, StepModeRunsThePassesOnTheCallingThread) {
   host::set_second_core_stepping(true);
-  upload(kImage);
   EXPECT_FALSE(host::second_core_step());
   release();
-  EXPECT_EQ(fake->starts.load(), 1);
-  EXPECT_EQ(fake->start_thread, std::this_thread::get_id());
-  fake->work_left = 3;
+  EXPECT_EQ(box().starts, 0u);  // nothing runs until stepped
+  box().work_left = 3;
   EXPECT_TRUE(host::second_core_step());
+  EXPECT_EQ(box().starts, 1u);
   EXPECT_EQ(host::second_core_step_until_idle(), 3);  // two more that work, then the idle one
-  EXPECT_EQ(fake->passes.load(), 4);
+  EXPECT_EQ(box().passes, 4u);
   host::second_core_catch_up();  // no thread: nothing to catch up
-  EXPECT_EQ(fake->passes.load(), 4);
+  EXPECT_EQ(box().passes, 4u);
   hold();
   EXPECT_FALSE(host::second_core_step());
 }
@@ -170,30 +218,28 @@ TEST_F(SecondCoreTest, StepModeEntersAndRunsTheProgramOnTheCallingThread) {
 TEST_F(SecondCoreTest, OnARealClockTheCoreRunsByItselfUntilHeldOrEnded) {
   settings_.virtual_clock = false;
   reconfigure();
-  upload(kImage);
-  fake->work_left = 1000;
+  upload(counting_program());
+  box().work_left = 1000;
   release();
   // Wait (bounded) for the thread to have run; this waits for an event, it times nothing.
-  for (int i = 0; i < 5000 && fake->passes.load() < 1000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_GE(fake->passes.load(), 1000);
+  for (int i = 0; i < 5000 && box().passes < 1000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_GE(box().passes, 1000u);
   hold();
-  const int passes = fake->passes.load();
+  const uint32_t passes = box().passes;
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  EXPECT_EQ(fake->passes.load(), passes);  // joined: no pass after the write returned
+  EXPECT_EQ(box().passes, passes);  // joined: no pass after the write returned
   // A program that ends by itself leaves the core not running.
   release();
-  fake->ended = true;
+  box().ended = 1;
   for (int i = 0; i < 5000 && host::second_core_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(host::second_core_running());
 }
 
 TEST_F(SecondCoreTest, StartingTheLayerAgainStopsTheCore) {
-  upload(kImage);
   release();
   host::second_core_catch_up();
   reconfigure();
   EXPECT_FALSE(host::second_core_running());
-  EXPECT_EQ(fake->starts.load(), 1);
 }
 
 }  // namespace

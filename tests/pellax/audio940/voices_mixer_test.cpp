@@ -65,15 +65,18 @@ INSTANTIATE_TEST_SUITE_P(
         policy_case{"trigger9_has_no_effect", {playing(5, 10)}, 9, {5}}),
     [](const ::testing::TestParamInfo<policy_case>& i) { return std::string(i.param.name); });
 
-TEST_F(CoreTest, TwoPlaysBeforeAPassStartOneVoiceAndAllTriggersGoInOrder) {
+class CommandTest : public EitherCoreTest {};
+PX940_ON_EITHER_CORE(CommandTest);
+
+TEST_P(CommandTest, TwoPlaysBeforeAPassStartOneVoiceAndAllTriggersGoInOrder) {
   hold_blocks();
   b().sfx_trigger[5] = 1;
   b().sfx_trigger[1] = 1;
-  arm940_service();
+  service();
   ASSERT_EQ(st().voice_count, 2u);
   EXPECT_EQ(st().voices[0].effect, 1u);
   EXPECT_EQ(st().voices[1].effect, 5u);
-  EXPECT_FALSE(arm940_service());  // nothing left to do
+  EXPECT_FALSE(service());  // nothing left to do
   EXPECT_EQ(st().voice_count, 2u);
 }
 
@@ -170,7 +173,7 @@ TEST_F(CoreTest, BeforeEffectZeroIsDecodedTheLoopCyclesOverItsFirstThousandSampl
   for (int j = 0; j < kBlockSamples; ++j) ASSERT_EQ(out[size_t(j)], int16_t((j % 1000) * 10)) << j;
 }
 
-TEST_F(CoreTest, BlocksAreFilledStrictlyInTurn) {
+TEST_P(CommandTest, BlocksAreFilledStrictlyInTurn) {
   b().master_volume = 256;
   b().music_enable = 1;
   st().music_primed = 1;
@@ -180,21 +183,21 @@ TEST_F(CoreTest, BlocksAreFilledStrictlyInTurn) {
   b().music_level = 256;
   // A is still the thread's: B is free but must not be mixed before A.
   b().pcm_a_full = 1;
-  arm940_service();
+  service();
   EXPECT_EQ(b().pcm_b_full, 0u);
   EXPECT_EQ(st().ring_read, 0u);
   // A comes back: A, then B, in that order, from the ring.
   b().pcm_a_full = 0;
-  arm940_service();
+  service();
   EXPECT_EQ(b().pcm_a_full, 1u);
   EXPECT_EQ(b().pcm_b_full, 1u);
   EXPECT_EQ(b().pcm_a[0], 0);
   EXPECT_EQ(b().pcm_b[0], int16_t(kBlockSamples));
   // B comes back first: it is not due (A is), so nothing is mixed until A is free too.
   b().pcm_b_full = 0;
-  EXPECT_FALSE(arm940_service());
+  EXPECT_FALSE(service());
   b().pcm_a_full = 0;
-  arm940_service();
+  service();
   EXPECT_EQ(b().pcm_a[0], int16_t(2 * kBlockSamples));
 }
 

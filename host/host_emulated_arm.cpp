@@ -1,0 +1,165 @@
+#include "host/host_emulated_arm.h"
+
+#include <unicorn/unicorn.h>
+
+#include <cstdio>
+
+namespace gp2x::host {
+namespace {
+
+constexpr uint32_t kProtectedBytes = 0x1000;  // the vectors' page: never written
+constexpr uint32_t kResultEnded = 2;
+
+std::string hex(uint64_t v) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(v));
+  return text;
+}
+
+uint32_t reg(uc_engine* uc, int which) {
+  uint32_t v = 0;
+  uc_reg_read(uc, which, &v);
+  return v;
+}
+
+}  // namespace
+
+struct EmulatedArmHooks {
+  static bool invalid_memory(uc_engine* uc, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
+    EmulatedArm* core = static_cast<EmulatedArm*>(user);
+    const char* what = "an access outside its memory";
+    switch (type) {
+      case UC_MEM_READ_UNMAPPED: what = "a read outside its memory"; break;
+      case UC_MEM_WRITE_UNMAPPED: what = "a write outside its memory"; break;
+      case UC_MEM_FETCH_UNMAPPED: what = "a jump outside its memory"; break;
+      case UC_MEM_WRITE_PROT: what = "a write into its own vectors and start-up code"; break;
+      default: break;
+    }
+    core->pending_fault_ = std::string(what) + " (" + std::to_string(size) + " bytes at " + hex(address) +
+                           ", instruction at " + hex(reg(uc, UC_ARM_REG_PC)) + ")";
+    return false;
+  }
+  static bool invalid_instruction(uc_engine* uc, void* user) {
+    static_cast<EmulatedArm*>(user)->pending_fault_ =
+        "an undefined instruction at " + hex(reg(uc, UC_ARM_REG_PC));
+    return false;
+  }
+  static void exception(uc_engine* uc, uint32_t number, void* user) {
+    EmulatedArm* core = static_cast<EmulatedArm*>(user);
+    core->pending_fault_ = "exception " + std::to_string(number) + " at " + hex(reg(uc, UC_ARM_REG_PC));
+    uc_emu_stop(uc);
+  }
+  static void count(uc_engine*, uint64_t, uint32_t, void* user) { ++static_cast<EmulatedArm*>(user)->instructions_; }
+};
+
+EmulatedArm::~EmulatedArm() {
+  if (watchdog_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(watch_mutex_);
+      watch_quit_ = true;
+    }
+    watch_changed_.notify_all();
+    watchdog_.join();
+  }
+  if (uc_) uc_close(uc_);
+}
+
+void EmulatedArm::watch() {
+  std::unique_lock<std::mutex> lock(watch_mutex_);
+  while (!watch_quit_) {
+    if (!watching_) {
+      watch_changed_.wait(lock);
+      continue;
+    }
+    const uint64_t generation = watch_generation_;
+    if (watch_changed_.wait_until(lock, deadline_, [&] {
+          return watch_quit_ || !watching_ || watch_generation_ != generation;
+        }))
+      continue;
+    uc_emu_stop(uc_);
+    watching_ = false;
+  }
+}
+
+void EmulatedArm::stop_with(std::string what) {
+  fault_ = std::move(what);
+  over_ = true;
+  last_ = Pass::kFault;
+}
+
+bool EmulatedArm::open(uint8_t* memory, uint32_t size) {
+  uc_err err = uc_open(UC_ARCH_ARM, UC_MODE_ARM, &uc_);
+  if (err == UC_ERR_OK) err = uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_946);
+  // The first page read-only: the core never writes its vectors, so a write there is a
+  // stray pointer (a null one, most likely) caught where it happens.
+  if (err == UC_ERR_OK) err = uc_mem_map_ptr(uc_, 0, kProtectedBytes, UC_PROT_READ | UC_PROT_EXEC, memory);
+  if (err == UC_ERR_OK)
+    err = uc_mem_map_ptr(uc_, kProtectedBytes, size - kProtectedBytes, UC_PROT_ALL, memory + kProtectedBytes);
+  uc_hook hook;
+  if (err == UC_ERR_OK)
+    err = uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(EmulatedArmHooks::invalid_memory),
+                      this, 1, 0);
+  if (err == UC_ERR_OK)
+    err = uc_hook_add(uc_, &hook, UC_HOOK_INSN_INVALID,
+                      reinterpret_cast<void*>(EmulatedArmHooks::invalid_instruction), this, 1, 0);
+  if (err == UC_ERR_OK)
+    err = uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(EmulatedArmHooks::exception), this, 1, 0);
+  if (err != UC_ERR_OK) {
+    stop_with(std::string("the emulator cannot make the core: ") + uc_strerror(err));
+    return false;
+  }
+  pc_ = 0;
+  return true;
+}
+
+void EmulatedArm::count_instructions(bool on) {
+  if (!uc_ || on == counting_) return;
+  counting_ = on;
+  if (on) {
+    uc_hook hook;
+    uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(EmulatedArmHooks::count), this, 1, 0);
+    count_hook_ = hook;
+  } else {
+    uc_hook_del(uc_, count_hook_);
+  }
+}
+
+EmulatedArm::Pass EmulatedArm::run_pass(uint64_t timeout_us) {
+  if (!uc_ || over_) return last_;
+  pending_fault_.clear();
+  if (timeout_us) {
+    std::lock_guard<std::mutex> lock(watch_mutex_);
+    if (!watchdog_.joinable()) watchdog_ = std::thread([this] { watch(); });
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::microseconds(timeout_us);
+    watching_ = true;
+    ++watch_generation_;
+    watch_changed_.notify_all();
+  }
+  const uc_err err = uc_emu_start(uc_, pc_, kPassEndAddress, 0, 0);
+  if (timeout_us) {
+    std::lock_guard<std::mutex> lock(watch_mutex_);
+    watching_ = false;
+    watch_changed_.notify_all();
+  }
+  const uint32_t pc = reg(uc_, UC_ARM_REG_PC);
+  if (!pending_fault_.empty() || err != UC_ERR_OK) {
+    stop_with(!pending_fault_.empty() ? pending_fault_
+                                      : std::string(uc_strerror(err)) + " at " + hex(pc));
+    return last_;
+  }
+  if (pc != kPassEndAddress) {
+    pc_ = pc;  // out of time: the pass goes on next time
+    return Pass::kTimeout;
+  }
+  // The pass-end routine only returns: done here, so the next run starts past it.
+  const uint32_t result = reg(uc_, UC_ARM_REG_R0);
+  pc_ = reg(uc_, UC_ARM_REG_LR) & ~1u;
+  if (result == kResultEnded) {
+    over_ = true;
+    last_ = Pass::kEnded;
+    return last_;
+  }
+  return result ? Pass::kWorked : Pass::kIdle;
+}
+
+}  // namespace gp2x::host
