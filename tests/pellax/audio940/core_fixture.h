@@ -67,7 +67,7 @@ class CoreTest : public ::testing::Test {
   void hold_blocks() { b().pcm_a_full = b().pcm_b_full = 1; }
   // Places a stream at an address of the core's memory.
   void place(uint32_t address, const std::vector<uint8_t>& bytes) {
-    std::memcpy(mem() + address, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(mem() + address, bytes.data(), bytes.size());
   }
   // Passes until one does nothing (at most `limit`); returns how many ran.
   int run_until_idle(int limit = 100000) {
