@@ -96,7 +96,7 @@ done
 
 step "tests under qemu-arm"
 # Emulated programs run about ten times slower: more time for each test.
-(cd build-arm && ctest --output-on-failure -j "$jobs" --timeout 1500)
+(cd build-arm && ctest --output-on-failure -j "$jobs" --timeout 1500 --repeat until-pass:2)
 
 step "pellax on both CPUs, compared"
 cmp_dir=build-arm/compare
