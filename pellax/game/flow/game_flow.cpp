@@ -169,6 +169,7 @@ void reveal_picture() {
 void set_up_zone() {
   difficulty_level = 2;
   if (selected_zone == 5 || selected_zone == 6) {
+    fade_world_image();
     start_ending(selected_zone == 5 ? "./ora.lvl" : "./orca.lvl");
     return;
   }
@@ -185,7 +186,7 @@ void set_up_zone() {
     image_set = set;
   }
   if (!custom_music || play_random_custom_music() == 0) music_load(z.music);
-  build_world_image(difficulty_level, level_number);
+  fade_and_build_world_image(difficulty_level, level_number);
   screen_phase = 4;
   transition_step = 4;
 }
@@ -406,8 +407,9 @@ void step_level_select(uint32_t) {
     if (transition_timer == 1) saved_volume = volume_level();
     volume_down();
     if (master_volume_copy > 33) volume_down();
+    // The last fade goes with the new world's build (set_up_zone), which overwrites most of it.
     if (transition_timer == 14) transition_step = 1;
-    fade_world_image();
+    else fade_world_image();
   }
   if (transition_step == 1) {
     set_up_zone();

@@ -19,16 +19,6 @@ const float glow_colour_table[kGlowSpriteCount][3] = {
 const float glow_intensity_table[kGlowSpriteCount] = {1.0f, 2.0f, 2.0f, 2.0f,
                                                       1.5f, 1.5f, 1.5f, 1.5f};
 
-// Saturating add of one field of two packed pixels: `bits` wide at `shift`.
-inline uint32_t add_fields(uint32_t a, uint32_t b, int shift, int bits) {
-  const uint32_t mask = ((1u << bits) - 1u) * 0x00010001u;
-  const uint32_t carry = (1u << bits) * 0x00010001u;
-  uint32_t s = ((a >> shift) & mask) + ((b >> shift) & mask);
-  const uint32_t over = (s & carry) >> bits;  // 1 in each lane that overflowed
-  s = (s | over * ((1u << bits) - 1u)) & mask;
-  return s << shift;
-}
-
 bool rect_on_canvas(int64_t left, int64_t top, int32_t size) {
   return left >= 0 && top >= 0 && left + size <= kCanvasSize && top + size <= kCanvasSize;
 }
@@ -57,23 +47,37 @@ void build_glow_sprites() {
   }
 }
 
+namespace {
+
+// One block's rows; the source's alignment is a template argument so that the test for it
+// stays out of the loop.
+template <bool kBlockAligned>
+void blend_add_rows(uint16_t* destination, const uint16_t* block) {
+  for (int row = 0; row < kGlowSpriteSize; ++row) {
+    uint16_t* d = static_cast<uint16_t*>(__builtin_assume_aligned(destination + row * kCanvasSize, 4));
+    const uint16_t* s = block + row * kGlowSpriteSize;
+#pragma GCC unroll 10
+    for (int col = 0; col < kGlowSpriteSize; col += 2) {
+      uint32_t a, b;
+      if (kBlockAligned) std::memcpy(&b, __builtin_assume_aligned(s + col, 4), 4);
+      else b = uint32_t(s[col]) | uint32_t(s[col + 1]) << 16;
+      // The glow's rim is black: a pair that adds nothing keeps its pixels.
+      if (b == 0) continue;
+      std::memcpy(&a, d + col, 4);
+      const uint32_t sum = add_saturate_pair(a, b);
+      std::memcpy(d + col, &sum, 4);
+    }
+  }
+}
+
+}  // namespace
+
 void blend_add_block(uint16_t* destination, const uint16_t* block) {
   // The destination is word-aligned (its callers keep it so) and so, as a rule, is the
   // block: said to the compiler, each pair is one load and one store; left to it, the
   // console's build calls the C library's copy three times a pair.
-  const bool block_aligned = (reinterpret_cast<uintptr_t>(block) & 3) == 0;
-  for (int row = 0; row < kGlowSpriteSize; ++row) {
-    uint16_t* d = static_cast<uint16_t*>(__builtin_assume_aligned(destination + row * kCanvasSize, 4));
-    const uint16_t* s = block + row * kGlowSpriteSize;
-    for (int col = 0; col < kGlowSpriteSize; col += 2) {
-      uint32_t a, b;
-      std::memcpy(&a, d + col, 4);
-      if (block_aligned) std::memcpy(&b, __builtin_assume_aligned(s + col, 4), 4);
-      else b = uint32_t(s[col]) | uint32_t(s[col + 1]) << 16;
-      const uint32_t sum = add_fields(a, b, 11, 5) | add_fields(a, b, 5, 6) | add_fields(a, b, 0, 5);
-      std::memcpy(d + col, &sum, 4);
-    }
-  }
+  if ((reinterpret_cast<uintptr_t>(block) & 3) == 0) blend_add_rows<true>(destination, block);
+  else blend_add_rows<false>(destination, block);
 }
 
 void draw_glow_sprite(uint16_t* surface, int32_t x, int32_t y, const uint16_t* sprite) {

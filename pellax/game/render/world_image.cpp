@@ -66,29 +66,35 @@ void base_pass(int32_t level) {
   else if (level == 33) use_b = true, how = kGreenBlue;
   if (how == kNone) return;
   const uint8_t* src = use_b ? built_in_intensity_b() : built_in_intensity_a();
+  // Each byte becomes two equal pixels in each of two rows: one word, looked up, stored twice.
+  uint32_t pairs[256];
+  for (uint32_t v = 0; v < 256; ++v) {
+    uint16_t colour = 0;
+    switch (how) {
+      case kBlueV: colour = uint16_t(v); break;
+      case kRedV: colour = uint16_t(v << 11); break;
+      case kGreenV: colour = uint16_t(v << 5); break;
+      case kRedHalf: colour = uint16_t((v >> 1) << 11); break;
+      case kGreenDouble: colour = uint16_t((2 * v) << 5); break;
+      case kGreenBlue: colour = uint16_t((v << 5) | v); break;
+      case kNone: break;
+    }
+    pairs[v] = uint32_t(colour) * 0x00010001u;
+  }
   for (int r = 0; r < kIntensity; ++r) {
+    const uint8_t* row = src + r * kIntensity;
+    uint16_t* d = world_image + (2 * r) * kCanvasSize;
     for (int c = 0; c < kIntensity; ++c) {
-      const uint16_t v = src[r * kIntensity + c];
-      uint16_t colour = 0;
-      switch (how) {
-        case kBlueV: colour = v; break;
-        case kRedV: colour = uint16_t(v << 11); break;
-        case kGreenV: colour = uint16_t(v << 5); break;
-        case kRedHalf: colour = uint16_t((v >> 1) << 11); break;
-        case kGreenDouble: colour = uint16_t((2 * v) << 5); break;
-        case kGreenBlue: colour = uint16_t((v << 5) | v); break;
-        case kNone: break;
-      }
-      uint16_t* d = world_image + (2 * r) * kCanvasSize + 2 * c;
-      d[0] = d[1] = d[kCanvasSize] = d[kCanvasSize + 1] = colour;
+      std::memcpy(__builtin_assume_aligned(d + 2 * c, 4), &pairs[row[c]], 4);
+      std::memcpy(__builtin_assume_aligned(d + kCanvasSize + 2 * c, 4), &pairs[row[c]], 4);
     }
   }
 }
 
-uint16_t half(uint16_t s) {
-  return uint16_t((s & 0xF800) | ((((s >> 5) & 63) >> 1) << 5) | ((s >> 1) & 0x1F));
-}
-uint16_t keep(uint16_t s) { return uint16_t((s & 0xFFC0) | ((s >> 1) & 0x1F)); }
+// The two conversions of a source pixel, on two pixels in a word: half keeps red and takes
+// green >> 1 and blue from bits 1-5; keep clears green's lowest bit and takes the same blue.
+uint32_t half_pair(uint32_t s) { return (s & 0xF800F800u) | ((s >> 1) & 0x03FF03FFu); }
+uint32_t keep_pair(uint32_t s) { return (s & 0xFFC0FFC0u) | ((s >> 1) & 0x001F001Fu); }
 
 // Picture pass over pixels 60,000 .. last.
 void picture_pass(int32_t level) {
@@ -122,31 +128,88 @@ void picture_pass(int32_t level) {
     }
   }
   if (!src) return;
-  for (int32_t i = 60000; i <= last; ++i) {
-    const uint16_t s = src[i];
-    if (non_zero && s == 0) continue;
-    world_image[i] = halve ? half(s) : keep(s);
+  // Two pixels a word: the range starts on an even pixel and ends on an odd one.
+  for (int32_t i = 60000; i < last; i += 2) {
+    uint32_t s;
+    std::memcpy(&s, __builtin_assume_aligned(src + i, 4), 4);
+    const uint32_t converted = halve ? half_pair(s) : keep_pair(s);
+    if (non_zero && ((s & 0xFFFFu) == 0 || (s >> 16) == 0)) {
+      if (s & 0xFFFFu) world_image[i] = uint16_t(converted);
+      if (s >> 16) world_image[i + 1] = uint16_t(converted >> 16);
+      continue;
+    }
+    std::memcpy(__builtin_assume_aligned(world_image + i, 4), &converted, 4);
   }
 }
 
-// A line of five pixels' width: centre, then one and two pixels to each side.
-void grid_lines(int32_t spacing, const uint16_t* colours) {
+struct channel_sums {
+  int32_t r = 0, g = 0, b = 0;
+};
+
+// A line of five pixels' width every `spacing` pixels: centre, then one and two pixels to
+// each side, summed per channel into the column's (or row's) totals. Every spacing in use
+// is a multiple of 12, so no line reaches the canvas's edge.
+void add_lines(channel_sums* totals, int32_t spacing, const uint16_t* colours) {
   for (int32_t c = spacing; c < kCanvasSize; c += spacing) {
-    for (int32_t row = 0; row < kCanvasSize; ++row) {
-      world_add_pixel(row * kCanvasSize + c, colours[0]);
-      for (int32_t k = 1; k <= 2; ++k) {
-        world_add_pixel(row * kCanvasSize + c - k, colours[k]);
-        world_add_pixel(row * kCanvasSize + c + k, colours[k]);
-      }
+    for (int32_t k = -2; k <= 2; ++k) {
+      if (c + k >= kCanvasSize) continue;
+      const uint16_t colour = colours[k < 0 ? -k : k];
+      totals[c + k].r += colour >> 11;
+      totals[c + k].g += (colour >> 5) & 63;
+      totals[c + k].b += colour & 31;
     }
   }
-  for (int32_t r = spacing; r < kCanvasSize; r += spacing) {
-    for (int32_t col = 0; col < kCanvasSize; ++col) {
-      world_add_pixel(r * kCanvasSize + col, colours[0]);
-      for (int32_t k = 1; k <= 2; ++k) {
-        world_add_pixel((r - k) * kCanvasSize + col, colours[k]);
-        world_add_pixel((r + k) * kCanvasSize + col, colours[k]);
+}
+
+uint16_t pack_saturated(const channel_sums& a, const channel_sums& b) {
+  const int32_t r = a.r + b.r, g = a.g + b.g, bl = a.b + b.b;
+  return uint16_t(((r > 31 ? 31 : r) << 11) | ((g > 63 ? 63 : g) << 5) | (bl > 31 ? 31 : bl));
+}
+
+// Both grids. Every grid write is a saturating add of a colour of at most full channels,
+// and such adds in a row equal one add of their per-channel sum held at full; so a pixel
+// gets its column's total and its row's total in one add. Rows share their totals (a grid
+// row has a handful of distinct ones), and so do their 768 summed colours, made once each.
+void grid_pass(int32_t coarse) {
+  static channel_sums columns[kCanvasSize], rows[kCanvasSize];
+  for (channel_sums* t : {columns, rows}) {
+    for (int32_t i = 0; i < kCanvasSize; ++i) t[i] = channel_sums{};
+    add_lines(t, 12, world_palette);
+    add_lines(t, coarse, world_palette + 3);
+  }
+  constexpr int kKept = 8;
+  struct summed_row {
+    channel_sums key;
+    uint32_t pairs[kCanvasSize / 2];
+    uint16_t at[kCanvasSize / 2];  // the words that add something
+    int32_t count;
+  };
+  static summed_row kept_rows[kKept + 1];  // the last one is made afresh when all are taken
+  int kept = 0;
+  for (int32_t y = 0; y < kCanvasSize; ++y) {
+    const channel_sums& row = rows[y];
+    const summed_row* adds = nullptr;
+    for (int k = 0; k < kept && !adds; ++k)
+      if (kept_rows[k].key.r == row.r && kept_rows[k].key.g == row.g && kept_rows[k].key.b == row.b)
+        adds = &kept_rows[k];
+    if (!adds) {
+      summed_row& made = kept_rows[kept < kKept ? kept++ : kKept];
+      made.key = row;
+      made.count = 0;
+      for (int32_t x = 0; x < kCanvasSize; x += 2) {
+        const uint32_t pair = uint32_t(pack_saturated(columns[x], row)) | uint32_t(pack_saturated(columns[x + 1], row)) << 16;
+        made.pairs[x / 2] = pair;
+        if (pair != 0) made.at[made.count++] = uint16_t(x / 2);
       }
+      adds = &made;
+    }
+    uint16_t* line = world_image + y * kCanvasSize;
+    for (int32_t k = 0; k < adds->count; ++k) {
+      const int32_t i = adds->at[k];
+      uint32_t a;
+      std::memcpy(&a, __builtin_assume_aligned(line + 2 * i, 4), 4);
+      a = add_saturate_pair(a, adds->pairs[i]);
+      std::memcpy(__builtin_assume_aligned(line + 2 * i, 4), &a, 4);
     }
   }
 }
@@ -181,7 +244,7 @@ void walls(int32_t level) {
   for_each_wall(level, [&](const wall_box& b) {
     for (int32_t y = b.y + 128; y < b.y + 128 + b.height; ++y)
       for (int32_t x = b.x + 128; x < b.x + 128 + b.width; ++x)
-        if (on_canvas(x, y)) world_add_pixel(y * kCanvasSize + x, colour);
+        if (on_canvas(x, y)) world_image[y * kCanvasSize + x] = add_saturate(world_image[y * kCanvasSize + x], colour);
   });
 }
 
@@ -243,10 +306,26 @@ void copy_row(uint16_t* d, const uint16_t* s, int32_t n) {
   std::memcpy(d, s, size_t(n) * 2);
 }
 
-int32_t towards(int32_t from, int32_t to) {
-  if (from < to) return from + (to - from < 3 ? to - from : 3);
-  if (from > to) return from - (from - to < 3 ? from - to : 3);
-  return from;
+// A channel moves at most 3 towards the world's: as an offset of the packed pixel, looked up
+// by the channel's difference (which stays inside the channel, so the offsets of the three
+// channels add up without carries).
+struct towards_offsets {
+  int32_t red[63], green[127], blue[63];
+};
+
+const towards_offsets& towards_table() {
+  static towards_offsets table;
+  static bool made = false;
+  if (!made) {
+    auto step = [](int32_t d) { return d < -3 ? -3 : d > 3 ? 3 : d; };
+    for (int32_t d = -31; d <= 31; ++d) {
+      table.red[d + 31] = step(d) * 2048;
+      table.blue[d + 31] = step(d);
+    }
+    for (int32_t d = -63; d <= 63; ++d) table.green[d + 63] = step(d) * 32;
+    made = true;
+  }
+  return table;
 }
 
 }  // namespace
@@ -284,13 +363,13 @@ void build_world_image(int32_t difficulty, int32_t level) {
     world_image = static_cast<uint16_t*>(std::calloc(kCanvasPixels, sizeof(uint16_t)));
     if (!world_image) return;
     fade_table();
+    towards_table();
   }
   if (level > 4 && world_image_mode == 0) base_pass(level);
   if (world_image_mode != 0 || level <= 4 ||
       level_in(level, {10, 13, 14, 15, 17, 19, 20, 21, 22, 23, 25, 28, 29, 30, 32, 34}))
     picture_pass(level);
-  grid_lines(12, world_palette);
-  grid_lines(coarse_spacing(level), world_palette + 3);
+  grid_pass(coarse_spacing(level));
   stars();
   if (level != 99) {
     world_rect_outline(127, 127, 514, 514, 0x8410);
@@ -307,6 +386,27 @@ void build_world_image(int32_t difficulty, int32_t level) {
       player_object->y = s.y * 256;
     }
   }
+}
+
+void fade_and_build_world_image(int32_t difficulty, int32_t level) {
+  if (!world_image) return build_world_image(difficulty, level);
+  // The pixels the base pass or the picture pass store without looking at the old world:
+  // [first, end) of the image.
+  int32_t first = 0, end = 0;
+  if (level > 4 && world_image_mode == 0 && !level_in(level, {8, 17})) {
+    end = kCanvasPixels;
+  } else if (world_image_mode != 0) {
+    first = 60000, end = 450002;
+  } else if (level <= 4 || level_in(level, {17, 21, 22, 23, 25, 29, 30, 32, 34})) {
+    first = 60000, end = 522240;
+  }
+  const uint32_t* faded = fade_table();
+  for (int32_t i = 0; i < kCanvasPixels; ++i) {
+    if (i == first) i = end;
+    if (i >= kCanvasPixels) break;
+    world_image[i] = uint16_t(faded[world_image[i]]);
+  }
+  build_world_image(difficulty, level);
 }
 
 void world_add_pixel(int32_t index, uint16_t colour) {
@@ -359,11 +459,10 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   const int64_t c1 = x + int64_t(319) > kCanvasSize - 2 ? kCanvasSize - 2 : x + int64_t(319);
   const int64_t r0 = y < 0 ? 0 : y;
   const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
-  const auto move = [](uint16_t& s, uint16_t w) {
-    const int32_t r = towards(s >> 11, w >> 11);
-    const int32_t g = towards((s >> 5) & 63, (w >> 5) & 63);
-    const int32_t b = towards(s & 31, w & 31);
-    s = uint16_t((r << 11) | (g << 5) | b);
+  const towards_offsets& t = towards_table();
+  const auto move = [&t](uint16_t& s, uint16_t w) {
+    s = uint16_t(s + t.red[(w >> 11) - (s >> 11) + 31] + t.green[((w >> 5) & 63) - ((s >> 5) & 63) + 63] +
+                 t.blue[(w & 31) - (s & 31) + 31]);
   };
   for (int64_t row = r0; row <= r1; ++row) {
     uint16_t* s = surface + row * kCanvasSize;

@@ -22,6 +22,9 @@ void set_world_palette(int32_t difficulty, int32_t level);
 // Composes the world for a level in the current world_image_mode. Pixels no pass writes
 // keep the previous world (the first build starts from black).
 void build_world_image(int32_t difficulty, int32_t level);
+// fade_world_image, then build_world_image, without fading the pixels the build overwrites
+// whatever they hold.
+void fade_and_build_world_image(int32_t difficulty, int32_t level);
 void world_add_pixel(int32_t index, uint16_t colour);
 void world_rect_outline(int32_t x, int32_t y, int32_t width, int32_t height, uint16_t colour);
 // Every pixel loses 4 red, 6 green, 4 blue (floored at 0).

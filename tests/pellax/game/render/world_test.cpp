@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <random>
 #include <vector>
 
 #include "pellax/base/canvas.h"
 #include "pellax/base/random.h"
+#include "pellax/base/wall_table.h"
 #include "pellax/game/core/object_pool.h"
 #include "pellax/game/core/run_state.h"
 #include "pellax/game/render/world_image.h"
@@ -146,6 +150,154 @@ TEST_F(WorldTest, ShipStartsWhereTheLevelSays) {
   EXPECT_EQ(ship.y, 610 * 256);
   player_object = nullptr;
   free_object_pools();
+}
+
+bool one_of(int32_t level, std::initializer_list<int32_t> levels) {
+  for (int32_t l : levels)
+    if (l == level) return true;
+  return false;
+}
+
+// The world's passes written the plain way, one pixel and one saturating add at a time, over
+// a copy of the previous world.
+void plain_build(std::vector<uint16_t>& w, int32_t difficulty, int32_t level, int32_t mode) {
+  set_world_palette(difficulty, level);
+  auto add = [&](int64_t i, uint16_t c) {
+    if (i >= 0 && i < kCanvasPixels) w[size_t(i)] = add_saturate(w[size_t(i)], c);
+  };
+  if (level > 4 && mode == 0 && !one_of(level, {8, 17})) {
+    const bool b = one_of(level, {11, 12, 13, 14, 15, 16, 24, 28, 31, 33});
+    const uint8_t* src = b ? built_in_intensity_b() : built_in_intensity_a();
+    for (int r = 0; r < 384; ++r)
+      for (int c = 0; c < 384; ++c) {
+        const uint16_t v = src[r * 384 + c];
+        uint16_t colour = uint16_t(v << 5);
+        if (one_of(level, {5, 27, 15})) colour = v;
+        if (one_of(level, {6, 10, 26, 11, 12, 14, 16, 31})) colour = uint16_t(v << 11);
+        if (level == 18) colour = uint16_t((v >> 1) << 11);
+        if (level == 24) colour = uint16_t((2 * v) << 5);
+        if (level == 33) colour = uint16_t((v << 5) | v);
+        for (int k : {0, 1, kCanvasSize, kCanvasSize + 1}) w[size_t(2 * r * kCanvasSize + 2 * c + k)] = colour;
+      }
+  }
+  const uint16_t* src = nullptr;
+  bool halve = true, non_zero = false;
+  int32_t last = 522239;
+  if (mode != 0) src = mode == 1 ? image_slot(5) : built_in_picture(3), last = 450001;
+  else if (level <= 4) src = image_slot(1);
+  else if (level == 10) src = image_slot(1), halve = false, non_zero = true;
+  else if (one_of(level, {13, 19, 28})) src = image_slot(1), non_zero = true;
+  else if (level == 14 || level == 15) src = image_slot(level - 12), non_zero = true;
+  else if (level == 17 || level == 32) src = image_slot(4), halve = false;
+  else if (level == 21 || level == 22) src = built_in_picture(level - 20), halve = level == 21;
+  else if (level == 23 || level == 25) src = image_slot(level == 23 ? 3 : 4);
+  else if (level == 29 || level == 30) src = image_slot(level - 27), halve = false;
+  else if (level == 34) src = image_slot(6), halve = false;
+  for (int32_t i = 60000; src && i <= last; ++i) {
+    const uint16_t v = src[i];
+    if (non_zero && v == 0) continue;
+    const uint16_t green = halve ? uint16_t((((v >> 5) & 63) >> 1) << 5) : uint16_t(v & 0x07C0);
+    w[size_t(i)] = uint16_t((v & 0xF800) | green | ((v >> 1) & 0x1F));
+  }
+  const int32_t coarse = level <= 17 ? 48 : one_of(level, {26, 33}) ? 36 : level == 31 ? 24 : 60;
+  for (int g = 0; g < 2; ++g) {
+    const int32_t spacing = g == 0 ? 12 : coarse;
+    const uint16_t* colours = world_palette + 3 * g;
+    for (int32_t c = spacing; c < kCanvasSize; c += spacing)
+      for (int32_t row = 0; row < kCanvasSize; ++row)
+        for (int32_t k = -2; k <= 2; ++k) add(row * kCanvasSize + c + k, colours[k < 0 ? -k : k]);
+    for (int32_t r = spacing; r < kCanvasSize; r += spacing)
+      for (int32_t col = 0; col < kCanvasSize; ++col)
+        for (int32_t k = -2; k <= 2; ++k) add((r + k) * kCanvasSize + col, colours[k < 0 ? -k : k]);
+  }
+  for (int tries = 0; tries < 80; ++tries) {
+    const int32_t x = int32_t(mt_next() & 511), y = int32_t(mt_next() & 511);
+    if (x == 0 || y == 0 || x == 511 || y == 511) continue;
+    const int32_t r = int32_t((mt_next() & 0xFFFF) % 6 + 24), g = int32_t((mt_next() & 0xFFFF) % 12 + 48),
+                  b = int32_t((mt_next() & 0xFFFF) % 6 + 24);
+    const int32_t centre = (y + 128) * kCanvasSize + x + 128;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int shift = (dx != 0) + (dy != 0);
+        add(centre + dy * kCanvasSize + dx, uint16_t(((r >> shift) << 11) | ((g >> shift) << 5) | (b >> shift)));
+      }
+  }
+  if (level != 99) {
+    const struct { int32_t at; uint16_t colour; } border[] = {{127, 0x8410}, {126, 0xFFFF}, {125, 0xFFFF}, {124, 0x8410}};
+    for (const auto& o : border) {
+      const int32_t n = 768 - 2 * o.at;
+      for (int32_t k = 0; k < n; ++k)
+        for (int64_t i : {int64_t(o.at) * kCanvasSize + o.at + k, int64_t(o.at + n - 1) * kCanvasSize + o.at + k,
+                          int64_t(o.at + k) * kCanvasSize + o.at, int64_t(o.at + k) * kCanvasSize + o.at + n - 1})
+          w[size_t(i)] = o.colour;
+    }
+  }
+  if (mode == 0 && level >= 11 && level <= 35 && !one_of(level, {14, 15, 19})) {
+    const uint16_t colour = (level == 11 || level == 23) ? 0x000A : level == 22 ? 0x03DE : 0xFBE0;
+    for_each_wall(level, [&](const wall_box& b) {
+      for (int32_t y = b.y + 128; y < b.y + 128 + b.height; ++y)
+        for (int32_t x = b.x + 128; x < b.x + 128 + b.width; ++x)
+          if (on_canvas(x, y)) add(y * kCanvasSize + x, colour);
+    });
+  }
+}
+
+// Over a noisy previous world (so that the grids saturate and the pixels no pass stores
+// show) and noisy pictures with black runs, the build equals the plain passes.
+TEST_F(WorldTest, TheBuildEqualsThePlainPassesOverANoisyWorld) {
+  std::mt19937 rng(31);
+  auto noise = [&rng](uint16_t* p) {
+    for (int i = 0; i < kCanvasPixels; ++i) p[i] = (rng() & 7) == 0 ? 0 : uint16_t(rng());
+  };
+  for (int s = 1; s <= kImageSlotCount; ++s) noise(image_slot(s));
+  struct build {
+    int32_t difficulty, level, mode;
+  };
+  const build cases[] = {{2, 0, 0},  {2, 8, 0},  {2, 10, 0}, {2, 13, 0}, {2, 17, 0}, {2, 18, 0},
+                         {2, 22, 0}, {2, 24, 0}, {2, 25, 0}, {2, 26, 0}, {2, 31, 0}, {2, 33, 0},
+                         {2, 15, 0}, {0, 0, 1},  {0, 0, 2},  {2, 99, 0}, {2, 34, 0}};
+  for (const build& c : cases) {
+    build_fresh(0, 0, 0);
+    noise(world_image);
+    std::vector<uint16_t> want(world_image, world_image + kCanvasPixels);
+    mt_seed_array(0x5150);
+    plain_build(want, c.difficulty, c.level, c.mode);
+    mt_seed_array(0x5150);
+    world_image_mode = c.mode;
+    build_world_image(c.difficulty, c.level);
+    world_image_mode = 0;
+    int32_t differ = 0, first = -1;
+    for (int i = 0; i < kCanvasPixels; ++i)
+      if (world_image[i] != want[size_t(i)] && differ++ == 0) first = i;
+    EXPECT_EQ(differ, 0) << c.difficulty << ", " << c.level << ", " << c.mode << ": first at " << first;
+  }
+}
+
+// The zone set-up's fade and build in one equal the fade and then the build, for every level
+// and mode (the fade is left out only where the build stores whatever was there).
+TEST_F(WorldTest, TheFadeBeforeABuildSkipsOnlyWhatTheBuildStores) {
+  std::mt19937 rng(7);
+  for (int s = 1; s <= kImageSlotCount; ++s)
+    for (int i = 0; i < kCanvasPixels; ++i) image_slot(s)[i] = (rng() & 3) == 0 ? 0 : uint16_t(rng());
+  build_fresh(0, 0, 0);
+  for (int32_t mode = 0; mode < 3; ++mode) {
+    for (int32_t level : {0, 3, 4, 5, 8, 10, 13, 14, 15, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
+                          30, 31, 32, 33, 34, 35, 99}) {
+      if (mode != 0 && level != 0 && level != 17) continue;
+      for (int i = 0; i < kCanvasPixels; ++i) world_image[i] = uint16_t(rng());
+      std::vector<uint16_t> noisy(world_image, world_image + kCanvasPixels);
+      world_image_mode = mode;
+      mt_seed_array(3);
+      fade_world_image();
+      build_world_image(2, level);
+      std::vector<uint16_t> want(world_image, world_image + kCanvasPixels);
+      std::copy(noisy.begin(), noisy.end(), world_image);
+      mt_seed_array(3);
+      fade_and_build_world_image(2, level);
+      world_image_mode = 0;
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), world_image)) << "level " << level << " mode " << mode;
+    }
+  }
 }
 
 // Pinned worlds: any change to a pass, or to the built-in pictures, shows here.
