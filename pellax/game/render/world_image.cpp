@@ -203,13 +203,17 @@ void grid_pass(int32_t coarse) {
       }
       adds = &made;
     }
-    uint16_t* line = world_image + y * kCanvasSize;
-    for (int32_t k = 0; k < adds->count; ++k) {
-      const int32_t i = adds->at[k];
+    // Held in locals: the stores into the world would otherwise reload them every word.
+    uint16_t* const line = world_image + y * kCanvasSize;
+    const uint32_t* const pairs = adds->pairs;
+    const uint16_t* at = adds->at;
+    const uint16_t* const at_end = at + adds->count;
+    for (; at != at_end; ++at) {
+      uint16_t* const p = line + 2 * *at;
       uint32_t a;
-      std::memcpy(&a, __builtin_assume_aligned(line + 2 * i, 4), 4);
-      a = add_saturate_pair(a, adds->pairs[i]);
-      std::memcpy(__builtin_assume_aligned(line + 2 * i, 4), &a, 4);
+      std::memcpy(&a, __builtin_assume_aligned(p, 4), 4);
+      a = add_saturate_pair(a, pairs[*at]);
+      std::memcpy(__builtin_assume_aligned(p, 4), &a, 4);
     }
   }
 }
