@@ -101,14 +101,19 @@ int ClassGraphics::ScriptLoad(uint32_t step) {
   failed[0] = 0;
   failedpack = false;
   switch (step) {
-    case 1:
+    case 1: {
       pack.Close();
+      // Found from the working folder of the moment, as LoadBackDrop's own file objects
+      // find it, not from the folder this object first looked in.
+      ClassZFile here;
+      pack.SetCurrentFolder(here.GetCurrentFolder());
       if (!pack.Open(kGfxPack, ZFILE_MODE_READ) || !pack.PackValid()) {
         pack.Close();
         failedpack = true;
         return Fail("res/gfx.zpk");
       }
       return 1;
+    }
     case 2:
       backdropistitle = false;
       return QuickLoadFileSurface(&pack, "splash.bmp", backdrop) ? 1 : Fail("splash.bmp");
