@@ -60,9 +60,10 @@ struct table_weigher {
   uint32_t operator()(uint32_t w) const { return by_weight[w]; }
 };
 
-// Tables are kept in sets of two, the set picked by the colour; a table is built
-// for a colour seen twice in a row in its set or for a long line (a few frames draw
-// hundreds of one-off colours, the particles as they fade, whose lines are short).
+// Tables are kept in sets of two, the set picked by the colour. A table costs about as
+// much to build as the products save over 150 steps, so a colour gets one only once its
+// lines have run that far since it last missed (a frame draws hundreds of one-off
+// colours, the particles as they fade, whose lines are short).
 struct weight_table {
   uint32_t colour = 0x10000;  // no colour yet
   uint32_t by_weight[257];
@@ -70,9 +71,12 @@ struct weight_table {
 constexpr int32_t kTableSets = 8;
 weight_table weight_tables[kTableSets][2];
 uint8_t older_way[kTableSets];
-uint32_t last_missed[kTableSets];
+uint32_t missed_colour[kTableSets];
+int32_t missed_run[kTableSets];
 
-const uint32_t* weight_table_for(uint16_t c, bool long_line) {
+// The table for colour c, or null while its lines are still too short to pay for one;
+// run is the length of the line about to be drawn, in pixels.
+const uint32_t* weight_table_for(uint16_t c, int32_t run) {
   const uint32_t set = (uint32_t(c) * 0x4F1Bu >> 12) & (kTableSets - 1);
   weight_table* ways = weight_tables[set];
   if (ways[0].colour == c) {
@@ -83,10 +87,12 @@ const uint32_t* weight_table_for(uint16_t c, bool long_line) {
     older_way[set] = 0;
     return ways[1].by_weight;
   }
-  if (!long_line && last_missed[set] != c) {
-    last_missed[set] = c;
-    return nullptr;
+  if (missed_colour[set] != c) {
+    missed_colour[set] = c;
+    missed_run[set] = 0;
   }
+  missed_run[set] += run;
+  if (missed_run[set] < 150) return nullptr;
   const uint8_t way = older_way[set];
   older_way[set] = uint8_t(way ^ 1);
   weight_table& t = ways[way];
@@ -217,7 +223,8 @@ template <typename Colour>
 void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour colour) {
   if (x1 == x2 && y1 == y2) return;
   ++lines_drawn;
-  if (far_away(x1) || far_away(y1) || far_away(x2) || far_away(y2)) {
+  const bool inner = well_inside(x1) && well_inside(y1) && well_inside(x2) && well_inside(y2);
+  if (!inner && (far_away(x1) || far_away(y1) || far_away(x2) || far_away(y2))) {
     ++clipped_draws;
     return;
   }
@@ -241,7 +248,7 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
                                ? dminor * 1024 / dmajor
                                : int32_t((int64_t(dminor) * 1024) / int64_t(dmajor));
 
-  if (well_inside(x1) && well_inside(y1) && well_inside(x2) && well_inside(y2)) {
+  if (inner) {
     // The usual line: nothing to test. The products with the gradient fit 32 bits (it is at
     // most 1024, the distance to an end's pixel at most 512).
     const int32_t mend = (major1 + 512) & ~1023, mend2 = (major2 + 512) & ~1023;
@@ -446,8 +453,9 @@ void draw_rect_outline(uint16_t* s, int32_t x, int32_t y, int32_t width, int32_t
 }
 
 void draw_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint16_t colour) {
-  const bool long_line = std::abs(int64_t(x2) - x1) + std::abs(int64_t(y2) - y1) >= 64 * 256;
-  if (const uint32_t* table = weight_table_for(colour, long_line))
+  const int64_t dx = std::abs(int64_t(x2) - x1), dy = std::abs(int64_t(y2) - y1);
+  const int32_t run = int32_t(std::min<int64_t>(std::max(dx, dy) >> 8, 1024));
+  if (const uint32_t* table = weight_table_for(colour, run))
     wu_line(s, x1, y1, x2, y2, solid_colour<table_weigher>{{table}});
   else
     wu_line(s, x1, y1, x2, y2, solid_colour<product_weigher>{product_weigher::of(colour)});
