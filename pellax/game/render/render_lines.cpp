@@ -374,6 +374,35 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   for (; p < last; ++p) tested_step(p);
 }
 
+// The step between a glow line's copies, along the segment's normal: worked out in
+// floating point, software on the console (a square root and divisions, some thousand
+// instructions), and kept for the last segments seen, as a text's strokes come back every
+// frame.
+struct glow_offset {
+  bool known = false, empty = false;
+  int64_t dy = 0, dx = 0;
+  int32_t spacing = 0, ox = 0, oy = 0;
+};
+glow_offset glow_offsets[64];
+
+const glow_offset& glow_offset_for(int64_t dy, int64_t dx, int32_t spacing) {
+  const uint64_t key = uint64_t(dy) * 31 + uint64_t(dx) * 17 + uint32_t(spacing);
+  glow_offset& g = glow_offsets[(key ^ key >> 6 ^ key >> 12) & 63];
+  if (g.known && g.dy == dy && g.dx == dx && g.spacing == spacing) return g;
+  g.known = true;
+  g.dy = dy;
+  g.dx = dx;
+  g.spacing = spacing;
+  const float nx = float(dy) / 256.0f, ny = float(dx) / 256.0f;
+  const float len = std::sqrt(nx * nx + ny * ny);
+  g.empty = len == 0.0f;
+  if (!g.empty) {
+    g.ox = round_to_int(nx / len * float(spacing));
+    g.oy = round_to_int(ny / len * float(spacing));
+  }
+  return g;
+}
+
 }  // namespace
 
 void add_pixel(uint16_t* pixel, uint16_t colour) { *pixel = add_saturate(*pixel, colour); }
@@ -468,11 +497,9 @@ void draw_line_gradient(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t
 
 void draw_glow_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t count,
                     int32_t spacing, uint16_t colour) {
-  const float nx = float(int64_t(y1) - y2) / 256.0f, ny = float(int64_t(x2) - x1) / 256.0f;
-  const float len = std::sqrt(nx * nx + ny * ny);
-  if (len == 0.0f) return;
-  const int32_t ox = round_to_int(nx / len * float(spacing));
-  const int32_t oy = round_to_int(ny / len * float(spacing));
+  const glow_offset& g = glow_offset_for(int64_t(y1) - y2, int64_t(x2) - x1, spacing);
+  if (g.empty) return;
+  const int32_t ox = g.ox, oy = g.oy;
   // Copies far off the canvas are held at the 32-bit range, where the line drops them.
   auto at = [](int32_t v, int64_t offset) { return clamp_int32(v + offset); };
   for (int32_t i = 1; i <= count; ++i) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -190,6 +191,29 @@ TEST_F(LineTest, GlowLineDrawsPairsOfCopiesAlongTheNormal) {
   EXPECT_EQ(lines_drawn, 4);
   for (int y : {98, 99, 101, 102}) EXPECT_EQ(at(150, y), 0x8410) << y;
   EXPECT_EQ(at(150, 100), 0);  // the segment itself is not drawn here
+}
+
+// The copies' offsets are remembered per segment direction and spacing: segments that share
+// a slot, come back, or differ only in spacing each get their own offsets.
+TEST_F(LineTest, GlowLinesKeepTheirOwnOffsetsWhenSegmentsComeBack) {
+  struct glow_case {
+    int32_t dx, dy, spacing;
+  };
+  const glow_case cases[] = {{25600, 0, 256}, {0, 25600, 256}, {25600, 0, 512},
+                             {18000, 18000, 300}, {0, 0, 256},  {-25600, 0, 256}};
+  std::vector<std::vector<uint16_t>> first;
+  for (int round = 0; round < 3; ++round)
+    for (size_t k = 0; k < std::size(cases); ++k) {
+      const glow_case& c = cases[k];
+      std::fill(canvas, canvas + kCanvasPixels, 0);
+      draw_glow_line(canvas, 300 * 256, 300 * 256, 300 * 256 + c.dx, 300 * 256 + c.dy, 2, c.spacing, 0x8410);
+      std::vector<uint16_t> picture(canvas, canvas + kCanvasPixels);
+      if (round == 0) first.push_back(picture);
+      else EXPECT_TRUE(picture == first[k]) << "case " << k << " round " << round;
+    }
+  // The spacing moves the copies: the wider one has none at the narrower one's rows.
+  EXPECT_NE(first[0], first[2]);
+  EXPECT_EQ(std::count(first[4].begin(), first[4].end(), 0), kCanvasPixels);  // a point: nothing
 }
 
 TEST_F(LineTest, AliasedLineDrawsBothEndsAndAPointForZeroLength) {
