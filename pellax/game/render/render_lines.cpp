@@ -405,7 +405,7 @@ const glow_offset& glow_offset_for(int64_t dy, int64_t dx, int32_t spacing) {
 
 }  // namespace
 
-void add_pixel(uint16_t* pixel, uint16_t colour) { *pixel = add_saturate(*pixel, colour); }
+void add_pixel(uint16_t* pixel, uint16_t colour) { add_spread(pixel, spread(colour)); }
 
 void draw_line_additive(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                         uint16_t colour) {
@@ -418,8 +418,9 @@ void draw_line_additive(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t
   const int32_t dx = std::abs(x2 - x1), dy = std::abs(y2 - y1);
   const int32_t sx = x2 >= x1 ? 1 : -1, sy = y2 >= y1 ? 1 : -1;
   int32_t x = x1, y = y1;
+  const uint32_t spread_colour = spread(colour);
   auto plot = [&]() {
-    if (on_canvas(x, y)) add_pixel(s + y * kCanvasSize + x, colour);
+    if (on_canvas(x, y)) add_spread(s + y * kCanvasSize + x, spread_colour);
     else clip.clipped = true;
   };
   if (dx > dy) {
