@@ -3,11 +3,39 @@
 #include <cmath>
 #include <initializer_list>
 #include <cstdlib>
+#include <cstring>
 
 #include "pellax/base/fixed_math.h"
 #include "pellax/base/random.h"
 #include "pellax/game/core/object_pool.h"
 #include "pellax/game/core/run_state.h"
+
+namespace {
+
+// Sine and cosine of an angle as 8.8, kept for the last angles seen: the console works
+// them out in software floating point (thousands of instructions), and a wave's objects
+// share a few angles from frame to frame.
+struct turn {
+  bool known = false;
+  uint32_t bits = 0;
+  int32_t sine = 0, cosine = 0;
+};
+turn turns[64];
+
+turn turn_of(float angle) {
+  uint32_t bits;
+  std::memcpy(&bits, &angle, sizeof bits);
+  turn& t = turns[(bits ^ bits >> 11 ^ bits >> 22) & 63];
+  if (!t.known || t.bits != bits) {
+    t.known = true;
+    t.bits = bits;
+    t.sine = round_to_int(std::sin(double(angle)) * 256.0);
+    t.cosine = round_to_int(std::cos(double(angle)) * 256.0);
+  }
+  return t;
+}
+
+}  // namespace
 
 void transform_object(game_object* o) {
   o->min_x = o->min_y = 256000;
@@ -20,13 +48,21 @@ void transform_object(game_object* o) {
     for (int k = 0; k < 4; ++k)
       for (int32_t i = 0; i < n; ++i) world[k][i] = model[k][i];
   } else {
-    const int64_t s = round_to_int(std::sin(double(o->angle)) * 256.0);
-    const int64_t c = round_to_int(std::cos(double(o->angle)) * 256.0);
+    const turn t = turn_of(o->angle);
+    const int32_t s = t.sine, c = t.cosine;
+    // Sine and cosine are at most 256, so points within 2^21 of the origin (every model
+    // drawn) rotate in 32 bits; the rest take the 64-bit products and the clamp.
+    auto small = [](int32_t v) { return uint32_t(v) + (1u << 21) < (1u << 22); };
     for (int end = 0; end < 4; end += 2) {
       for (int32_t i = 0; i < n; ++i) {
-        const int64_t x = model[end][i], y = model[end + 1][i];
-        world[end][i] = clamp_int32((x * c - y * s) >> 8);
-        world[end + 1][i] = clamp_int32((x * s + y * c) >> 8);
+        const int32_t x = model[end][i], y = model[end + 1][i];
+        if (small(x) && small(y)) {
+          world[end][i] = (x * c - y * s) >> 8;
+          world[end + 1][i] = (x * s + y * c) >> 8;
+        } else {
+          world[end][i] = clamp_int32((int64_t(x) * c - int64_t(y) * s) >> 8);
+          world[end + 1][i] = clamp_int32((int64_t(x) * s + int64_t(y) * c) >> 8);
+        }
       }
     }
   }

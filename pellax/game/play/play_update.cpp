@@ -94,10 +94,20 @@ void ship_hit(uint16_t ai) {
 
 // One pass of the hit tests; returns true when something happened that restarts it.
 bool hit_pass() {
+  // What can be hit, the ship and the shots, gathered once in the pool's order: nothing
+  // joins, leaves or changes kind before the pass returns, and every active object is
+  // tested against them.
+  uint16_t targets[kObjectCount];
+  int32_t target_count = 0;
+  for (uint16_t bi = object_pool->heads[kObjectUsed]; bi != kNoRecord; bi = object_at(bi).link.next) {
+    const int32_t kind = object_at(bi).kind;
+    if ((kind == 1 || kind == 2) && target_count < kObjectCount) targets[target_count++] = bi;
+  }
   for (uint16_t ai = object_pool->heads[kObjectUsed]; ai != kNoRecord; ai = object_at(ai).link.next) {
     game_object& a = object_at(ai);
     if (!(a.flags & kObjActive)) continue;
-    for (uint16_t bi = object_pool->heads[kObjectUsed]; bi != kNoRecord; bi = object_at(bi).link.next) {
+    for (int32_t k = 0; k < target_count; ++k) {
+      const uint16_t bi = targets[k];
       game_object& b = object_at(bi);
       if (b.kind == 1) {
         if (!ship_can_be_hit(b) || !objects_overlap(&a, &b)) continue;

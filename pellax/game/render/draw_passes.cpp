@@ -15,12 +15,6 @@ bool in_camera_window(int32_t x, int32_t y) {
   return dx >= 0 && dx <= 0x13FFF && dy >= 0 && dy < 0xF000;
 }
 
-bool fits_int32(const int64_t (&v)[4]) {
-  for (int64_t x : v)
-    if (x > INT32_MAX || x < INT32_MIN) return false;
-  return true;
-}
-
 }  // namespace
 
 void draw_particles(uint16_t* surface) {
@@ -53,17 +47,20 @@ void draw_objects(uint16_t* surface) {
     const bool ship = o.kind == 1;
     const int32_t n = o.segment_count > kMaxSegments ? kMaxSegments : o.segment_count;
     for (int32_t k = 0; k < n; ++k) {
-      const int64_t ends[4] = {int64_t(o.x) + o.world_x1[k], int64_t(o.y) + o.world_y1[k],
-                               int64_t(o.x) + o.world_x2[k], int64_t(o.y) + o.world_y2[k]};
-      if (!fits_int32(ends)) {
+      // Each end as a 32-bit sum whose overflow is tested (a flag on the console, where
+      // 64-bit sums cost three instructions and their tests four).
+      int32_t x1, y1, x2, y2;
+      if (__builtin_add_overflow(o.x, o.world_x1[k], &x1) ||
+          __builtin_add_overflow(o.y, o.world_y1[k], &y1) ||
+          __builtin_add_overflow(o.x, o.world_x2[k], &x2) ||
+          __builtin_add_overflow(o.y, o.world_y2[k], &y2)) {
         ++clipped_draws;  // an object thrown far out of the world: nothing to see
         continue;
       }
-      const int32_t x1 = int32_t(ends[0]), y1 = int32_t(ends[1]);
-      const int32_t x2 = int32_t(ends[2]), y2 = int32_t(ends[3]);
+      const uint16_t a = o.colour_a[k], b = o.colour_b[k];
       if (ship && respawn_pause) draw_line(surface, x1, y1, x2, y2, 0xF8A5);
-      else if (o.colour_a[k] == o.colour_b[k]) draw_line(surface, x1, y1, x2, y2, o.colour_a[k]);
-      else draw_line_gradient(surface, x1, y1, x2, y2, o.colour_a[k], o.colour_b[k]);
+      else if (a == b) draw_line(surface, x1, y1, x2, y2, a);
+      else draw_line_gradient(surface, x1, y1, x2, y2, a, b);
     }
     if (ship && shield_on) draw_glow(surface, o.x, o.y);
   }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
+#include "pellax/base/fixed_math.h"
 #include "pellax/base/random.h"
 #include "pellax/game/core/object_helpers.h"
 #include "pellax/game/core/object_pool.h"
@@ -67,6 +69,31 @@ TEST_F(HelperTest, QuarterTurnMapsXYToMinusYX) {
   EXPECT_EQ(o.world_y1[0], 2560);
   EXPECT_EQ(o.world_x2[0], -1280);
   EXPECT_EQ(o.world_y2[0], 0);
+}
+
+// Points on both sides of the size up to which a turn is worked out in 32 bits, at angles
+// seen before and not, against the 64-bit products with the clamp.
+TEST_F(HelperTest, TurnsMatchTheWideProductsOnBothSidesOfTheNarrowRange) {
+  const int32_t edge = 1 << 21;
+  const int32_t values[] = {0, 1, -1, 1000, edge - 1, -edge, edge, -edge - 1, INT32_MAX, INT32_MIN};
+  const float angles[] = {0.3f, -2.9f, 0.3f, 3.1415927f, 1e-7f};
+  for (float angle : angles)
+    for (int32_t x : values)
+      for (int32_t y : values) {
+        game_object& o = new_object();
+        set_segment(o, 0, x, y, y, x);
+        o.angle = angle;
+        transform_object(&o);
+        const int64_t sn = round_to_int(std::sin(double(angle)) * 256.0);
+        const int64_t cs = round_to_int(std::cos(double(angle)) * 256.0);
+        auto wide = [](int64_t v) { return int32_t(std::min<int64_t>(std::max<int64_t>(v >> 8, INT32_MIN), INT32_MAX)); };
+        SCOPED_TRACE(::testing::Message() << angle << " " << x << "," << y);
+        EXPECT_EQ(o.world_x1[0], wide(x * cs - y * sn));
+        EXPECT_EQ(o.world_y1[0], wide(x * sn + y * cs));
+        EXPECT_EQ(o.world_x2[0], wide(y * cs - x * sn));
+        EXPECT_EQ(o.world_y2[0], wide(y * sn + x * cs));
+        free_object(object_index(&o));
+      }
 }
 
 TEST_F(HelperTest, ScaleAppliesAfterTheTurnAndTheShieldedShipGetsAFixedBox) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -109,6 +110,55 @@ TEST_F(LineTest, WhitePixelsStayAndZeroLengthLinesDrawNothing) {
   EXPECT_EQ(at(300, 300), 0);
 }
 
+// Lines well inside the canvas are drawn without testing any pixel, the rest pixel by
+// pixel, and a colour's first short lines multiply where later ones look its weights up:
+// the same line in every octant, with fractional ends and of every short length, gives the
+// same pixels drawn in the middle, shifted to a whole pixel from an edge, and again once
+// its colour has a table.
+TEST_F(LineTest, EveryWayOfDrawingALineGivesTheSamePixels) {
+  struct line_case {
+    int32_t dx, dy;  // 24.8, from a start 0.3 pixels past a pixel's corner
+  };
+  const line_case cases[] = {
+      {2000, 300},  {300, 2000},   {-300, 2000},  {-2000, 300}, {-2000, -300}, {-300, -2000},
+      {300, -2000}, {2000, -300},  {1500, 1500},  {-1500, 1500}, {2560, 0},    {0, -2560},
+      {100, 40},    {-64, 200},    {1, 0},        {0, 1},        {255, 256},   {6000, -5999},
+  };
+  const int32_t fraction = 77;  // the start's offset within its pixel
+  // Where the line's box starts: the middle, then a pixel from the left, the top, the right
+  // and the bottom edges (pixels still all on the canvas, so nothing is dropped).
+  auto box_starts = [](const line_case& c) {
+    const int32_t w = (std::abs(c.dx) >> 8) + 4, h = (std::abs(c.dy) >> 8) + 4;
+    const std::pair<int32_t, int32_t> starts[] = {
+        {300, 300}, {0, 300}, {300, 0}, {kCanvasSize - w, 300}, {300, kCanvasSize - h}};
+    return std::vector<std::pair<int32_t, int32_t>>(std::begin(starts), std::end(starts));
+  };
+  std::vector<uint16_t> reference;
+  auto draw = [&](const line_case& c, int32_t bx, int32_t by, uint16_t colour) {
+    std::fill(canvas, canvas + kCanvasPixels, 0x0841);  // a background the adds saturate over
+    const int32_t x1 = (bx + 1) * 256 + fraction - std::min(c.dx, 0);
+    const int32_t y1 = (by + 1) * 256 + fraction - std::min(c.dy, 0);
+    clipped_draws = 0;
+    draw_line(canvas, x1, y1, x1 + c.dx, y1 + c.dy, colour);
+    EXPECT_EQ(clipped_draws, 0);
+    // The box around the line, from its corner.
+    std::vector<uint16_t> box;
+    for (int32_t y = by; y < by + (std::abs(c.dy) >> 8) + 4; ++y)
+      for (int32_t x = bx; x < bx + (std::abs(c.dx) >> 8) + 4; ++x)
+        box.push_back(at(x, y));
+    return box;
+  };
+  uint16_t colour = 0x2965;
+  for (const line_case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.dx << "," << c.dy);
+    ++colour;  // a colour not drawn before: its first lines multiply
+    reference = draw(c, 300, 300, colour);
+    for (const auto& [bx, by] : box_starts(c)) EXPECT_EQ(draw(c, bx, by, colour), reference) << bx << "," << by;
+    for (int k = 0; k < 4; ++k) draw_line(canvas, 10 * 256, 10 * 256, 700 * 256, 20 * 256, colour);
+    EXPECT_EQ(draw(c, 300, 300, colour), reference) << "looked up";
+  }
+}
+
 TEST_F(LineTest, GradientWithEqualColoursMatchesThePlainLine) {
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> coord(10 * 256, 750 * 256);
@@ -141,6 +191,29 @@ TEST_F(LineTest, GlowLineDrawsPairsOfCopiesAlongTheNormal) {
   EXPECT_EQ(lines_drawn, 4);
   for (int y : {98, 99, 101, 102}) EXPECT_EQ(at(150, y), 0x8410) << y;
   EXPECT_EQ(at(150, 100), 0);  // the segment itself is not drawn here
+}
+
+// The copies' offsets are remembered per segment direction and spacing: segments that share
+// a slot, come back, or differ only in spacing each get their own offsets.
+TEST_F(LineTest, GlowLinesKeepTheirOwnOffsetsWhenSegmentsComeBack) {
+  struct glow_case {
+    int32_t dx, dy, spacing;
+  };
+  const glow_case cases[] = {{25600, 0, 256}, {0, 25600, 256}, {25600, 0, 512},
+                             {18000, 18000, 300}, {0, 0, 256},  {-25600, 0, 256}};
+  std::vector<std::vector<uint16_t>> first;
+  for (int round = 0; round < 3; ++round)
+    for (size_t k = 0; k < std::size(cases); ++k) {
+      const glow_case& c = cases[k];
+      std::fill(canvas, canvas + kCanvasPixels, 0);
+      draw_glow_line(canvas, 300 * 256, 300 * 256, 300 * 256 + c.dx, 300 * 256 + c.dy, 2, c.spacing, 0x8410);
+      std::vector<uint16_t> picture(canvas, canvas + kCanvasPixels);
+      if (round == 0) first.push_back(picture);
+      else EXPECT_TRUE(picture == first[k]) << "case " << k << " round " << round;
+    }
+  // The spacing moves the copies: the wider one has none at the narrower one's rows.
+  EXPECT_NE(first[0], first[2]);
+  EXPECT_EQ(std::count(first[4].begin(), first[4].end(), 0), kCanvasPixels);  // a point: nothing
 }
 
 TEST_F(LineTest, AliasedLineDrawsBothEndsAndAPointForZeroLength) {
