@@ -140,7 +140,7 @@ void start_zone() {
 bool zone_is_open(int32_t z) { return z == 0 || (z >= 1 && z <= 4 && zone_open[z] == 1); }
 
 void reveal_picture() {
-  const uint16_t* slot = image_slot(5);
+  const uint16_t* slot = image_slot(5);  // finishes a world being built
   if (!slot || !world_image) return;
   for (int pass = 0; pass < 4; ++pass) {
     for (int32_t k = 0; k < 768; ++k) {
@@ -186,7 +186,8 @@ void set_up_zone() {
     image_set = set;
   }
   if (!custom_music || play_random_custom_music() == 0) music_load(z.music);
-  fade_and_build_world_image(difficulty_level, level_number);
+  // The camera stays home while the new world fades in: the rest is made in the next frames.
+  fade_and_build_world_window(difficulty_level, level_number, px(camera_x), px(camera_y));
   screen_phase = 4;
   transition_step = 4;
 }
@@ -411,6 +412,7 @@ void step_level_select(uint32_t) {
     if (transition_timer == 14) transition_step = 1;
     else fade_world_image();
   }
+  if (transition_step == 4) continue_world_build();
   if (transition_step == 1) {
     set_up_zone();
     if (quit_requested) return;

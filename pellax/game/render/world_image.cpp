@@ -23,6 +23,8 @@ constexpr int kIntensity = pellax_art::kIntensitySize;
 uint16_t image_slots[kImageSlotCount][kCanvasPixels];
 uint16_t built_in_pictures[3][kCanvasPixels];
 bool built_in_made[3] = {false, false, false};
+
+uint16_t* slot_pixels(int32_t slot) { return image_slots[slot - 1]; }
 uint8_t built_in_intensities[2][kIntensity * kIntensity];
 bool intensity_made[2] = {false, false};
 
@@ -50,8 +52,15 @@ constexpr palette_set kPurple{{0x2004, 0x1803, 0x1002, 0x3006, 0x2004, 0x1803}};
 
 void use_palette(const palette_set& p) { std::memcpy(world_palette, p.colours, sizeof world_palette); }
 
+// The part of the world one call of the passes below writes: columns [x0, x1), both
+// even (the passes move two pixels a word), rows [y0, y1).
+struct area {
+  int32_t x0, x1, y0, y1;
+};
+constexpr area kWholeWorld{0, kCanvasSize, 0, kCanvasSize};
+
 // Base pass: a 384x384 intensity picture doubled into the world, stored.
-void base_pass(int32_t level) {
+void base_pass(int32_t level, const area& a) {
   enum { kNone, kBlueV, kRedV, kGreenV, kRedHalf, kGreenDouble, kGreenBlue } how = kGreenV;
   bool use_b = false;
   if (level_in(level, {8, 17})) how = kNone;
@@ -66,7 +75,7 @@ void base_pass(int32_t level) {
   else if (level == 33) use_b = true, how = kGreenBlue;
   if (how == kNone) return;
   const uint8_t* src = use_b ? built_in_intensity_b() : built_in_intensity_a();
-  // Each byte becomes two equal pixels in each of two rows: one word, looked up, stored twice.
+  // Each byte becomes two equal pixels in each of two rows: one word, looked up.
   uint32_t pairs[256];
   for (uint32_t v = 0; v < 256; ++v) {
     uint16_t colour = 0;
@@ -81,13 +90,11 @@ void base_pass(int32_t level) {
     }
     pairs[v] = uint32_t(colour) * 0x00010001u;
   }
-  for (int r = 0; r < kIntensity; ++r) {
-    const uint8_t* row = src + r * kIntensity;
-    uint16_t* d = world_image + (2 * r) * kCanvasSize;
-    for (int c = 0; c < kIntensity; ++c) {
+  for (int32_t y = a.y0; y < a.y1; ++y) {
+    const uint8_t* row = src + (y >> 1) * kIntensity;
+    uint16_t* d = world_image + y * kCanvasSize;
+    for (int32_t c = a.x0 / 2; c < a.x1 / 2; ++c)
       std::memcpy(__builtin_assume_aligned(d + 2 * c, 4), &pairs[row[c]], 4);
-      std::memcpy(__builtin_assume_aligned(d + kCanvasSize + 2 * c, 4), &pairs[row[c]], 4);
-    }
   }
 }
 
@@ -97,48 +104,52 @@ uint32_t half_pair(uint32_t s) { return (s & 0xF800F800u) | ((s >> 1) & 0x03FF03
 uint32_t keep_pair(uint32_t s) { return (s & 0xFFC0FFC0u) | ((s >> 1) & 0x001F001Fu); }
 
 // Picture pass over pixels 60,000 .. last.
-void picture_pass(int32_t level) {
+void picture_pass(int32_t level, int32_t mode, const area& a) {
   const uint16_t* src = nullptr;
   bool halve = true, non_zero = false;
   int32_t last = 522239;
-  if (world_image_mode == 1) {
-    src = image_slot(5);
+  if (mode == 1) {
+    src = slot_pixels(5);
     last = 450001;
-  } else if (world_image_mode == 2) {
+  } else if (mode == 2) {
     src = built_in_picture(3);
     last = 450001;
   } else if (level <= 4) {
-    src = image_slot(1);
+    src = slot_pixels(1);
   } else {
     switch (level) {
-      case 10: src = image_slot(1), halve = false, non_zero = true; break;
-      case 13: case 19: case 28: src = image_slot(1), non_zero = true; break;
-      case 14: src = image_slot(2), non_zero = true; break;
-      case 15: src = image_slot(3), non_zero = true; break;
-      case 17: src = image_slot(4), halve = false; break;
+      case 10: src = slot_pixels(1), halve = false, non_zero = true; break;
+      case 13: case 19: case 28: src = slot_pixels(1), non_zero = true; break;
+      case 14: src = slot_pixels(2), non_zero = true; break;
+      case 15: src = slot_pixels(3), non_zero = true; break;
+      case 17: src = slot_pixels(4), halve = false; break;
       case 21: src = built_in_picture(1); break;
       case 22: src = built_in_picture(2), halve = false; break;
-      case 23: src = image_slot(3); break;
-      case 25: src = image_slot(4); break;
-      case 29: src = image_slot(2), halve = false; break;
-      case 30: src = image_slot(3), halve = false; break;
-      case 32: src = image_slot(4), halve = false; break;
-      case 34: src = image_slot(6), halve = false; break;
+      case 23: src = slot_pixels(3); break;
+      case 25: src = slot_pixels(4); break;
+      case 29: src = slot_pixels(2), halve = false; break;
+      case 30: src = slot_pixels(3), halve = false; break;
+      case 32: src = slot_pixels(4), halve = false; break;
+      case 34: src = slot_pixels(6), halve = false; break;
       default: break;  // level 20 and levels without a picture
     }
   }
   if (!src) return;
   // Two pixels a word: the range starts on an even pixel and ends on an odd one.
-  for (int32_t i = 60000; i < last; i += 2) {
-    uint32_t s;
-    std::memcpy(&s, __builtin_assume_aligned(src + i, 4), 4);
-    const uint32_t converted = halve ? half_pair(s) : keep_pair(s);
-    if (non_zero && ((s & 0xFFFFu) == 0 || (s >> 16) == 0)) {
-      if (s & 0xFFFFu) world_image[i] = uint16_t(converted);
-      if (s >> 16) world_image[i + 1] = uint16_t(converted >> 16);
-      continue;
+  for (int32_t y = a.y0; y < a.y1; ++y) {
+    const int32_t from = y * kCanvasSize + a.x0 > 60000 ? y * kCanvasSize + a.x0 : 60000;
+    const int32_t to = y * kCanvasSize + a.x1 < last + 1 ? y * kCanvasSize + a.x1 : last + 1;
+    for (int32_t i = from; i < to; i += 2) {
+      uint32_t s;
+      std::memcpy(&s, __builtin_assume_aligned(src + i, 4), 4);
+      const uint32_t converted = halve ? half_pair(s) : keep_pair(s);
+      if (non_zero && ((s & 0xFFFFu) == 0 || (s >> 16) == 0)) {
+        if (s & 0xFFFFu) world_image[i] = uint16_t(converted);
+        if (s >> 16) world_image[i + 1] = uint16_t(converted >> 16);
+        continue;
+      }
+      std::memcpy(__builtin_assume_aligned(world_image + i, 4), &converted, 4);
     }
-    std::memcpy(__builtin_assume_aligned(world_image + i, 4), &converted, 4);
   }
 }
 
@@ -170,12 +181,12 @@ uint16_t pack_saturated(const channel_sums& a, const channel_sums& b) {
 // and such adds in a row equal one add of their per-channel sum held at full; so a pixel
 // gets its column's total and its row's total in one add. Rows share their totals (a grid
 // row has a handful of distinct ones), and so do their 768 summed colours, made once each.
-void grid_pass(int32_t coarse) {
+void grid_pass(int32_t coarse, const uint16_t* palette, const area& a) {
   static channel_sums columns[kCanvasSize], rows[kCanvasSize];
   for (channel_sums* t : {columns, rows}) {
     for (int32_t i = 0; i < kCanvasSize; ++i) t[i] = channel_sums{};
-    add_lines(t, 12, world_palette);
-    add_lines(t, coarse, world_palette + 3);
+    add_lines(t, 12, palette);
+    add_lines(t, coarse, palette + 3);
   }
   constexpr int kKept = 8;
   struct summed_row {
@@ -186,7 +197,7 @@ void grid_pass(int32_t coarse) {
   };
   static summed_row kept_rows[kKept + 1];  // the last one is made afresh when all are taken
   int kept = 0;
-  for (int32_t y = 0; y < kCanvasSize; ++y) {
+  for (int32_t y = a.y0; y < a.y1; ++y) {
     const channel_sums& row = rows[y];
     const summed_row* adds = nullptr;
     for (int k = 0; k < kept && !adds; ++k)
@@ -207,7 +218,10 @@ void grid_pass(int32_t coarse) {
     uint16_t* const line = world_image + y * kCanvasSize;
     const uint32_t* const pairs = adds->pairs;
     const uint16_t* at = adds->at;
-    const uint16_t* const at_end = at + adds->count;
+    const uint16_t* at_end = at + adds->count;
+    // The words are in order: those of the area are one run of them.
+    while (at != at_end && *at < a.x0 / 2) ++at;
+    while (at_end != at && at_end[-1] >= a.x1 / 2) --at_end;
     for (; at != at_end; ++at) {
       uint16_t* const p = line + 2 * *at;
       uint32_t a;
@@ -225,8 +239,18 @@ int32_t coarse_spacing(int32_t level) {
   return 60;
 }
 
-void stars() {
-  for (int tries = 0; tries < 80; ++tries) {
+// The stars' adds, drawn (with their random numbers) when a build starts and made per area.
+struct star_add {
+  int32_t index;
+  uint16_t colour;
+};
+constexpr int kStarTries = 80;
+star_add star_adds[kStarTries * 9];
+int32_t star_add_count = 0;
+
+void draw_stars() {
+  star_add_count = 0;
+  for (int tries = 0; tries < kStarTries; ++tries) {
     const int32_t x = int32_t(mt_next() & 511);
     const int32_t y = int32_t(mt_next() & 511);
     // A try on the edge is wasted without drawing its colours.
@@ -236,19 +260,47 @@ void stars() {
     const int32_t b = int32_t((mt_next() & 0xFFFF) % 6 + 24);
     const int32_t centre = (y + 128) * kCanvasSize + x + 128;
     auto colour = [&](int shift) { return uint16_t(((r >> shift) << 11) | ((g >> shift) << 5) | (b >> shift)); };
-    world_add_pixel(centre, colour(0));
-    for (int32_t d : {-1, 1, -kCanvasSize, kCanvasSize}) world_add_pixel(centre + d, colour(1));
+    star_adds[star_add_count++] = {centre, colour(0)};
+    for (int32_t d : {-1, 1, -kCanvasSize, kCanvasSize}) star_adds[star_add_count++] = {centre + d, colour(1)};
     for (int32_t d : {-kCanvasSize - 1, -kCanvasSize + 1, kCanvasSize - 1, kCanvasSize + 1})
-      world_add_pixel(centre + d, colour(2));
+      star_adds[star_add_count++] = {centre + d, colour(2)};
   }
 }
 
-void walls(int32_t level) {
+bool in_area(const area& a, int32_t x, int32_t y) { return x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1; }
+
+void stars_pass(const area& a) {
+  for (int32_t k = 0; k < star_add_count; ++k) {
+    const star_add& s = star_adds[k];
+    if (in_area(a, s.index % kCanvasSize, s.index / kCanvasSize))
+      world_image[s.index] = add_saturate(world_image[s.index], s.colour);
+  }
+}
+
+// The arena's border: four outlines stored (every one of them lies inside the world).
+void border_pass(const area& a) {
+  struct outline {
+    int32_t at, size;
+    uint16_t colour;
+  };
+  static constexpr outline kBorder[] = {{127, 514, 0x8410}, {126, 516, 0xFFFF}, {125, 518, 0xFFFF}, {124, 520, 0x8410}};
+  for (const outline& o : kBorder) {
+    const int32_t last = o.at + o.size - 1;
+    auto store = [&](int32_t x, int32_t y) {
+      if (in_area(a, x, y)) world_image[y * kCanvasSize + x] = o.colour;
+    };
+    for (int32_t c = o.at; c <= last; ++c) store(c, o.at), store(c, last);
+    for (int32_t r = o.at; r <= last; ++r) store(o.at, r), store(last, r);
+  }
+}
+
+void walls(int32_t level, const area& a) {
   const uint16_t colour = (level == 11 || level == 23) ? 0x000A : level == 22 ? 0x03DE : 0xFBE0;
   for_each_wall(level, [&](const wall_box& b) {
     for (int32_t y = b.y + 128; y < b.y + 128 + b.height; ++y)
       for (int32_t x = b.x + 128; x < b.x + 128 + b.width; ++x)
-        if (on_canvas(x, y)) world_image[y * kCanvasSize + x] = add_saturate(world_image[y * kCanvasSize + x], colour);
+        if (on_canvas(x, y) && in_area(a, x, y))
+          world_image[y * kCanvasSize + x] = add_saturate(world_image[y * kCanvasSize + x], colour);
   });
 }
 
@@ -264,6 +316,7 @@ constexpr start_position kShipStarts[] = {
 template <typename Change>
 void change_every_pixel(Change change) {
   if (!world_image) return;
+  finish_world_build();
   for (int32_t i = 0; i < kCanvasPixels; ++i) {
     const uint16_t v = world_image[i];
     int32_t r = v >> 11, g = (v >> 5) & 63, b = v & 31;
@@ -332,10 +385,99 @@ const towards_offsets& towards_table() {
   return table;
 }
 
+
+// A build in progress: what its passes need, fixed when it starts (its random numbers
+// drawn then too), and the parts of the world still to make. A zone's world is made under
+// the camera's window at once and around it a part a frame; whatever reads or writes the
+// world outside that window first makes the rest.
+struct world_build {
+  int32_t level = 0, mode = 0;
+  uint16_t palette[6] = {};
+  bool fade = false;
+  int32_t stored_first = 0, stored_end = 0;  // pixels the passes store whatever they held
+  area made{};
+  area left[4] = {};
+  int32_t next = 0, count = 0;
+};
+world_build build;
+
+// The fade before a new world, except on the pixels the base or the picture pass store.
+void fade_pass(const area& a) {
+  const uint32_t* faded = fade_table();
+  auto fade_run = [faded](int32_t from, int32_t to) {
+    for (int32_t i = from; i < to; ++i) world_image[i] = uint16_t(faded[world_image[i]]);
+  };
+  for (int32_t y = a.y0; y < a.y1; ++y) {
+    const int32_t from = y * kCanvasSize + a.x0, to = y * kCanvasSize + a.x1;
+    fade_run(from, to < build.stored_first ? to : build.stored_first);
+    fade_run(from > build.stored_end ? from : build.stored_end, to);
+  }
+}
+
+void build_area(const area& a) {
+  const int32_t level = build.level, mode = build.mode;
+  if (build.fade) fade_pass(a);
+  if (level > 4 && mode == 0) base_pass(level, a);
+  if (mode != 0 || level <= 4 ||
+      level_in(level, {10, 13, 14, 15, 17, 19, 20, 21, 22, 23, 25, 28, 29, 30, 32, 34}))
+    picture_pass(level, mode, a);
+  grid_pass(coarse_spacing(level), build.palette, a);
+  stars_pass(a);
+  if (level != 99) border_pass(a);
+  if (mode == 0 && level >= 11 && level <= 35 && !level_in(level, {14, 15, 19})) walls(level, a);
+}
+
+// Starts a build after the one in progress ends; false without a world to build into.
+bool start_build(int32_t difficulty, int32_t level, bool fade) {
+  finish_world_build();
+  set_world_palette(difficulty, level);
+  if (!world_image) {
+    // Cleared once: the passes leave some pixels to the previous world, and the first
+    // world has none (nor anything to fade).
+    world_image = static_cast<uint16_t*>(std::calloc(kCanvasPixels, sizeof(uint16_t)));
+    if (!world_image) return false;
+    fade_table();
+    towards_table();
+    fade = false;
+  }
+  build.level = level;
+  build.mode = world_image_mode;
+  std::memcpy(build.palette, world_palette, sizeof build.palette);
+  build.fade = fade;
+  build.stored_first = build.stored_end = 0;
+  if (level > 4 && world_image_mode == 0 && !level_in(level, {8, 17})) {
+    build.stored_end = kCanvasPixels;
+  } else if (world_image_mode != 0) {
+    build.stored_first = 60000, build.stored_end = 450002;
+  } else if (level <= 4 || level_in(level, {17, 21, 22, 23, 25, 29, 30, 32, 34})) {
+    build.stored_first = 60000, build.stored_end = 522240;
+  }
+  build.next = build.count = 0;
+  draw_stars();
+  if (player_object) {
+    for (const start_position& p : kShipStarts) {
+      if (p.level != level) continue;
+      player_object->x = p.x * 256;
+      player_object->y = p.y * 256;
+    }
+  }
+  return true;
+}
+
+// Columns [x0, x1) and rows [y0, y1) of the world about to be read: the rest of a build in
+// progress is made first unless they lie in its finished window.
+void about_to_read(int64_t x0, int64_t x1, int64_t y0, int64_t y1) {
+  const area& m = build.made;
+  if (build.next == build.count) return;
+  if (x0 >= x1 || y0 >= y1 || (x0 >= m.x0 && x1 <= m.x1 && y0 >= m.y0 && y1 <= m.y1)) return;
+  finish_world_build();
+}
+
 }  // namespace
 
 uint16_t* image_slot(int32_t slot) {
   if (slot < 1 || slot > kImageSlotCount) return nullptr;
+  finish_world_build();
   return image_slots[slot - 1];
 }
 
@@ -360,70 +502,66 @@ void set_world_palette(int32_t difficulty, int32_t level) {
 }
 
 void build_world_image(int32_t difficulty, int32_t level) {
-  set_world_palette(difficulty, level);
-  if (!world_image) {
-    // Cleared once: the passes below leave some pixels to the previous world, and the
-    // first world has none.
-    world_image = static_cast<uint16_t*>(std::calloc(kCanvasPixels, sizeof(uint16_t)));
-    if (!world_image) return;
-    fade_table();
-    towards_table();
-  }
-  if (level > 4 && world_image_mode == 0) base_pass(level);
-  if (world_image_mode != 0 || level <= 4 ||
-      level_in(level, {10, 13, 14, 15, 17, 19, 20, 21, 22, 23, 25, 28, 29, 30, 32, 34}))
-    picture_pass(level);
-  grid_pass(coarse_spacing(level));
-  stars();
-  if (level != 99) {
-    world_rect_outline(127, 127, 514, 514, 0x8410);
-    world_rect_outline(126, 126, 516, 516, 0xFFFF);
-    world_rect_outline(125, 125, 518, 518, 0xFFFF);
-    world_rect_outline(124, 124, 520, 520, 0x8410);
-  }
-  if (world_image_mode == 0 && level >= 11 && level <= 35 && !level_in(level, {14, 15, 19}))
-    walls(level);
-  if (player_object) {
-    for (const start_position& s : kShipStarts) {
-      if (s.level != level) continue;
-      player_object->x = s.x * 256;
-      player_object->y = s.y * 256;
-    }
-  }
+  if (start_build(difficulty, level, false)) build_area(kWholeWorld);
 }
 
 void fade_and_build_world_image(int32_t difficulty, int32_t level) {
-  if (!world_image) return build_world_image(difficulty, level);
-  // The pixels the base pass or the picture pass store without looking at the old world:
-  // [first, end) of the image.
-  int32_t first = 0, end = 0;
-  if (level > 4 && world_image_mode == 0 && !level_in(level, {8, 17})) {
-    end = kCanvasPixels;
-  } else if (world_image_mode != 0) {
-    first = 60000, end = 450002;
-  } else if (level <= 4 || level_in(level, {17, 21, 22, 23, 25, 29, 30, 32, 34})) {
-    first = 60000, end = 522240;
-  }
-  const uint32_t* faded = fade_table();
-  for (int32_t i = 0; i < kCanvasPixels; ++i) {
-    if (i == first) i = end;
-    if (i >= kCanvasPixels) break;
-    world_image[i] = uint16_t(faded[world_image[i]]);
-  }
-  build_world_image(difficulty, level);
+  if (start_build(difficulty, level, true)) build_area(kWholeWorld);
 }
+
+void fade_and_build_world_window(int32_t difficulty, int32_t level, int32_t x, int32_t y) {
+  if (!start_build(difficulty, level, true)) return;
+  // The columns fade_canvas_to_world reads (from x - 1), widened to whole words.
+  auto clamp = [](int64_t v) { return int32_t(v < 0 ? 0 : v > kCanvasSize ? kCanvasSize : v); };
+  area w{clamp((int64_t(x) - 1) & ~int64_t(1)), clamp((int64_t(x) + 321) & ~int64_t(1)), clamp(y),
+         clamp(int64_t(y) + 240)};
+  if (w.x0 >= w.x1 || w.y0 >= w.y1) w = area{0, 0, 0, 0};
+  else build_area(w);
+  build.made = w;
+  const area rest[4] = {{0, kCanvasSize, 0, w.y0}, {0, w.x0, w.y0, w.y1}, {w.x1, kCanvasSize, w.y0, w.y1},
+                        {0, kCanvasSize, w.y1 > 0 ? w.y1 : 0, kCanvasSize}};
+  for (const area& a : rest)
+    if (a.x0 < a.x1 && a.y0 < a.y1) build.left[build.count++] = a;
+  if (w.x0 >= w.x1) finish_world_build();
+}
+
+void continue_world_build() {
+  // About 48 rows' pixels a frame: a zone's world is done in well under the 24 frames its
+  // camera stays home.
+  int32_t budget = 48 * kCanvasSize;
+  while (budget > 0 && build.next < build.count) {
+    area& a = build.left[build.next];
+    const int32_t width = a.x1 - a.x0;
+    const int32_t rows = budget / width > 0 ? budget / width : 1;
+    const area part{a.x0, a.x1, a.y0, a.y0 + rows < a.y1 ? a.y0 + rows : a.y1};
+    build_area(part);
+    budget -= width * (part.y1 - part.y0);
+    a.y0 = part.y1;
+    if (a.y0 >= a.y1) ++build.next;
+  }
+}
+
+void finish_world_build() {
+  for (; build.next < build.count; ++build.next) build_area(build.left[build.next]);
+}
+
+bool world_build_in_progress() { return build.next < build.count; }
 
 void world_add_pixel(int32_t index, uint16_t colour) {
   if (!world_image || index < 0 || index >= kCanvasPixels) return;
+  finish_world_build();
   world_image[index] = add_saturate(world_image[index], colour);
 }
 
 void world_rect_outline(int32_t x, int32_t y, int32_t width, int32_t height, uint16_t colour) {
-  if (world_image) draw_rect_outline(world_image, x, y, width, height, colour);
+  if (!world_image) return;
+  finish_world_build();
+  draw_rect_outline(world_image, x, y, width, height, colour);
 }
 
 void fade_world_image() {
   if (!world_image) return;
+  finish_world_build();
   const uint32_t* faded = fade_table();
   uint16_t* p = world_image;
   uint16_t* const end = world_image + kCanvasPixels;
@@ -463,6 +601,7 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   const int64_t c1 = x + int64_t(319) > kCanvasSize - 2 ? kCanvasSize - 2 : x + int64_t(319);
   const int64_t r0 = y < 0 ? 0 : y;
   const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
+  about_to_read(c0, c1 + 1, r0, r1 + 1);
   const towards_offsets& t = towards_table();
   const auto move = [&t](uint16_t& s, uint16_t w) {
     s = uint16_t(s + t.red[(w >> 11) - (s >> 11) + 31] + t.green[((w >> 5) & 63) - ((s >> 5) & 63) + 63] +
@@ -504,6 +643,7 @@ void copy_world_window(uint16_t* destination, int32_t sx, int32_t sy, int32_t dx
   clip(sx, dx, width, c0, c1);
   clip(sy, dy, height, r0, r1);
   if (c1 <= c0) return;
+  about_to_read(sx + c0, sx + c1, sy + r0, sy + r1);
   for (int64_t r = r0; r < r1; ++r) {
     copy_row(destination + (dy + r) * kCanvasSize + dx + c0,
              world_image + (sy + r) * kCanvasSize + sx + c0, int32_t(c1 - c0));
@@ -515,6 +655,7 @@ void draw_world(uint16_t* surface, int32_t x, int32_t y) {
 }
 
 void free_world_image() {
+  build.next = build.count = 0;
   std::free(world_image);
   world_image = nullptr;
 }

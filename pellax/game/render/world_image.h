@@ -25,6 +25,15 @@ void build_world_image(int32_t difficulty, int32_t level);
 // fade_world_image, then build_world_image, without fading the pixels the build overwrites
 // whatever they hold.
 void fade_and_build_world_image(int32_t difficulty, int32_t level);
+// The same world, made over several frames: at once under the 320x240 camera window at
+// (x, y) (with the stars' random numbers and the ship's start), the rest a part each
+// continue_world_build. Every other function here that reads or writes the world (and
+// image_slot) first finishes it; code that reads world_image itself calls
+// finish_world_build.
+void fade_and_build_world_window(int32_t difficulty, int32_t level, int32_t x, int32_t y);
+void continue_world_build();
+void finish_world_build();
+bool world_build_in_progress();
 void world_add_pixel(int32_t index, uint16_t colour);
 void world_rect_outline(int32_t x, int32_t y, int32_t width, int32_t height, uint16_t colour);
 // Every pixel loses 4 red, 6 green, 4 blue (floored at 0).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <initializer_list>
 #include <random>
 #include <vector>
@@ -297,6 +299,99 @@ TEST_F(WorldTest, TheFadeBeforeABuildSkipsOnlyWhatTheBuildStores) {
       world_image_mode = 0;
       EXPECT_TRUE(std::equal(want.begin(), want.end(), world_image)) << "level " << level << " mode " << mode;
     }
+  }
+}
+
+// The zone set-up's world made a part a frame equals the one made at once, for every level,
+// mode and camera window: the window at once, the random numbers and the ship's start in the
+// first call, every pixel by the last.
+TEST_F(WorldTest, AWorldMadeOverSeveralFramesEqualsOneMadeAtOnce) {
+  std::mt19937 rng(11);
+  for (int s = 1; s <= kImageSlotCount; ++s)
+    for (int i = 0; i < kCanvasPixels; ++i) image_slot(s)[i] = (rng() & 3) == 0 ? 0 : uint16_t(rng());
+  build_fresh(0, 0, 0);
+  game_object ship{};
+  player_object = &ship;
+  struct window {
+    int32_t x, y;
+  };
+  const window windows[] = {{224, 264}, {0, 0}, {447, 527}, {1, 13}, {-100, 700}, {900, 0}};
+  int32_t case_number = 0;
+  for (int32_t mode = 0; mode < 3; ++mode) {
+    for (int32_t level : {0, 3, 4, 5, 8, 10, 11, 13, 14, 15, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                          29, 30, 31, 32, 33, 34, 35, 99}) {
+      if (mode != 0 && level != 0 && level != 17) continue;
+      const window w = windows[case_number++ % 6];
+      for (int i = 0; i < kCanvasPixels; ++i) world_image[i] = uint16_t(rng());
+      std::vector<uint16_t> noisy(world_image, world_image + kCanvasPixels);
+      world_image_mode = mode;
+      mt_seed_array(3);
+      ship.x = ship.y = 0;
+      fade_and_build_world_image(2, level);
+      const uint32_t next_random = mt_next();
+      const int32_t ship_x = ship.x, ship_y = ship.y;
+      std::vector<uint16_t> want(world_image, world_image + kCanvasPixels);
+      std::copy(noisy.begin(), noisy.end(), world_image);
+      mt_seed_array(3);
+      ship.x = ship.y = 0;
+      fade_and_build_world_window(2, level, w.x, w.y);
+      world_image_mode = 0;
+      const std::string where = "level " + std::to_string(level) + " mode " + std::to_string(mode);
+      EXPECT_EQ(mt_next(), next_random) << where;
+      EXPECT_EQ(ship.x, ship_x) << where;
+      EXPECT_EQ(ship.y, ship_y) << where;
+      for (int32_t y = std::max(w.y, 0); y < std::min(w.y + 240, kCanvasSize); ++y)
+        for (int32_t x = std::max(w.x - 1, 0); x < std::min(w.x + 320, kCanvasSize); ++x)
+          ASSERT_EQ(world(x, y), want[size_t(y * kCanvasSize + x)]) << where << " at " << x << ", " << y;
+      int32_t frames = 0;
+      while (world_build_in_progress() && frames < 24) continue_world_build(), ++frames;
+      EXPECT_FALSE(world_build_in_progress()) << where;
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), world_image)) << where;
+    }
+  }
+  player_object = nullptr;
+}
+
+// Whatever reads or writes the world outside the finished window first makes the rest; a
+// copy of the window itself leaves the rest to the next frames.
+TEST_F(WorldTest, ReadersOfAWorldBeingMadeFinishItFirst) {
+  std::vector<uint16_t> surface(static_cast<size_t>(kCanvasPixels), 0);
+  const struct reader {
+    const char* name;
+    std::function<void()> read;
+    bool finishes;
+  } readers[] = {
+      {"camera window", [&] { draw_world(surface.data(), 224, 264); }, false},
+      {"canvas fade at the window", [&] { fade_canvas_to_world(surface.data(), 224, 264); }, false},
+      {"window one row lower", [&] { draw_world(surface.data(), 224, 265); }, true},
+      {"canvas fade one column left", [&] { fade_canvas_to_world(surface.data(), 222, 264); }, true},
+      {"copy elsewhere", [&] { copy_world_window(surface.data(), 0, 0, 0, 0, 8, 8); }, true},
+      {"fade", [] { fade_world_image(); }, true},
+      {"darken", [] { darken_world_image(); }, true},
+      {"fade step", [] { fade_world_step(); }, true},
+      {"add pixel", [] { world_add_pixel(5, 0x0841); }, true},
+      {"outline", [] { world_rect_outline(2, 2, 5, 5, 0xFFFF); }, true},
+      {"image slot", [] { image_slot(1); }, true},
+      {"next build", [] { build_world_image(2, 8); }, true},
+  };
+  for (const reader& r : readers) {
+    // The same reader after a world made at once.
+    build_fresh(0, 0, 0);
+    mt_seed_array(9);
+    fade_and_build_world_image(2, 23);
+    std::fill(surface.begin(), surface.end(), uint16_t(0x5AA5));
+    r.read();
+    std::vector<uint16_t> want(world_image, world_image + kCanvasPixels);
+    std::vector<uint16_t> want_surface = surface;
+    build_fresh(0, 0, 0);
+    mt_seed_array(9);
+    fade_and_build_world_window(2, 23, 224, 264);
+    std::fill(surface.begin(), surface.end(), uint16_t(0x5AA5));
+    r.read();
+    EXPECT_EQ(world_build_in_progress(), !r.finishes) << r.name;
+    finish_world_build();
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), world_image)) << r.name;
+    EXPECT_TRUE(surface == want_surface) << r.name;
   }
 }
 
