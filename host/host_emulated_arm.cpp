@@ -64,18 +64,23 @@ EmulatedArm::~EmulatedArm() {
   if (uc_) uc_close(uc_);
 }
 
+// The watchdog is not woken at every pass: a pass that ends leaves it asleep until the
+// deadline it had, and a pass that starts while it sleeps towards an earlier deadline is
+// seen when it wakes there. So a core that runs hundreds of short passes a second costs
+// the watchdog a few wake-ups a second, not two a pass.
 void EmulatedArm::watch() {
   std::unique_lock<std::mutex> lock(watch_mutex_);
   while (!watch_quit_) {
     if (!watching_) {
+      watch_armed_ = false;
       watch_changed_.wait(lock);
       continue;
     }
+    watch_armed_ = true;
     const uint64_t generation = watch_generation_;
-    if (watch_changed_.wait_until(lock, deadline_, [&] {
-          return watch_quit_ || !watching_ || watch_generation_ != generation;
-        }))
+    if (watch_changed_.wait_until(lock, deadline_, [&] { return watch_quit_ || watch_generation_ != generation; }))
       continue;
+    if (!watching_) continue;  // the pass ended in time
     uc_emu_stop(uc_);
     watching_ = false;
   }
@@ -133,13 +138,13 @@ EmulatedArm::Pass EmulatedArm::run_pass(uint64_t timeout_us) {
     deadline_ = std::chrono::steady_clock::now() + std::chrono::microseconds(timeout_us);
     watching_ = true;
     ++watch_generation_;
-    watch_changed_.notify_all();
+    // Asleep towards an earlier deadline, the watchdog sees this pass when it wakes there.
+    if (!watch_armed_) watch_changed_.notify_all();
   }
   const uc_err err = uc_emu_start(uc_, pc_, kPassEndAddress, 0, 0);
   if (timeout_us) {
     std::lock_guard<std::mutex> lock(watch_mutex_);
     watching_ = false;
-    watch_changed_.notify_all();
   }
   const uint32_t pc = reg(uc_, UC_ARM_REG_PC);
   if (!pending_fault_.empty() || err != UC_ERR_OK) {

@@ -73,6 +73,7 @@ class EmulatedArm {
   std::mutex watch_mutex_;
   std::condition_variable watch_changed_;
   bool watching_ = false, watch_quit_ = false;
+  bool watch_armed_ = false;  // the watchdog sleeps towards a deadline (not waiting for a pass)
   uint64_t watch_generation_ = 0;
   std::chrono::steady_clock::time_point deadline_;
 
