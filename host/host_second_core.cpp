@@ -19,8 +19,11 @@ constexpr uint16_t kResetBit = 0x80, kBankMask = 3, kOurBank = 3, kClockBit = 1;
 // hanging the run; the core goes on from there at the next one.
 constexpr uint64_t kCatchUpMicroseconds = 10'000'000;
 // Passes run on the core's own thread in slices this long, so that a park or a stop is
-// seen even while the program never reaches an idle pass.
-constexpr uint64_t kSliceMicroseconds = 100'000;
+// seen even while the program never reaches the end of a pass. Only a runaway pass should
+// be cut: a pass stopped part way and resumed later has been seen to go wrong (the core
+// read through a stale pointer soon after), and on a loaded machine slices of 0.1 s cut
+// the core's longer passes every few seconds.
+constexpr uint64_t kSliceMicroseconds = 1'000'000;
 
 using Pass = EmulatedArm::Pass;
 
