@@ -77,10 +77,14 @@ void EmulatedArm::watch() {
       continue;
     }
     watch_armed_ = true;
+    watch_armed_until_ = deadline_;
     const uint64_t generation = watch_generation_;
-    if (watch_changed_.wait_until(lock, deadline_, [&] { return watch_quit_ || watch_generation_ != generation; }))
+    if (watch_changed_.wait_until(lock, deadline_, [&] {
+          return watch_quit_ || watch_generation_ != generation || abandoned_;
+        }) && !abandoned_)
       continue;
-    if (!watching_) continue;  // the pass ended in time
+    if (watch_quit_ || !watching_) continue;  // the pass ended in time
+    timed_out_ = !abandoned_;
     uc_emu_stop(uc_);
     watching_ = false;
   }
@@ -129,32 +133,59 @@ void EmulatedArm::count_instructions(bool on) {
   }
 }
 
-EmulatedArm::Pass EmulatedArm::run_pass(uint64_t timeout_us) {
+void EmulatedArm::abandon() {
+  std::lock_guard<std::mutex> lock(watch_mutex_);
+  abandoned_ = true;
+  watch_changed_.notify_all();
+}
+
+EmulatedArm::Pass EmulatedArm::run_pass(uint64_t limit_us) {
   if (!uc_ || over_) return last_;
   pending_fault_.clear();
-  if (timeout_us) {
+  {
     std::lock_guard<std::mutex> lock(watch_mutex_);
+    if (abandoned_) {
+      stop_with("a stop from the main core");
+      return last_;
+    }
+    // Watched even without a limit, so that abandon() can stop it.
     if (!watchdog_.joinable()) watchdog_ = std::thread([this] { watch(); });
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::microseconds(timeout_us);
+    const auto now = std::chrono::steady_clock::now();
+    deadline_ = limit_us ? now + std::chrono::microseconds(limit_us) : now + std::chrono::hours(24 * 365);
+    limit_us_ = limit_us;
+    timed_out_ = false;
     watching_ = true;
     ++watch_generation_;
     // Asleep towards an earlier deadline, the watchdog sees this pass when it wakes there.
-    if (!watch_armed_) watch_changed_.notify_all();
+    if (!watch_armed_ || deadline_ < watch_armed_until_) watch_changed_.notify_all();
   }
-  const uc_err err = uc_emu_start(uc_, pc_, kPassEndAddress, 0, 0);
-  if (timeout_us) {
+  uc_err err;
+  uint32_t pc;
+  bool timed_out, abandoned;
+  for (;;) {
+    err = uc_emu_start(uc_, pc_, kPassEndAddress, 0, 0);
+    pc = reg(uc_, UC_ARM_REG_PC);
     std::lock_guard<std::mutex> lock(watch_mutex_);
+    timed_out = timed_out_;
+    abandoned = abandoned_;
+    // A stop that the watchdog asked for just as an earlier pass ended stops this one
+    // before its first instruction: it goes on from where it is.
+    if (pc == pc_ && pending_fault_.empty() && err == UC_ERR_OK && !timed_out && !abandoned) continue;
     watching_ = false;
+    break;
   }
-  const uint32_t pc = reg(uc_, UC_ARM_REG_PC);
   if (!pending_fault_.empty() || err != UC_ERR_OK) {
     stop_with(!pending_fault_.empty() ? pending_fault_
                                       : std::string(uc_strerror(err)) + " at " + hex(pc));
     return last_;
   }
   if (pc != kPassEndAddress) {
-    pc_ = pc;  // out of time: the pass goes on next time
-    return Pass::kTimeout;
+    // Stopped from outside: never resumed (see run_pass in the header).
+    stop_with(timed_out ? "a pass that did not end within " + std::to_string(limit_us_ / 1000) +
+                              " ms (instruction at " + hex(pc) + ")"
+                        : std::string(abandoned ? "a stop from the main core" : "an unexplained stop") +
+                              " (instruction at " + hex(pc) + ")");
+    return last_;
   }
   // The pass-end routine only returns: done here, so the next run starts past it.
   const uint32_t result = reg(uc_, UC_ARM_REG_R0);

@@ -29,7 +29,7 @@ constexpr uint32_t kPassEndAddress = 0x20;
 
 class EmulatedArm {
  public:
-  enum class Pass { kWorked, kIdle, kEnded, kFault, kTimeout };
+  enum class Pass { kWorked, kIdle, kEnded, kFault };
 
   EmulatedArm() = default;
   ~EmulatedArm();
@@ -40,10 +40,14 @@ class EmulatedArm {
   // is the one at address 0. False, with the reason in fault(), when the emulator cannot
   // make one.
   bool open(uint8_t* memory, uint32_t size);
-  // Runs until the program's next pass end, a fault, or `timeout_us` microseconds (0: no
-  // limit); a timeout leaves the core where it was, to go on at the next call. kFault and
-  // kEnded stay the answer from then on.
-  Pass run_pass(uint64_t timeout_us = 0);
+  // Runs until the program's next pass end or a fault. A pass still running after
+  // `limit_us` microseconds (0: no limit), or when abandon() is called, stops the core for
+  // good as a fault: the emulator cannot stop a core at any moment and let it go on
+  // exactly (it may carry out part of a block of instructions that it then runs again), so
+  // a core is only ever resumed at a pass end. kFault and kEnded stay the answer from then on.
+  Pass run_pass(uint64_t limit_us = 0);
+  // From any thread: the pass running now (or the next one) stops, and the core with it.
+  void abandon();
   const std::string& fault() const { return fault_; }
 
   // Instructions executed, counted only after count_instructions(true) (it slows the core).
@@ -66,14 +70,16 @@ class EmulatedArm {
   // Filled by the hooks while a pass runs.
   std::string pending_fault_;
 
-  // Stops a pass that runs out of time (the emulator's own timeout starts a thread for
-  // every run, which costs more than a short pass).
+  // Stops a pass that runs out of time or is abandoned (the emulator's own timeout starts
+  // a thread for every run, which costs more than a short pass).
   void watch();
   std::thread watchdog_;
   std::mutex watch_mutex_;
   std::condition_variable watch_changed_;
-  bool watching_ = false, watch_quit_ = false;
-  bool watch_armed_ = false;  // the watchdog sleeps towards a deadline (not waiting for a pass)
+  bool watching_ = false, watch_quit_ = false, abandoned_ = false, timed_out_ = false;
+  uint64_t limit_us_ = 0;
+  bool watch_armed_ = false;  // the watchdog sleeps towards watch_armed_until_, not for a pass
+  std::chrono::steady_clock::time_point watch_armed_until_;
   uint64_t watch_generation_ = 0;
   std::chrono::steady_clock::time_point deadline_;
 

@@ -15,15 +15,15 @@ namespace gp2x::host {
 namespace {
 
 constexpr uint16_t kResetBit = 0x80, kBankMask = 3, kOurBank = 3, kClockBit = 1;
-// A catch-up that never comes to an idle pass is cut off after this long rather than
-// hanging the run; the core goes on from there at the next one.
-constexpr uint64_t kCatchUpMicroseconds = 10'000'000;
-// Passes run on the core's own thread in slices this long, so that a park or a stop is
-// seen even while the program never reaches the end of a pass. Only a runaway pass should
-// be cut: a pass stopped part way and resumed later has been seen to go wrong (the core
-// read through a stale pointer soon after), and on a loaded machine slices of 0.1 s cut
-// the core's longer passes every few seconds.
-constexpr uint64_t kSliceMicroseconds = 1'000'000;
+// A pass (one block mixed, one chunk decoded) takes milliseconds; one still running after
+// this long is a program that lost its way, and the core is stopped for good rather than
+// hanging the run. Generous, since an emulator emulated in turn (the ARM build's tests)
+// runs the core a hundred times slower.
+constexpr uint64_t kPassLimitMicroseconds = 60'000'000;
+// Lock-step: a catch-up that never comes to an idle pass ends after this many passes, at a
+// pass end, and the core goes on from there at the next one. Counted, not timed, so that a
+// headless run comes out the same on a slow machine.
+constexpr int kPassesPerCatchUp = 20'000;
 
 using Pass = EmulatedArm::Pass;
 
@@ -55,7 +55,7 @@ struct Run {
     const Pass p = arm.run_pass(timeout_us);
     if (p == Pass::kFault || p == Pass::kEnded) {
       std::lock_guard<std::mutex> lock(mutex);
-      if (p == Pass::kFault && !faulted)
+      if (p == Pass::kFault && !faulted && !stop)
         std::fprintf(stderr, "gp2x host: the second core stopped on %s; the sound is silent from here on\n",
                      arm.fault().c_str());
       (p == Pass::kFault ? faulted : ended) = true;
@@ -64,17 +64,13 @@ struct Run {
     return p;
   }
 
-  // Lock-step: passes until an idle one, within the catch-up's time.
+  // Lock-step: passes until an idle one, at most kPassesPerCatchUp.
   void passes_until_idle() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::microseconds(kCatchUpMicroseconds);
-    for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-          deadline - std::chrono::steady_clock::now()).count();
-      const Pass p = left > 0 ? pass(uint64_t(left)) : Pass::kTimeout;
-      if (p == Pass::kWorked) continue;
-      if (p == Pass::kTimeout)
+    for (int n = 1; pass(kPassLimitMicroseconds) == Pass::kWorked; ++n) {
+      if (n == kPassesPerCatchUp) {
         log_once("second core busy", "the second core never came to an idle pass; the sound device goes on");
-      return;
+        return;
+      }
     }
   }
 
@@ -104,7 +100,7 @@ struct Run {
       }
       const uint64_t seen = nudges;
       lock.unlock();
-      const Pass p = pass(kSliceMicroseconds);
+      const Pass p = pass(kPassLimitMicroseconds);
       lock.lock();
       if (p != Pass::kIdle) continue;
       const auto nudged = [this, seen] { return stop || park || nudges != seen; };
@@ -128,6 +124,7 @@ struct SecondCore {
         std::lock_guard<std::mutex> lock(run->mutex);
         run->stop = true;
       }
+      run->arm.abandon();  // a reset stops the core wherever it is
       run->changed.notify_all();
       run->thread.join();
     }
@@ -247,7 +244,7 @@ bool second_core_step() {
   std::lock_guard<std::mutex> lock(c.control);
   Run* r = c.run.get();
   if (!r || r->thread.joinable() || c.step_parked || r->ended || r->faulted) return false;
-  return r->pass(kCatchUpMicroseconds) == Pass::kWorked;
+  return r->pass(kPassLimitMicroseconds) == Pass::kWorked;
 }
 
 int second_core_step_until_idle(int limit) {

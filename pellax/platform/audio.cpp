@@ -4,7 +4,6 @@
 #include "pellax/platform/audio.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sys/mman.h>
@@ -137,10 +136,10 @@ void music_load(const char* path) {
   // the flag cleared, or has finished the one read it was in when the flag changed (well
   // under a millisecond; a core that is not running reads nothing).
   word_fenced_set(b->music_data_ready, 0);
-  // A core that stopped in the file (it faulted) never clears the word: after a second the
-  // load goes ahead, as nothing reads the file any more.
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  while (word_fenced_get(b->music_busy) && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+  // A core that stopped in the file (it faulted) never clears the word: after a second of
+  // the program's own time (the clock it sleeps on, not the machine's, so that a slow
+  // machine waits as long as a fast one) the load goes ahead, as nothing reads the file.
+  for (int waited_ms = 0; word_fenced_get(b->music_busy) && waited_ms < 1000; ++waited_ms) gp2x::usleep(1000);
   static std::vector<uint8_t> chunk(kFileChunk);
   uint32_t total = 0;
   while (total < kMusicLimit) {

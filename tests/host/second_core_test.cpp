@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <linux/fb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <cstring>
@@ -78,6 +79,34 @@ std::vector<uint32_t> program_at_0x40(std::initializer_list<uint32_t> code) {
   w[0x20 / 4] = kReturn;
   w.insert(w.end(), code);
   return w;
+}
+
+// A long pass of loads and stores: `rounds` times over 4,096 words at kData, each word
+// added into a sum and the sum into the word; then the sum at kResult, 1 at kDone, and the
+// program ends. What it computes shows any instruction run twice or left out.
+constexpr uint32_t kRounds = 0x1100, kResult = 0x1104, kDone = 0x1108, kData = 0x10000;
+std::vector<uint32_t> long_pass_program() {
+  return program_at_0x40({
+      0xE3A04C11,  // 0x40 mov r4, #0x1100
+      0xE5942000,  // ldr r2, [r4]
+      0xE3A00000,  // mov r0, #0
+      0xE3A07801,  // 0x4C mov r7, #0x10000
+      0xE3A03A01,  // mov r3, #4096
+      0xE4976004,  // 0x54 ldr r6, [r7], #4
+      0xE0800006,  // add r0, r0, r6
+      0xE0866000,  // add r6, r6, r0
+      0xE5076004,  // str r6, [r7, #-4]
+      0xE2533001,  // subs r3, r3, #1
+      branch(0x68, 0x54, false, 0x1),  // bne
+      0xE2522001,  // subs r2, r2, #1
+      branch(0x70, 0x4C, false, 0x1),  // bne
+      0xE5840004,  // str r0, [r4, #4]
+      0xE3A00001,  // mov r0, #1
+      0xE5840008,  // str r0, [r4, #8]
+      0xE3A00002,  // 0x80 mov r0, #2
+      branch(0x84, 0x20, true),
+      branch(0x88, 0x80),
+  });
 }
 
 class SecondCoreTest : public HostTest {
@@ -300,6 +329,64 @@ TEST_F(SecondCoreTest, StartingTheLayerAgainStopsTheCore) {
   host::second_core_catch_up();
   reconfigure();
   EXPECT_FALSE(host::second_core_running());
+}
+
+// The emulator cannot stop a core at any moment and let it go on exactly, so the host
+// never does: a park waits for the pass to end, and the long pass computes what it should
+// however often the main core parks and releases it meanwhile.
+TEST_F(SecondCoreTest, AParkDuringALongPassLeavesWhatItComputesExact) {
+  settings_.virtual_clock = false;
+  reconfigure();
+  upload(long_pass_program());
+  uint32_t* words = reinterpret_cast<uint32_t*>(host::second_core_memory());
+  const uint32_t rounds = 2000;
+  std::vector<uint32_t> data(4096);
+  for (uint32_t i = 0; i < data.size(); ++i) data[i] = words[kData / 4 + i] = i * 2654435761u;
+  words[kRounds / 4] = rounds;
+  uint32_t sum = 0;
+  for (uint32_t r = 0; r < rounds; ++r)
+    for (uint32_t& w : data) {
+      sum += w;
+      w += sum;
+    }
+  release();
+  for (int i = 0; i < 40 && !words[kDone / 4]; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    set_reg16(kClock, reg16(kClock) & ~1);
+    set_reg16(kClock, reg16(kClock) | 1);
+  }
+  // Wait (bounded) for the end; this waits for an event, it times nothing.
+  for (int i = 0; i < 120000 && !words[kDone / 4]; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(words[kDone / 4], 1u);
+  EXPECT_EQ(words[kResult / 4], sum);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), words + kData / 4));
+  EXPECT_FALSE(host::second_core_faulted());
+}
+
+// A pass that never ends stops the core for good, past its time limit or when abandoned
+// from another thread (a reset), naming where it was.
+TEST(EmulatedArmTest, APassThatNeverEndsStopsTheCoreForGood) {
+  std::vector<uint8_t> memory(0x2000);
+  const std::vector<uint32_t> spin = program_at_0x40({branch(0x40, 0x40)});
+  std::memcpy(memory.data(), spin.data(), spin.size() * 4);
+  using Pass = host::EmulatedArm::Pass;
+  {
+    host::EmulatedArm arm;
+    ASSERT_TRUE(arm.open(memory.data(), uint32_t(memory.size())));
+    EXPECT_EQ(arm.run_pass(50000), Pass::kFault);
+    EXPECT_NE(arm.fault().find("did not end within 50 ms (instruction at 0x00000040)"), std::string::npos)
+        << arm.fault();
+    EXPECT_EQ(arm.run_pass(), Pass::kFault);
+  }
+  host::EmulatedArm arm;
+  ASSERT_TRUE(arm.open(memory.data(), uint32_t(memory.size())));
+  std::thread reset([&arm] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    arm.abandon();
+  });
+  EXPECT_EQ(arm.run_pass(), Pass::kFault);
+  reset.join();
+  EXPECT_NE(arm.fault().find("a stop from the main core"), std::string::npos) << arm.fault();
 }
 
 }  // namespace
