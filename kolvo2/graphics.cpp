@@ -101,15 +101,21 @@ int ClassGraphics::ScriptLoad(uint32_t step) {
   failed[0] = 0;
   failedpack = false;
   switch (step) {
-    case 1:
+    case 1: {
       pack.Close();
+      // Found from the working folder of the moment, as LoadBackDrop's own file objects
+      // find it, not from the folder this object first looked in.
+      ClassZFile here;
+      pack.SetCurrentFolder(here.GetCurrentFolder());
       if (!pack.Open(kGfxPack, ZFILE_MODE_READ) || !pack.PackValid()) {
         pack.Close();
         failedpack = true;
         return Fail("res/gfx.zpk");
       }
       return 1;
+    }
     case 2:
+      backdropistitle = false;
       return QuickLoadFileSurface(&pack, "splash.bmp", backdrop) ? 1 : Fail("splash.bmp");
     case 4:
       return LoadSprites();
@@ -165,29 +171,64 @@ void ClassGraphics::Keep(Z2DSurface& s, uint64_t key) {
   kept = true;
 }
 
+bool ClassGraphics::GridOn() const { return !(maindata && maindata->cfg && maindata->cfg->gridoff); }
+
+void ClassGraphics::LayHud(Z2DSurface& target, Z2DSurface& hud, bool grid) {
+  hud.SetColorKey(COLORKEY);
+  target.BltFast(0, 0, &hud, nullptr, 0x01, 0);
+  const tagRECT well = MakeRect(kWellLeft, kWellTop, kWellRight, kWellBottom);
+  target.FillRect(&well, 0x202020, 0x20, 0);
+  if (!grid) return;
+  for (int32_t row = 0; row < kGridRows; ++row)
+    for (int32_t column = 0; column < kGridColumns; ++column) {
+      const int32_t l = kWellLeft + TILE * column, t = TILE * row;
+      const tagRECT cell = MakeRect(l, t, l + TILE, t + TILE);
+      target.FillRect(&cell, (row + column) % 2 ? 0x80A080 : 0xA0C0A0, 0x08, 64);
+      target.DrawLine(l, t, cell.right - 1, t, 0x404040, 0x10, 64);
+      target.DrawLine(l, t, l, cell.bottom - 1, 0x404040, 0x10, 64);
+    }
+}
+
+void ClassGraphics::Preload() {
+  if (!display) return;
+  ClassZFile from;
+  if (!from.Open(kGfxPack, ZFILE_MODE_READ) || !from.PackValid()) return;
+  if (!QuickLoadFileSurface(&from, "title.bmp", titlepicture)) return;
+  Z2DSurface hud;
+  if (!QuickLoadFileSurface(&from, "hud.bmp", hud)) return;
+  const uint32_t w = titlepicture.GetWidth(), h = titlepicture.GetHeight();
+  for (uint32_t k = 0; k < 2; ++k) {
+    Z2DSurface& level = levelbackdrop[k];
+    if (display->CreateSurface(&level, w, h, 0) != Z2D_OK) {
+      for (Z2DSurface& made : levelbackdrop) made.Free();
+      return;
+    }
+    level.BltFast(0, 0, &titlepicture, nullptr, 0, 0);
+    LayHud(level, hud, k == 0);
+  }
+}
+
 void ClassGraphics::LoadBackDrop(const char* name) {
   kept = false;
   if (!name || !display) return;
-  ClassZFile from;
-  if (!from.Open(kGfxPack, ZFILE_MODE_READ) || !from.PackValid()) return;
-  Z2DSurface picture;
-  if (!QuickLoadFileSurface(&from, name, picture)) return;
+  const bool hud = std::strcmp(name, "hud.bmp") == 0;
+  if (hud && backdropistitle && levelbackdrop[GridOn() ? 0 : 1].Created()) {
+    backdrop.BltFast(0, 0, &levelbackdrop[GridOn() ? 0 : 1], nullptr, 0, 0);
+    backdropistitle = false;
+    return;
+  }
+  const bool title = std::strcmp(name, "title.bmp") == 0 && titlepicture.Created();
+  Z2DSurface loaded;
+  if (!title) {
+    ClassZFile from;
+    if (!from.Open(kGfxPack, ZFILE_MODE_READ) || !from.PackValid()) return;
+    if (!QuickLoadFileSurface(&from, name, loaded)) return;
+  }
+  Z2DSurface& picture = title ? titlepicture : loaded;
+  backdropistitle = false;
 
-  if (std::strcmp(name, "hud.bmp") == 0) {
-    // The side panel goes over what the backdrop shows; the well is darkened and gridded.
-    picture.SetColorKey(COLORKEY);
-    backdrop.BltFast(0, 0, &picture, nullptr, 0x01, 0);
-    const tagRECT well = MakeRect(kWellLeft, kWellTop, kWellRight, kWellBottom);
-    backdrop.FillRect(&well, 0x202020, 0x20, 0);
-    if (maindata && maindata->cfg && maindata->cfg->gridoff) return;
-    for (int32_t row = 0; row < kGridRows; ++row)
-      for (int32_t column = 0; column < kGridColumns; ++column) {
-        const int32_t l = kWellLeft + TILE * column, t = TILE * row;
-        const tagRECT cell = MakeRect(l, t, l + TILE, t + TILE);
-        backdrop.FillRect(&cell, (row + column) % 2 ? 0x80A080 : 0xA0C0A0, 0x08, 64);
-        backdrop.DrawLine(l, t, cell.right - 1, t, 0x404040, 0x10, 64);
-        backdrop.DrawLine(l, t, l, cell.bottom - 1, 0x404040, 0x10, 64);
-      }
+  if (hud) {
+    LayHud(backdrop, picture, GridOn());
     return;
   }
 
@@ -196,6 +237,7 @@ void ClassGraphics::LoadBackDrop(const char* name) {
     if (display->CreateSurface(&backdrop, picture.GetWidth(), picture.GetHeight(), 0) != Z2D_OK)
       return;
   backdrop.BltFast(0, 0, &picture, nullptr, 0, 0);
+  backdropistitle = std::strcmp(name, "title.bmp") == 0;
   if (std::strcmp(name, "upcoming.bmp") == 0) {
     pack.Close();
     LoadGamesPair();

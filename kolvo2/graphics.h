@@ -86,6 +86,12 @@ class ClassGraphics {
   // instead, "upcoming.bmp" also gets a picture pair of "res\games.zpk". Fails silently:
   // the backdrop keeps what it held.
   void LoadBackDrop(const char* name);
+  // Decodes, before the first frame, what the title and the level put in the backdrop when
+  // they begin: "title.bmp", and it with the side panel laid over, with and without the
+  // grid (three screens, 450 KB at 16 bits a pixel). Unpacking and decoding a screen costs
+  // several frames' time; LoadBackDrop then only copies. Without the pack nothing is kept
+  // and LoadBackDrop reads the pack as before.
+  void Preload();
   // One entry of an open pack into a surface or mesh: 1, or 0 when the entry is missing,
   // unreadable, or the display cannot build the object from it.
   int QuickLoadFileSurface(ClassZFile* pack, const char* name, Z2DSurface& surface);
@@ -100,7 +106,11 @@ class ClassGraphics {
   bool DrawKept(Z2DSurface& s, uint64_t key);
   void Keep(Z2DSurface& s, uint64_t key);
 
-  void GetBackDrop(Z2DSurface*& out) { out = &backdrop; }
+  // The backdrop handed out may be drawn on: it no longer counts as the title's picture.
+  void GetBackDrop(Z2DSurface*& out) {
+    backdropistitle = false;
+    out = &backdrop;
+  }
   void GetBackSurface(Z2DSurface*& out) { out = &backsurface; }
   uint32_t GetKBHeight() const { return keyboard[0].Created() ? keyboard[0].GetHeight() : KB_HEIGHT; }
   // The game font's height less 2: the pitch of its lines.
@@ -170,6 +180,10 @@ class ClassGraphics {
   int LoadKeyboards();
   int LoadMesh(const char* name, Z3DSurface& mesh);
   void LoadGamesPair();
+  // The side panel over what the backdrop holds: keyed, the well darkened and, unless the
+  // configuration turns it off, gridded.
+  void LayHud(Z2DSurface& target, Z2DSurface& hud, bool grid);
+  bool GridOn() const;
   void DrawFontNumber(Z2DSurface& s, int32_t x, int32_t y, int32_t n, int32_t maskflags,
                       uint32_t colour);
 
@@ -182,6 +196,9 @@ class ClassGraphics {
   uint64_t keptkey = 0;
   bool kept = false;
   Z2DSurface backdrop;
+  bool backdropistitle = false;  // holds "title.bmp" as LoadBackDrop put it there
+  Z2DSurface titlepicture;        // Preload's: "title.bmp"
+  Z2DSurface levelbackdrop[2];    // it with the side panel: 0 with the grid, 1 without
   Z2DSurface sprites;
   Z2DSurface font;
   Z2DSurface fontmask;

@@ -72,7 +72,10 @@ void ClassGraphics::ScreenAlpha(Z2DSurface& s, uint32_t colour, uint8_t opacity)
   s.FillRect(nullptr, colour, kOpacity, opacity);
 }
 
-void ClassGraphics::CaptureBackDrop(Z2DSurface& s) { backdrop.BltFast(0, 0, &s, nullptr, 0, 0); }
+void ClassGraphics::CaptureBackDrop(Z2DSurface& s) {
+  backdropistitle = false;
+  backdrop.BltFast(0, 0, &s, nullptr, 0, 0);
+}
 void ClassGraphics::DrawBackDrop(Z2DSurface& s) { s.BltFast(0, 0, &backdrop, nullptr, 0, 0); }
 void ClassGraphics::DrawBackSurface(Z2DSurface& s) { s.BltFast(0, 0, &backsurface, nullptr, 0, 0); }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/graphics/zdsp_base.h"
+
 #include "kolvo2/game_sound.h"
 #include "kolvo2/graphics.h"
 
@@ -19,15 +21,15 @@ int ClassIntro::ScriptLoad(uint32_t elapsed) {
   if (step >= STEPS) return 1;
   ClassGraphics& gfx = *maindata->gfx;
   if (step == 0) introtime = splashwait = 0;
-  if (!gfx.ScriptLoad(step)) {
+  if (ahead ? step >= aheadsteps : !gfx.ScriptLoad(step)) {
     if (gfx.FailedPack())
       std::fprintf(stderr, "kolvo2: cannot open res/gfx.zpk: missing, or not a pack\n");
     else
       std::fprintf(stderr, "kolvo2: cannot load %s from res/gfx.zpk\n", gfx.FailedName());
     return 0;
   }
-  if (step == 10) maindata->sound->LoadSfxFiles("");
-  if (step == 11) maindata->sound->LoadBgmFiles("");
+  if (step == 10 && !ahead) maindata->sound->LoadSfxFiles("");
+  if (step == 11 && !ahead) maindata->sound->LoadBgmFiles("");
   if (step == 3) {
     // The splash stays at least this long, however fast the rest loads.
     splashwait += elapsed;
@@ -35,6 +37,28 @@ int ClassIntro::ScriptLoad(uint32_t elapsed) {
   }
   ++step;
   return 1;
+}
+
+void ClassIntro::LoadAhead() {
+  if (!maindata || !maindata->gfx || !maindata->sound) return;
+  ClassGraphics& gfx = *maindata->gfx;
+  uint8_t s = 0;
+  for (; s < STEPS && gfx.ScriptLoad(s); ++s) {
+    if (s == 10) maindata->sound->LoadSfxFiles("");
+    if (s == 11) maindata->sound->LoadBgmFiles("");
+  }
+  ahead = true;
+  aheadsteps = s;
+  Z2DSurface* back = nullptr;
+  gfx.GetBackSurface(back);
+  if (s < STEPS || !back->Created()) return;
+  Gradient(*back);
+  ClassZDisplay* display = maindata->zcd ? maindata->zcd->display : nullptr;
+  if (display && display->CreateSurface(&gradient, back->GetWidth(), back->GetHeight(), 0) == Z2D_OK)
+    gradient.BltFast(0, 0, back, nullptr, 0, 0);
+  gfx.DrawLogo(*back, 0u);
+  gfx.DrawZoltBanner(*back);
+  backready = true;
 }
 
 void ClassIntro::RenderZoltLogo(Z2DSurface& bb) {
@@ -72,9 +96,11 @@ void ClassIntro::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       }
       if (step == STEPS && introtime >= LOADING_MS) {
         introtime = 0;
-        Gradient(*back);
-        gfx.DrawLogo(*back, 0u);
-        gfx.DrawZoltBanner(*back);
+        if (!backready) {
+          Gradient(*back);
+          gfx.DrawLogo(*back, 0u);
+          gfx.DrawZoltBanner(*back);
+        }
         gfx.Transition(bb, ClassGraphics::TRANSITION_RESET, false);
         phase = INTRO_FADEIN;
         maindata->skipnextelapsed = 1;
@@ -85,7 +111,12 @@ void ClassIntro::Manage(Z2DSurface& bb, uint32_t* next, uint32_t* status, int32_
       if (gfx.Transition(bb, elapsed, false)) {
         Z2DSurface* backdrop = nullptr;
         gfx.GetBackDrop(backdrop);
-        Gradient(*backdrop);
+        if (gradient.Created() && gradient.GetWidth() == backdrop->GetWidth() &&
+            gradient.GetHeight() == backdrop->GetHeight())
+          backdrop->BltFast(0, 0, &gradient, nullptr, 0, 0);
+        else
+          Gradient(*backdrop);
+        gradient.Free();
         maindata->skipnextelapsed = 1;
         phase = INTRO_LOGO;
         maindata->sound->PlaySfx(5);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "engine/graphics/zsurf_2d.h"
 #include "kolvo2/game_records.h"
 
 enum : uint8_t { INTRO_LOADING = 0, INTRO_LOGO = 1, INTRO_FADEIN = 2, INTRO_FADEOUT = 3 };
@@ -34,6 +35,13 @@ class ClassIntro {
   // The logo screen: the backdrop, the engine's logo at the intro time (gone once it
   // reaches LOGO_MS) and the banner over it.
   void RenderZoltLogo(Z2DSurface& backbuffer);
+  // Does every loading step's work before the first frame: unpacking and decoding a step's
+  // pictures and sounds costs several frames' time. The frames then count the steps and
+  // show them as before; a step that failed here fails in its own frame, with its message.
+  // After a whole load the logo screen's first picture is drawn into the back surface, and
+  // the gradient the backdrop takes after the fade is kept in a surface of its own until
+  // then (150 KB at 16 bits a pixel).
+  void LoadAhead();
 
   MAINDATA* maindata = nullptr;
   uint32_t introtime = 0;
@@ -43,4 +51,9 @@ class ClassIntro {
 
  private:
   void Gradient(Z2DSurface& surface);
+
+  bool ahead = false;      // LoadAhead ran: aheadsteps steps went, the next one failed
+  uint8_t aheadsteps = 0;
+  bool backready = false;  // the back surface holds the logo screen's first picture
+  Z2DSurface gradient;     // the backdrop's gradient, drawn ahead
 };

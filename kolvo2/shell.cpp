@@ -116,6 +116,8 @@ int ClassMain::OnDisplayInit(int, ClassZDisplay* d) {
   if (!sound.IsOpen() && !sound.IsFailed())
     sound.Initialize(cfg.alloff != 0, cfg.sfxvolume, cfg.musicvolume, &zcd);
   gfx.Init(d, &maindata);
+  intro.LoadAhead();
+  gfx.Preload();
   return 0;
 }
 

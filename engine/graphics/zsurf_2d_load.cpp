@@ -182,7 +182,7 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
       } else {
         uint32_t w;
         if (info->samples) w = ZLoader_SampleWord(info->samples, words + size_t(pixelbytes) * i);
-        else std::memcpy(&w, words + 4 * size_t(i), 4);
+        else w = ZSurf_Load32(words + 4 * size_t(i));
         if (w < 0xFF000000u) v = 0;
         else if (lookup) v = lookup[(w >> 19 & 0x1F) << 10 | (w >> 11 & 0x1F) << 5 | (w >> 3 & 0x1F)];
         else v = w & 0xFF;  // the red channel stands as the index
@@ -193,7 +193,7 @@ int Z2DSurface::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
         w = palette[indices[i]];
       else if (info->samples)
         w = ZLoader_SampleWord(info->samples, words + size_t(pixelbytes) * i);
-      else std::memcpy(&w, words + 4 * size_t(i), 4);
+      else w = ZSurf_Load32(words + 4 * size_t(i));
       if (dither) w = ZLoader_Dither(w, format, x, y);
       v = PackOpaque(format, w, replacement);
     }

@@ -233,7 +233,7 @@ int Z2DSurfaceRGBA::LdrOnPixelStream(ZLDR_2DCALLBACKINFO* info) {
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t w;
     if (info->indexed) w = palette[bytes[i]];
-    else std::memcpy(&w, bytes + 4 * size_t(i), 4);
+    else w = ZSurf_Load32(bytes + 4 * size_t(i));
     if (dither) w = ZLoader_Dither(w, targetformat, x, y);
     const uint32_t a = w >> 24;
     uint32_t colour = w & 0xFFFFFF, stored = a;

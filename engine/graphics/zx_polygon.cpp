@@ -279,9 +279,90 @@ inline int64_t DitherChannel(int64_t c, int limit, int mask, const int* row) {
   return (i + row[i & mask]) << 16;
 }
 
+// The rule, one pixel at a time in 64-bit arithmetic.
+void GradientRowPlain(const ZX_RS_ARGS& a, int32_t r, bool dither, int64_t* v, const int64_t* dv) {
+  const uint32_t bytes = a.bits / 8;
+  uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * bytes;
+  for (int32_t x = a.left[r], j = 0; x <= a.right[r]; ++x, ++j, p += bytes) {
+    int64_t cr = v[0], cg = v[1], cb = v[2];
+    if (dither && a.bits == 16) {
+      const uint32_t d = uint32_t(r + j);
+      if (a.format == ZFMT_RGB444) {
+        cr = DitherChannel(cr, 240, 15, zdithertable16[d & 15]);
+        cg = DitherChannel(cg, 240, 15, zdithertable16[d & 15]);
+        cb = DitherChannel(cb, 240, 15, zdithertable16[d & 15]);
+      } else {
+        cr = DitherChannel(cr, 248, 7, zdithertable8[d & 7]);
+        cb = DitherChannel(cb, 248, 7, zdithertable8[d & 7]);
+        cg = a.format == ZFMT_RGB565 ? DitherChannel(cg, 251, 3, zdithertable4[d & 3])
+                                     : DitherChannel(cg, 248, 7, zdithertable8[d & 7]);
+      }
+    }
+    ZSurf_StorePixel(p, a.bits, PackGradient(a.format, cr, cg, cb));
+    for (int i = 0; i < 3; ++i) v[i] += dv[i];
+  }
+}
+
+// A 16-bit format's stored fields of every channel value 0-255 at each dither phase (the
+// diagonal's low bits; one phase without dithering), worked out once by the rule itself.
+// The packed fields use only a channel's integer part, so a pixel is three lookups.
+template <int F, bool Dither>
+struct GradientFields {
+  static constexpr uint32_t Phases = !Dither ? 1 : F == ZFMT_RGB444 ? 16 : 8;
+  uint16_t field[Phases][3][256];
+  GradientFields() {
+    ZX_RS_ARGS a{};
+    a.bits = 16;
+    a.format = uint8_t(F);
+    int16_t left[Phases], right[Phases];
+    uint8_t row[2];
+    a.dst = row;
+    a.dstride = 0;
+    a.left = left;
+    a.right = right;
+    for (uint32_t d = 0; d < Phases; ++d) {
+      left[d] = 0;
+      right[d] = 0;
+      for (int ch = 0; ch < 3; ++ch)
+        for (int64_t i = 0; i < 256; ++i) {
+          int64_t v[3] = {0, 0, 0};
+          const int64_t dv[3] = {0, 0, 0};
+          v[ch] = i << 16;
+          GradientRowPlain(a, int32_t(d), Dither, v, dv);
+          field[d][ch][i] = ZSurf_Load16(row);
+        }
+    }
+  }
+};
+
+template <int F, bool Dither>
+void GradientRowFast(uint8_t* p, uint32_t phase, int32_t n, const int64_t* v, const int64_t* dv) {
+  static const GradientFields<F, Dither> fields;
+  constexpr uint32_t mask = GradientFields<F, Dither>::Phases - 1;
+  int32_t r = int32_t(v[0]), g = int32_t(v[1]), b = int32_t(v[2]);
+  const int32_t dr = int32_t(dv[0]), dg = int32_t(dv[1]), db = int32_t(dv[2]);
+  for (int32_t j = 0; j < n; ++j, ++phase, p += 2) {
+    const uint16_t(&f)[3][256] = fields.field[phase & mask];
+    ZSurf_Store16(p, uint16_t(f[0][r >> 16] | f[1][g >> 16] | f[2][b >> 16]));
+    r += dr;
+    g += dg;
+    b += db;
+  }
+}
+
+// Whether every pixel of an n-pixel row from v by dv keeps all three channels' integer
+// parts in 0-255: the row then takes the tables in 32-bit arithmetic.
+bool GradientRowInRange(int32_t n, const int64_t* v, const int64_t* dv) {
+  for (int i = 0; i < 3; ++i) {
+    const int64_t last = v[i] + dv[i] * (n - 1);
+    if (v[i] < 0 || last < 0 || v[i] > 0xFFFFFF || last > 0xFFFFFF) return false;
+    if (dv[i] < -0xFFFFFF || dv[i] > 0xFFFFFF) return false;  // the step after the last pixel
+  }
+  return true;
+}
+
 template <bool Dither>
 void GradientRows(const ZX_RS_ARGS& a) {
-  const uint32_t bytes = a.bits / 8;
   for (int32_t r = a.top; r <= a.end; ++r) {
     if (a.right[r] < 0) continue;
     int64_t v[3], dv[3];
@@ -290,25 +371,18 @@ void GradientRows(const ZX_RS_ARGS& a) {
       v[i] *= 64;
       dv[i] *= 64;
     }
-    uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * bytes;
-    for (int32_t x = a.left[r], j = 0; x <= a.right[r]; ++x, ++j, p += bytes) {
-      int64_t cr = v[0], cg = v[1], cb = v[2];
-      if (Dither && a.bits == 16) {
-        const uint32_t d = uint32_t(r + j);
-        if (a.format == ZFMT_RGB444) {
-          cr = DitherChannel(cr, 240, 15, zdithertable16[d & 15]);
-          cg = DitherChannel(cg, 240, 15, zdithertable16[d & 15]);
-          cb = DitherChannel(cb, 240, 15, zdithertable16[d & 15]);
-        } else {
-          cr = DitherChannel(cr, 248, 7, zdithertable8[d & 7]);
-          cb = DitherChannel(cb, 248, 7, zdithertable8[d & 7]);
-          cg = a.format == ZFMT_RGB565 ? DitherChannel(cg, 251, 3, zdithertable4[d & 3])
-                                       : DitherChannel(cg, 248, 7, zdithertable8[d & 7]);
-        }
+    const int32_t n = a.right[r] - a.left[r] + 1;
+    if (a.bits == 16 && n > 0 && GradientRowInRange(n, v, dv)) {
+      uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * 2;
+      const uint32_t phase = uint32_t(r);
+      switch (a.format) {
+        case ZFMT_RGB444: GradientRowFast<ZFMT_RGB444, Dither>(p, phase, n, v, dv); continue;
+        case ZFMT_RGB555: GradientRowFast<ZFMT_RGB555, Dither>(p, phase, n, v, dv); continue;
+        case ZFMT_RGB565: GradientRowFast<ZFMT_RGB565, Dither>(p, phase, n, v, dv); continue;
+        default: break;
       }
-      ZSurf_StorePixel(p, a.bits, PackGradient(a.format, cr, cg, cb));
-      for (int i = 0; i < 3; ++i) v[i] += dv[i];
     }
+    GradientRowPlain(a, r, Dither, v, dv);
   }
 }
 
@@ -316,3 +390,16 @@ void GradientRows(const ZX_RS_ARGS& a) {
 
 void ZxRsBltGradient(const ZX_RS_ARGS& a) { GradientRows<false>(a); }
 void ZxRsBltGradientDith(const ZX_RS_ARGS& a) { GradientRows<true>(a); }
+
+void ZxRsBltGradientPlain(const ZX_RS_ARGS& a, bool dither) {
+  for (int32_t r = a.top; r <= a.end; ++r) {
+    if (a.right[r] < 0) continue;
+    int64_t v[3], dv[3];
+    ZxSpan_RowStart(a, r, 3, v, dv);
+    for (int i = 0; i < 3; ++i) {
+      v[i] *= 64;
+      dv[i] *= 64;
+    }
+    GradientRowPlain(a, r, dither, v, dv);
+  }
+}

@@ -51,3 +51,6 @@ void ZxRsBltGenericPlus(const ZX_RS_ARGS& a);
 // Gouraud rows from three 22.10 channel values; the Dith member dithers 16-bit formats.
 void ZxRsBltGradient(const ZX_RS_ARGS& a);
 void ZxRsBltGradientDith(const ZX_RS_ARGS& a);
+// The same rows one pixel at a time in 64-bit arithmetic: the rule the two above keep to
+// (rows of 16-bit formats whose channels stay in range go through tables there).
+void ZxRsBltGradientPlain(const ZX_RS_ARGS& a, bool dither);

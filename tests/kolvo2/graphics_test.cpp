@@ -144,6 +144,50 @@ TEST(GraphicsBackdrop, TheSidePanelIsKeyedOverTheBackdropWithADarkenedWellAndIts
   EXPECT_EQ(oracle::Pack(4, backdrop->GetPixel(10, 200)), panel(10, 200));
 }
 
+// The pictures decoded before the first frame give every backdrop the pack gives: the
+// title's, the side panel over it with and without the grid, and the side panel over a
+// backdrop that is not the title's (a captured screen, the intro's own).
+TEST(GraphicsBackdrop, PreloadedPicturesGiveTheBackdropsThePackGives) {
+  GameWorld plain, early;
+  ASSERT_TRUE(plain.LoadGraphics());
+  ASSERT_TRUE(early.LoadGraphics());
+  // Taken once: handing the backdrop out counts as drawing on it.
+  Z2DSurface *a = nullptr, *b = nullptr;
+  plain.gfx.GetBackDrop(a);
+  early.gfx.GetBackDrop(b);
+  WorkingDir in(KOLVO2_DATA_DIR);
+  early.gfx.Preload();
+  auto differ = [&] {
+    uint32_t wrong = a->GetWidth() != b->GetWidth() || a->GetHeight() != b->GetHeight();
+    for (int32_t y = 0; y < 240; ++y)
+      for (int32_t x = 0; x < 320; ++x) wrong += a->GetPixel(x, y) != b->GetPixel(x, y);
+    return wrong;
+  };
+  auto both = [&](auto step) {
+    step(plain);
+    step(early);
+  };
+  struct Case {
+    const char* first;  // nullptr: a captured screen
+    uint8_t gridoff;
+  };
+  for (const Case& c : {Case{"title.bmp", 0}, Case{"title.bmp", 1}, Case{nullptr, 0},
+                        Case{"splash.bmp", 1}, Case{"title.bmp", 0}}) {
+    both([&](GameWorld& w) {
+      w.cfg.gridoff = c.gridoff;
+      if (c.first) {
+        w.gfx.LoadBackDrop(c.first);
+      } else {
+        w.screen.FillRect(nullptr, 0x3060A0, 0, 0);
+        w.gfx.CaptureBackDrop(w.screen);
+      }
+    });
+    EXPECT_EQ(differ(), 0u) << (c.first ? c.first : "captured");
+    both([](GameWorld& w) { w.gfx.LoadBackDrop("hud.bmp"); });
+    EXPECT_EQ(differ(), 0u) << (c.first ? c.first : "captured") << " + hud.bmp, grid off " << int(c.gridoff);
+  }
+}
+
 // A block tile is copied as it is, cut to quarter cells, plainly or at an opacity: every
 // pixel of the cell lands, the colour key's too. The sheet here has key pixels in its
 // first row of cells (the second row holds the grey block the colours are made from).

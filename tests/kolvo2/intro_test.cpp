@@ -67,6 +67,48 @@ TEST_F(Intro, LoadingTakesItsMinimumsOnAnyMachine) {
   }
 }
 
+// Loaded before the first frame, the intro shows every frame as it does loading a step a
+// frame, to the hand-over to the title; a pack that fails at a step fails in that frame.
+TEST_F(Intro, LoadedAheadEveryFrameIsTheSame) {
+  struct Case {
+    const char* missing;  // an entry left out of the pack, or "" for the game's own
+    uint32_t ms;
+  };
+  for (const Case& c : {Case{"", 16}, Case{"", 700}, Case{"gmask.bmp", 16}}) {
+    SCOPED_TRACE(::testing::Message() << "missing '" << c.missing << "', " << c.ms << " ms");
+    std::unique_ptr<DataFolder> data;
+    if (*c.missing) data = std::make_unique<DataFolder>(c.missing);
+    WorkingDir folder(data ? data->path() : std::string(KOLVO2_DATA_DIR));
+    GameWorld world[2];
+    ClassIntro in[2];
+    uint32_t next[2] = {0, 0}, status[2] = {MODULE_ENTER, MODULE_ENTER};
+    for (int k = 0; k < 2; ++k) {
+      uint32_t attach = MODULE_ATTACH;
+      in[k].Manage(world[k].screen, nullptr, &attach, reinterpret_cast<int32_t*>(&world[k].data), 0);
+    }
+    in[1].LoadAhead();
+    uint32_t frames = 0;
+    for (; frames < 2000 && next[0] == 0; ++frames) {
+      for (int k = 0; k < 2; ++k) {
+        uint32_t ms = c.ms;
+        if (world[k].data.skipnextelapsed) {
+          world[k].data.skipnextelapsed = 0;
+          ms = 0;
+        }
+        in[k].Manage(world[k].screen, &next[k], &status[k], keys, ms);
+      }
+      ASSERT_EQ(next[1], next[0]) << "frame " << frames;
+      ASSERT_EQ(in[1].step, in[0].step) << "frame " << frames;
+      uint32_t wrong = 0;
+      for (int32_t y = 0; y < 240; ++y)
+        for (int32_t x = 0; x < 320; ++x) wrong += world[0].Pixel(x, y) != world[1].Pixel(x, y);
+      ASSERT_EQ(wrong, 0u) << "frame " << frames;
+    }
+    EXPECT_EQ(next[0], *c.missing ? MODULE_QUIT : 1u);
+    EXPECT_GT(frames, 16u);
+  }
+}
+
 TEST_F(Intro, TheFirstFramesAreBlackThenTheSplashFadesInWithItsBar) {
   WorkingDir folder(KOLVO2_DATA_DIR);
   Frame(16);

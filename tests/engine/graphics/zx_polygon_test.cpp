@@ -3,6 +3,8 @@
 // each other, and golden checksums of fixed scenes.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/graphics/zx_polygon.h"
 #include "tests/engine/graphics/gfx_test_engine.h"
 
@@ -133,6 +135,59 @@ TEST(Polygon, DitheredGouraudFollowsTheDiagonalFromTheSpanStart) {
         ASSERT_EQ(got, want) << "format " << int(format) << " at " << x << "," << y;
       }
   }
+}
+
+// Gradient rows of 16-bit formats go through tables when every channel stays in 0-255:
+// against the per-pixel rule, rows of each format, dithered or not, with channels inside,
+// at the edges of and beyond that range, short and long, clipped on the left.
+TEST(Polygon, GradientRowsMatchTheRuleOnePixelAtATime) {
+  constexpr int32_t kRows = 64, kWidth = 100;
+  struct Ramp {
+    int32_t from, to;  // a channel's 22.10 value at the span's two ends
+  };
+  const Ramp ramps[] = {{0, 255 << 10},           {255 << 10, 0},        {(255 << 10) + 1023, 3},
+                        {-5000, 200 << 10},       {10 << 10, 300 << 10}, {0x41 << 10, 0x41 << 10},
+                        {(128 << 10) + 77, 1000}, {-1, -1},              {0, 0}};
+  constexpr int kRamps = sizeof ramps / sizeof ramps[0];
+  for (uint8_t format : {ZFMT_RGB444, ZFMT_RGB555, ZFMT_RGB565})
+    for (bool dither : {false, true}) {
+      std::vector<uint8_t> fast(kRows * kWidth * 2, 0xAB), plain(fast);
+      int16_t left[kRows], right[kRows];
+      int32_t leftrec[4 * kRows], rightrec[4 * kRows];
+      for (int32_t r = 0; r < kRows; ++r) {
+        left[r] = int16_t(r % 7 == 3 ? 5 : 3 + r % 3);  // the clip's left at 3
+        right[r] = int16_t(r % 11 == 0 ? left[r] : kWidth - 1 - r % 13);
+        leftrec[4 * r] = (r % 5) * 1024 + (r * 97) % 1024;
+        rightrec[4 * r] = right[r] * 1024 + 512;
+        for (int c = 0; c < 3; ++c) {
+          const Ramp& ramp = ramps[(r + 3 * c) % kRamps];
+          leftrec[4 * r + 1 + c] = ramp.from;
+          rightrec[4 * r + 1 + c] = ramp.to;
+        }
+      }
+      ZX_RS_ARGS a{};
+      a.dstride = kWidth;
+      a.left = left;
+      a.right = right;
+      a.leftrec = leftrec;
+      a.rightrec = rightrec;
+      a.top = 0;
+      a.end = kRows - 1;
+      a.clipleft = 3;
+      a.bits = 16;
+      a.format = format;
+      a.dst = fast.data();
+      if (dither) ZxRsBltGradientDith(a);
+      else ZxRsBltGradient(a);
+      a.dst = plain.data();
+      ZxRsBltGradientPlain(a, dither);
+      for (int32_t r = 0; r < kRows; ++r)
+        for (int32_t x = 0; x < kWidth; ++x) {
+          const size_t at = size_t(r * kWidth + x) * 2;
+          ASSERT_EQ(ZSurf_Load16(&fast[at]), ZSurf_Load16(&plain[at]))
+              << "format " << int(format) << " dither " << dither << " row " << r << " x " << x;
+        }
+    }
 }
 
 TEST(RotateScale, UntransformedIsBltFastCentred) {
