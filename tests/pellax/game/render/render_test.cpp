@@ -315,6 +315,27 @@ TEST_F(LineTest, ManyLinesKeepTheirRecordedPixelsAndClipCounts) {
   EXPECT_EQ(hash, 0xA24A2EF5u);
 }
 
+// The long division against the plain one over its whole range: both signs, minor spans
+// equal to the major, quotients at each power of two and its neighbours, the largest spans.
+TEST(GradientTest, LongDivisionEqualsThePlainQuotient) {
+  std::vector<std::pair<int32_t, int32_t>> cases = {
+      {1, 1}, {-1, 1}, {1, 2}, {1, 1024}, {1, 1025}, {-1, 1025}, {1023, 1024}, {1024, 1024},
+      {(1 << 21) - 1, (1 << 21) - 1}, {-((1 << 21) - 1), (1 << 21) - 1}, {1, (1 << 21) - 1},
+      {(1 << 20) + 7, (1 << 21) - 1}, {-3, 7}, {700, 701}, {-700, 701}};
+  for (int32_t d : {3, 1000, 1024, 4095, 99991, (1 << 21) - 1})
+    for (int32_t q = 1; q <= 1024; q *= 2)
+      for (int32_t n : {q * d / 1024 - 1, q * d / 1024, q * d / 1024 + 1})
+        if (n >= 1 && n <= d) cases.insert(cases.end(), {{n, d}, {-n, d}});
+  std::mt19937 rng(3);
+  for (int k = 0; k < 20000; ++k) {
+    const int32_t d = int32_t(rng() % ((1u << 21) - 1)) + 1;
+    const int32_t n = int32_t(rng() % uint32_t(d)) + 1;
+    cases.push_back({k % 2 ? n : -n, d});
+  }
+  for (const auto& [minor, major] : cases)
+    ASSERT_EQ(line_gradient(minor, major), int32_t(int64_t(minor) * 1024 / major)) << minor << " / " << major;
+}
+
 TEST(BlendTest, BlockAddEqualsThePerPixelSaturatingAdd) {
   std::mt19937 rng(9);
   std::vector<uint16_t> dst(20 * kCanvasSize), src(400);
