@@ -64,19 +64,26 @@ EmulatedArm::~EmulatedArm() {
   if (uc_) uc_close(uc_);
 }
 
+// The watchdog is not woken at every pass: a pass that ends leaves it asleep until the
+// deadline it had, and a pass that starts while it sleeps towards an earlier deadline is
+// seen when it wakes there. So a core that runs hundreds of short passes a second costs
+// the watchdog a few wake-ups a second, not two a pass.
 void EmulatedArm::watch() {
   std::unique_lock<std::mutex> lock(watch_mutex_);
   while (!watch_quit_) {
     if (!watching_) {
+      watch_armed_ = false;
       watch_changed_.wait(lock);
       continue;
     }
+    watch_armed_ = true;
+    watch_armed_until_ = deadline_;
     const uint64_t generation = watch_generation_;
     if (watch_changed_.wait_until(lock, deadline_, [&] {
-          return watch_quit_ || !watching_ || watch_generation_ != generation || abandoned_;
+          return watch_quit_ || watch_generation_ != generation || abandoned_;
         }) && !abandoned_)
       continue;
-    if (watch_quit_ || !watching_) continue;
+    if (watch_quit_ || !watching_) continue;  // the pass ended in time
     timed_out_ = !abandoned_;
     uc_emu_stop(uc_);
     watching_ = false;
@@ -149,7 +156,8 @@ EmulatedArm::Pass EmulatedArm::run_pass(uint64_t limit_us) {
     timed_out_ = false;
     watching_ = true;
     ++watch_generation_;
-    watch_changed_.notify_all();
+    // Asleep towards an earlier deadline, the watchdog sees this pass when it wakes there.
+    if (!watch_armed_ || deadline_ < watch_armed_until_) watch_changed_.notify_all();
   }
   uc_err err;
   uint32_t pc;
@@ -164,7 +172,6 @@ EmulatedArm::Pass EmulatedArm::run_pass(uint64_t limit_us) {
     // before its first instruction: it goes on from where it is.
     if (pc == pc_ && pending_fault_.empty() && err == UC_ERR_OK && !timed_out && !abandoned) continue;
     watching_ = false;
-    watch_changed_.notify_all();
     break;
   }
   if (!pending_fault_.empty() || err != UC_ERR_OK) {

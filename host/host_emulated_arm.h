@@ -78,6 +78,8 @@ class EmulatedArm {
   std::condition_variable watch_changed_;
   bool watching_ = false, watch_quit_ = false, abandoned_ = false, timed_out_ = false;
   uint64_t limit_us_ = 0;
+  bool watch_armed_ = false;  // the watchdog sleeps towards watch_armed_until_, not for a pass
+  std::chrono::steady_clock::time_point watch_armed_until_;
   uint64_t watch_generation_ = 0;
   std::chrono::steady_clock::time_point deadline_;
 

@@ -17,10 +17,10 @@ bool PollPacer::changed(uint32_t offset, uint32_t value) {
 }
 
 uint64_t PollPacer::yield_ns(uint32_t offset, uint32_t value, uint64_t now, uint64_t next_change,
-                             uint64_t next_edge) {
+                             uint64_t next_edge, uint64_t began) {
   const bool differs = changed(offset, value);
   // Reads apart by more than a spin's gap have work between them: the spin, if any, is over.
-  if (!spinning_ || now < last_done_ || now - last_done_ > kSpinGapNs) {
+  if (!spinning_ || began < last_done_ || began - last_done_ > kSpinGapNs) {
     spinning_ = true;
     spin_start_ = now;
     return 0;

@@ -18,10 +18,16 @@ class PollPacer {
 
   // A read of register `offset` that returned `value` at real time `now`; `next_change` is
   // when that register's value changes next (UINT64_MAX when nobody knows) and
-  // `next_edge` the next edge of the vertical blank. Returns how long to sleep now (0: go
-  // on). After the sleep, or at once for 0, the caller reports done() with the time.
+  // `next_edge` the next edge of the vertical blank. `began` is when the read began, before
+  // the layer's own work in it (the window's events), which is not the program's work
+  // between two reads. Returns how long to sleep now (0: go on). After the sleep, or at
+  // once for 0, the caller reports done() with the time.
   uint64_t yield_ns(uint32_t offset, uint32_t value, uint64_t now, uint64_t next_change,
-                    uint64_t next_edge);
+                    uint64_t next_edge, uint64_t began);
+  uint64_t yield_ns(uint32_t offset, uint32_t value, uint64_t now, uint64_t next_change,
+                    uint64_t next_edge) {
+    return yield_ns(offset, value, now, next_change, next_edge, now);
+  }
   // The program has the processor back at time `now`.
   void done(uint64_t now) { last_done_ = now; }
 

@@ -70,6 +70,17 @@ void check_known(uint32_t off, bool known, const char* what) {
   log_once(key, text);
 }
 
+// When the live read under way began (real clock), before the layer's own work in it: the
+// window takes in its events every few milliseconds inside a read, and that work is not the
+// program's, so it does not end the program's spin.
+thread_local uint64_t t_read_began = 0;
+
+// The start of a read of a live register.
+void live_read(Runtime& rt) {
+  if (!rt.clock.is_virtual()) t_read_began = rt.clock.now_ns();
+  rt.poll();
+}
+
 // After a read of a live register: on the real clock a read that is part of a spin yields
 // (host_pacing.h). `value` is what the read returned; a counter passes a constant, since
 // the count the loop waits for is its own. The vertical blank's register says when it
@@ -80,9 +91,10 @@ uint16_t paced(uint32_t off, uint16_t value, bool counter = false) {
   thread_local PollPacer pacer;
   const uint64_t now = rt.clock.now_ns();
   const uint64_t edge = next_vblank_edge(now);
-  const uint64_t pause = pacer.yield_ns(off, counter ? 0 : value, now, off == reg::kPortB ? edge : UINT64_MAX, edge);
+  const uint64_t pause = pacer.yield_ns(off, counter ? 0 : value, now, off == reg::kPortB ? edge : UINT64_MAX, edge,
+                                        std::min(t_read_began, now));
   rt.clock.yield_real(pause);
-  pacer.done(rt.clock.now_ns());
+  pacer.done(pause ? rt.clock.now_ns() : now);
   return value;
 }
 
@@ -91,19 +103,19 @@ uint16_t reg_read16(uint32_t off) {
   auto pressed_now = [&rt] { return rt.input.pressed(rt.clock.now_ns()); };
   switch (off) {
     case reg::kTimer:
-      rt.poll();
+      live_read(rt);
       return paced(off, static_cast<uint16_t>(timer_count()), true);
     case reg::kTimer + 2:
-      rt.poll();
+      live_read(rt);
       return paced(off, static_cast<uint16_t>(timer_count() >> 16), true);
     case reg::kPortB:
-      rt.poll();
+      live_read(rt);
       return paced(off, in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF);
     case reg::kPortC:
-      rt.poll();
+      live_read(rt);
       return paced(off, static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00)));
     case reg::kPortD: {
-      rt.poll();
+      live_read(rt);
       const uint32_t pressed = pressed_now();
       uint16_t v = 0xFFFF;
       if (pressed & buttons::kVolDown) v &= ~0x0040;
@@ -112,7 +124,7 @@ uint16_t reg_read16(uint32_t off) {
       return paced(off, v);
     }
     case reg::kPortM:
-      rt.poll();
+      live_read(rt);
       return paced(off, static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF)));
     default:
       check_known(off, known_register(off), "register");
@@ -310,7 +322,7 @@ uint32_t hw_read32(const volatile void* address) {
       if (refused) return 0xFFFFFFFFu;
       off &= ~1u;
       if (off == reg::kTimer) {
-        runtime().poll();
+        live_read(runtime());
         const uint32_t count = timer_count();
         paced(off, 0, true);
         return count;

@@ -17,6 +17,7 @@
 #include "host/host_frontend.h"
 #include "host/host_png.h"
 #include "host/host_registers.h"
+#include "host/host_second_core.h"
 
 namespace gp2x::host {
 namespace {
@@ -242,6 +243,7 @@ int Runtime::shown_framebuffer() const {
 void Runtime::frame_done() {
   if (!Clock::on_main_thread()) return;
   if (frontend_) frontend_->present(framebuffer_memory(shown_framebuffer()), fb_format);
+  second_core_nudge();
   tick();
 }
 

@@ -35,7 +35,19 @@ struct Run {
   std::condition_variable changed;
   bool stop = false, park = false, parked = false, ended = false, faulted = false;
   uint64_t asked = 0, done = 0;  // catch-ups asked for and served
+  // On a real clock a core whose pass was idle sleeps until something may have given it
+  // work: a write to the sound device (its writer hands back the block it took just
+  // before), a frame the program completed (the frame's commands are in), or a park or
+  // stop. A program that gives it work some other way is served after idle_look at most.
+  uint64_t nudges = 0;
+  std::chrono::milliseconds idle_look{0};  // 0: only when nudged
   std::thread thread;
+
+  // Under the mutex.
+  void nudge() {
+    ++nudges;
+    changed.notify_all();
+  }
 
   // One pass; notes a fault or an end. Called without the mutex by whoever owns the core
   // at the time.
@@ -86,10 +98,14 @@ struct Run {
         changed.notify_all();
         continue;
       }
+      const uint64_t seen = nudges;
       lock.unlock();
       const Pass p = pass(kPassLimitMicroseconds);
       lock.lock();
-      if (p == Pass::kIdle) changed.wait_for(lock, std::chrono::milliseconds(1), [this] { return stop || park; });
+      if (p != Pass::kIdle) continue;
+      const auto nudged = [this, seen] { return stop || park || nudges != seen; };
+      if (idle_look.count()) changed.wait_for(lock, idle_look, nudged);
+      else changed.wait(lock, nudged);
     }
     ended = true;
     changed.notify_all();
@@ -143,6 +159,7 @@ struct SecondCore {
     }
     if (stepping) return;
     run->lock_step = runtime().clock.is_virtual();
+    run->idle_look = std::chrono::milliseconds(runtime().settings.core_idle_ms);
     Run* r = run.get();
     r->thread = std::thread([r] { r->body(); });
   }
@@ -170,13 +187,26 @@ bool second_core_catch_up() {
   if (!r) return true;
   std::unique_lock<std::mutex> run_lock(r->mutex);
   if (r->faulted) return false;
-  if (!r->lock_step || r->ended || r->park) return true;
+  if (!r->lock_step) {
+    r->nudge();
+    return true;
+  }
+  if (r->ended || r->park) return true;
   const uint64_t ticket = ++r->asked;
   r->changed.notify_all();
   runtime().clock.hold(true);
   r->changed.wait(run_lock, [r, ticket] { return r->done >= ticket || r->ended || r->stop || r->parked; });
   runtime().clock.hold(false);
   return !r->faulted;
+}
+
+void second_core_nudge() {
+  SecondCore& c = core();
+  std::lock_guard<std::mutex> lock(c.control);
+  Run* r = c.run.get();
+  if (!r || !r->thread.joinable()) return;
+  std::lock_guard<std::mutex> run_lock(r->mutex);
+  if (!r->lock_step) r->nudge();
 }
 
 void second_core_power_off() {

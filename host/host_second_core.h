@@ -9,9 +9,10 @@
 // return only once it has stopped or parked (between two passes of its program). Releasing
 // it after a reset starts it afresh at address 0; turning the clock on again resumes it.
 //
-// With a real clock the core runs freely on a thread of its own (after an idle pass it
-// waits a millisecond). With a virtual clock a core's speed cannot be known, so it runs in
-// lock-step with the sound device instead: whenever "/dev/dsp" is written, the writer first
+// With a real clock the core runs freely on a thread of its own; after an idle pass it
+// sleeps until the sound device is written or the program completes a frame (its commands
+// come then), or for Settings::core_idle_ms at most. With a virtual clock a core's speed
+// cannot be known, so it runs in lock-step with the sound device instead: whenever "/dev/dsp" is written, the writer first
 // waits until the core has run passes up to one that did nothing. What the core mixes then
 // depends only on the order of the program's own actions, and a headless run sounds the
 // same every time.
@@ -38,9 +39,11 @@ int second_core_step_until_idle(int limit = 100000);
 
 // The layer's own hooks: a write to 0x0904 or 0x3B40-0x3B48 with the two registers' values
 // after it; a write to the sound device about to happen (false when the core has faulted:
-// the device then plays silence); the power going off (configure).
+// the device then plays silence); a frame the program completed; the power going off
+// (configure).
 void second_core_control(uint16_t reset_register, uint16_t clock_register);
 bool second_core_catch_up();
+void second_core_nudge();
 void second_core_power_off();
 
 }  // namespace gp2x::host

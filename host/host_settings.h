@@ -40,6 +40,8 @@ struct Settings {
   int64_t until_ms = -1;       // end the run at this time (ms), -1: never
   std::string exec_program;    // run this instead of ending on a program hand-over
   uint8_t mem940_fill = 0;     // initial bytes of the second core's memory
+  uint32_t core_idle_ms = 50;  // real clock: the longest an idle second core waits before it
+                               // looks for work again unprompted; 0: only when prompted
   uint32_t quit_guard_ms = 2000;  // real time a program has to end after a request to
                                   // quit; 0: no limit
 };

@@ -74,6 +74,17 @@ class SdlWindow : public Frontend {
     // by whole rows and copied into a texture of the window's own size, which it then
     // copies unscaled.
     const int scale = software_ ? whole_scale() : 1;
+    // A frame like the one on screen (a title or a pause that redraws the same picture) is
+    // not converted, scaled and sent to the display again: the window still holds it, and
+    // an exposed or resized window is filled again from the texture.
+    const size_t bytes = format.size();
+    const bool same_format = format.bpp == shown_format_.bpp && format.green_length == shown_format_.green_length &&
+                             format.xres_virtual == shown_format_.xres_virtual;
+    if (texture_ && scale == texture_scale_ && same_format && shown_.size() == bytes &&
+        std::memcmp(shown_.data(), fb, bytes) == 0) {
+      pump_now_ = true;
+      return;
+    }
     if (texture_ && scale != texture_scale_) {
       SDL_DestroyTexture(texture_);
       texture_ = nullptr;
@@ -107,6 +118,8 @@ class SdlWindow : public Frontend {
       widen(static_cast<uint8_t*>(texels), texture_pitch, scale);
     }
     SDL_UnlockTexture(texture_);
+    shown_.assign(fb, fb + bytes);
+    shown_format_ = format;
     show();
     pump_now_ = true;  // a frame is a good moment to take in the keys
   }
@@ -242,6 +255,8 @@ class SdlWindow : public Frontend {
   Uint32 texture_format_ = SDL_PIXELFORMAT_RGB888;
   std::vector<uint8_t> rgb_;
   std::vector<uint32_t> native_;  // the picture in the texture's format, before widening
+  std::vector<uint8_t> shown_;    // the framebuffer's bytes last put in the texture
+  FbFormat shown_format_;
   bool software_ = false;         // SDL's software renderer
   int texture_scale_ = 1;
   std::vector<SDL_GameController*> controllers_;

@@ -13,10 +13,13 @@ constexpr uint32_t kTimer = 0x0A00, kVsync = 0x1182, kButtons = 0x1184;
 struct Loop {
   PollPacer pacer;
   uint64_t now = 1000000;
+  // `layer`: ns the layer's own work (the window's events) took inside the read.
   uint64_t read(uint32_t offset, uint32_t value, uint64_t gap, uint64_t next_change = kNever,
-                uint64_t next_edge = kNever) {
+                uint64_t next_edge = kNever, uint64_t layer = 0) {
     now += gap;
-    const uint64_t y = pacer.yield_ns(offset, value, now, next_change, next_edge);
+    const uint64_t began = now;
+    now += layer;
+    const uint64_t y = pacer.yield_ns(offset, value, now, next_change, next_edge, began);
     now += y;
     pacer.done(now);
     return y;
@@ -40,6 +43,8 @@ TEST(PollPacer, OnlyALongTightSpinYields) {
   EXPECT_EQ(y, PollPacer::kSliceNs);
   EXPECT_GE(tight.now - y - start, span);
   EXPECT_EQ(tight.read(kTimer, 0, 100), PollPacer::kSliceNs);
+  EXPECT_EQ(tight.read(kTimer, 0, 100, kNever, kNever, 100 * gap), PollPacer::kSliceNs)
+      << "the layer's own work inside a read is no work of the loop's";
   EXPECT_EQ(tight.read(kTimer, 0, gap + 1), 0u) << "work between reads starts a new spin";
 }
 

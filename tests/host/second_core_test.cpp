@@ -4,9 +4,11 @@
 // virtual clock, freely on a real one, and stepped in tests. A fault stops it with a message
 // naming the address, and the sound device plays silence from then on.
 #include <gtest/gtest.h>
+#include <linux/fb.h>
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -262,6 +264,64 @@ TEST_F(SecondCoreTest, OnARealClockTheCoreRunsByItselfUntilHeldOrEnded) {
   box().ended = 1;
   for (int i = 0; i < 5000 && host::second_core_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(host::second_core_running());
+}
+
+// Waits (bounded) until the core has made more than `passes` passes; this waits for an
+// event, it times nothing.
+bool passes_exceed(const Mailbox& box, uint32_t passes) {
+  for (int i = 0; i < 5000 && box.passes <= passes; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return box.passes > passes;
+}
+
+TEST_F(SecondCoreTest, OnARealClockAnIdleCoreSleepsUntilSomethingMayHaveGivenItWork) {
+  settings_.virtual_clock = false;
+  settings_.core_idle_ms = 0;  // no look unprompted: every pass below was asked for
+  reconfigure();
+  upload(counting_program());
+  release();
+  ASSERT_TRUE(passes_exceed(box(), 0));
+  // Idle passes: polled, the core would make hundreds in this time.
+  uint32_t passes = box().passes;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(box().passes, passes);
+  const int dsp = gp2x::open("/dev/dsp", O_WRONLY);
+  const int fb = gp2x::open("/dev/fb0", O_RDWR);
+  ASSERT_GT(dsp, 0);
+  ASSERT_GT(fb, 0);
+  const struct {
+    const char* what;
+    std::function<void()> prompt;
+  } prompts[] = {
+      {"a write to the sound device", [dsp] {
+         const uint8_t bytes[64] = {};
+         EXPECT_EQ(gp2x::write(dsp, bytes, sizeof bytes), 64);
+       }},
+      {"a frame the program completed", [fb] {
+         fb_var_screeninfo v{};
+         EXPECT_EQ(gp2x::ioctl(fb, FBIOGET_VSCREENINFO, &v), 0);
+       }},
+  };
+  for (const auto& p : prompts) {
+    SCOPED_TRACE(p.what);
+    passes = box().passes;
+    p.prompt();
+    EXPECT_TRUE(passes_exceed(box(), passes));
+  }
+  gp2x::close(fb);
+  gp2x::close(dsp);
+  // Left alone, an idle core still looks now and then (a program may give it work some
+  // other way), but seldom: a few times over 200 ms.
+  settings_.core_idle_ms = 50;
+  reconfigure();
+  upload(counting_program());
+  release();
+  ASSERT_TRUE(passes_exceed(box(), 0));
+  passes = box().passes;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(passes_exceed(box(), passes));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LE(box().passes - passes, 2 + ms / 50);
 }
 
 TEST_F(SecondCoreTest, StartingTheLayerAgainStopsTheCore) {

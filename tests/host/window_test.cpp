@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <linux/fb.h>
 #include <string>
 #include <vector>
@@ -119,6 +120,26 @@ TEST_F(WindowTest, ShowsTheFramebuffersColoursInEveryFormat) {
         EXPECT_NEAR(got, want[ch], 8) << "at " << s[0] << "," << s[1] << " channel " << ch;
       }
     }
+  }
+}
+
+// A frame like the one on screen is passed over, so the window must still tell a frame
+// that differs in its very last pixel: the far corner, read back after each frame, is
+// always the framebuffer's.
+TEST_F(WindowTest, AFrameDifferingInItsLastPixelIsShown) {
+  uint8_t* fb = host::framebuffer(0);
+  const int last = (320 * 240 - 1) * 2;
+  SDL_Renderer* renderer = SDL_GetRenderer(window());
+  for (const uint16_t colour : {0xF800, 0xF800, 0x07E0, 0x07E0, 0xF800}) {
+    SCOPED_TRACE(colour);
+    std::memcpy(fb + last, &colour, 2);
+    frame();
+    SDL_RenderSetScale(renderer, 1, 1);
+    SDL_RenderSetViewport(renderer, nullptr);
+    SDL_Rect r{639, 479, 1, 1};  // scale 2
+    uint32_t v = 0;
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &r, SDL_PIXELFORMAT_RGB888, &v, 4), 0);
+    EXPECT_EQ(v & 0xF0F0F0, colour == 0xF800 ? 0xF00000u : 0x00F000u);  // red or green
   }
 }
 
