@@ -244,6 +244,7 @@ void wu_line(uint16_t* s, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Colour
   const int32_t dminor = minor2 - minor1, dmajor = major2 - major1;
   // Lines along a row or column (a quarter of them: the font's strokes) divide nothing.
   const int32_t gradient = dminor == 0 ? 0
+                           : dmajor < (1 << 21) ? line_gradient(dminor, dmajor)
                            : dminor > -(1 << 21) && dminor < (1 << 21)
                                ? dminor * 1024 / dmajor
                                : int32_t((int64_t(dminor) * 1024) / int64_t(dmajor));

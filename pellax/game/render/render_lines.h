@@ -9,6 +9,24 @@ extern int32_t lines_drawn;    // anti-aliased lines of non-zero length since th
 extern int32_t sprites_drawn;  // blend_sprite_additive calls since the last reset
 extern int32_t clipped_draws;  // primitives that had to drop pixels outside the canvas
 
+// dminor x 1024 / dmajor rounded towards zero, for 0 < dmajor < 2^21 and |dminor| <= dmajor
+// (a line's gradient along its major axis). The quotient has at most eleven bits, so eleven
+// steps of long division find it: the console has no divide instruction, and its library's
+// general division takes several times as many.
+inline int32_t line_gradient(int32_t dminor, int32_t dmajor) {
+  uint32_t rest = uint32_t(dminor < 0 ? -dminor : dminor) << 10;
+  const uint32_t d = uint32_t(dmajor);
+  uint32_t q = 0;
+#pragma GCC unroll 11
+  for (int32_t step = 10; step >= 0; --step) {
+    if (rest >= d << step) {
+      rest -= d << step;
+      q |= 1u << step;
+    }
+  }
+  return dminor < 0 ? -int32_t(q) : int32_t(q);
+}
+
 // Additive saturating add of a colour to one pixel.
 void add_pixel(uint16_t* pixel, uint16_t colour);
 // Aliased line, pixel coordinates, both ends drawn.

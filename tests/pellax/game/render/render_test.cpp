@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "tests/pellax/game/canvas_fixture.h"
 #include "pellax/game/core/object_pool.h"
@@ -314,6 +315,27 @@ TEST_F(LineTest, ManyLinesKeepTheirRecordedPixelsAndClipCounts) {
   EXPECT_EQ(hash, 0xA24A2EF5u);
 }
 
+// The long division against the plain one over its whole range: both signs, minor spans
+// equal to the major, quotients at each power of two and its neighbours, the largest spans.
+TEST(GradientTest, LongDivisionEqualsThePlainQuotient) {
+  std::vector<std::pair<int32_t, int32_t>> cases = {
+      {1, 1}, {-1, 1}, {1, 2}, {1, 1024}, {1, 1025}, {-1, 1025}, {1023, 1024}, {1024, 1024},
+      {(1 << 21) - 1, (1 << 21) - 1}, {-((1 << 21) - 1), (1 << 21) - 1}, {1, (1 << 21) - 1},
+      {(1 << 20) + 7, (1 << 21) - 1}, {-3, 7}, {700, 701}, {-700, 701}};
+  for (int32_t d : {3, 1000, 1024, 4095, 99991, (1 << 21) - 1})
+    for (int32_t q = 1; q <= 1024; q *= 2)
+      for (int32_t n : {q * d / 1024 - 1, q * d / 1024, q * d / 1024 + 1})
+        if (n >= 1 && n <= d) cases.insert(cases.end(), {{n, d}, {-n, d}});
+  std::mt19937 rng(3);
+  for (int k = 0; k < 20000; ++k) {
+    const int32_t d = int32_t(rng() % ((1u << 21) - 1)) + 1;
+    const int32_t n = int32_t(rng() % uint32_t(d)) + 1;
+    cases.push_back({k % 2 ? n : -n, d});
+  }
+  for (const auto& [minor, major] : cases)
+    ASSERT_EQ(line_gradient(minor, major), int32_t(int64_t(minor) * 1024 / major)) << minor << " / " << major;
+}
+
 TEST(BlendTest, BlockAddEqualsThePerPixelSaturatingAdd) {
   std::mt19937 rng(9);
   std::vector<uint16_t> dst(20 * kCanvasSize), src(400);
@@ -413,6 +435,71 @@ TEST_F(PassTest, ASparkReachingFarOutDrawsOnlyWhatIsOnTheCanvas) {
   draw_particles(canvas);  // the guard zones are checked on tear-down
   EXPECT_NE(at(200, 195), 0);  // the tail's glow
   draw_line_additive_fx(canvas, 10 * 256, 10 * 256, INT32_MAX, INT32_MIN, 0xFFFF);
+}
+
+// The pass gathers glows blended at one place; the plain rule blends each particle's line and
+// glows in turn. Bursts (many tails at one place, over a bright backdrop where channels
+// saturate), glows clipped at the canvas's edge, mixed sprites at one place and more places
+// than are gathered must give the same pixels and the same counts.
+TEST_F(PassTest, GatheredGlowsGiveThePixelsAndCountsOfOneBlendEach) {
+  struct burst {
+    int x, y, count, tail_glow, head_glow;
+    uint16_t backdrop;
+  };
+  const struct {
+    const char* name;
+    std::vector<burst> bursts;
+  } cases[] = {
+      {"one spark", {{200, 200, 1, 0, 1, 0}}},
+      {"two and three at a place", {{200, 200, 2, 0, 1, 0}, {250, 220, 3, 7, 7, 0}}},
+      {"a burst of 80 on a bright backdrop", {{200, 200, 80, 7, 7, 0x7BCF}}},
+      {"bursts of 40 of every sprite", {{150, 150, 40, 0, 0, 0x0841}, {160, 150, 40, 1, 2, 0},
+                                        {170, 150, 40, 3, 4, 0}, {180, 150, 40, 5, 6, 0}}},
+      {"clipped at the canvas's corner", {{2, 3, 5, 0, 1, 0}, {0, 0, 1, 2, 2, 0}}},
+      {"more places than are gathered", {{120, 120, 3, 0, 1, 0}, {130, 120, 3, 0, 1, 0},
+                                         {140, 120, 3, 0, 1, 0}, {150, 120, 3, 0, 1, 0},
+                                         {160, 120, 3, 1, 1, 0}, {170, 120, 3, 2, 1, 0},
+                                         {180, 120, 3, 3, 1, 0}, {190, 120, 3, 4, 1, 0},
+                                         {200, 120, 3, 5, 1, 0}, {210, 120, 3, 6, 1, 0},
+                                         {220, 120, 3, 7, 1, 0}, {120, 140, 3, 0, 1, 0},
+                                         {130, 140, 3, 0, 1, 0}, {140, 140, 3, 0, 1, 0},
+                                         {150, 140, 3, 0, 1, 0}, {160, 140, 3, 0, 1, 0},
+                                         {170, 140, 3, 0, 1, 0}, {180, 140, 3, 0, 1, 0}}},
+  };
+  std::mt19937 rng(11);
+  for (const auto& c : cases) {
+    free_object_pools();
+    ASSERT_EQ(init_object_pools(), 0);
+    camera_x = camera_y = c.bursts[0].x < 100 ? 0 : 100 * 256;
+    std::vector<uint16_t> backdrop(kCanvasPixels);
+    for (uint16_t& v : backdrop) v = uint16_t(rng() & (c.bursts[0].backdrop | 0x0841));
+    for (const burst& b : c.bursts) {
+      for (int k = 0; k < b.count; ++k) {
+        particle& p = spark(b.x, b.y, b.x + int(rng() % 41) - 20, b.y + int(rng() % 41) - 20);
+        if (p.head_x == p.tail_x && p.head_y == p.tail_y) p.head_x += 256;
+        p.tail_glow = uint16_t(b.tail_glow);
+        p.head_glow = uint16_t(b.head_glow);
+        p.colour = uint16_t(rng());
+      }
+    }
+    std::copy(backdrop.begin(), backdrop.end(), canvas);
+    clipped_draws = lines_drawn = 0;
+    draw_particles(canvas);
+    const std::vector<uint16_t> gathered(canvas, canvas + kCanvasPixels);
+    const int32_t gathered_clipped = clipped_draws, gathered_lines = lines_drawn;
+
+    std::copy(backdrop.begin(), backdrop.end(), canvas);
+    clipped_draws = lines_drawn = 0;
+    for (uint16_t i = object_pool->heads[kParticleUsed]; i != kNoRecord; i = particle_at(i).link.next) {
+      const particle& p = particle_at(i);
+      draw_line(canvas, p.tail_x, p.tail_y, p.head_x, p.head_y, p.colour);
+      draw_glow_sprite(canvas, px(p.tail_x), px(p.tail_y), glow_sprites[p.tail_glow]);
+      draw_glow_sprite(canvas, px(p.head_x), px(p.head_y), glow_sprites[p.head_glow]);
+    }
+    EXPECT_TRUE(std::equal(gathered.begin(), gathered.end(), canvas)) << c.name;
+    EXPECT_EQ(gathered_clipped, clipped_draws) << c.name;
+    EXPECT_EQ(gathered_lines, lines_drawn) << c.name;
+  }
 }
 
 TEST_F(PassTest, ObjectsDrawTheirSegmentsAndTheShipItsRespawnColour) {

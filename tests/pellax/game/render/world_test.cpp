@@ -444,6 +444,44 @@ TEST_F(WorldTest, FadesMoveEveryChannelAndTheCanvasTowardsTheWorld) {
   fade_canvas_to_world(surface.data(), -50, -50);  // held inside the canvas
 }
 
+// The word-at-a-time fade against the plain rule, pixel by pixel: each channel of the
+// window's pixels (from column x - 1, never column 767) moves at most 3 towards the world's,
+// at every alignment of the window's edges, with runs of pixels already equal and pairs
+// where only one of the two differs.
+TEST_F(WorldTest, CanvasFadeMatchesThePlainRuleAtEveryAlignment) {
+  build_fresh(0, 0, 0);
+  std::mt19937 rng(5);
+  for (int i = 0; i < kCanvasPixels; ++i) world_image[i] = uint16_t(rng());
+  std::vector<uint16_t> start(kCanvasPixels);
+  for (int i = 0; i < kCanvasPixels; ++i) {
+    const uint32_t kind = rng() % 8;  // mostly equal, as a settled backdrop is
+    start[i] = kind < 5 ? world_image[i] : kind == 5 ? uint16_t(world_image[i] ^ 0x0821) : uint16_t(rng());
+  }
+  const auto towards = [](int32_t s, int32_t w) {
+    const int32_t d = w - s;
+    return s + (d < -3 ? -3 : d > 3 ? 3 : d);
+  };
+  const struct { int32_t x, y; } windows[] = {
+      {100, 50}, {101, 50}, {0, 0}, {1, 0}, {-7, -3}, {447, 527}, {448, 528}, {449, 529},
+      {700, 700}, {766, 0}, {767, 10}, {900, 900}, {-400, 100}, {2147483647, 0}, {0, -2147483647 - 1},
+  };
+  for (const auto& win : windows) {
+    std::vector<uint16_t> fast = start, plain = start;
+    fade_canvas_to_world(fast.data(), win.x, win.y);
+    const int64_t r0 = std::max<int64_t>(win.y, 0), r1 = std::min<int64_t>(int64_t(win.y) + 239, 767);
+    const int64_t c0 = std::max<int64_t>(int64_t(win.x) - 1, 0), c1 = std::min<int64_t>(int64_t(win.x) + 319, 766);
+    for (int64_t r = r0; r <= r1; ++r) {
+      for (int64_t c = c0; c <= c1; ++c) {
+        uint16_t& p = plain[size_t(r * kCanvasSize + c)];
+        const uint16_t w = world_image[r * kCanvasSize + c];
+        p = uint16_t(towards(p >> 11, w >> 11) << 11 | towards((p >> 5) & 63, (w >> 5) & 63) << 5 |
+                     towards(p & 31, w & 31));
+      }
+    }
+    EXPECT_TRUE(fast == plain) << win.x << ", " << win.y;
+  }
+}
+
 TEST_F(WorldTest, WindowCopiesAreClippedAndEmptyCopiesDoNothing) {
   build_fresh(0, 0, 0);
   for (int i = 0; i < kCanvasPixels; ++i) world_image[i] = uint16_t(i);
