@@ -4,6 +4,7 @@
 #include "pellax/platform/audio.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sys/mman.h>
@@ -136,10 +137,16 @@ void music_load(const char* path) {
   // the flag cleared, or has finished the one read it was in when the flag changed (well
   // under a millisecond; a core that is not running reads nothing).
   word_fenced_set(b->music_data_ready, 0);
-  // A core that stopped in the file (it faulted) never clears the word: after a second of
-  // the program's own time (the clock it sleeps on, not the machine's, so that a slow
-  // machine waits as long as a fast one) the load goes ahead, as nothing reads the file.
-  for (int waited_ms = 0; word_fenced_get(b->music_busy) && waited_ms < 1000; ++waited_ms) gp2x::usleep(1000);
+  // A core that stopped in the file (it faulted) never clears the word: after a second the
+  // load goes ahead, as nothing reads the file any more. A second of the program's own
+  // time (the clock it sleeps on, so that a slow machine waits as long as a fast one) and
+  // of the machine's (a clock that moves only as the program sleeps can pass a second at
+  // once while a core on a thread of its own is still in the file).
+  const auto real_start = std::chrono::steady_clock::now();
+  for (int waited_ms = 0; word_fenced_get(b->music_busy); ++waited_ms) {
+    if (waited_ms >= 1000 && std::chrono::steady_clock::now() - real_start >= std::chrono::seconds(1)) break;
+    gp2x::usleep(1000);
+  }
   static std::vector<uint8_t> chunk(kFileChunk);
   uint32_t total = 0;
   while (total < kMusicLimit) {
