@@ -7,14 +7,14 @@
 
 #include "pellax/base/fixed_math.h"
 #include "pellax/base/random.h"
+#include "pellax/base/sine_fixed.h"
 #include "pellax/game/core/object_pool.h"
 #include "pellax/game/core/run_state.h"
 
 namespace {
 
-// Sine and cosine of an angle as 8.8, kept for the last angles seen: the console works
-// them out in software floating point (thousands of instructions), and a wave's objects
-// share a few angles from frame to frame.
+// Sine and cosine of an angle as 8.8, kept for the last angles seen: a wave's objects share
+// a few angles from frame to frame.
 struct turn {
   bool known = false;
   uint32_t bits = 0;
@@ -29,8 +29,7 @@ turn turn_of(float angle) {
   if (!t.known || t.bits != bits) {
     t.known = true;
     t.bits = bits;
-    t.sine = round_to_int(std::sin(double(angle)) * 256.0);
-    t.cosine = round_to_int(std::cos(double(angle)) * 256.0);
+    sine_cosine_fixed(angle, &t.sine, &t.cosine);
   }
   return t;
 }

@@ -1,5 +1,6 @@
 #include "pellax/game/render/world_image.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -103,6 +104,24 @@ void base_pass(int32_t level, const area& a) {
 uint32_t half_pair(uint32_t s) { return (s & 0xF800F800u) | ((s >> 1) & 0x03FF03FFu); }
 uint32_t keep_pair(uint32_t s) { return (s & 0xFFC0FFC0u) | ((s >> 1) & 0x001F001Fu); }
 
+// Pixels [from, to) of a picture row converted into the world, two a word (from even, to
+// even). One loop per conversion: tested inside the loop, the choices cost the console as
+// much as the conversion itself.
+template <bool Halve, bool NonZero>
+void picture_run(uint16_t* world, const uint16_t* src, int32_t from, int32_t to) {
+  for (int32_t i = from; i < to; i += 2) {
+    uint32_t s;
+    std::memcpy(&s, __builtin_assume_aligned(src + i, 4), 4);
+    const uint32_t converted = Halve ? half_pair(s) : keep_pair(s);
+    if (NonZero && ((s & 0xFFFFu) == 0 || (s >> 16) == 0)) {
+      if (s & 0xFFFFu) world[i] = uint16_t(converted);
+      if (s >> 16) world[i + 1] = uint16_t(converted >> 16);
+      continue;
+    }
+    std::memcpy(__builtin_assume_aligned(world + i, 4), &converted, 4);
+  }
+}
+
 // Picture pass over pixels 60,000 .. last.
 void picture_pass(int32_t level, int32_t mode, const area& a) {
   const uint16_t* src = nullptr;
@@ -135,21 +154,13 @@ void picture_pass(int32_t level, int32_t mode, const area& a) {
     }
   }
   if (!src) return;
-  // Two pixels a word: the range starts on an even pixel and ends on an odd one.
+  const auto run = halve ? (non_zero ? picture_run<true, true> : picture_run<true, false>)
+                         : (non_zero ? picture_run<false, true> : picture_run<false, false>);
+  // The range starts on an even pixel and ends on an odd one.
   for (int32_t y = a.y0; y < a.y1; ++y) {
     const int32_t from = y * kCanvasSize + a.x0 > 60000 ? y * kCanvasSize + a.x0 : 60000;
     const int32_t to = y * kCanvasSize + a.x1 < last + 1 ? y * kCanvasSize + a.x1 : last + 1;
-    for (int32_t i = from; i < to; i += 2) {
-      uint32_t s;
-      std::memcpy(&s, __builtin_assume_aligned(src + i, 4), 4);
-      const uint32_t converted = halve ? half_pair(s) : keep_pair(s);
-      if (non_zero && ((s & 0xFFFFu) == 0 || (s >> 16) == 0)) {
-        if (s & 0xFFFFu) world_image[i] = uint16_t(converted);
-        if (s >> 16) world_image[i + 1] = uint16_t(converted >> 16);
-        continue;
-      }
-      std::memcpy(__builtin_assume_aligned(world_image + i, 4), &converted, 4);
-    }
+    run(world_image, src, from, to);
   }
 }
 
@@ -219,9 +230,10 @@ void grid_pass(int32_t coarse, const uint16_t* palette, const area& a) {
     const uint32_t* const pairs = adds->pairs;
     const uint16_t* at = adds->at;
     const uint16_t* at_end = at + adds->count;
-    // The words are in order: those of the area are one run of them.
-    while (at != at_end && *at < a.x0 / 2) ++at;
-    while (at_end != at && at_end[-1] >= a.x1 / 2) --at_end;
+    // The words are in order: those of the area are one run of them, found by halving (a
+    // window far from the left edge has a hundred before it on each row).
+    at = std::lower_bound(at, at_end, uint16_t(a.x0 / 2));
+    at_end = std::lower_bound(at, at_end, uint16_t(a.x1 / 2));
     for (; at != at_end; ++at) {
       uint16_t* const p = line + 2 * *at;
       uint32_t a;
@@ -602,10 +614,25 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   const int64_t r0 = y < 0 ? 0 : y;
   const int64_t r1 = y + int64_t(239) > kCanvasSize - 1 ? kCanvasSize - 1 : y + int64_t(239);
   about_to_read(c0, c1 + 1, r0, r1 + 1);
+  // Each table from its middle, indexed by the signed difference (green's as its field
+  // stands, a multiple of 32): on the console one load each.
   const towards_offsets& t = towards_table();
-  const auto move = [&t](uint16_t& s, uint16_t w) {
-    s = uint16_t(s + t.red[(w >> 11) - (s >> 11) + 31] + t.green[((w >> 5) & 63) - ((s >> 5) & 63) + 63] +
-                 t.blue[(w & 31) - (s & 31) + 31]);
+  const int32_t* const red = t.red + 31;
+  const int32_t* const green = t.green + 63;
+  const int32_t* const blue = t.blue + 31;
+  const auto move = [red, green, blue](uint16_t& s, uint16_t w) {
+    const int32_t v = s;
+    s = uint16_t(v + red[(w >> 11) - (v >> 11)] + green[(int32_t(w & 0x7E0) - (v & 0x7E0)) >> 5] +
+                 blue[(w & 31) - (v & 31)]);
+  };
+  const auto move_pair = [&move](uint16_t* s, const uint16_t* w) {
+    move(s[0], w[0]);
+    move(s[1], w[1]);
+  };
+  const auto word = [](const uint16_t* p) {
+    uint32_t v;
+    std::memcpy(&v, __builtin_assume_aligned(p, 4), 4);
+    return v;
   };
   // Past the clamps every edge fits in 32 bits: 64-bit counters cost the console two
   // instructions for each step and three for each test.
@@ -622,24 +649,16 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
     uint16_t* sp = s + col;
     const uint16_t* wp = w + col;
     for (; pairs >= 4; pairs -= 4, sp += 8, wp += 8) {
-      uint32_t a[4], b[4];
-      std::memcpy(a, __builtin_assume_aligned(sp, 4), 16);
-      std::memcpy(b, __builtin_assume_aligned(wp, 4), 16);
-      if (((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[3] ^ b[3])) == 0) continue;
-      for (int32_t k = 0; k < 4; ++k) {
-        if (a[k] == b[k]) continue;
-        move(sp[2 * k], wp[2 * k]);
-        move(sp[2 * k + 1], wp[2 * k + 1]);
-      }
+      const uint32_t a0 = word(sp), a1 = word(sp + 2), a2 = word(sp + 4), a3 = word(sp + 6);
+      const uint32_t b0 = word(wp), b1 = word(wp + 2), b2 = word(wp + 4), b3 = word(wp + 6);
+      if (((a0 ^ b0) | (a1 ^ b1) | (a2 ^ b2) | (a3 ^ b3)) == 0) continue;
+      if (a0 != b0) move_pair(sp, wp);
+      if (a1 != b1) move_pair(sp + 2, wp + 2);
+      if (a2 != b2) move_pair(sp + 4, wp + 4);
+      if (a3 != b3) move_pair(sp + 6, wp + 6);
     }
-    for (; pairs > 0; --pairs, sp += 2, wp += 2) {
-      uint32_t a, b;
-      std::memcpy(&a, __builtin_assume_aligned(sp, 4), 4);
-      std::memcpy(&b, __builtin_assume_aligned(wp, 4), 4);
-      if (a == b) continue;
-      move(sp[0], wp[0]);
-      move(sp[1], wp[1]);
-    }
+    for (; pairs > 0; --pairs, sp += 2, wp += 2)
+      if (word(sp) != word(wp)) move_pair(sp, wp);
     if (sp - s <= last) move(*sp, *wp);
   }
 }
