@@ -637,6 +637,9 @@ void fade_canvas_to_world(uint16_t* surface, int32_t x, int32_t y) {
   // Past the clamps every edge fits in 32 bits: 64-bit counters cost the console two
   // instructions for each step and three for each test.
   const int32_t first = int32_t(c0), last = int32_t(c1);
+  // A window wholly right of the canvas has no columns: its first would put the row's
+  // pointers far outside it (on a 32-bit machine, wrapped round to before it).
+  if (first > last) return;
   for (int32_t row = int32_t(r0); row <= int32_t(r1); ++row) {
     uint16_t* s = surface + row * kCanvasSize;
     const uint16_t* w = world_image + row * kCanvasSize;
