@@ -12,10 +12,10 @@
 // With a real clock the core runs freely on a thread of its own; after an idle pass it
 // sleeps until the sound device is written or the program completes a frame (its commands
 // come then), or for Settings::core_idle_ms at most. With a virtual clock a core's speed
-// cannot be known, so it runs in lock-step with the sound device instead: whenever "/dev/dsp" is written, the writer first
-// waits until the core has run passes up to one that did nothing. What the core mixes then
-// depends only on the order of the program's own actions, and a headless run sounds the
-// same every time.
+// cannot be known, so it runs in lock-step with the sound device instead: whenever
+// "/dev/dsp" is written, the writer first waits until the core has run passes up to one
+// that did nothing. What the core mixes then depends only on the order of the program's own
+// actions, and a headless run sounds the same every time.
 //
 // In step mode (tests) no thread runs: second_core_step runs the passes on the caller's
 // thread, one at a time.

@@ -17,6 +17,11 @@ void ClassIntro::Gradient(Z2DSurface& surface) {
   surface.GradientRect(nullptr, 0xA47354, 0x8E5434, 0xEEDEC6, 0xEEDEC6, 0x40);
 }
 
+void ClassIntro::LoadStepSounds(uint32_t s) {
+  if (s == 10) maindata->sound->LoadSfxFiles("");
+  if (s == 11) maindata->sound->LoadBgmFiles("");
+}
+
 int ClassIntro::ScriptLoad(uint32_t elapsed) {
   if (step >= STEPS) return 1;
   ClassGraphics& gfx = *maindata->gfx;
@@ -28,8 +33,7 @@ int ClassIntro::ScriptLoad(uint32_t elapsed) {
       std::fprintf(stderr, "kolvo2: cannot load %s from res/gfx.zpk\n", gfx.FailedName());
     return 0;
   }
-  if (step == 10 && !ahead) maindata->sound->LoadSfxFiles("");
-  if (step == 11 && !ahead) maindata->sound->LoadBgmFiles("");
+  if (!ahead) LoadStepSounds(step);
   if (step == 3) {
     // The splash stays at least this long, however fast the rest loads.
     splashwait += elapsed;
@@ -43,10 +47,7 @@ void ClassIntro::LoadAhead() {
   if (!maindata || !maindata->gfx || !maindata->sound) return;
   ClassGraphics& gfx = *maindata->gfx;
   uint8_t s = 0;
-  for (; s < STEPS && gfx.ScriptLoad(s); ++s) {
-    if (s == 10) maindata->sound->LoadSfxFiles("");
-    if (s == 11) maindata->sound->LoadBgmFiles("");
-  }
+  for (; s < STEPS && gfx.ScriptLoad(s); ++s) LoadStepSounds(s);
   ahead = true;
   aheadsteps = s;
   Z2DSurface* back = nullptr;

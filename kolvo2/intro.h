@@ -51,6 +51,8 @@ class ClassIntro {
 
  private:
   void Gradient(Z2DSurface& surface);
+  // A loading step's sounds: the effects at step 10, the music at step 11.
+  void LoadStepSounds(uint32_t step);
 
   bool ahead = false;      // LoadAhead ran: aheadsteps steps went, the next one failed
   uint8_t aheadsteps = 0;

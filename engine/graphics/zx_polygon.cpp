@@ -361,16 +361,22 @@ bool GradientRowInRange(int32_t n, const int64_t* v, const int64_t* dv) {
   return true;
 }
 
+// Row r's channels at its first pixel and their steps, as 16.16: the channel's integer
+// value in bits 16-23.
+void GradientRowStart(const ZX_RS_ARGS& a, int32_t r, int64_t* v, int64_t* dv) {
+  ZxSpan_RowStart(a, r, 3, v, dv);
+  for (int i = 0; i < 3; ++i) {
+    v[i] *= 64;
+    dv[i] *= 64;
+  }
+}
+
 template <bool Dither>
 void GradientRows(const ZX_RS_ARGS& a) {
   for (int32_t r = a.top; r <= a.end; ++r) {
     if (a.right[r] < 0) continue;
     int64_t v[3], dv[3];
-    ZxSpan_RowStart(a, r, 3, v, dv);
-    for (int i = 0; i < 3; ++i) {  // 16.16: the channel's integer value in bits 16-23
-      v[i] *= 64;
-      dv[i] *= 64;
-    }
+    GradientRowStart(a, r, v, dv);
     const int32_t n = a.right[r] - a.left[r] + 1;
     if (a.bits == 16 && n > 0 && GradientRowInRange(n, v, dv)) {
       uint8_t* p = a.dst + (size_t(r) * size_t(a.dstride) + size_t(a.left[r])) * 2;
@@ -395,11 +401,7 @@ void ZxRsBltGradientPlain(const ZX_RS_ARGS& a, bool dither) {
   for (int32_t r = a.top; r <= a.end; ++r) {
     if (a.right[r] < 0) continue;
     int64_t v[3], dv[3];
-    ZxSpan_RowStart(a, r, 3, v, dv);
-    for (int i = 0; i < 3; ++i) {
-      v[i] *= 64;
-      dv[i] *= 64;
-    }
+    GradientRowStart(a, r, v, dv);
     GradientRowPlain(a, r, dither, v, dv);
   }
 }

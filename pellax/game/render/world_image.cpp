@@ -397,7 +397,6 @@ const towards_offsets& towards_table() {
   return table;
 }
 
-
 // A build in progress: what its passes need, fixed when it starts (its random numbers
 // drawn then too), and the parts of the world still to make. A zone's world is made under
 // the camera's window at once and around it a part a frame; whatever reads or writes the
