@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 namespace gp2x {
 

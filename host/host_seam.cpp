@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_registers.h"
 #include "host/host_runtime.h"
 

@@ -14,7 +14,7 @@
 #include "engine/graphics/zldr_bmp.h"
 #include "engine/graphics/zldr_png.h"
 #include "engine/net/zmod_connect.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 ClassMain::ClassMain(const ZOLTDATA* data) : ClassZolt(data) { ResetCfg(cfg, nullptr); }
 

@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <new>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "sound/qssUtility.h"
 
 qssGP2X::qssGP2X() {}

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 bool qssUtility::fullPathName(char* dst, const char* src, size_t dstSize) {
   if (!dst || !src || dstSize == 0) return false;

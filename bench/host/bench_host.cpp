@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_frontend.h"
 #include "host/host_settings.h"
 

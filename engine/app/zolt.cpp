@@ -6,7 +6,7 @@
 #include "engine/core/zmod_platform.h"
 #include "engine/core/zmod_std.h"
 #include "engine/net/zmod_connect.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 int32_t zdeviceptr[2] = {-1, -1};
 volatile uint32_t* zdevicereg_ptr = nullptr;

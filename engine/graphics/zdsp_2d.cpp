@@ -14,7 +14,7 @@
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_lock.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 namespace {
 

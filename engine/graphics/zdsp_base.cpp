@@ -9,7 +9,7 @@
 #include "engine/core/zmod_memory.h"
 #include "engine/graphics/zldr_base.h"
 #include "engine/graphics/zsurf_format.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 int RegisterDisplayLoaders(ClassZDisplay*) { return 1; }
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "pellax/platform/audio_driver.h"
 #include "pellax/platform/sound_effects.h"
 #include "pellax/platform/video.h"

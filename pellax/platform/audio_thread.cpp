@@ -8,7 +8,7 @@
 #include <linux/soundcard.h>
 #include <mutex>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "pellax/audio940/program_image.h"
 #include "pellax/platform/audio_driver.h"
 #include "pellax/platform/mmsp2_regs.h"

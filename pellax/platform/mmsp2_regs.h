@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 namespace mmsp2 {
 

@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sys/mman.h>
 
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_settings.h"
 
 class HostTest : public ::testing::Test {

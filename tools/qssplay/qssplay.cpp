@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "sound/qssSpeaker.h"
 #include "tools/tool_usage.h"
 

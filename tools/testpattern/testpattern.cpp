@@ -13,7 +13,7 @@
 #include <linux/fb.h>
 #include <sys/mman.h>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "tools/tool_usage.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "pellax/base/canvas.h"
 #include "pellax/game/core/kind_census.h"
 #include "pellax/game/core/object_helpers.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "pellax/base/random.h"
 #include "pellax/game/core/kind_census.h"
 #include "pellax/game/core/object_pool.h"

@@ -8,7 +8,7 @@
 #include "engine/graphics/zldr_base.h"
 #include "gfx_test_engine.h"
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_settings.h"
 #include "tests/engine/rect_expect.h"
 

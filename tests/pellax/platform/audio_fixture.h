@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_second_core.h"
 #include "host/host_settings.h"
 #include "pellax/audio940/command_block.h"

@@ -4,7 +4,7 @@
 
 #include "host/gp2x_buttons.h"
 #include "host/gp2x_host.h"
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 #include "host/host_settings.h"
 #include "pellax/platform/input.h"
 #include "pellax/platform/mmsp2_regs.h"
