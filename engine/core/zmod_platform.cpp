@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 
-#include "host/gp2x_seam.h"
+#include "seam/gp2x_seam.h"
 
 namespace {
 
