@@ -45,14 +45,14 @@ class FifoGuard {
     // A FIFO the code set aside under another name has nobody waiting on it here.
     struct stat st;
     if (stop_ || !made_ || ::lstat(path_.c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return;
-    // Neither open blocks. The reading end lets a writer stuck in its open go on; the
-    // writing end opens only when the code holds a reading end, and closing it again gives
-    // that reader the end of the data.
-    const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    // Neither open blocks. The writing end opens only when the code holds a reading end,
+    // and closing it again gives that reader the end of the data; the reading end lets a
+    // writer stuck in its open go on.
     const int writer = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+    const int reader = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
     char sink[4096];
     const ssize_t first = reader >= 0 ? ::read(reader, sink, sizeof sink) : 0;
-    // Data, or none yet from a writer that is there: the code holds a writing end.
+    // Without a writing end of ours, data or a wait for it means the code holds one.
     rescued_ = writer >= 0 || first > 0 || (first < 0 && errno == EAGAIN);
     if (writer >= 0) ::close(writer);
     while (!stop_) {
