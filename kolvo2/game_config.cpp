@@ -1,6 +1,7 @@
 #include "kolvo2/game_config.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 
 #include "engine/core/zolt_records.h"
 #include "kolvo2/game_records.h"
+#include "seam/regular_file.h"
 
 namespace {
 
@@ -116,7 +118,20 @@ void ResetCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons) {
   cfg.gridoff = 0;
 }
 
-uint32_t RepairCfg(GAMECONFIG& cfg) {
+bool CfgKeyIsButton(uint32_t code) {
+  switch (code) {
+    case ZBUTTON_UP: case ZBUTTON_UPLEFT: case ZBUTTON_LEFT: case ZBUTTON_DOWNLEFT:
+    case ZBUTTON_DOWN: case ZBUTTON_DOWNRIGHT: case ZBUTTON_RIGHT: case ZBUTTON_UPRIGHT:
+    case ZBUTTON_START: case ZBUTTON_SELECT: case ZBUTTON_L: case ZBUTTON_R:
+    case ZBUTTON_A: case ZBUTTON_B: case ZBUTTON_X: case ZBUTTON_Y:
+    case ZBUTTON_VOLDOWN: case ZBUTTON_VOLUP: case ZBUTTON_STICK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+uint32_t RepairCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons) {
   GAMECONFIG before;
   std::memcpy(&before, &cfg, sizeof(cfg));
   // Start level 0 would divide by zero in the fall interval; a mode above 1 indexes past
@@ -129,6 +144,10 @@ uint32_t RepairCfg(GAMECONFIG& cfg) {
     *flag = *flag ? 1 : 0;
   for (auto& table : cfg.names)
     for (auto& name : table) name[CFG_NAME_CHARS] = 0;
+  // A code no button sends leaves its action without a key, and the controls show a number
+  // for it, until the player finds the screen that reassigns it.
+  for (uint8_t action = 0; action < GAME_ACTIONS; ++action)
+    if (!CfgKeyIsButton(CfgKey(cfg, action))) CfgKey(cfg, action) = CfgDefaultKey(action, buttons);
   // The byte follows the volumes both ways: set with volumes the options show, the game
   // would play silent while the menu says 50 %.
   cfg.alloff = cfg.musicvolume == 0 && cfg.sfxvolume == 0 ? 1 : 0;
@@ -152,8 +171,13 @@ bool ValidCfg(GAMECONFIG& cfg) {
 
 const CFGFILECALLS& CfgSystemCalls() {
   static const CFGFILECALLS calls = {
-      [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
-      ::read, ::write, ::fsync, ::close, ::rename, ::unlink};
+      // A FIFO or device of the name would hold the game in the open or the first read.
+      [](const char* path, int flags, mode_t mode) { return open_regular_file(path, flags, mode); },
+      ::read, ::write, ::fsync, ::close, ::rename, ::unlink,
+      [](const char* from, const char* to) {
+        return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+      },
+      ::link};
   return calls;
 }
 
@@ -170,7 +194,7 @@ int LoadCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons, const char* name,
   if (got != static_cast<ssize_t>(sizeof(file)) || !ValidCfg(file)) return 0;
   std::memcpy(&cfg, &file, sizeof(cfg));
   // The sums are order-free and easy to forge: the values still get their ranges.
-  RepairCfg(cfg);
+  RepairCfg(cfg, buttons);
   return 1;
 }
 
@@ -199,4 +223,34 @@ int SaveCfg(GAMECONFIG& cfg, const char* name, const CFGFILECALLS& calls) {
     errno = error;
   }
   return ok ? 1 : 0;
+}
+
+int KeepCfgAside(const char* name, std::string& kept, const CFGFILECALLS& calls) {
+  kept.clear();
+  if (!name || !*name) {
+    errno = EINVAL;
+    return 0;
+  }
+  const std::string base = std::string(name) + CFG_DAMAGED_SUFFIX;
+  for (uint32_t n = 0; n < CFG_KEEP_TRIES; ++n) {
+    const std::string to = n == 0 ? base : base + "." + std::to_string(n);
+    if (calls.rename_noreplace(name, to.c_str()) == 0) {
+      kept = to;
+      return 1;
+    }
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return 0;
+    // The same without the one-step call: a link fails on a name that is taken. A folder
+    // cannot be linked and stays where it is.
+    if (calls.link(name, to.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      return 0;
+    }
+    kept = to;
+    // Both names now hold the file: the next save replaces the old name, the kept one stays.
+    calls.unlink(name);
+    return 1;
+  }
+  errno = EEXIST;
+  return 0;
 }

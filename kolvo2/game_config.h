@@ -9,7 +9,11 @@
 //   ResetCfg   the defaults: "Player 1".."Player 3" with 300/200/100 in every table,
 //              the default keys, start level 1, Classic, volumes 32, shadow on.
 //   LoadCfg    the file when both sums match, repaired (RepairCfg); the defaults for a
-//              missing, short or damaged file. 1 when the file was used, else 0.
+//              missing, short or damaged file, and for a folder, FIFO or device of its
+//              name (found without waiting on it). 1 when the file was used, else 0.
+//   KeepCfgAside  sets a file that cannot be used aside under the first free name of
+//              "Kolvo2.cfg.bad", "Kolvo2.cfg.bad.1", "Kolvo2.cfg.bad.2", ...: a file kept
+//              aside before is never replaced.
 //   SaveCfg    stores both sums in the record and writes it to a temporary file beside
 //              the target, syncs it to the disk and renames it over the target: the file
 //              on disk is always the old record or the new one, whole. 1 on success; 0
@@ -20,6 +24,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <string>
 
 struct ZBUTTONLIST;
 
@@ -32,8 +37,10 @@ constexpr uint32_t CFG_CHECKSUM_OFFSET = 464;
 constexpr uint32_t CFG_START_LEVEL_MAX = 9;
 constexpr uint32_t CFG_VOLUME_MAX = 64;
 constexpr const char* CFG_FILENAME = "Kolvo2.cfg";
-// A file that is there but cannot be used is set aside under its name with this added.
+// A file that is there but cannot be used is set aside under its name with this added,
+// and then ".1", ".2", ... while that name is taken.
 constexpr const char* CFG_DAMAGED_SUFFIX = ".bad";
+constexpr uint32_t CFG_KEEP_TRIES = 1000;  // names tried before giving up
 
 struct GAMECONFIG {
   char names[CFG_TABLES][CFG_ROWS][CFG_NAME_SLOT];  // 0
@@ -79,9 +86,12 @@ void CfgChecksums(const void* record, uint32_t& a, uint32_t& b);
 void ResetCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons);
 // Brings every value the other screens count on into its range, keeping valid values as
 // they are: start level 1-9, mode 0-1, volumes 0-64, the five flag bytes 0 or 1, byte 8
-// of every name slot 0, all-off 1 exactly when both volumes are 0. Returns how many
-// bytes changed.
-uint32_t RepairCfg(GAMECONFIG& cfg);
+// of every name slot 0, all-off 1 exactly when both volumes are 0, and each key a button
+// of the console's (CfgKeyIsButton; another code becomes the action's default).
+// Returns how many bytes changed.
+uint32_t RepairCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons);
+// Whether a key code names one of the console's buttons (the ZBUTTON_* codes but none).
+bool CfgKeyIsButton(uint32_t code);
 bool ValidCfg(GAMECONFIG& cfg);
 
 // The system calls the file operations make, each step one call, so that a test can
@@ -94,6 +104,10 @@ struct CFGFILECALLS {
   int (*close)(int fd);
   int (*rename)(const char* from, const char* to);
   int (*unlink)(const char* path);
+  // A rename that fails with EEXIST rather than replace the target; EINVAL or ENOSYS where
+  // the system or the file system cannot do that in one step.
+  int (*rename_noreplace)(const char* from, const char* to);
+  int (*link)(const char* from, const char* to);
 };
 const CFGFILECALLS& CfgSystemCalls();
 
@@ -103,3 +117,8 @@ int LoadCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons, const char* name = CFG_
             const CFGFILECALLS& calls = CfgSystemCalls());
 int SaveCfg(GAMECONFIG& cfg, const char* name = CFG_FILENAME,
             const CFGFILECALLS& calls = CfgSystemCalls());
+// 1 with the new name in kept; 0 with errno when the file cannot be moved or no name was
+// free. Without a one-step rename that keeps a target, the file is linked under the new
+// name and then unlinked from the old: either way a kept file that appears meanwhile is
+// never replaced.
+int KeepCfgAside(const char* name, std::string& kept, const CFGFILECALLS& calls = CfgSystemCalls());

@@ -87,16 +87,21 @@ int ClassMain::LoadCfg() {
   const int used = ::LoadCfg(cfg, &buttonlist);
   cfgloaded = true;
   struct stat st;
-  if (!used && stat(CFG_FILENAME, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (!used && stat(CFG_FILENAME, &st) == 0) {
     // The game starts from the defaults and will write them over the file at its next
     // save: the player's old scores and settings go aside first, where they can be had back.
-    const std::string kept = std::string(CFG_FILENAME) + CFG_DAMAGED_SUFFIX;
-    const char* what = "cannot be used (damaged, cut short or unreadable): the game starts from the defaults";
-    if (std::rename(CFG_FILENAME, kept.c_str()) == 0)
-      std::fprintf(stderr, "kolvo2: %s %s; the old file is kept as %s\n", CFG_FILENAME, what, kept.c_str());
+    // Something else of the name (a folder, a FIFO) goes aside too: the save could not
+    // replace it.
+    const char* what = S_ISREG(st.st_mode) ? "cannot be used (damaged, cut short or unreadable)"
+                       : S_ISDIR(st.st_mode) ? "is a folder, not a file"
+                                             : "is not a regular file (a FIFO, a device or a socket)";
+    std::string kept;
+    if (KeepCfgAside(CFG_FILENAME, kept))
+      std::fprintf(stderr, "kolvo2: %s %s: the game starts from the defaults; the old file is kept as %s\n",
+                   CFG_FILENAME, what, kept.c_str());
     else
-      std::fprintf(stderr, "kolvo2: %s %s (the old file cannot be kept: %s)\n", CFG_FILENAME, what,
-                   std::strerror(errno));
+      std::fprintf(stderr, "kolvo2: %s %s: the game starts from the defaults (the old file cannot be kept: %s)\n",
+                   CFG_FILENAME, what, std::strerror(errno));
   }
   return used;
 }

@@ -49,9 +49,10 @@ class ClassMain : public ClassZolt {
   void AttachModules();
   // The key timers' step of a frame.
   void CheckInputRates(int32_t* words, uint32_t elapsed);
-  // "Kolvo2.cfg" in the working folder. A file there that cannot be used is set aside as
-  // "Kolvo2.cfg.bad" before the defaults are saved over it; that, and a save that fails,
-  // is said on standard error.
+  // "Kolvo2.cfg" in the working folder. A file there that cannot be used (or a folder or
+  // FIFO of that name) is set aside as "Kolvo2.cfg.bad", or "Kolvo2.cfg.bad.1" and on when
+  // that is taken, before the defaults are saved over it; that, and a save that fails, is
+  // said on standard error.
   int LoadCfg();
   int SaveCfg();
 

@@ -7,6 +7,7 @@
 
 #include "sound/qssBytes.h"
 #include "sound/qssUtility.h"
+#include "seam/regular_file.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ namespace {
 int readFile(const char* path, uint8_t** out, size_t* size) {
   char full[4096];
   if (!path || !qssUtility::fullPathName(full, path, sizeof full)) return QSS_ERR_CANNOT_OPEN_FILE;
-  FILE* f = fopen(full, "rb");
+  // A FIFO or a device of the name would hold the caller in the open or the first read.
+  FILE* f = fopen_regular_file(full, "rb");
   if (!f) return QSS_ERR_CANNOT_OPEN_FILE;
   long n = -1;
   if (fseek(f, 0, SEEK_END) == 0) n = ftell(f);

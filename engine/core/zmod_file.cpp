@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/core/zmod_memory.h"
+#include "seam/regular_file.h"
 
 namespace {
 
@@ -183,7 +184,9 @@ int ClassZFile::OpenStream(const uint16_t* name, const char* mode) {
   if (!CompleteName(full, name)) return 0;
   SystemName sys(full);
   if (!sys.ok) return 0;
-  stream = std::fopen(sys.text, mode);
+  // A FIFO or a device where a file is expected would hold the program in the open or in
+  // its first read; such a name fails here as a missing one does.
+  stream = fopen_regular_file(sys.text, mode);
   if (!stream) return SystemFailure();
   fileopen = 1;
   writable = mode[0] != 'r' || std::strchr(mode, '+') != nullptr;

@@ -120,7 +120,9 @@ class ClassZFile {
   ClassZFile& operator=(const ClassZFile&) = delete;
 
   // Opens an existing file in one of the modes 0-3 (others fail) and positions at 0. A
-  // file that holds a valid pack makes the pack calls work on it.
+  // file that holds a valid pack makes the pack calls work on it. Open and New take only
+  // a regular file: a folder, FIFO or device of that name fails at once, without waiting
+  // (SystemError: EISDIR for a folder, ENXIO for the others).
   int Open(const uint16_t* name, uint8_t mode = ZFILE_MODE_UPDATE);
   int Open(const char* name, uint8_t mode = ZFILE_MODE_UPDATE);
   // Creates or truncates a file for reading and writing.

@@ -15,6 +15,7 @@
 #include "pellax/platform/audio_driver.h"
 #include "pellax/platform/sound_effects.h"
 #include "pellax/platform/video.h"
+#include "seam/regular_file.h"
 
 using namespace audio940;
 
@@ -100,10 +101,11 @@ void audio_shutdown() {
 void music_load(const char* path) {
   CommandBlock* b = ready_block();
   if (!b) return;
-  std::FILE* f = std::fopen(path, "r");
+  // A FIFO or a device of the name would hold the game in the open or the first read.
+  std::FILE* f = fopen_regular_file(path, "r");
   if (!f) {
-    // What was playing goes on; the user learns which file is missing.
-    std::fprintf(stderr, "pellax: cannot open music %s: %s\n", path, std::strerror(errno));
+    // What was playing goes on; the user learns which file is missing or unusable.
+    std::fprintf(stderr, "pellax: cannot open music %s: %s\n", path, regular_file_error(errno));
     return;
   }
   long size = -1;

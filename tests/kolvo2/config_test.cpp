@@ -2,6 +2,7 @@
 // what a damaged, short or forged file gives, and saves that fail at every step.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_records.h"
 #include "tests/engine/core/file_size_limit.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -139,7 +141,7 @@ struct MemoryFile {
     return static_cast<ssize_t>(n);
   }
   static int Close(int) { return 0; }
-  static CFGFILECALLS Calls() { return {Open, Read, nullptr, nullptr, Close, nullptr, nullptr}; }
+  static CFGFILECALLS Calls() { return {Open, Read, nullptr, nullptr, Close, nullptr, nullptr, nullptr, nullptr}; }
 };
 
 TEST_F(CfgTest, AnySingleChangedByteResetsEverything) {
@@ -246,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"VolumeOffTheSteps", [](GAMECONFIG& c) { c.musicvolume = 20; }, 0, -1},
         HostileCase{"ScoresAndKeysAsForged", [](GAMECONFIG& c) {
                       c.scores[3][2] = 0xFFFFFFFF;
-                      c.keypause = 255;
+                      c.keypause = ZBUTTON_STICK;  // a button, however unusual
                       std::memset(c.names[0][0] + 9, 'x', 23);
                     }, 0, -1}),
     [](const ::testing::TestParamInfo<HostileCase>& i) { return i.param.name; });
@@ -284,7 +286,7 @@ struct FaultyCalls {
     return Fails() ? (errno = EIO, -1) : ::rename(a, b);
   }
   static int Unlink(const char* p) { return crash ? 0 : ::unlink(p); }
-  static CFGFILECALLS Calls() { return {Open, Read, Write, Fsync, Close, Rename, Unlink}; }
+  static CFGFILECALLS Calls() { return {Open, Read, Write, Fsync, Close, Rename, Unlink, nullptr, nullptr}; }
 };
 
 class CfgSaveFault : public CfgTest, public ::testing::WithParamInterface<size_t> {
@@ -385,6 +387,128 @@ TEST_F(CfgTest, ReadsInPiecesAndSavesIntoAFolderThatCannotTakeIt) {
   EXPECT_EQ(BytesOf(c), AsLoaded(file));
   // No folder there: nothing is written and the failure is reported.
   EXPECT_EQ(SaveCfg(c, (dir / "missing/Kolvo2.cfg").c_str()), 0);
+}
+
+// ---- keys that name no button ----
+
+// Sealed records whose sums match: a key no button sends becomes its action's default (the
+// direction defaults from the button list given), and the other keys stay.
+TEST_F(CfgTest, KeysThatNameNoButtonGetTheirDefaults) {
+  ZBUTTONLIST list;
+  ZRecord_ButtonDefaults(&list);
+  list.button[ZBUTTONLIST_LEFT] = ZBUTTON_L;  // a turned display's left
+  const struct Case {
+    uint8_t action;
+    uint32_t code;
+    uint32_t loaded;  // the key after the load
+  } cases[] = {
+      {ACTION_TURN, 0xFFFFFFFFu, ZBUTTON_Y},        // -1
+      {ACTION_PAUSE, 0x80000000u, ZBUTTON_START},   // the smallest 32-bit number
+      {ACTION_FASTDROP, 0, ZBUTTON_X},              // no key at all
+      {ACTION_TURNLEFT, 17, ZBUTTON_B},             // between Y and the volume
+      {ACTION_TURNRIGHT, 29, ZBUTTON_A},            // past the stick's push
+      {ACTION_MOVEDOWN, 255, ZBUTTON_DOWN},
+      {ACTION_MOVELEFT, 33, ZBUTTON_L},             // from the list
+      // Codes of buttons stay, however unusual.
+      {ACTION_MOVERIGHT, ZBUTTON_STICK, ZBUTTON_STICK},
+      {ACTION_TURN, ZBUTTON_UPLEFT, ZBUTTON_UPLEFT},
+      {ACTION_PAUSE, ZBUTTON_VOLDOWN, ZBUTTON_VOLDOWN},
+      {ACTION_FASTDROP, ZBUTTON_SELECT, ZBUTTON_SELECT},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "action " << int(k.action) << ", code " << k.code);
+    GAMECONFIG c = Defaults();
+    c.keyturnleft = ZBUTTON_R;  // another key, set by the player, that must stay
+    if (k.action == ACTION_TURNLEFT) c.keyturn = ZBUTTON_R;
+    CfgKey(c, k.action) = k.code;
+    const Bytes file = SaveAs(c);
+    GAMECONFIG loaded;
+    ASSERT_EQ(LoadCfg(loaded, &list, path), 1);  // the sums match: the record is used
+    EXPECT_EQ(CfgKey(loaded, k.action), k.loaded);
+    Bytes expected = AsLoaded(file);
+    Put32(expected, reinterpret_cast<uint8_t*>(&CfgKey(c, k.action)) - reinterpret_cast<uint8_t*>(&c), k.loaded);
+    EXPECT_EQ(BytesOf(loaded), expected) << "only the bad key changes";
+  }
+}
+
+// ---- what stands at the file's name ----
+
+// A folder or a FIFO of the file's name gives the defaults at once: a FIFO's open would wait
+// for a writer that never comes.
+TEST_F(CfgTest, AFolderOrFifoOfTheNameGivesTheDefaultsWithoutWaiting) {
+  {
+    FifoGuard fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    GAMECONFIG c = Load(0);
+    EXPECT_FALSE(fifo.Rescued()) << "the load waited on the FIFO";
+    EXPECT_EQ(BytesOf(c), DefaultImage());
+    // Nor does a save wait on a FIFO left at the temporary name.
+    ASSERT_EQ(std::rename(path, (path + "_tmp").c_str()), 0);
+    EXPECT_EQ(SaveCfg(c, path), 0);
+    EXPECT_FALSE(fifo.Rescued()) << "the save waited on the FIFO";
+    EXPECT_NE(access(path, F_OK), 0);
+  }
+  ASSERT_EQ(mkdir(path, 0755), 0);
+  EXPECT_EQ(BytesOf(Load(0)), DefaultImage());
+}
+
+struct KeepCalls {
+  static inline std::string racer;  // a name another process takes just before the rename
+  static int Unsupported(const char*, const char*) { return errno = EINVAL, -1; }
+  static int Racing(const char* from, const char* to) {
+    if (racer == to) WriteWholeFile(racer, Bytes{'r'});
+    return CfgSystemCalls().rename_noreplace(from, to);
+  }
+  static CFGFILECALLS With(int (*rename)(const char*, const char*)) {
+    CFGFILECALLS c = CfgSystemCalls();
+    c.rename_noreplace = rename;
+    return c;
+  }
+};
+
+// A file set aside takes the first free name and never replaces one kept before, with the
+// one-step rename, with the link and unlink that stand in for it, and when another process
+// takes a name at the last moment.
+TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
+  const struct Case {
+    const char* what;
+    std::vector<std::string> before;  // suffixes kept already
+    const char* kept;
+    CFGFILECALLS calls;
+    const char* racer;
+  } cases[] = {
+      {"none kept", {}, ".bad", CfgSystemCalls(), nullptr},
+      {"one kept", {".bad"}, ".bad.1", CfgSystemCalls(), nullptr},
+      {"two kept", {".bad", ".bad.1"}, ".bad.2", CfgSystemCalls(), nullptr},
+      {"a gap", {".bad", ".bad.2"}, ".bad.1", CfgSystemCalls(), nullptr},
+      {"by link, one kept", {".bad"}, ".bad.1", KeepCalls::With(KeepCalls::Unsupported), nullptr},
+      {"by link, none kept", {}, ".bad", KeepCalls::With(KeepCalls::Unsupported), nullptr},
+      {"a name taken meanwhile", {".bad"}, ".bad.2", KeepCalls::With(KeepCalls::Racing), ".bad.1"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    dir.Clear();
+    for (size_t i = 0; i < k.before.size(); ++i)
+      ASSERT_TRUE(WriteWholeFile(path + k.before[i], Bytes(3, static_cast<uint8_t>('a' + i))));
+    KeepCalls::racer = k.racer ? path + k.racer : "";
+    ASSERT_TRUE(WriteWholeFile(path, Bytes{'d', 'a', 'm', 'a', 'g', 'e', 'd'}));
+    std::string kept;
+    ASSERT_EQ(KeepCfgAside(path, kept, k.calls), 1) << std::strerror(errno);
+    EXPECT_EQ(kept, path + k.kept);
+    EXPECT_EQ(ReadWholeFile(kept), (Bytes{'d', 'a', 'm', 'a', 'g', 'e', 'd'}));
+    EXPECT_NE(access(path, F_OK), 0) << "the name is free for the next save";
+    for (size_t i = 0; i < k.before.size(); ++i)
+      EXPECT_EQ(ReadWholeFile(path + k.before[i]), Bytes(3, static_cast<uint8_t>('a' + i))) << k.before[i];
+    if (k.racer) {
+      EXPECT_EQ(ReadWholeFile(path + k.racer), Bytes{'r'});
+    }
+  }
+  // Nothing to set aside: a failure, and nothing made.
+  dir.Clear();
+  std::string kept;
+  EXPECT_EQ(KeepCfgAside(path, kept), 0);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_TRUE(kept.empty());
 }
 
 }  // namespace

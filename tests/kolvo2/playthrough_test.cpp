@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -26,6 +27,7 @@
 #include "kolvo2/highscore_code.h"
 #include "tests/kolvo2/data_folder.h"
 #include "tests/kolvo2/loopback_server.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/tools/tool_run.h"
 
 #ifndef KOLVO2_PROGRAM
@@ -477,20 +479,65 @@ TEST(Program, AGoodRecordIsNotSetAside) {
   EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record(9000, 8000, 7000).Sealed());
 }
 
-// A record that cannot be saved (its name taken by a folder): the player is told so at the
-// quit, and the game still ends normally, leaving neither the folder nor a temporary file
-// changed.
+// A second damaged record goes aside beside the first one kept, never over it.
+TEST(Program, ASecondDamagedRecordKeepsTheFirstOneSetAside) {
+  Playground p;
+  const Bytes first = {'f', 'i', 'r', 's', 't'};
+  const Bytes second = {'s', 'e', 'c', 'o', 'n', 'd'};
+  WriteWholeFile(p / "Kolvo2.cfg.bad", first);
+  WriteWholeFile(p / "Kolvo2.cfg", second);
+  const Outcome out = QuitAtTheTitle(p.dir.path());
+  EXPECT_EQ(out.exitcode, 0) << out.said;
+  EXPECT_NE(out.said.find("the old file is kept as Kolvo2.cfg.bad.1\n"), std::string::npos) << out.said;
+  EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg.bad"), first);
+  EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg.bad.1"), second);
+  EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record().Sealed());
+}
+
+// A folder or a FIFO of the record's name: the game starts from the defaults at once (a
+// FIFO's open would wait for a writer for ever), says so, sets it aside and saves its record.
+TEST(Program, AFolderOrFifoOfTheRecordsNameIsSetAside) {
+  const struct Case {
+    const char* what;
+    const char* says;
+    bool fifo;
+  } cases[] = {
+      {"a FIFO", "kolvo2: Kolvo2.cfg is not a regular file (a FIFO, a device or a socket): the game starts "
+                 "from the defaults; the old file is kept as Kolvo2.cfg.bad\n", true},
+      {"a folder", "kolvo2: Kolvo2.cfg is a folder, not a file: the game starts from the defaults; the old "
+                   "file is kept as Kolvo2.cfg.bad\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Playground p;
+    std::unique_ptr<FifoGuard> fifo;
+    if (c.fifo)
+      fifo = std::make_unique<FifoGuard>(p / "Kolvo2.cfg");
+    else
+      ASSERT_EQ(mkdir((p / "Kolvo2.cfg").c_str(), 0755), 0);
+    const Outcome out = QuitAtTheTitle(p.dir.path());
+    EXPECT_EQ(out.exitcode, 0) << out.said;
+    EXPECT_NE(out.said.find(c.says), std::string::npos) << out.said;
+    struct stat st;
+    ASSERT_EQ(lstat((p / "Kolvo2.cfg.bad").c_str(), &st), 0);
+    EXPECT_TRUE(c.fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+    EXPECT_EQ(ReadWholeFile(p / "Kolvo2.cfg"), Record().Sealed());
+  }
+}
+
+// A record that cannot be saved (a folder where its temporary file goes): the player is
+// told so at the quit, and the game still ends normally, leaving the folder as it was.
 TEST(Program, ARecordThatCannotBeSavedIsReported) {
   Playground p;
-  ASSERT_EQ(mkdir((p / "Kolvo2.cfg").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((p / "Kolvo2.cfg_tmp").c_str(), 0755), 0);
   const Outcome out = QuitAtTheTitle(p.dir.path());
   EXPECT_EQ(out.exitcode, 0) << out.said;
   EXPECT_NE(out.said.find("kolvo2: cannot save Kolvo2.cfg: Is a directory"), std::string::npos) << out.said;
   EXPECT_NE(out.said.find("gp2xmenu"), std::string::npos) << out.said;
   struct stat st;
-  EXPECT_EQ(stat((p / "Kolvo2.cfg").c_str(), &st), 0);
+  EXPECT_EQ(stat((p / "Kolvo2.cfg_tmp").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
-  EXPECT_NE(access((p / "Kolvo2.cfg_tmp").c_str(), F_OK), 0);
+  EXPECT_NE(access((p / "Kolvo2.cfg").c_str(), F_OK), 0);
 }
 
 // Packs missing or damaged: a picture that cannot be loaded ends the program with its

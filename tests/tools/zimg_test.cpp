@@ -3,10 +3,14 @@
 // failures it must report in words.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "engine/graphics/zsurf_format.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tools/tool_run.h"
 #include "tests/engine/graphics/ldr_test_images.h"
@@ -165,6 +169,43 @@ TEST_F(ZimgTool, FailuresSayWhatWentWrongAndLeaveNoFile) {
     EXPECT_EQ(run.status, 1) << run.output;
     EXPECT_NE(run.output.find("cannot write " + dir / "no/such/folder/out.bmp"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("No such file or directory"), std::string::npos) << run.output;
+  }
+}
+
+// A FIFO or a folder named as the picture to read or the BMP to write: zimg says which and
+// fails at once rather than wait for the FIFO's other end, and leaves the name as it was.
+TEST_F(ZimgTool, RefusesAFifoOrAFolderAtEitherName) {
+  ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));
+  const struct Case {
+    const char* what;
+    bool fifo;
+    bool input;  // else the output
+  } cases[] = {
+      {"a FIFO to read", true, true},
+      {"a folder to read", false, true},
+      {"a FIFO to write", true, false},
+      {"a folder to write", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = dir / (c.input ? "other.png" : "other.bmp");
+    std::unique_ptr<FifoGuard> fifo;
+    if (c.fifo)
+      fifo = std::make_unique<FifoGuard>(name);
+    else
+      ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+    const ToolRun run = Zimg(c.input ? name + " " + out : dir / "in.png" + " " + name);
+    EXPECT_NE(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find(name), std::string::npos) << run.output;
+    if (fifo) {
+      EXPECT_FALSE(fifo->Rescued()) << "zimg waited on the FIFO";
+    }
+    struct stat st;
+    ASSERT_EQ(lstat(name.c_str(), &st), 0);
+    EXPECT_TRUE(c.fifo ? S_ISFIFO(st.st_mode) : S_ISDIR(st.st_mode));
+    fifo.reset();
+    dir.Clear();
+    ASSERT_TRUE(WriteWholeFile(dir / "in.png", SamplePng()));
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "host/gp2x_host.h"
 #include "seam/gp2x_seam.h"
+#include "seam/regular_file.h"
 #include "sound/qssSpeaker.h"
 #include "tools/tool_usage.h"
 
@@ -80,7 +81,7 @@ void putLe32(uint8_t* p, uint32_t v) {
 // (UINT64_MAX: as it is). Returns the frames the recording holds, or -1 for a file not in
 // the recording's plain layout (44-byte header), which is left as it is.
 int64_t trimRecording(const char* path, uint64_t frames) {
-  FILE* f = fopen(path, "r+b");
+  FILE* f = fopen_regular_file(path, "r+b");
   if (!f) return -1;
   int64_t held = -1;
   uint8_t h[44];

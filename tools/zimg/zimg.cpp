@@ -24,6 +24,7 @@
 #include "engine/graphics/zldr_loader.h"
 #include "engine/graphics/zsurf_2d.h"
 #include "engine/graphics/zsurf_2drgba.h"
+#include "seam/regular_file.h"
 #include "tools/tool_usage.h"
 
 namespace {
@@ -124,7 +125,7 @@ bool WriteBmpWithAlpha(const Z2DSurfaceRGBA& image, const char* path) {
       image.GetPixel(int32_t(x), int32_t(y), colour, alpha);
       Put32(out, uint32_t(alpha) << 24 | (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF));
     }
-  std::FILE* f = std::fopen(path, "wb");
+  std::FILE* f = fopen_regular_file(path, "wb");
   if (!f) return false;
   bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
   int error = ok ? 0 : errno;
@@ -165,7 +166,7 @@ int main(int argc, char** argv) {
   // A name that asks for another kind of file would get BMP bytes under it.
   if (!NamesBmp(outname))
     return Mistake(std::string(outname) + ": zimg writes BMP files only; name the output *.bmp");
-  std::FILE* f = std::fopen(in, "rb");
+  std::FILE* f = fopen_regular_file(in, "rb");
   if (!f) {
     std::fprintf(stderr, "zimg: cannot open %s: %s\n", in, std::strerror(errno));
     return 1;

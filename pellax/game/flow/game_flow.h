@@ -35,7 +35,7 @@ struct zone_info {
 };
 extern const zone_info kZones[kZoneCount];
 
-// Whether a file (a marker, a trophy, a custom track) opens for reading.
+// Whether a file (a marker, a trophy, a custom track) opens for reading: data_file_present.
 bool file_exists(const char* name);
 void camera_home();
 void start_title_decorations();

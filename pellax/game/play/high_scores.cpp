@@ -11,6 +11,7 @@
 #include "pellax/game/render/stroke_font.h"
 #include "pellax/platform/audio.h"
 #include "pellax/platform/input.h"
+#include "seam/regular_file.h"
 
 high_score_table_t high_score_table;
 int32_t initials_cursor = 0;
@@ -98,8 +99,13 @@ int32_t insert_high_score(const char* initials, int32_t score) {
 
 void load_high_scores() {
   high_score_table_t& t = high_score_table;
-  std::FILE* f = std::fopen(kScoreFile, "rb");
+  std::FILE* f = fopen_regular_file(kScoreFile, "rb");
   if (!f) {
+    // Only a missing file is the first run's; anything else there is said, and replaced by
+    // the next save.
+    if (errno != ENOENT)
+      std::fprintf(stderr, "pellax: cannot read the high scores (%s): %s; the default table is used\n",
+                   kScoreFile, regular_file_error(errno));
     static const char* const names[kScoreEntries] = {"KWO", "TAM", "RUV", "LIB", "NOX", "FEP"};
     t.count = kScoreEntries;
     for (int i = 0; i < kScoreEntries; ++i) set_entry(i, names[i], 60000 - 10000 * i);
@@ -137,9 +143,9 @@ int32_t save_high_scores() {
     put32(data + 8 + 8 * i, t.scores[i]);
   }
   const size_t size = size_t(4 + 8 * count);
-  const int fd = ::open(kScoreTemp, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int fd = open_regular_file(kScoreTemp, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) {
-    std::fprintf(stderr, "pellax: cannot save the high scores (%s): %s\n", kScoreTemp, std::strerror(errno));
+    std::fprintf(stderr, "pellax: cannot save the high scores (%s): %s\n", kScoreTemp, regular_file_error(errno));
     return -1;
   }
   const bool written = write_all(fd, data, size) && ::fsync(fd) == 0;

@@ -2,12 +2,16 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "engine/core/zmod_file.h"
 #include "tests/engine/core/file_size_limit.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -95,6 +99,62 @@ TEST_F(FileTest, OpenModesAndFailures) {
   EXPECT_EQ(file.Write("a", 1), 0);  // read-only mode
   ASSERT_EQ(file.Open(dir / "x.bin", ZFILE_MODE_WRITE), 1);  // "wb" truncates
   EXPECT_EQ(file.Size(), 0u);
+}
+
+// Only a regular file opens: a folder, a FIFO or a device of the name fails at once, for
+// every call that opens by name (a FIFO's open would wait for its other end for ever).
+TEST_F(FileTest, OnlyRegularFilesOpenAndNothingWaitsOnAFifo) {
+  const struct Stand {
+    const char* what;
+    int error;
+    std::function<bool(const std::string&)> make;  // sets the name up; false: cannot here
+  } stands[] = {
+      {"a FIFO", ENXIO, nullptr},
+      {"a folder", EISDIR, [](const std::string& p) { return mkdir(p.c_str(), 0700) == 0; }},
+      {"a device", ENXIO, [](const std::string& p) { return symlink("/dev/null", p.c_str()) == 0; }},
+  };
+  const struct Call {
+    const char* what;
+    std::function<int(ClassZFile&, const std::string&)> call;  // the result for failure is 0
+  } calls[] = {
+      {"Open to read", [](ClassZFile& f, const std::string& p) { return f.Open(p.c_str(), ZFILE_MODE_READ); }},
+      {"Open to update", [](ClassZFile& f, const std::string& p) { return f.Open(p.c_str(), ZFILE_MODE_UPDATE); }},
+      {"Open to write", [](ClassZFile& f, const std::string& p) { return f.Open(p.c_str(), ZFILE_MODE_WRITE); }},
+      {"New", [](ClassZFile& f, const std::string& p) { return f.New(p.c_str()); }},
+      {"Size", [](ClassZFile& f, const std::string& p) { return static_cast<int>(f.SizeC(p.c_str())); }},
+  };
+  ASSERT_EQ(mkdir((dir / "res").c_str(), 0700), 0);
+  const std::string name = dir / "res/gfx.zpk";
+  for (const Stand& s : stands) {
+    for (const Call& c : calls) {
+      SCOPED_TRACE(std::string(s.what) + ", " + c.what);
+      dir.Clear();
+      ASSERT_EQ(mkdir((dir / "res").c_str(), 0700), 0);
+      std::unique_ptr<FifoGuard> fifo;
+      if (s.make)
+        ASSERT_TRUE(s.make(name));
+      else
+        fifo = std::make_unique<FifoGuard>(name);
+      ClassZFile f;
+      EXPECT_EQ(c.call(f, name), 0);
+      EXPECT_EQ(f.IsOpen(), 0);
+      if (std::string(c.what) != "Size") {  // Size opens a file object of its own
+        EXPECT_EQ(f.SystemError(), s.error) << std::strerror(f.SystemError());
+      }
+      EXPECT_EQ(f.PackValid(), 0);
+      if (fifo) {
+        EXPECT_FALSE(fifo->Rescued()) << "the call waited on the FIFO";
+      }
+    }
+  }
+  // A pack's new entry from a FIFO fails as a missing file does, the pack unchanged.
+  dir.Clear();
+  ClassZFile pack;
+  ASSERT_EQ(pack.PackNew((dir / "p.zpk").c_str()), ZPK_OK);
+  FifoGuard fifo(dir / "entry.bin");
+  EXPECT_EQ(pack.PackAddFile((dir / "entry.bin").c_str(), false, ZPK_STORE_RAW), ZPK_NOTFOUND);
+  EXPECT_FALSE(fifo.Rescued()) << "the pack waited on the FIFO";
+  EXPECT_EQ(pack.PackContainFiles(), 0u);
 }
 
 TEST_F(FileTest, SizeMeasuresWithoutMovingAndComparesNamesExactly) {

@@ -6,12 +6,14 @@
 
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include "pellax/audio940/core.h"
 #include "pellax/audio940/program_image.h"
 #include "pellax/base/random.h"
 #include "tests/pellax/audio940/ogg_oracle.h"
 #include "tests/pellax/platform/audio_fixture.h"
+#include "tests/support/fifo_guard.h"
 
 using namespace audio940;
 
@@ -208,13 +210,18 @@ TEST_F(AudioStepTest, MusicLoadCopiesAWholeFileAndPublishesItOrChangesNothing) {
   write_file("fast.ogg", with_format(tone, 2, 96000));
   write_file("mono.ogg", with_format(tone, 1, 48000));
   write_file("text.ogg", std::vector<uint8_t>(5000, 'x'));
+  // ...and what is not a file at all: the open of a FIFO would wait for a writer for ever.
+  ASSERT_EQ(mkdir("folder.ogg", 0755), 0);
+  FifoGuard fifo("fifo.ogg");
+  ASSERT_TRUE(fifo.Made());
   struct refusal {
     const char* name;
     const char* says;
   };
   for (const refusal& r : {refusal{"missing.ogg", "cannot open"}, refusal{"empty.ogg", "empty"},
                            refusal{"big.ogg", "larger"}, refusal{"fast.ogg", "96000 Hz with 2 channels"},
-                           refusal{"mono.ogg", "48000 Hz with 1 channel,"}, refusal{"text.ogg", "not an Ogg Vorbis"}}) {
+                           refusal{"mono.ogg", "48000 Hz with 1 channel,"}, refusal{"text.ogg", "not an Ogg Vorbis"},
+                           refusal{"fifo.ogg", "Not a regular file"}, refusal{"folder.ogg", "Is a directory"}}) {
     const char* name = r.name;
     testing::internal::CaptureStderr();
     music_load(name);
@@ -226,6 +233,7 @@ TEST_F(AudioStepTest, MusicLoadCopiesAWholeFileAndPublishesItOrChangesNothing) {
     EXPECT_EQ(b().music_data_ready, 1u) << name;
     EXPECT_EQ(std::memcmp(arm940_mem + kMusicAddress, bytes.data(), bytes.size()), 0) << name;
   }
+  EXPECT_FALSE(fifo.Rescued()) << "the load waited on the FIFO";
   // A file of exactly the bound fits, and nothing beyond the music area is touched.
   const uint8_t ring_before = arm940_mem[kRingAddress];
   {

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "pellax/game/flow/data_files.h"
 #include "pellax/game/render/world_image.h"
 #include "tests/support/pellax_audio_double.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -94,6 +96,48 @@ TEST_F(DataFilesTest, CustomMusicPicksAnExistingTrackOrGivesUp) {
   ASSERT_EQ(audio_events().size(), 1u);
   EXPECT_EQ(audio_events()[0].name, "music_load");
   EXPECT_EQ(audio_events()[0].path, "custommusic/7.ogg");
+}
+
+// What is not a regular file is read and written by none of the helpers, and none waits
+// on a FIFO: the custom music gives up, a picture stays black, a marker is not made.
+TEST_F(DataFilesTest, NoHelperTakesOrWaitsOnAFifoOrAFolder) {
+  const struct Case {
+    const char* what;
+    bool fifo;
+    const char* error;
+  } cases[] = {
+      {"FIFO", true, "Not a regular file (a FIFO, a device or a socket)"},
+      {"folder", false, "Is a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(std::system("rm -rf custommusic *.lvl trophy"), 0);
+    ASSERT_EQ(mkdir("custommusic", 0755), 0);
+    const std::string picture = std::string(c.what) + ".lvl", marker = std::string(c.what) + "-marker";
+    std::vector<std::string> names = {picture, marker};
+    for (int i = 1; i <= 10; ++i) names.push_back("custommusic/" + std::to_string(i) + ".ogg");
+    std::vector<std::unique_ptr<FifoGuard>> fifos;
+    for (const std::string& name : names) {
+      if (c.fifo)
+        fifos.push_back(std::make_unique<FifoGuard>(name));
+      else
+        ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+    }
+    audio_standin_reset();
+    std::fill(image_slot(5), image_slot(5) + kCanvasPixels, uint16_t(0x0F0F));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(play_random_custom_music(), 0);
+    EXPECT_EQ(load_image_file(picture.c_str(), 5), -1);
+    EXPECT_EQ(create_marker_file(marker.c_str()), -1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(audio_events().empty());
+    EXPECT_EQ(std::count(image_slot(5), image_slot(5) + kCanvasPixels, 0), kCanvasPixels);
+    for (const auto& f : fifos) EXPECT_FALSE(f->Rescued()) << "a helper waited on a FIFO";
+    EXPECT_NE(said.find("pellax: cannot open picture " + picture + ": " + c.error + "\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("pellax: cannot create " + marker + ": " + c.error + "\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("pellax: custommusic/3.ogg: " + std::string(c.error) + ": not used\n"), std::string::npos)
+        << said;
+  }
 }
 
 TEST_F(DataFilesTest, MusicSizeProbeKeepsTheOldValueWithoutAFile) {

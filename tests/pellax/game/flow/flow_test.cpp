@@ -11,9 +11,11 @@
 #include <fstream>
 #include <utility>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,6 +32,7 @@
 #include "pellax/game/render/world_image.h"
 #include "pellax/platform/video.h"
 #include "tests/pellax/game/game_fixture.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -169,6 +172,58 @@ TEST_F(FlowTest, LevelSelectUnlocksFromMarkerFiles) {
     EXPECT_EQ(ending_open, r.ending);
     EXPECT_EQ(perfect_ending_open, r.perfect);
     EXPECT_EQ(count_of_kind(112), r.timed_shapes);
+  }
+}
+
+// A FIFO or a folder where the level select and the zone's set-up look for a marker, a
+// trophy or the custom music counts as no file, is named once, and holds nothing up: a
+// FIFO's open would wait for a writer for ever.
+TEST_F(FlowTest, AFifoOrFolderOfADataFilesNameIsNoFileAndWaitsForNothing) {
+  const struct Case {
+    const char* what;
+    bool fifo;
+    const char* says;
+  } cases[] = {
+      {"FIFOs", true, "Not a regular file (a FIFO, a device or a socket): not used\n"},
+      {"folders", false, "Is a directory: not used\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::system("rm -rf spangels miner custommusic");
+    ASSERT_EQ(mkdir("custommusic", 0755), 0);
+    std::vector<std::unique_ptr<FifoGuard>> fifos;
+    for (const char* name : {"spangels", "miner", "custommusic/1.ogg"}) {
+      if (c.fifo)
+        fifos.push_back(std::make_unique<FifoGuard>(name));
+      else
+        ASSERT_EQ(mkdir(name, 0755), 0);
+    }
+    testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    for (int32_t& z : zone_open) z = 0;
+    game_state = kStateTitle;
+    press(b::kA);
+    ASSERT_EQ(game_state, kStateLevelSelect);
+    frames(3);
+    EXPECT_EQ(zone_open[1], 0);
+    EXPECT_EQ(zone_trophy[0], 0);
+    audio_events().clear();
+    press(b::kB);  // VESTA, which plays the custom music when "custommusic/1.ogg" is a file
+    for (int i = 0; i < 40 && game_state == kStateLevelSelect; ++i) frames(1);
+    ASSERT_EQ(game_state, kStateGetReady);
+    EXPECT_EQ(custom_music, 0);
+    std::string track;
+    for (const audio_event& e : audio_events())
+      if (e.name == "music_load") track = e.path;
+    EXPECT_EQ(track, "level1.ogg");
+    for (const auto& f : fifos) EXPECT_FALSE(f->Rescued()) << "the game waited on a FIFO";
+    const std::string said = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    for (const char* name : {"spangels", "miner", "custommusic/1.ogg"})
+      EXPECT_EQ(said.find(std::string("pellax: ") + name + ": " + c.says),
+                said.rfind(std::string("pellax: ") + name + ": " + c.says))
+          << name << " is named once: " << said;
+    EXPECT_NE(said.find(std::string("pellax: custommusic/1.ogg: ") + c.says), std::string::npos) << said;
   }
 }
 

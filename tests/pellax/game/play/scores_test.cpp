@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "pellax/game/play/messages.h"
 #include "tests/engine/core/file_size_limit.h"
 #include "tests/pellax/game/game_fixture.h"
+#include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -249,6 +251,49 @@ TEST_F(ScoreFileTest, AnUnwritableFolderIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(save_high_scores(), -1);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot save the high scores"), std::string::npos);
   EXPECT_EQ(read(), std::string(old.begin(), old.end()));
+}
+
+// A FIFO or a folder named "pellax.dat" or as its temporary file: the load gives the default
+// table and says why, the save fails or replaces the FIFO, and neither waits on a FIFO.
+TEST_F(ScoreFileTest, AFifoOrFolderOfTheFilesNamesWaitsForNothing) {
+  const struct Case {
+    const char* what;
+    const char* name;
+    bool fifo;
+    int saved;  // what the save gives
+  } cases[] = {
+      {"a FIFO as the file", "pellax.dat", true, 0},  // the saved file takes the name
+      {"a folder as the file", "pellax.dat", false, -1},
+      {"a FIFO as the temporary file", "pellax.dat.new", true, -1},
+      {"a folder as the temporary file", "pellax.dat.new", false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(std::system("rm -rf pellax.dat pellax.dat.new"), 0);
+    std::unique_ptr<FifoGuard> fifo;
+    if (c.fifo)
+      fifo = std::make_unique<FifoGuard>(c.name);
+    else
+      ASSERT_EQ(mkdir(c.name, 0755), 0);
+    high_score_table.count = 0;
+    testing::internal::CaptureStderr();
+    load_high_scores();
+    insert_high_score("NEW", 70000);
+    EXPECT_EQ(save_high_scores(), c.saved);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(high_score_table.count, 6);
+    EXPECT_STREQ(high_score_table.initials[0], "NEW");
+    if (fifo) {
+      EXPECT_FALSE(fifo->Rescued()) << "the scores waited on the FIFO";
+    }
+    if (std::string(c.name) == "pellax.dat") {
+      EXPECT_NE(said.find("pellax: cannot read the high scores (pellax.dat): "), std::string::npos) << said;
+    }
+    EXPECT_EQ(c.saved == 0, said.find("cannot save the high scores") == std::string::npos) << said;
+    if (c.saved == 0) {
+      EXPECT_EQ(read().size(), 4u + 8 * 6);
+    }
+  }
 }
 
 // A disk that fills up in the middle of the save: the save fails, and the old table
