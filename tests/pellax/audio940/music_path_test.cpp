@@ -3,7 +3,11 @@
 // emulated core, counted from its first instruction (never wall time).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -180,6 +184,33 @@ TEST_F(MusicCostTest, AStreamThatKeepsFailingCostsATenthOfTheCoreAtMost) {
       EXPECT_LE(cost, kBlockBudget / 10) << "second " << second;
       RecordProperty(std::string(c.name) + " second " + std::to_string(second), std::to_string(cost));
     }
+  }
+}
+
+// The music fuzz target's corpus, which the fuzzer runs on the program compiled for this
+// machine, played by the image on the emulated core: no fault, every block mixed.
+class MusicCorpusTest : public MusicCostTest {
+ protected:
+  void SetUp() override {
+    emulated_ = true;  // not counted: the count slows the core
+    CoreTest::SetUp();
+  }
+};
+
+TEST_F(MusicCorpusTest, PlaysOnTheImage) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(MUSIC_FUZZ_CORPUS)) files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    if (file != files.front()) restart();
+    std::ifstream in(file, std::ios::binary);
+    load_music(std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    b().music_enable = 1;
+    per_block(12);
+    EXPECT_EQ(arm_->fault(), "");
+    EXPECT_EQ(b().music_busy, 0u);
   }
 }
 
