@@ -171,6 +171,7 @@ TEST_F(MusicCostTest, AStreamThatKeepsFailingCostsATenthOfTheCoreAtMost) {
   };
   const failing_case cases[] = {
       {"tags larger than the arena", ogg_oracle::tagged_stream(0.3, 600000)},
+      {"twenty links", ogg_oracle::chained_stream(20, 0.3)},
       {"garbage", std::vector<uint8_t>(40000, 0xA7)},
   };
   for (const failing_case& c : cases) {
