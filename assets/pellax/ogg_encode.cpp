@@ -5,7 +5,7 @@
 
 namespace pxsynth {
 
-std::vector<uint8_t> encode_ogg(const Stereo& sound, float quality, uint32_t serial) {
+std::vector<uint8_t> encode_ogg(const Stereo& sound, float quality, uint32_t serial, const std::string& note) {
   std::vector<uint8_t> out;
   vorbis_info info;
   vorbis_info_init(&info);
@@ -16,6 +16,7 @@ std::vector<uint8_t> encode_ogg(const Stereo& sound, float quality, uint32_t ser
   vorbis_comment comment;
   vorbis_comment_init(&comment);
   vorbis_comment_add_tag(&comment, "TITLE", "pellax");
+  if (!note.empty()) vorbis_comment_add_tag(&comment, "COMMENT", note.c_str());
   vorbis_dsp_state dsp;
   vorbis_block block;
   vorbis_analysis_init(&dsp, &info);

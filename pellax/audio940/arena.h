@@ -1,6 +1,8 @@
 // The decoder's memory: an arena in the second core's memory with LIFO free lists for five
-// size classes (64, 256, 1,024, 4,096 and 16,384 bytes) and large blocks of their exact size
-// that come back only when the arena is reset.
+// size classes (64, 256, 1,024, 4,096 and 16,384 bytes) and large blocks of their exact size.
+// Freed large blocks are served again, first fit in address order, merged with free
+// neighbours and given back to the top when they reach it: the decoder grows a packet that
+// spans many pages one reallocation a page.
 //
 // Each block has a 16-byte header (a pad word, the free-list link, the class 0..4 or a large
 // block's byte size, and the guard 0x13578642 while allocated, 0 once freed) so that the
@@ -20,6 +22,9 @@ constexpr uint32_t kArenaGuard = 0x13578642;
 
 // Empties the arena: top = base, no free blocks; it may grow up to limit.
 void arena_reset(Arena& arena, uint32_t base, uint32_t limit);
+// The largest request the arena of this thread's core could serve now without a class's
+// free block: the room above the top or the biggest freed large block.
+uint32_t arena_largest_free(const Arena& arena);
 
 // Runs fn(context) with the arena's escape armed: an allocation (or a calloc or realloc)
 // the arena cannot serve while fn runs returns to here at once instead of handing the

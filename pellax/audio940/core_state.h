@@ -40,6 +40,8 @@ constexpr uint32_t kArenaClassBytes[kArenaClasses] = {64, 256, 1024, 4096, 16384
 struct Arena {
   uint32_t base, top, limit;
   uint32_t free_list[kArenaClasses];  // header addresses, 0 for none
+  uint32_t large_free;  // freed large blocks in address order, neighbours merged; 0 for none
+  uint32_t refused;     // bytes of the last request the arena could not serve
 };
 
 struct DataSource {
@@ -75,6 +77,15 @@ struct CoreState {
   uint32_t ring_read, ring_write;
   uint32_t ring_address, music_output, arena_address;
   uint32_t next_block;      // the block the mixer fills next: 0 A, 1 B, strictly in turn
+  uint32_t blocks_mixed;    // since the start, wrapping: the program's only clock
+  // The decoder's work in units the program can count alike on every core: stream bytes
+  // read and arena bytes handed out (wrapping).
+  uint32_t work;
+  uint32_t music_work_from;    // `work` when the music stream was last opened
+  uint32_t music_waiting;      // a music stream that failed is not opened again...
+  uint32_t music_retry_block;  // ...before this many blocks were mixed
+  uint32_t music_end_known;    // music_end holds for the file loaded (cleared by a rewind)
+  uint32_t music_end;          // the music file's bytes up to the end of its last page
   DataSource source;
   DecodeOutput output;
   Arena arena;

@@ -16,6 +16,13 @@ namespace audio940 {
 // Returns the decoder's result: 0 when it opened, negative when not (the stream then reads
 // as empty); the arena running out during the open counts as not opening.
 int ogg_mem_open(uint32_t data, uint32_t length, uint32_t output, uint32_t output_limit, uint32_t arena);
+// The length of the stream at [data, data + length) up to the end of its last whole Ogg
+// page: a walk over the page headers, each found where the one before ends, or, past bytes
+// that are no page, within 16 KB after them. Bytes after the last page
+// (a tail of other data, a page cut short) are left out, so the decoder's search for the
+// last page, which reads back from the end a chunk at a time, starts at the stream's end.
+// 0 when no page is found. The range is cut to the memory first.
+uint32_t ogg_pages_end(uint32_t data, uint32_t length);
 // Decodes up to 2,048 bytes (16-bit samples, interleaved stereo) and appends them to the
 // output, as much as it still holds. Damaged stretches (holes) are skipped. Returns the
 // bytes appended; 0 at the end of the stream, on a decoder error, when the arena runs out

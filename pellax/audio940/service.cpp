@@ -16,6 +16,13 @@ namespace {
 PX940_PER_CORE Core t_core;
 
 constexpr uint32_t kPrimedSamples = 25000;
+// A music stream that fails (does not open, or ends without a sample) is tried again only
+// after a block for every kWorkPerBlock units of work its attempt took, so that a file that
+// keeps failing takes at most about a tenth of the core's time and the effects play on.
+// The costliest failing streams measured on the image (chained ones, whose every link sets
+// a decoder up) take about 10 instructions a unit: their retries then cost about 2 % of the
+// 9.29 M cycles a block has, which leaves room for streams dearer per unit.
+constexpr uint32_t kWorkPerBlock = 20000;
 // A new effect never cuts off one of the three hit sounds this early in its playing.
 constexpr uint32_t kHitGuardSamples = 12000;
 
@@ -63,7 +70,8 @@ void decode_effect(CoreState& st, const CommandBlock& b, uint32_t k, uint32_t to
   if (!st.stream_open) {
     st.stream_open = 1;
     st.decoded_bytes = 0;
-    if (ogg_mem_open(word_get(b.sfx_offset[k]), word_get(b.sfx_length[k]), st.sfx_pcm_addr[k],
+    const uint32_t offset = word_get(b.sfx_offset[k]);
+    if (ogg_mem_open(offset, ogg_pages_end(offset, word_get(b.sfx_length[k])), st.sfx_pcm_addr[k],
                      effect_limit(k, to_decode), st.arena_address) != 0) {
       arm940_log_text("effect stream does not open");
       arm940_log_value(k);
@@ -92,6 +100,8 @@ void rewind_music(CoreState& st, CommandBlock& b) {
   if (st.music_stopped) st.ring_read = st.ring_write;
   st.music_primed = ring_buffered(st) >= kPrimedSamples;
   st.music_failure_told = 0;
+  st.music_waiting = 0;
+  st.music_end_known = 0;
   if (st.stream_open) ogg_mem_close();
   st.stream_open = 0;
 }
@@ -101,10 +111,17 @@ void rewind_music(CoreState& st, CommandBlock& b) {
 bool read_music(CoreState& st, CommandBlock& b) {
   word_set(b.effects_ready, 1);
   if (!st.stream_open) {
+    if (st.music_waiting && static_cast<int32_t>(st.blocks_mixed - st.music_retry_block) < 0) return false;
+    st.music_waiting = 0;
     st.stream_open = 1;
     st.music_samples = 0;
-    uint32_t offset = word_get(b.music_offset), length = word_get(b.music_length);
-    if (ogg_mem_open(offset, length, st.music_output, kDecodeChunk, st.arena_address) != 0) {
+    st.music_work_from = st.work;
+    const uint32_t offset = word_get(b.music_offset);
+    if (!st.music_end_known) {
+      st.music_end = ogg_pages_end(offset, word_get(b.music_length));
+      st.music_end_known = 1;
+    }
+    if (ogg_mem_open(offset, st.music_end, st.music_output, kDecodeChunk, st.arena_address) != 0) {
       if (!st.music_failure_told) arm940_log_text("music does not open");
       st.music_failure_told = 1;
       return false;
@@ -118,10 +135,14 @@ bool read_music(CoreState& st, CommandBlock& b) {
   }
   const uint32_t n = ogg_mem_decode();
   if (n == 0) {
-    // The end (or a decoder error): the next pass opens the file from its start again.
+    // The end (or a decoder error): the next pass opens the file from its start again, or,
+    // when not a sample came of it, the pass after the wait its attempt earned.
     st.stream_open = 0;
     ogg_mem_close();
-    return st.music_samples > 0;
+    if (st.music_samples > 0) return true;
+    st.music_waiting = 1;
+    st.music_retry_block = st.blocks_mixed + 1 + (st.work - st.music_work_from) / kWorkPerBlock;
+    return false;
   }
   const int16_t* chunk = t_core.at<const int16_t>(st.music_output);
   int16_t* ring = t_core.at<int16_t>(st.ring_address);
@@ -212,7 +233,10 @@ bool arm940_service() {
     worked = true;
   }
 
-  if (arm940_fill_buffers() > 0) worked = true;
+  if (const int mixed = arm940_fill_buffers()) {
+    st.blocks_mixed += static_cast<uint32_t>(mixed);
+    worked = true;
+  }
   t_core.probe_at(PassPoint::kBeforeDecoding);
 
   const uint32_t to_decode = effects_to_decode(b);

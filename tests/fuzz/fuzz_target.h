@@ -1,6 +1,7 @@
 // Fuzz targets of every parser that reads outside data: images (PNG, BMP, 3DS), packs, the
-// codec, ini files, sound (MOD with rendering, WAV, MS-ADPCM) and the network layer (HTTP
-// replies, framed messages, URLs and text codecs). Each takes arbitrary bytes, drives its
+// codec, ini files, sound (MOD with rendering, WAV, MS-ADPCM, pellax's music through the
+// second core's program) and the network layer (HTTP replies, framed messages, URLs and
+// text codecs). Each takes arbitrary bytes, drives its
 // parser with them and aborts when a property breaks; the sanitizers catch the rest.
 //
 // run.sh builds each as a libFuzzer program (clang) and runs them; every test build
@@ -65,3 +66,4 @@ int FuzzFrameRoundTrip(const uint8_t* data, size_t size);
 int FuzzHttpStack(const uint8_t* data, size_t size);
 int FuzzUrlCodecs(const uint8_t* data, size_t size);
 int FuzzRequestBuilder(const uint8_t* data, size_t size);
+int FuzzMusic(const uint8_t* data, size_t size);

@@ -17,6 +17,7 @@ const FuzzTarget kFuzzTargets[] = {
     {"http_stack", FuzzHttpStack},
     {"url_codecs", FuzzUrlCodecs},
     {"request_builder", FuzzRequestBuilder},
+    {"music", FuzzMusic},
 };
 const size_t kFuzzTargetCount = sizeof kFuzzTargets / sizeof kFuzzTargets[0];
 

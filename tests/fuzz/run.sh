@@ -52,7 +52,9 @@ if [ $lines -eq 1 ]; then
     engine/graphics/zldr_base.cpp engine/core/zmod_pack.cpp engine/core/zmod_memory_codec.cpp \
     engine/core/zmod_ini.cpp sound/qssData.cpp sound/qssMsAdpcm.cpp sound/qssTracker.cpp \
     engine/net/znet_frame.cpp engine/net/znet_stack.cpp engine/net/zhttp_stack.cpp \
-    engine/net/zhttp_codec.cpp engine/net/zhttp_request.cpp
+    engine/net/zhttp_codec.cpp engine/net/zhttp_request.cpp \
+    pellax/audio940/service.cpp pellax/audio940/ogg_mem.cpp pellax/audio940/arena.cpp \
+    pellax/audio940/mixer.cpp
   exit 0
 fi
 
@@ -62,7 +64,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
 cmake --build build-fuzz -j4 --target "${targets[@]/#/fuzz_}"
 
 # Inputs big enough for a module with its patterns, small elsewhere.
-max_len() { case "$1" in mod) echo 16384 ;; png|bmp|3ds|pack|wav|adpcm) echo 8192 ;; *) echo 4096 ;; esac; }
+max_len() { case "$1" in mod|music) echo 16384 ;; png|bmp|3ds|pack|wav|adpcm) echo 8192 ;; *) echo 4096 ;; esac; }
 
 fuzz_one() {
   set +e +o pipefail  # a target that finds nothing to grep for is no failure

@@ -54,13 +54,49 @@ TEST_F(ArenaTest, FreedBlocksComeBackLastFreedFirstAndASecondFreeIsIgnored) {
   EXPECT_EQ(arm940_alloc(100), b);
   EXPECT_EQ(arm940_alloc(256), a);
   EXPECT_NE(arm940_alloc(256), b);  // b was on the list once only
-  // Large blocks are not reused; pointers the arena never gave are ignored.
-  void* big = arm940_alloc(20000);
-  arm940_free(big);
-  EXPECT_NE(arm940_alloc(20000), big);
+  // Pointers the arena never gave are ignored.
   int outside = 0;
   arm940_free(&outside);
   arm940_free(static_cast<uint8_t*>(a) + 8);
+}
+
+// Large blocks freed come back first fit in address order, split when much bigger than
+// asked, merged with free neighbours, and given back to the top when they reach it.
+TEST_F(ArenaTest, FreedLargeBlocksAreServedAgainAndMergeWithTheirNeighbours) {
+  uint8_t* a = static_cast<uint8_t*>(arm940_alloc(40000));
+  uint8_t* b = static_cast<uint8_t*>(arm940_alloc(30000));
+  void* fence = arm940_alloc(64);  // keeps b off the top
+  const uint32_t top = st().arena.top;
+  arm940_free(b);
+  arm940_free(a);  // merged with b: one free block from a to the fence
+  EXPECT_EQ(arm940_alloc(50000), a);  // fits only in the merged block
+  void* rest = arm940_alloc(17000);   // the rest of it, split off
+  EXPECT_EQ(addr(rest), addr(a) + 50000 + kArenaHeader);
+  EXPECT_EQ(st().arena.top, top);
+  arm940_free(a);
+  arm940_free(rest);
+  EXPECT_EQ(arm940_alloc(60000), a);  // a and its rest merged again
+  // A free block that reaches the top goes back to it.
+  void* last = arm940_alloc(30000);
+  EXPECT_EQ(addr(last), top + kArenaHeader);
+  arm940_free(last);
+  EXPECT_EQ(st().arena.top, top);
+  arm940_free(fence);
+}
+
+// A packet grown a page at a time, as the decoder grows tags, needs about its own size.
+TEST_F(ArenaTest, ABlockGrownStepByStepDoesNotUseTheArenaUp) {
+  void* p = arm940_alloc(1000);
+  void* other = nullptr;
+  for (uint32_t n = 5000; n <= 400000; n += 5000) {
+    p = arm940_realloc(p, n);
+    ASSERT_NE(p, nullptr) << n;
+    // Something else taken between the steps, as the decoder's other buffers are.
+    arm940_free(other);
+    other = arm940_alloc(n / 4 > 16384 ? n / 4 : 20000);
+    ASSERT_NE(other, nullptr) << n;
+  }
+  EXPECT_LT(st().arena.top - kArenaAddress, 700000u);
 }
 
 TEST_F(ArenaTest, ReallocCopiesWhatBothHoldAndFreesTheOld) {

@@ -40,12 +40,20 @@ class CoreTest : public ::testing::Test {
     std::memcpy(mem(), arm940_program, arm940_program_length);
     arm_ = std::make_unique<gp2x::host::EmulatedArm>();
     ASSERT_TRUE(arm_->open(mem(), audio940::kMemorySize)) << arm_->fault();
+    // From the first instruction on: a count switched on later misses code already translated.
+    if (counted_) arm_->count_instructions(true);
     // The start-up, up to the first pass.
     ASSERT_EQ(arm_->run_pass(), gp2x::host::EmulatedArm::Pass::kWorked) << arm_->fault();
   }
   void TearDown() override {
     arm_.reset();
     if (memory_) ::munmap(memory_, audio940::kMemorySize);
+    memory_ = nullptr;
+  }
+  // A fresh memory and core, for a test that runs cases one after another.
+  void restart() {
+    TearDown();
+    SetUp();
   }
 
   uint8_t* mem() { return memory_; }
@@ -92,6 +100,7 @@ class CoreTest : public ::testing::Test {
   }
 
   bool emulated_ = false;
+  bool counted_ = false;  // the image's instructions are counted (set before SetUp)
   uint8_t* memory_ = nullptr;
   std::unique_ptr<gp2x::host::EmulatedArm> arm_;
 };
