@@ -166,14 +166,10 @@ if [ -n "$dir" ] && [ "$headless" = 0 ]; then
   die "--dir names the folder of a headless run: add --headless"
 fi
 
-out=()
 names=()
 for variable in "${order[@]}"; do
-  out+=("$(printf 'export %s=%q' "$variable" "${value[$variable]}")")
+  printf 'export %s=%q\n' "$variable" "${value[$variable]}"
   names+=("$variable=${option[$variable]}")
 done
-out+=("export GP2X_HEADLESS=$headless")
-out+=("$(printf 'export GP2X_OPTION_NAMES=%q' "${names[*]:-}")")
-out+=("play_headless=$headless")
-out+=("$(printf 'play_dir=%q' "$dir")")
-printf '%s\n' "${out[@]}"
+printf 'export GP2X_HEADLESS=%s\nexport GP2X_OPTION_NAMES=%q\nplay_headless=%s\nplay_dir=%q\n' \
+  "$headless" "${names[*]:-}" "$headless" "$dir"
