@@ -46,10 +46,11 @@ std::vector<uint8_t> encode_png(const uint8_t* pixels, int width, int height, in
   return out;
 }
 
-bool write_png(const std::string& path, const uint8_t* rgb, int width, int height, std::string* error) {
+bool write_png(const std::string& path, const uint8_t* rgb, int width, int height, std::string* error,
+               const char* what) {
   const std::vector<uint8_t> png = encode_png(rgb, width, height);
   if (png.empty()) {
-    *error = "cannot write the screenshot \"" + path + "\": out of memory";
+    *error = "cannot write " + std::string(what) + " \"" + path + "\": out of memory";
     return false;
   }
   const std::string temp = path + ".part";
@@ -58,7 +59,7 @@ bool write_png(const std::string& path, const uint8_t* rgb, int width, int heigh
   if (f && std::fclose(f) != 0) ok = false;
   if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
-    *error = "cannot write the screenshot \"" + path + "\": " + std::strerror(errno);
+    *error = "cannot write " + std::string(what) + " \"" + path + "\": " + std::strerror(errno);
     std::remove(temp.c_str());
   }
   return ok;

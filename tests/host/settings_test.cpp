@@ -1,5 +1,7 @@
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -143,6 +145,36 @@ TEST_F(EnvTest, ErrorsGiveTheRangeAndNameTheOptionTyped) {
   std::string error;
   EXPECT_FALSE(settings_from_env(&s, &error));
   EXPECT_EQ(error, "GP2X_SHOT_AT and --shot-every need --shots, the folder for the pictures");
+}
+
+// play.sh checks its options' values before it builds, by the table the shell test reads
+// too: the host must take and refuse the same values, with the same words.
+TEST_F(EnvTest, TakesAndRefusesWhatPlayShDoes) {
+  std::ifstream table(HOST_OPTION_TABLE);
+  ASSERT_TRUE(table) << HOST_OPTION_TABLE;
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string option, variable, value, message;
+    fields >> option >> variable >> value >> std::ws;
+    std::getline(fields, message);
+    ASSERT_FALSE(message.empty()) << line;
+    ++rows;
+    set(variable.c_str(), value.c_str());
+    set("GP2X_OPTION_NAMES", (variable + "=" + option).c_str());
+    Settings s;
+    std::string error;
+    if (message == "-") {
+      EXPECT_TRUE(settings_from_env(&s, &error)) << line << ": " << error;
+    } else {
+      EXPECT_FALSE(settings_from_env(&s, &error)) << line;
+      EXPECT_EQ(error, message) << line;
+    }
+    unsetenv(variable.c_str());
+    unsetenv("GP2X_OPTION_NAMES");
+  }
+  EXPECT_GT(rows, 0);
 }
 
 }  // namespace

@@ -138,6 +138,11 @@ TEST_F(QssPlay, SaysWhyInWords) {
       {"--bits 12 " + junk, "qssplay: --bits 12: the sample size is 8 or 16 bits\n", 2},
       {junk + " --rate", "qssplay: --rate needs a value\n", 2},
       {junk + " " + junk, "qssplay: one FILE at a time", 2},
+      // A recording the host layer could not make: said as qssplay's own, before any work.
+      {"--out " + dir_ + " " + junk, "qssplay: " + dir_ + ": cannot record to it: it is a folder\n"},
+      {"--out " + dir_ + "/no/o.wav " + junk,
+       "qssplay: " + dir_ + "/no/o.wav: cannot record to it: No such file or directory\n"},
+      {"--out " + junk + "/o.wav " + junk, "qssplay: " + junk + "/o.wav: cannot record to it: Not a directory\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(c.args), c.status) << c.args;
@@ -148,7 +153,17 @@ TEST_F(QssPlay, SaysWhyInWords) {
     } else {
       EXPECT_NE(said.find(c.message), std::string::npos) << said;
     }
+    EXPECT_EQ(said.find("gp2x host"), std::string::npos) << said;
   }
+}
+
+TEST_F(QssPlay, HelpGivesEveryOptionsDefault) {
+  ASSERT_EQ(run("--help"), 0);
+  const std::string help = log();
+  for (const char* said : {"--rate HZ", "(default 44100)", "--bits 8|16", "(default 16)", "--mono", "(default: stereo)",
+                           "--seconds S", "(default 0: at the file's", "--loop, --no-loop", "(default --no-loop)",
+                           "--out FILE.wav"})
+    EXPECT_NE(help.find(said), std::string::npos) << said << " in\n" << help;
 }
 
 TEST_F(QssPlay, TheSummaryGivesTheLengthRecorded) {

@@ -44,6 +44,7 @@ TEST_F(ZpkTool, MakesListsExtractsAndDeletes) {
 
   ToolRun list = Zpk("list " + pack);
   EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.output.find(pack + ": vendor GAME, 2 entries\n"), std::string::npos) << list.output;
   char row[128];
   std::snprintf(row, sizeof(row), "%6u  %-63s %4u %10zu %10u", 0u, "art.bin", 1u,
                 ref.entries[0].stored.size(), 4000u);
@@ -64,6 +65,8 @@ TEST_F(ZpkTool, MakesListsExtractsAndDeletes) {
   ref = RefRead(ReadWholeFile(pack));
   ASSERT_EQ(ref.entries.size(), 1u);
   EXPECT_EQ(ref.entries[0].name, "note.txt");
+  list = Zpk("list " + pack);
+  EXPECT_NE(list.output.find(pack + ": vendor GAME, 1 entry\n"), std::string::npos) << list.output;
 }
 
 TEST_F(ZpkTool, ConvertsVersionOnePacks) {
@@ -90,12 +93,19 @@ TEST_F(ZpkTool, ErrorsSayWhatWentWrong) {
   struct Case {
     std::string arguments;
     int status;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"list " + (dir / "plain.txt"), 1, "not a valid pack"},
       {"list " + (dir / "missing.zpk"), 1, "not found"},
       {"new " + (dir / "plain.txt"), 1, "already exists"},
       {"delete " + (dir / "plain.txt") + " x", 1, "not a valid pack"},
+      // A folder is no pack, and not a damaged one either.
+      {"list " + dir.path(), 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
+      {"add " + dir.path() + " " + (dir / "plain.txt"), 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
+      {"extract " + dir.path() + " " + (dir / "out"), 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
+      {"delete " + dir.path() + " x", 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
+      {"convert " + dir.path(), 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
+      {"new " + dir.path(), 1, "zpk: " + dir.path() + ": is a folder, not a pack\n"},
       // Mistakes on the command line: named in the first line, the usage after it.
       {"add " + pack + " -k 7 x", 2, "zpk: -k 7: the kind is 0 (stored raw), 1 (engine codec) or 2 (zlib)\nusage"},
       {"add " + pack + " x -k", 2, "zpk: -k needs a value\nusage"},
@@ -210,7 +220,8 @@ TEST_F(ZpkTool, MessagesNameWhatTheyConcern) {
   EXPECT_EQ(RefRead(ReadWholeFile(pack)).entries.size(), 2u);
 
   ToolRun first = Zpk("add " + pack + " " + (dir / "one.txt"));
-  EXPECT_NE(first.output.find((dir / "one.txt") + ": already exists; nothing was added"),
+  EXPECT_NE(first.output.find((dir / "one.txt") +
+                              ": already exists; nothing was added; -o replaces entries of the same name\n"),
             std::string::npos)
       << first.output;
 
@@ -225,7 +236,13 @@ TEST_F(ZpkTool, MessagesNameWhatTheyConcern) {
   ASSERT_TRUE(WriteWholeFile(dir / "out/two.txt", Text("mine")));
   ToolRun extract = Zpk("extract " + pack + " " + (dir / "out"));
   EXPECT_EQ(extract.status, 1);
-  EXPECT_NE(extract.output.find("zpk: two.txt: already exists"), std::string::npos) << extract.output;
+  EXPECT_NE(extract.output.find("zpk: two.txt: already exists; -o overwrites the files that are there\n"),
+            std::string::npos)
+      << extract.output;
+  ToolRun named = Zpk("extract " + pack + " " + (dir / "out") + " two.txt");
+  EXPECT_NE(named.output.find("zpk: two.txt: already exists; -o overwrites the files that are there\n"),
+            std::string::npos)
+      << named.output;
 
   // A write that fails says why, and nothing goes in.
   const Bytes before = ReadWholeFile(pack);

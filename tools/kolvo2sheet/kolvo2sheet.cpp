@@ -1,17 +1,24 @@
 // kolvo2sheet: draws every picture, font and mesh of the puzzle game's packs on one sheet,
 // through the game's own graphics helper and screens, in the console's 5:6:5 colours.
 //
-//   kolvo2sheet DATA OUT.png        DATA: the folder holding res/gfx.zpk and res/games.zpk
+//   kolvo2sheet DATA OUT.png|OUT.bmp   DATA: the folder holding res/gfx.zpk and res/games.zpk
 //
 // The screens are shown as the game puts them together (the progress bar on the loading
 // screen, menu text on the title, pieces and numbers on the side panel, the logo's
 // flight), then the fonts, the block sheet with its coloured tiles, the key cap, the
-// logo, the banner, the meshes, the closing screen's pictures and the on-screen keyboard. Exits with 1 when
-// something cannot be loaded or written, 2 on bad usage; --help prints the usage (exit 0).
+// logo, the banner, the meshes, the closing screen's pictures and the on-screen keyboard.
+// The sheet is written as the output's name asks: a PNG file, or a 24-bit BMP file as the
+// engine writes them; any other name is refused. Exits with 1 when something cannot be
+// loaded or written (a pack is told apart as missing or damaged), 2 on bad usage; --help
+// prints the usage (exit 0).
+#include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -42,6 +49,23 @@ constexpr int kSheetHeight = 1066;
   std::exit(1);
 }
 
+// True when the name ends in the extension (".png"), in any case.
+bool NameEndsIn(const std::string& name, const char* extension) {
+  const size_t n = std::strlen(extension);
+  return name.size() > n && strcasecmp(name.c_str() + name.size() - n, extension) == 0;
+}
+
+// What keeps the game's loading from a pack (a name relative to the data folder, which is
+// the working folder by now): missing, a folder, unreadable, or there but damaged.
+std::string PackProblem(const std::string& folder, const char* pack) {
+  const std::string shown = folder + "/" + pack;
+  struct stat st;
+  if (stat(pack, &st) != 0) return errno == ENOENT ? "no pack " + shown : shown + ": " + std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return shown + ": a folder, not a pack";
+  if (access(pack, R_OK) != 0) return shown + ": " + std::strerror(errno);
+  return shown + ": the pack is damaged (cut short, or not a pack at all)";
+}
+
 // The game's own graphics, screens and records, over a display of the console's colours:
 // every picture on the sheet is drawn by the code that draws it in the game.
 struct Sheet {
@@ -56,9 +80,10 @@ struct Sheet {
   ClassLevel level;
   ClassZFile games;
   Z2DSurface sheet, screen;
+  std::string folder;  // the data folder as given, for messages
 
   // Runs in the data folder, which the game's loading reads as its working folder.
-  explicit Sheet(const std::string& folder) {
+  explicit Sheet(const std::string& data_folder) : folder(data_folder) {
     engine.display.RegisterLoader(new ZLoader_BMP);
     engine.display.RegisterLoader(new ZLoader_PNG);
     engine.display.RegisterLoader(new ZLoader_3DS);
@@ -71,12 +96,12 @@ struct Sheet {
     data.random = &random;
     gfx.Init(&engine.display, &data);
     intro.maindata = title.maindata = level.maindata = &data;
-    if (chdir(folder.c_str()) != 0) Die("no pack " + folder + "/res/gfx.zpk");
+    if (chdir(folder.c_str()) != 0) Die(folder + ": no data folder: " + std::strerror(errno));
     for (uint32_t step = 0; step < ClassIntro::STEPS; ++step)
       if (!gfx.ScriptLoad(step))
-        Die(gfx.FailedPack() ? "no pack " + folder + "/res/gfx.zpk"
-                             : std::string("cannot load ") + gfx.FailedName());
-    if (!games.Open("res/games.zpk", ZFILE_MODE_READ) || !games.PackValid()) Die("no pack " + folder + "/res/games.zpk");
+        Die(gfx.FailedPack() ? PackProblem(folder, "res/gfx.zpk")
+                             : std::string("cannot load ") + gfx.FailedName() + " from " + folder + "/res/gfx.zpk");
+    if (!games.Open("res/games.zpk", ZFILE_MODE_READ) || !games.PackValid()) Die(PackProblem(folder, "res/games.zpk"));
     if (engine.display.CreateSurface(&sheet, kSheetWidth, kSheetHeight, 0) ||
         engine.display.CreateSurface(&screen, 320, 240, 0))
       Die("cannot make the sheet");
@@ -87,7 +112,7 @@ struct Sheet {
   template <class Surface>
   void Load(Surface& s, const char* name, ClassZFile* pack = nullptr) {
     ClassZFile gfxpack;
-    if (!pack && (!gfxpack.Open("res/gfx.zpk", ZFILE_MODE_READ) || !gfxpack.PackValid())) Die("no pack res/gfx.zpk");
+    if (!pack && (!gfxpack.Open("res/gfx.zpk", ZFILE_MODE_READ) || !gfxpack.PackValid())) Die(PackProblem(folder, "res/gfx.zpk"));
     uint8_t* bytes = nullptr;
     uint32_t size = 0;
     if ((pack ? pack : &gfxpack)->PackGetFileData(bytes, size, name) != ZPK_OK) Die(std::string("no entry ") + name);
@@ -258,7 +283,17 @@ struct Sheet {
     sheet.BltFast(660, y + 20, &gfx.Keyboard(0), nullptr, 0, 0);
   }
 
-  void Write(const char* path) {
+  void Write(const std::string& path) {
+    if (NameEndsIn(path, ".bmp")) {
+      errno = 0;
+      const int r = sheet.WriteBmp(path.c_str(), nullptr);
+      if (r == 0) return;
+      const char* reason = r == 2 ? "out of memory"
+                           : r == 4 ? "the name cannot be used"
+                           : errno ? std::strerror(errno)
+                                   : "the file cannot be made or written";
+      Die("cannot write the sheet \"" + path + "\": " + reason);
+    }
     std::vector<uint8_t> rgb;
     for (int y = 0; y < kSheetHeight; ++y)
       for (int x = 0; x < kSheetWidth; ++x) {
@@ -268,7 +303,7 @@ struct Sheet {
         rgb.push_back(static_cast<uint8_t>(c >> 16));
       }
     std::string error;
-    if (!gp2x::host::write_png(path, rgb.data(), kSheetWidth, kSheetHeight, &error)) Die(error);
+    if (!gp2x::host::write_png(path, rgb.data(), kSheetWidth, kSheetHeight, &error, "the sheet")) Die(error);
   }
 };
 
@@ -276,9 +311,10 @@ struct Sheet {
 
 int main(int argc, char** argv) {
   const char usage[] =
-      "usage: kolvo2sheet DATA OUT.png\n"
+      "usage: kolvo2sheet DATA OUT.png|OUT.bmp\n"
       "Draws every picture, font and mesh of kolvo2's data on one sheet, as the game\n"
-      "shows them in the console's colours, and writes it to OUT.png (a PNG file).\n"
+      "shows them in the console's colours, and writes it to OUT.png as a PNG file or to\n"
+      "OUT.bmp as a 24-bit BMP file, as the name asks.\n"
       "  DATA  the folder kolvo2 runs in: the one holding res/gfx.zpk (the pictures,\n"
       "        fonts and meshes) and res/games.zpk (the closing screen's pictures); a\n"
       "        build makes it as build/kolvo2/data\n";
@@ -287,7 +323,9 @@ int main(int argc, char** argv) {
     if (argv[i][0] == '-' && argv[i][1])
       return ToolMistake("kolvo2sheet", std::string("unknown option \"") + argv[i] + "\"", usage);
   if (argc != 3)
-    return ToolMistake("kolvo2sheet", "needs DATA and OUT.png, " + std::to_string(argc - 1) + " given", usage);
+    return ToolMistake("kolvo2sheet", "needs DATA and OUT.png or OUT.bmp, " + std::to_string(argc - 1) + " given", usage);
+  if (!NameEndsIn(argv[2], ".png") && !NameEndsIn(argv[2], ".bmp"))
+    return ToolMistake("kolvo2sheet", std::string("\"") + argv[2] + "\": the sheet is written as .png or .bmp", usage);
   // The sheet reads the data as the game does, from its working folder.
   std::string out = argv[2];
   if (!out.empty() && out[0] != '/') {
@@ -298,6 +336,6 @@ int main(int argc, char** argv) {
   Sheet sheet(argv[1]);
   sheet.Screens();
   sheet.Fonts();
-  sheet.Write(out.c_str());
+  sheet.Write(out);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "host/gp2x_host.h"
@@ -28,7 +29,15 @@ const char kUsage[] =
     "usage: qssplay [--rate HZ] [--bits 8|16] [--mono] [--seconds S] [--loop|--no-loop]\n"
     "               [--out FILE.wav] FILE\n"
     "Plays a MOD module or a WAV sample through the sound card; --out records it to a\n"
-    "WAV file instead.\n";
+    "WAV file instead.\n"
+    "  --rate HZ          output rate, 4000 to 192000 Hz (default 44100)\n"
+    "  --bits 8|16        sample size (default 16)\n"
+    "  --mono             one channel (default: stereo)\n"
+    "  --seconds S        stop after S seconds, such as 2.5 (default 0: at the file's\n"
+    "                     end; a loop recorded with --out stops after 60, one played\n"
+    "                     on the sound card at Ctrl+C)\n"
+    "  --loop, --no-loop  start the file again at its end, or not (default --no-loop)\n"
+    "  --out FILE.wav     record to FILE.wav, faster than real time, instead of playing\n";
 
 int mistake(const std::string& what) { return ToolMistake("qssplay", what, kUsage); }
 
@@ -104,6 +113,22 @@ int64_t trimRecording(const char* path, uint64_t frames) {
   return held;
 }
 
+// Why the recording cannot be made at path, or "" when it can as far as can be seen. The
+// host layer makes the file only when the sound starts and would stop the program in its
+// own words, so the place is looked at first.
+std::string recordingProblem(const char* path) {
+  struct stat st;
+  if (stat(path, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return "it is a folder";
+    return access(path, W_OK) == 0 ? "" : strerror(errno);
+  }
+  if (errno != ENOENT) return strerror(errno);
+  std::string folder = path;
+  const size_t slash = folder.find_last_of('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  return access(folder.c_str(), W_OK | X_OK) == 0 ? "" : strerror(errno);
+}
+
 double seconds(const struct timeval& a, const struct timeval& b) {
   return (b.tv_sec - a.tv_sec) + (b.tv_usec - a.tv_usec) / 1e6;
 }
@@ -157,6 +182,13 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return mistake("no FILE given");
+  if (out) {
+    const std::string problem = recordingProblem(out);
+    if (!problem.empty()) {
+      fprintf(stderr, "qssplay: %s: cannot record to it: %s\n", out, problem.c_str());
+      return 1;
+    }
+  }
   // The host layer reads these on its first use, which comes below.
   if (out) {
     setenv("GP2X_AUDIO", "wav", 1);

@@ -10,10 +10,12 @@
 //   zpk convert PACK                  rewrites a version-1 pack as version 2
 //
 // An error prints what it concerns (an entry or file by its name), the pack result's
-// meaning and, for a failed read or write, the system's reason; it exits with 1. Bad
-// usage exits with 2; --help prints the usage and exits with 0. "add" writes the pack once for all its files; when one cannot be
-// added, the files before it are, and the message names them. A file whose name is too
-// long for an entry (63 characters) is reported with the name it is stored under.
+// meaning and, for a failed read or write, the system's reason; a name that is there
+// already comes with the hint that -o writes over it, and a folder named as the pack is
+// called a folder. It exits with 1. Bad usage exits with 2; --help prints the usage and
+// exits with 0. "add" writes the pack once for all its files; when one cannot be added,
+// the files before it are, and the message names them. A file whose name is too long for
+// an entry (63 characters) is reported with the name it is stored under.
 //
 // Dates in the pack (each entry's file time and time added) are the real ones: zpk is a
 // tool on the machine, never a console program on the host layer's virtual clock.
@@ -93,6 +95,11 @@ int Fail(const std::string& what, int code, int syserror = 0, const std::string&
   return 1;
 }
 
+// What to add to a refusal to write over a file that is there.
+std::string OverwriteHint(int code) {
+  return code == ZPK_EXISTS ? "-o overwrites the files that are there" : "";
+}
+
 uint64_t RealNow() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::system_clock::now().time_since_epoch()).count());
@@ -131,8 +138,17 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
   return "";
 }
 
+// True after saying so when the pack named is a folder, which no command can use as one.
+bool IsFolder(const char* name) {
+  struct stat st;
+  if (stat(name, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  std::fprintf(stderr, "zpk: %s: is a folder, not a pack\n", name);
+  return true;
+}
+
 // Opens an existing pack for reading (list) or changing.
 int OpenPack(ClassZFile& pack, const char* name, uint8_t mode) {
+  if (IsFolder(name)) return 1;
   if (!pack.Open(name, mode)) return Fail(name, ZPK_NOTFOUND);
   if (!pack.PackValid()) return Fail(name, ZPK_NOPACK);
   return 0;
@@ -178,7 +194,8 @@ int Add(ClassZFile& pack, const char* name, const Options& o) {
   std::string which;
   for (uint32_t i = 0; i < added; i++) which += (i ? ", " : "") + Printable(files[i]);
   return Fail(file ? Printable(files[added]) : name, r, pack.SystemError(),
-              added ? "added before it: " + which : "nothing was added");
+              (added ? "added before it: " + which : "nothing was added") +
+                  (r == ZPK_EXISTS ? "; -o replaces entries of the same name" : ""));
 }
 
 int List(ClassZFile& pack, const char* name) {
@@ -186,7 +203,7 @@ int List(ClassZFile& pack, const char* name) {
   char vendor[5];
   pack.PackGetVendor(vendor);
   uint32_t count = pack.PackContainFiles();
-  std::printf("%s: vendor %s, %u entries\n", name, Printable(vendor).c_str(), count);
+  std::printf("%s: vendor %s, %u %s\n", name, Printable(vendor).c_str(), count, count == 1 ? "entry" : "entries");
   std::printf("%6s  %-63s %4s %10s %10s\n", "index", "name", "kind", "stored", "unpacked");
   for (uint32_t i = 0; i < count; i++) {
     ZPK_FILEINFO info;
@@ -221,6 +238,7 @@ int main(int argc, char** argv) {
   ZPlatform_SetClock(RealNow, nullptr);
   if (command == "new") {
     if (!o.args.empty()) return Mistake("new takes no files: \"" + o.args[0] + "\"");
+    if (IsFolder(name)) return 1;
     int r = pack.PackNew(name, o.vendor.empty() ? nullptr : o.vendor.c_str());
     return r == ZPK_OK ? 0 : Fail(name, r, pack.SystemError());
   }
@@ -246,13 +264,13 @@ int main(int argc, char** argv) {
         std::string entry = pack.PackGetFileInfo(&info, i, false)
                                 ? Printable(info.name)
                                 : "the record at index " + std::to_string(i);
-        return Fail(entry, r, pack.SystemError());
+        return Fail(entry, r, pack.SystemError(), OverwriteHint(r));
       }
       return 0;
     }
     for (size_t i = 1; i < o.args.size(); i++) {
       int r = pack.PackExtractFile(folder, o.args[i].c_str(), o.overwrite);
-      if (r != ZPK_OK) return Fail(o.args[i], r, pack.SystemError());
+      if (r != ZPK_OK) return Fail(o.args[i], r, pack.SystemError(), OverwriteHint(r));
     }
     return 0;
   }
