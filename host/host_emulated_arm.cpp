@@ -9,6 +9,9 @@ namespace {
 
 constexpr uint32_t kProtectedBytes = 0x1000;  // the vectors' page: never written
 constexpr uint32_t kResultEnded = 2;
+// The stop address handed to the emulator: odd, so no ARM instruction ever lies there (the
+// pass end is caught by a hook instead; see open()).
+constexpr uint64_t kNeverReached = 0xFFFFFFFF;
 
 std::string hex(uint64_t v) {
   char text[24];
@@ -50,6 +53,7 @@ struct EmulatedArmHooks {
     uc_emu_stop(uc);
   }
   static void count(uc_engine*, uint64_t, uint32_t, void* user) { ++static_cast<EmulatedArm*>(user)->instructions_; }
+  static void pass_end(uc_engine* uc, uint64_t, uint32_t, void*) { uc_emu_stop(uc); }
 };
 
 EmulatedArm::~EmulatedArm() {
@@ -113,6 +117,13 @@ bool EmulatedArm::open(uint8_t* memory, uint32_t size) {
                       reinterpret_cast<void*>(EmulatedArmHooks::invalid_instruction), this, 1, 0);
   if (err == UC_ERR_OK)
     err = uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(EmulatedArmHooks::exception), this, 1, 0);
+  // The pass end is caught by a hook on its one instruction, not by the emulator's stop
+  // address: the library translates the code at a stop address anew at every run and never
+  // reuses it, so a core run pass by pass, hundreds of passes a second while it idles,
+  // would fill the emulator's 1 GB code buffer, and the process's memory, without end.
+  if (err == UC_ERR_OK)
+    err = uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(EmulatedArmHooks::pass_end), this,
+                      kPassEndAddress, kPassEndAddress);
   if (err != UC_ERR_OK) {
     stop_with(std::string("the emulator cannot make the core: ") + uc_strerror(err));
     return false;
@@ -131,6 +142,11 @@ void EmulatedArm::count_instructions(bool on) {
   } else {
     uc_hook_del(uc_, count_hook_);
   }
+  // The emulator puts a hook only into code it translates from then on: code translated
+  // before would run on uncounted (the hot loops first of all), and after the hook is gone
+  // would still call into it. (In this library version the control's macro is misnamed
+  // uc_ctl_flush_tlb; the control itself drops every translated block.)
+  uc_ctl(uc_, UC_CTL_WRITE(UC_CTL_TB_FLUSH, 0));
 }
 
 void EmulatedArm::abandon() {
@@ -163,7 +179,7 @@ EmulatedArm::Pass EmulatedArm::run_pass(uint64_t limit_us) {
   uint32_t pc;
   bool timed_out, abandoned;
   for (;;) {
-    err = uc_emu_start(uc_, pc_, kPassEndAddress, 0, 0);
+    err = uc_emu_start(uc_, pc_, kNeverReached, 0, 0);
     pc = reg(uc_, UC_ARM_REG_PC);
     std::lock_guard<std::mutex> lock(watch_mutex_);
     timed_out = timed_out_;

@@ -50,7 +50,9 @@ class EmulatedArm {
   void abandon();
   const std::string& fault() const { return fault_; }
 
-  // Instructions executed, counted only after count_instructions(true) (it slows the core).
+  // Instructions executed, counted only after count_instructions(true) (it slows the core),
+  // every one from then on: the instruction at the pass end, which the host carries out for
+  // the core, is not. Call it between passes.
   void count_instructions(bool on);
   uint64_t instructions() const { return instructions_; }
   // The emulator itself, for tests that read its registers.

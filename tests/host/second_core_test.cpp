@@ -5,6 +5,7 @@
 // naming the address, and the sound device plays silence from then on.
 #include <gtest/gtest.h>
 #include <linux/fb.h>
+#include <unicorn/unicorn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -361,6 +362,71 @@ TEST_F(SecondCoreTest, AParkDuringALongPassLeavesWhatItComputesExact) {
   EXPECT_EQ(words[kResult / 4], sum);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), words + kData / 4));
   EXPECT_FALSE(host::second_core_faulted());
+}
+
+// A core over its own copy of counting_program's memory, for the tests below that drive
+// EmulatedArm directly.
+struct CountingCore {
+  std::vector<uint8_t> memory = std::vector<uint8_t>(0x2000);
+  host::EmulatedArm arm;
+  CountingCore() {
+    const std::vector<uint32_t> program = counting_program();
+    std::memcpy(memory.data(), program.data(), program.size() * 4);
+  }
+  Mailbox& box() { return *reinterpret_cast<Mailbox*>(memory.data() + kMailbox); }
+  void passes(int n) {
+    for (int i = 0; i < n; ++i) ASSERT_NE(arm.run_pass(), host::EmulatedArm::Pass::kFault) << arm.fault();
+  }
+};
+
+// The emulator instruments only code it translates after a hook is added, so a count turned
+// on late would miss the loops the core had already run; every instruction of a pass counts
+// however long the core ran before.
+TEST(EmulatedArmTest, APassCountsTheSameInstructionsWhetherCountingBeganBeforeOrAfterPriming) {
+  struct order_case {
+    const char* name;
+    bool count_from_start;
+  };
+  const order_case cases[] = {{"counting from the start", true}, {"counting turned on after priming", false}};
+  uint64_t counted[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(cases[i].name);
+    CountingCore core;
+    core.box().work_left = 3;
+    ASSERT_TRUE(core.arm.open(core.memory.data(), uint32_t(core.memory.size())));
+    if (cases[i].count_from_start) core.arm.count_instructions(true);
+    core.passes(50);
+    core.arm.count_instructions(true);
+    const uint64_t before = core.arm.instructions();
+    core.passes(1);
+    counted[i] = core.arm.instructions() - before;
+  }
+  // An idle pass from the pass end's return: the `ended` test and its branch back (3), then
+  // the loop's ten instructions up to the call that ends the pass, conditional ones counted
+  // whether they pass or not.
+  EXPECT_EQ(counted[0], 13u);
+  EXPECT_EQ(counted[1], counted[0]);
+}
+
+// A core run pass by pass (hundreds a second while it idles) must reuse the code it
+// translated: translating anew at every pass fills the emulator's code buffer, and the
+// process's memory with it, without end.
+TEST(EmulatedArmTest, PassAfterPassTranslatesNoNewCode) {
+  CountingCore core;
+  core.box().work_left = 500;
+  ASSERT_TRUE(core.arm.open(core.memory.data(), uint32_t(core.memory.size())));
+  core.passes(10);
+  uint64_t translated = 0;
+  uc_hook hook;
+  ASSERT_EQ(uc_hook_add(core.arm.engine(), &hook, UC_HOOK_EDGE_GENERATED,
+                        reinterpret_cast<void*>(+[](uc_engine*, uc_tb*, uc_tb*, void* user) {
+                          ++*static_cast<uint64_t*>(user);
+                        }),
+                        &translated, 1, 0),
+            UC_ERR_OK);
+  core.passes(1000);  // half of them worked, half idle
+  EXPECT_EQ(core.box().passes, 1010u);
+  EXPECT_EQ(translated, 0u);
 }
 
 // A pass that never ends stops the core for good, past its time limit or when abandoned
