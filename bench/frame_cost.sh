@@ -335,8 +335,8 @@ for path in files[1:]:
     seen.update(thread_calls)
     index = path.rsplit("-", 1)[1]
     counted, p, h, u = split(cost, thread)
-    unknown += u
     if counted:
+        unknown += u  # a thread apart may run as deep as it likes
         work.append((index, entry_of(cost), counted, p + h))
     else:
         apart.append((index, entry_of(cost), sum(cost.values())))
