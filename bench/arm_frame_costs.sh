@@ -15,7 +15,7 @@ build=$(realpath -- "$1") jobs=${2:-4}
 out=$build/frame-costs
 rm -rf "$out"
 mkdir -p "$out"
-pellax=(--frame pellax_frame --pace pace_frame,wait_vsync --thread audio_thread_main --data "$build/pellax/data")
+pellax=(--frame pellax_frame --pace "pace_frame,wait_vsync" --thread audio_thread_main --data "$build/pellax/data")
 kolvo2=(--frame ClassZolt::MainLoop --thread qssGP2X::writer --data "$build/kolvo2/data")
 # name, program, script, budget, options
 runs=(

@@ -19,7 +19,7 @@ echo "0 none" > "$work/script.txt"
 amounts=(12 50000 10000 40000 4 30000 7 60000 300000)
 args=()
 for a in "${amounts[@]}"; do args+=(--arg "$a"); done
-common=(--frame fixture_frame --pace fixture_pace,fixture_wait --thread fixture_worker "${args[@]}")
+common=(--frame fixture_frame --pace "fixture_pace,fixture_wait" --thread fixture_worker "${args[@]}")
 [ "$mode" = arm ] && common+=(--arm)
 
 failures=0
