@@ -25,7 +25,7 @@
 #                      callgrind, and print the worst frame and the top functions as well
 #
 # Left out everywhere: what the host layer runs for a call through the device seam
-# (host/gp2x_seam.h): on the console a register access is one load or store, and a system
+# (seam/gp2x_seam.h): on the console a register access is one load or store, and a system
 # call or a sleep is the kernel's time. A --thread function's work goes with the frame in
 # whose interval it runs (--arm); callgrind cannot tell when it ran, so there it is the
 # thread's whole run divided by the frames. Other threads (the host's own, the emulated
@@ -74,8 +74,8 @@ if [ -z "$until" ]; then
 fi
 # The seam's functions, from its header: what the host layer runs for them is left out.
 seam=$(sed -n 's/^[A-Za-z_0-9]*[ *]*\([a-z_0-9]*\)(.*/gp2x::\1/p' \
-  "$(dirname "$0")/../host/gp2x_seam.h" | paste -sd, -)
-[ -n "$seam" ] || { echo "frame_cost: no functions found in host/gp2x_seam.h" >&2; exit 1; }
+  "$(dirname "$0")/../seam/gp2x_seam.h" | paste -sd, -)
+[ -n "$seam" ] || { echo "frame_cost: no functions found in seam/gp2x_seam.h" >&2; exit 1; }
 
 if [ $arm = 1 ]; then
   run=$(mktemp -d)
