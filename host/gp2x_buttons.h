@@ -12,8 +12,10 @@ constexpr uint32_t kUp = 1u << 0, kUpLeft = 1u << 1, kLeft = 1u << 2, kDownLeft 
 constexpr uint32_t kStart = 1u << 8, kSelect = 1u << 9, kL = 1u << 10, kR = 1u << 11,
                    kA = 1u << 12, kB = 1u << 13, kX = 1u << 14, kY = 1u << 15;
 constexpr uint32_t kVolDown = 1u << 22, kVolUp = 1u << 23, kPush = 1u << 27;
-constexpr uint32_t kStick = 0xFF;
-constexpr uint32_t kAll = kStick | 0xFF00 | kVolDown | kVolUp | kPush;
+constexpr uint32_t kStick = 0xFF;                        // port M's low byte
+constexpr uint32_t kPortCBits = 0xFF00;                  // port C's high byte
+constexpr uint32_t kPortDBits = kVolDown | kVolUp | kPush;  // port D's bits 6, 7, 11
+constexpr uint32_t kAll = kStick | kPortCBits | kPortDBits;
 
 // The stick contact closed by the held arrows: two neighbouring arrows close the diagonal
 // contact between them (as a stick pushed that way does), opposite arrows cancel.

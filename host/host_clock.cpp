@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/syscall.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -57,6 +58,11 @@ struct ClockSync {
   std::atomic<uint64_t> next{UINT64_MAX};  // the earliest of them
   std::atomic<int> waiting{0};
   std::atomic<int> running{0};       // threads a wait let go that have not waited again
+  // Their ids (under the mutex), as far as there is room: the main thread looks whether
+  // they are still at work before it goes on without them.
+  static constexpr int kRunnerRoom = 32;
+  int runner_ids[kRunnerRoom] = {};
+  int runner_count = 0;
   uint64_t generation = 0;           // moves on when the main thread stops counting them
   std::atomic<bool> expecting{false};  // a thread is to arrive before time moves (set locked)
   // The program's threads at that open, but its opener; shared, so that a waiting main
@@ -83,6 +89,17 @@ struct ClockSync {
     update_next();
   }
   // Under the mutex.
+  void add_runner(int id) {
+    if (runner_count < kRunnerRoom) runner_ids[runner_count++] = id;
+  }
+  void remove_runner(int id) {
+    for (int i = 0; i < runner_count; ++i)
+      if (runner_ids[i] == id) {
+        runner_ids[i] = runner_ids[--runner_count];
+        return;
+      }
+  }
+  // Under the mutex.
   void end_expectation() {
     expecting.store(false);
     settled.notify_all();
@@ -97,9 +114,19 @@ struct Running {
   std::shared_ptr<ClockSync> sync;
   uint64_t generation = 0;
 
+  // Under the new sync's mutex.
+  void start_locked(const std::shared_ptr<ClockSync>& with) {
+    with->running.fetch_add(1);
+    with->add_runner(static_cast<int>(syscall(SYS_gettid)));
+    sync = with;
+    generation = with->generation;
+  }
   // Under sync->mutex.
   void stop_locked() {
-    if (sync->generation == generation && sync->running.load() > 0) sync->running.fetch_sub(1);
+    if (sync->generation == generation && sync->running.load() > 0) {
+      sync->running.fetch_sub(1);
+      sync->remove_runner(static_cast<int>(syscall(SYS_gettid)));
+    }
     sync->settled.notify_all();
     sync.reset();
   }
@@ -117,25 +144,43 @@ void say_once(std::atomic<bool>& told, const char* message) {
 }
 std::atomic<bool> g_told_stall{false}, g_told_lost{false}, g_told_absent{false};
 
-// True when the program's main thread sleeps in the kernel (a lock, a condition, a join),
-// rather than running or waiting for a processor.
-bool main_thread_asleep() {
+// The scheduling state of one of the program's threads: 'R' running or waiting for a
+// processor, 'S' asleep in the kernel (a lock, a condition, a join, a system call), 'D',
+// 'T', ... as the kernel tells them; 0 when it cannot be known (the thread has ended).
+char thread_state(int id) {
   // Plain descriptor calls into a buffer on the stack: a stream would allocate on every
   // look, and the sound thread looks while it waits.
   char path[64];
-  std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(getpid()));
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", id);
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return 0;
   char text[512];
   const ssize_t n = ::read(fd, text, sizeof text - 1);
   ::close(fd);
-  if (n <= 0) return false;
+  if (n <= 0) return 0;
   text[n] = '\0';
   const char* end = std::strrchr(text, ')');  // the state follows the command's name
-  return end && end[1] == ' ' && end[2] == 'S';
+  return end && end[1] == ' ' ? end[2] : 0;
 }
 
+// True when the program's main thread sleeps in the kernel, rather than running or waiting
+// for a processor.
+bool main_thread_asleep() { return thread_state(static_cast<int>(getpid())) == 'S'; }
+
 constexpr auto kBlockedCheck = std::chrono::milliseconds(2);
+
+// True when any_runnable() holds at one of a few looks kBlockedCheck apart. A thread at work
+// may be caught in a short sleep (a page brought in, a lock taken by another thread): a
+// thread that time is to go on without is one seen asleep at every look.
+template <typename AnyRunnable>
+bool seen_at_work(AnyRunnable any_runnable) {
+  constexpr int kLooks = 10;
+  for (int look = 0; look < kLooks; ++look) {
+    if (look) std::this_thread::sleep_for(kBlockedCheck);
+    if (any_runnable()) return true;
+  }
+  return false;
+}
 
 // Calls see(id) for each of the program's threads now, until it returns true; true when
 // one did. The folder is read with plain calls into a buffer on the stack: the main thread
@@ -175,6 +220,13 @@ std::vector<int> thread_ids() {
 bool new_thread_alive(const std::vector<int>& before) {
   return any_thread([&](int id) {
     return id != getpid() && !std::binary_search(before.begin(), before.end(), id);
+  });
+}
+
+// True when such a thread is at work or waits for a processor.
+bool new_thread_runnable(const std::vector<int>& before) {
+  return any_thread([&](int id) {
+    return id != getpid() && !std::binary_search(before.begin(), before.end(), id) && thread_state(id) == 'R';
   });
 }
 
@@ -245,7 +297,7 @@ void Clock::advance_to(uint64_t t) {
   // can be the one: with none of them left there is nobody to wait for.
   if (t > virtual_ns_.load() && s.expecting.load()) {
     const std::shared_ptr<const std::vector<int>> before = s.threads_before;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
+    auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
     for (;;) {
       lock.unlock();
       const bool may_come = before && new_thread_alive(*before);
@@ -256,6 +308,16 @@ void Clock::advance_to(uint64_t t) {
         break;
       }
       if (std::chrono::steady_clock::now() >= give_up && !s.held.load()) {
+        // One that is still at work, or only waits for a processor on a loaded machine,
+        // may yet come, and is waited for: only one blocked elsewhere is given up.
+        lock.unlock();
+        const bool at_work = before && seen_at_work([&] { return new_thread_runnable(*before); });
+        lock.lock();
+        if (!s.expecting.load()) break;
+        if (at_work) {
+          give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(stall_ms_);
+          continue;
+        }
         say_once(g_told_absent,
                  "no thread came to the device just opened; time goes on without it");
         s.expecting.store(false);
@@ -267,13 +329,19 @@ void Clock::advance_to(uint64_t t) {
   for (;;) {
     const auto still = [&] { return s.running.load() == 0 && s.next.load() > virtual_ns_.load(); };
     if (!s.settled.wait_for(lock, std::chrono::milliseconds(stall_ms_), still)) {
-      if (s.held.load()) continue;
-      // A thread that time woke blocks on something else (or the machine is starved):
-      // time goes on without it, rather than the program hanging.
-      say_once(g_told_lost, "a thread woken by the virtual clock does not wait again; time goes on without it");
-      ++s.generation;
-      s.running.store(0);
-      break;
+      // A thread that time woke and that is still at work (the emulated core's pass, say),
+      // or only waits for a processor on a loaded machine, is waited for however long that
+      // takes, so a run comes out the same whatever the load.
+      if (s.held.load() || runner_at_work(s, lock)) continue;
+      if (!still()) {
+        // It blocks on something else: time goes on without it, rather than the program
+        // hanging.
+        say_once(g_told_lost, "a thread woken by the virtual clock does not wait again; time goes on without it");
+        ++s.generation;
+        s.running.store(0);
+        s.runner_count = 0;
+        break;
+      }
     }
     const uint64_t next = s.next.load();
     if (next > t) break;
@@ -285,6 +353,19 @@ void Clock::advance_to(uint64_t t) {
   main_in_step_.store(false);
   lock.unlock();
   move_to(t);
+}
+
+bool Clock::runner_at_work(ClockSync& s, std::unique_lock<std::mutex>& lock) {
+  // Those beyond the room kept cannot be looked at: they count as blocked, as before.
+  int ids[ClockSync::kRunnerRoom];
+  const int n = s.runner_count;
+  std::copy(s.runner_ids, s.runner_ids + n, ids);
+  lock.unlock();
+  const bool at_work = seen_at_work([&] {
+    return std::any_of(ids, ids + n, [](int id) { return thread_state(id) == 'R'; });
+  });
+  lock.lock();
+  return at_work;
 }
 
 void Clock::polled() {
@@ -324,11 +405,7 @@ void Clock::arrived() {
   const bool main = on_main_thread();
   if (!s.expecting.load() && (main || t_running.sync == keep)) return;
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (!main && !(t_running.sync == keep && t_running.generation == s.generation)) {
-    s.running.fetch_add(1);
-    t_running.sync = keep;
-    t_running.generation = s.generation;
-  }
+  if (!main && !(t_running.sync == keep && t_running.generation == s.generation)) t_running.start_locked(keep);
   s.end_expectation();
 }
 
@@ -402,9 +479,7 @@ void Clock::wait_virtual(uint64_t t, const std::function<bool()>& cancelled) {
   }
   // Running again until its next wait: counted before its time leaves the list, for the
   // same reason.
-  s.running.fetch_add(1);
-  t_running.sync = keep;
-  t_running.generation = s.generation;
+  t_running.start_locked(keep);
   s.remove_due(mine);
   s.waiting.fetch_sub(1);
 }

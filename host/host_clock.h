@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace gp2x::host {
 
@@ -31,10 +32,11 @@ class Clock {
   // While another thread waits, a main thread of a virtual clock that sleeps outside the
   // seam (joining that very thread, say) would keep time still for good: the waiting
   // thread then moves time itself, as real time would flow, so the program cannot hang.
-  // stall_ms bounds what one thread waits for another in real time in any case: the
-  // waiting thread moves time after it whatever the main thread does, and when a thread
-  // that time woke does not wait again within it (it blocks on something else), the main
-  // thread goes on without it.
+  // stall_ms bounds what one thread waits for another in real time: the waiting thread
+  // moves time after it whatever the main thread does, and when a thread that time woke
+  // does not wait again within it, the main thread looks at it: one still at work, or
+  // waiting for a processor, is waited for as long as it takes; one blocked on something
+  // else is gone on without.
   void reset(bool is_virtual, uint32_t stall_ms = 1000);
 
   bool is_virtual() const { return virtual_; }
@@ -61,8 +63,9 @@ class Clock {
   // nothing written. So until a thread arrives (one other than the main thread waits for
   // the first time, or any thread calls arrived()), the main thread's time stands still:
   // its advance waits for the arrival while a thread started since this call (or the
-  // calling thread, when neither the main one nor in the lock-step yet) runs, in real time
-  // at most stall_ms, after which nobody is expected any more.
+  // calling thread, when neither the main one nor in the lock-step yet) runs. After
+  // stall_ms of real time nobody is expected any more, unless one of those threads is at
+  // work or waits for a processor: that one may still come, and is waited for.
   void expect_thread();
   // The calling thread uses the device: the thread expected is here. One other than the
   // main thread takes part in the lock-step from now on, as a thread that time woke does,
@@ -87,6 +90,9 @@ class Clock {
   // Sets virtual time to t when it is behind and wakes the waiting threads.
   void move_to(uint64_t t);
   void wait_virtual(uint64_t t, const std::function<bool()>& cancelled);
+  // True when a thread that time woke and that has not waited again is at work or waits
+  // for a processor. Unlocks `lock` (s's mutex) while it looks.
+  static bool runner_at_work(ClockSync& s, std::unique_lock<std::mutex>& lock);
 
   bool virtual_ = true;
   std::atomic<uint64_t> virtual_ns_{0};

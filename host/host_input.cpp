@@ -9,13 +9,120 @@
 
 namespace gp2x::host {
 
-uint32_t Input::pressed(uint64_t now_ns) const {
-  uint32_t scripted = 0;
+namespace {
+
+// A program that waits for a button to be let go by reading its port again and again,
+// without completing a frame, sees the change held for it after this many reads.
+constexpr uint32_t kHoldReads = 16;
+// A read this long after the program's last frame (or before its first) is not part of a
+// frame: the program steps without showing frames (a tool, a test's own steps) and reads
+// each change once.
+constexpr uint64_t kNoFrameNs = 100000000;
+// Changes of one button that wait to be shown, at most: a press and a release beyond it
+// cancel out.
+constexpr uint8_t kMostWaiting = 16;
+
+}  // namespace
+
+void Input::set_script(std::vector<ScriptEvent> events) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  script_ = std::move(events);
+  // A script given while the program runs takes over from its last read: of the lines
+  // due by then, only the last one is a change still to come.
+  script_taken_ = 0;
+  const uint64_t read_ms = last_read_ns_ / 1000000;
+  while (script_taken_ + 1 < script_.size() && script_[script_taken_ + 1].ms <= read_ms) ++script_taken_;
+}
+
+void Input::set_held(uint32_t buttons) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  held_ = buttons;
+  change(scripted_ | held_);
+}
+
+uint32_t Input::held() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return held_;
+}
+
+void Input::frame_done(uint64_t now_ns) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++frames_;
+  last_frame_ns_ = now_ns;
+}
+
+// Under the mutex. A button whose last change the program has not yet seen through keeps
+// what it shows, and the change waits its turn.
+void Input::change(uint32_t level) {
+  uint32_t over = 0;
+  for (uint32_t h = holding_; h; h &= h - 1)
+    if (read_in_frame_[__builtin_ctz(h)] != frames_) over |= 1u << __builtin_ctz(h);
+  end_holds(over);
+  for (uint32_t toggled = level ^ level_; toggled; toggled &= toggled - 1) {
+    const int b = __builtin_ctz(toggled);
+    const uint32_t bit = 1u << b;
+    if (!((unread_ | holding_) & bit) && waiting_[b] == 0) {
+      shown_ ^= bit;
+      unread_ |= bit;
+    } else if (waiting_[b] < kMostWaiting) {
+      ++waiting_[b];
+    } else {
+      --waiting_[b];
+    }
+  }
+  level_ = level;
+}
+
+// Under the mutex. The buttons `ended` are seen through: each shows its next change.
+void Input::end_holds(uint32_t ended) {
+  holding_ &= ~ended;
+  for (; ended; ended &= ended - 1) {
+    const int b = __builtin_ctz(ended);
+    if (waiting_[b] == 0) continue;
+    --waiting_[b];
+    shown_ ^= 1u << b;
+    unread_ |= 1u << b;
+  }
+}
+
+// Under the mutex. Each line of the script that has come due is a change of its own, even
+// when a read sees several at once; lines of the same time are one change, the last.
+void Input::take_script(uint64_t now_ns) {
   const uint64_t now_ms = now_ns / 1000000;
-  auto after = std::upper_bound(script_.begin(), script_.end(), now_ms,
-                                [](uint64_t t, const ScriptEvent& e) { return t < e.ms; });
-  if (after != script_.begin()) scripted = std::prev(after)->buttons;
-  return scripted | held();
+  while (script_taken_ < script_.size() && script_[script_taken_].ms <= now_ms) {
+    const uint64_t at = script_[script_taken_].ms;
+    while (script_taken_ + 1 < script_.size() && script_[script_taken_ + 1].ms == at) ++script_taken_;
+    scripted_ = script_[script_taken_++].buttons;
+    change(scripted_ | held_);
+  }
+}
+
+uint32_t Input::read(uint32_t bits, uint64_t now_ns) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  take_script(now_ns);
+  last_read_ns_ = now_ns;
+  const bool in_frame = frames_ != 0 && now_ns - last_frame_ns_ < kNoFrameNs;
+  uint32_t ended = 0;
+  for (uint32_t h = holding_ & bits; h; h &= h - 1) {
+    const int b = __builtin_ctz(h);
+    if (!in_frame || read_in_frame_[b] != frames_ || ++reads_since_[b] >= kHoldReads) ended |= 1u << b;
+  }
+  end_holds(ended);
+  const uint32_t seen = shown_ & bits;
+  const uint32_t delivered = unread_ & bits;
+  unread_ &= ~delivered;
+  if (!in_frame) {
+    // No frame to hold a change through: the next change comes at the next read.
+    end_holds(delivered);
+    return seen;
+  }
+  holding_ |= delivered;
+  for (uint32_t d = delivered; d; d &= d - 1) {
+    const int b = __builtin_ctz(d);
+    read_in_frame_[b] = frames_;
+    reads_since_[b] = 0;
+  }
+  return seen;
 }
 
 bool parse_button_script(const std::string& text, std::vector<ScriptEvent>* events,

@@ -100,7 +100,8 @@ uint16_t paced(uint32_t off, uint16_t value, bool counter = false) {
 
 uint16_t reg_read16(uint32_t off) {
   Runtime& rt = runtime();
-  auto pressed_now = [&rt] { return rt.input.pressed(rt.clock.now_ns()); };
+  // Only the port that carries a button's bit counts as a read of that button.
+  auto pressed_now = [&rt](uint32_t bits) { return rt.input.read(bits, rt.clock.now_ns()); };
   switch (off) {
     case reg::kTimer:
       live_read(rt);
@@ -113,10 +114,10 @@ uint16_t reg_read16(uint32_t off) {
       return paced(off, in_vblank() ? static_cast<uint16_t>(0xFFFF & ~kVsyncBit) : 0xFFFF);
     case reg::kPortC:
       live_read(rt);
-      return paced(off, static_cast<uint16_t>(0x00FF | (~pressed_now() & 0xFF00)));
+      return paced(off, static_cast<uint16_t>(0x00FF | (~pressed_now(buttons::kPortCBits) & 0xFF00)));
     case reg::kPortD: {
       live_read(rt);
-      const uint32_t pressed = pressed_now();
+      const uint32_t pressed = pressed_now(buttons::kPortDBits);
       uint16_t v = 0xFFFF;
       if (pressed & buttons::kVolDown) v &= ~0x0040;
       if (pressed & buttons::kVolUp) v &= ~0x0080;
@@ -125,7 +126,7 @@ uint16_t reg_read16(uint32_t off) {
     }
     case reg::kPortM:
       live_read(rt);
-      return paced(off, static_cast<uint16_t>(0xFF00 | (~pressed_now() & 0xFF)));
+      return paced(off, static_cast<uint16_t>(0xFF00 | (~pressed_now(buttons::kStick) & 0xFF)));
     default:
       check_known(off, known_register(off), "register");
       return load(g_regs[off / 2]);

@@ -242,6 +242,7 @@ int Runtime::shown_framebuffer() const {
 
 void Runtime::frame_done() {
   if (!Clock::on_main_thread()) return;
+  input.frame_done(clock.now_ns());
   if (frontend_) frontend_->present(framebuffer_memory(shown_framebuffer()), fb_format);
   second_core_nudge();
   tick();

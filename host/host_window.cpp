@@ -58,7 +58,7 @@ class SdlWindow : public Frontend {
     software_ = SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
   }
   ~SdlWindow() override {
-    for (SDL_GameController* c : controllers_) SDL_GameControllerClose(c);
+    for (const Pad& p : pads_) SDL_GameControllerClose(p.controller);
     if (texture_) SDL_DestroyTexture(texture_);
     SDL_DestroyRenderer(renderer_);
     SDL_DestroyWindow(window_);
@@ -127,11 +127,6 @@ class SdlWindow : public Frontend {
   Event pump() override {
     const Uint64 now = SDL_GetTicks64();
     if (!pump_now_ && now - last_pump_ < kPumpEveryMs) return Event::kNone;
-    // A tap is counted for the rest of the frame it came in and the whole of the next: a
-    // game that read its buttons before the tap arrived still sees it in its next frame.
-    if (pump_now_)
-      for (uint8_t& age : tap_age_)
-        if (age) age = age == 2 ? 0 : 2;
     pump_now_ = false;
     last_pump_ = now;
     Event result = Event::kNone;
@@ -157,31 +152,53 @@ class SdlWindow : public Frontend {
             if (down && !e.key.repeat) toggle_full_screen();
             if (code != SDL_SCANCODE_RETURN || down) break;
           }
-          if (code < SDL_NUM_SCANCODES) {
-            if (down) went_down_[code] = true;
-            else if (went_down_[code]) tap_age_[code] = 1;  // down and up within this pass
+          if (code < SDL_NUM_SCANCODES && keys_[code] != down) {
             keys_[code] = down;
+            take_change();
           }
           if (down && code == SDL_SCANCODE_F12 && !e.key.repeat) result = Event::kScreenshot;
           break;
         }
         case SDL_CONTROLLERDEVICEADDED:
-          if (SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which)) controllers_.push_back(c);
+          if (SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which)) {
+            Pad pad{c, SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c)), {}, {}};
+            for (int i = 0; i < SDL_CONTROLLER_BUTTON_MAX; ++i)
+              pad.buttons[i] = SDL_GameControllerGetButton(c, static_cast<SDL_GameControllerButton>(i));
+            for (int i = 0; i < SDL_CONTROLLER_AXIS_MAX; ++i)
+              pad.axes[i] = SDL_GameControllerGetAxis(c, static_cast<SDL_GameControllerAxis>(i));
+            pads_.push_back(pad);
+          }
           break;
         case SDL_CONTROLLERDEVICEREMOVED:
-          for (size_t i = 0; i < controllers_.size(); ++i)
-            if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controllers_[i])) == e.cdevice.which) {
-              SDL_GameControllerClose(controllers_[i]);
-              controllers_.erase(controllers_.begin() + static_cast<long>(i));
+          for (size_t i = 0; i < pads_.size(); ++i)
+            if (pads_[i].id == e.cdevice.which) {
+              SDL_GameControllerClose(pads_[i].controller);
+              pads_.erase(pads_.begin() + static_cast<long>(i));
               break;
             }
+          break;
+        // A controller's buttons and axes as their events tell them, one change at a time,
+        // as the keys: the state SDL keeps is only the last one of the pass.
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+          if (Pad* pad = find_pad(e.cbutton.which); pad && e.cbutton.button < SDL_CONTROLLER_BUTTON_MAX) {
+            pad->buttons[e.cbutton.button] = e.type == SDL_CONTROLLERBUTTONDOWN;
+            take_change();
+          }
+          break;
+        case SDL_CONTROLLERAXISMOTION:
+          if (Pad* pad = find_pad(e.caxis.which); pad && e.caxis.axis < SDL_CONTROLLER_AXIS_MAX) {
+            pad->axes[e.caxis.axis] = e.caxis.value;
+            take_change();
+          }
           break;
         default:
           break;
       }
     }
-    set_buttons(read_buttons());
-    std::fill(went_down_.begin(), went_down_.end(), false);
+    take_change();
+    set_buttons(buttons_from(taken_));
+    moved_ = 0;
     return result;
   }
 
@@ -224,29 +241,59 @@ class SdlWindow : public Frontend {
     show();
   }
 
-  // A key counts while it is held, and a key that went down and up again within one pass
-  // until the next frame is through: a quick tap (or a key sent by a tool) is not lost.
-  uint32_t read_buttons() const {
-    std::vector<bool> keys = keys_;
-    for (size_t k = 0; k < keys.size(); ++k) keys[k] = keys[k] || tap_age_[k];
-    bool up = keys[SDL_SCANCODE_UP], down = keys[SDL_SCANCODE_DOWN];
-    bool left = keys[SDL_SCANCODE_LEFT], right = keys[SDL_SCANCODE_RIGHT];
+  // Arrows kept apart in the low four bits (up, down, left, right) of the buttons the keys
+  // and controllers hold now, so that a pass's changes can be told key by key.
+  static constexpr uint32_t kArrowUp = 1, kArrowDown = 2, kArrowLeft = 4, kArrowRight = 8;
+  static uint32_t buttons_from(uint32_t held) {
+    return (held & ~b::kStick) | b::stick_from_arrows(held & kArrowUp, held & kArrowDown, held & kArrowLeft,
+                                                      held & kArrowRight);
+  }
+
+  // After each key or controller event. The events of one pass are handed on together (two
+  // arrows pressed in one pass close the diagonal at once), except where a key or button
+  // goes back within the pass: what was held before it did is handed on first, a change the
+  // layer holds until the program has read it (a quick tap, or keys sent by a tool).
+  void take_change() {
+    const uint32_t now = held_now();
+    if ((now ^ taken_) & moved_) {
+      set_buttons(buttons_from(taken_));
+      moved_ = 0;
+    }
+    moved_ |= now ^ taken_;
+    taken_ = now;
+  }
+
+  uint32_t held_now() const {
+    bool up = keys_[SDL_SCANCODE_UP], down = keys_[SDL_SCANCODE_DOWN];
+    bool left = keys_[SDL_SCANCODE_LEFT], right = keys_[SDL_SCANCODE_RIGHT];
     uint32_t pressed = 0;
     for (const KeyBinding& k : kKeys)
-      if (keys[k.key]) pressed |= k.button;
-    for (SDL_GameController* c : controllers_) {
+      if (keys_[k.key]) pressed |= k.button;
+    for (const Pad& pad : pads_) {
       for (const PadBinding& p : kPad)
-        if (SDL_GameControllerGetButton(c, p.pad)) pressed |= p.button;
-      const int x = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX);
-      const int y = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTY);
-      up |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_UP) || y < -kStickDeadZone;
-      down |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_DOWN) || y > kStickDeadZone;
-      left |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_LEFT) || x < -kStickDeadZone;
-      right |= SDL_GameControllerGetButton(c, SDL_CONTROLLER_BUTTON_DPAD_RIGHT) || x > kStickDeadZone;
-      if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERLEFT) > kStickDeadZone) pressed |= b::kVolDown;
-      if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > kStickDeadZone) pressed |= b::kVolUp;
+        if (pad.buttons[p.pad]) pressed |= p.button;
+      const int x = pad.axes[SDL_CONTROLLER_AXIS_LEFTX], y = pad.axes[SDL_CONTROLLER_AXIS_LEFTY];
+      up |= pad.buttons[SDL_CONTROLLER_BUTTON_DPAD_UP] || y < -kStickDeadZone;
+      down |= pad.buttons[SDL_CONTROLLER_BUTTON_DPAD_DOWN] || y > kStickDeadZone;
+      left |= pad.buttons[SDL_CONTROLLER_BUTTON_DPAD_LEFT] || x < -kStickDeadZone;
+      right |= pad.buttons[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] || x > kStickDeadZone;
+      if (pad.axes[SDL_CONTROLLER_AXIS_TRIGGERLEFT] > kStickDeadZone) pressed |= b::kVolDown;
+      if (pad.axes[SDL_CONTROLLER_AXIS_TRIGGERRIGHT] > kStickDeadZone) pressed |= b::kVolUp;
     }
-    return pressed | b::stick_from_arrows(up, down, left, right);
+    return pressed | (up ? kArrowUp : 0) | (down ? kArrowDown : 0) | (left ? kArrowLeft : 0) |
+           (right ? kArrowRight : 0);
+  }
+
+  struct Pad {
+    SDL_GameController* controller;
+    SDL_JoystickID id;
+    bool buttons[SDL_CONTROLLER_BUTTON_MAX];
+    Sint16 axes[SDL_CONTROLLER_AXIS_MAX];
+  };
+  Pad* find_pad(SDL_JoystickID id) {
+    for (Pad& p : pads_)
+      if (p.id == id) return &p;
+    return nullptr;
   }
 
   SDL_Window* window_;
@@ -259,10 +306,10 @@ class SdlWindow : public Frontend {
   FbFormat shown_format_;
   bool software_ = false;         // SDL's software renderer
   int texture_scale_ = 1;
-  std::vector<SDL_GameController*> controllers_;
-  std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);    // held, from key events
-  std::vector<bool> went_down_ = std::vector<bool>(SDL_NUM_SCANCODES);   // in this pass
-  std::vector<uint8_t> tap_age_ = std::vector<uint8_t>(SDL_NUM_SCANCODES);  // 0: none; 1: this frame; 2: the next
+  std::vector<Pad> pads_;
+  uint32_t taken_ = 0;  // held_now() at the last event
+  uint32_t moved_ = 0;  // what changed in it since the buttons were last handed on
+  std::vector<bool> keys_ = std::vector<bool>(SDL_NUM_SCANCODES);  // held, from key events
   Uint64 last_pump_ = 0;
   bool pump_now_ = true;
 };

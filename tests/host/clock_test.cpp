@@ -1,5 +1,11 @@
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 #include "tests/host/host_fixture.h"
 
@@ -59,6 +65,74 @@ TEST_F(HostTest, ThreadSpinningOnTheTimerDoesNotHoldUpTime) {
   while (!done) gp2x::usleep(1000);
   spinner.join();
   EXPECT_GE(host::now_ns(), 6000000u);
+}
+
+// Spins for `ms` of real time without coming into the seam.
+void busy_for(int ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  volatile uint64_t n = 0;
+  while (std::chrono::steady_clock::now() < until) n = n + 1;
+}
+
+// A thread that time woke is waited for while it is at work or only waits for a processor,
+// however much longer than the stall time that takes (the run must not depend on the
+// machine's load); one that blocks on a lock outside the seam is gone on without.
+TEST_F(HostTest, TimeWaitsForAWokenThreadAtWorkButNotForOneBlockedElsewhere) {
+  settings_.stall_ms = 100;
+  enum class Then { kWorks, kStarves, kBlocks };
+  struct Case {
+    const char* what;
+    Then then;
+  };
+  const Case cases[] = {
+      {"it computes for four times the stall time", Then::kWorks},
+      {"it shares a processor with a spinner at the lowest priority", Then::kStarves},
+      {"it blocks on a lock the main thread holds", Then::kBlocks},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reconfigure();
+    std::mutex lock;
+    lock.lock();
+    std::atomic<bool> quit{false}, worked{false};
+    // The spinner and the starved worker on one processor of those the test may use.
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    cpu_set_t mine;
+    if (sched_getaffinity(0, sizeof mine, &mine) == 0)
+      for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &mine)) {
+          CPU_SET(cpu, &one);
+          break;
+        }
+    std::thread spinner;
+    if (c.then == Then::kStarves) {
+      spinner = std::thread([&] {
+        sched_setaffinity(0, sizeof one, &one);
+        while (!quit) {
+        }
+      });
+    }
+    std::thread worker([&] {
+      gp2x::usleep(1000);  // time wakes it at 1 ms
+      if (c.then == Then::kStarves) {
+        sched_setaffinity(0, sizeof one, &one);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
+      }
+      if (c.then == Then::kBlocks) std::lock_guard<std::mutex> wait(lock);
+      else busy_for(400);
+      worked = true;
+      gp2x::usleep(1000);
+    });
+    while (host::waiting_threads() == 0) std::this_thread::yield();
+    gp2x::usleep(2000);  // past the worker's wake-up
+    EXPECT_EQ(worked.load(), c.then != Then::kBlocks);
+    EXPECT_EQ(host::now_ns(), 2000000u);
+    lock.unlock();
+    worker.join();  // asleep outside the seam: a worker that waits again moves time itself
+    quit = true;
+    if (spinner.joinable()) spinner.join();
+  }
 }
 
 TEST_F(HostTest, RegistersAreSafeToShareBetweenThreads) {

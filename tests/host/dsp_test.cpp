@@ -241,6 +241,28 @@ TEST_F(DspTest, ThreadThatNeverComesToTheDeviceHoldsTimeUpOnce) {
   other.join();
 }
 
+// A writer that comes late because it is still at work, or waits for a processor on a
+// loaded machine, is waited for however long that takes.
+TEST_F(DspTest, ThreadAtWorkBeforeItComesToTheDeviceIsWaitedFor) {
+  settings_.stall_ms = 50;
+  reconfigure();
+  open_cd_quality();
+  std::atomic<bool> came{false};
+  const int fd = dsp_;
+  std::thread writer([fd, &came] {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    volatile uint64_t n = 0;
+    while (std::chrono::steady_clock::now() < until) n = n + 1;
+    came = true;
+    const std::vector<uint8_t> block(64, 1);
+    gp2x::write(fd, block.data(), block.size());
+  });
+  gp2x::usleep(1000);
+  EXPECT_TRUE(came.load());
+  EXPECT_EQ(host::now_ns(), 1000000u);
+  writer.join();
+}
+
 TEST_F(DspTest, NoWaitWhenNoThreadIsLeftToComeToTheDevice) {
   settings_.stall_ms = 60000;  // a wait for a writer would outlast the test
   // A runtime that starts a helper thread of its own with the program's first thread (as

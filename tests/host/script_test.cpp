@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <linux/fb.h>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,37 @@ TEST_F(ScriptedRunTest, ButtonsFollowTheScriptOverVirtualTime) {
     EXPECT_EQ(reg16(0x1198), s.port_m) << s.at_ms;
     EXPECT_EQ(reg16(0x1184), s.port_c) << s.at_ms;
   }
+}
+
+// A line that holds a button for less than the time between two reads still reaches the
+// program: the press is read, and kept through the frame it was read in; long after the
+// last frame, each change is read once.
+TEST_F(ScriptedRunTest, PressesBetweenTwoReadsAreRead) {
+  settings_.script_path =
+      write_script("100 a\n101 none\n300 b\n400 none\n500 x\n501 y\n502 none\n700 a\n701 none\n");
+  reconfigure();
+  const int fb0 = gp2x::open("/dev/fb0", O_RDWR);
+  ASSERT_GT(fb0, 0);
+  struct Read {
+    uint32_t at_ms;
+    bool frame_before;  // the program completes a frame just before
+    uint16_t port_c;
+  };
+  const Read reads[] = {
+      {50, true, 0xFFFF},   {150, true, 0xEFFF},  {150, false, 0xEFFF}, {200, true, 0xFFFF},
+      {350, true, 0xDFFF},  {399, true, 0xDFFF},  {450, true, 0xFFFF},  {600, true, 0x3FFF},
+      {600, true, 0xFFFF},  {750, false, 0xEFFF}, {750, false, 0xFFFF},
+  };
+  for (const Read& r : reads) {
+    if (const uint64_t at = r.at_ms * 1000000ull; at > host::now_ns())
+      gp2x::usleep(static_cast<uint32_t>((at - host::now_ns()) / 1000));
+    if (r.frame_before) {
+      fb_var_screeninfo v{};
+      ASSERT_EQ(gp2x::ioctl(fb0, FBIOGET_VSCREENINFO, &v), 0);
+    }
+    EXPECT_EQ(reg16(0x1184), r.port_c) << r.at_ms;
+  }
+  gp2x::close(fb0);
 }
 
 TEST_F(ScriptedRunTest, BadScriptStopsTheRunNamingTheLine) {
