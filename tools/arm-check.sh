@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # tools/arm-check.sh (./test.sh --arm): builds every library, program and test for the
-# console's CPU (ARMv4T, soft float, static) with Debian's cross compiler, runs the tests
-# under qemu-arm, then runs pellax headless under qemu and on this PC and compares their
-# screenshots byte for byte. Folders: build-arm-sysroot (the target's libraries, made
-# once), build-arm (the cross build), build (this PC's build, for the comparison).
+# console's CPU (ARMv4T, soft float, static) with Debian's cross compiler, checks that every
+# object it made is for ARMv4T, runs the tests under qemu-arm, then runs pellax headless
+# under qemu and on this PC and compares their screenshots byte for byte. Folders:
+# build-arm-sysroot (the target's libraries, made once), build-arm (the cross build), build
+# (this PC's build, for the comparison).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/install-deps.sh
@@ -92,6 +93,9 @@ for program in kolvo2/kolvo2 pellax/game/pellax tools/testpattern/testpattern to
     exit 1
   fi
 done
+# Every object both builds made, assembly too, is for the console's ARMv4T: by its tag and
+# by its instructions (Debian's libraries, ARMv5TE, are not the build's objects).
+tools/check-armv4t.sh build-arm build-arm-console
 (cd build-arm-console && ctest --output-on-failure -j "$jobs" --timeout 300)
 
 step "tests under qemu-arm"
