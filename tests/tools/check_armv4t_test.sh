@@ -25,6 +25,10 @@ make_object data.S.o data.S "-march=armv4t"
 make_object add.S.o add.S "-march=armv4t"
 make_object lead.c.o lead.c "-march=armv4t"
 make_object thumb.c.o lead.c "-march=armv4t -mthumb"
+# CMake's own object of identifying the compiler, made with the compiler's default CPU, is
+# not the build's.
+mkdir -p "$tmp/build/CMakeFiles/3.25.1/CompilerIdC"
+"$cc" -c "$tmp/data.S" -o "$tmp/build/CMakeFiles/3.25.1/CompilerIdC/CMakeCCompilerId.o"
 out=$("$check" "$tmp/build" 2>&1) || fail "ARMv4T objects pass: $out"
 grep -q '^4 objects, all for ARMv4T$' <<<"$out" || fail "the four objects are counted: $out"
 
