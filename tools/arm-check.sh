@@ -16,6 +16,18 @@ top=$PWD
 sysroot=$top/build-arm-sysroot
 start=$(date +%s)
 step() { echo "== $1 ($(( $(date +%s) - start )) s)"; }
+# Each build's tests that failed, ran out of time or passed only on a second run, listed at
+# the very end, whatever stops the check.
+test_summaries=""
+trap '[ -z "$test_summaries" ] || printf "== tests that failed, ran out of time or needed a second run ==\n%s" "$test_summaries"' EXIT
+run_tests() {  # folder, ctest options...: its output also in FOLDER/ctest.log
+  local dir=$1 status=0 summary
+  shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") 2>&1 | tee "$dir/ctest.log" || status=$?
+  summary=$(tools/ctest-summary.sh "$dir/ctest.log")
+  [ -z "$summary" ] || test_summaries+=$(sed "s|^|$dir: |" <<<"$summary")$'\n'
+  return $status
+}
 
 # The target's libraries: armel packages unpacked, and GoogleTest built from its sources.
 # A list of what went in marks the folder complete; a changed list makes it anew.
@@ -96,11 +108,11 @@ done
 # Every object both builds made, assembly too, is for the console's ARMv4T: by its tag and
 # by its instructions (Debian's libraries, ARMv5TE, are not the build's objects).
 tools/check-armv4t.sh build-arm build-arm-console
-(cd build-arm-console && ctest --output-on-failure -j "$jobs" --timeout 300)
+run_tests build-arm-console --timeout 300
 
 step "tests under qemu-arm"
 # Emulated programs run about ten times slower: more time for each test.
-(cd build-arm && ctest --output-on-failure -j "$jobs" --timeout 1500 --repeat until-pass:2)
+run_tests build-arm --timeout 1500 --repeat until-pass:2
 
 step "pellax on both CPUs, compared"
 cmp_dir=build-arm/compare
