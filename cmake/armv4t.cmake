@@ -11,6 +11,9 @@ set(CMAKE_CXX_COMPILER arm-linux-gnueabi-g++)
 # here is built by one compiler.
 set(CMAKE_C_FLAGS_INIT "-march=armv4t -mtune=arm920t -mfloat-abi=soft")
 set(CMAKE_CXX_FLAGS_INIT "-march=armv4t -mtune=arm920t -mfloat-abi=soft -Wno-psabi")
+# Assembly too: the compiler's own default is ARMv5TE, and one object made for it tags the
+# whole program so and lets newer instructions in unseen (tools/check-armv4t.sh looks).
+set(CMAKE_ASM_FLAGS_INIT "-march=armv4t -mfloat-abi=soft")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # The settings reach the configuration checks too.

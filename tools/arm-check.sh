@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # tools/arm-check.sh (./test.sh --arm): builds every library, program and test for the
-# console's CPU (ARMv4T, soft float, static) with Debian's cross compiler, runs the tests
-# under qemu-arm, then runs pellax headless under qemu and on this PC and compares their
-# screenshots byte for byte. Folders: build-arm-sysroot (the target's libraries, made
-# once), build-arm (the cross build), build (this PC's build, for the comparison).
+# console's CPU (ARMv4T, soft float, static) with Debian's cross compiler, checks that every
+# object it made is for ARMv4T, runs the tests under qemu-arm, then runs pellax headless
+# under qemu and on this PC and compares their screenshots byte for byte. Folders:
+# build-arm-sysroot (the target's libraries, made once), build-arm (the cross build), build
+# (this PC's build, for the comparison).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/install-deps.sh
@@ -15,6 +16,18 @@ top=$PWD
 sysroot=$top/build-arm-sysroot
 start=$(date +%s)
 step() { echo "== $1 ($(( $(date +%s) - start )) s)"; }
+# Each build's tests that failed, ran out of time or passed only on a second run, listed at
+# the very end, whatever stops the check.
+test_summaries=""
+trap '[ -z "$test_summaries" ] || printf "== tests that failed, ran out of time or needed a second run ==\n%s" "$test_summaries"' EXIT
+run_tests() {  # folder, ctest options...: its output also in FOLDER/ctest.log
+  local dir=$1 status=0 summary
+  shift
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" "$@") 2>&1 | tee "$dir/ctest.log" || status=$?
+  summary=$(tools/ctest-summary.sh "$dir/ctest.log")
+  [ -z "$summary" ] || test_summaries+=$(sed "s|^|$dir: |" <<<"$summary")$'\n'
+  return $status
+}
 
 # The target's libraries: armel packages unpacked, and GoogleTest built from its sources.
 # A list of what went in marks the folder complete; a changed list makes it anew.
@@ -92,11 +105,14 @@ for program in kolvo2/kolvo2 pellax/game/pellax tools/testpattern/testpattern to
     exit 1
   fi
 done
-(cd build-arm-console && ctest --output-on-failure -j "$jobs" --timeout 300)
+# Every object both builds made, assembly too, is for the console's ARMv4T: by its tag and
+# by its instructions (Debian's libraries, ARMv5TE, are not the build's objects).
+tools/check-armv4t.sh build-arm build-arm-console
+run_tests build-arm-console --timeout 300
 
 step "tests under qemu-arm"
 # Emulated programs run about ten times slower: more time for each test.
-(cd build-arm && ctest --output-on-failure -j "$jobs" --timeout 1500 --repeat until-pass:2)
+run_tests build-arm --timeout 1500 --repeat until-pass:2
 
 step "pellax on both CPUs, compared"
 cmp_dir=build-arm/compare

@@ -70,8 +70,10 @@ class CfgTest : public ::testing::Test {
     EXPECT_EQ(LoadCfg(c, nullptr, path), expected);
     return c;
   }
-  // The record as it stands in memory after a successful load: sums cleared.
+  // The record as it stands in memory after a successful load: sums cleared. A file too
+  // short to hold them stays as read, so that it compares unequal to any whole record.
   static Bytes AsLoaded(Bytes file) {
+    if (file.size() < 472) return file;
     std::fill(file.begin() + 464, file.begin() + 472, 0);
     return file;
   }
