@@ -77,6 +77,14 @@ class CoreTest : public ::testing::Test {
   void place(uint32_t address, const std::vector<uint8_t>& bytes) {
     if (!bytes.empty()) std::memcpy(mem() + address, bytes.data(), bytes.size());
   }
+  // Loads a music file as music_load leaves it for the core: in place, its length set, and
+  // the stream to be opened anew.
+  void load_music(const std::vector<uint8_t>& stream) {
+    place(audio940::kMusicAddress, stream);
+    b().music_length = uint32_t(stream.size());
+    b().music_rewind = 1;
+    b().music_data_ready = 1;
+  }
   // Passes until one does nothing (at most `limit`); returns how many ran.
   int run_until_idle(int limit = 100000) {
     int n = 0;

@@ -29,12 +29,6 @@ class DecodingTest : public EitherCoreTest {
     }
     b().effects_to_decode = uint32_t(streams.size());
   }
-  void load_music(const std::vector<uint8_t>& stream) {
-    place(kMusicAddress, stream);
-    b().music_length = uint32_t(stream.size());
-    b().music_rewind = 1;
-    b().music_data_ready = 1;
-  }
   std::vector<int16_t> area(uint32_t k, uint32_t samples) {
     const int16_t* p = samples_at(kEffectPcm[k]);
     return std::vector<int16_t>(p, p + samples);

@@ -149,12 +149,6 @@ class ImageCoreTest : public CoreTest {
     emulated_ = true;
     CoreTest::SetUp();
   }
-  void load_music(const std::vector<uint8_t>& stream) {
-    place(kMusicAddress, stream);
-    b().music_length = uint32_t(stream.size());
-    b().music_rewind = 1;
-    b().music_data_ready = 1;
-  }
   // Passes as the audio thread would take the blocks: both freed after every pass. Returns
   // how many blocks were mixed; every pass must end (no fault, no hang).
   int play(int passes) {

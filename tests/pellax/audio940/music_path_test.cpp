@@ -26,12 +26,6 @@ constexpr int kBlocksPerSecond = 22;
 
 class MusicPathTest : public EitherCoreTest {
  protected:
-  void load_music(const std::vector<uint8_t>& stream) {
-    place(kMusicAddress, stream);
-    b().music_length = uint32_t(stream.size());
-    b().music_rewind = 1;
-    b().music_data_ready = 1;
-  }
   std::string log_text() {
     return std::string(reinterpret_cast<const char*>(b().log_ring), b().log_write);
   }
@@ -118,12 +112,6 @@ class MusicCostTest : public CoreTest {
     emulated_ = true;
     counted_ = true;
     CoreTest::SetUp();
-  }
-  void load_music(const std::vector<uint8_t>& stream) {
-    place(kMusicAddress, stream);
-    b().music_length = uint32_t(stream.size());
-    b().music_rewind = 1;
-    b().music_data_ready = 1;
   }
   // Instructions of the pass that opens the file just loaded.
   uint64_t open_pass(const std::vector<uint8_t>& stream) {
