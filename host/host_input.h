@@ -27,9 +27,9 @@ bool parse_button_script(const std::string& text, std::vector<ScriptEvent>* even
 // the port several times a frame and acts on a later read; a quick second press is a press
 // of its own. A button held across reads reads as it is. A program that reads the port
 // without completing frames (a loop waiting for a button to be let go, a program or test
-// that shows no frames) sees each change at one read and the next change at its next. Headless, all of it follows from
-// the script's times, the reads' times on the virtual clock and the frames, so a run
-// repeats exactly.
+// that shows no frames) sees each change at one read and the next change at its next.
+// Headless, all of it follows from the script's times, the reads' times on the virtual
+// clock and the frames, so a run repeats exactly.
 class Input {
  public:
   // The script's lines from now on (a test may give a new one while the program runs).
