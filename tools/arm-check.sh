@@ -70,8 +70,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target "${generators[@]}" pellax pellax_data pellax_music >/dev/null
 
 step "cross build (build-arm)"
+# The emulated CPU that runs the tests (cmake/armv4t.cmake says why this one), given again
+# so that a folder configured before takes it.
+emulator="qemu-arm;-cpu;arm1176"
 cmake -S . -B build-arm -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGP2X_BENCH=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/armv4t.cmake" -DGP2X_ARM_SYSROOT="$sysroot" \
+  -DGP2X_ARM_EMULATOR="$emulator" \
   -DGP2X_HOST_TOOLS="$top/build" >/dev/null
 if ! cmake --build build-arm -j "$jobs" > build-arm/build.log 2>&1; then
   grep -v '^\[' build-arm/build.log | tail -60
@@ -143,7 +147,7 @@ for arch in pc arm; do
   tools/prepare-data.sh pellax "$cmp_dir/$arch" "$build"
   echo "$script" > "$cmp_dir/$arch/script.txt"
   runner=()
-  [ $arch = arm ] && runner=(qemu-arm -cpu arm926)
+  [ $arch = arm ] && runner=(${emulator//;/ })
   (cd "$cmp_dir/$arch" && GP2X_HEADLESS=1 GP2X_TIMER_START=0x4321 GP2X_SCRIPT=script.txt GP2X_SHOTS=shots \
      GP2X_SHOT_EVERY=1000 GP2X_UNTIL=32000 GP2X_WAV=sound.wav "${runner[@]}" "$top/$build/pellax/game/pellax" \
      > out.txt 2> err.txt) || { echo "pellax ($arch) failed:"; cat "$cmp_dir/$arch/err.txt"; exit 1; } >&2
