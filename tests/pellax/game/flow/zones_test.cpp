@@ -241,7 +241,7 @@ class ZonesTest : public ::testing::Test {
     ASSERT_TRUE(getcwd(previous_, sizeof previous_));
     ASSERT_FALSE(temp_.path().empty());
     folder_ = temp_.path();
-    ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder_ + " > /dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((std::string(PELLAX_DATA_MAKER) + " " + folder_ + " > /dev/null").c_str()), 0);
     ASSERT_EQ(chdir(folder_.c_str()), 0);
   }
   void TearDown() override {

@@ -42,7 +42,7 @@ class ProgramTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(temp_.path().empty());
     folder_ = temp_.path();
-    ASSERT_EQ(std::system((std::string(PELLAX_MAKE_LVL) + " " + folder_).c_str()), 0);
+    ASSERT_EQ(std::system((std::string(PELLAX_DATA_MAKER) + " " + folder_).c_str()), 0);
     std::ofstream script(folder_ + "/script.txt");
     script << "# title, audio setting, volume, quit screen and back, quit\n"
               "0 none\n700 select\n800 none\n900 vol-\n1000 none\n"
