@@ -33,8 +33,32 @@ constexpr uint64_t kRealSlice = 5000000;  // ns between cancel checks of a real 
 
 }  // namespace
 
+// A program spinning on the timer reads it thousands of times a frame, and a 64-bit
+// division is a long library call on a 32-bit CPU (the ARM build's tests under an
+// emulator). So each thread carries its last count forward when the time has moved on a
+// little since, which takes one 32-bit division: the count and the part of a count left
+// over (in billionths) are exact either way.
 uint64_t counts_in(uint64_t ns, uint64_t rate) {
-  return ns / kNsPerSecond * rate + ns % kNsPerSecond * rate / kNsPerSecond;
+  struct Last {
+    uint64_t ns = 0, rate = 0, counts = 0;
+    uint64_t rest = 0;  // counts * kNsPerSecond + rest == ns * rate, rest < kNsPerSecond
+  };
+  thread_local Last last;
+  if (rate == last.rate && ns >= last.ns && ns - last.ns < (1ull << 32) && rate < (1ull << 32)) {
+    const uint64_t step = (ns - last.ns) * rate;
+    if (step < (1ull << 40)) {
+      const uint64_t x = step + last.rest;  // below 2^41, so x >> 9 fits 32 bits
+      // kNsPerSecond is 2^9 * 1953125, and whole divisions nest.
+      const uint64_t q = static_cast<uint32_t>(x >> 9) / 1953125u;
+      last.counts += q;
+      last.rest = x - q * kNsPerSecond;
+      last.ns = ns;
+      return last.counts;
+    }
+  }
+  const uint64_t part = ns % kNsPerSecond * rate;
+  last = {ns, rate, ns / kNsPerSecond * rate + part / kNsPerSecond, part % kNsPerSecond};
+  return last.counts;
 }
 
 uint64_t ns_for_counts(uint64_t counts, uint64_t rate) {

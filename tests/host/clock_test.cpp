@@ -7,6 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "host/host_clock.h"
 #include "tests/host/host_fixture.h"
 
 namespace {
@@ -150,6 +151,44 @@ TEST_F(HostTest, RegistersAreSafeToShareBetweenThreads) {
   }
   audio.join();
   EXPECT_EQ(host::second_core_writes().size(), 2000u);
+}
+
+// The timer's count and the sound device's bytes come from counts_in at every read; it
+// carries each thread's last count forward, which must give what the whole sum gives
+// whatever came before: steps across seconds, a rate changed between reads, time going
+// back, long jumps, a run past 40 minutes, rates from 0 to the largest.
+TEST(CountsIn, EqualsTheWholeSumAtEveryRead) {
+  using host::counts_in;
+  using host::kNsPerSecond;
+  const auto whole = [](uint64_t ns, uint64_t rate) {
+    return ns / kNsPerSecond * rate + ns % kNsPerSecond * rate / kNsPerSecond;
+  };
+  struct Read {
+    uint64_t from, step;
+    int reads;
+    uint64_t rate;
+  };
+  const Read cases[] = {
+      {999'990'000, 2000, 20000, 7372800},      // the timer polled across a second's end
+      {5, 1, 3000, 7372800},                    // every nanosecond
+      {1'000'000'000, 22676, 500, 176400},      // the sound device's bytes
+      {123'456'789, 2000, 10, 7372800},         // back in time after the rows above
+      {0, 1ull << 33, 40, 7372800},             // jumps past what one step carries
+      {2'500ull * kNsPerSecond, 2000, 5000, 7372800},  // 41 minutes on
+      {7, 3, 100, 0},
+      {7, 3, 100, 1},
+      {3'000'000'000, 999, 2000, 0xFFFFFFFFull},
+  };
+  for (int round = 0; round < 2; ++round)  // the second time each row starts from the row before's state
+    for (const Read& r : cases) {
+      uint64_t ns = r.from;
+      for (int i = 0; i < r.reads; ++i, ns += r.step) {
+        ASSERT_EQ(counts_in(ns, r.rate), whole(ns, r.rate)) << "ns " << ns << " rate " << r.rate;
+        if (i % 7 == 3) {  // another rate between
+          ASSERT_EQ(counts_in(ns + 11, 44100), whole(ns + 11, 44100));
+        }
+      }
+    }
 }
 
 }  // namespace
