@@ -70,13 +70,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target "${generators[@]}" pellax pellax_data pellax_music >/dev/null
 
 step "cross build (build-arm)"
-# The emulated CPU that runs the tests (cmake/armv4t.cmake says why this one), given again
-# so that a folder configured before takes it.
-emulator="qemu-arm;-cpu;arm1176"
+# The emulated CPU is the toolchain's (cmake/armv4t.cmake says why that one): a folder
+# configured before forgets the one it kept.
 cmake -S . -B build-arm -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGP2X_BENCH=OFF \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/armv4t.cmake" -DGP2X_ARM_SYSROOT="$sysroot" \
-  -DGP2X_ARM_EMULATOR="$emulator" \
-  -DGP2X_HOST_TOOLS="$top/build" >/dev/null
+  -UGP2X_ARM_EMULATOR -DGP2X_HOST_TOOLS="$top/build" >/dev/null
+emulator=$(sed -n 's/^GP2X_ARM_EMULATOR:STRING=//p' build-arm/CMakeCache.txt)
 if ! cmake --build build-arm -j "$jobs" > build-arm/build.log 2>&1; then
   grep -v '^\[' build-arm/build.log | tail -60
   echo "the cross build failed (build-arm/build.log)" >&2
