@@ -26,6 +26,19 @@ mark=.play-headless-run
 data=run/$game
 if [ "$play_headless" = 1 ]; then
   data=$(realpath -m -- "${play_dir:-run/$game-headless}")
+  # A player's folder keeps the settings and scores of the games played in a window: a
+  # headless run empties its folder, so neither such a folder nor one that holds it will do,
+  # marked or not, there already or not.
+  within=${data%/}  # "/" holds everything
+  for player in run/kolvo2 run/pellax; do
+    player=$(realpath -m -- "$player")
+    case "$player/" in
+      "$within"/*)
+        echo "play.sh: $data is or holds the player's folder $player, which a headless run" \
+             "would empty; name another folder (--dir DIR)" >&2
+        exit 2 ;;
+    esac
+  done
   if [ -e "$data" ] && [ ! -d "$data" ]; then
     echo "play.sh: $data is not a folder: a headless run needs a folder of its own (--dir DIR)" >&2
     exit 2
@@ -65,6 +78,9 @@ if [ "$play_headless" = 1 ]; then
   fi
   find "$data" -mindepth 1 -maxdepth 1 ! -name "$mark" -exec rm -rf -- {} +
   echo "A headless run's folder, made by play.sh: emptied and laid afresh at every run." > "$data/$mark"
+else
+  # The player's folder is never one a headless run may empty, whatever marked it before.
+  rm -f -- "$data/$mark"
 fi
 tools/prepare-data.sh "$game" "$data" build-release
 eval "$options"

@@ -6,7 +6,8 @@
 # checked here by the host layer's own rules and refused with its own message, so that a
 # mistake stops play.sh before anything is built: on a bad option or value it explains on
 # stderr and prints "exit 2"; for --help it prints code that shows the usage and exits 0,
-# so the eval stops play.sh either way. Relative paths count from the folder this is run in
+# so the eval stops play.sh either way. Relative paths, given as options or in the
+# environment's GP2X_SCRIPT, GP2X_SHOTS and GP2X_WAV, count from the folder this is run in
 # (play.sh runs it in the repository's folder) and are passed on as absolute paths.
 set -euo pipefail
 
@@ -22,8 +23,9 @@ options (every one is in host/README.md):
   --headless            no window: virtual time, scripted buttons, pictures as files
   --window              a window (the default)
   --dir DIR             headless: run in DIR instead of run/GAME-headless; DIR must be
-                        new, empty, or a folder an earlier headless run was made in
-                        (play.sh refuses any other, as it empties the folder)
+                        new, empty, or a folder an earlier headless run was made in, and
+                        neither a player's folder (run/kolvo2, run/pellax) nor one holding
+                        one (play.sh refuses any other, as it empties the folder)
   --scale N             window: picture scale 1-8 (default: the largest that fits the display)
   --script FILE         headless button script
   --shots DIR           headless screenshots folder (every 1000 ms unless told otherwise)
@@ -165,6 +167,16 @@ check GP2X_UNTIL
 if [ -n "$dir" ] && [ "$headless" = 0 ]; then
   die "--dir names the folder of a headless run: add --headless"
 fi
+
+# A path set in the environment counts from the same folder as one given as an option: the
+# game runs in a folder of its own, where a relative one would be looked for.
+for variable in GP2X_SCRIPT GP2X_SHOTS GP2X_WAV; do
+  [ -z "${option[$variable]:-}" ] || continue
+  case "${!variable:-}" in
+    ''|/*) ;;
+    *) printf 'export %s=%q\n' "$variable" "$(abs "${!variable}")" ;;
+  esac
+done
 
 names=()
 for variable in "${order[@]}"; do

@@ -26,7 +26,20 @@ eval "$got"
 [ "$GP2X_OPTION_NAMES" = "GP2X_SCRIPT=--script GP2X_SHOTS=--shots GP2X_SCALE=--scale GP2X_WAV=--wav GP2X_UNTIL=--until GP2X_SHOT_AT=--shot-at" ] ||
   fail "option names: $GP2X_OPTION_NAMES"
 
-unset GP2X_SCALE
+# Paths set in the environment count from the same folder as the options' paths; an option
+# still wins, and an absolute path stays as it is.
+unset GP2X_SCRIPT GP2X_SHOTS GP2X_WAV GP2X_OPTION_NAMES
+got=$(GP2X_SCRIPT=host/s.txt GP2X_SHOTS="my shots" GP2X_WAV=/tmp/o.wav "$script" --headless)
+eval "$got"
+[ "$GP2X_SCRIPT" = "$PWD/host/s.txt" ] && [ "$GP2X_SHOTS" = "$PWD/my shots" ] ||
+  fail "environment paths made absolute: $GP2X_SCRIPT, $GP2X_SHOTS"
+! grep -q GP2X_WAV <<<"$got" || fail "an absolute path is left as it is: $got"
+[ -z "$GP2X_OPTION_NAMES" ] || fail "no option set them: $GP2X_OPTION_NAMES"
+got=$(GP2X_SCRIPT=env.txt "$script" --headless --script opt.txt)
+[ "$(grep -c "^export GP2X_SCRIPT=" <<<"$got")" = 1 ] && grep -qx "export GP2X_SCRIPT=$PWD/opt.txt" <<<"$got" ||
+  fail "the option wins: $got"
+
+unset GP2X_SCALE GP2X_SCRIPT GP2X_SHOTS GP2X_WAV
 eval "$("$script")"
 [ "$GP2X_HEADLESS" = 0 ] || fail "a window by default"
 [ -z "$GP2X_OPTION_NAMES" ] && [ -z "${GP2X_SCALE:-}" ] || fail "no options, no names"
@@ -137,7 +150,7 @@ while IFS='|' read -r args message; do
   grep -qF "play.sh: $message" err.txt || fail "./play.sh kolvo2 $args: $(cat err.txt)"
 done <<CASES
 --headless --dir $tmp/mine|$tmp/mine holds files and no headless run was made in it
---headless --dir $repo/run/kolvo2|$repo/run/kolvo2 holds files and no headless run was made in it
+--headless --dir $repo/run/kolvo2|$repo/run/kolvo2 is or holds the player's folder $repo/run/kolvo2
 --headless --dir $tmp/mine/notes.txt|$tmp/mine/notes.txt is not a folder
 --headless --script $headless/s.txt|the script $headless/s.txt lies in $headless
 --dir $tmp/elsewhere|--dir names the folder of a headless run: add --headless
@@ -147,4 +160,40 @@ CASES
   fail "a folder refused keeps what it held"
 [ -e "$headless/s.txt" ] || fail "a script in the headless folder is kept"
 [ "$(cat "$repo/run/kolvo2/Kolvo2.cfg")" = "the player's" ] || fail "the player's folder is kept"
+# A player's folder, and any folder that holds one, is never a headless run's: not on a fresh
+# checkout before a game was played, and not once a game in a window kept its record there.
+rm -rf "$repo/run"
+mkdir -p "$repo/build-release/pellax/game" "$repo/build-release/pellax/data"
+cat > "$repo/build-release/pellax/game/pellax" <<'GAME'
+#!/bin/sh
+echo "scores of the run" > pellax.dat
+GAME
+chmod +x "$repo/build-release/pellax/game/pellax"
+user() { (cd "$repo" && PATH="$tmp/stub:$PATH" ./play.sh "$@") >/dev/null 2>err.txt; }
+refused() {  # GAME ARGS...: exit 2 before the build, naming the folder
+  local status=0 before folder
+  before=$(builds)
+  user "$@" || status=$?
+  folder=${*: -1}
+  folder=$(cd "$repo" && realpath -m "$folder")
+  [ "$status" = 2 ] && grep -qF "play.sh: $folder is or holds the player's folder" err.txt ||
+    fail "./play.sh $*: exit $status, $(cat err.txt)"
+  [ "$(builds)" = "$before" ] || fail "./play.sh $*: nothing is built"
+}
+refused kolvo2 --headless --dir run/kolvo2
+[ ! -e "$repo/run/kolvo2" ] || fail "a refused folder is not made"
+user kolvo2 || fail "a window run after a refused headless one: $(cat err.txt)"
+user pellax || fail "pellax in a window: $(cat err.txt)"
+for args in "kolvo2 --headless --dir run/kolvo2" "pellax --headless --dir run/pellax" \
+            "pellax --headless --dir run" "kolvo2 --headless --dir run" "kolvo2 --headless --dir ." "pellax --headless --dir /"; do
+  # shellcheck disable=SC2086
+  refused $args
+  [ "$(cat "$repo/run/kolvo2/Kolvo2.cfg")" = "written by the run" ] &&
+    [ "$(cat "$repo/run/pellax/pellax.dat")" = "scores of the run" ] || fail "./play.sh $args: the records stand"
+done
+# A mark an earlier headless run left in a player's folder goes at the next game in a window.
+echo "from before" > "$repo/run/kolvo2/.play-headless-run"
+user kolvo2 || fail "a window run in a marked folder: $(cat err.txt)"
+[ ! -e "$repo/run/kolvo2/.play-headless-run" ] || fail "a window run's folder keeps no headless mark"
+
 echo "play-options: all good"
