@@ -84,7 +84,7 @@ int ClassMain::OnInit(int) {
 }
 
 int ClassMain::LoadCfg() {
-  const int used = ::LoadCfg(cfg, &buttonlist);
+  const int used = ::LoadCfg(cfg, &buttonlist, CFG_FILENAME, *cfgcalls);
   cfgloaded = true;
   struct stat st;
   if (!used && stat(CFG_FILENAME, &st) == 0) {
@@ -96,7 +96,7 @@ int ClassMain::LoadCfg() {
                        : S_ISDIR(st.st_mode) ? "is a folder, not a file"
                                              : "is not a regular file (a FIFO, a device or a socket)";
     std::string kept;
-    if (KeepCfgAside(CFG_FILENAME, kept))
+    if (KeepCfgAside(CFG_FILENAME, kept, *cfgcalls))
       std::fprintf(stderr, "kolvo2: %s %s: the game starts from the defaults; the old file is kept as %s\n",
                    CFG_FILENAME, what, kept.c_str());
     else
@@ -109,7 +109,7 @@ int ClassMain::LoadCfg() {
 int ClassMain::SaveCfg() {
   if (!cfgloaded) return 0;
   errno = 0;
-  if (::SaveCfg(cfg)) return 1;
+  if (::SaveCfg(cfg, CFG_FILENAME, *cfgcalls)) return 1;
   // The game plays on; the player learns why the scores and settings will be gone next time.
   std::fprintf(stderr, "kolvo2: cannot save %s: %s\n", CFG_FILENAME,
                errno ? std::strerror(errno) : "the write did not complete");

@@ -55,6 +55,9 @@ class ClassMain : public ClassZolt {
   // said on standard error.
   int LoadCfg();
   int SaveCfg();
+  // The calls that read, set aside and write "Kolvo2.cfg": the system's unless a test gives
+  // others before the start.
+  const CFGFILECALLS* cfgcalls = &CfgSystemCalls();
 
   // The module functions of the table: the application object comes as main.
   static void WManageIntro(void* main, Z2DSurface& bb, uint32_t* next, uint32_t* status,
