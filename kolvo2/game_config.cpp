@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -177,7 +178,9 @@ const CFGFILECALLS& CfgSystemCalls() {
       [](const char* from, const char* to) {
         return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
       },
-      ::link};
+      ::link,
+      [](int fd, struct stat* st) { return ::fstat(fd, st); },
+      [](const char* path, struct stat* st) { return ::lstat(path, st); }};
   return calls;
 }
 
@@ -225,6 +228,52 @@ int SaveCfg(GAMECONFIG& cfg, const char* name, const CFGFILECALLS& calls) {
   return ok ? 1 : 0;
 }
 
+namespace {
+
+enum class Aside { kMoved, kTaken, kRefused };
+
+// Moves `from` to the name `to` unless a file stands there, in the first way the system and
+// the file system allow; none of them replaces a file kept before. kRefused with errno (of
+// the last way tried) leaves `from` where it was and nothing of ours at `to`.
+Aside MoveAside(const char* from, const char* to, const CFGFILECALLS& calls) {
+  // One step where there is one. An old kernel lacks it; some file systems cannot; a
+  // system-call filter may refuse it (EPERM) where the calls below are let through.
+  if (calls.rename_noreplace(from, to) == 0) return Aside::kMoved;
+  if (errno == EEXIST) return Aside::kTaken;
+  // A link fails on a name that is taken.
+  if (calls.link(from, to) == 0) {
+    // Both names now hold the file: the next save replaces the old name, the kept one stays.
+    calls.unlink(from);
+    return Aside::kMoved;
+  }
+  if (errno == EEXIST) return Aside::kTaken;
+  // FAT (the console's own card) and some FUSE file systems have neither: the name is
+  // claimed with an exclusive create, and the plain rename that every file system has
+  // replaces only that empty file, which is ours.
+  const int fd = calls.open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == EEXIST ? Aside::kTaken : Aside::kRefused;
+  struct stat claimed;
+  const bool known = calls.fstat(fd, &claimed) == 0;
+  int error = errno;
+  calls.close(fd);
+  // Without knowing the claimed file again nothing may be renamed onto it: a failure
+  // could not be told from a move whose reply was lost.
+  if (known) {
+    if (calls.rename(from, to) == 0) return Aside::kMoved;
+    error = errno;  // a folder will not go over a file, for one
+  }
+  // The empty file goes again, unless what stands there now is something else: the file
+  // itself, moved after all, or another program's.
+  struct stat now;
+  if (calls.lstat(to, &now) == 0 && S_ISREG(now.st_mode) && now.st_size == 0 &&
+      (!known || (now.st_dev == claimed.st_dev && now.st_ino == claimed.st_ino)))
+    calls.unlink(to);
+  errno = error;
+  return Aside::kRefused;
+}
+
+}  // namespace
+
 int KeepCfgAside(const char* name, std::string& kept, const CFGFILECALLS& calls) {
   kept.clear();
   if (!name || !*name) {
@@ -234,22 +283,15 @@ int KeepCfgAside(const char* name, std::string& kept, const CFGFILECALLS& calls)
   const std::string base = std::string(name) + CFG_DAMAGED_SUFFIX;
   for (uint32_t n = 0; n < CFG_KEEP_TRIES; ++n) {
     const std::string to = n == 0 ? base : base + "." + std::to_string(n);
-    if (calls.rename_noreplace(name, to.c_str()) == 0) {
-      kept = to;
-      return 1;
+    switch (MoveAside(name, to.c_str(), calls)) {
+      case Aside::kMoved:
+        kept = to;
+        return 1;
+      case Aside::kTaken:
+        continue;
+      case Aside::kRefused:
+        return 0;
     }
-    if (errno == EEXIST) continue;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return 0;
-    // The same without the one-step call: a link fails on a name that is taken. A folder
-    // cannot be linked and stays where it is.
-    if (calls.link(name, to.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      return 0;
-    }
-    kept = to;
-    // Both names now hold the file: the next save replaces the old name, the kept one stays.
-    calls.unlink(name);
-    return 1;
   }
   errno = EEXIST;
   return 0;

@@ -13,7 +13,8 @@
 //              name (found without waiting on it). 1 when the file was used, else 0.
 //   KeepCfgAside  sets a file that cannot be used aside under the first free name of
 //              "Kolvo2.cfg.bad", "Kolvo2.cfg.bad.1", "Kolvo2.cfg.bad.2", ...: a file kept
-//              aside before is never replaced.
+//              aside before is never replaced, on any file system. 1 when it went; 0 when
+//              nothing let it go, the file then staying where it was.
 //   SaveCfg    stores both sums in the record and writes it to a temporary file beside
 //              the target, syncs it to the disk and renames it over the target: the file
 //              on disk is always the old record or the new one, whole. 1 on success; 0
@@ -21,6 +22,7 @@
 //   ValidCfg   whether the sums stored in the record match its contents.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -108,6 +110,8 @@ struct CFGFILECALLS {
   // the system or the file system cannot do that in one step.
   int (*rename_noreplace)(const char* from, const char* to);
   int (*link)(const char* from, const char* to);
+  int (*fstat)(int fd, struct stat* st);
+  int (*lstat)(const char* path, struct stat* st);
 };
 const CFGFILECALLS& CfgSystemCalls();
 
@@ -117,8 +121,14 @@ int LoadCfg(GAMECONFIG& cfg, const ZBUTTONLIST* buttons, const char* name = CFG_
             const CFGFILECALLS& calls = CfgSystemCalls());
 int SaveCfg(GAMECONFIG& cfg, const char* name = CFG_FILENAME,
             const CFGFILECALLS& calls = CfgSystemCalls());
-// 1 with the new name in kept; 0 with errno when the file cannot be moved or no name was
-// free. Without a one-step rename that keeps a target, the file is linked under the new
-// name and then unlinked from the old: either way a kept file that appears meanwhile is
-// never replaced.
+// Sets the file (or whatever stands at the name) aside under the first free name. Each
+// name is tried three ways, each of which fails on a name that is taken (then the next
+// name is tried), so a kept file, even one that appears meanwhile, is never replaced: the
+// one-step rename that keeps its target; where that is missing or refused, a link under
+// the new name and an unlink of the old; where links are refused too (FAT, some FUSE file
+// systems), an exclusive create of the new name and a plain rename over that empty file.
+// 1 with the new name in kept. 0 with errno (the last way's reason) when every way was
+// refused or no name was free: the file stays at its name, and an empty file claimed is
+// removed again while it is still the one made (a plain rename reported as failed that
+// moved the file after all leaves it under the new name).
 int KeepCfgAside(const char* name, std::string& kept, const CFGFILECALLS& calls = CfgSystemCalls());

@@ -84,7 +84,7 @@ int ClassMain::OnInit(int) {
 }
 
 int ClassMain::LoadCfg() {
-  const int used = ::LoadCfg(cfg, &buttonlist);
+  const int used = ::LoadCfg(cfg, &buttonlist, CFG_FILENAME, *cfgcalls);
   cfgloaded = true;
   struct stat st;
   if (!used && stat(CFG_FILENAME, &st) == 0) {
@@ -96,20 +96,26 @@ int ClassMain::LoadCfg() {
                        : S_ISDIR(st.st_mode) ? "is a folder, not a file"
                                              : "is not a regular file (a FIFO, a device or a socket)";
     std::string kept;
-    if (KeepCfgAside(CFG_FILENAME, kept))
+    if (KeepCfgAside(CFG_FILENAME, kept, *cfgcalls)) {
       std::fprintf(stderr, "kolvo2: %s %s: the game starts from the defaults; the old file is kept as %s\n",
                    CFG_FILENAME, what, kept.c_str());
-    else
-      std::fprintf(stderr, "kolvo2: %s %s: the game starts from the defaults (the old file cannot be kept: %s)\n",
+    } else {
+      // A save would write the defaults over the only copy of the player's scores: this
+      // run's are the ones lost instead.
+      std::fprintf(stderr,
+                   "kolvo2: %s %s: the game starts from the defaults and saves nothing this run, so as not "
+                   "to write over it (it cannot be set aside: %s)\n",
                    CFG_FILENAME, what, std::strerror(errno));
+      cfgleftalone = true;
+    }
   }
   return used;
 }
 
 int ClassMain::SaveCfg() {
-  if (!cfgloaded) return 0;
+  if (!cfgloaded || cfgleftalone) return 0;
   errno = 0;
-  if (::SaveCfg(cfg)) return 1;
+  if (::SaveCfg(cfg, CFG_FILENAME, *cfgcalls)) return 1;
   // The game plays on; the player learns why the scores and settings will be gone next time.
   std::fprintf(stderr, "kolvo2: cannot save %s: %s\n", CFG_FILENAME,
                errno ? std::strerror(errno) : "the write did not complete");

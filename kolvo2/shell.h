@@ -51,10 +51,14 @@ class ClassMain : public ClassZolt {
   void CheckInputRates(int32_t* words, uint32_t elapsed);
   // "Kolvo2.cfg" in the working folder. A file there that cannot be used (or a folder or
   // FIFO of that name) is set aside as "Kolvo2.cfg.bad", or "Kolvo2.cfg.bad.1" and on when
-  // that is taken, before the defaults are saved over it; that, and a save that fails, is
-  // said on standard error.
+  // that is taken, before the defaults are saved over it; where the file system lets it go
+  // nowhere, no save of the run writes over it (SaveCfg returns 0). That, and a save that
+  // fails, is said on standard error.
   int LoadCfg();
   int SaveCfg();
+  // The calls that read, set aside and write "Kolvo2.cfg": the system's unless a test gives
+  // others before the start.
+  const CFGFILECALLS* cfgcalls = &CfgSystemCalls();
 
   // The module functions of the table: the application object comes as main.
   static void WManageIntro(void* main, Z2DSurface& bb, uint32_t* next, uint32_t* status,
@@ -79,8 +83,9 @@ class ClassMain : public ClassZolt {
   GameRandom random;
 
  private:
-  bool cfgloaded = false;  // only a configuration that was read is ever written back
-  bool cfgsaved = false;   // saved on the way out
+  bool cfgloaded = false;     // only a configuration that was read is ever written back
+  bool cfgleftalone = false;  // an unusable file that could not be set aside: never saved over
+  bool cfgsaved = false;      // saved on the way out
 };
 
 // Creates the application object from the start data and runs it to its end (Start).

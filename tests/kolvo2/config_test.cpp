@@ -16,6 +16,7 @@
 #include "kolvo2/game_config.h"
 #include "kolvo2/game_records.h"
 #include "tests/engine/core/file_size_limit.h"
+#include "tests/kolvo2/refusing_cfg_calls.h"
 #include "tests/support/fifo_guard.h"
 #include "tests/support/temp_dir.h"
 
@@ -143,7 +144,9 @@ struct MemoryFile {
     return static_cast<ssize_t>(n);
   }
   static int Close(int) { return 0; }
-  static CFGFILECALLS Calls() { return {Open, Read, nullptr, nullptr, Close, nullptr, nullptr, nullptr, nullptr}; }
+  static CFGFILECALLS Calls() {
+    return {Open, Read, nullptr, nullptr, Close, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  }
 };
 
 TEST_F(CfgTest, AnySingleChangedByteResetsEverything) {
@@ -288,7 +291,9 @@ struct FaultyCalls {
     return Fails() ? (errno = EIO, -1) : ::rename(a, b);
   }
   static int Unlink(const char* p) { return crash ? 0 : ::unlink(p); }
-  static CFGFILECALLS Calls() { return {Open, Read, Write, Fsync, Close, Rename, Unlink, nullptr, nullptr}; }
+  static CFGFILECALLS Calls() {
+    return {Open, Read, Write, Fsync, Close, Rename, Unlink, nullptr, nullptr, nullptr, nullptr};
+  }
 };
 
 class CfgSaveFault : public CfgTest, public ::testing::WithParamInterface<size_t> {
@@ -456,54 +461,98 @@ TEST_F(CfgTest, AFolderOrFifoOfTheNameGivesTheDefaultsWithoutWaiting) {
 
 struct KeepCalls {
   static inline std::string racer;  // a name another process takes just before the rename
-  static int Unsupported(const char*, const char*) { return errno = EINVAL, -1; }
   static int Racing(const char* from, const char* to) {
     if (racer == to) WriteWholeFile(racer, Bytes{'r'});
     return CfgSystemCalls().rename_noreplace(from, to);
   }
-  static CFGFILECALLS With(int (*rename)(const char*, const char*)) {
-    CFGFILECALLS c = CfgSystemCalls();
-    c.rename_noreplace = rename;
-    return c;
-  }
 };
 
-// A file set aside takes the first free name and never replaces one kept before, with the
-// one-step rename, with the link and unlink that stand in for it, and when another process
-// takes a name at the last moment.
+// A file set aside takes the first free name and never replaces one kept before: with the
+// one-step rename; with the link and unlink that stand in for it where the system lacks
+// it or a filter refuses it; with a claim of the name by an exclusive create and the plain
+// rename over that empty file where links are refused too (FAT, the console's card); and
+// when another process takes a name at the last moment. Where every way is refused the
+// file stays at its name, and no way tried leaves anything behind.
 TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
+  const struct Refused {
+    int noreplace, link, claim, moveaside;  // the errno each step fails with; 0: it works
+  } none{0, 0, 0, 0};
   const struct Case {
     const char* what;
     std::vector<std::string> before;  // suffixes kept already
-    const char* kept;
-    CFGFILECALLS calls;
+    const char* kept;                 // null: the file cannot be set aside
+    Refused refused;
     const char* racer;
+    bool folder;  // a folder of the name, not a file
+    int error;    // when it cannot be set aside
   } cases[] = {
-      {"none kept", {}, ".bad", CfgSystemCalls(), nullptr},
-      {"one kept", {".bad"}, ".bad.1", CfgSystemCalls(), nullptr},
-      {"two kept", {".bad", ".bad.1"}, ".bad.2", CfgSystemCalls(), nullptr},
-      {"a gap", {".bad", ".bad.2"}, ".bad.1", CfgSystemCalls(), nullptr},
-      {"by link, one kept", {".bad"}, ".bad.1", KeepCalls::With(KeepCalls::Unsupported), nullptr},
-      {"by link, none kept", {}, ".bad", KeepCalls::With(KeepCalls::Unsupported), nullptr},
-      {"a name taken meanwhile", {".bad"}, ".bad.2", KeepCalls::With(KeepCalls::Racing), ".bad.1"},
+      {"none kept", {}, ".bad", none, nullptr, false, 0},
+      {"one kept", {".bad"}, ".bad.1", none, nullptr, false, 0},
+      {"two kept", {".bad", ".bad.1"}, ".bad.2", none, nullptr, false, 0},
+      {"a gap", {".bad", ".bad.2"}, ".bad.1", none, nullptr, false, 0},
+      {"by link, one kept", {".bad"}, ".bad.1", {EINVAL, 0, 0, 0}, nullptr, false, 0},
+      {"by link, none kept", {}, ".bad", {EINVAL, 0, 0, 0}, nullptr, false, 0},
+      {"a name taken meanwhile", {".bad"}, ".bad.2", none, ".bad.1", false, 0},
+      {"the one-step rename refused, by link", {".bad"}, ".bad.1", {EPERM, 0, 0, 0}, nullptr, false, 0},
+      {"by claim, none kept", {}, ".bad", {ENOSYS, EPERM, 0, 0}, nullptr, false, 0},
+      {"by claim, one kept", {".bad"}, ".bad.1", {ENOSYS, EPERM, 0, 0}, nullptr, false, 0},
+      {"by claim after a filter, two kept", {".bad", ".bad.1"}, ".bad.2", {EPERM, EPERM, 0, 0}, nullptr, false,
+       0},
+      {"every way refused", {".bad"}, nullptr, {EPERM, EPERM, 0, EPERM}, nullptr, false, EPERM},
+      {"the claim refused", {}, nullptr, {EPERM, EPERM, EACCES, 0}, nullptr, false, EACCES},
+      // The real link refuses a folder, and the plain rename will not put one over a file.
+      {"a folder, by claim", {}, nullptr, {ENOSYS, 0, 0, 0}, nullptr, true, ENOTDIR},
   };
+  const Bytes damaged = {'d', 'a', 'm', 'a', 'g', 'e', 'd'};
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
     dir.Clear();
-    for (size_t i = 0; i < k.before.size(); ++i)
+    std::vector<std::string> expected = {"Kolvo2.cfg"};
+    for (size_t i = 0; i < k.before.size(); ++i) {
       ASSERT_TRUE(WriteWholeFile(path + k.before[i], Bytes(3, static_cast<uint8_t>('a' + i))));
+      expected.push_back("Kolvo2.cfg" + k.before[i]);
+    }
+    if (k.folder) {
+      ASSERT_EQ(mkdir(path, 0755), 0);
+    } else {
+      ASSERT_TRUE(WriteWholeFile(path, damaged));
+    }
+    CFGFILECALLS calls = RefusingCfgCalls::Calls(k.refused.noreplace, k.refused.link, k.refused.claim,
+                                                 k.refused.moveaside);
     KeepCalls::racer = k.racer ? path + k.racer : "";
-    ASSERT_TRUE(WriteWholeFile(path, Bytes{'d', 'a', 'm', 'a', 'g', 'e', 'd'}));
+    if (k.racer) {
+      calls.rename_noreplace = KeepCalls::Racing;
+      expected.push_back(std::string("Kolvo2.cfg") + k.racer);
+    }
     std::string kept;
-    ASSERT_EQ(KeepCfgAside(path, kept, k.calls), 1) << std::strerror(errno);
-    EXPECT_EQ(kept, path + k.kept);
-    EXPECT_EQ(ReadWholeFile(kept), (Bytes{'d', 'a', 'm', 'a', 'g', 'e', 'd'}));
-    EXPECT_NE(access(path, F_OK), 0) << "the name is free for the next save";
+    errno = 0;
+    const int result = KeepCfgAside(path, kept, calls);
+    const int error = errno;
     for (size_t i = 0; i < k.before.size(); ++i)
       EXPECT_EQ(ReadWholeFile(path + k.before[i]), Bytes(3, static_cast<uint8_t>('a' + i))) << k.before[i];
     if (k.racer) {
       EXPECT_EQ(ReadWholeFile(path + k.racer), Bytes{'r'});
     }
+    if (k.kept) {
+      EXPECT_EQ(result, 1) << std::strerror(error);
+      EXPECT_EQ(kept, path + k.kept);
+      EXPECT_EQ(ReadWholeFile(path + k.kept), damaged);
+      EXPECT_NE(access(path, F_OK), 0) << "the name is free for the next save";
+      expected[0] = std::string("Kolvo2.cfg") + k.kept;
+    } else {
+      EXPECT_EQ(result, 0);
+      EXPECT_EQ(error, k.error) << std::strerror(error);
+      EXPECT_TRUE(kept.empty());
+      struct stat st;
+      ASSERT_EQ(lstat(path, &st), 0) << "the file stays at its name";
+      if (k.folder) {
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+      } else {
+        EXPECT_EQ(ReadWholeFile(path), damaged);
+      }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FolderNames(dir.path()), expected) << "a claimed name left behind, or a file gone";
   }
   // Nothing to set aside: a failure, and nothing made.
   dir.Clear();
@@ -511,6 +560,23 @@ TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
   EXPECT_EQ(KeepCfgAside(path, kept), 0);
   EXPECT_EQ(errno, ENOENT);
   EXPECT_TRUE(kept.empty());
+  EXPECT_TRUE(FolderNames(dir.path()).empty());
+}
+
+// A plain rename onto the claimed name that went through although it was reported as
+// failed (a network file system's reply lost): what stands at the claimed name is no
+// longer the empty file made for it, and stays.
+TEST_F(CfgTest, AMoveReportedAsFailedIsNotUndone) {
+  const Bytes damaged = {'l', 'o', 's', 't', '?'};
+  ASSERT_TRUE(WriteWholeFile(path, damaged));
+  CFGFILECALLS calls = RefusingCfgCalls::Calls(ENOSYS, EPERM, 0, 0);
+  calls.rename = [](const char* from, const char* to) {
+    return ::rename(from, to) == 0 ? (errno = EIO, -1) : -1;
+  };
+  std::string kept;
+  EXPECT_EQ(KeepCfgAside(path, kept, calls), 0);
+  EXPECT_EQ(errno, EIO);
+  EXPECT_EQ(ReadWholeFile(path + ".bad"), damaged);
 }
 
 }  // namespace

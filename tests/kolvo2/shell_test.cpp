@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "host/host_runtime.h"
 #include "host/host_settings.h"
 #include "kolvo2/shell.h"
+#include "tests/kolvo2/refusing_cfg_calls.h"
 #include "tests/kolvo2/screens_fixture.h"
 
 namespace {
@@ -278,6 +281,78 @@ TEST(Program, ZoltMainRunsTheGameFromItsStartDataAndReturnsIt) {
     EXPECT_GE(gp2x::host::now_ns() / 1000000, c.atleastms);
     EXPECT_EQ(said, c.said);
     delete app;
+  }
+}
+
+// A record the game cannot use is never lost, whatever the file system refuses of the ways
+// to set it aside: it goes aside by the one that works, or where none does, the whole run
+// (a Classic game played to its end, the save that follows and the one at the quit) leaves
+// it as it is, and the player is told so once.
+TEST(Program, ADamagedRecordOutlivesAGamePlayedWhereTheWaysAsideAreRefused) {
+  namespace b = gp2x::buttons;
+  const struct Case {
+    const char* what;
+    int noreplace, link, moveaside;  // the errno each step fails with; 0: it works
+    bool kept;
+  } cases[] = {
+      {"no one-step rename and no links", ENOSYS, EPERM, 0, true},
+      {"the one-step rename refused by a filter, and links", EPERM, EPERM, 0, true},
+      {"every way refused", EPERM, EPERM, EPERM, false},
+  };
+  const std::vector<uint8_t> damaged = {'s', 'c', 'o', 'r', 'e', 's', '?'};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    ASSERT_EQ(symlink((std::string(KOLVO2_DATA_DIR) + "/res").c_str(), (dir / "res").c_str()), 0);
+    ASSERT_TRUE(WriteWholeFile(dir / "Kolvo2.cfg", damaged));
+    gp2x::host::Settings settings;
+    settings.dsp = false;  // a silent game: no sound thread in this test
+    gp2x::host::configure(settings);
+    // "Classic game", hard drops to the top, then (back on the title) "Quit" and A on the
+    // closing screen. The default tables' scores are out of reach: no name is asked for.
+    std::vector<gp2x::host::ScriptEvent> route = {{10000, b::kB}, {10050, 0}};
+    for (uint32_t i = 0; i < 10; ++i)
+      route.insert(route.end(), {{11000 + 100 * i, b::kX}, {11050 + 100 * i, 0}});
+    route.insert(route.end(),
+                 {{16500, b::kUp}, {16550, 0}, {16800, b::kB}, {16850, 0}, {18100, b::kA}, {18150, 0}});
+    gp2x::host::runtime().input.set_script(route);
+    const CFGFILECALLS calls = RefusingCfgCalls::Calls(c.noreplace, c.link, 0, c.moveaside);
+    ASSERT_EQ(HandleDevicePtr(false), 1);
+    std::string said;
+    uint32_t index = 0, score = 0;
+    {
+      WorkingDir in(dir.path());
+      ZOLTDATA data;
+      ZRecord_StartData(&data, "Untitled", "");
+      auto game = std::make_unique<ClassMain>(&data);
+      game->cfgcalls = &calls;
+      ::testing::internal::CaptureStderr();
+      game->Start();
+      said = ::testing::internal::GetCapturedStderr();
+      index = game->modules.index;
+      score = game->stats.score;
+    }
+    HandleDevicePtr(true);
+    EXPECT_EQ(index, MODULE_QUIT) << "the game's own quit";
+    EXPECT_GT(score, 0u) << "a game was played";
+    // Wherever it went, the damaged file is in the folder, and nothing the ways tried left.
+    std::vector<std::string> holding;
+    for (const std::string& name : FolderNames(dir.path()))
+      if (name != "res" && ReadWholeFile(dir / name) == damaged) holding.push_back(name);
+    EXPECT_EQ(holding, std::vector<std::string>{c.kept ? "Kolvo2.cfg.bad" : "Kolvo2.cfg"}) << said;
+    const std::string unusable = "kolvo2: Kolvo2.cfg cannot be used (damaged, cut short or unreadable): ";
+    if (c.kept) {
+      EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"Kolvo2.cfg", "Kolvo2.cfg.bad", "res"}));
+      EXPECT_EQ(said, unusable + "the game starts from the defaults; the old file is kept as Kolvo2.cfg.bad\n");
+      EXPECT_EQ(RefusingCfgCalls::saves, 2) << "at the game's end and at the quit";
+      GAMECONFIG saved;
+      EXPECT_EQ(LoadCfg(saved, nullptr, dir / "Kolvo2.cfg"), 1);
+    } else {
+      EXPECT_EQ(FolderNames(dir.path()), (std::vector<std::string>{"Kolvo2.cfg", "res"}));
+      EXPECT_EQ(said, unusable + "the game starts from the defaults and saves nothing this run, so as not to "
+                                 "write over it (it cannot be set aside: Operation not permitted)\n");
+      EXPECT_EQ(RefusingCfgCalls::saves, 0);
+    }
   }
 }
 
