@@ -82,8 +82,11 @@ struct CoreState {
   // read and arena bytes handed out (wrapping).
   uint32_t work;
   uint32_t music_work_from;    // `work` when the music stream was last opened
-  uint32_t music_waiting;      // a music stream that failed is not opened again...
-  uint32_t music_retry_block;  // ...before this many blocks were mixed
+  uint32_t music_open_block;   // blocks_mixed then
+  uint32_t music_open_work;    // the work from that open up to its first samples
+  uint32_t music_waiting;      // a music stream that failed, or did not pay for its opening,
+  uint32_t music_retry_block;  // is not opened again before this many blocks were mixed
+  uint32_t music_gaps_told;    // the music was said to play with gaps (once a load)
   uint32_t music_end_known;    // music_end holds for the file loaded (cleared by a rewind)
   uint32_t music_end;          // the music file's bytes up to the end of its last page
   DataSource source;
