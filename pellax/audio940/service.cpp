@@ -152,21 +152,22 @@ bool read_music(CoreState& st, CommandBlock& b) {
     // whose sound did not pay for its opening waits until the blocks mixed since have.
     st.stream_open = 0;
     ogg_mem_close();
+    uint32_t retry;
     if (st.music_samples > 0) {
       const uint32_t charge = st.music_open_work / kOpenWorkPerBlock;
-      if (st.music_samples / uint32_t(kBlockSamples) >= charge) return true;
-      st.music_retry_block = st.music_open_block + 1 + charge;
-      if (static_cast<int32_t>(st.blocks_mixed - st.music_retry_block) >= 0) return true;
+      retry = st.music_open_block + 1 + charge;
+      if (st.music_samples / uint32_t(kBlockSamples) >= charge || static_cast<int32_t>(st.blocks_mixed - retry) >= 0)
+        return true;
       // What the ring holds is all the music there is before the wait: it plays now, not
       // once the ring holds a priming's worth, which such a stream may never give it.
       st.music_primed = 1;
-      st.music_waiting = 1;
       if (!st.music_gaps_told) arm940_log_text("music is shorter than its opening: it plays with gaps");
       st.music_gaps_told = 1;
-      return false;
+    } else {
+      retry = st.blocks_mixed + 1 + (st.work - st.music_work_from) / kWorkPerBlock;
     }
     st.music_waiting = 1;
-    st.music_retry_block = st.blocks_mixed + 1 + (st.work - st.music_work_from) / kWorkPerBlock;
+    st.music_retry_block = retry;
     return false;
   }
   const int16_t* chunk = t_core.at<const int16_t>(st.music_output);

@@ -474,14 +474,13 @@ struct KeepCalls {
 // when another process takes a name at the last moment. Where every way is refused the
 // file stays at its name, and no way tried leaves anything behind.
 TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
-  const struct Refused {
-    int noreplace, link, claim, moveaside;  // the errno each step fails with; 0: it works
-  } none{0, 0, 0, 0};
+  using Refusals = RefusingCfgCalls::Refusals;
+  const Refusals none;
   const struct Case {
     const char* what;
     std::vector<std::string> before;  // suffixes kept already
     const char* kept;                 // null: the file cannot be set aside
-    Refused refused;
+    Refusals refused;
     const char* racer;
     bool folder;  // a folder of the name, not a file
     int error;    // when it cannot be set aside
@@ -517,8 +516,7 @@ TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
     } else {
       ASSERT_TRUE(WriteWholeFile(path, damaged));
     }
-    CFGFILECALLS calls = RefusingCfgCalls::Calls(k.refused.noreplace, k.refused.link, k.refused.claim,
-                                                 k.refused.moveaside);
+    CFGFILECALLS calls = RefusingCfgCalls::Calls(k.refused);
     KeepCalls::racer = k.racer ? path + k.racer : "";
     if (k.racer) {
       calls.rename_noreplace = KeepCalls::Racing;
@@ -569,7 +567,7 @@ TEST_F(CfgTest, AFileSetAsideNeverReplacesOneKeptBefore) {
 TEST_F(CfgTest, AMoveReportedAsFailedIsNotUndone) {
   const Bytes damaged = {'l', 'o', 's', 't', '?'};
   ASSERT_TRUE(WriteWholeFile(path, damaged));
-  CFGFILECALLS calls = RefusingCfgCalls::Calls(ENOSYS, EPERM, 0, 0);
+  CFGFILECALLS calls = RefusingCfgCalls::Calls({ENOSYS, EPERM, 0, 0});
   calls.rename = [](const char* from, const char* to) {
     return ::rename(from, to) == 0 ? (errno = EIO, -1) : -1;
   };

@@ -18,19 +18,21 @@
 
 #include "kolvo2/game_config.h"
 
-struct RefusingCfgCalls {
-  // The errno each step fails with; 0: the system's call.
-  static inline int noreplace = 0;  // the one-step rename that keeps its target
-  static inline int link = 0;
-  static inline int claim = 0;      // an exclusive create of a name
-  static inline int moveaside = 0;  // a plain rename onto a name of CFG_DAMAGED_SUFFIX
-  static inline int saves = 0;      // renames of a temporary file over the record
+// The errno each step fails with; 0: the system's call.
+struct CfgRefusals {
+  int noreplace = 0;  // the one-step rename that keeps its target
+  int link = 0;
+  int claim = 0;      // an exclusive create of a name
+  int moveaside = 0;  // a plain rename onto a name of CFG_DAMAGED_SUFFIX
+};
 
-  static CFGFILECALLS Calls(int refusenoreplace, int refuselink, int refuseclaim, int refusemoveaside) {
-    noreplace = refusenoreplace;
-    link = refuselink;
-    claim = refuseclaim;
-    moveaside = refusemoveaside;
+struct RefusingCfgCalls {
+  using Refusals = CfgRefusals;
+  static inline Refusals refused;
+  static inline int saves = 0;  // renames of a temporary file over the record
+
+  static CFGFILECALLS Calls(const Refusals& refusals) {
+    refused = refusals;
     saves = 0;
     CFGFILECALLS calls = CfgSystemCalls();
     calls.open = Open;
@@ -41,20 +43,20 @@ struct RefusingCfgCalls {
   }
 
   static int Open(const char* path, int flags, mode_t mode) {
-    if ((flags & O_EXCL) && claim) return errno = claim, -1;
+    if ((flags & O_EXCL) && refused.claim) return errno = refused.claim, -1;
     return CfgSystemCalls().open(path, flags, mode);
   }
   static int Rename(const char* from, const char* to) {
-    if (moveaside && std::strstr(to, CFG_DAMAGED_SUFFIX)) return errno = moveaside, -1;
+    if (refused.moveaside && std::strstr(to, CFG_DAMAGED_SUFFIX)) return errno = refused.moveaside, -1;
     const std::string source = from;
     if (source.size() > 4 && source.compare(source.size() - 4, 4, "_tmp") == 0) ++saves;
     return CfgSystemCalls().rename(from, to);
   }
   static int NoReplace(const char* from, const char* to) {
-    return noreplace ? (errno = noreplace, -1) : CfgSystemCalls().rename_noreplace(from, to);
+    return refused.noreplace ? (errno = refused.noreplace, -1) : CfgSystemCalls().rename_noreplace(from, to);
   }
   static int Link(const char* from, const char* to) {
-    return link ? (errno = link, -1) : CfgSystemCalls().link(from, to);
+    return refused.link ? (errno = refused.link, -1) : CfgSystemCalls().link(from, to);
   }
 };
 

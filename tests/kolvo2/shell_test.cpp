@@ -292,12 +292,12 @@ TEST(Program, ADamagedRecordOutlivesAGamePlayedWhereTheWaysAsideAreRefused) {
   namespace b = gp2x::buttons;
   const struct Case {
     const char* what;
-    int noreplace, link, moveaside;  // the errno each step fails with; 0: it works
+    RefusingCfgCalls::Refusals refused;  // the claim by an exclusive create always works
     bool kept;
   } cases[] = {
-      {"no one-step rename and no links", ENOSYS, EPERM, 0, true},
-      {"the one-step rename refused by a filter, and links", EPERM, EPERM, 0, true},
-      {"every way refused", EPERM, EPERM, EPERM, false},
+      {"no one-step rename and no links", {ENOSYS, EPERM, 0, 0}, true},
+      {"the one-step rename refused by a filter, and links", {EPERM, EPERM, 0, 0}, true},
+      {"every way refused", {EPERM, EPERM, 0, EPERM}, false},
   };
   const std::vector<uint8_t> damaged = {'s', 'c', 'o', 'r', 'e', 's', '?'};
   for (const Case& c : cases) {
@@ -316,7 +316,7 @@ TEST(Program, ADamagedRecordOutlivesAGamePlayedWhereTheWaysAsideAreRefused) {
     route.insert(route.end(),
                  {{16500, b::kUp}, {16550, 0}, {16800, b::kB}, {16850, 0}, {18100, b::kA}, {18150, 0}});
     gp2x::host::runtime().input.set_script(route);
-    const CFGFILECALLS calls = RefusingCfgCalls::Calls(c.noreplace, c.link, 0, c.moveaside);
+    const CFGFILECALLS calls = RefusingCfgCalls::Calls(c.refused);
     ASSERT_EQ(HandleDevicePtr(false), 1);
     std::string said;
     uint32_t index = 0, score = 0;
